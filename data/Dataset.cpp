@@ -1,0 +1,408 @@
+// Datasets over Qt Sql: results are read to the end once, then navigated in memory.
+#include "data/Dataset.h"
+
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace Data {
+
+namespace {
+
+[[noreturn]] void raise(const QSqlError& error, const QString& what) {
+    QString text = error.databaseText();
+    if (text.isEmpty())
+        text = error.text();
+    throw EDatabaseError(what + QStringLiteral(": ") + text);
+}
+
+bool sameValue(const QVariant& a, const QVariant& b) {
+    if (a.isNull() || b.isNull())
+        return a.isNull() && b.isNull();
+    const auto ta = a.metaType().id();
+    const auto tb = b.metaType().id();
+    if (ta == QMetaType::QString || tb == QMetaType::QString)
+        return a.toString() == b.toString();
+    return a == b;
+}
+
+} // namespace
+
+// ---- TField ----
+
+QVariant TField::Value() const { return m_dataset->fieldValue(m_index); }
+QString TField::AsString() const { return Value().toString(); }
+int TField::AsInteger() const {
+    const QVariant v = Value();
+    if (v.isNull())
+        return 0;
+    bool ok = false;
+    const int n = v.toInt(&ok);
+    if (!ok)
+        throw EDatabaseError(QStringLiteral("«%1» не является целым числом").arg(v.toString()));
+    return n;
+}
+bool TField::IsNull() const { return Value().isNull(); }
+void TField::SetValue(const QVariant& value) const { m_dataset->setFieldValue(m_index, value); }
+const QString& TField::FieldName() const { return m_dataset->m_fields[m_index]; }
+
+// ---- TDataset ----
+
+TDataset::TDataset(const QString& connectionName, QObject* parent)
+    : QObject(parent), m_connectionName(connectionName) {}
+
+QSqlDatabase TDataset::Database() const { return QSqlDatabase::database(m_connectionName, false); }
+
+void TDataset::Open() {
+    if (Active())
+        return;
+    QStringList fields;
+    QVector<QVector<QVariant>> rows;
+    DoOpen(fields, rows);
+    m_fields = std::move(fields);
+    m_rows = std::move(rows);
+    m_state = State::Browse;
+    m_row = 0;
+    m_bof = true;
+    m_eof = m_rows.isEmpty();
+    notifyReset();
+}
+
+void TDataset::Close() {
+    if (!Active())
+        return;
+    m_rows.clear();
+    m_rows.squeeze();
+    m_buffer.clear();
+    m_state = State::Inactive;
+    m_row = 0;
+    m_bof = m_eof = true;
+    notifyReset();
+}
+
+void TDataset::checkActive() const {
+    if (!Active())
+        throw EDatabaseError(QStringLiteral("Операция не может быть выполнена над закрытым набором данных"));
+}
+
+void TDataset::setRow(int row) {
+    if (m_state == State::Edit || m_state == State::Insert)
+        Post();
+    const int old = m_row;
+    m_row = row;
+    if (old != row)
+        notifyMove();
+}
+
+void TDataset::First() {
+    checkActive();
+    setRow(0);
+    m_bof = true;
+    m_eof = m_rows.isEmpty();
+}
+
+void TDataset::Last() {
+    checkActive();
+    setRow(m_rows.isEmpty() ? 0 : static_cast<int>(m_rows.size()) - 1);
+    m_eof = true;
+    m_bof = m_rows.isEmpty();
+}
+
+void TDataset::Next() {
+    checkActive();
+    if (m_row + 1 < m_rows.size()) {
+        setRow(m_row + 1);
+        m_bof = false;
+        m_eof = false;
+    } else {
+        if (m_state == State::Edit || m_state == State::Insert)
+            Post();
+        m_eof = true;
+    }
+}
+
+void TDataset::Prior() {
+    checkActive();
+    if (m_row > 0) {
+        setRow(m_row - 1);
+        m_eof = false;
+        m_bof = false;
+    } else {
+        m_bof = true;
+    }
+}
+
+void TDataset::SetRecNo(int recNo) {
+    checkActive();
+    if (m_rows.isEmpty())
+        return;
+    const int row = std::clamp(recNo - 1, 0, static_cast<int>(m_rows.size()) - 1);
+    setRow(row);
+    m_bof = m_eof = false;
+}
+
+void TDataset::GotoBookmark(TBookmark bookmark) {
+    checkActive();
+    if (bookmark >= 0 && bookmark < m_rows.size()) {
+        setRow(bookmark);
+        m_bof = m_eof = false;
+    }
+}
+
+int TDataset::FieldIndex(const QString& name) const {
+    for (int i = 0; i < m_fields.size(); ++i)
+        if (m_fields[i].compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+TField TDataset::FieldByName(const QString& name) {
+    checkActive();
+    const int index = FieldIndex(name);
+    if (index < 0)
+        throw EDatabaseError(QStringLiteral("Поле «%1» не найдено").arg(name));
+    return TField(this, index);
+}
+
+QVariant TDataset::fieldValue(int index) const {
+    checkActive();
+    if (m_state == State::Edit || m_state == State::Insert)
+        return m_buffer[index];
+    if (m_rows.isEmpty())
+        return {};
+    return m_rows[m_row][index];
+}
+
+void TDataset::setFieldValue(int index, const QVariant& value) {
+    if (m_state != State::Edit && m_state != State::Insert)
+        throw EDatabaseError(QStringLiteral("Набор данных не находится в режиме редактирования"));
+    m_buffer[index] = value;
+}
+
+bool TDataset::Locate(const QString& fields, const QVariantList& values) {
+    checkActive();
+    const QStringList names = fields.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    if (names.size() != values.size())
+        throw EDatabaseError(QStringLiteral("Число полей поиска не совпадает с числом значений"));
+    QVector<int> columns;
+    for (const QString& n : names) {
+        const int c = FieldIndex(n.trimmed());
+        if (c < 0)
+            throw EDatabaseError(QStringLiteral("Поле «%1» не найдено").arg(n));
+        columns.append(c);
+    }
+    for (int r = 0; r < m_rows.size(); ++r) {
+        bool match = true;
+        for (int k = 0; k < columns.size() && match; ++k)
+            match = sameValue(m_rows[r][columns[k]], values[k]);
+        if (match) {
+            setRow(r);
+            m_bof = m_eof = false;
+            return true;
+        }
+    }
+    return false;
+}
+
+void TDataset::Edit() {
+    checkActive();
+    if (m_state == State::Edit || m_state == State::Insert)
+        return;
+    if (m_rows.isEmpty())
+        throw EDatabaseError(QStringLiteral("Нет текущей записи для редактирования"));
+    m_buffer = m_rows[m_row];
+    m_state = State::Edit;
+}
+
+void TDataset::Append() {
+    checkActive();
+    if (m_state == State::Edit || m_state == State::Insert)
+        Post();
+    m_buffer = QVector<QVariant>(m_fields.size());
+    m_state = State::Insert;
+}
+
+void TDataset::Post() {
+    if (m_state != State::Edit && m_state != State::Insert)
+        return;
+    const bool inserting = m_state == State::Insert;
+    DoPost(m_buffer, inserting);
+    if (inserting) {
+        m_rows.append(m_buffer);
+        m_row = static_cast<int>(m_rows.size()) - 1;
+        m_state = State::Browse;
+        m_bof = m_eof = false;
+        notifyReset();
+    } else {
+        m_rows[m_row] = m_buffer;
+        m_state = State::Browse;
+        notifyRow(m_row);
+    }
+    m_buffer.clear();
+}
+
+void TDataset::Cancel() {
+    if (m_state == State::Edit || m_state == State::Insert) {
+        m_state = State::Browse;
+        m_buffer.clear();
+    }
+}
+
+void TDataset::Delete() {
+    checkActive();
+    Cancel();
+    if (m_rows.isEmpty())
+        throw EDatabaseError(QStringLiteral("Нет текущей записи для удаления"));
+    DoDelete(m_rows[m_row]);
+    m_rows.removeAt(m_row);
+    if (m_row >= m_rows.size())
+        m_row = std::max(0, static_cast<int>(m_rows.size()) - 1);
+    m_eof = m_rows.isEmpty();
+    notifyReset();
+}
+
+void TDataset::DisableControls() { ++m_disableCount; }
+
+void TDataset::EnableControls() {
+    if (m_disableCount == 0)
+        return;
+    if (--m_disableCount == 0 && m_pendingReset) {
+        m_pendingReset = false;
+        Q_EMIT DataReset();
+        Q_EMIT DataChange();
+    }
+}
+
+void TDataset::notifyReset() {
+    if (m_disableCount > 0) {
+        m_pendingReset = true;
+        return;
+    }
+    Q_EMIT DataReset();
+    Q_EMIT DataChange();
+}
+
+void TDataset::notifyRow(int row) {
+    if (m_disableCount > 0) {
+        m_pendingReset = true;
+        return;
+    }
+    Q_EMIT RowChanged(row);
+    Q_EMIT DataChange();
+}
+
+void TDataset::notifyMove() {
+    if (m_disableCount > 0) {
+        m_pendingReset = true;
+        return;
+    }
+    Q_EMIT DataChange();
+}
+
+// ---- TQuery ----
+
+void TQuery::SetParam(const QString& name, const QVariant& value) { m_params.insert(name, value); }
+
+void TQuery::DoOpen(QStringList& fields, QVector<QVector<QVariant>>& rows) {
+    QSqlQuery q(Database());
+    q.setForwardOnly(true);
+    if (!q.prepare(m_sql))
+        raise(q.lastError(), QStringLiteral("Ошибка в запросе"));
+    for (auto it = m_params.cbegin(); it != m_params.cend(); ++it)
+        if (m_sql.contains(QLatin1Char(':') + it.key()))
+            q.bindValue(QLatin1Char(':') + it.key(), it.value());
+    if (!q.exec())
+        raise(q.lastError(), QStringLiteral("Ошибка выполнения запроса"));
+    const QSqlRecord rec = q.record();
+    const int n = rec.count();
+    for (int i = 0; i < n; ++i)
+        fields.append(rec.fieldName(i));
+    while (q.next()) {
+        QVector<QVariant> row(n);
+        for (int i = 0; i < n; ++i)
+            row[i] = q.value(i);
+        rows.append(std::move(row));
+    }
+    if (q.lastError().isValid())
+        raise(q.lastError(), QStringLiteral("Ошибка чтения результата запроса"));
+}
+
+int TQuery::ExecSQL() {
+    QSqlQuery q(Database());
+    if (!q.prepare(m_sql))
+        raise(q.lastError(), QStringLiteral("Ошибка в запросе"));
+    for (auto it = m_params.cbegin(); it != m_params.cend(); ++it)
+        if (m_sql.contains(QLatin1Char(':') + it.key()))
+            q.bindValue(QLatin1Char(':') + it.key(), it.value());
+    if (!q.exec())
+        raise(q.lastError(), QStringLiteral("Ошибка выполнения запроса"));
+    return q.numRowsAffected();
+}
+
+// ---- TTable ----
+
+QString TTable::quotedTable() const { return QLatin1Char('"') + m_tableName + QLatin1Char('"'); }
+
+void TTable::DoOpen(QStringList& fields, QVector<QVector<QVariant>>& rows) {
+    TQuery q(Database().connectionName(), nullptr);
+    q.SetSQL(QStringLiteral("select * from ") + quotedTable() + QStringLiteral(" order by ") + m_indexField);
+    q.Open();
+    fields = q.FieldNames();
+    rows.reserve(q.RecordCount());
+    for (int r = 0; r < q.RecordCount(); ++r) {
+        QVector<QVariant> row(fields.size());
+        for (int c = 0; c < fields.size(); ++c)
+            row[c] = q.Value(r, c);
+        rows.append(std::move(row));
+    }
+}
+
+void TTable::DoPost(QVector<QVariant>& row, bool inserting) {
+    QSqlQuery q(Database());
+    const QStringList& fields = FieldNames();
+    if (inserting) {
+        // The key (first field) is left to the engine when it was not set.
+        QStringList names;
+        QStringList marks;
+        for (int i = 0; i < fields.size(); ++i) {
+            if (i == 0 && row[0].isNull())
+                continue;
+            names << fields[i];
+            marks << QStringLiteral("?");
+        }
+        q.prepare(QStringLiteral("insert into ") + quotedTable() + QStringLiteral(" (") + names.join(u',') +
+                  QStringLiteral(") values (") + marks.join(u',') + QLatin1Char(')'));
+        for (int i = 0; i < fields.size(); ++i)
+            if (!(i == 0 && row[0].isNull()))
+                q.addBindValue(row[i]);
+        if (!q.exec())
+            raise(q.lastError(), QStringLiteral("Ошибка записи в таблицу ") + m_tableName);
+        if (row[0].isNull())
+            row[0] = q.lastInsertId();
+    } else {
+        QStringList sets;
+        for (int i = 1; i < fields.size(); ++i)
+            sets << fields[i] + QStringLiteral(" = ?");
+        if (sets.isEmpty())
+            return;
+        q.prepare(QStringLiteral("update ") + quotedTable() + QStringLiteral(" set ") + sets.join(u',') +
+                  QStringLiteral(" where ") + fields[0] + QStringLiteral(" = ?"));
+        for (int i = 1; i < fields.size(); ++i)
+            q.addBindValue(row[i]);
+        q.addBindValue(row[0]);
+        if (!q.exec())
+            raise(q.lastError(), QStringLiteral("Ошибка записи в таблицу ") + m_tableName);
+    }
+}
+
+void TTable::DoDelete(const QVector<QVariant>& row) {
+    QSqlQuery q(Database());
+    q.prepare(QStringLiteral("delete from ") + quotedTable() + QStringLiteral(" where ") + FieldNames()[0] +
+              QStringLiteral(" = ?"));
+    q.addBindValue(row[0]);
+    if (!q.exec())
+        raise(q.lastError(), QStringLiteral("Ошибка удаления из таблицы ") + m_tableName);
+}
+
+} // namespace Data

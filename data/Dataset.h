@@ -1,0 +1,201 @@
+// Record-level access to tables and query results: a cursor over rows held in memory, with
+// locate, bookmarks, edit/append/post/delete, and suspendable notification of bound views.
+//
+// TQuery runs a select with named parameters and keeps the whole result; edits to it stay in
+// that private copy. TTable shows one table in key order and writes edits through to it.
+#pragma once
+
+#include <QObject>
+#include <QSqlDatabase>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+
+#include "platform/ErrorDisplay.h"
+
+namespace Data {
+
+// An error of the table engine (failed statement, missing table, lock conflict).
+class EDatabaseError : public Platform::EError {
+public:
+    using Platform::EError::EError;
+};
+
+class TDataset;
+
+// One field of the current row; reads and (in edit or insert state) writes its value.
+class TField {
+public:
+    TField(TDataset* dataset, int index) : m_dataset(dataset), m_index(index) {}
+
+    QVariant Value() const;
+    QString AsString() const;
+    int AsInteger() const;
+    bool IsNull() const;
+    void SetValue(const QVariant& value) const;
+    void SetAsString(const QString& value) const { SetValue(value); }
+    void SetAsInteger(int value) const { SetValue(value); }
+    const QString& FieldName() const;
+
+private:
+    TDataset* m_dataset;
+    int m_index;
+};
+
+class TDataset : public QObject {
+    Q_OBJECT
+public:
+    enum class State { Inactive, Browse, Edit, Insert };
+    using TBookmark = int;
+
+    TDataset(const QString& connectionName, QObject* parent);
+
+    void Open();
+    void Close();
+    bool Active() const { return m_state != State::Inactive; }
+    State DataState() const { return m_state; }
+
+    // Cursor.
+    void First();
+    void Last();
+    void Next();
+    void Prior();
+    bool Eof() const { return m_eof; }
+    bool Bof() const { return m_bof; }
+    bool IsEmpty() const { return m_rows.isEmpty(); }
+    int RecordCount() const { return static_cast<int>(m_rows.size()); }
+    // 1-based number of the current row; 0 when empty.
+    int RecNo() const { return m_rows.isEmpty() ? 0 : m_row + 1; }
+    void SetRecNo(int recNo);
+    int CurrentRow() const { return m_rows.isEmpty() ? -1 : m_row; }
+
+    // Fields (names matched without regard to case).
+    const QStringList& FieldNames() const { return m_fields; }
+    int FieldIndex(const QString& name) const;
+    TField FieldByName(const QString& name);
+    QVariant Value(int row, int field) const { return m_rows[row][field]; }
+
+    // Moves to the first row whose fields ("A;B") equal the values exactly; false leaves the cursor.
+    bool Locate(const QString& fields, const QVariantList& values);
+    bool Locate(const QString& field, const QVariant& value) { return Locate(field, QVariantList{value}); }
+
+    TBookmark GetBookmark() const { return m_row; }
+    void GotoBookmark(TBookmark bookmark);
+
+    // Edit the current row, or append a new one; Post stores it, Cancel drops it.
+    void Edit();
+    void Append();
+    void Post();
+    void Cancel();
+    void Delete();
+
+    // While disabled, bound views get no notifications; enabling refreshes them once.
+    void DisableControls();
+    void EnableControls();
+    bool ControlsDisabled() const { return m_disableCount > 0; }
+
+    QSqlDatabase Database() const;
+
+Q_SIGNALS:
+    // The rows were replaced (open, close, delete, re-enabled controls): views reset.
+    void DataReset();
+    // One row's values changed.
+    void RowChanged(int row);
+    // The current row moved (or the data changed): DataChange of the data source.
+    void DataChange();
+
+protected:
+    // Fills fields and rows; throws EDatabaseError.
+    virtual void DoOpen(QStringList& fields, QVector<QVector<QVariant>>& rows) = 0;
+    // Writes a posted row (insert when inserting); may update the row (assigned keys).
+    virtual void DoPost(QVector<QVariant>& row, bool inserting) = 0;
+    virtual void DoDelete(const QVector<QVariant>& row) = 0;
+
+    void notifyReset();
+    void notifyRow(int row);
+    void notifyMove();
+
+private:
+    friend class TField;
+    QVariant fieldValue(int index) const;
+    void setFieldValue(int index, const QVariant& value);
+    void checkActive() const;
+    void setRow(int row);
+
+    QString m_connectionName;
+    QStringList m_fields;
+    QVector<QVector<QVariant>> m_rows;
+    QVector<QVariant> m_buffer; // the row being edited or inserted
+    State m_state = State::Inactive;
+    int m_row = 0;
+    bool m_eof = true;
+    bool m_bof = true;
+    int m_disableCount = 0;
+    bool m_pendingReset = false;
+};
+
+// A select statement with named parameters (":Name"); the result is a private in-memory copy.
+class TQuery : public TDataset {
+    Q_OBJECT
+public:
+    TQuery(const QString& connectionName, QObject* parent) : TDataset(connectionName, parent) {}
+
+    void SetSQL(const QString& sql) { m_sql = sql; }
+    const QString& SQL() const { return m_sql; }
+    void SetParam(const QString& name, const QVariant& value);
+    QVariant Param(const QString& name) const { return m_params.value(name); }
+
+    // Runs a statement that returns no rows (insert, update, delete); returns the rows affected.
+    int ExecSQL();
+
+protected:
+    void DoOpen(QStringList& fields, QVector<QVector<QVariant>>& rows) override;
+    void DoPost(QVector<QVariant>&, bool) override {}
+    void DoDelete(const QVector<QVariant>&) override {}
+
+private:
+    QString m_sql;
+    QVariantMap m_params;
+};
+
+// A table in the order of its key field; posts and deletes write through. The first field is the key.
+class TTable : public TDataset {
+    Q_OBJECT
+public:
+    TTable(const QString& connectionName, const QString& tableName, const QString& indexField,
+           QObject* parent)
+        : TDataset(connectionName, parent), m_tableName(tableName), m_indexField(indexField) {}
+
+    const QString& TableName() const { return m_tableName; }
+
+protected:
+    void DoOpen(QStringList& fields, QVector<QVector<QVariant>>& rows) override;
+    void DoPost(QVector<QVariant>& row, bool inserting) override;
+    void DoDelete(const QVector<QVariant>& row) override;
+
+private:
+    QString quotedTable() const;
+    QString m_tableName;
+    QString m_indexField;
+};
+
+// Notes the current row and suspends bound views; restores both on destruction, also on error.
+class TWalkGuard {
+public:
+    explicit TWalkGuard(TDataset& dataset) : m_dataset(dataset), m_bookmark(dataset.GetBookmark()) {
+        m_dataset.DisableControls();
+    }
+    ~TWalkGuard() {
+        if (m_dataset.Active())
+            m_dataset.GotoBookmark(m_bookmark);
+        m_dataset.EnableControls();
+    }
+    TWalkGuard(const TWalkGuard&) = delete;
+    TWalkGuard& operator=(const TWalkGuard&) = delete;
+
+private:
+    TDataset& m_dataset;
+    TDataset::TBookmark m_bookmark;
+};
+
+} // namespace Data

@@ -1,0 +1,128 @@
+// Real message boxes and colour dialog, replaceable by test handlers.
+#include "platform/Dialogs.h"
+
+#include <QColorDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace Platform {
+
+namespace {
+
+MessageHandler& messageHandler() {
+    static MessageHandler handler;
+    return handler;
+}
+
+ColorHandler& colorHandler() {
+    static ColorHandler handler;
+    return handler;
+}
+
+QMessageBox::Icon toQtIcon(MsgIcon icon) {
+    switch (icon) {
+    case MsgIcon::Information:
+        return QMessageBox::Information;
+    case MsgIcon::Question:
+        return QMessageBox::Question;
+    case MsgIcon::Warning:
+        return QMessageBox::Warning;
+    case MsgIcon::Error:
+        return QMessageBox::Critical;
+    }
+    return QMessageBox::NoIcon;
+}
+
+MsgAnswer showReal(const MessageRequest& r) {
+    QMessageBox box(toQtIcon(r.icon), r.caption, r.text, QMessageBox::NoButton, r.owner);
+    QPushButton* ok = nullptr;
+    QPushButton* cancel = nullptr;
+    QPushButton* yes = nullptr;
+    QPushButton* no = nullptr;
+    switch (r.buttons) {
+    case MsgButtons::Ok:
+        ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+        box.setEscapeButton(ok);
+        break;
+    case MsgButtons::OkCancel:
+        ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+        cancel = box.addButton(QStringLiteral("Отмена"), QMessageBox::RejectRole);
+        box.setEscapeButton(cancel);
+        break;
+    case MsgButtons::YesNo:
+        yes = box.addButton(QStringLiteral("&Да"), QMessageBox::YesRole);
+        no = box.addButton(QStringLiteral("&Нет"), QMessageBox::NoRole);
+        box.setEscapeButton(no);
+        break;
+    }
+    switch (r.defaultAnswer) {
+    case MsgAnswer::Ok:
+        if (ok)
+            box.setDefaultButton(ok);
+        break;
+    case MsgAnswer::Cancel:
+        if (cancel)
+            box.setDefaultButton(cancel);
+        break;
+    case MsgAnswer::Yes:
+        if (yes)
+            box.setDefaultButton(yes);
+        break;
+    case MsgAnswer::No:
+        if (no)
+            box.setDefaultButton(no);
+        break;
+    }
+    box.exec();
+    QAbstractButton* clicked = box.clickedButton();
+    if (clicked == ok)
+        return MsgAnswer::Ok;
+    if (clicked == yes)
+        return MsgAnswer::Yes;
+    if (clicked == no)
+        return MsgAnswer::No;
+    return r.buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Cancel;
+}
+
+} // namespace
+
+MsgAnswer messageBox(QWidget* owner, const QString& text, const QString& caption, MsgIcon icon,
+                     MsgButtons buttons, MsgAnswer defaultAnswer) {
+    const MessageRequest request{owner, text, caption, icon, buttons, defaultAnswer};
+    if (messageHandler())
+        return messageHandler()(request);
+    return showReal(request);
+}
+
+MessageHandler setMessageHandler(MessageHandler handler) {
+    return std::exchange(messageHandler(), std::move(handler));
+}
+
+bool chooseColor(QWidget* owner, QColor& color, const QList<QColor>& customColors) {
+    if (colorHandler())
+        return colorHandler()(color, customColors);
+    for (int i = 0; i < customColors.size() && i < QColorDialog::customCount(); ++i)
+        QColorDialog::setCustomColor(i, customColors[i]);
+    const QColor chosen = QColorDialog::getColor(color, owner);
+    if (!chosen.isValid())
+        return false;
+    color = chosen;
+    return true;
+}
+
+ColorHandler setColorHandler(ColorHandler handler) {
+    return std::exchange(colorHandler(), std::move(handler));
+}
+
+MessageRecorder::MessageRecorder() {
+    m_previous = setMessageHandler([this](const MessageRequest& r) {
+        messages.append(r);
+        if (!answers.isEmpty())
+            return answers.takeFirst();
+        return r.defaultAnswer;
+    });
+}
+
+MessageRecorder::~MessageRecorder() { setMessageHandler(std::move(m_previous)); }
+
+} // namespace Platform

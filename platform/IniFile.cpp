@@ -1,0 +1,40 @@
+// Settings file access through Qt's INI format.
+#include "platform/IniFile.h"
+
+#include <QFileInfo>
+#include <QSettings>
+
+namespace Platform {
+
+namespace {
+QString keyOf(const QString& section, const QString& key) { return section + QLatin1Char('/') + key; }
+} // namespace
+
+int TIniFile::ReadInteger(const QString& section, const QString& key, int defaultValue) const {
+    if (!QFileInfo::exists(m_path))
+        return defaultValue;
+    const QSettings ini(m_path, QSettings::IniFormat);
+    bool ok = false;
+    const int value = ini.value(keyOf(section, key)).toString().trimmed().toInt(&ok);
+    return ok ? value : defaultValue;
+}
+
+QString TIniFile::ReadString(const QString& section, const QString& key, const QString& defaultValue) const {
+    if (!QFileInfo::exists(m_path))
+        return defaultValue;
+    const QSettings ini(m_path, QSettings::IniFormat);
+    const QVariant v = ini.value(keyOf(section, key));
+    return v.isValid() ? v.toString() : defaultValue;
+}
+
+void TIniFile::WriteInteger(const QString& section, const QString& key, int value) {
+    WriteString(section, key, QString::number(value));
+}
+
+void TIniFile::WriteString(const QString& section, const QString& key, const QString& value) {
+    QSettings ini(m_path, QSettings::IniFormat);
+    ini.setValue(keyOf(section, key), value);
+    ini.sync();
+}
+
+} // namespace Platform

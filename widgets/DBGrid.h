@@ -1,0 +1,68 @@
+// The data-aware grid: a table view bound to a dataset, whose current row follows the dataset's cursor
+// and back, with title buttons that show sort markers (arrow, and the place when several are sorted).
+#pragma once
+
+#include "widgets/DatasetModel.h"
+#include "widgets/SortMarkers.h"
+
+#include <QHeaderView>
+#include <QTableView>
+
+namespace Widgets {
+
+class TTitleHeader : public QHeaderView {
+    Q_OBJECT
+public:
+    explicit TTitleHeader(QWidget* parent);
+    void setMarkers(const TSortMarkers* markers) { m_markers = markers; }
+
+Q_SIGNALS:
+    void TitleClick(int column, bool ctrl);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override;
+
+private:
+    const TSortMarkers* m_markers = nullptr;
+    int m_pressed = -1;
+    bool m_ctrl = false;
+};
+
+class TDBGrid : public QTableView {
+    Q_OBJECT
+public:
+    TDBGrid(Data::TDataset* dataset, QList<TColumn> columns, QWidget* parent = nullptr);
+
+    TDatasetModel* Model() const { return m_model; }
+    Data::TDataset* DataSet() const { return m_dataset; }
+
+    // Title buttons with sort markers (off by default).
+    void SetTitleSorting(bool on);
+    TSortMarkers& Markers() { return m_markers; }
+    // Column widths scaled to fill the grid's width (the given widths are proportions).
+    void SetScaleColumns(bool on);
+
+Q_SIGNALS:
+    void TitleClick(int column, bool ctrl);
+    void RowDoubleClicked();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+
+private:
+    void syncFromDataset();
+    void scaleColumns();
+
+    Data::TDataset* m_dataset;
+    TDatasetModel* m_model;
+    TTitleHeader* m_header;
+    TSortMarkers m_markers;
+    bool m_scale = false;
+    bool m_syncing = false;
+};
+
+} // namespace Widgets
