@@ -1,7 +1,47 @@
-// Entry of the program.
+// Entry of the program: splash, data module, database choice, main window.
+#include "app/DB_Frm.h"
+#include "app/DemoData.h"
+#include "app/MainFrm.h"
+#include "app/Splash_Frm.h"
+#include "data/DataMod.h"
 #include "platform/ErrorDisplay.h"
+#include "platform/ProgramDir.h"
+
+#include <memory>
 
 int main(int argc, char** argv) {
     Platform::TApplication app(argc, argv);
-    return 0;
+    QApplication::setApplicationName(QStringLiteral("Morvel"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Тест Morvel"));
+
+    try {
+        auto splash = std::make_unique<TSplash_Form>();
+        splash->show();
+        splash->repaint();
+        QApplication::processEvents();
+        splash->StepIt();
+
+        std::unique_ptr<TMain_DataModule> dataModule = TMain_DataModule::Create(Platform::ProgramDir());
+        if (!dataModule)
+            return 1;
+        if (dataModule->CreatedTableFile())
+            Demo::CreateDemoDatabase(*dataModule);
+
+        splash->StepIt();
+        splash.reset();
+
+        int dbId = 0;
+        QString name;
+        if (!ChooseDB(dbId, name))
+            return 0;
+        dataModule->Current_DB_ID = dbId;
+
+        TMain_Form mainForm;
+        mainForm.SetDBCaption(name);
+        mainForm.show();
+        return app.exec();
+    } catch (const std::exception& e) {
+        Platform::showException(e);
+        return 1;
+    }
 }

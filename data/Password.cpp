@@ -15,6 +15,8 @@ QByteArray shift(QByteArray bytes, int by) {
 
 QByteArray EncipherPassword(const QString& password) {
     const QByteArray plain = Cp1251::encode(password);
+    if (plain.isEmpty())
+        return QByteArray(""); // empty, but not null: the field holds no NULLs
     return shift(plain, static_cast<int>(plain.size() % 256));
 }
 

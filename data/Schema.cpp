@@ -120,19 +120,11 @@ int busyHandler(void*, int retries) {
 
 QCollator russianCollator() {
     QCollator collator{QLocale(QLocale::Russian, QLocale::Russia)};
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    collator.setCaseSensitivity(Qt::CaseSensitive);
     return collator;
 }
 
 } // namespace
-
-int CompareRussian(QStringView a, QStringView b) {
-    static const QCollator collator = russianCollator();
-    const int primary = collator.compare(a, b);
-    if (primary != 0)
-        return primary;
-    return a.compare(b, Qt::CaseSensitive) < 0 ? -1 : (a == b ? 0 : 1);
-}
 
 void PrepareConnection(QSqlDatabase& db) {
     const QVariant v = db.driver()->handle();
@@ -141,7 +133,6 @@ void PrepareConnection(QSqlDatabase& db) {
     sqlite3* handle = *static_cast<sqlite3* const*>(v.data());
     sqlite3_busy_handler(handle, busyHandler, nullptr);
     auto* collator = new QCollator(russianCollator());
-    collator->setCaseSensitivity(Qt::CaseSensitive);
     sqlite3_create_collation_v2(handle, "RUSSIAN", SQLITE_UTF16_ALIGNED, collator, russianCollation,
                                 destroyCollator);
     QSqlQuery q(db);

@@ -14,7 +14,4 @@ void CreateSchema(QSqlDatabase& db);
 // Registers the Russian collation "RUSSIAN" and the lock-retry handler on an open connection.
 void PrepareConnection(QSqlDatabase& db);
 
-// Compares two texts by Russian rules: case-insensitive first (Ё after Е), then by case.
-int CompareRussian(QStringView a, QStringView b);
-
 } // namespace Data

@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStyleOptionHeader>
 
 namespace Widgets {
 
@@ -30,14 +31,23 @@ void TTitleHeader::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void TTitleHeader::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const {
+    const bool marked = m_markers && logicalIndex < m_markers->count() &&
+                        m_markers->marker(logicalIndex) != TSortMarkers::Marker::None;
+    if (!marked) {
+        QHeaderView::paintSection(painter, rect, logicalIndex);
+        return;
+    }
+    // The section's face over its whole width, the title in the part left of the marker.
+    QStyleOptionHeader face;
+    initStyleOption(&face);
+    face.rect = rect;
+    face.section = logicalIndex;
+    style()->drawControl(QStyle::CE_HeaderSection, &face, painter, this);
+    const int markerWidth = m_markers->sortedCount() > 1 ? 30 : 18;
     painter->save();
-    QHeaderView::paintSection(painter, rect, logicalIndex);
+    QHeaderView::paintSection(painter, rect.adjusted(0, 0, -markerWidth, 0), logicalIndex);
     painter->restore();
-    if (!m_markers || logicalIndex >= m_markers->count())
-        return;
     const auto marker = m_markers->marker(logicalIndex);
-    if (marker == TSortMarkers::Marker::None)
-        return;
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
     const int size = 7;

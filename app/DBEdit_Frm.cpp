@@ -1,0 +1,110 @@
+// Database edit dialog.
+#include "app/DBEdit_Frm.h"
+
+#include "app/Password_Frm.h"
+#include "data/DataMod.h"
+#include "data/Password.h"
+#include "platform/Cp1251.h"
+#include "platform/Dialogs.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+constexpr int kMaxNameLength = 100;
+}
+
+TDBEdit_Form::TDBEdit_Form(QWidget* parent) : QDialog(parent) {
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setFixedSize(290, 169);
+    auto* nameLabel = new QLabel(QStringLiteral("Название базы данных"), this);
+    nameLabel->setGeometry(16, 12, 258, 16);
+    DB_Edit = new QLineEdit(this);
+    DB_Edit->setObjectName(QStringLiteral("DB_Edit"));
+    DB_Edit->setGeometry(16, 32, 258, 24);
+    DB_Edit->setMaxLength(kMaxNameLength);
+    nameLabel->setBuddy(DB_Edit);
+    auto* passwordLabel = new QLabel(QStringLiteral("Пароль"), this);
+    passwordLabel->setGeometry(16, 76, 60, 24);
+    Password_Edit = new QLineEdit(this);
+    Password_Edit->setObjectName(QStringLiteral("Password_Edit"));
+    Password_Edit->setEchoMode(QLineEdit::Password);
+    Password_Edit->setGeometry(80, 76, 194, 24);
+    Password_Edit->setMaxLength(255);
+    passwordLabel->setBuddy(Password_Edit);
+    Ok_But = new QPushButton(QStringLiteral("OK"), this);
+    Ok_But->setGeometry(82, 124, 90, 28);
+    Ok_But->setDefault(true);
+    Cancel_But = new QPushButton(QStringLiteral("Отмена"), this);
+    Cancel_But->setGeometry(184, 124, 90, 28);
+    connect(Password_Edit, &QLineEdit::textChanged, this, [this] { PasswordChanged = true; });
+    connect(Ok_But, &QPushButton::clicked, this, &TDBEdit_Form::Ok_ButClick);
+    connect(Cancel_But, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TDBEdit_Form::Ok_ButClick() {
+    const QString name = DB_Edit->text().trimmed();
+    if (name.isEmpty()) {
+        Platform::messageBox(this, QStringLiteral("Введите название базы данных."), QStringLiteral("Информация"),
+                             Platform::MsgIcon::Information);
+        DB_Edit->setFocus();
+        return;
+    }
+    QString password = Password_Edit->text();
+    if (PasswordChanged) {
+        // The stored cipher works on code page 1251 bytes; other characters would not come back.
+        if (!Cp1251::representable(password)) {
+            Platform::messageBox(this,
+                                 QStringLiteral("Пароль может содержать только русские и латинские буквы, "
+                                                "цифры и знаки препинания."),
+                                 QStringLiteral("Информация"), Platform::MsgIcon::Information);
+            Password_Edit->setFocus();
+            return;
+        }
+        if (!password.isEmpty() && !AskPassword(QStringLiteral("Подтверждение пароля"), password, true)) {
+            Password_Edit->setFocus();
+            return;
+        }
+    }
+    Data::TTable* table = Main_DataModule->DB_Table;
+    table->Open();
+    if (DB_ID == -1) {
+        table->Append();
+        table->FieldByName(QStringLiteral("DB_Name")).SetValue(name);
+        table->FieldByName(QStringLiteral("Password")).SetValue(Data::EncipherPassword(password));
+        table->Post();
+        DB_ID = table->FieldByName(QStringLiteral("DB_ID")).AsInteger();
+    } else {
+        if (!table->Locate(QStringLiteral("DB_ID"), DB_ID))
+            throw Data::EDatabaseError(QStringLiteral("База данных не найдена"));
+        table->Edit();
+        table->FieldByName(QStringLiteral("DB_Name")).SetValue(name);
+        if (PasswordChanged)
+            table->FieldByName(QStringLiteral("Password")).SetValue(Data::EncipherPassword(password));
+        table->Post();
+    }
+    DBName = name;
+    accept();
+}
+
+bool EditDBData(int& DB_ID, QString& name) {
+    TDBEdit_Form form;
+    form.DB_ID = DB_ID;
+    form.DBName = name;
+    if (DB_ID == -1) {
+        form.setWindowTitle(QStringLiteral("Создание базы данных"));
+    } else {
+        form.setWindowTitle(QStringLiteral("Изменение данных базы данных"));
+        Data::TTable* table = Main_DataModule->DB_Table;
+        form.DB_Edit->setText(table->FieldByName(QStringLiteral("DB_Name")).AsString());
+        form.Password_Edit->setText(
+            Data::DecipherPassword(table->FieldByName(QStringLiteral("Password")).Value().toByteArray()));
+    }
+    form.PasswordChanged = false;
+    if (form.exec() != QDialog::Accepted)
+        return false;
+    DB_ID = form.DB_ID;
+    name = form.DBName;
+    return true;
+}

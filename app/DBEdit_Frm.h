@@ -1,0 +1,29 @@
+// The dialog that creates a database record or changes its name and password.
+#pragma once
+
+#include <QDialog>
+
+class QLineEdit;
+class QPushButton;
+
+class TDBEdit_Form : public QDialog {
+    Q_OBJECT
+public:
+    explicit TDBEdit_Form(QWidget* parent = nullptr);
+
+    QLineEdit* DB_Edit;
+    QLineEdit* Password_Edit;
+    QPushButton* Ok_But;
+    QPushButton* Cancel_But;
+
+    int DB_ID = -1;
+    QString DBName;
+    bool PasswordChanged = false;
+
+public Q_SLOTS:
+    void Ok_ButClick();
+};
+
+// DB_ID -1 creates a database; any other value edits the current record of DB_Table (positioned on it
+// by the caller, who keeps the table open). True with the database's DB_ID and name on OK.
+bool EditDBData(int& DB_ID, QString& name);

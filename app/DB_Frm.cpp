@@ -1,0 +1,200 @@
+// Database choice dialog.
+#include "app/DB_Frm.h"
+
+#include "app/DBEdit_Frm.h"
+#include "app/Password_Frm.h"
+#include "data/DataMod.h"
+#include "data/Password.h"
+#include "platform/Dialogs.h"
+#include "widgets/DBGrid.h"
+
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QToolButton>
+
+namespace {
+
+constexpr int kBasesColor = 14024703; // pale yellow, 0x00BBGGRR
+
+QString field(const char* name) { return QString::fromLatin1(name); }
+
+} // namespace
+
+TDB_Form::TDB_Form(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("Выбор базы данных"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setFixedSize(400, 266);
+
+    auto* frame = new QGroupBox(QStringLiteral("Базы данных"), this);
+    frame->setGeometry(8, 4, 384, 212);
+    auto* label = new QLabel(QStringLiteral("Доступные базы данных"), frame);
+    label->setGeometry(12, 24, 200, 20);
+
+    Work_But = new QToolButton(frame);
+    Work_But->setText(QStringLiteral("Работа с БД"));
+    Work_But->setAutoRaise(true);
+    Work_But->setPopupMode(QToolButton::InstantPopup);
+    Work_But->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    Work_But->setGeometry(262, 20, 110, 24);
+    auto* menu = new QMenu(Work_But);
+    menu->setToolTipsVisible(true);
+    Create_Item = menu->addAction(QStringLiteral("&Создать..."));
+    Create_Item->setToolTip(QStringLiteral("Создать новую базу данных"));
+    Edit_Item = menu->addAction(QStringLiteral("Изменить данные..."));
+    Edit_Item->setToolTip(QStringLiteral("Изменить данные базы данных"));
+    menu->addSeparator();
+    Delete_Item = menu->addAction(QStringLiteral("Удалить..."));
+    Delete_Item->setToolTip(QStringLiteral("Удалить существующую базу данных"));
+    Work_But->setMenu(menu);
+
+    Main_DataModule->DB_Table->Open();
+    Bases_Grid = new Widgets::TDBGrid(Main_DataModule->DB_Table,
+                                      {Widgets::TColumn{field("DB_Name"), QString(), 340}}, frame);
+    Bases_Grid->setObjectName(QStringLiteral("Bases_Grid"));
+    Bases_Grid->setGeometry(12, 48, 360, 152);
+    Bases_Grid->horizontalHeader()->hide();
+    Bases_Grid->horizontalHeader()->setStretchLastSection(true);
+    Bases_Grid->setWordWrap(true);
+    Bases_Grid->setShowGrid(false);
+    QPalette pal = Bases_Grid->palette();
+    const int c = kBasesColor;
+    pal.setColor(QPalette::Base, QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF));
+    Bases_Grid->setPalette(pal);
+
+    Ok_But = new QPushButton(QStringLiteral("&OK"), this);
+    Ok_But->setGeometry(196, 228, 94, 28);
+    Ok_But->setDefault(true);
+    Cancel_But = new QPushButton(QStringLiteral("&Отмена"), this);
+    Cancel_But->setGeometry(298, 228, 94, 28);
+    Cancel_But->setToolTip(QStringLiteral("Выйти из программы"));
+    QFont bold = Ok_But->font();
+    bold.setBold(true);
+    Ok_But->setFont(bold);
+    Cancel_But->setFont(bold);
+
+    connect(Ok_But, &QPushButton::clicked, this, [this] { Platform::guarded([this] { Ok_ButClick(); }); });
+    connect(Cancel_But, &QPushButton::clicked, this, &QDialog::reject);
+    connect(Create_Item, &QAction::triggered, this, [this] { Platform::guarded([this] { Create_ItemClick(); }); });
+    connect(Edit_Item, &QAction::triggered, this, [this] { Platform::guarded([this] { Edit_ItemClick(); }); });
+    connect(Delete_Item, &QAction::triggered, this, [this] { Platform::guarded([this] { Delete_ItemClick(); }); });
+    connect(Bases_Grid, &Widgets::TDBGrid::RowDoubleClicked, this, [this] {
+        if (!Main_DataModule->DB_Table->IsEmpty())
+            Platform::guarded([this] { Ok_ButClick(); });
+    });
+    connect(Main_DataModule->DB_Table, &Data::TDataset::DataChange, this, &TDB_Form::UpdateButtons);
+    UpdateButtons();
+    Bases_Grid->setFocus();
+}
+
+void TDB_Form::UpdateButtons() {
+    const bool any = Main_DataModule->DB_Table->Active() && !Main_DataModule->DB_Table->IsEmpty();
+    Ok_But->setEnabled(any);
+    Edit_Item->setEnabled(any);
+    Delete_Item->setEnabled(any);
+}
+
+bool TDB_Form::CheckPassword() {
+    const QByteArray stored = Main_DataModule->DB_Table->FieldByName(field("Password")).Value().toByteArray();
+    if (stored.isEmpty())
+        return true;
+    QString password = Data::DecipherPassword(stored);
+    return AskPassword(QStringLiteral("Ввод пароля"), password, false);
+}
+
+void TDB_Form::Ok_ButClick() {
+    Data::TTable* table = Main_DataModule->DB_Table;
+    if (table->IsEmpty() || !CheckPassword())
+        return;
+    DB_ID = table->FieldByName(field("DB_ID")).AsInteger();
+    DBName = table->FieldByName(field("DB_Name")).AsString();
+    accept();
+}
+
+void TDB_Form::Create_ItemClick() {
+    int id = -1;
+    QString name;
+    if (EditDBData(id, name))
+        Main_DataModule->DB_Table->Locate(field("DB_ID"), id);
+}
+
+void TDB_Form::Edit_ItemClick() {
+    Data::TTable* table = Main_DataModule->DB_Table;
+    if (table->IsEmpty() || !CheckPassword())
+        return;
+    int id = table->FieldByName(field("DB_ID")).AsInteger();
+    QString name = table->FieldByName(field("DB_Name")).AsString();
+    if (EditDBData(id, name))
+        table->Locate(field("DB_ID"), id);
+}
+
+void TDB_Form::Delete_ItemClick() {
+    Data::TTable* table = Main_DataModule->DB_Table;
+    if (table->IsEmpty())
+        return;
+    const int id = table->FieldByName(field("DB_ID")).AsInteger();
+    const QString name = table->FieldByName(field("DB_Name")).AsString();
+    if (id == Main_DataModule->Current_DB_ID) {
+        Platform::messageBox(this, QStringLiteral("Открытую базу данных удалить нельзя."),
+                             QStringLiteral("Информация"), Platform::MsgIcon::Information);
+        return;
+    }
+    if (!CheckPassword())
+        return;
+    const QString question =
+        QStringLiteral("Удалить базу данных «%1» вместе со всеми тестируемыми и результатами?").arg(name);
+    if (Platform::messageBox(this, question, QStringLiteral("Подтверждение удаления"), Platform::MsgIcon::Question,
+                             Platform::MsgButtons::YesNo, Platform::MsgAnswer::No) != Platform::MsgAnswer::Yes)
+        return;
+    // The database, its testees and their test records go together or not at all.
+    QSqlDatabase db = Main_DataModule->Connection();
+    if (!db.transaction())
+        throw Data::EDatabaseError(db.lastError().databaseText());
+    QSqlQuery q(db);
+    for (const char* sql : {"delete from TEST where DB_ID = ?", "delete from USER where DB_ID = ?",
+                            "delete from DB where DB_ID = ?"}) {
+        q.prepare(QString::fromLatin1(sql));
+        q.addBindValue(id);
+        if (!q.exec()) {
+            const QString error = q.lastError().databaseText();
+            db.rollback();
+            throw Data::EDatabaseError(QStringLiteral("Не удалось удалить базу данных: ") + error);
+        }
+    }
+    if (!db.commit()) {
+        const QString error = db.lastError().databaseText();
+        db.rollback();
+        throw Data::EDatabaseError(QStringLiteral("Не удалось удалить базу данных: ") + error);
+    }
+    const int row = table->RecNo();
+    table->Close();
+    table->Open();
+    table->SetRecNo(row);
+}
+
+bool ChooseDB(int& DB_ID, QString& name) {
+    Data::TTable* table = Main_DataModule->DB_Table;
+    table->Open();
+    bool chosen = false;
+    {
+        TDB_Form form;
+        form.DB_ID = DB_ID;
+        form.DBName = name;
+        if (DB_ID != 0)
+            table->Locate(field("DB_ID"), DB_ID);
+        else
+            table->First();
+        if (form.exec() == QDialog::Accepted) {
+            DB_ID = form.DB_ID;
+            name = form.DBName;
+            chosen = true;
+        }
+    }
+    table->Close();
+    return chosen;
+}

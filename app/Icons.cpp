@@ -1,0 +1,206 @@
+// Icons and logo.
+#include "app/Icons.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+namespace Icons {
+
+namespace {
+
+const QColor kNavy(0, 0, 128);
+const QColor kRed(200, 30, 30);
+const QColor kGreen(20, 140, 40);
+const QColor kBlue(30, 80, 200);
+
+void person(QPainter& p, QPointF at, qreal scale, const QColor& color) {
+    p.setPen(Qt::NoPen);
+    p.setBrush(color);
+    p.drawEllipse(QRectF(at.x() - 2.2 * scale, at.y() - 6 * scale, 4.4 * scale, 4.4 * scale));
+    QPainterPath body;
+    body.moveTo(at.x() - 4 * scale, at.y() + 5 * scale);
+    body.cubicTo(at.x() - 4 * scale, at.y() - 1.5 * scale, at.x() + 4 * scale, at.y() - 1.5 * scale,
+                 at.x() + 4 * scale, at.y() + 5 * scale);
+    body.closeSubpath();
+    p.drawPath(body);
+}
+
+void database(QPainter& p, const QColor& color) {
+    p.setPen(QPen(color.darker(150), 1));
+    p.setBrush(color);
+    p.drawRect(QRectF(2.5, 4, 9, 9));
+    p.drawEllipse(QRectF(2.5, 11, 9, 4));
+    p.setBrush(color.lighter(140));
+    p.drawEllipse(QRectF(2.5, 2, 9, 4));
+}
+
+void badge(QPainter& p, const QColor& color, bool plus) {
+    p.setPen(QPen(Qt::white, 1));
+    p.setBrush(color);
+    p.drawEllipse(QRectF(8.5, 8.5, 7, 7));
+    p.setPen(QPen(Qt::white, 1.4));
+    p.drawLine(QPointF(10, 12), QPointF(14, 12));
+    if (plus)
+        p.drawLine(QPointF(12, 10), QPointF(12, 14));
+}
+
+} // namespace
+
+QIcon icon(Kind kind) {
+    QPixmap pm(16, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    switch (kind) {
+    case Kind::NewDB:
+        database(p, QColor(230, 190, 90));
+        badge(p, kGreen, true);
+        break;
+    case Kind::OpenDB: {
+        p.setPen(QPen(QColor(150, 110, 20), 1));
+        p.setBrush(QColor(240, 200, 90));
+        p.drawRect(QRectF(1.5, 4.5, 13, 9));
+        p.setBrush(QColor(250, 220, 120));
+        QPolygonF flap{{1.5, 13.5}, {4, 7.5}, {15.5, 7.5}, {13, 13.5}};
+        p.drawPolygon(flap);
+        break;
+    }
+    case Kind::Exit:
+        p.setPen(QPen(QColor(90, 60, 30), 1));
+        p.setBrush(QColor(170, 120, 70));
+        p.drawRect(QRectF(3.5, 1.5, 8, 13));
+        p.setBrush(QColor(240, 210, 80));
+        p.drawEllipse(QRectF(9, 7.5, 1.6, 1.6));
+        break;
+    case Kind::AddTest:
+        person(p, {6.5, 8}, 1.0, kNavy);
+        badge(p, kGreen, true);
+        break;
+    case Kind::EditTest: {
+        person(p, {6, 8}, 1.0, kNavy);
+        p.setPen(QPen(QColor(120, 80, 20), 2.2, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(9, 14), QPointF(15, 8));
+        p.setPen(QPen(QColor(240, 200, 80), 1.4, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(9.4, 13.6), QPointF(14.6, 8.4));
+        break;
+    }
+    case Kind::DelTest:
+        person(p, {6.5, 8}, 1.0, kNavy);
+        p.setPen(QPen(kRed, 2, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(10, 10), QPointF(14.5, 14.5));
+        p.drawLine(QPointF(14.5, 10), QPointF(10, 14.5));
+        break;
+    case Kind::SeekTest:
+        p.setPen(QPen(kNavy, 1.8));
+        p.setBrush(QColor(200, 230, 255));
+        p.drawEllipse(QRectF(2, 2, 8.5, 8.5));
+        p.setPen(QPen(kNavy, 2.6, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(9.5, 9.5), QPointF(14, 14));
+        break;
+    case Kind::InputTest:
+        p.setPen(QPen(Qt::darkGray, 1));
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(2.5, 1.5, 11, 13));
+        p.setPen(QPen(kNavy, 1));
+        for (int y = 4; y <= 12; y += 3)
+            p.drawLine(QPointF(4.5, y + 0.5), QPointF(11.5, y + 0.5));
+        break;
+    case Kind::ResultTest:
+        p.setPen(Qt::NoPen);
+        p.setBrush(kRed);
+        p.drawRect(QRectF(2, 7, 3, 7));
+        p.setBrush(kBlue);
+        p.drawRect(QRectF(6.5, 3, 3, 11));
+        p.setBrush(kGreen);
+        p.drawRect(QRectF(11, 9, 3, 5));
+        p.setPen(QPen(Qt::black, 1));
+        p.drawLine(QPointF(1, 14.5), QPointF(15, 14.5));
+        break;
+    case Kind::Option: {
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(100, 100, 110));
+        p.translate(8, 8);
+        for (int i = 0; i < 8; ++i) {
+            p.drawRect(QRectF(-1.3, -7.5, 2.6, 4));
+            p.rotate(45);
+        }
+        p.drawEllipse(QRectF(-5, -5, 10, 10));
+        p.setBrush(Qt::white);
+        p.drawEllipse(QRectF(-2, -2, 4, 4));
+        break;
+    }
+    case Kind::Group:
+        person(p, {5, 8.5}, 0.9, kBlue);
+        person(p, {11, 8.5}, 0.9, kNavy);
+        break;
+    case Kind::Help: {
+        p.setPen(Qt::NoPen);
+        p.setBrush(kBlue);
+        p.drawEllipse(QRectF(1, 1, 14, 14));
+        QFont f;
+        f.setPixelSize(12);
+        f.setBold(true);
+        p.setFont(f);
+        p.setPen(Qt::white);
+        p.drawText(QRectF(1, 1, 14, 14), Qt::AlignCenter, QStringLiteral("?"));
+        break;
+    }
+    case Kind::InternetHelp:
+        p.setPen(QPen(kBlue, 1.1));
+        p.setBrush(QColor(210, 235, 255));
+        p.drawEllipse(QRectF(1.5, 1.5, 13, 13));
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(QRectF(5, 1.5, 6, 13));
+        p.drawLine(QPointF(1.5, 8), QPointF(14.5, 8));
+        p.drawLine(QPointF(8, 1.5), QPointF(8, 14.5));
+        break;
+    case Kind::About: {
+        p.setPen(Qt::NoPen);
+        p.setBrush(kNavy);
+        p.drawEllipse(QRectF(1, 1, 14, 14));
+        QFont f(QStringLiteral("Times New Roman"));
+        f.setPixelSize(12);
+        f.setBold(true);
+        f.setItalic(true);
+        p.setFont(f);
+        p.setPen(Qt::white);
+        p.drawText(QRectF(1, 1, 14, 14), Qt::AlignCenter, QStringLiteral("i"));
+        break;
+    }
+    }
+    return QIcon(pm);
+}
+
+QPixmap logo(int width, int height) {
+    QPixmap pm(width, height);
+    pm.fill(Qt::white);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    const qreal cellW = (width - 10) / 4.0;
+    const qreal cellH = (height - 10) / 2.0;
+    for (int i = 0; i < 8; ++i) {
+        const QRectF cell(5 + (i % 4) * cellW + 2, 5 + (i / 4) * cellH + 2, cellW - 4, cellH - 4);
+        QColor frame = QColor(200, 200, 200);
+        if (i == 1 || i == 6)
+            frame = QColor(220, 40, 40);
+        else if (i == 3 || i == 4)
+            frame = QColor(40, 80, 220);
+        p.setPen(QPen(frame, 2));
+        p.setBrush(QColor(240, 240, 236));
+        p.drawRect(cell);
+        const qreal cx = cell.center().x();
+        const qreal r = std::min(cell.width(), cell.height()) * 0.22;
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(110 + 12 * i, 100 + 8 * i, 95 + 5 * i));
+        p.drawEllipse(QPointF(cx, cell.top() + cell.height() * 0.38), r, r * 1.25);
+        QPainterPath shoulders;
+        shoulders.moveTo(cell.left() + 3, cell.bottom() - 1);
+        shoulders.cubicTo(cell.left() + 3, cell.bottom() - cell.height() * 0.32, cell.right() - 3,
+                          cell.bottom() - cell.height() * 0.32, cell.right() - 3, cell.bottom() - 1);
+        shoulders.closeSubpath();
+        p.drawPath(shoulders);
+    }
+    return pm;
+}
+
+} // namespace Icons

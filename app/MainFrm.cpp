@@ -1,0 +1,300 @@
+// Main window.
+#include "app/MainFrm.h"
+
+#include "app/DBEdit_Frm.h"
+#include "app/DB_Frm.h"
+#include "app/Icons.h"
+#include "data/DataMod.h"
+#include "platform/ErrorDisplay.h"
+#include "platform/IniFile.h"
+#include "platform/ProgramDir.h"
+#include "platform/Shell.h"
+#include "platform/SysColors.h"
+#include "widgets/DBGrid.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QToolBar>
+
+const int kDefaultFirstColor = Platform::clInfoBk;
+const int kDefaultSecondColor = Platform::clWhite;
+
+namespace {
+
+const QString kSection = QStringLiteral("Interface");
+const QString kInternetSection = QStringLiteral("Internet");
+const QString kDefaultHomePage = QStringLiteral("https://www.example.org/morvel/");
+
+// Field names of the grid columns, in grid order; they are also the ORDER BY entries.
+const QStringList kGridFields = {QStringLiteral("FIO"), QStringLiteral("Age"), QStringLiteral("Sex"),
+                                 QStringLiteral("Group_Name")};
+
+QString field(const char* name) { return QString::fromLatin1(name); }
+
+} // namespace
+
+QString SettingsFilePath() { return Platform::ProgramPath(QStringLiteral("/morvel.ini")); }
+
+TMain_Form::TMain_Form(QWidget* parent) : QMainWindow(parent) {
+    setWindowTitle(QStringLiteral("Тест Morvel"));
+    resize(767, 516);
+    if (const QScreen* screen = QApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    createActions();
+    createGrid();
+    createMenus();
+    statusBar();
+    RefreshMenList();
+    ReadColors();
+}
+
+void TMain_Form::createActions() {
+    struct Spec {
+        QAction*& action;
+        QString caption;
+        QString hint;
+        QKeySequence shortcut;
+        Icons::Kind icon;
+        void (TMain_Form::*slot)();
+    };
+    const QString olvena = QStringLiteral("\"Olvena\" в ");
+    const Spec specs[] = {
+        {NewDB, QStringLiteral("&Создать..."), QStringLiteral("Создать новую базу данных"), QKeySequence(Qt::CTRL | Qt::Key_N),
+         Icons::Kind::NewDB, &TMain_Form::NewDBExecute},
+        {OpenDB, QStringLiteral("&Открыть..."), QStringLiteral("Открыть базу данных"), QKeySequence(Qt::CTRL | Qt::Key_O),
+         Icons::Kind::OpenDB, &TMain_Form::OpenDBExecute},
+        {Exit, QStringLiteral("&Выход"), QStringLiteral("Выход"), QKeySequence(), Icons::Kind::Exit,
+         &TMain_Form::ExitExecute},
+        {AddTest, QStringLiteral("&Добавить..."), QStringLiteral("Добавить нового тестируемого"),
+         QKeySequence(Qt::Key_Insert), Icons::Kind::AddTest, &TMain_Form::AddTestExecute},
+        {EditTest, QStringLiteral("&Изменить..."), QStringLiteral("Редактировать данные тестируемого"),
+         QKeySequence(Qt::CTRL | Qt::Key_Insert), Icons::Kind::EditTest, &TMain_Form::EditTestExecute},
+        {DelTest, QStringLiteral("&Удалить..."), QStringLiteral("Удалить тестируемого"), QKeySequence(Qt::Key_Delete),
+         Icons::Kind::DelTest, &TMain_Form::DelTestExecute},
+        {SeekTest, QStringLiteral("&Найти..."), QStringLiteral("Найти тестируемого в текущей базе данных"),
+         QKeySequence(Qt::CTRL | Qt::Key_F), Icons::Kind::SeekTest, &TMain_Form::SeekTestExecute},
+        {Input_Test, QStringLiteral("Ввод данных..."), QStringLiteral("Ввод данных"), QKeySequence(),
+         Icons::Kind::InputTest, &TMain_Form::Input_TestExecute},
+        {ResultTest, QStringLiteral("Результаты..."), QStringLiteral("Результаты"), QKeySequence(),
+         Icons::Kind::ResultTest, &TMain_Form::ResultTestExecute},
+        {Option, QStringLiteral("&Настройка..."), QStringLiteral("Настройка"), QKeySequence(), Icons::Kind::Option,
+         &TMain_Form::OptionExecute},
+        {Group, QStringLiteral("&Группы..."), QString(), QKeySequence(), Icons::Kind::Group, &TMain_Form::GroupExecute},
+        {Help, QStringLiteral("&Содержание"), QStringLiteral("Помощь по Olvena Shell"), QKeySequence(Qt::Key_F1),
+         Icons::Kind::Help, &TMain_Form::HelpExecute},
+        {InternetHelp, olvena + QStringLiteral("&Интернете"), olvena + QStringLiteral("Интернете"), QKeySequence(),
+         Icons::Kind::InternetHelp, &TMain_Form::InternetHelpExecute},
+        {About, QStringLiteral("&О программе..."), QStringLiteral("О программе и ее авторах"), QKeySequence(),
+         Icons::Kind::About, &TMain_Form::AboutExecute},
+    };
+    for (const Spec& s : specs) {
+        s.action = new QAction(Icons::icon(s.icon), s.caption, this);
+        s.action->setToolTip(s.hint.isEmpty() ? QString(s.caption).remove(QLatin1Char('&')) : s.hint);
+        s.action->setStatusTip(s.hint);
+        if (!s.shortcut.isEmpty()) {
+            s.action->setShortcut(s.shortcut);
+            s.action->setShortcutContext(Qt::WindowShortcut);
+        }
+        const auto slot = s.slot;
+        connect(s.action, &QAction::triggered, this, [this, slot] { Platform::guarded([this, slot] { (this->*slot)(); }); });
+        addAction(s.action);
+    }
+}
+
+void TMain_Form::createMenus() {
+    QMenuBar* bar = menuBar();
+    QMenu* db = bar->addMenu(QStringLiteral("База данных"));
+    db->addActions({NewDB, OpenDB});
+    db->addSeparator();
+    db->addAction(Exit);
+    QMenu* testees = bar->addMenu(QStringLiteral("Тестируемые"));
+    testees->addActions({AddTest, EditTest, DelTest});
+    testees->addSeparator();
+    testees->addAction(SeekTest);
+    QMenu* testing = bar->addMenu(QStringLiteral("Тестирование"));
+    testing->addActions({Input_Test, ResultTest});
+    QMenu* service = bar->addMenu(QStringLiteral("Сервис"));
+    service->addActions({Option, Group});
+    QMenu* help = bar->addMenu(QStringLiteral("Помощь"));
+    help->addActions({Help, InternetHelp});
+    help->addSeparator();
+    help->addAction(About);
+    for (QMenu* m : {db, testees, testing, service, help})
+        m->setToolTipsVisible(false);
+
+    Main_ToolBar = addToolBar(QStringLiteral("Панель инструментов"));
+    Main_ToolBar->setObjectName(QStringLiteral("Main_ToolBar"));
+    Main_ToolBar->setMovable(false);
+    Main_ToolBar->setIconSize(QSize(16, 16));
+    Main_ToolBar->addActions({NewDB, OpenDB});
+    Main_ToolBar->addSeparator();
+    Main_ToolBar->addActions({AddTest, EditTest, DelTest});
+    Main_ToolBar->addSeparator();
+    Main_ToolBar->addAction(SeekTest);
+    Main_ToolBar->addSeparator();
+    Main_ToolBar->addAction(ResultTest);
+
+    Grid_PopupMenu = new QMenu(this);
+    Grid_PopupMenu->addAction(AddTest);
+    Grid_PopupMenu->addAction(EditTest);
+    Grid_PopupMenu->setDefaultAction(EditTest);
+    Grid_PopupMenu->addSeparator();
+    Grid_PopupMenu->addAction(DelTest);
+    Grid_PopupMenu->addSeparator();
+    Grid_PopupMenu->addAction(ResultTest);
+}
+
+void TMain_Form::createGrid() {
+    using Widgets::TColumn;
+    const Qt::Alignment centre = Qt::AlignCenter;
+    QList<TColumn> columns = {
+        TColumn{kGridFields[0], QStringLiteral("Ф.И.О."), 302, Qt::AlignLeft | Qt::AlignVCenter, true},
+        TColumn{kGridFields[1], QStringLiteral("Возраст"), 63, centre},
+        TColumn{kGridFields[2], QStringLiteral("Пол"), 37, centre},
+        TColumn{kGridFields[3], QStringLiteral("Группа"), 228, Qt::AlignLeft | Qt::AlignVCenter},
+    };
+    Data_Grid = new Widgets::TDBGrid(Main_DataModule->Men_Query, columns, this);
+    Data_Grid->setObjectName(QStringLiteral("Data_Grid"));
+    Data_Grid->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    Data_Grid->SetTitleSorting(true);
+    Data_Grid->SetScaleColumns(true);
+    QFont titleFont = Data_Grid->font();
+    titleFont.setBold(true);
+    Data_Grid->Model()->titleFont = titleFont;
+    Data_Grid->Model()->titleColor = QColor(0, 0, 128);
+    Data_Grid->Model()->rowColor = [this](int row) { return rowColor(row); };
+    Data_Grid->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(Data_Grid, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { Grid_PopupMenu->popup(Data_Grid->viewport()->mapToGlobal(pos)); });
+    connect(Data_Grid, &Widgets::TDBGrid::TitleClick, this, [this](int column, bool ctrl) {
+        Platform::guarded([&] { Data_GridTitleClick(column, ctrl); });
+    });
+    connect(Data_Grid, &Widgets::TDBGrid::RowDoubleClicked, this,
+            [this] { Platform::guarded([this] { Data_GridDblClick(); }); });
+    connect(Main_DataModule->Men_Query, &Data::TDataset::DataChange, this, &TMain_Form::UpdateActions);
+    setCentralWidget(Data_Grid);
+}
+
+QColor TMain_Form::rowColor(int row) const {
+    // Record number row + 1: odd rows (1st, 3rd, ...) take the first colour.
+    return Platform::ColorToQColor(row % 2 == 0 ? FirstColor : SecondColor);
+}
+
+void TMain_Form::SetDBCaption(const QString& name) { setWindowTitle(QStringLiteral("Тест Morvel - ") + name); }
+
+QString TMain_Form::OrderByClause() const {
+    const QString list = const_cast<TMain_Form*>(this)->Data_Grid->Markers().sortList(kGridFields);
+    return list.isEmpty() ? QString() : QStringLiteral(" ORDER BY ") + list;
+}
+
+void TMain_Form::RefreshMenList() {
+    TMain_DataModule* dm = Main_DataModule;
+    dm->Tests_Query->Close();
+    dm->Tests_Query->SetParam(field("DB_ID"), dm->Current_DB_ID);
+    dm->Tests_Query->Open();
+    m_testedMen.clear();
+    for (int r = 0; r < dm->Tests_Query->RecordCount(); ++r)
+        m_testedMen.insert(dm->Tests_Query->Value(r, 0).toInt());
+
+    dm->Men_Query->Close();
+    // The clause goes onto a copy of the base text, so clauses never pile up.
+    dm->Men_Query->SetSQL(dm->MenQueryBaseSQL() + OrderByClause());
+    dm->Men_Query->SetParam(field("DB_ID"), dm->Current_DB_ID);
+    dm->Men_Query->Open();
+    UpdateActions();
+}
+
+bool TMain_Form::LocateMen(int menId) { return Main_DataModule->Men_Query->Locate(field("Men_ID"), menId); }
+
+int TMain_Form::CurrentMenID() const {
+    Data::TQuery* q = Main_DataModule->Men_Query;
+    if (!q->Active() || q->IsEmpty())
+        return 0;
+    return q->FieldByName(field("Men_ID")).AsInteger();
+}
+
+void TMain_Form::ReadColors() {
+    const Platform::TIniFile ini(SettingsFilePath());
+    FirstColor = ini.ReadInteger(kSection, QStringLiteral("FirstColor"), kDefaultFirstColor);
+    SecondColor = ini.ReadInteger(kSection, QStringLiteral("SecondColor"), kDefaultSecondColor);
+    Data_Grid->viewport()->update();
+}
+
+void TMain_Form::UpdateActions() {
+    Data::TQuery* q = Main_DataModule->Men_Query;
+    const bool any = q->Active() && !q->IsEmpty();
+    for (QAction* a : {EditTest, DelTest, SeekTest, Input_Test, ResultTest})
+        a->setEnabled(any);
+    ResultTest->setEnabled(any && m_testedMen.contains(CurrentMenID()));
+}
+
+void TMain_Form::NewDBExecute() {
+    TMain_DataModule* dm = Main_DataModule;
+    dm->DB_Table->Open();
+    struct CloseTable {
+        ~CloseTable() { Main_DataModule->DB_Table->Close(); }
+    } closeTable;
+    int id = -1;
+    QString name;
+    if (EditDBData(id, name)) {
+        dm->Current_DB_ID = id;
+        SetDBCaption(name);
+        RefreshMenList();
+    }
+}
+
+void TMain_Form::OpenDBExecute() {
+    int id = Main_DataModule->Current_DB_ID;
+    QString name;
+    if (ChooseDB(id, name)) {
+        Main_DataModule->Current_DB_ID = id;
+        SetDBCaption(name);
+        RefreshMenList();
+    }
+}
+
+void TMain_Form::ExitExecute() { close(); }
+
+void TMain_Form::AddTestExecute() {}
+
+void TMain_Form::EditTestExecute() {}
+
+void TMain_Form::DelTestExecute() {}
+
+void TMain_Form::SeekTestExecute() {}
+
+void TMain_Form::Input_TestExecute() {}
+
+void TMain_Form::ResultTestExecute() {}
+
+void TMain_Form::OptionExecute() {}
+
+void TMain_Form::GroupExecute() {}
+
+void TMain_Form::HelpExecute() { Platform::ShellOpen(Platform::ProgramPath(QStringLiteral("/morvel.html"))); }
+
+void TMain_Form::InternetHelpExecute() {
+    const Platform::TIniFile ini(SettingsFilePath());
+    Platform::ShellOpen(ini.ReadString(kInternetSection, QStringLiteral("HomePage"), kDefaultHomePage));
+}
+
+void TMain_Form::AboutExecute() {}
+
+void TMain_Form::Data_GridTitleClick(int column, bool ctrl) {
+    const int menId = CurrentMenID();
+    Data_Grid->Markers().click(column, ctrl);
+    Data_Grid->horizontalHeader()->viewport()->update();
+    RefreshMenList();
+    // The user keeps his place in the list when it is re-sorted.
+    if (menId != 0)
+        LocateMen(menId);
+}
+
+void TMain_Form::Data_GridDblClick() {
+    if (!Main_DataModule->Men_Query->IsEmpty())
+        Input_TestExecute();
+}

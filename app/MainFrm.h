@@ -1,0 +1,88 @@
+// The main window: the testee list of the open database and every command of the program.
+#pragma once
+
+#include <QMainWindow>
+#include <QSet>
+
+class QAction;
+class QMenu;
+class QToolBar;
+namespace Widgets {
+class TDBGrid;
+}
+
+class TMain_Form : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TMain_Form(QWidget* parent = nullptr);
+
+    // Actions.
+    QAction* NewDB;
+    QAction* OpenDB;
+    QAction* Exit;
+    QAction* AddTest;
+    QAction* EditTest;
+    QAction* DelTest;
+    QAction* SeekTest;
+    QAction* Input_Test;
+    QAction* ResultTest;
+    QAction* Option;
+    QAction* Group;
+    QAction* Help;
+    QAction* InternetHelp;
+    QAction* About;
+
+    QToolBar* Main_ToolBar;
+    QMenu* Grid_PopupMenu;
+    Widgets::TDBGrid* Data_Grid;
+
+    // Row colours of the testee list (settings file values).
+    int FirstColor;
+    int SecondColor;
+
+    // Sets the caption for the open database.
+    void SetDBCaption(const QString& name);
+    // Re-runs the testee queries with the ORDER BY clause of the sort markers.
+    void RefreshMenList();
+    // The ORDER BY clause of the current sort markers ("" when none).
+    QString OrderByClause() const;
+    // Makes the testee current; false when he is not in the list.
+    bool LocateMen(int menId);
+    // Men_ID of the current row, or 0.
+    int CurrentMenID() const;
+    // Reads both row colours from the settings file.
+    void ReadColors();
+    // Enables the actions for the current row and the content of the list.
+    void UpdateActions();
+
+public Q_SLOTS:
+    void NewDBExecute();
+    void OpenDBExecute();
+    void ExitExecute();
+    void AddTestExecute();
+    void EditTestExecute();
+    void DelTestExecute();
+    void SeekTestExecute();
+    void Input_TestExecute();
+    void ResultTestExecute();
+    void OptionExecute();
+    void GroupExecute();
+    void HelpExecute();
+    void InternetHelpExecute();
+    void AboutExecute();
+    void Data_GridTitleClick(int column, bool ctrl);
+    void Data_GridDblClick();
+
+private:
+    void createActions();
+    void createMenus();
+    void createGrid();
+    QColor rowColor(int row) const;
+
+    QSet<int> m_testedMen; // Men_IDs of Tests_Query
+};
+
+// Settings file of the program directory, section and keys of the row colours.
+QString SettingsFilePath();
+extern const int kDefaultFirstColor;
+extern const int kDefaultSecondColor;

@@ -1,0 +1,51 @@
+// Password dialog.
+#include "app/Password_Frm.h"
+
+#include "platform/Dialogs.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+TInputPassword_Form::TInputPassword_Form(QWidget* parent) : QDialog(parent) {
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setFixedSize(257, 137);
+    auto* label = new QLabel(QStringLiteral("Пароль"), this);
+    label->setGeometry(16, 14, 225, 16);
+    Password_Edit = new QLineEdit(this);
+    Password_Edit->setObjectName(QStringLiteral("Password_Edit"));
+    Password_Edit->setEchoMode(QLineEdit::Password);
+    Password_Edit->setGeometry(16, 34, 225, 24);
+    label->setBuddy(Password_Edit);
+    Ok_But = new QPushButton(QStringLiteral("OK"), this);
+    Ok_But->setGeometry(48, 92, 90, 28);
+    Ok_But->setDefault(true);
+    Cancel_But = new QPushButton(QStringLiteral("Отмена"), this);
+    Cancel_But->setGeometry(150, 92, 90, 28);
+    connect(Ok_But, &QPushButton::clicked, this, &TInputPassword_Form::Ok_ButClick);
+    connect(Cancel_But, &QPushButton::clicked, this, &QDialog::reject);
+    Password_Edit->setFocus();
+}
+
+void TInputPassword_Form::Ok_ButClick() {
+    if (Password_Edit->text() == Expected) {
+        accept();
+        return;
+    }
+    Platform::messageBox(this,
+                         ConfirmMode ? QStringLiteral("Пароли не совпадают! Повторите ввод.")
+                                     : QStringLiteral("Неверный пароль! Повторите ввод."),
+                         QStringLiteral("Ошибка ввода пароля"), Platform::MsgIcon::Information);
+    Password_Edit->setFocus();
+}
+
+bool AskPassword(const QString& caption, QString& password, bool ConfirmMode) {
+    TInputPassword_Form form;
+    form.setWindowTitle(caption);
+    form.Expected = password;
+    form.ConfirmMode = ConfirmMode;
+    if (form.exec() != QDialog::Accepted)
+        return false;
+    password = form.Password_Edit->text();
+    return true;
+}

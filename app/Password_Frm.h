@@ -1,0 +1,26 @@
+// The password dialog: checks a typed password against the stored one, or confirms a newly typed one.
+#pragma once
+
+#include <QDialog>
+
+class QLineEdit;
+class QPushButton;
+
+class TInputPassword_Form : public QDialog {
+    Q_OBJECT
+public:
+    explicit TInputPassword_Form(QWidget* parent = nullptr);
+
+    QLineEdit* Password_Edit;
+    QPushButton* Ok_But;
+    QPushButton* Cancel_But;
+
+    QString Expected;
+    bool ConfirmMode = false;
+
+public Q_SLOTS:
+    void Ok_ButClick();
+};
+
+// Shows the password dialog; on OK the typed text (equal to the given one) is returned in password.
+bool AskPassword(const QString& caption, QString& password, bool ConfirmMode);

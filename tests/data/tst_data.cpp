@@ -1,0 +1,229 @@
+// Data module: schema, stored queries, datasets, collation, password cipher.
+#include "TestSupport.h"
+
+#include "data/DataMod.h"
+#include "data/Password.h"
+#include "data/Queries.h"
+#include "platform/Cp1251.h"
+#include "platform/Dialogs.h"
+
+#include <QSqlQuery>
+#include <QtTest>
+
+using namespace TestSupport;
+
+class TestData : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<ProgramDirFixture> m_dir;
+    std::unique_ptr<TMain_DataModule> m_dm;
+
+    void exec(const QString& sql) {
+        QSqlQuery q(m_dm->Connection());
+        QVERIFY2(q.exec(sql), qPrintable(sql));
+    }
+    int addUser(int dbId, const QString& fio, int groupId, const QString& isDel = QString()) {
+        QSqlQuery q(m_dm->Connection());
+        q.prepare(QStringLiteral("insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) values (?, ?, 'М', 30, ?, ?)"));
+        q.addBindValue(dbId);
+        q.addBindValue(fio);
+        q.addBindValue(groupId);
+        q.addBindValue(isDel.isNull() ? QString(QLatin1String("")) : isDel);
+        q.exec();
+        return q.lastInsertId().toInt();
+    }
+    QStringList menList(int dbId, const QString& orderBy = QString()) {
+        Data::TQuery* q = m_dm->Men_Query;
+        q->Close();
+        q->SetSQL(m_dm->MenQueryBaseSQL() + orderBy);
+        q->SetParam(QStringLiteral("DB_ID"), dbId);
+        q->Open();
+        QStringList names;
+        for (q->First(); !q->Eof(); q->Next())
+            names << q->FieldByName(QStringLiteral("FIO")).AsString() + QLatin1Char('|') +
+                         q->FieldByName(QStringLiteral("GROUP_NAME")).AsString();
+        return names;
+    }
+
+private Q_SLOTS:
+    void init() {
+        pinRussianLocale();
+        m_dir = std::make_unique<ProgramDirFixture>();
+        m_dm = m_dir->createDataModule();
+        QVERIFY(m_dm);
+    }
+    void cleanup() {
+        m_dm.reset();
+        m_dir.reset();
+    }
+
+    void missingDataDirShowsErrorAndNoModule() {
+        m_dm.reset();
+        ProgramDirFixture bare(false);
+        Platform::MessageRecorder recorder;
+        QVERIFY(!TMain_DataModule::Create(bare.path()));
+        QCOMPARE(recorder.messages.size(), 1);
+        QCOMPARE(recorder.messages[0].text, QStringLiteral("Не могу открыть базу данных! Не существует папки DB!"));
+        QCOMPARE(recorder.messages[0].caption, QStringLiteral("Error"));
+        QCOMPARE(recorder.messages[0].icon, Platform::MsgIcon::Error);
+    }
+
+    void newDataDirGetsSchemaAndReferenceRows() {
+        QVERIFY(m_dm->CreatedTableFile());
+        for (const auto& [table, rows] : {std::pair{"Symbols", 49}, {"DurMoll", 64}, {"Soz", 64}}) {
+            QSqlQuery q(m_dm->Connection());
+            QVERIFY(q.exec(QStringLiteral("select count(*) from %1").arg(QLatin1String(table))));
+            QVERIFY(q.next());
+            QCOMPARE(q.value(0).toInt(), rows);
+        }
+        m_dm->Symbols_Table->Open();
+        QVERIFY(m_dm->Symbols_Table->Locate(QStringLiteral("Posit_Select;Negat_Select"),
+                                            {QStringLiteral("2"), QStringLiteral("2")}));
+        QCOMPARE(m_dm->Symbols_Table->FieldByName(QStringLiteral("Type_Reaction")).AsString(), QStringLiteral("±"));
+        // A second module on the same directory finds the file and creates nothing.
+        m_dm.reset();
+        m_dm = m_dir->createDataModule();
+        QVERIFY(!m_dm->CreatedTableFile());
+    }
+
+    void storedQueryTexts() {
+        QCOMPARE(Data::kMenQuerySQL.split(QLatin1Char('\n'))[1], QStringLiteral("           \"GROUP\".Group_Name"));
+        QCOMPARE(Data::kListTestQuerySQL.split(QLatin1Char('\n')).first(),
+                 QStringLiteral("select Test_ID, Date_Test, Time_Test, Result_Test, Result_Profil, Calc_Profil , "
+                                "Calc_ProfilNapr , Note , 1 Numb"));
+        QCOMPARE(Data::kTestsQuerySQL, QStringLiteral("select distinct Men_ID\nfrom TEST\nwhere DB_ID = :DB_ID\norder by Men_ID"));
+    }
+
+    void listsOnlyLiveTesteesOfTheOpenDatabase() {
+        exec(QStringLiteral("insert into \"GROUP\" (Group_Name) values ('Общая')"));
+        addUser(1, QStringLiteral("Живой Первый"), 1);
+        const int deleted = addUser(1, QStringLiteral("Удалённый"), 1, QStringLiteral("D"));
+        addUser(1, QStringLiteral("Без Группы"), 77);
+        addUser(2, QStringLiteral("Из Второй"), 1);
+        exec(QStringLiteral("insert into TEST (DB_ID, Men_ID) values (1, %1)").arg(deleted));
+        QCOMPARE(menList(1, QStringLiteral(" ORDER BY FIO")),
+                 (QStringList{QStringLiteral("Без Группы|"), QStringLiteral("Живой Первый|Общая")}));
+        QCOMPARE(menList(2), QStringList{QStringLiteral("Из Второй|Общая")});
+    }
+
+    // Russian rules: case-insensitive, Ё with Е, lower case first on a tie, Cyrillic before Latin.
+    void russianCollationOrdersNames() {
+        for (const char* name : {"Жуков", "ёлкин", "Елин", "Ёлкин", "абрамов", "Яковлев", "Adams"})
+            addUser(1, QString::fromUtf8(name), 0);
+        QCOMPARE(menList(1, QStringLiteral(" ORDER BY FIO")),
+                 (QStringList{QStringLiteral("абрамов|"), QStringLiteral("Елин|"), QStringLiteral("ёлкин|"),
+                              QStringLiteral("Ёлкин|"), QStringLiteral("Жуков|"), QStringLiteral("Яковлев|"),
+                              QStringLiteral("Adams|")}));
+    }
+
+    void listTestNumbEditsStayInTheResult() {
+        exec(QStringLiteral("insert into TEST (DB_ID, Men_ID, Note) values (1, 5, 'a'), (1, 5, 'b'), (1, 6, 'c')"));
+        Data::TQuery* q = m_dm->ListTest_Query;
+        q->SetParam(QStringLiteral("Men_ID"), 5);
+        q->Open();
+        QCOMPARE(q->RecordCount(), 2);
+        QCOMPARE(q->FieldByName(QStringLiteral("Note")).AsString(), QStringLiteral("b")); // newest first
+        int n = q->RecordCount();
+        for (q->First(); !q->Eof(); q->Next()) {
+            q->Edit();
+            q->FieldByName(QStringLiteral("Numb")).SetValue(n--);
+            q->Post();
+        }
+        q->First();
+        QCOMPARE(q->FieldByName(QStringLiteral("Numb")).AsInteger(), 2);
+        QSqlQuery check(m_dm->Connection());
+        QVERIFY(check.exec(QStringLiteral("select count(*) from TEST where Note in ('a', 'b', 'c')")));
+        QVERIFY(check.next());
+        QCOMPARE(check.value(0).toInt(), 3);
+        q->Close();
+        q->Open();
+        QCOMPARE(q->FieldByName(QStringLiteral("Numb")).AsInteger(), 1);
+    }
+
+    void tableEditsWriteThroughAndKeysAscend() {
+        Data::TTable* t = m_dm->Group_Table;
+        t->Open();
+        t->Append();
+        t->FieldByName(QStringLiteral("Group_Name")).SetValue(QStringLiteral("Первая"));
+        t->Post();
+        const int first = t->FieldByName(QStringLiteral("Group_ID")).AsInteger();
+        t->Append();
+        t->FieldByName(QStringLiteral("Group_Name")).SetValue(QStringLiteral("Вторая"));
+        t->Post();
+        QVERIFY(t->FieldByName(QStringLiteral("Group_ID")).AsInteger() > first);
+        QVERIFY(t->Locate(QStringLiteral("Group_ID"), first));
+        t->Edit();
+        t->FieldByName(QStringLiteral("Group_Name")).SetValue(QStringLiteral("Изменённая"));
+        t->Post();
+        t->Close();
+        t->Open();
+        QCOMPARE(t->FieldByName(QStringLiteral("Group_Name")).AsString(), QStringLiteral("Изменённая"));
+        t->Delete();
+        QCOMPARE(t->RecordCount(), 1);
+        t->Close();
+        t->Open();
+        QCOMPARE(t->RecordCount(), 1);
+    }
+
+    void locateIsExactAndKeepsCursorWhenNotFound() {
+        addUser(1, QStringLiteral("Иванов"), 0);
+        addUser(1, QStringLiteral("ИВАНОВ"), 0);
+        menList(1);
+        Data::TQuery* q = m_dm->Men_Query;
+        QVERIFY(q->Locate(QStringLiteral("FIO"), QStringLiteral("ИВАНОВ")));
+        QCOMPARE(q->RecNo(), 2);
+        QVERIFY(!q->Locate(QStringLiteral("FIO"), QStringLiteral("иванов")));
+        QCOMPARE(q->RecNo(), 2);
+        const auto mark = q->GetBookmark();
+        q->First();
+        q->GotoBookmark(mark);
+        QCOMPARE(q->RecNo(), 2);
+    }
+
+    void walkGuardRestoresRowAndNotifiesOnce() {
+        for (int i = 0; i < 5; ++i)
+            addUser(1, QStringLiteral("Т%1").arg(i), 0);
+        menList(1);
+        Data::TQuery* q = m_dm->Men_Query;
+        q->SetRecNo(3);
+        QSignalSpy changes(q, &Data::TDataset::DataChange);
+        {
+            Data::TWalkGuard guard(*q);
+            for (q->First(); !q->Eof(); q->Next()) {
+            }
+        }
+        QCOMPARE(q->RecNo(), 3);
+        QCOMPARE(changes.size(), 1);
+    }
+
+    void passwordCipher_data() {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<int>("shift");
+        QTest::newRow("five latin") << QStringLiteral("abcde") << 5;
+        QTest::newRow("cyrillic") << QStringLiteral("Пароль") << 6;
+        QTest::newRow("bytes wrap to zero") << QStringLiteral("ыыыыы") << 5;
+        QTest::newRow("256 unchanged") << QString(256, QLatin1Char('x')) << 0;
+        QTest::newRow("empty") << QString() << 0;
+    }
+    void passwordCipher() {
+        QFETCH(QString, password);
+        QFETCH(int, shift);
+        const QByteArray stored = Data::EncipherPassword(password);
+        const QByteArray plain = Cp1251::encode(password);
+        QCOMPARE(stored.size(), plain.size());
+        for (int i = 0; i < plain.size(); ++i)
+            QCOMPARE(static_cast<unsigned char>(stored[i]), static_cast<unsigned char>((static_cast<unsigned char>(plain[i]) + shift) & 0xFF));
+        QCOMPARE(Data::DecipherPassword(stored), password);
+        // Through the table as well: the stored bytes come back exactly.
+        QSqlQuery q(m_dm->Connection());
+        q.prepare(QStringLiteral("insert into DB (DB_Name, Password) values ('x', ?)"));
+        q.addBindValue(stored);
+        QVERIFY(q.exec());
+        m_dm->DB_Table->Open();
+        m_dm->DB_Table->Last();
+        QCOMPARE(m_dm->DB_Table->FieldByName(QStringLiteral("Password")).Value().toByteArray(), stored);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestData)
+#include "tst_data.moc"
