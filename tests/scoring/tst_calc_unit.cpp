@@ -32,7 +32,9 @@ Counts countsOf(const QString& half) {
     return c;
 }
 
-int factorOf(QChar code) { return int(std::find(FactorCodes.begin(), FactorCodes.end(), QString(code)) - FactorCodes.begin()); }
+int factorOf(QChar code) {
+    return int(std::find(FactorCodes.begin(), FactorCodes.end(), QString(code)) - FactorCodes.begin());
+}
 
 } // namespace
 
@@ -54,8 +56,10 @@ void TestCalcUnit::workedExample_data() {
     QTest::addColumn<QString>("digits");
     QTest::addColumn<QString>("codes");
     QTest::addColumn<QString>("half");
-    QTest::newRow("first pass") << kExamplePass1 << QStringLiteral("kphmmhpkhkspyskeeypsdemh") << kExampleProfil.left(16);
-    QTest::newRow("second pass") << kExamplePass2 << QStringLiteral("sedyydesemdydhpmkhdmpyks") << kExampleProfil.mid(16);
+    QTest::newRow("first pass") << kExamplePass1 << QStringLiteral("kphmmhpkhkspyskeeypsdemh")
+                                << kExampleProfil.left(16);
+    QTest::newRow("second pass") << kExamplePass2 << QStringLiteral("sedyydesemdydhpmkhdmpyks")
+                                 << kExampleProfil.mid(16);
 }
 
 void TestCalcUnit::workedExample() {
@@ -66,7 +70,9 @@ void TestCalcUnit::workedExample() {
     QCOMPARE(CountProfil(codes), half);
 }
 
-void TestCalcUnit::workedExampleWhole() { QCOMPARE(DeriveProfil(kExamplePass1 + kExamplePass2), kExampleProfil); }
+void TestCalcUnit::workedExampleWhole() {
+    QCOMPARE(DeriveProfil(kExamplePass1 + kExamplePass2), kExampleProfil);
+}
 
 void TestCalcUnit::portraitKeyShowsEveryFactorOncePerSeries() {
     for (int s = 0; s < kSeriesCount; ++s) {
@@ -130,19 +136,26 @@ void TestCalcUnit::badInput_data() {
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("named"); // what the message must name
     const QString run = kExamplePass1 + kExamplePass2;
-    QTest::newRow("digit 0") << 0 << QString(kExamplePass1).replace(22, 1, u'0') << QStringLiteral("позиции 23");
-    QTest::newRow("digit 9") << 0 << QString(kExamplePass1).replace(0, 1, u'9') << QStringLiteral("позиции 1");
-    QTest::newRow("letter") << 0 << QString(kExamplePass1).replace(5, 1, u'a') << QStringLiteral("«a» в позиции 6");
+    QTest::newRow("digit 0") << 0 << QString(kExamplePass1).replace(22, 1, u'0')
+                             << QStringLiteral("позиции 23");
+    QTest::newRow("digit 9") << 0 << QString(kExamplePass1).replace(0, 1, u'9')
+                             << QStringLiteral("позиции 1");
+    QTest::newRow("letter") << 0 << QString(kExamplePass1).replace(5, 1, u'a')
+                            << QStringLiteral("«a» в позиции 6");
     QTest::newRow("short pass") << 0 << kExamplePass1.left(23) << QStringLiteral("получено 23");
     QTest::newRow("second pass names its place in the whole string")
         << 2 << QString(run).replace(29, 1, u'9') << QStringLiteral("позиции 30");
-    QTest::newRow("space in second pass") << 2 << QString(run).replace(47, 1, u' ') << QStringLiteral("позиции 48");
+    QTest::newRow("space in second pass")
+        << 2 << QString(run).replace(47, 1, u' ') << QStringLiteral("позиции 48");
     QTest::newRow("47 digits") << 2 << run.left(47) << QStringLiteral("содержит 47");
     QTest::newRow("49 digits") << 2 << run + u'1' << QStringLiteral("содержит 49");
-    QTest::newRow("not a factor") << 1 << QStringLiteral("kphmmhxkhkspyskeeypsdemh") << QStringLiteral("«x» в позиции 7");
-    QTest::newRow("capital letter") << 1 << QStringLiteral("Kphmmhpkhkspyskeeypsdemh") << QStringLiteral("позиции 1");
+    QTest::newRow("not a factor") << 1 << QStringLiteral("kphmmhxkhkspyskeeypsdemh")
+                                  << QStringLiteral("«x» в позиции 7");
+    QTest::newRow("capital letter") << 1 << QStringLiteral("Kphmmhpkhkspyskeeypsdemh")
+                                    << QStringLiteral("позиции 1");
     QTest::newRow("short codes") << 1 << QStringLiteral("kphmmhpkhk") << QStringLiteral("получено 10");
-    QTest::newRow("count of 10") << 1 << QStringLiteral("hhsshhsshhsshhsshhsseeee") << QStringLiteral("Фактор h выбран со знаком «+» 10 раз");
+    QTest::newRow("count of 10") << 1 << QStringLiteral("hhsshhsshhsshhsshhsseeee")
+                                 << QStringLiteral("Фактор h выбран со знаком «+» 10 раз");
 }
 
 void TestCalcUnit::badInput() {
@@ -150,8 +163,9 @@ void TestCalcUnit::badInput() {
     QFETCH(QString, input);
     QFETCH(QString, named);
     try {
-        const QString result =
-            operation == 0 ? PortraitsToFactors(input) : operation == 1 ? CountProfil(input) : DeriveProfil(input);
+        const QString result = operation == 0   ? PortraitsToFactors(input)
+                               : operation == 1 ? CountProfil(input)
+                                                : DeriveProfil(input);
         QFAIL(qPrintable(QStringLiteral("accepted, gave ") + result));
     } catch (const EConvertError& e) {
         QVERIFY2(e.message().contains(named), qPrintable(e.message()));
@@ -163,18 +177,20 @@ void TestCalcUnit::statementTexts() {
         for (qsizetype i = sql.indexOf(u','); i >= 0; i = sql.indexOf(u',', i + 1))
             QVERIFY2(sql[i - 1] == u' ' && sql[i + 1] == u' ', qPrintable(sql.mid(i - 10, 20)));
 
-    const TTestRecord record{QStringLiteral("r'1"), QStringLiteral("p"), QStringLiteral("±"), QStringLiteral("n")};
+    const TTestRecord record{QStringLiteral("r'1"), QStringLiteral("p"), QStringLiteral("±"),
+                             QStringLiteral("n")};
     // Values are quoted one by one and never scanned for placeholders again.
     QCOMPARE(FillInsertTestSQL(3, 17, QStringLiteral("2026-12-01"), QStringLiteral("10:15:00"),
                                QStringLiteral("O'Brien %s %d ''"), record),
              QStringLiteral("insert into Test (DB_ID , Men_ID , Date_Test , Time_Test , Note , Result_Test , "
                             "Result_Profil , Calc_Profil , Calc_ProfilNapr ) values (3 , 17 , '2026-12-01' , "
                             "'10:15:00' , 'O''Brien %s %d ''''' , 'r''1' , 'p' , '±' , 'n')"));
-    QCOMPARE(FillUpdateTestSQL(42, QStringLiteral("2025-01-31"), QStringLiteral("23:59:59"), QStringLiteral("'"),
-                               record),
-             QStringLiteral("update Test set Date_Test = '2025-01-31' , Time_Test = '23:59:59' , Note = '''' , "
-                            "Result_Test = 'r''1' , Result_Profil = 'p' , Calc_Profil = '±' , Calc_ProfilNapr = "
-                            "'n' where Test_ID = 42"));
+    QCOMPARE(
+        FillUpdateTestSQL(42, QStringLiteral("2025-01-31"), QStringLiteral("23:59:59"), QStringLiteral("'"),
+                          record),
+        QStringLiteral("update Test set Date_Test = '2025-01-31' , Time_Test = '23:59:59' , Note = '''' , "
+                       "Result_Test = 'r''1' , Result_Profil = 'p' , Calc_Profil = '±' , Calc_ProfilNapr = "
+                       "'n' where Test_ID = 42"));
 }
 
 QTEST_APPLESS_MAIN(TestCalcUnit)
