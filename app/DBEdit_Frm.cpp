@@ -16,7 +16,8 @@ constexpr int kMaxNameLength = 100;
 }
 
 TDBEdit_Form::TDBEdit_Form(QWidget* parent) : QDialog(parent) {
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
     setFixedSize(290, 169);
     auto* nameLabel = new QLabel(QStringLiteral("Название базы данных"), this);
     nameLabel->setGeometry(16, 12, 258, 16);
@@ -46,8 +47,8 @@ TDBEdit_Form::TDBEdit_Form(QWidget* parent) : QDialog(parent) {
 void TDBEdit_Form::Ok_ButClick() {
     const QString name = DB_Edit->text().trimmed();
     if (name.isEmpty()) {
-        Platform::messageBox(this, QStringLiteral("Введите название базы данных."), QStringLiteral("Информация"),
-                             Platform::MsgIcon::Information);
+        Platform::messageBox(this, QStringLiteral("Введите название базы данных."),
+                             QStringLiteral("Информация"), Platform::MsgIcon::Information);
         DB_Edit->setFocus();
         return;
     }

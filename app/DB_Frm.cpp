@@ -28,7 +28,8 @@ QString field(const char* name) { return QString::fromLatin1(name); }
 
 TDB_Form::TDB_Form(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Выбор базы данных"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
     setFixedSize(400, 266);
 
     auto* frame = new QGroupBox(QStringLiteral("Базы данных"), this);
@@ -80,9 +81,12 @@ TDB_Form::TDB_Form(QWidget* parent) : QDialog(parent) {
 
     connect(Ok_But, &QPushButton::clicked, this, [this] { Platform::guarded([this] { Ok_ButClick(); }); });
     connect(Cancel_But, &QPushButton::clicked, this, &QDialog::reject);
-    connect(Create_Item, &QAction::triggered, this, [this] { Platform::guarded([this] { Create_ItemClick(); }); });
-    connect(Edit_Item, &QAction::triggered, this, [this] { Platform::guarded([this] { Edit_ItemClick(); }); });
-    connect(Delete_Item, &QAction::triggered, this, [this] { Platform::guarded([this] { Delete_ItemClick(); }); });
+    connect(Create_Item, &QAction::triggered, this,
+            [this] { Platform::guarded([this] { Create_ItemClick(); }); });
+    connect(Edit_Item, &QAction::triggered, this,
+            [this] { Platform::guarded([this] { Edit_ItemClick(); }); });
+    connect(Delete_Item, &QAction::triggered, this,
+            [this] { Platform::guarded([this] { Delete_ItemClick(); }); });
     connect(Bases_Grid, &Widgets::TDBGrid::RowDoubleClicked, this, [this] {
         if (!Main_DataModule->DB_Table->IsEmpty())
             Platform::guarded([this] { Ok_ButClick(); });
@@ -148,8 +152,9 @@ void TDB_Form::Delete_ItemClick() {
         return;
     const QString question =
         QStringLiteral("Удалить базу данных «%1» вместе со всеми тестируемыми и результатами?").arg(name);
-    if (Platform::messageBox(this, question, QStringLiteral("Подтверждение удаления"), Platform::MsgIcon::Question,
-                             Platform::MsgButtons::YesNo, Platform::MsgAnswer::No) != Platform::MsgAnswer::Yes)
+    if (Platform::messageBox(this, question, QStringLiteral("Подтверждение удаления"),
+                             Platform::MsgIcon::Question, Platform::MsgButtons::YesNo,
+                             Platform::MsgAnswer::No) != Platform::MsgAnswer::Yes)
         return;
     // The database, its testees and their test records go together or not at all.
     QSqlDatabase db = Main_DataModule->Connection();

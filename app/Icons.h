@@ -8,8 +8,20 @@
 namespace Icons {
 
 enum class Kind {
-    NewDB, OpenDB, Exit, AddTest, EditTest, DelTest, SeekTest, InputTest, ResultTest, Option, Group, Help,
-    InternetHelp, About
+    NewDB,
+    OpenDB,
+    Exit,
+    AddTest,
+    EditTest,
+    DelTest,
+    SeekTest,
+    InputTest,
+    ResultTest,
+    Option,
+    Group,
+    Help,
+    InternetHelp,
+    About
 };
 
 QIcon icon(Kind kind);

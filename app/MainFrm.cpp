@@ -1,10 +1,16 @@
 // Main window.
 #include "app/MainFrm.h"
 
+#include "app/About_Frm.h"
+#include "app/AddTester_Frm.h"
 #include "app/DBEdit_Frm.h"
 #include "app/DB_Frm.h"
+#include "app/Group_Frm.h"
 #include "app/Icons.h"
+#include "app/Option_Frm.h"
+#include "app/Sour_Frm.h"
 #include "data/DataMod.h"
+#include "platform/Dialogs.h"
 #include "platform/ErrorDisplay.h"
 #include "platform/IniFile.h"
 #include "platform/ProgramDir.h"
@@ -63,31 +69,32 @@ void TMain_Form::createActions() {
     };
     const QString olvena = QStringLiteral("\"Olvena\" в ");
     const Spec specs[] = {
-        {NewDB, QStringLiteral("&Создать..."), QStringLiteral("Создать новую базу данных"), QKeySequence(Qt::CTRL | Qt::Key_N),
-         Icons::Kind::NewDB, &TMain_Form::NewDBExecute},
-        {OpenDB, QStringLiteral("&Открыть..."), QStringLiteral("Открыть базу данных"), QKeySequence(Qt::CTRL | Qt::Key_O),
-         Icons::Kind::OpenDB, &TMain_Form::OpenDBExecute},
+        {NewDB, QStringLiteral("&Создать..."), QStringLiteral("Создать новую базу данных"),
+         QKeySequence(Qt::CTRL | Qt::Key_N), Icons::Kind::NewDB, &TMain_Form::NewDBExecute},
+        {OpenDB, QStringLiteral("&Открыть..."), QStringLiteral("Открыть базу данных"),
+         QKeySequence(Qt::CTRL | Qt::Key_O), Icons::Kind::OpenDB, &TMain_Form::OpenDBExecute},
         {Exit, QStringLiteral("&Выход"), QStringLiteral("Выход"), QKeySequence(), Icons::Kind::Exit,
          &TMain_Form::ExitExecute},
         {AddTest, QStringLiteral("&Добавить..."), QStringLiteral("Добавить нового тестируемого"),
          QKeySequence(Qt::Key_Insert), Icons::Kind::AddTest, &TMain_Form::AddTestExecute},
         {EditTest, QStringLiteral("&Изменить..."), QStringLiteral("Редактировать данные тестируемого"),
          QKeySequence(Qt::CTRL | Qt::Key_Insert), Icons::Kind::EditTest, &TMain_Form::EditTestExecute},
-        {DelTest, QStringLiteral("&Удалить..."), QStringLiteral("Удалить тестируемого"), QKeySequence(Qt::Key_Delete),
-         Icons::Kind::DelTest, &TMain_Form::DelTestExecute},
+        {DelTest, QStringLiteral("&Удалить..."), QStringLiteral("Удалить тестируемого"),
+         QKeySequence(Qt::Key_Delete), Icons::Kind::DelTest, &TMain_Form::DelTestExecute},
         {SeekTest, QStringLiteral("&Найти..."), QStringLiteral("Найти тестируемого в текущей базе данных"),
          QKeySequence(Qt::CTRL | Qt::Key_F), Icons::Kind::SeekTest, &TMain_Form::SeekTestExecute},
         {Input_Test, QStringLiteral("Ввод данных..."), QStringLiteral("Ввод данных"), QKeySequence(),
          Icons::Kind::InputTest, &TMain_Form::Input_TestExecute},
         {ResultTest, QStringLiteral("Результаты..."), QStringLiteral("Результаты"), QKeySequence(),
          Icons::Kind::ResultTest, &TMain_Form::ResultTestExecute},
-        {Option, QStringLiteral("&Настройка..."), QStringLiteral("Настройка"), QKeySequence(), Icons::Kind::Option,
-         &TMain_Form::OptionExecute},
-        {Group, QStringLiteral("&Группы..."), QString(), QKeySequence(), Icons::Kind::Group, &TMain_Form::GroupExecute},
-        {Help, QStringLiteral("&Содержание"), QStringLiteral("Помощь по Olvena Shell"), QKeySequence(Qt::Key_F1),
-         Icons::Kind::Help, &TMain_Form::HelpExecute},
-        {InternetHelp, olvena + QStringLiteral("&Интернете"), olvena + QStringLiteral("Интернете"), QKeySequence(),
-         Icons::Kind::InternetHelp, &TMain_Form::InternetHelpExecute},
+        {Option, QStringLiteral("&Настройка..."), QStringLiteral("Настройка"), QKeySequence(),
+         Icons::Kind::Option, &TMain_Form::OptionExecute},
+        {Group, QStringLiteral("&Группы..."), QString(), QKeySequence(), Icons::Kind::Group,
+         &TMain_Form::GroupExecute},
+        {Help, QStringLiteral("&Содержание"), QStringLiteral("Помощь по Olvena Shell"),
+         QKeySequence(Qt::Key_F1), Icons::Kind::Help, &TMain_Form::HelpExecute},
+        {InternetHelp, olvena + QStringLiteral("&Интернете"), olvena + QStringLiteral("Интернете"),
+         QKeySequence(), Icons::Kind::InternetHelp, &TMain_Form::InternetHelpExecute},
         {About, QStringLiteral("&О программе..."), QStringLiteral("О программе и ее авторах"), QKeySequence(),
          Icons::Kind::About, &TMain_Form::AboutExecute},
     };
@@ -100,7 +107,8 @@ void TMain_Form::createActions() {
             s.action->setShortcutContext(Qt::WindowShortcut);
         }
         const auto slot = s.slot;
-        connect(s.action, &QAction::triggered, this, [this, slot] { Platform::guarded([this, slot] { (this->*slot)(); }); });
+        connect(s.action, &QAction::triggered, this,
+                [this, slot] { Platform::guarded([this, slot] { (this->*slot)(); }); });
         addAction(s.action);
     }
 }
@@ -170,9 +178,8 @@ void TMain_Form::createGrid() {
     Data_Grid->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(Data_Grid, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { Grid_PopupMenu->popup(Data_Grid->viewport()->mapToGlobal(pos)); });
-    connect(Data_Grid, &Widgets::TDBGrid::TitleClick, this, [this](int column, bool ctrl) {
-        Platform::guarded([&] { Data_GridTitleClick(column, ctrl); });
-    });
+    connect(Data_Grid, &Widgets::TDBGrid::TitleClick, this,
+            [this](int column, bool ctrl) { Platform::guarded([&] { Data_GridTitleClick(column, ctrl); }); });
     connect(Data_Grid, &Widgets::TDBGrid::RowDoubleClicked, this,
             [this] { Platform::guarded([this] { Data_GridDblClick(); }); });
     connect(Main_DataModule->Men_Query, &Data::TDataset::DataChange, this, &TMain_Form::UpdateActions);
@@ -184,7 +191,9 @@ QColor TMain_Form::rowColor(int row) const {
     return Platform::ColorToQColor(row % 2 == 0 ? FirstColor : SecondColor);
 }
 
-void TMain_Form::SetDBCaption(const QString& name) { setWindowTitle(QStringLiteral("Тест Morvel - ") + name); }
+void TMain_Form::SetDBCaption(const QString& name) {
+    setWindowTitle(QStringLiteral("Тест Morvel - ") + name);
+}
 
 QString TMain_Form::OrderByClause() const {
     const QString list = const_cast<TMain_Form*>(this)->Data_Grid->Markers().sortList(kGridFields);
@@ -259,21 +268,53 @@ void TMain_Form::OpenDBExecute() {
 
 void TMain_Form::ExitExecute() { close(); }
 
-void TMain_Form::AddTestExecute() {}
+void TMain_Form::AddTestExecute() {
+    int menId = -1;
+    if (EditTester(menId, this)) {
+        RefreshMenList();
+        LocateMen(menId);
+    }
+}
 
-void TMain_Form::EditTestExecute() {}
+void TMain_Form::EditTestExecute() {
+    int menId = CurrentMenID();
+    if (menId == 0)
+        return;
+    if (EditTester(menId, this)) {
+        RefreshMenList();
+        LocateMen(menId);
+    }
+}
 
-void TMain_Form::DelTestExecute() {}
+void TMain_Form::DelTestExecute() {
+    // The current row only, also when several rows are selected.
+    const int menId = CurrentMenID();
+    if (menId == 0)
+        return;
+    const QString fio = Main_DataModule->Men_Query->FieldByName(QStringLiteral("FIO")).AsString();
+    if (Platform::messageBox(this, QStringLiteral("Удалить тестируемого «%1»?").arg(fio),
+                             QStringLiteral("Подтверждение удаления"), Platform::MsgIcon::Question,
+                             Platform::MsgButtons::YesNo, Platform::MsgAnswer::No) != Platform::MsgAnswer::Yes)
+        return;
+    DeleteTester(menId);
+    RefreshMenList();
+}
 
-void TMain_Form::SeekTestExecute() {}
+void TMain_Form::SeekTestExecute() {
+    if (!Main_DataModule->Men_Query->IsEmpty())
+        ShowSearch(this);
+}
 
 void TMain_Form::Input_TestExecute() {}
 
 void TMain_Form::ResultTestExecute() {}
 
-void TMain_Form::OptionExecute() {}
+void TMain_Form::OptionExecute() {
+    if (ShowOptions(this))
+        ReadColors();
+}
 
-void TMain_Form::GroupExecute() {}
+void TMain_Form::GroupExecute() { ShowGroups(this); }
 
 void TMain_Form::HelpExecute() { Platform::ShellOpen(Platform::ProgramPath(QStringLiteral("/morvel.html"))); }
 
@@ -282,7 +323,7 @@ void TMain_Form::InternetHelpExecute() {
     Platform::ShellOpen(ini.ReadString(kInternetSection, QStringLiteral("HomePage"), kDefaultHomePage));
 }
 
-void TMain_Form::AboutExecute() {}
+void TMain_Form::AboutExecute() { ShowAbout(this); }
 
 void TMain_Form::Data_GridTitleClick(int column, bool ctrl) {
     const int menId = CurrentMenID();

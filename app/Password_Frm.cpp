@@ -8,7 +8,8 @@
 #include <QPushButton>
 
 TInputPassword_Form::TInputPassword_Form(QWidget* parent) : QDialog(parent) {
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
     setFixedSize(257, 137);
     auto* label = new QLabel(QStringLiteral("Пароль"), this);
     label->setGeometry(16, 14, 225, 16);

@@ -64,9 +64,10 @@ TMain_DataModule::TMain_DataModule(const QString& dataDir, const QString& connec
 }
 
 TMain_DataModule::~TMain_DataModule() {
-    for (Data::TDataset* ds : {static_cast<Data::TDataset*>(Symbols_Table), static_cast<Data::TDataset*>(DurMoll_Table),
-                               static_cast<Data::TDataset*>(Soz_Table), static_cast<Data::TDataset*>(Men_Query),
-                               static_cast<Data::TDataset*>(Tests_Query)})
+    for (Data::TDataset* ds :
+         {static_cast<Data::TDataset*>(Symbols_Table), static_cast<Data::TDataset*>(DurMoll_Table),
+          static_cast<Data::TDataset*>(Soz_Table), static_cast<Data::TDataset*>(Men_Query),
+          static_cast<Data::TDataset*>(Tests_Query)})
         ds->Close();
     // Datasets go before the connection is removed.
     qDeleteAll(findChildren<Data::TDataset*>(Qt::FindDirectChildrenOnly));

@@ -6,13 +6,13 @@
 
 namespace Data {
 
-inline const QString kMenQuerySQL = QStringLiteral(
-    "select USER.Men_ID, USER.FIO, USER.Sex, USER.Age, USER.Group_ID,\n"
-    "           \"GROUP\".Group_Name\n"
-    "from USER\n"
-    "left join \"GROUP\"\n"
-    "on USER.Group_ID = \"GROUP\".Group_ID\n"
-    "where USER.DB_ID = :DB_ID and USER.IsDel <> 'D'");
+inline const QString kMenQuerySQL =
+    QStringLiteral("select USER.Men_ID, USER.FIO, USER.Sex, USER.Age, USER.Group_ID,\n"
+                   "           \"GROUP\".Group_Name\n"
+                   "from USER\n"
+                   "left join \"GROUP\"\n"
+                   "on USER.Group_ID = \"GROUP\".Group_ID\n"
+                   "where USER.DB_ID = :DB_ID and USER.IsDel <> 'D'");
 
 inline const QString kTestsQuerySQL = QStringLiteral("select distinct Men_ID\n"
                                                      "from TEST\n"

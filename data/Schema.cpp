@@ -98,8 +98,8 @@ void loadReference(QSqlDatabase& db, const QString& resource, const QString& tab
             q.addBindValue(numeric ? QVariant(cells[c].toInt()) : QVariant(cells[c]));
         }
         if (!q.exec())
-            throw EDatabaseError(QStringLiteral("Не удалось заполнить таблицу ") + table + QStringLiteral(": ") +
-                                 q.lastError().databaseText());
+            throw EDatabaseError(QStringLiteral("Не удалось заполнить таблицу ") + table +
+                                 QStringLiteral(": ") + q.lastError().databaseText());
     }
 }
 

@@ -22,8 +22,7 @@ void showError(const QString& message);
 void showException(const std::exception& e);
 
 // Runs an event handler's work and hands any escaped error to the default display.
-template <class F>
-void guarded(F&& work) {
+template <class F> void guarded(F&& work) {
     try {
         work();
     } catch (const std::exception& e) {

@@ -7,9 +7,7 @@
 
 namespace Platform {
 
-bool IsSystemColor(int value) {
-    return (static_cast<unsigned>(value) & 0xFF000000u) == 0xFF000000u;
-}
+bool IsSystemColor(int value) { return (static_cast<unsigned>(value) & 0xFF000000u) == 0xFF000000u; }
 
 QColor SystemColor(int index) {
     const QPalette pal = QApplication::palette();
@@ -18,7 +16,7 @@ QColor SystemColor(int index) {
         return pal.color(QPalette::Button);
     case 1: // desktop
         return pal.color(QPalette::Dark);
-    case 2: // active caption
+    case 2:  // active caption
     case 13: // highlight
     case 26: // hot light
     case 27: // gradient active caption
@@ -26,20 +24,20 @@ QColor SystemColor(int index) {
     case 3: // inactive caption
     case 28:
         return pal.color(QPalette::Inactive, QPalette::Highlight);
-    case 4: // menu
+    case 4:  // menu
     case 15: // button face
     case 25:
     case 30: // menu bar
         return pal.color(QPalette::Button);
     case 5: // window
         return pal.color(QPalette::Base);
-    case 6: // window frame
+    case 6:  // window frame
     case 21: // 3D dark shadow
         return pal.color(QPalette::Shadow);
     case 7: // menu text
     case 8: // window text
         return pal.color(QPalette::WindowText);
-    case 9: // caption text
+    case 9:  // caption text
     case 14: // highlight text
         return pal.color(QPalette::HighlightedText);
     case 10: // active border
@@ -78,8 +76,6 @@ QColor ColorToQColor(int value) {
     return QColor(v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF);
 }
 
-int QColorToColor(const QColor& color) {
-    return color.red() | (color.green() << 8) | (color.blue() << 16);
-}
+int QColorToColor(const QColor& color) { return color.red() | (color.green() << 8) | (color.blue() << 16); }
 
 } // namespace Platform

@@ -168,7 +168,8 @@ void TDBGrid::syncFromDataset() {
     if (row >= 0 && row < m_model->rowCount()) {
         const QModelIndex idx = m_model->index(row, std::max(0, currentIndex().column()));
         if (currentIndex().row() != row)
-            selectionModel()->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            selectionModel()->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect |
+                                                       QItemSelectionModel::Rows);
         scrollTo(idx);
     }
     m_syncing = false;

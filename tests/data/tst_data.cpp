@@ -24,7 +24,8 @@ class TestData : public QObject {
     }
     int addUser(int dbId, const QString& fio, int groupId, const QString& isDel = QString()) {
         QSqlQuery q(m_dm->Connection());
-        q.prepare(QStringLiteral("insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) values (?, ?, 'М', 30, ?, ?)"));
+        q.prepare(QStringLiteral(
+            "insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) values (?, ?, 'М', 30, ?, ?)"));
         q.addBindValue(dbId);
         q.addBindValue(fio);
         q.addBindValue(groupId);
@@ -63,7 +64,8 @@ private Q_SLOTS:
         Platform::MessageRecorder recorder;
         QVERIFY(!TMain_DataModule::Create(bare.path()));
         QCOMPARE(recorder.messages.size(), 1);
-        QCOMPARE(recorder.messages[0].text, QStringLiteral("Не могу открыть базу данных! Не существует папки DB!"));
+        QCOMPARE(recorder.messages[0].text,
+                 QStringLiteral("Не могу открыть базу данных! Не существует папки DB!"));
         QCOMPARE(recorder.messages[0].caption, QStringLiteral("Error"));
         QCOMPARE(recorder.messages[0].icon, Platform::MsgIcon::Error);
     }
@@ -79,7 +81,8 @@ private Q_SLOTS:
         m_dm->Symbols_Table->Open();
         QVERIFY(m_dm->Symbols_Table->Locate(QStringLiteral("Posit_Select;Negat_Select"),
                                             {QStringLiteral("2"), QStringLiteral("2")}));
-        QCOMPARE(m_dm->Symbols_Table->FieldByName(QStringLiteral("Type_Reaction")).AsString(), QStringLiteral("±"));
+        QCOMPARE(m_dm->Symbols_Table->FieldByName(QStringLiteral("Type_Reaction")).AsString(),
+                 QStringLiteral("±"));
         // A second module on the same directory finds the file and creates nothing.
         m_dm.reset();
         m_dm = m_dir->createDataModule();
@@ -87,11 +90,14 @@ private Q_SLOTS:
     }
 
     void storedQueryTexts() {
-        QCOMPARE(Data::kMenQuerySQL.split(QLatin1Char('\n'))[1], QStringLiteral("           \"GROUP\".Group_Name"));
-        QCOMPARE(Data::kListTestQuerySQL.split(QLatin1Char('\n')).first(),
-                 QStringLiteral("select Test_ID, Date_Test, Time_Test, Result_Test, Result_Profil, Calc_Profil , "
-                                "Calc_ProfilNapr , Note , 1 Numb"));
-        QCOMPARE(Data::kTestsQuerySQL, QStringLiteral("select distinct Men_ID\nfrom TEST\nwhere DB_ID = :DB_ID\norder by Men_ID"));
+        QCOMPARE(Data::kMenQuerySQL.split(QLatin1Char('\n'))[1],
+                 QStringLiteral("           \"GROUP\".Group_Name"));
+        QCOMPARE(
+            Data::kListTestQuerySQL.split(QLatin1Char('\n')).first(),
+            QStringLiteral("select Test_ID, Date_Test, Time_Test, Result_Test, Result_Profil, Calc_Profil , "
+                           "Calc_ProfilNapr , Note , 1 Numb"));
+        QCOMPARE(Data::kTestsQuerySQL,
+                 QStringLiteral("select distinct Men_ID\nfrom TEST\nwhere DB_ID = :DB_ID\norder by Men_ID"));
     }
 
     void listsOnlyLiveTesteesOfTheOpenDatabase() {
@@ -117,7 +123,8 @@ private Q_SLOTS:
     }
 
     void listTestNumbEditsStayInTheResult() {
-        exec(QStringLiteral("insert into TEST (DB_ID, Men_ID, Note) values (1, 5, 'a'), (1, 5, 'b'), (1, 6, 'c')"));
+        exec(QStringLiteral(
+            "insert into TEST (DB_ID, Men_ID, Note) values (1, 5, 'a'), (1, 5, 'b'), (1, 6, 'c')"));
         Data::TQuery* q = m_dm->ListTest_Query;
         q->SetParam(QStringLiteral("Men_ID"), 5);
         q->Open();
@@ -212,7 +219,8 @@ private Q_SLOTS:
         const QByteArray plain = Cp1251::encode(password);
         QCOMPARE(stored.size(), plain.size());
         for (int i = 0; i < plain.size(); ++i)
-            QCOMPARE(static_cast<unsigned char>(stored[i]), static_cast<unsigned char>((static_cast<unsigned char>(plain[i]) + shift) & 0xFF));
+            QCOMPARE(static_cast<unsigned char>(stored[i]),
+                     static_cast<unsigned char>((static_cast<unsigned char>(plain[i]) + shift) & 0xFF));
         QCOMPARE(Data::DecipherPassword(stored), password);
         // Through the table as well: the stored bytes come back exactly.
         QSqlQuery q(m_dm->Connection());

@@ -10,16 +10,26 @@ private Q_SLOTS:
         QTest::addColumn<QString>("clicks"); // column letters, "^" before a letter = Ctrl held
         QTest::addColumn<QString>("list");
         // Columns: F = FIO, A = Age, S = Sex, G = Group_Name.
-        QTest::newRow("one click") << "F" << "FIO";
-        QTest::newRow("twice") << "FF" << "FIO DESC";
-        QTest::newRow("three times") << "FFF" << "FIO";
-        QTest::newRow("ctrl adds") << "F^A" << "FIO , Age";
-        QTest::newRow("plain click resets") << "F^AG" << "Group_Name";
-        QTest::newRow("ctrl removes descending") << "F^A^A^A" << "FIO";
-        QTest::newRow("places move up") << "^G^F^A^G^G" << "FIO , Age";
-        QTest::newRow("group first then fio desc") << "G^F^F" << "Group_Name , FIO DESC";
-        QTest::newRow("all removed") << "^F^F^F" << "";
-        QTest::newRow("ctrl on first column starts order") << "^S" << "Sex";
+        QTest::newRow("one click") << "F"
+                                   << "FIO";
+        QTest::newRow("twice") << "FF"
+                               << "FIO DESC";
+        QTest::newRow("three times") << "FFF"
+                                     << "FIO";
+        QTest::newRow("ctrl adds") << "F^A"
+                                   << "FIO , Age";
+        QTest::newRow("plain click resets") << "F^AG"
+                                            << "Group_Name";
+        QTest::newRow("ctrl removes descending") << "F^A^A^A"
+                                                 << "FIO";
+        QTest::newRow("places move up") << "^G^F^A^G^G"
+                                        << "FIO , Age";
+        QTest::newRow("group first then fio desc") << "G^F^F"
+                                                   << "Group_Name , FIO DESC";
+        QTest::newRow("all removed") << "^F^F^F"
+                                     << "";
+        QTest::newRow("ctrl on first column starts order") << "^S"
+                                                           << "Sex";
     }
     void sequences() {
         QFETCH(QString, clicks);
