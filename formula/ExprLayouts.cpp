@@ -9,6 +9,7 @@
 #include <QPainterPath>
 
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -602,15 +603,61 @@ void TExprProd::PaintLargeSymbol(int cx, int cy) { PaintSmallSymbol(cx, cy); }
 
 namespace {
 
-// One integral sign in the box: a slanted stroke, thick in the middle and thin at the ends.
+// One integral sign in the box: a centre line of three cubic arcs (top hook, long slanted stem, bottom
+// hook) drawn as a stroke that is thick in the middle and thin at the hooks, with a ball at each end.
+// Coordinates are fractions of the box: x from its left edge, y upwards from its middle row.
 void paintIntegralSign(QPainter& painter, const SmallBox& b) {
-    const double mx = (b.left + b.right) / 2;
+    static const double arcs[3][4][2] = {
+        {{0.96, 0.405}, {0.93, 0.50}, {0.74, 0.53}, {0.63, 0.43}},
+        {{0.63, 0.43}, {0.52, 0.30}, {0.48, -0.30}, {0.37, -0.43}},
+        {{0.37, -0.43}, {0.26, -0.53}, {0.07, -0.50}, {0.04, -0.405}},
+    };
+    const double w = b.right - b.left;
+    const double h = b.bottom - b.top;
     const double my = (b.top + b.bottom) / 2;
-    QPolygonF p;
-    p << QPointF(b.right, b.top) << QPointF(b.right - 0.3 * b.thinX, b.top + b.thin)
-      << QPointF(mx + b.thickX / 2, my) << QPointF(b.left, b.bottom)
-      << QPointF(b.left + 0.3 * b.thinX, b.bottom - b.thin) << QPointF(mx - b.thickX / 2, my);
-    fillPolygon(painter, p);
+    auto at = [&](const double(*p)[2], double t) {
+        const double u = 1 - t;
+        const double x =
+            u * u * u * p[0][0] + 3 * u * u * t * p[1][0] + 3 * u * t * t * p[2][0] + t * t * t * p[3][0];
+        const double y =
+            u * u * u * p[0][1] + 3 * u * u * t * p[1][1] + 3 * u * t * t * p[2][1] + t * t * t * p[3][1];
+        return QPointF(b.left + x * w, my - y * h);
+    };
+    constexpr int kSteps = 16;
+    std::vector<QPointF> centre;
+    std::vector<double> thickness;
+    const double thick = std::max(1.2, 0.085 * h);
+    const double thin = std::max(0.8, 0.025 * h);
+    for (int a = 0; a < 3; ++a)
+        for (int i = (a == 0 ? 0 : 1); i <= kSteps; ++i) {
+            const double t = double(i) / kSteps;
+            centre.push_back(at(arcs[a], t));
+            // Full weight in the middle of the stem, tapering over the hooks.
+            const double s = (a + t) / 3.0;
+            const double k = std::sin(s * M_PI);
+            thickness.push_back(thin + (thick - thin) * k * k);
+        }
+    QPolygonF left;
+    QPolygonF right;
+    for (size_t i = 0; i < centre.size(); ++i) {
+        const QPointF d = centre[std::min(i + 1, centre.size() - 1)] - centre[i > 0 ? i - 1 : 0];
+        const double len = std::hypot(d.x(), d.y());
+        const QPointF n = len > 0 ? QPointF(-d.y() / len, d.x() / len) : QPointF(1, 0);
+        left << centre[i] + n * (thickness[i] / 2);
+        right.prepend(centre[i] - n * (thickness[i] / 2));
+    }
+    QPainterPath path;
+    path.setFillRule(Qt::WindingFill);
+    path.addPolygon(left + right);
+    path.closeSubpath();
+    const double ball = std::max(1.0, 0.045 * h);
+    path.addEllipse(centre.front() + QPointF(-0.3 * ball, 0.5 * ball), ball, ball);
+    path.addEllipse(centre.back() + QPointF(0.3 * ball, -0.5 * ball), ball, ball);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(Qt::NoPen);
+    painter.drawPath(path);
+    painter.restore();
 }
 
 } // namespace

@@ -27,15 +27,15 @@ void paintCurly(QPainter& painter, int x, int top, int bottom, int width, int li
                 bool closing) {
     // Built for the opening brace in coordinates relative to the outer edge, mirrored for the closing one.
     const double w = width;
-    const double tip = 0.5 * lineX;                 // the point on the middle row
-    const double stem = 3.5 * lineX;                // centre line of the two stems
-    const double thin = std::max(1.0, 0.6 * lineX); // half thickness of the stems
-    const double end = w - 0.8 * lineX;             // where the hooks end
+    const double tip = 0.5 * lineX;                   // the point on the middle row
+    const double stem = 3.5 * lineX;                  // centre line of the two stems
+    const double thin = std::max(0.45, 0.45 * lineX); // half thickness of the stems (the pen adds a pixel)
+    const double end = w - 0.8 * lineX;               // where the hooks end
     const double t = top;
     const double b = bottom;
     const double m = (t + b) / 2.0;
     const double r = std::min(3.0 * lineY + 0.12 * (b - t) / 2.0, (b - t) / 4.0); // hook radius
-    const double endThick = std::max(1.0, 0.9 * lineY);
+    const double endThick = std::max(0.6, 0.6 * lineY);
     auto X = [&](double u) { return closing ? x + (w - 1) - u : x + u; };
 
     QPainterPath path;

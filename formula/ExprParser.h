@@ -1,0 +1,96 @@
+// The builder of the formula engine: turns a formula text into a tree of formula nodes (ExprNodes) that
+// the caller then measures and draws. The builder never draws; a malformed text raises EIncorrectExpr.
+#pragma once
+
+#include "formula/ExprNodes.h"
+
+#include <QList>
+#include <QString>
+
+#include <stdexcept>
+
+// A syntax error in a formula text; what() holds the Russian message as UTF-8.
+class EIncorrectExpr : public std::runtime_error {
+public:
+    explicit EIncorrectExpr(const QString& message);
+    QString message() const { return QString::fromUtf8(what()); }
+};
+
+class TExprBuilder {
+public:
+    // Trailing digits of a called function's name become a numeric subscript of the name («f1(x)»).
+    bool FuncDigitsAsIndex = true;
+    // Trailing digits of a plain name become a numeric subscript («x12»).
+    bool VarDigitsAsIndex = true;
+
+    // Deepest nesting of brackets, function calls, prefix signs and scripts a text may have; deeper texts
+    // are refused so that neither parsing nor the layout of the tree can exhaust the stack.
+    static constexpr int kMaxNesting = 200;
+
+    TExprBuilder() = default;
+
+    // Parses the text and returns the first node of the tree (a TExprChain when the text holds several
+    // top-level items); the caller owns it. Raises EIncorrectExpr on malformed text.
+    TExprPtr BuildExpr(const QString& text);
+
+    // Replaces the multi-character operators by one-character codes. sourceStarts, when given, receives
+    // for every character of the result the index of the input character its group starts at, plus the
+    // input length at the end.
+    static QString FoldOperators(const QString& text, QList<int>* sourceStarts = nullptr);
+    // Code of a Greek letter name (small letters when the name starts with a small Latin letter), 1 for
+    // "PLAMBDA", 2 for "NABLA", 0 for any other name.
+    static int GreekCode(const QString& name);
+
+private:
+    // A parse step's result: the first node of a chain of siblings and the NeedBrackets flags.
+    struct TParsed {
+        TExprPtr node;
+        int needBrackets = 0;
+    };
+
+    TParsed ParseList(int kind, bool commasAllowed);
+    TParsed ParseRelation();
+    TParsed ParseSum();
+    TParsed ParseTerm();
+    TParsed ParseFactor();
+    TParsed ParseIdentifier();
+    TExprPtr ParseName(const QString& name);
+    TParsed ParseFunction(const QString& name, bool forced);
+    TExprPtr ParseOperand(int kind) { return ParseList(kind, false).node; }
+
+    void ApplyPostfix(TParsed& result, int nestingOfFactor);
+    static void MergeFactor(TExprPtr& product, TExprPtr factor);
+    static void BracketChain(TExprPtr& node);
+    static TExprPtr AddScript(TExprPtr base, TExprPtr script, int slot);
+    static TExprPtr AddSuperscript(TExprPtr base, TExprPtr e);
+    static TExprPtr AddSubscript(TExprPtr base, TExprPtr e);
+    static TExprPtr AddCap(TExprPtr node, quint8 style, int dots);
+
+    QChar At(int pos) const;
+    QChar Cur() const { return At(Pos); }
+    bool AtSentinel() const { return Pos >= Text.size(); }
+    void SkipSpaces();
+    bool SkipComma();
+    void ExpectComma();
+    void Expect(QChar closing, const QString& message);
+    double ReadNumber(bool signAllowed);
+    bool ReadInteger(qint64& value);
+    int ReadCount(int defaultValue);
+    QString ReadText();
+    QString SourceOf(int from, int to) const;
+    [[noreturn]] void Fail(const QString& message, int position) const;
+
+    // The folded input followed by one space, the end sentinel.
+    QString Text;
+    // 1-based index of the current character in Text.
+    int Pos = 1;
+    // Postfix operators are read after a factor (false while reading a subscript).
+    bool PostfixEnabled = true;
+
+    // Input index of every character of Text (see FoldOperators), to give STRING texts as written.
+    QList<int> m_sourceStarts;
+    QString m_source;
+    // Factors being parsed at the moment, and repeated parses of a derivative order being run.
+    int m_factorDepth = 0;
+    int m_repeatDepth = 0;
+};
