@@ -1,0 +1,255 @@
+// Testee dialog and deletion of a testee.
+#include "app/AddTester_Frm.h"
+
+#include "app/Group_Frm.h"
+#include "data/DataMod.h"
+#include "platform/Dialogs.h"
+#include "platform/ErrorDisplay.h"
+
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+
+namespace {
+
+const QString kInsertTester = QStringLiteral("insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel)\n"
+                                             "values (:DB_ID, :FIO, :Sex, :Age, :Group_ID, '')");
+const QString kUpdateTester =
+    QStringLiteral("update USER set FIO = :FIO, Sex = :Sex, Age = :Age, Group_ID = :Group_ID\n"
+                   "where Men_ID = :Men_ID");
+const QString kNewTesterID = QStringLiteral("select last_insert_rowid() as Men_ID");
+const QString kDeleteTester = QStringLiteral("update USER set IsDel = 'D' where Men_ID = :Men_ID");
+
+constexpr int kMaxDigits = 9; // an age typed longer than this is not a number we bring to a bound
+
+QString field(const char* name) { return QString::fromLatin1(name); }
+
+} // namespace
+
+// ---- TAgeSpinBox ----
+
+TAgeSpinBox::TAgeSpinBox(QWidget* parent) : QSpinBox(parent) {
+    // One below the range stands for "no age": it shows as an empty box.
+    setRange(kMinAge - 1, kMaxAge);
+    setSpecialValueText(QStringLiteral(" "));
+    setAlignment(Qt::AlignCenter);
+    setKeyboardTracking(false);
+    setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
+}
+
+QValidator::State TAgeSpinBox::validate(QString& input, int&) const {
+    const QString text = input.trimmed();
+    if (text.isEmpty())
+        return QValidator::Intermediate;
+    if (text.size() > kMaxDigits)
+        return QValidator::Invalid;
+    for (QChar ch : text)
+        if (!ch.isDigit())
+            return QValidator::Invalid;
+    return QValidator::Acceptable;
+}
+
+int TAgeSpinBox::valueFromText(const QString& text) const {
+    const QString t = text.trimmed();
+    if (t.isEmpty())
+        return minimum();
+    return std::clamp(t.toInt(), kMinAge, kMaxAge);
+}
+
+// ---- TAddTester_Form ----
+
+TAddTester_Form::TAddTester_Form(QWidget* parent) : QDialog(parent) {
+    setWindowFlags(Qt::Tool | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(296, 227);
+    QFont bold = font();
+    bold.setBold(true);
+
+    auto* panel = new QFrame(this);
+    panel->setFrameShape(QFrame::StyledPanel);
+    panel->setFrameShadow(QFrame::Sunken);
+    panel->setGeometry(6, 6, 284, 176);
+    auto addLabel = [&](const QString& text, int x, int y, int w) {
+        auto* label = new QLabel(text, panel);
+        label->setFont(bold);
+        label->setGeometry(x, y, w, 18);
+        return label;
+    };
+
+    QLabel* fioLabel = addLabel(QStringLiteral("Фамилия, имя, отчество"), 10, 8, 264);
+    FIO_Edit = new QLineEdit(panel);
+    FIO_Edit->setObjectName(QStringLiteral("FIO_Edit"));
+    FIO_Edit->setGeometry(10, 28, 264, 24);
+    FIO_Edit->setMaxLength(kMaxFIOLength);
+    fioLabel->setBuddy(FIO_Edit);
+
+    QLabel* sexLabel = addLabel(QStringLiteral("Пол"), 10, 62, 150);
+    Sex_ComboBox = new QComboBox(panel);
+    Sex_ComboBox->setObjectName(QStringLiteral("Sex_ComboBox"));
+    Sex_ComboBox->setGeometry(10, 82, 160, 24);
+    Sex_ComboBox->addItem(QStringLiteral("Мужской"), QStringLiteral("М"));
+    Sex_ComboBox->addItem(QStringLiteral("Женский"), QStringLiteral("Ж"));
+    Sex_ComboBox->setCurrentIndex(-1);
+    sexLabel->setBuddy(Sex_ComboBox);
+
+    QLabel* ageLabel = addLabel(QStringLiteral("Возраст"), 184, 62, 90);
+    Age_Edit = new TAgeSpinBox(panel);
+    Age_Edit->setObjectName(QStringLiteral("Age_Edit"));
+    Age_Edit->setGeometry(184, 82, 90, 24);
+    ageLabel->setBuddy(Age_Edit);
+
+    QLabel* groupLabel = addLabel(QStringLiteral("Группа"), 10, 116, 150);
+    Group_ComboBox = new QComboBox(panel);
+    Group_ComboBox->setObjectName(QStringLiteral("Group_ComboBox"));
+    Group_ComboBox->setEditable(true);
+    Group_ComboBox->setInsertPolicy(QComboBox::NoInsert);
+    Group_ComboBox->lineEdit()->setMaxLength(kMaxGroupNameLength);
+    Group_ComboBox->setGeometry(10, 136, 240, 24);
+    groupLabel->setBuddy(Group_ComboBox);
+    Group_But = new QToolButton(panel);
+    Group_But->setObjectName(QStringLiteral("Group_But"));
+    Group_But->setText(QStringLiteral("+"));
+    Group_But->setToolTip(QStringLiteral("Группы тестируемых"));
+    Group_But->setGeometry(250, 136, 24, 24);
+
+    Ok_But = new QPushButton(QStringLiteral("OK"), this);
+    Ok_But->setGeometry(102, 190, 90, 28);
+    Ok_But->setDefault(true);
+    Cancel_But = new QPushButton(QStringLiteral("Отмена"), this);
+    Cancel_But->setGeometry(200, 190, 90, 28);
+
+    connect(Ok_But, &QPushButton::clicked, this, [this] { Platform::guarded([this] { Ok_ButClick(); }); });
+    connect(Cancel_But, &QPushButton::clicked, this, &QDialog::reject);
+    connect(Group_But, &QToolButton::clicked, this,
+            [this] { Platform::guarded([this] { Group_ButClick(); }); });
+    FIO_Edit->setFocus();
+}
+
+void TAddTester_Form::FillGroups() {
+    Data::TTable* table = Main_DataModule->Group_Table;
+    table->Open();
+    struct CloseTable {
+        ~CloseTable() { Main_DataModule->Group_Table->Close(); }
+    } closeTable;
+    table->First();
+    Group_ComboBox->clear();
+    const int idField = table->FieldIndex(field("Group_ID"));
+    const int nameField = table->FieldIndex(field("Group_Name"));
+    for (int r = 0; r < table->RecordCount(); ++r)
+        Group_ComboBox->addItem(table->Value(r, nameField).toString(),
+                                QString::number(table->Value(r, idField).toInt()));
+    Group_ComboBox->setCurrentIndex(-1);
+}
+
+void TAddTester_Form::LoadCurrentTester() {
+    Data::TQuery* q = Main_DataModule->Men_Query;
+    FIO_Edit->setText(q->FieldByName(field("FIO")).AsString());
+    const QVariant age = q->FieldByName(field("Age")).Value();
+    if (age.isNull())
+        Age_Edit->Clear();
+    else
+        Age_Edit->setValue(age.toInt());
+    const QString sex = q->FieldByName(field("Sex")).AsString();
+    Sex_ComboBox->setCurrentIndex(Sex_ComboBox->findData(sex));
+    // By key rather than by name, so that a name shared by two groups keeps the testee's own group.
+    const int group =
+        Group_ComboBox->findData(QString::number(q->FieldByName(field("Group_ID")).AsInteger()));
+    Group_ComboBox->setCurrentIndex(group);
+    if (group < 0)
+        Group_ComboBox->setEditText(QString());
+}
+
+bool TAddTester_Form::refuse(QWidget* field, const QString& text) {
+    Platform::messageBox(this, text, QStringLiteral("Информация"), Platform::MsgIcon::Information);
+    field->setFocus();
+    return false;
+}
+
+void TAddTester_Form::Ok_ButClick() {
+    const QString fio = FIO_Edit->text().trimmed();
+    if (fio.isEmpty()) {
+        refuse(FIO_Edit, QStringLiteral("Введите фамилию, имя и отчество тестируемого."));
+        return;
+    }
+    if (Sex_ComboBox->currentIndex() < 0) {
+        refuse(Sex_ComboBox, QStringLiteral("Укажите пол тестируемого."));
+        return;
+    }
+    Age_Edit->interpretText();
+    if (Age_Edit->IsEmpty()) {
+        refuse(Age_Edit, QStringLiteral("Укажите возраст тестируемого."));
+        return;
+    }
+    int groupId = 0; // no group
+    const QString groupName = Group_ComboBox->currentText();
+    if (!groupName.trimmed().isEmpty()) {
+        int index = Group_ComboBox->currentIndex();
+        if (index < 0 || Group_ComboBox->itemText(index) != groupName)
+            index = Group_ComboBox->findText(groupName, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (index < 0) {
+            refuse(Group_ComboBox, QStringLiteral("Выберите группу из списка."));
+            return;
+        }
+        groupId = Group_ComboBox->itemData(index).toString().toInt();
+    }
+
+    Data::TQuery* q = Main_DataModule->Update_Query;
+    q->Close();
+    q->SetSQL(Men_ID == -1 ? kInsertTester : kUpdateTester);
+    q->SetParam(field("DB_ID"), Main_DataModule->Current_DB_ID);
+    q->SetParam(field("FIO"), fio);
+    q->SetParam(field("Sex"), Sex_ComboBox->currentData().toString());
+    q->SetParam(field("Age"), Age_Edit->value());
+    q->SetParam(field("Group_ID"), groupId);
+    q->SetParam(field("Men_ID"), Men_ID);
+    q->ExecSQL();
+    if (Men_ID == -1) {
+        q->SetSQL(kNewTesterID);
+        q->Open();
+        Men_ID = q->FieldByName(field("Men_ID")).AsInteger();
+        q->Close();
+    }
+    accept();
+}
+
+void TAddTester_Form::Group_ButClick() {
+    const QString typed = Group_ComboBox->currentText();
+    const QVariant key = Group_ComboBox->currentData();
+    ShowGroups(this);
+    FillGroups();
+    // Keep the choice when the group is still there.
+    int index = key.isValid() ? Group_ComboBox->findData(key) : -1;
+    if (index < 0)
+        index = Group_ComboBox->findText(typed, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    Group_ComboBox->setCurrentIndex(index);
+    if (index < 0)
+        Group_ComboBox->setEditText(typed);
+}
+
+bool EditTester(int& Men_ID, QWidget* parent) {
+    TAddTester_Form form(parent);
+    form.FillGroups();
+    form.Men_ID = Men_ID;
+    if (Men_ID == -1) {
+        form.setWindowTitle(QStringLiteral("Добавление нового тестируемого"));
+        form.Group_ComboBox->setEditText(QString());
+    } else {
+        form.setWindowTitle(QStringLiteral("Корректировка данных тестируемого"));
+        form.LoadCurrentTester();
+    }
+    if (form.exec() != QDialog::Accepted)
+        return false;
+    Men_ID = form.Men_ID;
+    return true;
+}
+
+void DeleteTester(int Men_ID) {
+    Data::TQuery* q = Main_DataModule->Update_Query;
+    q->Close();
+    q->SetSQL(kDeleteTester);
+    q->SetParam(field("Men_ID"), Men_ID);
+    q->ExecSQL();
+}

@@ -1,0 +1,66 @@
+// The testee dialog: adds a testee to the open database or edits the current one; and the deletion of
+// a testee.
+#pragma once
+
+#include <QDialog>
+#include <QSpinBox>
+
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QToolButton;
+
+// The age box: a typed value outside the range is brought to the nearer bound instead of being
+// refused; it may also be empty (no age given yet).
+class TAgeSpinBox : public QSpinBox {
+    Q_OBJECT
+public:
+    explicit TAgeSpinBox(QWidget* parent = nullptr);
+    static constexpr int kMinAge = 3;
+    static constexpr int kMaxAge = 120;
+
+    bool IsEmpty() const { return value() == minimum(); }
+    void Clear() { setValue(minimum()); }
+
+protected:
+    QValidator::State validate(QString& input, int& pos) const override;
+    int valueFromText(const QString& text) const override;
+};
+
+class TAddTester_Form : public QDialog {
+    Q_OBJECT
+public:
+    explicit TAddTester_Form(QWidget* parent = nullptr);
+
+    QLineEdit* FIO_Edit;
+    QComboBox* Sex_ComboBox;
+    TAgeSpinBox* Age_Edit;
+    QComboBox* Group_ComboBox;
+    QToolButton* Group_But;
+    QPushButton* Ok_But;
+    QPushButton* Cancel_But;
+
+    int Men_ID = -1;
+
+    // Refills the group list from Group_Table (keys: Group_ID as decimal text).
+    void FillGroups();
+    // Fills the boxes from the current row of Men_Query.
+    void LoadCurrentTester();
+
+public Q_SLOTS:
+    void Ok_ButClick();
+    void Group_ButClick();
+
+private:
+    bool refuse(QWidget* field, const QString& text);
+};
+
+// Men_ID -1 adds a testee to the open database; any other value edits the testee whose row is current
+// in Men_Query. True on OK, with the testee's Men_ID (the new one when adding).
+bool EditTester(int& Men_ID, QWidget* parent = nullptr);
+
+// Marks the testee deleted (IsDel "D"); his record and his tests stay.
+void DeleteTester(int Men_ID);
+
+// Longest name of a testee.
+constexpr int kMaxFIOLength = 200;

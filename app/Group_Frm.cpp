@@ -1,0 +1,124 @@
+// Group dialog.
+#include "app/Group_Frm.h"
+
+#include "app/Input_Frm.h"
+#include "data/DataMod.h"
+#include "platform/Dialogs.h"
+#include "platform/ErrorDisplay.h"
+#include "widgets/DBGrid.h"
+
+#include <QFrame>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+
+const QString kGroupName = QStringLiteral("Group_Name");
+
+Data::TTable* groups() { return Main_DataModule->Group_Table; }
+
+} // namespace
+
+TGroup_Form::TGroup_Form(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("Группы тестируемых"));
+    setWindowFlags(Qt::Tool | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(383, 225);
+    QFont bold = font();
+    bold.setBold(true);
+
+    auto* panel = new QFrame(this);
+    panel->setFrameShape(QFrame::StyledPanel);
+    panel->setFrameShadow(QFrame::Raised);
+    panel->setGeometry(6, 6, 371, 172);
+    auto* label = new QLabel(QStringLiteral("Группы"), panel);
+    label->setFont(bold);
+    label->setGeometry(10, 8, 200, 18);
+
+    Group_DBGrid = new Widgets::TDBGrid(groups(), {Widgets::TColumn{kGroupName, QString(), 220}}, panel);
+    Group_DBGrid->setObjectName(QStringLiteral("Group_DBGrid"));
+    Group_DBGrid->setGeometry(10, 28, 238, 134);
+    Group_DBGrid->horizontalHeader()->hide();
+    Group_DBGrid->horizontalHeader()->setStretchLastSection(true);
+    Group_DBGrid->setSelectionMode(QAbstractItemView::SingleSelection);
+    Group_DBGrid->setShowGrid(false);
+    Group_DBGrid->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    label->setBuddy(Group_DBGrid);
+
+    Add_But = new QPushButton(QStringLiteral("&Добавить..."), panel);
+    Edit_But = new QPushButton(QStringLiteral("&Изменить..."), panel);
+    Del_But = new QPushButton(QStringLiteral("&Удалить"), panel);
+    int y = 28;
+    for (QPushButton* b : {Add_But, Edit_But, Del_But}) {
+        b->setFont(bold);
+        b->setAutoDefault(false);
+        b->setGeometry(258, y, 103, 28);
+        y += 36;
+    }
+    Ok_But = new QPushButton(QStringLiteral("&OK"), this);
+    Ok_But->setGeometry(287, 188, 90, 28);
+    Ok_But->setDefault(true);
+    Ok_But->setFocus();
+
+    connect(Add_But, &QPushButton::clicked, this, [this] { Platform::guarded([this] { Add_ButClick(); }); });
+    connect(Edit_But, &QPushButton::clicked, this,
+            [this] { Platform::guarded([this] { Edit_ButClick(); }); });
+    connect(Del_But, &QPushButton::clicked, this, [this] { Platform::guarded([this] { Del_ButClick(); }); });
+    connect(Group_DBGrid, &Widgets::TDBGrid::RowDoubleClicked, this, [this] {
+        if (groups()->Active() && !groups()->IsEmpty())
+            Platform::guarded([this] { Edit_ButClick(); });
+    });
+    connect(Ok_But, &QPushButton::clicked, this, &QDialog::accept);
+    connect(groups(), &Data::TDataset::DataChange, this, &TGroup_Form::UpdateButtons);
+    UpdateButtons();
+}
+
+void TGroup_Form::UpdateButtons() {
+    const bool any = groups()->Active() && !groups()->IsEmpty();
+    Edit_But->setEnabled(any);
+    Del_But->setEnabled(any);
+}
+
+void TGroup_Form::Add_ButClick() {
+    QString name;
+    InputText(QStringLiteral("Добавить группу"), QStringLiteral("Группа"), QString(), name,
+              kMaxGroupNameLength, this);
+    if (name.isEmpty())
+        return;
+    Data::TTable* table = groups();
+    table->Append();
+    table->FieldByName(kGroupName).SetValue(name);
+    table->Post();
+}
+
+void TGroup_Form::Edit_ButClick() {
+    Data::TTable* table = groups();
+    const QString current = table->FieldByName(kGroupName).AsString();
+    QString name;
+    InputText(QStringLiteral("Изменить название группы"), QStringLiteral("Группа"), current, name,
+              kMaxGroupNameLength, this);
+    if (name == current)
+        return;
+    table->Edit();
+    table->FieldByName(kGroupName).SetValue(name);
+    table->Post();
+}
+
+void TGroup_Form::Del_ButClick() {
+    if (Platform::messageBox(this, QStringLiteral("Вы действительно хотите удалить группу?"),
+                             QStringLiteral("Подтверждение удаления"), Platform::MsgIcon::Question,
+                             Platform::MsgButtons::YesNo,
+                             Platform::MsgAnswer::No) != Platform::MsgAnswer::Yes)
+        return;
+    groups()->Delete();
+}
+
+void ShowGroups(QWidget* parent) {
+    TGroup_Form form(parent);
+    groups()->Open();
+    struct CloseTable {
+        ~CloseTable() { groups()->Close(); }
+    } closeTable;
+    form.exec();
+}

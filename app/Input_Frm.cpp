@@ -1,0 +1,42 @@
+// Prompt dialog.
+#include "app/Input_Frm.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+TInput_Form::TInput_Form(QWidget* parent) : QDialog(parent) {
+    setWindowFlags(Qt::Tool | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(322, 138);
+    Promt_Label = new QLabel(this);
+    Promt_Label->setObjectName(QStringLiteral("Promt_Label"));
+    QFont bold = Promt_Label->font();
+    bold.setBold(true);
+    Promt_Label->setFont(bold);
+    Promt_Label->setGeometry(16, 14, 290, 18);
+    Text_Edit = new QLineEdit(this);
+    Text_Edit->setObjectName(QStringLiteral("Text_Edit"));
+    Text_Edit->setGeometry(16, 36, 290, 24);
+    Promt_Label->setBuddy(Text_Edit);
+    Ok_But = new QPushButton(QStringLiteral("OK"), this);
+    Ok_But->setGeometry(118, 92, 90, 28);
+    Ok_But->setDefault(true);
+    Cancel_But = new QPushButton(QStringLiteral("Отмена"), this);
+    Cancel_But->setGeometry(216, 92, 90, 28);
+    connect(Ok_But, &QPushButton::clicked, this, &QDialog::accept);
+    connect(Cancel_But, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+bool InputText(const QString& caption, const QString& prompt, const QString& initial, QString& result,
+               int maxLength, QWidget* parent) {
+    TInput_Form form(parent);
+    form.setWindowTitle(caption);
+    form.Promt_Label->setText(prompt);
+    form.Text_Edit->setMaxLength(maxLength);
+    form.Text_Edit->setText(initial);
+    form.Text_Edit->selectAll();
+    const bool confirmed = form.exec() == QDialog::Accepted;
+    result = confirmed ? form.Text_Edit->text() : initial;
+    return confirmed;
+}

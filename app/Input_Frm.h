@@ -1,0 +1,24 @@
+// The prompt dialog: one line of text under a prompt, for names typed in other dialogs.
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+class TInput_Form : public QDialog {
+    Q_OBJECT
+public:
+    explicit TInput_Form(QWidget* parent = nullptr);
+
+    QLabel* Promt_Label;
+    QLineEdit* Text_Edit;
+    QPushButton* Ok_But;
+    QPushButton* Cancel_But;
+};
+
+// Shows the prompt with the initial text; result is the typed text when the user confirms, the initial
+// text otherwise. maxLength limits the text box. Returns true when confirmed.
+bool InputText(const QString& caption, const QString& prompt, const QString& initial, QString& result,
+               int maxLength = 32767, QWidget* parent = nullptr);

@@ -1,0 +1,190 @@
+// Search dialog.
+#include "app/Sour_Frm.h"
+
+#include "data/DataMod.h"
+#include "platform/Dialogs.h"
+#include "platform/ErrorDisplay.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace {
+
+const QString kFields[] = {QStringLiteral("FIO"), QStringLiteral("AGE"), QStringLiteral("GROUP_NAME")};
+
+// Upper case one character at a time, as the code-page function did: every letter keeps its place, so
+// a prefix of the value is compared in place without building an upper-case copy of each row.
+QString upperCase(const QString& text) {
+    QString result = text;
+    for (QChar& ch : result)
+        ch = ch.toUpper();
+    return result;
+}
+
+// True when the value (compared in upper case) begins with, or with wholeValue equals, the upper-case
+// text. An empty text is no beginning of anything.
+bool matches(QStringView value, QStringView upperText, bool wholeValue) {
+    if (wholeValue ? value.size() != upperText.size()
+                   : (upperText.isEmpty() || value.size() < upperText.size()))
+        return false;
+    for (qsizetype i = 0; i < upperText.size(); ++i)
+        if (value[i].toUpper() != upperText[i])
+            return false;
+    return true;
+}
+
+// Decimal text of an integer in a buffer of the caller.
+QStringView decimal(int n, char16_t (&buffer)[12]) {
+    char16_t* end = buffer + 12;
+    char16_t* p = end;
+    unsigned u = n < 0 ? 0u - static_cast<unsigned>(n) : static_cast<unsigned>(n);
+    do {
+        *--p = static_cast<char16_t>(u'0' + u % 10);
+        u /= 10;
+    } while (u != 0);
+    if (n < 0)
+        *--p = u'-';
+    return QStringView(p, end - p);
+}
+
+} // namespace
+
+bool SearchTester(Data::TDataset& dataset, const QString& field, const QString& text, bool wholeValue,
+                  bool fromCursor) {
+    if (!dataset.Active() || dataset.IsEmpty())
+        return false;
+    (void)dataset.FieldByName(field); // an unknown field raises the engine's error
+    const int column = dataset.FieldIndex(field);
+    const bool age = field.compare(QLatin1String("AGE"), Qt::CaseInsensitive) == 0;
+    const QString upperText = upperCase(text);
+
+    const Data::TDataset::TBookmark start = dataset.GetBookmark();
+    int found = -1;
+    dataset.DisableControls();
+    try {
+        if (fromCursor)
+            dataset.Next();
+        else
+            dataset.First();
+        // Next() at the last row leaves the cursor there and sets Eof.
+        while (!dataset.Eof()) {
+            const QVariant value = dataset.Value(dataset.CurrentRow(), column);
+            bool match;
+            if (age) {
+                char16_t buffer[12];
+                match = matches(decimal(value.isNull() ? 0 : value.toInt(), buffer), upperText, wholeValue);
+            } else {
+                const QString s = value.toString();
+                match = matches(s, upperText, wholeValue);
+            }
+            if (match) {
+                found = dataset.CurrentRow();
+                break;
+            }
+            dataset.Next();
+        }
+    } catch (...) {
+        dataset.GotoBookmark(start);
+        dataset.EnableControls();
+        throw;
+    }
+    dataset.GotoBookmark(found >= 0 ? found : start);
+    dataset.EnableControls();
+    return found >= 0;
+}
+
+TSearch_Form::TSearch_Form(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("Поиск тестируемого"));
+    setWindowFlags(Qt::Tool | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(416, 202);
+    QFont bold = font();
+    bold.setBold(true);
+
+    auto* panel = new QFrame(this);
+    panel->setFrameShape(QFrame::StyledPanel);
+    panel->setFrameShadow(QFrame::Sunken);
+    panel->setGeometry(6, 6, 404, 150);
+
+    auto* sourceLabel = new QLabel(QStringLiteral("Строка для поиска"), panel);
+    sourceLabel->setFont(bold);
+    sourceLabel->setGeometry(10, 8, 240, 18);
+    Source_Edit = new QLineEdit(panel);
+    Source_Edit->setObjectName(QStringLiteral("Source_Edit"));
+    Source_Edit->setGeometry(10, 28, 384, 24);
+    sourceLabel->setBuddy(Source_Edit);
+
+    auto* fieldLabel = new QLabel(QStringLiteral("Поле для поиска"), panel);
+    fieldLabel->setFont(bold);
+    fieldLabel->setGeometry(10, 62, 200, 18);
+    SourceField_ComboBox = new QComboBox(panel);
+    SourceField_ComboBox->setObjectName(QStringLiteral("SourceField_ComboBox"));
+    SourceField_ComboBox->addItems(
+        {QStringLiteral("Фамилия, имя, отчество"), QStringLiteral("Возраст"), QStringLiteral("Группа")});
+    SourceField_ComboBox->setGeometry(10, 82, 220, 24);
+    fieldLabel->setBuddy(SourceField_ComboBox);
+    WordFull_CheckBox = new QCheckBox(QStringLiteral("Только слово целиком"), panel);
+    WordFull_CheckBox->setObjectName(QStringLiteral("WordFull_CheckBox"));
+    WordFull_CheckBox->setGeometry(10, 116, 220, 22);
+
+    TypeSearch_RG = new QGroupBox(QStringLiteral("Искать от "), panel);
+    TypeSearch_RG->setObjectName(QStringLiteral("TypeSearch_RG"));
+    TypeSearch_RG->setFont(bold);
+    TypeSearch_RG->setGeometry(246, 62, 148, 78);
+    QFont normal = font();
+    Start_Radio = new QRadioButton(QStringLiteral("Начала"), TypeSearch_RG);
+    Start_Radio->setFont(normal);
+    Start_Radio->setGeometry(12, 24, 130, 20);
+    Cursor_Radio = new QRadioButton(QStringLiteral("Курсора"), TypeSearch_RG);
+    Cursor_Radio->setFont(normal);
+    Cursor_Radio->setGeometry(12, 48, 130, 20);
+    Start_Radio->setChecked(true);
+
+    Search_But = new QPushButton(QStringLiteral("&Искать"), this);
+    Search_But->setGeometry(218, 166, 94, 28);
+    Search_But->setDefault(true);
+    Cancel_But = new QPushButton(QStringLiteral("&Отмена"), this);
+    Cancel_But->setGeometry(316, 166, 94, 28);
+
+    connect(Search_But, &QPushButton::clicked, this,
+            [this] { Platform::guarded([this] { Search_ButClick(); }); });
+    connect(Cancel_But, &QPushButton::clicked, this, &QDialog::reject);
+    Source_Edit->setFocus();
+}
+
+TSearch_Form::TypeSearch TSearch_Form::TypeSearchIndex() const {
+    return Cursor_Radio->isChecked() ? FromCursor : FromStart;
+}
+
+void TSearch_Form::SetTypeSearchIndex(TypeSearch index) {
+    (index == FromCursor ? Cursor_Radio : Start_Radio)->setChecked(true);
+}
+
+QString TSearch_Form::SearchField() const {
+    const int item = SourceField_ComboBox->currentIndex();
+    return kFields[item >= 1 && item <= 2 ? item : 0];
+}
+
+void TSearch_Form::Search_ButClick() {
+    const bool found = SearchTester(*Main_DataModule->Men_Query, SearchField(), Source_Edit->text(),
+                                    WordFull_CheckBox->isChecked(), TypeSearchIndex() == FromCursor);
+    if (found) {
+        // The next search continues after this match.
+        SetTypeSearchIndex(FromCursor);
+        return;
+    }
+    Platform::messageBox(this, QStringLiteral("Тестируемый по заданному критерию не найден!"),
+                         QStringLiteral("Информация"), Platform::MsgIcon::Information);
+}
+
+void ShowSearch(QWidget* parent) {
+    TSearch_Form form(parent);
+    form.SourceField_ComboBox->setCurrentIndex(0);
+    form.exec();
+}
