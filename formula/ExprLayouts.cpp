@@ -9,6 +9,7 @@
 #include <QPainterPath>
 
 #include <cmath>
+#include <iterator>
 #include <vector>
 
 namespace {
@@ -29,6 +30,35 @@ constexpr int kCaseGapStrokes = 18;
 // Large operators switch to their outline drawings from this half height on, in pixels.
 constexpr int kLargeSymbolHalfHeight = 28;
 
+// Outlines of the large sum and product: a start point, then triples (control, control, end) of cubic
+// segments; straight edges repeat their end points as controls. Units are 1/10000 of the operator height,
+// y upwards, relative to the symbol's centre.
+constexpr int kSumOutline[][2] = {
+    {3695, -2777},  {3695, -2777},  {3480, -2734},  {3480, -2734},  {3297, -3475},  {3050, -3776},
+    {2642, -3904},  {2300, -4000},  {2000, -4450},  {1500, -4450},  {1500, -4450},  {-2150, -4450},
+    {-2150, -4450}, {-2150, -4450}, {1250, 0},      {1250, 0},      {1250, 0},      {-1500, 4550},
+    {-1500, 4550},  {-1500, 4550},  {2300, 4550},   {2300, 4550},   {2950, 4550},   {3300, 4150},
+    {3480, 3000},   {3480, 3000},   {3695, 3000},   {3695, 3000},   {3695, 3000},   {3620, 5000},
+    {3620, 5000},   {3620, 5000},   {-3695, 5000},  {-3695, 5000},  {-3695, 5000},  {-3695, 4600},
+    {-3695, 4600},  {-3695, 4600},  {-250, 0},      {-250, 0},      {-250, 0},      {-3000, -4700},
+    {-3000, -4700}, {-3000, -4700}, {-3695, -5000}, {-3695, -5000}, {-3695, -5000}, {3695, -5000},
+    {3695, -5000},
+};
+constexpr int kProdOutline[][2] = {
+    {-4280, 5000},  {-4280, 5000},  {0, 5000},      {0, 5000},      {0, 5000},      {4280, 5000},
+    {4280, 5000},   {4280, 5000},   {4280, 4400},   {4280, 4400},   {4280, 4400},   {3550, 4400},
+    {3550, 4400},   {3350, 4400},   {3300, 4330},   {3300, 4150},   {3300, 4150},   {3300, -4350},
+    {3300, -4350},  {3300, -4550},  {3500, -4600},  {4000, -4600},  {4000, -4600},  {4000, -5000},
+    {4000, -5000},  {4000, -5000},  {1700, -5000},  {1700, -5000},  {1700, -5000},  {1700, -4600},
+    {1700, -4600},  {2200, -4600},  {2400, -4550},  {2400, -4350},  {2400, -4350},  {2400, 4150},
+    {2400, 4150},   {2400, 4330},   {2350, 4400},   {2150, 4400},   {2150, 4400},   {0, 4400},
+    {0, 4400},      {0, 4400},      {-2150, 4400},  {-2150, 4400},  {-2350, 4400},  {-2400, 4330},
+    {-2400, 4150},  {-2400, 4150},  {-2400, -4350}, {-2400, -4350}, {-2400, -4550}, {-2200, -4600},
+    {-1700, -4600}, {-1700, -4600}, {-1700, -5000}, {-1700, -5000}, {-1700, -5000}, {-4000, -5000},
+    {-4000, -5000}, {-4000, -5000}, {-4000, -4600}, {-4000, -4600}, {-3500, -4600}, {-3300, -4550},
+    {-3300, -4350}, {-3300, -4350}, {-3300, 4150},  {-3300, 4150},  {-3300, 4330},  {-3350, 4400},
+    {-3550, 4400},  {-3550, 4400},  {-4280, 4400},  {-4280, 4400},
+};
 } // namespace
 
 // ===================================================================================================
@@ -410,7 +440,7 @@ void TExprRoot::Paint(int X, int Y) {
     if (Son())
         Son()->Draw(riseX + 2 * lx, top + 3 * ly, 0, 0);
     if (Son2())
-        Son2()->Draw(sx + 5 * lx - 1, top + 4 * ly - 1 - ly, 2, 2);
+        Son2()->Draw(sx + 5 * lx - 1, top + 4 * ly - 1, 2, 2);
 }
 
 // ===================================================================================================
@@ -576,7 +606,9 @@ void TExprSumma::PaintSmallSymbol(int cx, int cy) {
     fillPolygon(*Canvas(), p);
 }
 
-void TExprSumma::PaintLargeSymbol(int cx, int cy) { PaintSmallSymbol(cx, cy); }
+void TExprSumma::PaintLargeSymbol(int cx, int cy) {
+    PaintOutline(kSumOutline, int(std::size(kSumOutline)), cx, cy, OperatorHeight());
+}
 
 TExprProd::TExprProd(TExprPtr operand, TExprPtr lower, TExprPtr upper)
     : TExprGroupOp(std::move(operand), std::move(lower), std::move(upper)) {}
@@ -599,7 +631,9 @@ void TExprProd::PaintSmallSymbol(int cx, int cy) {
     fillPolygon(*Canvas(), p);
 }
 
-void TExprProd::PaintLargeSymbol(int cx, int cy) { PaintSmallSymbol(cx, cy); }
+void TExprProd::PaintLargeSymbol(int cx, int cy) {
+    PaintOutline(kProdOutline, int(std::size(kProdOutline)), cx, cy, OperatorHeight());
+}
 
 namespace {
 

@@ -101,6 +101,12 @@ void TExprClass::SetCanvas(TCanvas* canvas) {
 
 void TExprClass::SetFont(const QFont& font) {
     *m_Font = font;
+    // Every size rule works on the pixel height; a font given in points is converted at the canvas's DPI.
+    if (m_Font->pixelSize() <= 0) {
+        const int dpi = m_Canvas && m_Canvas->device() ? m_Canvas->device()->logicalDpiY() : 96;
+        const double points = font.pointSizeF() > 0 ? font.pointSizeF() : 8;
+        m_Font->setPixelSize(std::max(1, roundEven(points * dpi / 72.0)));
+    }
     if (m_Canvas)
         CalcMetrics();
     FontChanged();
@@ -588,6 +594,8 @@ QString generalFormat(double x) {
 
 // Exponent format with the given significant digits and no minimum of exponent digits: "1.5000E-20".
 QString exponentFormat(double x, int digits) {
+    if (!std::isfinite(x))
+        return generalFormat(x);
     QString s = QString::number(x, 'e', std::max(0, digits - 1)).toUpper();
     const int e = s.indexOf(u'E');
     QString exponent = s.mid(e + 1);

@@ -348,6 +348,22 @@ std::vector<Sample> samples() {
             return v;
         }());
     });
+    add(QStringLiteral("Large operators over fractions"), [] {
+        std::vector<TExprPtr> v;
+        v.push_back(make<TExprSumma>(
+            make<TExprRatio>(sum(QStringLiteral("a"), QStringLiteral("b")), var(QStringLiteral("k"))),
+            var(QStringLiteral("k")), var(QStringLiteral("n"))));
+        v.push_back(make<TExprSpace>(7));
+        v.push_back(make<TExprProd>(make<TExprRatio>(num(1), sum(QStringLiteral("x"), QStringLiteral("k"))),
+                                    var(QStringLiteral("k")), nullptr));
+        v.push_back(make<TExprSpace>(7));
+        v.push_back(make<TExprCirc>(make<TExprRatio>(var(QStringLiteral("dz")), var(QStringLiteral("z"))),
+                                    var(QStringLiteral("C")), nullptr));
+        v.push_back(make<TExprSpace>(7));
+        v.push_back(make<TExprIntegral>(make<TExprRatio>(var(QStringLiteral("dx")), var(QStringLiteral("x"))),
+                                        1, num(1), var(QStringLiteral("e"))));
+        return row(std::move(v));
+    });
     add(QStringLiteral("TExprIntegral 1, 2, 0"), [] {
         return row([] {
             std::vector<TExprPtr> v;
