@@ -97,6 +97,7 @@ void TExprClass::SetCanvas(TCanvas* canvas) {
         m_InvalidMask = 0;
     }
     CanvasChanged();
+    GiveCanvas(m_Next.get(), m_Canvas, *this);
 }
 
 void TExprClass::SetFont(const QFont& font) {
@@ -110,6 +111,7 @@ void TExprClass::SetFont(const QFont& font) {
     if (m_Canvas)
         CalcMetrics();
     FontChanged();
+    GiveFont(m_Next.get(), *m_Font, *this);
 }
 
 int TExprClass::FontHeight() const { return m_Font->pixelSize(); }
@@ -155,33 +157,37 @@ void TExprClass::CopyMetrics(const TExprClass& from) {
     m_LineY = from.m_LineY;
 }
 
+// Both walk the chain from node on in a loop (a long row must not recurse once per node); each node
+// takes the metrics over from its predecessor when the font height is the same.
 void TExprClass::GiveFont(TExprClass* node, const QFont& font, const TExprClass& from) {
-    if (!node)
-        return;
-    *node->m_Font = font;
-    if (node->m_Canvas) {
-        if (node->m_Canvas == from.m_Canvas && font.pixelSize() == from.m_Font->pixelSize())
-            node->CopyMetrics(from);
-        else
-            node->CalcMetrics();
+    for (const TExprClass* prev = &from; node; prev = node, node = node->m_Next.get()) {
+        *node->m_Font = font;
+        if (node->m_Canvas) {
+            if (node->m_Canvas == prev->m_Canvas && font.pixelSize() == prev->m_Font->pixelSize())
+                node->CopyMetrics(*prev);
+            else
+                node->CalcMetrics();
+        }
+        node->FontChanged();
     }
-    node->FontChanged();
 }
 
 void TExprClass::GiveCanvas(TExprClass* node, TCanvas* canvas, const TExprClass& from) {
-    if (!node || node->m_Canvas == canvas)
-        return;
-    node->m_Canvas = canvas;
-    if (canvas) {
-        node->m_InvalidMask = imAll;
-        if (node->m_Font->pixelSize() == from.m_Font->pixelSize() && from.m_Canvas == canvas)
-            node->CopyMetrics(from);
-        else
-            node->CalcMetrics();
-    } else {
-        node->m_InvalidMask = 0;
+    // A node that has the canvas already keeps it, and so do its followers.
+    for (const TExprClass* prev = &from; node && node->m_Canvas != canvas;
+         prev = node, node = node->m_Next.get()) {
+        node->m_Canvas = canvas;
+        if (canvas) {
+            node->m_InvalidMask = imAll;
+            if (node->m_Font->pixelSize() == prev->m_Font->pixelSize() && prev->m_Canvas == canvas)
+                node->CopyMetrics(*prev);
+            else
+                node->CalcMetrics();
+        } else {
+            node->m_InvalidMask = 0;
+        }
+        node->CanvasChanged();
     }
-    node->CanvasChanged();
 }
 
 QFont TExprClass::ScaledFont(const QFont& font, double factor) {
@@ -190,12 +196,10 @@ QFont TExprClass::ScaledFont(const QFont& font, double factor) {
     return scaled;
 }
 
-void TExprClass::FontChanged() {
-    m_InvalidMask = imAll;
-    GiveFont(m_Next.get(), *m_Font, *this);
-}
+// The followers in the chain get the font and the canvas from the loops of GiveFont and GiveCanvas.
+void TExprClass::FontChanged() { m_InvalidMask = imAll; }
 
-void TExprClass::CanvasChanged() { GiveCanvas(m_Next.get(), m_Canvas, *this); }
+void TExprClass::CanvasChanged() {}
 
 void TExprClass::ApplyFont() {
     if (!m_Canvas)

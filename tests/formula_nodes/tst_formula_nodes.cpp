@@ -580,6 +580,14 @@ void TestFormulaNodes::longChainDestroyed() {
         last->SetNext(make<TExprSpace>(1));
         last = last->Next();
     }
+    // Font and canvas pass along the row in a loop as well.
+    QImage image(10, 10, QImage::Format_RGB32);
+    QPainter painter(&image);
+    first->SetCanvas(&painter);
+    first->SetFontHeight(20);
+    QCOMPARE(last->FontHeight(), 20);
+    QCOMPARE(last->Canvas(), &painter);
+    QCOMPARE(last->LineX(), first->LineX());
     first.reset();
     QVERIFY(!first);
 }
