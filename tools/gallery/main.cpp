@@ -1,6 +1,7 @@
 // Draws one sample of every formula node class, at a text size and a display size, and the two formula
 // lines of the results window, into a PNG for looking at the typography.
 #include "formula/ExprNodes.h"
+#include "formula/ExprParser.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -413,6 +414,53 @@ int drawFormula(QPainter& painter, TExprPtr tree, int x, int y, int points) {
     return chain.Height();
 }
 
+// Formula texts drawn through the builder, one per line at 14 pt, with the text beside it.
+void drawTexts(const QString& out, const QFont& labelFont) {
+    const QStringList texts = {
+        QStringLiteral("Pow(Ind(h,7), String(+!)) & Space(7) & Pow(Ind(k,6), String(0))"),
+        QStringLiteral("String(Sch k-)/3 & Space(10) & String(S h+)/2"),
+        QStringLiteral("(a+b)/(c+d) & Space(10) & !(a+b)/c & Space(10) & a/b*c"),
+        QStringLiteral("(a*b)*c & Space(10) & (a+b)*c & Space(10) & 2*x*3 & Space(10) & a*-b"),
+        QStringLiteral("sin(x) & Space(10) & sin(x+y) & Space(10) & f(x) & Space(10) & sin!(x)"),
+        QStringLiteral("x^2^3 & Space(10) & a^b_c & Space(10) & a_b^c & Space(10) & Ind(Pow(h,2),7)"),
+        QStringLiteral(
+            "x12 & Space(10) & f1(x) & Space(10) & alpha+Alpha+omega & Space(10) & n!^2 & Space(10) & f``"),
+        QStringLiteral("sqrt(x+1) & Space(10) & root(3, a/b) & Space(10) & sqr(a+b) & Space(10) & log(2, x)"),
+        QStringLiteral("lim(n->inf, (1+1/n)^n) & Space(10) & abs(x)<=1 & Space(10) & a+-b-+c"),
+        QStringLiteral(
+            "diffr(x, 2) & Space(10) & pdiffrf(f, x) & Space(10) & diff(x) & Space(10) & at(f, x=0)"),
+        QStringLiteral("vect(a) & Space(5) & cap(x) & Space(5) & tilde(y) & Space(5) & line(z) & Space(5) & "
+                       "points(t, 2) & Space(5) & strokes(f, 2)"),
+        QStringLiteral("summa(a_i, i=1, n) & Space(10) & prod(x) & Space(10) & int(f(x)**diff(x), a, b) & "
+                       "Space(10) & intm(0, f)"),
+        QStringLiteral("system(x+y=1, x-y=0) & Space(10) & case(1, x>0, 0, x<=0) & Space(10) & "
+                       "matrix(2, 2, a, b, c, d)"),
+        QStringLiteral("brackets([), 0 & comma(2) & 1) & Space(10) & {a, b} & Space(10) & [x] & Space(10) & "
+                       "num(0.000123) & "
+                       "Space(10) & #1.5E-20"),
+    };
+    QImage image(1500, 60 + 90 * int(texts.size()), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    int y = 10;
+    for (const QString& text : texts) {
+        painter.setFont(labelFont);
+        painter.setPen(Qt::darkGray);
+        painter.drawText(QPoint(8, y + 14), text);
+        y += 22;
+        try {
+            y += drawFormula(painter, TExprBuilder().BuildExpr(text), 30, y, 14) + 14;
+        } catch (const EIncorrectExpr& e) {
+            painter.drawText(QPoint(30, y + 14), e.message());
+            y += 30;
+        }
+    }
+    painter.end();
+    QString textsOut = out;
+    textsOut.replace(QStringLiteral(".png"), QStringLiteral("-texts.png"));
+    image.copy(0, 0, image.width(), std::min(image.height(), y + 10)).save(textsOut);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -458,13 +506,21 @@ int main(int argc, char** argv) {
     painter.end();
     // Text-size samples of brackets, signs and accents, four times enlarged pixel by pixel.
     {
-        QImage zoom(420, 150, QImage::Format_RGB32);
+        QImage zoom(420, 330, QImage::Format_RGB32);
         zoom.fill(Qt::white);
         QPainter z(&zoom);
         const auto all = samples();
         int zy = 4;
         for (int i : {4, 7, 9}) {
             zy += drawFormula(z, all[size_t(i)].build(), 4, zy, 14) + 6;
+        }
+        // The smallest size the engine is meant for: 10 pixels.
+        for (int i : {4, 11, 12, 13, 14, 16}) {
+            TExprChain chain(all[size_t(i)].build());
+            chain.SetCanvas(&z);
+            chain.SetFontHeight(10);
+            chain.Draw(4, zy, 0, 0);
+            zy += chain.Height() + 4;
         }
         z.end();
         QString zoomOut = out;
@@ -474,6 +530,7 @@ int main(int argc, char** argv) {
     QString pictureOut = out;
     pictureOut.replace(QStringLiteral(".png"), QStringLiteral("-results.png"));
     picture.save(pictureOut);
+    drawTexts(out, labelFont);
     image.copy(0, 0, image.width(), std::min(image.height(), y + 270)).save(out);
     std::cout << out.toStdString() << "\n";
     return 0;
