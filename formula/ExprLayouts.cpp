@@ -416,25 +416,29 @@ void TExprRoot::Paint(int X, int Y) {
     const int knee = bottom - roundEven(3 * std::sqrt(3.0) * ly);
     const int footX = sx + 5 * lx;
     const int riseX = footX + rise; // left column of the rising stroke's top
-    const int heavy = std::max(lx + 1, roundEven(1.8 * lx));
-    QPolygon poly;
-    poly << QPoint(sx, knee + ly)                       // tick, lower left
-         << QPoint(sx + 2 * lx, knee - ly)              // tick meets the heavy stroke
-         << QPoint(sx + 2 * lx + heavy - 1, knee - ly)  // top of the heavy stroke
-         << QPoint(footX + lx / 2 + 1, bottom - 2 * ly) // inner corner at the foot
-         << QPoint(riseX, top)                          // rising stroke up to the bar
-         << QPoint(right, top)                          // bar
-         << QPoint(right, top + ly - 1)                 //
-         << QPoint(riseX + lx, top + ly - 1)            // under the bar, right of the rising stroke
-         << QPoint(footX + lx, bottom)                  // foot, right
-         << QPoint(footX - lx / 2, bottom)              // foot, left
-         << QPoint(sx + lx, knee + ly)                  // heavy stroke back up to the tick
-         << QPoint(sx, knee + 2 * ly);                  // underside of the tick
+    // Vertices on pixel boundaries (a column's right edge is column + 1), filled without a pen so the
+    // strokes keep their designed weights: a hairline rise, a heavy short stroke, a thin tick.
+    const double l = lx;
+    const double t = ly;
+    const double foot = bottom + 1;
+    QPolygonF poly;
+    poly << QPointF(sx, knee + 1.0 * t)              // tick, upper left
+         << QPointF(sx + 2 * l, knee - 0.6 * t)      // tick meets the heavy stroke
+         << QPointF(sx + 3.6 * l, knee - 0.6 * t)    // top of the heavy stroke
+         << QPointF(footX + 0.7 * l, foot - 2.6 * t) // inner corner at the foot
+         << QPointF(riseX, top)                      // rising stroke up to the bar
+         << QPointF(right + 1, top)                  // bar
+         << QPointF(right + 1, top + t)              //
+         << QPointF(riseX + l + 0.4, top + t)        // under the bar, right of the rising stroke
+         << QPointF(footX + l + 0.4, foot)           // foot, right
+         << QPointF(footX - 0.2 * l, foot)           // foot, left
+         << QPointF(sx + 1.2 * l, knee + 1.2 * t)    // heavy stroke back up to the tick
+         << QPointF(sx + 0.2 * l, knee + 1.8 * t);   // underside of the tick
     SetPenAndBrush();
     TCanvas* canvas = Canvas();
     canvas->save();
     canvas->setRenderHint(QPainter::Antialiasing, true);
-    canvas->translate(0.5, 0.5);
+    canvas->setPen(Qt::NoPen);
     canvas->drawPolygon(poly);
     canvas->restore();
     if (Son())

@@ -161,7 +161,7 @@ std::vector<Sample> samples() {
             return v;
         }());
     });
-    add(QStringLiteral("TExprExtSymbol, Comma, Plank, Lambda, Nabla, Asterix"), [] {
+    add(QStringLiteral("ExtSymbol, Comma, Plank, Lambda, Nabla, *"), [] {
         return row([] {
             std::vector<TExprPtr> v;
             for (int c : {945, 946, 915, 952, 8734, 8706, 8230}) {
