@@ -85,6 +85,9 @@ private slots:
     void bracketColumnsDrawn();
     void bracketsShown_data();
     void bracketsShown();
+    void signWidthsAndFlags_data();
+    void signWidthsAndFlags();
+    void indexOfVariableStaysUnsigned();
     void numberFormatting_data();
     void numberFormatting();
     void colourInherited();
@@ -335,6 +338,53 @@ void TestFormulaNodes::bracketsShown() {
     QCOMPARE(arg->Height(), rowHeight + 2 * arg->LineY());
     const int func = s.first()->JoinFlags();
     QCOMPARE(func, shown ? TExprClass::TouchLeft + TExprClass::TouchRight : int(TExprClass::TouchLeft));
+}
+
+void TestFormulaNodes::signWidthsAndFlags_data() {
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("measured"); // text whose width the sign takes, empty for its own character
+    QTest::addColumn<double>("factor");
+    QTest::addColumn<int>("flags");
+    QTest::addColumn<bool>("forces");
+    QTest::newRow("much less") << 1 << "<" << 1.7 << 0 << false;
+    QTest::newRow("less or approx") << 3 << "<" << 1.0 << 0 << false;
+    QTest::newRow("plus-minus") << 5 << "+" << 1.0 << 4 << true;
+    QTest::newRow("minus-plus") << 6 << "+" << 1.0 << 4 << true;
+    QTest::newRow("tilde over bar") << 7 << "~" << 1.0 << 0 << false;
+    QTest::newRow("plus") << 43 << "" << 1.0 << 0 << true;
+    QTest::newRow("minus") << 8722 << "" << 1.0 << 4 << true;
+    QTest::newRow("equals") << 61 << "" << 1.0 << 0 << false;
+    QTest::newRow("dot") << 183 << "" << 1.0 << 0 << false;
+}
+
+void TestFormulaNodes::signWidthsAndFlags() {
+    QFETCH(int, code);
+    QFETCH(QString, measured);
+    QFETCH(double, factor);
+    QFETCH(int, flags);
+    QFETCH(bool, forces);
+    Scene s(sign(code));
+    TExprClass* sg = s.first();
+    const QFontMetrics fm(sg->Font(), &s.image);
+    const QString text = measured.isEmpty() ? QString(QChar(code)) : measured;
+    int inner = int(std::nearbyint(factor * fm.horizontalAdvance(text)));
+    if (measured.isEmpty())
+        inner -= std::min(0, fm.leftBearing(QChar(code))) + std::min(0, fm.rightBearing(QChar(code)));
+    QCOMPARE(sg->Width(), inner + 4 * sg->LineX());
+    // Signs never touch their neighbours and never lower a row's top gap.
+    QCOMPARE(sg->JoinFlags(), flags);
+    QCOMPARE(sg->ForcesBrackets(), forces);
+    QCOMPARE(sg->TopGap(), TExprClass::MaxInt);
+    Scene parallel(sign(10));
+    QCOMPARE(parallel.first()->Width(), 8 * parallel.first()->LineX());
+}
+
+void TestFormulaNodes::indexOfVariableStaysUnsigned() {
+    // The base already touches on the right; adding TouchRight must not turn into the SignFirst bit.
+    Scene s(make<TExprIndex>(var("x"), num(1), nullptr));
+    QCOMPARE(s.first()->JoinFlags(), TExprClass::TouchLeft + TExprClass::TouchRight);
+    Scene n(make<TExprIndex>(num(-2), nullptr, num(2)));
+    QCOMPARE(n.first()->JoinFlags(), TExprClass::TouchRight + TExprClass::SignFirst);
 }
 
 void TestFormulaNodes::numberFormatting_data() {
