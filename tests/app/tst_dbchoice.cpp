@@ -1,0 +1,257 @@
+// Database choice, creation and passwords, driven through the real dialogs.
+#include "TestSupport.h"
+
+#include "app/DBEdit_Frm.h"
+#include "app/DB_Frm.h"
+#include "app/Password_Frm.h"
+#include "data/Password.h"
+#include "platform/Dialogs.h"
+#include "widgets/DBGrid.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTimer>
+#include <QtTest>
+
+using namespace TestSupport;
+
+namespace {
+
+// Runs the action on the next modal window that appears.
+void onNextModal(std::function<void(QWidget*)> action) {
+    QTimer::singleShot(0, [action] {
+        QWidget* w = QApplication::activeModalWidget();
+        if (!w) {
+            onNextModal(action);
+            return;
+        }
+        action(w);
+    });
+}
+
+void typePassword(QWidget* dialog, const QString& text) {
+    auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("Password_Edit"));
+    edit->setText(text);
+}
+
+} // namespace
+
+class TestDBChoice : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<ProgramDirFixture> m_dir;
+    std::unique_ptr<TMain_DataModule> m_dm;
+
+    int addDB(const QString& name, const QString& password) {
+        QSqlQuery q(m_dm->Connection());
+        q.prepare(QStringLiteral("insert into DB (DB_Name, Password) values (?, ?)"));
+        q.addBindValue(name);
+        q.addBindValue(Data::EncipherPassword(password));
+        q.exec();
+        return q.lastInsertId().toInt();
+    }
+    int count(const QString& sql) {
+        QSqlQuery q(m_dm->Connection());
+        q.exec(sql);
+        q.next();
+        return q.value(0).toInt();
+    }
+
+private Q_SLOTS:
+    void init() {
+        pinRussianLocale();
+        m_dir = std::make_unique<ProgramDirFixture>();
+        m_dm = m_dir->createDataModule();
+    }
+    void cleanup() {
+        m_dm.reset();
+        m_dir.reset();
+    }
+
+    void passwordChecks_data() {
+        QTest::addColumn<bool>("confirm");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("right") << false << "Секрет" << true << "";
+        QTest::newRow("other case") << false << "секрет" << false << "Неверный пароль! Повторите ввод.";
+        QTest::newRow("wrong") << false << "x" << false << "Неверный пароль! Повторите ввод.";
+        QTest::newRow("confirm differs")
+            << true << "Секре" << false << "Пароли не совпадают! Повторите ввод.";
+        QTest::newRow("confirm same") << true << "Секрет" << true << "";
+    }
+    void passwordChecks() {
+        QFETCH(bool, confirm);
+        QFETCH(QString, typed);
+        QFETCH(bool, accepted);
+        QFETCH(QString, message);
+        Platform::MessageRecorder recorder;
+        TInputPassword_Form form;
+        form.Expected = QStringLiteral("Секрет");
+        form.ConfirmMode = confirm;
+        form.show();
+        form.Password_Edit->setText(typed);
+        QTest::mouseClick(form.Ok_But, Qt::LeftButton);
+        QCOMPARE(form.result() == QDialog::Accepted, accepted);
+        QCOMPARE(form.isVisible(), !accepted);
+        if (!accepted) {
+            QCOMPARE(recorder.messages.size(), 1);
+            QCOMPARE(recorder.messages[0].text, message);
+            QCOMPARE(recorder.messages[0].caption, QStringLiteral("Ошибка ввода пароля"));
+            QCOMPARE(form.Password_Edit->text(), typed); // kept for another try
+        }
+    }
+
+    void openWithoutPasswordAsksNothing() {
+        addDB(QStringLiteral("Открытая"), QString());
+        const int second = addDB(QStringLiteral("Вторая"), QString());
+        Platform::MessageRecorder recorder;
+        onNextModal([](QWidget* w) {
+            auto* form = qobject_cast<TDB_Form*>(w);
+            QVERIFY(form);
+            QCOMPARE(Main_DataModule->DB_Table->RecNo(), 2); // preselected
+            form->Ok_But->click();
+        });
+        int id = second;
+        QString name;
+        QVERIFY(ChooseDB(id, name));
+        QCOMPARE(id, second);
+        QCOMPARE(name, QStringLiteral("Вторая"));
+        QVERIFY(recorder.messages.isEmpty());
+        QVERIFY(!m_dm->DB_Table->Active());
+    }
+
+    void wrongPasswordKeepsTheChoiceOpen() {
+        addDB(QStringLiteral("Закрытая"), QStringLiteral("Пароль"));
+        Platform::MessageRecorder recorder;
+        bool stillOpen = false;
+        onNextModal([&](QWidget* w) {
+            auto* form = qobject_cast<TDB_Form*>(w);
+            onNextModal([&, form](QWidget* ask) {
+                typePassword(ask, QStringLiteral("пароль"));
+                qobject_cast<TInputPassword_Form*>(ask)->Ok_But->click(); // refused
+                qobject_cast<TInputPassword_Form*>(ask)->Cancel_But->click();
+                QTimer::singleShot(0, [&, form] {
+                    stillOpen = form->isVisible();
+                    form->Cancel_But->click();
+                });
+            });
+            form->Ok_But->click();
+        });
+        int id = 0;
+        QString name = QStringLiteral("до");
+        QVERIFY(!ChooseDB(id, name));
+        QVERIFY(stillOpen);
+        QCOMPARE(name, QStringLiteral("до"));
+        QCOMPARE(recorder.messages.size(), 1);
+    }
+
+    void emptyTableEnablesOnlyCreate() {
+        m_dm->DB_Table->Open();
+        TDB_Form form;
+        QVERIFY(!form.Ok_But->isEnabled());
+        QVERIFY(!form.Edit_Item->isEnabled());
+        QVERIFY(!form.Delete_Item->isEnabled());
+        QVERIFY(form.Create_Item->isEnabled());
+        QVERIFY(form.Cancel_But->isEnabled());
+    }
+
+    void createdDatabaseIsSelectedNotOpened() {
+        m_dm->DB_Table->Open();
+        TDB_Form form;
+        form.show();
+        onNextModal([](QWidget* w) {
+            auto* edit = qobject_cast<TDBEdit_Form*>(w);
+            QCOMPARE(edit->windowTitle(), QStringLiteral("Создание базы данных"));
+            edit->DB_Edit->setText(QStringLiteral("Новая"));
+            edit->Ok_But->click();
+        });
+        form.Create_Item->trigger();
+        QVERIFY(form.isVisible());
+        QVERIFY(form.Ok_But->isEnabled());
+        QCOMPARE(m_dm->DB_Table->FieldByName(QStringLiteral("DB_Name")).AsString(), QStringLiteral("Новая"));
+        QCOMPARE(m_dm->DB_Table->FieldByName(QStringLiteral("Password")).Value().toByteArray(), QByteArray());
+    }
+
+    void emptyNameIsRefused() {
+        m_dm->DB_Table->Open();
+        Platform::MessageRecorder recorder;
+        TDBEdit_Form form;
+        form.DB_ID = -1;
+        form.show();
+        form.DB_Edit->setText(QStringLiteral("   "));
+        form.Ok_But->click();
+        QVERIFY(form.isVisible());
+        QCOMPARE(recorder.messages.size(), 1);
+        QCOMPARE(recorder.messages[0].icon, Platform::MsgIcon::Information);
+        QCOMPARE(count(QStringLiteral("select count(*) from DB")), 0);
+    }
+
+    void changedPasswordIsConfirmedThenStored() {
+        const int id = addDB(QStringLiteral("База"), QString());
+        m_dm->DB_Table->Open();
+        QVERIFY(m_dm->DB_Table->Locate(QStringLiteral("DB_ID"), id));
+        onNextModal([](QWidget* w) {
+            auto* edit = qobject_cast<TDBEdit_Form*>(w);
+            QCOMPARE(edit->windowTitle(), QStringLiteral("Изменение данных базы данных"));
+            QCOMPARE(edit->DB_Edit->text(), QStringLiteral("База"));
+            edit->Password_Edit->setText(QStringLiteral("Ёж1"));
+            onNextModal([](QWidget* confirm) {
+                typePassword(confirm, QStringLiteral("Ёж1"));
+                qobject_cast<TInputPassword_Form*>(confirm)->Ok_But->click();
+            });
+            edit->Ok_But->click();
+        });
+        int dbId = id;
+        QString name;
+        QVERIFY(EditDBData(dbId, name));
+        m_dm->DB_Table->Close();
+        m_dm->DB_Table->Open();
+        QVERIFY(m_dm->DB_Table->Locate(QStringLiteral("DB_ID"), id));
+        QCOMPARE(Data::DecipherPassword(
+                     m_dm->DB_Table->FieldByName(QStringLiteral("Password")).Value().toByteArray()),
+                 QStringLiteral("Ёж1"));
+    }
+
+    void deletingTakesTestesAndTestsAlong() {
+        const int keep = addDB(QStringLiteral("Остаётся"), QString());
+        const int gone = addDB(QStringLiteral("Удаляется"), QString());
+        QSqlQuery q(m_dm->Connection());
+        q.exec(QStringLiteral("insert into USER (DB_ID, FIO, IsDel) values (%1, 'a', ''), (%2, 'b', '')")
+                   .arg(keep)
+                   .arg(gone));
+        q.exec(
+            QStringLiteral("insert into TEST (DB_ID, Men_ID) values (%1, 1), (%2, 2)").arg(keep).arg(gone));
+        m_dm->Current_DB_ID = keep;
+        m_dm->DB_Table->Open();
+        TDB_Form form;
+        form.show();
+        Platform::MessageRecorder recorder;
+        // The open database is refused.
+        QVERIFY(m_dm->DB_Table->Locate(QStringLiteral("DB_ID"), keep));
+        form.Delete_Item->trigger();
+        QCOMPARE(count(QStringLiteral("select count(*) from DB")), 2);
+        QCOMPARE(recorder.messages.last().icon, Platform::MsgIcon::Information);
+        // "No" keeps it, "Yes" removes the database with its testees and tests.
+        QVERIFY(m_dm->DB_Table->Locate(QStringLiteral("DB_ID"), gone));
+        recorder.answers = {Platform::MsgAnswer::No};
+        form.Delete_Item->trigger();
+        QCOMPARE(recorder.messages.last().defaultAnswer, Platform::MsgAnswer::No);
+        QCOMPARE(count(QStringLiteral("select count(*) from DB")), 2);
+        recorder.answers = {Platform::MsgAnswer::Yes};
+        form.Delete_Item->trigger();
+        QCOMPARE(
+            recorder.messages.last().text,
+            QStringLiteral("Удалить базу данных «Удаляется» вместе со всеми тестируемыми и результатами?"));
+        QCOMPARE(count(QStringLiteral("select count(*) from DB")), 1);
+        QCOMPARE(count(QStringLiteral("select count(*) from USER")), 1);
+        QCOMPARE(count(QStringLiteral("select count(*) from TEST")), 1);
+        QCOMPARE(m_dm->DB_Table->RecordCount(), 1);
+    }
+};
+
+QTEST_MAIN(TestDBChoice)
+#include "tst_dbchoice.moc"

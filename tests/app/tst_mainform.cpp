@@ -1,0 +1,160 @@
+// Main window: the testee list, its sort clauses from title clicks, row colours and action enabling.
+#include "TestSupport.h"
+
+#include "app/MainFrm.h"
+#include "platform/IniFile.h"
+#include "platform/SysColors.h"
+#include "widgets/DBGrid.h"
+
+#include <QAction>
+#include <QHeaderView>
+#include <QSqlQuery>
+#include <QtTest>
+
+using namespace TestSupport;
+
+class TestMainForm : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<ProgramDirFixture> m_dir;
+    std::unique_ptr<TMain_DataModule> m_dm;
+
+    void sql(const QString& text) {
+        QSqlQuery q(m_dm->Connection());
+        QVERIFY2(q.exec(text), qPrintable(text));
+    }
+    void clickTitle(TMain_Form& form, int column, bool ctrl = false) {
+        QHeaderView* header = form.Data_Grid->horizontalHeader();
+        const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                        header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, ctrl ? Qt::ControlModifier : Qt::NoModifier,
+                          at);
+    }
+    QStringList names() {
+        QStringList list;
+        Data::TQuery* q = m_dm->Men_Query;
+        for (int r = 0; r < q->RecordCount(); ++r)
+            list << q->Value(r, q->FieldIndex(QStringLiteral("FIO"))).toString();
+        return list;
+    }
+
+private Q_SLOTS:
+    void init() {
+        pinRussianLocale();
+        m_dir = std::make_unique<ProgramDirFixture>();
+        m_dm = m_dir->createDataModule();
+        sql(QStringLiteral("insert into DB (DB_Name) values ('Первая'), ('Вторая')"));
+        sql(QStringLiteral("insert into \"GROUP\" (Group_Name) values ('Бета'), ('Альфа')"));
+        sql(QStringLiteral("insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) values "
+                           "(1, 'Борисов', 'М', 40, 1, ''), (1, 'Антонова', 'Ж', 25, 2, ''), "
+                           "(1, 'Васин', 'М', 25, 1, ''), (2, 'Чужой', 'М', 50, 1, '')"));
+        sql(QStringLiteral("insert into TEST (DB_ID, Men_ID) values (1, 1)"));
+        m_dm->Current_DB_ID = 1;
+    }
+    void cleanup() {
+        m_dm.reset();
+        m_dir.reset();
+    }
+
+    void titleClicksBuildOrderByClauses_data() {
+        QTest::addColumn<QString>("clicks"); // column digits, "^" before one = Ctrl held
+        QTest::addColumn<QString>("clause");
+        QTest::addColumn<QStringList>("order");
+        const QString b = QStringLiteral("Борисов"), a = QStringLiteral("Антонова"),
+                      v = QStringLiteral("Васин");
+        QTest::newRow("none") << ""
+                              << "" << QStringList{b, a, v};
+        QTest::newRow("fio") << "0"
+                             << " ORDER BY FIO" << QStringList{a, b, v};
+        QTest::newRow("fio twice") << "00"
+                                   << " ORDER BY FIO DESC" << QStringList{v, b, a};
+        QTest::newRow("fio three times") << "000"
+                                         << " ORDER BY FIO" << QStringList{a, b, v};
+        QTest::newRow("fio then ctrl age") << "0^1"
+                                           << " ORDER BY FIO , Age" << QStringList{a, b, v};
+        QTest::newRow("age then ctrl fio desc") << "1^0^0"
+                                                << " ORDER BY Age , FIO DESC" << QStringList{v, a, b};
+        QTest::newRow("plain click resets") << "0^13"
+                                            << " ORDER BY Group_Name" << QStringList{a, b, v};
+        QTest::newRow("ctrl removes descending") << "0^1^1^1"
+                                                 << " ORDER BY FIO" << QStringList{a, b, v};
+        QTest::newRow("group then fio desc") << "3^0^0"
+                                             << " ORDER BY Group_Name , FIO DESC" << QStringList{a, v, b};
+        QTest::newRow("all removed") << "^0^0^0"
+                                     << "" << QStringList{b, a, v};
+    }
+    void titleClicksBuildOrderByClauses() {
+        QFETCH(QString, clicks);
+        QFETCH(QString, clause);
+        QFETCH(QStringList, order);
+        TMain_Form form;
+        form.show();
+        bool ctrl = false;
+        for (QChar c : clicks) {
+            if (c == QLatin1Char('^')) {
+                ctrl = true;
+                continue;
+            }
+            clickTitle(form, c.digitValue(), ctrl);
+            ctrl = false;
+        }
+        QCOMPARE(form.OrderByClause(), clause);
+        QCOMPARE(m_dm->Men_Query->SQL(), m_dm->MenQueryBaseSQL() + clause);
+        QCOMPARE(names(), order);
+    }
+
+    void sortMarkersSurviveADatabaseChange() {
+        TMain_Form form;
+        form.show();
+        clickTitle(form, 0);
+        m_dm->Current_DB_ID = 2;
+        form.RefreshMenList();
+        QCOMPARE(m_dm->Men_Query->SQL(), m_dm->MenQueryBaseSQL() + QStringLiteral(" ORDER BY FIO"));
+        QCOMPARE(names(), QStringList{QStringLiteral("Чужой")});
+    }
+
+    void actionsFollowTheList() {
+        TMain_Form form;
+        form.show();
+        QVERIFY(form.LocateMen(1)); // has a test
+        QVERIFY(form.ResultTest->isEnabled());
+        QVERIFY(form.LocateMen(2)); // no tests
+        QVERIFY(!form.ResultTest->isEnabled());
+        QVERIFY(form.Input_Test->isEnabled());
+
+        sql(QStringLiteral("insert into DB (DB_Name) values ('Пустая')"));
+        m_dm->Current_DB_ID = 3;
+        form.RefreshMenList();
+        for (QAction* a : {form.EditTest, form.DelTest, form.SeekTest, form.Input_Test, form.ResultTest})
+            QVERIFY2(!a->isEnabled(), qPrintable(a->text()));
+        for (QAction* a : {form.AddTest, form.NewDB, form.OpenDB})
+            QVERIFY2(a->isEnabled(), qPrintable(a->text()));
+    }
+
+    void rowColoursAlternateFromSettings() {
+        {
+            TMain_Form form;
+            QCOMPARE(form.FirstColor, Platform::clInfoBk);
+            QCOMPARE(form.SecondColor, 0x00FFFFFF);
+        }
+        Platform::TIniFile ini(SettingsFilePath());
+        ini.WriteInteger(QStringLiteral("Interface"), QStringLiteral("FirstColor"), 0x0000FF); // red
+        ini.WriteString(QStringLiteral("Interface"), QStringLiteral("SecondColor"), QStringLiteral("kein"));
+        TMain_Form form;
+        form.show();
+        clickTitle(form, 0);
+        auto* model = form.Data_Grid->model();
+        QCOMPARE(model->index(0, 0).data(Qt::BackgroundRole).value<QColor>(), QColor(255, 0, 0));
+        QCOMPARE(model->index(1, 0).data(Qt::BackgroundRole).value<QColor>(), QColor(255, 255, 255));
+        QCOMPARE(model->index(2, 0).data(Qt::BackgroundRole).value<QColor>(), QColor(255, 0, 0));
+    }
+
+    void captionNamesTheDatabase() {
+        TMain_Form form;
+        form.SetDBCaption(QStringLiteral("Первая"));
+        QCOMPARE(form.windowTitle(), QStringLiteral("Тест Morvel - Первая"));
+    }
+};
+
+QTEST_MAIN(TestMainForm)
+#include "tst_mainform.moc"
