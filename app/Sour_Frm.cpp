@@ -79,9 +79,11 @@ bool SearchTester(Data::TDataset& dataset, const QString& field, const QString& 
             if (age) {
                 char16_t buffer[12];
                 match = matches(decimal(value.isNull() ? 0 : value.toInt(), buffer), upperText, wholeValue);
+            } else if (value.metaType() == QMetaType::fromType<QString>()) {
+                // The text in place, without a copy of it per row.
+                match = matches(*static_cast<const QString*>(value.constData()), upperText, wholeValue);
             } else {
-                const QString s = value.toString();
-                match = matches(s, upperText, wholeValue);
+                match = matches(value.toString(), upperText, wholeValue);
             }
             if (match) {
                 found = dataset.CurrentRow();

@@ -80,6 +80,9 @@ void TColorButton::SetColorValue(int value) {
     const bool changed = value != m_value;
     m_value = value;
     setToolTip(colorName(value));
+    // The palette marks the current colour.
+    for (QToolButton* swatch : m_menu->findChildren<QToolButton*>())
+        swatch->setChecked(swatch->objectName() == QStringLiteral("Swatch_%1").arg(value));
     update();
     if (changed)
         Q_EMIT ColorChanged(value);
@@ -131,6 +134,8 @@ void TColorButton::rebuildPalette() {
         auto* swatch = new QToolButton(grid);
         swatch->setObjectName(QStringLiteral("Swatch_%1").arg(value));
         swatch->setAutoRaise(true);
+        swatch->setCheckable(true);
+        swatch->setChecked(value == m_value);
         swatch->setFixedSize(kSwatchSize + 4, kSwatchSize + 4);
         swatch->setIconSize(QSize(kSwatchSize - 4, kSwatchSize - 4));
         swatch->setIcon(swatchIcon(value));
