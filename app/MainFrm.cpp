@@ -16,6 +16,7 @@
 #include "platform/ProgramDir.h"
 #include "platform/Shell.h"
 #include "platform/SysColors.h"
+#include "results/Result_Frm.h"
 #include "widgets/DBGrid.h"
 
 #include <QApplication>
@@ -307,7 +308,12 @@ void TMain_Form::SeekTestExecute() {
 
 void TMain_Form::Input_TestExecute() {}
 
-void TMain_Form::ResultTestExecute() {}
+void TMain_Form::ResultTestExecute() {
+    const int menId = CurrentMenID();
+    if (menId == 0)
+        return;
+    ShowResults(menId, false, this);
+}
 
 void TMain_Form::OptionExecute() {
     if (ShowOptions(this))

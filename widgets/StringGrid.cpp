@@ -1,10 +1,12 @@
 // String grid: painted by hand so that fixed rows and columns stay in place while the rest scrolls.
 #include "widgets/StringGrid.h"
 
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QSet>
+#include <QToolTip>
 
 namespace Widgets {
 
@@ -227,6 +229,21 @@ void TStringGrid::resizeEvent(QResizeEvent* event) {
 }
 
 void TStringGrid::scrollContentsBy(int, int) { viewport()->update(); }
+
+bool TStringGrid::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::ToolTip && GetHint) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        int col, row;
+        cellAt(help->pos(), col, row);
+        const QString hint = col >= 0 && row >= 0 ? GetHint(col, row) : QString();
+        if (hint.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), hint, viewport(), CellRect(col, row));
+        return true;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
+}
 
 void TStringGrid::paintCell(QPainter& p, const QRect& rect, int col, int row) const {
     const bool fixed = col < m_fixedCols || row < m_fixedRows;

@@ -70,6 +70,8 @@ public:
     std::function<void(int col, int row, QColor& color)> GetCellColor;
     // Key hook: return true when the key was handled (it goes no further).
     std::function<bool(QKeyEvent* event)> OnKeyPress;
+    // Tool tip of a cell; an empty text shows none.
+    std::function<QString(int col, int row)> GetHint;
 
     // Geometry of a cell in viewport coordinates.
     QRect CellRect(int col, int row) const;
@@ -92,6 +94,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
+    bool viewportEvent(QEvent* event) override;
 
 private:
     int index(int col, int row) const { return row * m_cols + col; }

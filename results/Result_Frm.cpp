@@ -1,0 +1,493 @@
+// Results window: builds the tabs, loads every test of the testee from ListTest_Query in a fixed order
+// (headers, rows, ТКП, footers, formulas, charts, balances), and the opening function ShowResults.
+#include "results/Result_Frm.h"
+
+#include "data/DataMod.h"
+#include "platform/Locale.h"
+#include "platform/SysColors.h"
+#include "results/Result_Calc.h"
+#include "scoring/Calc_Unit.h"
+#include "widgets/StringGrid.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QScreen>
+#include <QStyle>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <memory>
+
+using Widgets::TStringGrid;
+using namespace Results;
+
+namespace {
+
+constexpr int kClientWidth = 705;
+constexpr int kClientHeight = 552;
+constexpr int kPictureWidth = 649;
+constexpr int kPictureHeight = 257;
+constexpr int kTableRowHeight = 21;
+constexpr int kTableColWidths[kTableCols] = {25, 69, 40, 40, 40, 40, 40, 40, 40, 40, 45, 45, 40, 84};
+constexpr int kFooterColWidths[kFooterCols] = {94, 40, 40, 40, 40, 40, 40, 40, 40, 45, 45, 40, 84};
+// Chart pages: two grids side by side under their labels.
+constexpr int kChartTop = 31;
+constexpr int kChartLabelTop = 16;
+constexpr int kPppChartLeft = 13;
+constexpr int kEkpChartLeft = 352;
+constexpr int kChartWidth = 322;
+constexpr int kChartHeight = 352;
+constexpr int kChartColWidth = 40;
+constexpr int kChartRowHeight = 25;
+// Vector pairs classified by the balance rows only from this many tests on.
+constexpr int kBalanceMinTests = 8;
+
+QFont tahoma(bool bold) {
+    QFont f(QStringLiteral("Tahoma"));
+    f.setPointSize(8);
+    f.setBold(bold);
+    return f;
+}
+
+QString dateText(const QVariant& value) {
+    if (value.isNull())
+        return {};
+    const QDate date =
+        value.metaType().id() == QMetaType::QDate ? value.toDate() : Platform::IsoToDate(value.toString());
+    return Platform::DateToStr(date);
+}
+
+// Field positions of ListTest_Query, looked up once per walk.
+struct TestFields {
+    explicit TestFields(const Data::TDataset& q)
+        : date(q.FieldIndex(QStringLiteral("Date_Test"))),
+          resultTest(q.FieldIndex(QStringLiteral("Result_Test"))),
+          resultProfil(q.FieldIndex(QStringLiteral("Result_Profil"))),
+          calcProfil(q.FieldIndex(QStringLiteral("Calc_Profil"))),
+          calcProfilNapr(q.FieldIndex(QStringLiteral("Calc_ProfilNapr"))),
+          note(q.FieldIndex(QStringLiteral("Note"))) {
+        for (int f : {date, resultTest, resultProfil, calcProfil, calcProfilNapr, note})
+            if (f < 0)
+                throw Data::EDatabaseError(QStringLiteral("Список тестирований не содержит нужных полей"));
+    }
+    int date, resultTest, resultProfil, calcProfil, calcProfilNapr, note;
+};
+
+// One factor cell: reaction type `i` of Calc_Profil followed by the marks of intensity digit `i`.
+// A record whose strings do not hold a known type and a digit 0 to 3 there cannot be shown.
+QString factorCell(const QString& types, const QString& intensities, int i, const QString& date) {
+    const QString type = types.mid(i, 1);
+    if (std::find(Calc::ReactionSigns.begin(), Calc::ReactionSigns.end(), type) ==
+            Calc::ReactionSigns.end() ||
+        type.isEmpty())
+        throw Calc::EConvertError(
+            QStringLiteral("Неверный тип реакции «%1» в записи тестирования от %2").arg(type, date));
+    const QString digit = intensities.mid(i, 1);
+    const int marks = digit.isEmpty() ? -1 : digit[0].unicode() - '0';
+    if (marks < 0 || marks >= static_cast<int>(MarkStrings.size()))
+        throw Calc::EConvertError(
+            QStringLiteral("Неверная интенсивность реакции «%1» в записи тестирования от %2")
+                .arg(digit, date));
+    return type + MarkStrings[marks];
+}
+
+void setupTable(TStringGrid* grid) {
+    grid->SetColCount(kTableCols);
+    grid->SetRowCount(kHeaderRows + 1);
+    grid->SetFixedCols(0);
+    grid->SetFixedRows(kHeaderRows);
+    grid->SetDefaultRowHeight(kTableRowHeight);
+    for (int c = 0; c < kTableCols; ++c)
+        grid->SetColWidth(c, kTableColWidths[c]);
+    grid->CellFont = tahoma(false);
+    grid->SelectedFont = tahoma(false);
+    grid->FixedFont = tahoma(true);
+    grid->WordWrap = true; // the note column; the other texts are short
+    grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+}
+
+void setupFooter(TStringGrid* grid, int rows) {
+    grid->SetColCount(kFooterCols);
+    grid->SetRowCount(rows);
+    grid->SetFixedCols(0);
+    grid->SetFixedRows(0);
+    grid->SetDefaultRowHeight(kTableRowHeight);
+    for (int c = 0; c < kFooterCols; ++c)
+        grid->SetColWidth(c, kFooterColWidths[c]);
+    grid->Color = Platform::ColorToQColor(Platform::clBtnFace);
+    grid->CellFont = tahoma(true);
+    grid->SelectedFont = tahoma(true);
+    grid->ShowSelection = false;
+    grid->setFocusPolicy(Qt::NoFocus);
+    grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    grid->setFixedHeight(grid->sizeHint().height());
+}
+
+// Header texts and merges of a profile table.
+void tableHeaders(TStringGrid* grid, bool texts) {
+    grid->ClearMerges();
+    for (int c : {0, 1, kSumZeroCol, kSumAmbCol, kSntCol, kNoteCol})
+        grid->Merge(c, 0, c, 1);
+    for (int v = 0; v < 4; ++v)
+        grid->Merge(2 * v + 2, 0, 2 * v + 3, 0);
+    if (!texts)
+        return;
+    grid->SetCell(0, 0, QStringLiteral("№"));
+    grid->SetCell(1, 0, QStringLiteral("Дата"));
+    for (int v = 0; v < 4; ++v)
+        grid->SetCell(2 * v + 2, 0, Calc::VectorNames[v]);
+    for (int f = 1; f <= Calc::kFactorCount; ++f)
+        grid->SetCell(f + 1, 1, Calc::FactorNames[f - 1]);
+    grid->SetCell(kSumZeroCol, 0, QStringLiteral("Sum 0"));
+    grid->SetCell(kSumAmbCol, 0, QStringLiteral("Sum ±"));
+    grid->SetCell(kSntCol, 0, QStringLiteral("СНТ"));
+    grid->SetCell(kNoteCol, 0, QStringLiteral("Примечание"));
+}
+
+// Labels and merges of a footer; the ТКП footer has no Dur and Moll rows.
+void footerLayout(TStringGrid* grid, bool theoretical) {
+    grid->ClearMerges();
+    grid->ClearCells();
+    const int rows = grid->RowCount();
+    for (int r = 0; r < rows; ++r)
+        grid->SetCell(0, r, FooterLabels[theoretical && r >= 4 ? r + 2 : r]);
+    for (int v = 0; v < 4; ++v)
+        grid->Merge(2 * v + 1, 3, 2 * v + 2, 3);
+    for (int r = 3; r < rows; ++r)
+        grid->Merge(kFooterTotalCol, r, kFooterTotalCol + 2, r);
+    grid->Merge(kFooterQuotientCol, 0, kFooterQuotientCol, 1);
+    // Balance rows come in pairs: 4-5 and 6-7 (ТКП: 4-5).
+    for (int r = 4; r + 1 < rows; r += 2) {
+        grid->Merge(kFooterQuotientCol, r, kFooterQuotientCol, r + 1);
+        for (int c = 2; c <= 8; c += 2)
+            grid->Merge(c, r, c, r + 1);
+    }
+}
+
+} // namespace
+
+TResult_Form::TResult_Form(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("Result_Form"));
+    setWindowTitle(QStringLiteral("Результаты тестирования"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setFixedSize(kClientWidth, kClientHeight);
+    if (const QScreen* screen = QApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    createWidgets();
+}
+
+void TResult_Form::createWidgets() {
+    auto* toolBar = new QToolBar(this);
+    toolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    toolBar->setIconSize(QSize(24, 24));
+    Excel_But = new QToolButton(toolBar);
+    Excel_But->setText(QStringLiteral("Экспорт в Excel"));
+    Excel_But->setToolTip(QStringLiteral("Экспортировать результаты в Excel"));
+    Excel_But->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
+    Excel_But->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    Excel_But->setEnabled(false); // the report export is not available yet
+    ToolButton2 = new QToolButton(toolBar);
+    ToolButton2->setText(QStringLiteral("Закрыть"));
+    ToolButton2->setToolTip(QStringLiteral("Закрыть окно просмотра результатов тестирования"));
+    ToolButton2->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    ToolButton2->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    toolBar->addWidget(Excel_But);
+    toolBar->addWidget(ToolButton2);
+    connect(ToolButton2, &QToolButton::clicked, this, &TResult_Form::ToolButton2Click);
+
+    PageControl1 = new QTabWidget(this);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    QFont bold = PageControl1->tabBar()->font();
+    bold.setBold(true);
+    PageControl1->tabBar()->setFont(bold);
+    InfoTest_Tab = createInfoTab();
+    Row_Tab = createTableTab(PPP_Grid, PPP_FooterGrid, kFooterRows);
+    Table_Tab = createTableTab(EKP_Grid, EKP_FooterGrid, kFooterRows);
+    TabSheet1 = createTableTab(TKP_Grid, TKP_FooterGrid, kTkpFooterRows);
+    TabSheet2 = new QWidget;
+    Profil_PageControl = new QTabWidget(TabSheet2);
+    Profil_PageControl->setObjectName(QStringLiteral("Profil_PageControl"));
+    auto* chartsLayout = new QVBoxLayout(TabSheet2);
+    chartsLayout->setContentsMargins(4, 4, 4, 4);
+    chartsLayout->addWidget(Profil_PageControl);
+    PageControl1->addTab(InfoTest_Tab, QStringLiteral("Тестируемый"));
+    PageControl1->addTab(Row_Tab, QStringLiteral("ППП"));
+    PageControl1->addTab(Table_Tab, QStringLiteral("ЭКП"));
+    PageControl1->addTab(TabSheet1, QStringLiteral("ТКП"));
+    PageControl1->addTab(TabSheet2, QStringLiteral("Профили"));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(toolBar);
+    layout->addWidget(PageControl1);
+
+    PPP_Grid->setObjectName(QStringLiteral("PPP_Grid"));
+    EKP_Grid->setObjectName(QStringLiteral("EKP_Grid"));
+    TKP_Grid->setObjectName(QStringLiteral("TKP_Grid"));
+    PPP_FooterGrid->setObjectName(QStringLiteral("PPP_FooterGrid"));
+    EKP_FooterGrid->setObjectName(QStringLiteral("EKP_FooterGrid"));
+    TKP_FooterGrid->setObjectName(QStringLiteral("TKP_FooterGrid"));
+}
+
+QWidget* TResult_Form::createInfoTab() {
+    auto* tab = new QWidget;
+    auto* box = new QGroupBox(QStringLiteral("Информация о тестируемом "), tab);
+    box->setGeometry(6, 4, 685, 462);
+    QFont valueFont = font();
+    valueFont.setBold(true);
+    QPalette valuePalette = palette();
+    valuePalette.setColor(QPalette::Text, QColor(0, 0, 128));
+    auto edit = [&](int x, int y, int w) {
+        auto* e = new QLineEdit(box);
+        e->setReadOnly(true);
+        e->setFont(valueFont);
+        e->setPalette(valuePalette);
+        e->setGeometry(x, y, w, 23);
+        return e;
+    };
+    auto label = [&](const QString& text, int x, int y) {
+        auto* l = new QLabel(text, box);
+        l->move(x, y);
+        return l;
+    };
+    label(QStringLiteral("Фамилия, имя, отчество:"), 16, 24);
+    FIO_Edit = edit(16, 42, kPictureWidth);
+    label(QStringLiteral("Группа:"), 16, 76);
+    Group_Edit = edit(16, 94, 390);
+    label(QStringLiteral("Пол:"), 422, 76);
+    Sex_Edit = edit(422, 94, 120);
+    label(QStringLiteral("Возраст:"), 558, 76);
+    Age_Sex = edit(558, 94, 107);
+    label(QStringLiteral("Формулы:"), 16, 172);
+    Image = new QLabel(box);
+    Image->setGeometry(16, 192, kPictureWidth, kPictureHeight);
+    FIO_Edit->setObjectName(QStringLiteral("FIO_Edit"));
+    Group_Edit->setObjectName(QStringLiteral("Group_Edit"));
+    Sex_Edit->setObjectName(QStringLiteral("Sex_Edit"));
+    Age_Sex->setObjectName(QStringLiteral("Age_Sex"));
+    Image->setObjectName(QStringLiteral("Image"));
+    return tab;
+}
+
+QWidget* TResult_Form::createTableTab(TStringGrid*& table, TStringGrid*& footer, int footerRows) {
+    auto* tab = new QWidget;
+    table = new TStringGrid(tab);
+    footer = new TStringGrid(tab);
+    setupTable(table);
+    setupFooter(footer, footerRows);
+    table->GetAlignment = [this](int c, int r) { return PPP_GridGetAlignment(c, r); };
+    footer->GetAlignment = table->GetAlignment;
+    TStringGrid* grid = table;
+    table->GetHint = [grid](int c, int r) {
+        return c == kNoteCol && r >= kHeaderRows ? grid->Cell(c, r) : QString();
+    };
+    auto* layout = new QVBoxLayout(tab);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->setSpacing(0);
+    layout->addWidget(table, 1);
+    layout->addWidget(footer);
+    return tab;
+}
+
+TStringGrid* TResult_Form::SetupChartGrid(QWidget* page, int left) {
+    auto* grid = new TStringGrid(page);
+    grid->SetColCount(Calc::kFactorCount);
+    grid->SetRowCount(kChartRows);
+    grid->SetFixedCols(0);
+    grid->SetFixedRows(kHeaderRows);
+    grid->SetDefaultColWidth(kChartColWidth);
+    grid->SetDefaultRowHeight(kChartRowHeight);
+    grid->Flat = true;
+    grid->ShowSelection = false;
+    grid->setFocusPolicy(Qt::NoFocus);
+    grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    grid->GetAlignment = [this](int c, int r) { return Chart_GridGetAlignment(c, r); };
+    grid->GetCellColor = [this, grid](int c, int r, QColor& color) {
+        Chart_GridGetCellColor(*grid, c, r, color);
+    };
+    for (int v = 0; v < 4; ++v) {
+        grid->Merge(2 * v, 0, 2 * v + 1, 0);
+        grid->SetCell(2 * v, 0, Calc::VectorNames[v]);
+    }
+    for (int c = 0; c < Calc::kFactorCount; ++c)
+        grid->SetCell(c, 1, Calc::FactorNames[c]);
+    // Big enough for all cells with their grid lines, at least the usual size.
+    const QSize content = grid->sizeHint();
+    grid->setGeometry(left, kChartTop, std::max(kChartWidth, content.width()),
+                      std::max(kChartHeight, content.height()));
+    return grid;
+}
+
+void TResult_Form::ShowTestee(int menId) {
+    Data::TQuery* men = Main_DataModule->Men_Query;
+    if (!men->Active())
+        return;
+    // The main window's list shows this query: its current row stays where it was.
+    Data::TWalkGuard guard(*men);
+    if (!men->Locate(QStringLiteral("Men_ID"), menId))
+        return;
+    FIO_Edit->setText(men->FieldByName(QStringLiteral("FIO")).AsString());
+    Group_Edit->setText(men->FieldByName(QStringLiteral("GROUP_NAME")).AsString());
+    Age_Sex->setText(men->FieldByName(QStringLiteral("AGE")).AsString());
+    const QString sex = men->FieldByName(QStringLiteral("Sex")).AsString();
+    if (sex == QStringLiteral("М"))
+        Sex_Edit->setText(QStringLiteral("Мужской"));
+    else if (sex == QStringLiteral("Ж"))
+        Sex_Edit->setText(QStringLiteral("Женский"));
+}
+
+void TResult_Form::LoadResults() {
+    // Every step reads rows by position; the guard keeps the caller's row and list also on errors.
+    Data::TWalkGuard guard(*Main_DataModule->ListTest_Query);
+    InitPicture();
+    InitTableHeaders();
+    FillProfileRows();
+    DeriveTheoretical(*PPP_Grid, *TKP_Grid);
+    CountFooter(*TKP_Grid, *TKP_FooterGrid);
+    CountFooter(*PPP_Grid, *PPP_FooterGrid);
+    CountFooter(*EKP_Grid, *EKP_FooterGrid);
+    DrawFormulas();
+    FillProfileCharts();
+    CountBalances();
+}
+
+void TResult_Form::InitPicture() {
+    m_picture = QImage(kPictureWidth, kPictureHeight, QImage::Format_RGB32);
+    m_picture.fill(Platform::ColorToQColor(Platform::clInfoBk));
+}
+
+void TResult_Form::InitTableHeaders() {
+    const int rows = Main_DataModule->ListTest_Query->RecordCount() + kHeaderRows;
+    for (TStringGrid* grid : {PPP_Grid, EKP_Grid, TKP_Grid}) {
+        grid->ClearCells();
+        grid->SetRowCount(rows);
+        tableHeaders(grid, grid != TKP_Grid);
+    }
+    footerLayout(PPP_FooterGrid, false);
+    footerLayout(EKP_FooterGrid, false);
+    footerLayout(TKP_FooterGrid, true);
+}
+
+void TResult_Form::FillProfileRows() {
+    Data::TQuery* query = Main_DataModule->ListTest_Query;
+    const TestFields fields(*query);
+    const int count = query->RecordCount();
+    // The query lists the newest test first; the tables list the oldest first.
+    for (int k = 1; k <= count; ++k) {
+        const int record = count - k;
+        const int row = k + 1;
+        const QString date = dateText(query->Value(record, fields.date));
+        const QString types = query->Value(record, fields.calcProfil).toString();
+        const QString intensities = query->Value(record, fields.calcProfilNapr).toString();
+        const QString note = query->Value(record, fields.note).toString();
+        for (int half = 0; half < 2; ++half) {
+            TStringGrid* grid = half == 0 ? PPP_Grid : EKP_Grid;
+            grid->SetCell(0, row, QString::number(k));
+            grid->SetCell(1, row, date);
+            int zeros = 0;
+            int ambivalents = 0;
+            for (int i = 0; i < Calc::kFactorCount; ++i) {
+                const QString cell = factorCell(types, intensities, half * Calc::kFactorCount + i, date);
+                grid->SetCell(i + 2, row, cell);
+                if (cell.startsWith(Calc::ReactionSigns[0]))
+                    ++zeros;
+                else if (cell.startsWith(Calc::ReactionSigns[1]))
+                    ++ambivalents;
+            }
+            grid->SetCell(kSumZeroCol, row, QString::number(zeros));
+            grid->SetCell(kSumAmbCol, row, QString::number(ambivalents));
+            grid->SetCell(kSntCol, row, QString::number(zeros + ambivalents));
+            grid->SetCell(kNoteCol, row, note);
+        }
+    }
+}
+
+void TResult_Form::DrawFormulas() {
+    // The drive formula and the latency proportion are drawn into the picture here, once the footers
+    // hold the values they read; until then the picture shows its background only.
+    Image->setPixmap(QPixmap::fromImage(m_picture));
+}
+
+void TResult_Form::FillProfileCharts() {
+    Data::TQuery* query = Main_DataModule->ListTest_Query;
+    const TestFields fields(*query);
+    const int count = query->RecordCount();
+    for (int j = 0; j < count; ++j) {
+        const QString date = dateText(query->Value(j, fields.date));
+        auto* page = new QWidget;
+        Profil_PageControl->addTab(page, QString::number(count - j) + QStringLiteral(" - ") + date);
+        TStringGrid* ppp = SetupChartGrid(page, kPppChartLeft);
+        TStringGrid* ekp = SetupChartGrid(page, kEkpChartLeft);
+        (new QLabel(QStringLiteral("ППП"), page))->move(kPppChartLeft, kChartLabelTop);
+        (new QLabel(QStringLiteral("ЭКП"), page))->move(kEkpChartLeft, kChartLabelTop);
+        PPPCharts.append(ppp);
+        EKPCharts.append(ekp);
+        // A record with neither choices nor counts keeps empty charts.
+        const QString counts = ProfileCounts(query->Value(j, fields.resultTest).toString(),
+                                             query->Value(j, fields.resultProfil).toString());
+        if (counts.isEmpty())
+            continue;
+        const QStringView digits(counts);
+        FillChartBars(*ppp, digits.mid(0, 8), digits.mid(8, 8));
+        FillChartBars(*ekp, digits.mid(16, 8), digits.mid(24, 8));
+    }
+}
+
+void TResult_Form::CountBalances() {
+    if (Main_DataModule->ListTest_Query->RecordCount() < kBalanceMinTests)
+        return;
+    // Each call ends on its own at a missing reference row; the next one still runs.
+    CountDurMoll(*PPP_Grid, *PPP_FooterGrid, 4, this);
+    CountDurMoll(*EKP_Grid, *EKP_FooterGrid, 4, this);
+    CountSoz(*PPP_Grid, *PPP_FooterGrid, 6, this);
+    CountSoz(*EKP_Grid, *EKP_FooterGrid, 6, this);
+    CountSoz(*TKP_Grid, *TKP_FooterGrid, 4, this);
+}
+
+Qt::Alignment TResult_Form::PPP_GridGetAlignment(int, int) const { return Qt::AlignCenter; }
+
+Qt::Alignment TResult_Form::Chart_GridGetAlignment(int, int) const {
+    return Qt::AlignHCenter | Qt::AlignVCenter;
+}
+
+void TResult_Form::Chart_GridGetCellColor(const TStringGrid& sender, int col, int row, QColor& color) const {
+    const QString text = sender.Cell(col, row);
+    if (text == kPlusBar)
+        color = QColor(255, 0, 0);
+    else if (text == kMinusBar)
+        color = QColor(0, 0, 255);
+}
+
+void TResult_Form::ToolButton2Click() { close(); }
+
+void ShowResults(int MenID, bool ListOpen, QWidget* parent) {
+    Data::TQuery* query = Main_DataModule->ListTest_Query;
+    // Closes the query that this call opened, also when loading fails.
+    struct CloseOwnQuery {
+        Data::TQuery* query;
+        bool own;
+        ~CloseOwnQuery() {
+            if (own && query->Active())
+                query->Close();
+        }
+    } closeOwnQuery{query, !ListOpen};
+    auto form = std::make_unique<TResult_Form>(parent);
+    if (!ListOpen) {
+        query->Close();
+        query->SetParam(QStringLiteral("Men_ID"), MenID);
+        query->Open();
+    }
+    form->ShowTestee(MenID);
+    form->LoadResults();
+    form->PageControl1->setCurrentIndex(0);
+    form->exec();
+}

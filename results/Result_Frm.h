@@ -1,0 +1,85 @@
+// The results window: all tests of one testee as three profile tables (ППП, ЭКП and the derived ТКП)
+// with their footer indices, the testee's particulars with the formula picture, and one page of bar
+// charts per test. It reads ListTest_Query and Men_Query of the data module and writes nothing.
+#pragma once
+
+#include <QDialog>
+#include <QImage>
+#include <QVector>
+
+class QLabel;
+class QLineEdit;
+class QTabWidget;
+class QToolButton;
+class QWidget;
+
+namespace Widgets {
+class TStringGrid;
+}
+
+class TResult_Form : public QDialog {
+    Q_OBJECT
+public:
+    explicit TResult_Form(QWidget* parent = nullptr);
+
+    // The particulars of testee `menId`, located in Men_Query; left empty when he is not there.
+    void ShowTestee(int menId);
+    // Fills the whole window from the open ListTest_Query; the query keeps its current row.
+    void LoadResults();
+
+    QToolButton* Excel_But;
+    QToolButton* ToolButton2;
+    QTabWidget* PageControl1;
+    QWidget* InfoTest_Tab;
+    QWidget* Row_Tab;
+    QWidget* Table_Tab;
+    QWidget* TabSheet1;
+    QWidget* TabSheet2;
+    QLineEdit* FIO_Edit;
+    QLineEdit* Group_Edit;
+    QLineEdit* Sex_Edit;
+    QLineEdit* Age_Sex;
+    QLabel* Image;
+    Widgets::TStringGrid* PPP_Grid;
+    Widgets::TStringGrid* EKP_Grid;
+    Widgets::TStringGrid* TKP_Grid;
+    Widgets::TStringGrid* PPP_FooterGrid;
+    Widgets::TStringGrid* EKP_FooterGrid;
+    Widgets::TStringGrid* TKP_FooterGrid;
+    QTabWidget* Profil_PageControl;
+    // The chart grids of the pages of Profil_PageControl, indexed like the pages.
+    QVector<Widgets::TStringGrid*> PPPCharts;
+    QVector<Widgets::TStringGrid*> EKPCharts;
+
+    // The formula picture (649 x 257), shown by Image.
+    QImage& Picture() { return m_picture; }
+
+    // Grid callbacks.
+    Qt::Alignment PPP_GridGetAlignment(int col, int row) const;
+    Qt::Alignment Chart_GridGetAlignment(int col, int row) const;
+    void Chart_GridGetCellColor(const Widgets::TStringGrid& sender, int col, int row, QColor& color) const;
+
+public Q_SLOTS:
+    void ToolButton2Click();
+
+private:
+    void createWidgets();
+    QWidget* createInfoTab();
+    QWidget* createTableTab(Widgets::TStringGrid*& table, Widgets::TStringGrid*& footer, int footerRows);
+    Widgets::TStringGrid* SetupChartGrid(QWidget* page, int left);
+
+    void InitPicture();
+    void InitTableHeaders();
+    void FillProfileRows();
+    void DrawFormulas();
+    void FillProfileCharts();
+    void CountBalances();
+
+    QImage m_picture;
+};
+
+// Opens the results window for testee `MenID`. With `ListOpen` true the caller holds ListTest_Query open
+// on this testee and keeps its current row; otherwise the window opens the query and closes it again.
+// An error while loading ends the call before the window shows (it propagates to the caller) after the
+// query has been closed.
+void ShowResults(int MenID, bool ListOpen, QWidget* parent = nullptr);

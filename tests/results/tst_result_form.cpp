@@ -1,0 +1,296 @@
+// The results window and the chart window on data directories with known test records, offscreen.
+#include "results/Graph_Frm.h"
+#include "results/Result_Calc.h"
+#include "results/Result_Frm.h"
+
+#include "TestSupport.h"
+#include "platform/Dialogs.h"
+#include "platform/Locale.h"
+#include "scoring/Calc_Records.h"
+#include "widgets/StringGrid.h"
+
+#include <QApplication>
+#include <QBarSet>
+#include <QLineEdit>
+#include <QSqlQuery>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+
+using namespace Results;
+
+namespace {
+
+const QString kExampleRun = QStringLiteral("135724681538264713457812264815372467381567285634");
+const QString kNoCounts = QString(32, QLatin1Char('0'));
+const QString kAllZero = QStringLiteral("0000000000000000");
+const QString kNoMarks = QStringLiteral("0000000000000000");
+constexpr int kMenId = 7;
+
+void addRecord(const QDate& date, const QString& types, const QString& intensities,
+               const QString& resultTest = QString(), const QString& resultProfil = kNoCounts,
+               const QString& note = QString()) {
+    Calc::InsertTestRecord(1, kMenId, date, QTime(10, 0), note,
+                           Calc::TTestRecord{resultTest, resultProfil, types, intensities});
+}
+
+void openList() {
+    Data::TQuery* q = Main_DataModule->ListTest_Query;
+    q->Close();
+    q->SetParam(QStringLiteral("Men_ID"), kMenId);
+    q->Open();
+}
+
+// "+" for a red cell, "-" for a blue one, "." otherwise, rows 2 to 13 of a chart column.
+QString barsOf(const TResult_Form& form, const Widgets::TStringGrid& grid, int column) {
+    QString seen;
+    for (int r = kHeaderRows; r < kChartRows; ++r) {
+        QColor color = Qt::white;
+        form.Chart_GridGetCellColor(grid, column, r, color);
+        seen += color == QColor(255, 0, 0)   ? QLatin1Char('+')
+                : color == QColor(0, 0, 255) ? QLatin1Char('-')
+                                             : QLatin1Char('.');
+    }
+    return seen;
+}
+
+} // namespace
+
+class TestResultForm : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void oneTest();
+    void cellsAndTheoretical();
+    void balanceRowsFromEightTests_data();
+    void balanceRowsFromEightTests();
+    void chartPages();
+    void showResultsKeepsOrClosesTheList_data();
+    void showResultsKeepsOrClosesTheList();
+    void chartWindow();
+
+private:
+    std::unique_ptr<TestSupport::ProgramDirFixture> m_dir;
+    std::unique_ptr<TMain_DataModule> m_dm;
+};
+
+void TestResultForm::init() {
+    TestSupport::pinRussianLocale();
+    m_dir = std::make_unique<TestSupport::ProgramDirFixture>();
+    m_dm = m_dir->createDataModule();
+    QVERIFY(m_dm);
+}
+
+void TestResultForm::cleanup() {
+    m_dm.reset();
+    m_dir.reset();
+}
+
+void TestResultForm::oneTest() {
+    const QDate date(2026, 3, 14);
+    addRecord(date, kAllZero, kNoMarks);
+    openList();
+    TResult_Form form;
+    form.LoadResults();
+    for (Widgets::TStringGrid* grid : {form.PPP_Grid, form.EKP_Grid, form.TKP_Grid}) {
+        QCOMPARE(grid->RowCount(), 3);
+        QCOMPARE(grid->Cell(0, 2), QStringLiteral("1"));
+        QCOMPARE(grid->Cell(1, 2), Platform::DateToStr(date));
+    }
+    QCOMPARE(form.PPP_Grid->Cell(0, 0), QStringLiteral("№"));
+    QCOMPARE(form.TKP_Grid->Cell(4, 0), QStringLiteral("P"));
+    QCOMPARE(form.TKP_Grid->Cell(5, 1), QStringLiteral("hy"));
+    QCOMPARE(form.Profil_PageControl->count(), 1);
+    QCOMPARE(form.Profil_PageControl->tabText(0), QStringLiteral("1 - ") + Platform::DateToStr(date));
+    QCOMPARE(form.PPPCharts.size(), 1);
+    QCOMPARE(form.EKPCharts.size(), 1);
+    QCOMPARE(form.PPP_FooterGrid->Cell(12, 2), QStringLiteral("Sy%=100"));
+    QCOMPARE(form.TKP_FooterGrid->Cell(0, 4), QStringLiteral("Soz+"));
+    QCOMPARE(form.Picture().size(), QSize(649, 257));
+}
+
+void TestResultForm::cellsAndTheoretical() {
+    addRecord(QDate(2026, 1, 5), QStringLiteral("+-+-+-+-+-+-+-+-"), kNoMarks);
+    addRecord(QDate(2026, 2, 5), QStringLiteral("0±0+0+--+-+-+-+-"), QStringLiteral("2000000000000001"),
+              QString(), kNoCounts, QStringLiteral("повторно"));
+    openList();
+    TResult_Form form;
+    form.LoadResults();
+    // The newer record is row 3.
+    QCOMPARE(form.PPP_Grid->Cell(0, 3), QStringLiteral("2"));
+    QCOMPARE(form.PPP_Grid->Cell(2, 3), QStringLiteral("0!!"));
+    QCOMPARE(form.TKP_Grid->Cell(2, 3), QStringLiteral("±!!"));
+    QCOMPARE(form.TKP_Grid->Cell(3, 3), QStringLiteral("0"));
+    QCOMPARE(form.TKP_Grid->Cell(5, 3), QStringLiteral("-"));
+    QCOMPARE(form.EKP_Grid->Cell(9, 3), QStringLiteral("-!"));
+    const QStringList pppSums = {form.PPP_Grid->Cell(10, 3), form.PPP_Grid->Cell(11, 3),
+                                 form.PPP_Grid->Cell(12, 3)};
+    const QStringList tkpSums = {form.TKP_Grid->Cell(10, 3), form.TKP_Grid->Cell(11, 3),
+                                 form.TKP_Grid->Cell(12, 3)};
+    QCOMPARE(pppSums, (QStringList{"3", "1", "4"}));
+    QCOMPARE(tkpSums, (QStringList{"1", "3", "4"}));
+    QCOMPARE(form.EKP_Grid->Cell(12, 3), QStringLiteral("0"));
+    QCOMPARE(form.PPP_Grid->Cell(13, 3), QStringLiteral("повторно"));
+    QCOMPARE(form.PPP_Grid->GetHint(13, 3), QStringLiteral("повторно"));
+    // The ТКП footer counts its own table: ППП zeros are its ambivalents.
+    QCOMPARE(form.TKP_FooterGrid->Cell(10, 1), form.PPP_FooterGrid->Cell(9, 0));
+    QCOMPARE(form.PPP_FooterGrid->Cell(9, 3), QStringLiteral("Sum! = 2"));
+    QCOMPARE(form.EKP_FooterGrid->Cell(9, 3), QStringLiteral("Sum! = 1"));
+}
+
+void TestResultForm::balanceRowsFromEightTests_data() {
+    QTest::addColumn<int>("tests");
+    QTest::newRow("seven") << 7;
+    QTest::newRow("eight") << 8;
+}
+
+void TestResultForm::balanceRowsFromEightTests() {
+    QFETCH(int, tests);
+    for (int i = 0; i < tests; ++i)
+        addRecord(QDate(2025, 1, 1).addDays(i), kAllZero, kNoMarks);
+    openList();
+    Platform::MessageRecorder recorder;
+    TResult_Form form;
+    form.LoadResults();
+    QVERIFY(recorder.messages.isEmpty());
+    const bool filled = tests >= 8;
+    for (int row : {4, 5, 6, 7}) {
+        QCOMPARE(!form.PPP_FooterGrid->Cell(1, row).isEmpty(), filled);
+        QCOMPARE(!form.EKP_FooterGrid->Cell(9, row).isEmpty(), filled);
+    }
+    QCOMPARE(!form.TKP_FooterGrid->Cell(1, 4).isEmpty(), filled);
+    QCOMPARE(!form.TKP_FooterGrid->Cell(9, 5).isEmpty(), filled);
+    if (filled) {
+        QCOMPARE(form.PPP_FooterGrid->Cell(1, 4), QStringLiteral("8"));
+        QCOMPARE(form.PPP_FooterGrid->Cell(2, 4), QStringLiteral("100%"));
+    }
+}
+
+void TestResultForm::chartPages() {
+    const QDate first(2026, 1, 1);
+    const QDate second(2026, 2, 1);
+    const QDate third(2026, 3, 1);
+    // Entered as a profile: h plus 6, nothing minus; ЭКП m minus 6.
+    addRecord(first, kAllZero, kNoMarks, QString(), QStringLiteral("60000000000000000000000000000006"));
+    // Choices win over the stored counts.
+    addRecord(second, kAllZero, kNoMarks, kExampleRun, kNoCounts);
+    // Neither choices nor counts: empty charts.
+    addRecord(third, kAllZero, kNoMarks, QString(), QString());
+    openList();
+    TResult_Form form;
+    form.LoadResults();
+    QCOMPARE(form.Profil_PageControl->count(), 3);
+    QCOMPARE(form.Profil_PageControl->tabText(0), QStringLiteral("3 - ") + Platform::DateToStr(third));
+    QCOMPARE(form.Profil_PageControl->tabText(2), QStringLiteral("1 - ") + Platform::DateToStr(first));
+    QCOMPARE(barsOf(form, *form.PPPCharts[2], 0), QStringLiteral("++++++......"));
+    QCOMPARE(barsOf(form, *form.EKPCharts[2], 7), QStringLiteral("......------"));
+    QCOMPARE(barsOf(form, *form.PPPCharts[1], 0), QStringLiteral("....++--...."));
+    QCOMPARE(barsOf(form, *form.EKPCharts[1], 0), QStringLiteral("....++......"));
+    QCOMPARE(barsOf(form, *form.EKPCharts[1], 6), QStringLiteral("....++---..."));
+    for (int c = 0; c < 8; ++c)
+        QCOMPARE(barsOf(form, *form.PPPCharts[0], c), QStringLiteral("............"));
+    QCOMPARE(form.PPPCharts[0]->Cell(2, 0), QStringLiteral("P"));
+    QCOMPARE(form.PPPCharts[0]->Cell(3, 1), QStringLiteral("hy"));
+}
+
+void TestResultForm::showResultsKeepsOrClosesTheList_data() {
+    QTest::addColumn<bool>("listOpen");
+    QTest::addColumn<bool>("broken");
+    QTest::newRow("from the test list") << true << false;
+    QTest::newRow("from the main window") << false << false;
+    QTest::newRow("from the test list, loading fails") << true << true;
+    QTest::newRow("from the main window, loading fails") << false << true;
+}
+
+void TestResultForm::showResultsKeepsOrClosesTheList() {
+    QFETCH(bool, listOpen);
+    QFETCH(bool, broken);
+    {
+        QSqlQuery q(m_dm->Connection());
+        QVERIFY(q.exec(QStringLiteral("insert into USER (Men_ID, DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
+                                      "values (%1, 1, 'Смирнова Ольга', 'Ж', 39, 0, '')")
+                           .arg(kMenId)));
+    }
+    m_dm->Men_Query->SetParam(QStringLiteral("DB_ID"), 1);
+    m_dm->Men_Query->Open();
+    for (int i = 0; i < 3; ++i)
+        addRecord(QDate(2026, 1, 1).addDays(i), kAllZero, broken && i == 1 ? QStringLiteral("9") : kNoMarks);
+    Data::TQuery* list = m_dm->ListTest_Query;
+    if (listOpen) {
+        openList();
+        list->SetRecNo(2);
+    }
+    QString fio, sex, age;
+    int pages = -1;
+    if (broken) {
+        QVERIFY_THROWS_EXCEPTION(Calc::EConvertError, ShowResults(kMenId, listOpen));
+    } else {
+        QTimer::singleShot(0, [&] {
+            auto* form = qobject_cast<TResult_Form*>(QApplication::activeModalWidget());
+            if (!form)
+                return;
+            fio = form->FIO_Edit->text();
+            sex = form->Sex_Edit->text();
+            age = form->Age_Sex->text();
+            pages = form->Profil_PageControl->count();
+            form->ToolButton2->click();
+        });
+        ShowResults(kMenId, listOpen);
+        QCOMPARE(fio, QStringLiteral("Смирнова Ольга"));
+        QCOMPARE(sex, QStringLiteral("Женский"));
+        QCOMPARE(age, QStringLiteral("39"));
+        QCOMPARE(pages, 3);
+    }
+    QCOMPARE(list->Active(), listOpen);
+    if (listOpen)
+        QCOMPARE(list->RecNo(), 2);
+}
+
+void TestResultForm::chartWindow() {
+    addRecord(QDate(2026, 1, 1), kAllZero, kNoMarks, QString(), QString());
+    addRecord(QDate(2026, 1, 2), kAllZero, kNoMarks, QString(),
+              QStringLiteral("30000000200000000000000000000000"));
+    addRecord(QDate(2026, 1, 3), kAllZero, kNoMarks, kExampleRun, kNoCounts);
+    openList();
+    Data::TQuery* list = m_dm->ListTest_Query;
+    struct Case {
+        int recNo;
+        QList<qreal> pppPlus, pppMinus, ekpPlus, ekpMinus;
+    };
+    const Case cases[] = {
+        // The worked example: h is +2/-2 in ППП and +2 with no minus bar in ЭКП.
+        {1,
+         {2, 1, 2, 2, 2, 1, 1, 1},
+         {-2, -2, -1, 0, -2, -3, 0, -2},
+         {2, 1, 2, 2, 1, 1, 2, 1},
+         {0, -2, -1, -2, -1, -1, -3, -2}},
+        {2,
+         {3, 0, 0, 0, 0, 0, 0, 0},
+         {-2, 0, 0, 0, 0, 0, 0, 0},
+         {0, 0, 0, 0, 0, 0, 0, 0},
+         {0, 0, 0, 0, 0, 0, 0, 0}},
+        {3, {}, {}, {}, {}},
+    };
+    for (const Case& c : cases) {
+        list->SetRecNo(c.recNo);
+        TGraph_Form form;
+        form.FillCharts();
+        auto values = [](QBarSet* set) {
+            QList<qreal> v;
+            for (int i = 0; i < set->count(); ++i)
+                v << set->at(i);
+            return v;
+        };
+        QCOMPARE(values(form.PlusSet(form.Sel1_Chart)), c.pppPlus);
+        QCOMPARE(values(form.MinusSet(form.Sel1_Chart)), c.pppMinus);
+        QCOMPARE(values(form.PlusSet(form.Sel2_Chart)), c.ekpPlus);
+        QCOMPARE(values(form.MinusSet(form.Sel2_Chart)), c.ekpMinus);
+        QCOMPARE(form.PlusSet(form.Sel1_Chart)->color(), QColor(255, 0, 0));
+        QCOMPARE(form.MinusSet(form.Sel2_Chart)->color(), QColor(0, 0, 255));
+    }
+    QCOMPARE(list->RecNo(), 3);
+}
+
+QTEST_MAIN(TestResultForm)
+#include "tst_result_form.moc"
