@@ -607,7 +607,7 @@ void TExprBuilder::ApplyPostfix(TParsed& result, int nestingOfFactor) {
                 ++count;
                 ++Pos;
             }
-            script = make_unique<TExprStrokes>(count);
+            script = make_unique<TExprStrokes>(int(std::min<qint64>(count, kMaxIntArgument)));
         } else {
             ++Pos;
             // A subscript is read without postfix operators, so «a_b^c» puts c on a.

@@ -193,6 +193,8 @@ void TestExprParser::trees_data() {
         {"Space(+2)", "Space(2)"},
         {"Space(99999999999999999999)", "Space(1000)"},
     });
+    QTest::newRow("many primes") << QStringLiteral("f") + QString(1500, u'`')
+                                 << QStringLiteral("Index(Var(f);-;Strokes(1000))");
 }
 
 void TestExprParser::trees() {
