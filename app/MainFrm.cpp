@@ -17,6 +17,7 @@
 #include "platform/Shell.h"
 #include "platform/SysColors.h"
 #include "results/Result_Frm.h"
+#include "testing/ListTest_Frm.h"
 #include "widgets/DBGrid.h"
 
 #include <QApplication>
@@ -306,7 +307,15 @@ void TMain_Form::SeekTestExecute() {
         ShowSearch(this);
 }
 
-void TMain_Form::Input_TestExecute() {}
+void TMain_Form::Input_TestExecute() {
+    const int menId = CurrentMenID();
+    if (menId == 0)
+        return;
+    ShowTestList(menId, this);
+    // A run or a deletion may change who has tests; the list comes back to the same testee.
+    RefreshMenList();
+    LocateMen(menId);
+}
 
 void TMain_Form::ResultTestExecute() {
     const int menId = CurrentMenID();

@@ -1,0 +1,120 @@
+// JPEG decoding through the IJG API of libjpeg(-turbo).
+#include "platform/JpegLoader.h"
+
+#include <QFile>
+
+#include <csetjmp>
+#include <cstdio>
+
+#include <jpeglib.h>
+// After jpeglib.h: the message codes need its types.
+#include <jerror.h>
+
+namespace Platform {
+
+namespace {
+
+// libjpeg's default error handler ends the process; this one jumps back to the decoder with the
+// message kept, so the caller gets an exception and the decompressor is destroyed cleanly.
+struct TErrorManager {
+    jpeg_error_mgr pub;
+    std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+};
+
+[[noreturn]] void errorExit(j_common_ptr cinfo) {
+    auto* err = reinterpret_cast<TErrorManager*>(cinfo->err);
+    (*cinfo->err->format_message)(cinfo, err->message);
+    std::longjmp(err->jump, 1);
+}
+
+// Warnings mean damaged data (premature end of file, bad Huffman code): libjpeg would fill the rest
+// with grey and carry on. A half-drawn portrait must never reach the testee, so they stop the decode
+// too; only stray bytes between markers, common in camera files that decode fine, are tolerated.
+void emitMessage(j_common_ptr cinfo, int level) {
+    if (level < 0 && cinfo->err->msg_code != JWRN_EXTRANEOUS_DATA)
+        errorExit(cinfo);
+}
+
+void outputMessage(j_common_ptr) {}
+
+QString pictureName(const QString& name) { return name.isEmpty() ? QStringLiteral("JPEG") : name; }
+
+// Runs libjpeg calls with the jump target set; false when libjpeg reported an error. The calls must
+// not own objects with destructors of their own: the jump would skip them.
+template <class F> bool protectedCall(TErrorManager& err, F&& calls) {
+    if (setjmp(err.jump))
+        return false;
+    calls();
+    return true;
+}
+
+} // namespace
+
+QImage DecodeJpeg(const QByteArray& data, const QString& name) {
+    if (data.isEmpty())
+        throw EJpegError(QStringLiteral("Рисунок «%1» пуст.").arg(pictureName(name)));
+
+    jpeg_decompress_struct cinfo{};
+    TErrorManager err{};
+    cinfo.err = jpeg_std_error(&err.pub);
+    err.pub.error_exit = errorExit;
+    err.pub.emit_message = emitMessage;
+    err.pub.output_message = outputMessage;
+    const auto fail = [&] {
+        jpeg_destroy_decompress(&cinfo);
+        return EJpegError(QStringLiteral("Не удалось прочитать рисунок «%1»: %2.")
+                              .arg(pictureName(name), QString::fromLocal8Bit(err.message)));
+    };
+
+    bool cmyk = false;
+    bool grey = false;
+    if (!protectedCall(err, [&] {
+            jpeg_create_decompress(&cinfo);
+            jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(data.constData()),
+                         static_cast<unsigned long>(data.size()));
+            jpeg_read_header(&cinfo, TRUE);
+            grey = cinfo.jpeg_color_space == JCS_GRAYSCALE;
+            cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
+            cinfo.out_color_space = grey ? JCS_GRAYSCALE : cmyk ? JCS_CMYK : JCS_RGB;
+            jpeg_start_decompress(&cinfo);
+        }))
+        throw fail();
+
+    const int width = static_cast<int>(cinfo.output_width);
+    QImage image(width, static_cast<int>(cinfo.output_height),
+                 grey ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
+    // CMYK comes as four bytes a pixel (Adobe writes them inverted) and is folded into RGB row by row.
+    QByteArray cmykRow(cmyk ? width * 4 : 0, '\0');
+    unsigned char* const cmykBuffer = reinterpret_cast<unsigned char*>(cmykRow.data());
+    if (!protectedCall(err, [&] {
+            while (cinfo.output_scanline < cinfo.output_height) {
+                unsigned char* out = image.scanLine(static_cast<int>(cinfo.output_scanline));
+                JSAMPROW rows[1] = {cmyk ? cmykBuffer : out};
+                jpeg_read_scanlines(&cinfo, rows, 1);
+                if (!cmyk)
+                    continue;
+                const unsigned char* in = cmykBuffer;
+                for (int x = 0; x < width; ++x, in += 4, out += 3) {
+                    out[0] = static_cast<unsigned char>(in[0] * in[3] / 255);
+                    out[1] = static_cast<unsigned char>(in[1] * in[3] / 255);
+                    out[2] = static_cast<unsigned char>(in[2] * in[3] / 255);
+                }
+            }
+            jpeg_finish_decompress(&cinfo);
+        }))
+        throw fail();
+    jpeg_destroy_decompress(&cinfo);
+    return image;
+}
+
+QImage LoadJpeg(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw EJpegError(QStringLiteral("Не удалось открыть рисунок «%1».").arg(path));
+    const QByteArray data = file.readAll();
+    file.close();
+    return DecodeJpeg(data, path);
+}
+
+} // namespace Platform

@@ -1,0 +1,334 @@
+// RTF reader: one pass over the bytes with a stack of character states, writing through a text cursor.
+#include "platform/RtfReader.h"
+
+#include "platform/Cp1251.h"
+
+#include <QColor>
+#include <QFile>
+#include <QTextBlockFormat>
+#include <QTextCharFormat>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include <algorithm>
+#include <vector>
+
+namespace Platform {
+
+namespace {
+
+// Half-points of \fs when a document sets none (12 pt).
+constexpr int kDefaultHalfPoints = 24;
+// Twips per point: indents and spacing are given in twips.
+constexpr double kTwipsPerPoint = 20.0;
+// Deepest group nesting accepted; deeper input is not a document we wrote.
+constexpr int kMaxDepth = 256;
+
+struct TCharState {
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    int halfPoints = kDefaultHalfPoints;
+    int color = 0;       // index into the colour table; 0 = automatic
+    int unicodeSkip = 1; // characters that stand in for each \uN (\ucN)
+    bool skip = false;   // inside a destination whose text is not shown
+    bool colorTable = false;
+};
+
+struct TParaState {
+    Qt::Alignment alignment = Qt::AlignLeft;
+    int leftIndent = 0;  // twips
+    int firstIndent = 0; // twips
+    int spaceBefore = 0; // twips
+    int spaceAfter = 0;  // twips
+};
+
+class TRtfParser {
+public:
+    TRtfParser(const QByteArray& rtf, QTextDocument& document) : m_rtf(rtf), m_cursor(&document) {}
+
+    void run() {
+        m_stack.push_back(TCharState{});
+        m_cursor.beginEditBlock();
+        while (m_pos < m_rtf.size()) {
+            const char ch = m_rtf[m_pos++];
+            switch (ch) {
+            case '{':
+                if (static_cast<int>(m_stack.size()) >= kMaxDepth)
+                    throw ERtfError(QStringLiteral("Слишком глубокая вложенность групп."));
+                flushText();
+                m_stack.push_back(state());
+                // A group opening a new destination never inherits the colour table.
+                state().colorTable = false;
+                break;
+            case '}':
+                flushText();
+                if (state().colorTable && m_colorSet)
+                    endColor();
+                if (m_stack.size() > 1)
+                    m_stack.pop_back();
+                break;
+            case '\\':
+                controlSymbol();
+                break;
+            case '\r':
+            case '\n':
+                break;
+            default:
+                if (state().colorTable) {
+                    if (ch == ';')
+                        endColor();
+                } else if (m_pendingSkip > 0) {
+                    --m_pendingSkip;
+                } else {
+                    appendChar(Cp1251::fromByte(static_cast<unsigned char>(ch)));
+                }
+            }
+        }
+        flushText();
+        m_cursor.endEditBlock();
+    }
+
+private:
+    TCharState& state() { return m_stack.back(); }
+
+    void controlSymbol() {
+        if (m_pos >= m_rtf.size())
+            return;
+        const char ch = m_rtf[m_pos];
+        if (!isLetter(ch)) {
+            ++m_pos;
+            switch (ch) {
+            case '\'': {
+                const int byte = hexByte();
+                if (byte < 0)
+                    return;
+                if (m_pendingSkip > 0)
+                    --m_pendingSkip;
+                else
+                    appendChar(Cp1251::fromByte(static_cast<unsigned char>(byte)));
+                return;
+            }
+            case '*':
+                state().skip = true;
+                return;
+            case '~':
+                appendChar(QChar(0x00A0));
+                return;
+            case '_':
+                appendChar(QChar(0x2011));
+                return;
+            case '-':
+                return;
+            case '\r':
+            case '\n':
+                newParagraph();
+                return;
+            default: // \\ \{ \} and other literal symbols
+                appendChar(QChar::fromLatin1(ch));
+                return;
+            }
+        }
+        const qsizetype start = m_pos;
+        while (m_pos < m_rtf.size() && isLetter(m_rtf[m_pos]))
+            ++m_pos;
+        const QByteArray word = m_rtf.mid(start, m_pos - start);
+        bool hasParam = false;
+        int param = 0;
+        const qsizetype numberStart = m_pos;
+        if (m_pos < m_rtf.size() && (m_rtf[m_pos] == '-' || isDigit(m_rtf[m_pos]))) {
+            ++m_pos;
+            while (m_pos < m_rtf.size() && isDigit(m_rtf[m_pos]) && m_pos - numberStart < 10)
+                ++m_pos;
+            param = m_rtf.mid(numberStart, m_pos - numberStart).toInt(&hasParam);
+        }
+        // One space after a control word belongs to it.
+        if (m_pos < m_rtf.size() && m_rtf[m_pos] == ' ')
+            ++m_pos;
+        controlWord(word, hasParam, param);
+    }
+
+    void controlWord(const QByteArray& word, bool hasParam, int param) {
+        TCharState& s = state();
+        const bool on = !hasParam || param != 0;
+        if (s.colorTable) {
+            if (word == "red")
+                m_color.setRed(std::clamp(param, 0, 255));
+            else if (word == "green")
+                m_color.setGreen(std::clamp(param, 0, 255));
+            else if (word == "blue")
+                m_color.setBlue(std::clamp(param, 0, 255));
+            m_colorSet = true;
+            return;
+        }
+        if (word == "par") {
+            newParagraph();
+        } else if (word == "line") {
+            appendChar(QChar::LineSeparator);
+        } else if (word == "tab") {
+            appendChar(QLatin1Char('\t'));
+        } else if (word == "b") {
+            flushText();
+            s.bold = on;
+        } else if (word == "i") {
+            flushText();
+            s.italic = on;
+        } else if (word == "ul") {
+            flushText();
+            s.underline = on;
+        } else if (word == "ulnone") {
+            flushText();
+            s.underline = false;
+        } else if (word == "fs") {
+            flushText();
+            s.halfPoints = hasParam && param > 0 && param < 2000 ? param : kDefaultHalfPoints;
+        } else if (word == "cf") {
+            flushText();
+            s.color = hasParam ? param : 0;
+        } else if (word == "plain") {
+            flushText();
+            const TCharState keep = s;
+            s = TCharState{};
+            s.unicodeSkip = keep.unicodeSkip;
+            s.skip = keep.skip;
+        } else if (word == "uc") {
+            s.unicodeSkip = hasParam ? std::max(param, 0) : 1;
+        } else if (word == "u") {
+            // Signed 16-bit value; the fallback characters that follow are dropped.
+            appendChar(QChar(static_cast<char16_t>(param < 0 ? param + 65536 : param)));
+            m_pendingSkip = s.unicodeSkip;
+        } else if (word == "pard") {
+            m_para = TParaState{};
+        } else if (word == "ql") {
+            m_para.alignment = Qt::AlignLeft;
+        } else if (word == "qc") {
+            m_para.alignment = Qt::AlignHCenter;
+        } else if (word == "qr") {
+            m_para.alignment = Qt::AlignRight;
+        } else if (word == "qj") {
+            m_para.alignment = Qt::AlignJustify;
+        } else if (word == "li") {
+            m_para.leftIndent = param;
+        } else if (word == "fi") {
+            m_para.firstIndent = param;
+        } else if (word == "sb") {
+            m_para.spaceBefore = param;
+        } else if (word == "sa") {
+            m_para.spaceAfter = param;
+        } else if (word == "colortbl") {
+            s.colorTable = true;
+            m_colors.clear();
+            m_color = QColor(0, 0, 0);
+            m_colorSet = false;
+        } else if (word == "fonttbl" || word == "stylesheet" || word == "info" || word == "pict" ||
+                   word == "header" || word == "footer" || word == "object" || word == "filetbl" ||
+                   word == "listtable" || word == "listoverridetable" || word == "rsidtbl" ||
+                   word == "generator" || word == "xmlnstbl" || word == "themedata") {
+            s.skip = true;
+        }
+    }
+
+    // A colour-table entry ends at ";"; an entry without components is "automatic".
+    void endColor() {
+        m_colors.push_back(m_colorSet ? m_color : QColor());
+        m_color = QColor(0, 0, 0);
+        m_colorSet = false;
+    }
+
+    void appendChar(QChar ch) {
+        if (state().skip || state().colorTable)
+            return;
+        if (m_pendingSkip > 0) {
+            // A control symbol standing in for a \uN character is dropped like a plain one.
+            --m_pendingSkip;
+            return;
+        }
+        m_text.append(ch);
+    }
+
+    void newParagraph() {
+        if (state().skip)
+            return;
+        flushText();
+        applyBlockFormat();
+        m_cursor.insertBlock();
+        m_blockFormatted = false;
+    }
+
+    void applyBlockFormat() {
+        if (m_blockFormatted)
+            return;
+        QTextBlockFormat f;
+        f.setAlignment(m_para.alignment);
+        f.setLeftMargin(m_para.leftIndent / kTwipsPerPoint * 96.0 / 72.0);
+        f.setTextIndent(m_para.firstIndent / kTwipsPerPoint * 96.0 / 72.0);
+        f.setTopMargin(m_para.spaceBefore / kTwipsPerPoint * 96.0 / 72.0);
+        f.setBottomMargin(m_para.spaceAfter / kTwipsPerPoint * 96.0 / 72.0);
+        m_cursor.setBlockFormat(f);
+        m_blockFormatted = true;
+    }
+
+    void flushText() {
+        if (m_text.isEmpty())
+            return;
+        applyBlockFormat();
+        const TCharState& s = m_stack.back();
+        QTextCharFormat f;
+        f.setFontWeight(s.bold ? QFont::Bold : QFont::Normal);
+        f.setFontItalic(s.italic);
+        f.setFontUnderline(s.underline);
+        f.setFontPointSize(s.halfPoints / 2.0);
+        if (s.color > 0 && s.color < static_cast<int>(m_colors.size()) && m_colors[s.color].isValid())
+            f.setForeground(m_colors[s.color]);
+        m_cursor.insertText(m_text, f);
+        m_text.clear();
+    }
+
+    int hexByte() {
+        if (m_pos + 2 > m_rtf.size())
+            return -1;
+        bool ok = false;
+        const int v = m_rtf.mid(m_pos, 2).toInt(&ok, 16);
+        if (!ok)
+            return -1;
+        m_pos += 2;
+        return v;
+    }
+
+    static bool isLetter(char ch) { return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z'); }
+    static bool isDigit(char ch) { return ch >= '0' && ch <= '9'; }
+
+    const QByteArray& m_rtf;
+    qsizetype m_pos = 0;
+    QTextCursor m_cursor;
+    std::vector<TCharState> m_stack;
+    TParaState m_para;
+    bool m_blockFormatted = false;
+    QString m_text;
+    int m_pendingSkip = 0;
+    std::vector<QColor> m_colors;
+    QColor m_color;
+    bool m_colorSet = false;
+};
+
+QString sourceName(const QString& name) { return name.isEmpty() ? QStringLiteral("RTF") : name; }
+
+} // namespace
+
+void ReadRtf(const QByteArray& rtf, QTextDocument& document, const QString& name) {
+    if (!rtf.trimmed().startsWith("{\\rtf"))
+        throw ERtfError(QStringLiteral("Файл «%1» не является документом RTF.").arg(sourceName(name)));
+    document.clear();
+    TRtfParser(rtf, document).run();
+}
+
+void LoadRtfFile(const QString& path, QTextDocument& document) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw ERtfError(QStringLiteral("Не удалось открыть файл «%1».").arg(path));
+    const QByteArray rtf = file.readAll();
+    file.close();
+    ReadRtf(rtf, document, path);
+}
+
+} // namespace Platform

@@ -1,0 +1,423 @@
+// Answer-sheet window.
+#include "testing/Blank_Frm.h"
+
+#include "data/DataMod.h"
+#include "platform/Dialogs.h"
+#include "platform/ErrorDisplay.h"
+#include "platform/Locale.h"
+#include "scoring/Calc_Records.h"
+#include "widgets/StringGrid.h"
+
+#include <QDateEdit>
+#include <QFrame>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimeEdit>
+
+#include <memory>
+
+namespace {
+
+// Answer sheet: the "Выбор" column, then 6 series x 4 slots; the headers take two rows, the passes
+// are rows 2 and 3.
+constexpr int kSheetCols = 1 + Calc::kPassLength;
+constexpr int kSheetRows = 4;
+constexpr int kFirstPassRow = 2;
+constexpr int kSecondPassRow = 3;
+// Profile grid: "Профили" and "Реакция", then the 8 factors; rows 2 to 5 are ППП +, ППП -, ЭКП +, ЭКП -.
+constexpr int kProfilCols = 2 + Calc::kFactorCount;
+constexpr int kProfilRows = 6;
+constexpr int kProfilDataCol0 = 2;
+constexpr int kProfilDataRow0 = 2;
+constexpr int kHeaderWidth = 80;
+constexpr int kSheetColWidth = 27;
+constexpr int kProfilColWidth = 60;
+constexpr int kRowHeight = 21;
+// Each row of the profile grid holds 12 choices: two per series.
+constexpr int kChoicesPerRow = 2 * Calc::kSeriesCount;
+
+const QColor kNavy(0, 0, 128);
+const QString kCaption = QStringLiteral("Ввод с бланка");
+const QString kSeriesNames[Calc::kSeriesCount] = {QStringLiteral("I серия"),   QStringLiteral("II серия"),
+                                                  QStringLiteral("III серия"), QStringLiteral("IV серия"),
+                                                  QStringLiteral("V серия"),   QStringLiteral("VI серия")};
+
+// A plus position of a pass: slots 1 and 2 of every series.
+bool isPlusColumn(int col) { return (col - 1) % Calc::kSlotsPerSeries < 2; }
+int seriesOfColumn(int col) { return (col - 1) / Calc::kSlotsPerSeries; }
+
+void setupGrid(Widgets::TStringGrid* grid, int cols, int rows, int fixedCols, int fixedRows) {
+    grid->SetColCount(cols);
+    grid->SetRowCount(rows);
+    grid->SetFixedCols(fixedCols);
+    grid->SetFixedRows(fixedRows);
+    grid->SetDefaultRowHeight(kRowHeight);
+    QFont fixed = grid->font();
+    fixed.setBold(true);
+    grid->FixedFont = fixed;
+    grid->FixedFontColor = kNavy;
+    grid->SelectedFont = fixed;
+    grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+}
+
+QSize gridSize(const Widgets::TStringGrid* grid) {
+    return grid->ContentSize() + QSize(2 * grid->frameWidth(), 2 * grid->frameWidth());
+}
+
+// Takes a typed character when it is a digit of [low, high]: the cell gets it and the cursor moves on
+// (to `firstCol` of the next row after the last column; it stays in the very last cell).
+bool typeDigit(Widgets::TStringGrid* grid, QKeyEvent* event, QChar low, QChar high, int firstCol) {
+    if (event->key() == Qt::Key_Backspace) {
+        grid->SetCell(grid->Col(), grid->Row(), QString());
+        return true;
+    }
+    const QString text = event->text();
+    // Keys without a printable character (arrows, Tab, Enter, Escape) keep their usual meaning.
+    if (text.size() != 1 || !text[0].isPrint())
+        return false;
+    const QChar ch = text[0];
+    if (ch < low || ch > high)
+        return true;
+    grid->SetCell(grid->Col(), grid->Row(), QString(ch));
+    if (grid->Col() < grid->ColCount() - 1)
+        grid->SetCurrent(grid->Col() + 1, grid->Row());
+    else if (grid->Row() < grid->RowCount() - 1)
+        grid->SetCurrent(firstCol, grid->Row() + 1);
+    return true;
+}
+
+} // namespace
+
+TBlank_Form::TBlank_Form(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(kCaption);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    createWidgets();
+    createLayout();
+    createConnections();
+}
+
+void TBlank_Form::createWidgets() {
+    QFont bold = font();
+    bold.setBold(true);
+
+    Info_GroupBox = new QGroupBox(QStringLiteral("Информация о тестировании"), this);
+    DateTest_Edit = new QDateEdit(Info_GroupBox);
+    DateTest_Edit->setObjectName(QStringLiteral("DateTest_Edit"));
+    DateTest_Edit->setCalendarPopup(true);
+    DateTest_Edit->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
+    TimeTest_Edit = new QTimeEdit(Info_GroupBox);
+    TimeTest_Edit->setObjectName(QStringLiteral("TimeTest_Edit"));
+    TimeTest_Edit->setDisplayFormat(QStringLiteral("HH:mm:ss"));
+    NoteTest_Edit = new QPlainTextEdit(Info_GroupBox);
+    NoteTest_Edit->setObjectName(QStringLiteral("NoteTest_Edit"));
+    NoteTest_Edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    NoteTest_Edit->setTabChangesFocus(true);
+
+    Grid_Panel = new QFrame(this);
+    Grid_Panel->setFrameShape(QFrame::StyledPanel);
+    Grid_Panel->setFrameShadow(QFrame::Raised);
+    Blank_RB = new QRadioButton(QStringLiteral("Ввод данных с бланка"), Grid_Panel);
+    Blank_RB->setObjectName(QStringLiteral("Blank_RB"));
+    Blank_RB->setFont(bold);
+    Blank_RB->setChecked(true);
+    Profil_RB = new QRadioButton(QStringLiteral("Ввод профиля"), Grid_Panel);
+    Profil_RB->setObjectName(QStringLiteral("Profil_RB"));
+    Profil_RB->setFont(bold);
+
+    Bl_Grid = new Widgets::TStringGrid(Grid_Panel);
+    Bl_Grid->setObjectName(QStringLiteral("Bl_Grid"));
+    setupGrid(Bl_Grid, kSheetCols, kSheetRows, 1, 2);
+    Bl_Grid->SetDefaultColWidth(kSheetColWidth);
+    Bl_Grid->SetColWidth(0, kHeaderWidth);
+    Bl_Grid->SetCurrent(1, kFirstPassRow);
+
+    Pr_Grid = new Widgets::TStringGrid(Grid_Panel);
+    Pr_Grid->setObjectName(QStringLiteral("Pr_Grid"));
+    setupGrid(Pr_Grid, kProfilCols, kProfilRows, 2, 2);
+    Pr_Grid->SetDefaultColWidth(kProfilColWidth);
+    Pr_Grid->SetColWidth(0, kHeaderWidth);
+    Pr_Grid->SetColWidth(1, kHeaderWidth);
+    Pr_Grid->SetCurrent(kProfilDataCol0, kProfilDataRow0);
+
+    Ok_But = new QPushButton(QStringLiteral("OK"), this);
+    Ok_But->setObjectName(QStringLiteral("Ok_But"));
+    Ok_But->setDefault(true);
+    Cancel_But = new QPushButton(QStringLiteral("Отмена"), this);
+    Cancel_But->setObjectName(QStringLiteral("Cancel_But"));
+    for (QPushButton* b : {Ok_But, Cancel_But}) {
+        b->setFont(bold);
+        b->setAutoDefault(false);
+    }
+    Ok_But->setDefault(true);
+}
+
+void TBlank_Form::createLayout() {
+    constexpr int margin = 8;
+    const QSize sheet = gridSize(Bl_Grid);
+    const QSize profil = gridSize(Pr_Grid);
+    const int panelWidth = sheet.width() + 2 * 10;
+    const int width = panelWidth + 2 * margin;
+
+    Info_GroupBox->setGeometry(margin, margin, panelWidth, 112);
+    auto label = [this](const QString& text, QWidget* buddy, int x, int y) {
+        auto* l = new QLabel(text, Info_GroupBox);
+        l->setBuddy(buddy);
+        l->move(x, y);
+    };
+    label(QStringLiteral("Дата тестирования"), DateTest_Edit, 12, 24);
+    DateTest_Edit->setGeometry(12, 44, 130, 24);
+    label(QStringLiteral("Время тестирования"), TimeTest_Edit, 160, 24);
+    TimeTest_Edit->setGeometry(160, 44, 120, 24);
+    label(QStringLiteral("Примечание"), NoteTest_Edit, 300, 24);
+    NoteTest_Edit->setGeometry(300, 44, panelWidth - 300 - 12, 58);
+
+    const int panelTop = margin + 112 + margin;
+    Blank_RB->setGeometry(10, 8, 300, 22);
+    Bl_Grid->setGeometry(10, 32, sheet.width(), sheet.height());
+    const int profilTop = 32 + sheet.height() + 12;
+    Profil_RB->setGeometry(10, profilTop, 300, 22);
+    Pr_Grid->setGeometry(10, profilTop + 24, profil.width(), profil.height());
+    const int panelHeight = profilTop + 24 + profil.height() + 10;
+    Grid_Panel->setGeometry(margin, panelTop, panelWidth, panelHeight);
+
+    const int buttonsTop = panelTop + panelHeight + margin;
+    Cancel_But->setGeometry(width - margin - 100, buttonsTop, 100, 28);
+    Ok_But->setGeometry(width - 2 * margin - 200, buttonsTop, 100, 28);
+    setFixedSize(width, buttonsTop + 28 + margin);
+}
+
+void TBlank_Form::createConnections() {
+    Bl_Grid->GetAlignment = [this](int col, int row) { return Bl_GridGetAlignment(col, row); };
+    Pr_Grid->GetAlignment = [this](int col, int row) { return Pr_GridGetAlignment(col, row); };
+    Bl_Grid->OnKeyPress = [this](QKeyEvent* event) { return Bl_GridKeyPress(event); };
+    Pr_Grid->OnKeyPress = [this](QKeyEvent* event) { return Pr_GridKeyPress(event); };
+    connect(Blank_RB, &QRadioButton::clicked, this, &TBlank_Form::Blank_RBClick);
+    connect(Profil_RB, &QRadioButton::clicked, this, &TBlank_Form::Blank_RBClick);
+    connect(Ok_But, &QPushButton::clicked, this, [this] { Platform::guarded([this] { Ok_ButClick(); }); });
+    connect(Cancel_But, &QPushButton::clicked, this, &TBlank_Form::Cancel_ButClick);
+    connect(NoteTest_Edit, &QPlainTextEdit::textChanged, this, &TBlank_Form::LimitNote);
+}
+
+void TBlank_Form::InitGrids() {
+    Bl_Grid->ClearMerges();
+    Bl_Grid->Merge(0, 0, 0, 1);
+    Bl_Grid->SetCell(0, 0, QStringLiteral("Выбор"));
+    for (int k = 1; k <= Calc::kSeriesCount; ++k) {
+        Bl_Grid->Merge(4 * k - 3, 0, 4 * k, 0);
+        Bl_Grid->SetCell(4 * k - 3, 0, kSeriesNames[k - 1]);
+    }
+    for (int c = 1; c < kSheetCols; ++c)
+        Bl_Grid->SetCell(c, 1, isPlusColumn(c) ? QStringLiteral("+") : QStringLiteral("-"));
+    Bl_Grid->SetCell(0, kFirstPassRow, QStringLiteral("Первый"));
+    Bl_Grid->SetCell(0, kSecondPassRow, QStringLiteral("Второй"));
+
+    Pr_Grid->ClearMerges();
+    Pr_Grid->Merge(0, 0, 0, 1);
+    Pr_Grid->SetCell(0, 0, QStringLiteral("Профили"));
+    Pr_Grid->Merge(1, 0, 1, 1);
+    Pr_Grid->SetCell(1, 0, QStringLiteral("Реакция"));
+    for (int v = 1; v <= 4; ++v) {
+        Pr_Grid->Merge(2 * v, 0, 2 * v + 1, 0);
+        Pr_Grid->SetCell(2 * v, 0, Calc::VectorNames[v - 1]);
+    }
+    for (int c = kProfilDataCol0; c < kProfilCols; ++c)
+        Pr_Grid->SetCell(c, 1, Calc::FactorNames[c - kProfilDataCol0]);
+    Pr_Grid->Merge(0, 2, 0, 3);
+    Pr_Grid->SetCell(0, 2, QStringLiteral("ППП"));
+    Pr_Grid->Merge(0, 4, 0, 5);
+    Pr_Grid->SetCell(0, 4, QStringLiteral("ЭКП"));
+    for (int r = kProfilDataRow0; r < kProfilRows; ++r)
+        Pr_Grid->SetCell(1, r, r % 2 == 0 ? QStringLiteral("+") : QStringLiteral("-"));
+}
+
+void TBlank_Form::LoadRecord() {
+    if (!EditMode) {
+        DateTest_Edit->setDate(QDate::currentDate());
+        const QTime now = QTime::currentTime();
+        TimeTest_Edit->setTime(QTime(now.hour(), now.minute(), now.second()));
+        Blank_RB->setChecked(true);
+        Blank_RBClick();
+        return;
+    }
+    Data::TQuery* q = Main_DataModule->ListTest_Query;
+    DateTest_Edit->setDate(Platform::IsoToDate(q->FieldByName(QStringLiteral("Date_Test")).AsString()));
+    TimeTest_Edit->setTime(Platform::IsoToTime(q->FieldByName(QStringLiteral("Time_Test")).AsString()));
+    NoteTest_Edit->setPlainText(q->FieldByName(QStringLiteral("Note")).AsString());
+    const QString resultTest = q->FieldByName(QStringLiteral("Result_Test")).AsString();
+    const QString resultProfil = q->FieldByName(QStringLiteral("Result_Profil")).AsString();
+    if (!resultTest.isEmpty()) {
+        for (int i = 0; i < std::min<int>(resultTest.size(), Calc::kResultTestLength); ++i)
+            Bl_Grid->SetCell(1 + i % Calc::kPassLength, kFirstPassRow + i / Calc::kPassLength,
+                             resultTest.mid(i, 1));
+        Blank_RB->setChecked(true);
+        Blank_RBClick();
+        Profil_RB->setEnabled(false);
+    } else if (!resultProfil.isEmpty()) {
+        for (int i = 0; i < std::min<int>(resultProfil.size(), Calc::kResultProfilLength); ++i)
+            Pr_Grid->SetCell(kProfilDataCol0 + i % Calc::kFactorCount,
+                             kProfilDataRow0 + i / Calc::kFactorCount, resultProfil.mid(i, 1));
+        Profil_RB->setChecked(true);
+        Blank_RBClick();
+        Blank_RB->setEnabled(false);
+    } else {
+        // A record without choices or counts can be filled either way.
+        Blank_RB->setChecked(true);
+        Blank_RBClick();
+    }
+}
+
+void TBlank_Form::Blank_RBClick() {
+    const bool blank = Blank_RB->isChecked();
+    Profil_RB->setChecked(!blank);
+    const QColor window = palette().color(QPalette::Base);
+    const QColor face = palette().color(QPalette::Button);
+    Bl_Grid->setEnabled(blank);
+    Bl_Grid->Color = blank ? window : face;
+    Pr_Grid->setEnabled(!blank);
+    Pr_Grid->Color = blank ? face : window;
+    Bl_Grid->viewport()->update();
+    Pr_Grid->viewport()->update();
+}
+
+bool TBlank_Form::Bl_GridKeyPress(QKeyEvent* event) { return typeDigit(Bl_Grid, event, u'1', u'8', 1); }
+
+bool TBlank_Form::Pr_GridKeyPress(QKeyEvent* event) {
+    return typeDigit(Pr_Grid, event, u'0', u'6', kProfilDataCol0);
+}
+
+Qt::Alignment TBlank_Form::Bl_GridGetAlignment(int col, int row) const {
+    if (col == 0 || row == 0)
+        return Qt::AlignLeft | Qt::AlignVCenter;
+    return Qt::AlignCenter;
+}
+
+Qt::Alignment TBlank_Form::Pr_GridGetAlignment(int col, int) const {
+    return col >= kProfilDataCol0 ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignVCenter;
+}
+
+QString TBlank_Form::SheetResultTest() const {
+    QString result;
+    for (int row : {kFirstPassRow, kSecondPassRow})
+        for (int c = 1; c < kSheetCols; ++c)
+            result += Bl_Grid->Cell(c, row);
+    return result;
+}
+
+QString TBlank_Form::GridResultProfil() const {
+    QString result;
+    for (int r = kProfilDataRow0; r < kProfilRows; ++r)
+        for (int c = kProfilDataCol0; c < kProfilCols; ++c)
+            result += Pr_Grid->Cell(c, r);
+    return result;
+}
+
+void TBlank_Form::Refuse(Widgets::TStringGrid* grid, int col, int row, const QString& text) {
+    Platform::messageBox(this, text, kCaption, Platform::MsgIcon::Information);
+    grid->SetCurrent(col, row);
+    grid->setFocus();
+}
+
+bool TBlank_Form::CheckSheet() {
+    for (int row : {kFirstPassRow, kSecondPassRow}) {
+        const QString pass = row == kFirstPassRow ? QStringLiteral("первый") : QStringLiteral("второй");
+        for (int c = 1; c < kSheetCols; ++c) {
+            const QString series = kSeriesNames[seriesOfColumn(c)];
+            const QString cell = Bl_Grid->Cell(c, row);
+            if (cell.size() != 1 || cell[0] < u'1' || cell[0] > u'8') {
+                Refuse(Bl_Grid, c, row,
+                       QStringLiteral("Бланк заполнен не полностью: %1, %2 выбор.").arg(series, pass));
+                return false;
+            }
+            const int groupStart = 1 + seriesOfColumn(c) * Calc::kSlotsPerSeries;
+            for (int other = groupStart; other < c; ++other)
+                if (Bl_Grid->Cell(other, row) == cell) {
+                    Refuse(Bl_Grid, c, row,
+                           QStringLiteral("Портрет %1 выбран дважды: %2, %3 выбор.").arg(cell, series, pass));
+                    return false;
+                }
+            if (row == kSecondPassRow)
+                for (int other = groupStart; other < groupStart + Calc::kSlotsPerSeries; ++other)
+                    if (Bl_Grid->Cell(other, kFirstPassRow) == cell) {
+                        Refuse(Bl_Grid, c, row,
+                               QStringLiteral("Портрет %1 во втором выборе уже выбран в первом: %2.")
+                                   .arg(cell, series));
+                        return false;
+                    }
+        }
+    }
+    return true;
+}
+
+bool TBlank_Form::CheckProfile() {
+    for (int r = kProfilDataRow0; r < kProfilRows; ++r) {
+        const QString profile = r < 4 ? QStringLiteral("ППП") : QStringLiteral("ЭКП");
+        const QString sign = r % 2 == 0 ? QStringLiteral("+") : QStringLiteral("-");
+        int sum = 0;
+        for (int c = kProfilDataCol0; c < kProfilCols; ++c) {
+            const QString cell = Pr_Grid->Cell(c, r);
+            if (cell.size() != 1 || cell[0] < u'0' || cell[0] > u'6') {
+                Refuse(Pr_Grid, c, r,
+                       QStringLiteral("Профиль заполнен не полностью: %1, строка «%2».").arg(profile, sign));
+                return false;
+            }
+            sum += cell[0].digitValue();
+        }
+        if (sum != kChoicesPerRow) {
+            Refuse(Pr_Grid, kProfilDataCol0, r,
+                   QStringLiteral("Сумма выборов %1, строка «%2», равна %3, а должна быть %4.")
+                       .arg(profile, sign)
+                       .arg(sum)
+                       .arg(kChoicesPerRow));
+            return false;
+        }
+    }
+    return true;
+}
+
+void TBlank_Form::Ok_ButClick() {
+    const bool blank = Blank_RB->isChecked();
+    if (blank ? !CheckSheet() : !CheckProfile())
+        return;
+    const Calc::TTestRecord record =
+        blank ? Calc::ComposeRecord(SheetResultTest()) : Calc::ComposeProfileRecord(GridResultProfil());
+    const QDate date = DateTest_Edit->date();
+    const QTime time = TimeTest_Edit->time();
+    const QString note = NoteTest_Edit->toPlainText();
+    if (EditMode) {
+        const int testId =
+            Main_DataModule->ListTest_Query->FieldByName(QStringLiteral("Test_ID")).AsInteger();
+        Calc::UpdateTestRecord(testId, date, time, note, record);
+    } else {
+        Calc::InsertTestRecord(Main_DataModule->Current_DB_ID, MenID, date, time, note, record);
+    }
+    accept();
+}
+
+void TBlank_Form::Cancel_ButClick() { reject(); }
+
+void TBlank_Form::LimitNote() {
+    const QString text = NoteTest_Edit->toPlainText();
+    if (text.size() <= kMaxNoteLength)
+        return;
+    QTextCursor cursor = NoteTest_Edit->textCursor();
+    const int position = std::min<int>(cursor.position(), kMaxNoteLength);
+    NoteTest_Edit->setPlainText(text.left(kMaxNoteLength));
+    cursor = NoteTest_Edit->textCursor();
+    cursor.setPosition(position);
+    NoteTest_Edit->setTextCursor(cursor);
+}
+
+bool EditBlank(bool editMode, int menId, QWidget* parent) {
+    auto form = std::make_unique<TBlank_Form>(parent);
+    form->EditMode = editMode;
+    form->MenID = menId;
+    form->InitGrids();
+    form->LoadRecord();
+    return form->exec() == QDialog::Accepted;
+}

@@ -1,0 +1,218 @@
+// Test list window.
+#include "testing/ListTest_Frm.h"
+
+#include "data/DataMod.h"
+#include "platform/Dialogs.h"
+#include "platform/ErrorDisplay.h"
+#include "platform/Locale.h"
+#include "platform/SysColors.h"
+#include "testing/Blank_Frm.h"
+#include "testing/Instr_Frm.h"
+#include "testing/Test_Frm.h"
+#include "widgets/DBGrid.h"
+
+#include <QFrame>
+#include <QHeaderView>
+#include <QPushButton>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+constexpr int kWidth = 640;
+constexpr int kHeight = 330;
+constexpr int kMargin = 8;
+constexpr int kButtonWidth = 150;
+constexpr int kButtonHeight = 28;
+constexpr int kButtonGap = 8;
+// Rows tall enough for two lines of the note.
+constexpr int kNoteLines = 2;
+
+const QColor kLightYellow(255, 255, 225);
+const QColor kNavy(0, 0, 128);
+
+Data::TQuery* tests() { return Main_DataModule->ListTest_Query; }
+
+// Removes one test record; the statement is built here from its integer key only.
+const QString kDeleteTestSQL = QStringLiteral("delete from TEST where Test_ID = %1");
+
+} // namespace
+
+TListTest_Form::TListTest_Form(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("Список тестирований"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(kWidth, kHeight);
+    createWidgets();
+    createConnections();
+    ListTest_DataSourceDataChange();
+}
+
+TListTest_Form::~TListTest_Form() = default;
+
+void TListTest_Form::createWidgets() {
+    using Widgets::TColumn;
+    const QList<TColumn> columns = {
+        TColumn{QStringLiteral("Numb"), QStringLiteral("№"), 36, Qt::AlignCenter, true},
+        TColumn{QStringLiteral("Date_Test"), QStringLiteral("Дата тестирования"), 130, Qt::AlignCenter, true,
+                TColumn::Kind::Date},
+        TColumn{QStringLiteral("Time_Test"), QStringLiteral("Время тестирования"), 130, Qt::AlignCenter, true,
+                TColumn::Kind::Time},
+        TColumn{QStringLiteral("Note"), QStringLiteral("Примечание"), 150, Qt::AlignLeft | Qt::AlignVCenter,
+                false, TColumn::Kind::Text, true},
+    };
+    Tests_Grid = new Widgets::TDBGrid(tests(), columns, this);
+    Tests_Grid->setObjectName(QStringLiteral("Tests_Grid"));
+    const int gridWidth = kWidth - 3 * kMargin - kButtonWidth;
+    Tests_Grid->setGeometry(kMargin, kMargin, gridWidth, kHeight - 2 * kMargin);
+    Tests_Grid->horizontalHeader()->setStretchLastSection(true);
+    Tests_Grid->setWordWrap(true);
+    Tests_Grid->setTextElideMode(Qt::ElideRight);
+    Tests_Grid->verticalHeader()->setDefaultSectionSize(kNoteLines * Tests_Grid->fontMetrics().lineSpacing() +
+                                                        6);
+    QPalette pal = Tests_Grid->palette();
+    pal.setColor(QPalette::Base, kLightYellow);
+    Tests_Grid->setPalette(pal);
+    QFont title = Tests_Grid->font();
+    title.setBold(true);
+    Tests_Grid->Model()->titleFont = title;
+    Tests_Grid->Model()->titleColor = kNavy;
+
+    const int x = kWidth - kMargin - kButtonWidth;
+    int y = kMargin;
+    auto button = [&](const QString& text, const char* name) {
+        auto* b = new QPushButton(text, this);
+        b->setObjectName(QString::fromLatin1(name));
+        QFont bold = b->font();
+        bold.setBold(true);
+        b->setFont(bold);
+        b->setAutoDefault(false);
+        b->setGeometry(x, y, kButtonWidth, kButtonHeight);
+        y += kButtonHeight + kButtonGap;
+        return b;
+    };
+    Test_But = button(QStringLiteral("Тестирование..."), "Test_But");
+    AddBlank_But = button(QStringLiteral("Ввод с бланка..."), "AddBlank_But");
+    EditBlank_But = button(QStringLiteral("Изменить..."), "EditBlank_But");
+    DelTest_But = button(QStringLiteral("Удалить"), "DelTest_But");
+    y += kButtonGap;
+    Result_But = button(QStringLiteral("Результаты..."), "Result_But");
+    Cancel_But = button(QStringLiteral("Отмена"), "Cancel_But");
+    Cancel_But->move(x, kHeight - kMargin - kButtonHeight);
+    Cancel_But->setDefault(true);
+
+    m_recordButtons = {EditBlank_But, DelTest_But};
+    for (QPushButton* b : m_recordButtons)
+        b->setEnabled(false);
+    // The results window is not part of the program yet.
+    Result_But->setEnabled(false);
+}
+
+void TListTest_Form::createConnections() {
+    auto wire = [this](QPushButton* b, void (TListTest_Form::*slot)()) {
+        connect(b, &QPushButton::clicked, this,
+                [this, slot] { Platform::guarded([this, slot] { (this->*slot)(); }); });
+    };
+    wire(Test_But, &TListTest_Form::Test_ButClick);
+    wire(AddBlank_But, &TListTest_Form::AddBlank_ButClick);
+    wire(EditBlank_But, &TListTest_Form::EditBlank_ButClick);
+    wire(DelTest_But, &TListTest_Form::DelTest_ButClick);
+    wire(Result_But, &TListTest_Form::Result_ButClick);
+    wire(Cancel_But, &TListTest_Form::Cancel_ButClick);
+    connect(Tests_Grid, &Widgets::TDBGrid::RowDoubleClicked, this,
+            [this] { Platform::guarded([this] { Tests_GridDblClick(); }); });
+    connect(tests(), &Data::TDataset::DataChange, this, &TListTest_Form::ListTest_DataSourceDataChange);
+    connect(tests(), &Data::TDataset::DataReset, this, &TListTest_Form::ListTest_DataSourceDataChange);
+}
+
+bool TListTest_Form::HasRecords() const { return tests()->Active() && !tests()->IsEmpty(); }
+
+void TListTest_Form::RefreshList() {
+    Data::TQuery* q = tests();
+    q->Close();
+    q->SetParam(QStringLiteral("Men_ID"), MenID);
+    q->Open();
+    {
+        // The grid is repainted once, after the numbering.
+        q->DisableControls();
+        struct Resume {
+            Data::TQuery* q;
+            ~Resume() { q->EnableControls(); }
+        } resume{q};
+        int n = q->RecordCount();
+        q->First();
+        while (!q->Eof()) {
+            q->Edit();
+            q->FieldByName(QStringLiteral("Numb")).SetAsInteger(n);
+            q->Post();
+            --n;
+            q->Next();
+        }
+    }
+    q->First();
+}
+
+void TListTest_Form::Test_ButClick() {
+    ShowInstruction(kFirstInstruction, this);
+    RunTest(MenID, this);
+    RefreshList();
+}
+
+void TListTest_Form::AddBlank_ButClick() {
+    if (EditBlank(false, MenID, this))
+        RefreshList();
+}
+
+void TListTest_Form::EditBlank_ButClick() {
+    if (!HasRecords())
+        return;
+    const int testId = tests()->FieldByName(QStringLiteral("Test_ID")).AsInteger();
+    if (EditBlank(true, MenID, this)) {
+        RefreshList();
+        tests()->Locate(QStringLiteral("Test_ID"), testId);
+    }
+}
+
+void TListTest_Form::DelTest_ButClick() {
+    if (!HasRecords())
+        return;
+    Data::TQuery* q = tests();
+    const QString date =
+        Platform::DateToStr(Platform::IsoToDate(q->FieldByName(QStringLiteral("Date_Test")).AsString()));
+    if (Platform::messageBox(this, QStringLiteral("Удалить результаты тестирования от %1?").arg(date),
+                             QStringLiteral("Подтверждение удаления"), Platform::MsgIcon::Question,
+                             Platform::MsgButtons::YesNo,
+                             Platform::MsgAnswer::No) != Platform::MsgAnswer::Yes)
+        return;
+    const int testId = q->FieldByName(QStringLiteral("Test_ID")).AsInteger();
+    const int recNo = q->RecNo();
+    Main_DataModule->ExecSQL(kDeleteTestSQL.arg(testId));
+    RefreshList();
+    // The cursor stays where it was: on the next older test, or on the last row when the oldest went.
+    if (!q->IsEmpty())
+        q->SetRecNo(std::min(recNo, q->RecordCount()));
+}
+
+void TListTest_Form::Result_ButClick() {}
+
+void TListTest_Form::WatchBlank_ButClick() {}
+
+void TListTest_Form::Tests_GridDblClick() {}
+
+void TListTest_Form::Cancel_ButClick() { reject(); }
+
+void TListTest_Form::ListTest_DataSourceDataChange() {
+    const bool any = HasRecords();
+    for (QPushButton* b : m_recordButtons)
+        b->setEnabled(any);
+}
+
+void ShowTestList(int menId, QWidget* parent) {
+    auto form = std::make_unique<TListTest_Form>(parent);
+    form->MenID = menId;
+    form->RefreshList();
+    form->exec();
+    form.reset();
+    Main_DataModule->ListTest_Query->Close();
+}

@@ -1,0 +1,73 @@
+// The test window: six series of eight portraits, the two passes of the test, and the test record
+// written after the last screen. The testee chooses with the mouse or with the digit keys 1 to 8;
+// Enter acts as "Далее" and Backspace as "Назад".
+#pragma once
+
+#include "scoring/Calc_Unit.h"
+
+#include <QDialog>
+#include <QString>
+
+#include <array>
+
+class QFrame;
+class QLabel;
+class QPushButton;
+
+class TTest_Form : public QDialog {
+    Q_OBJECT
+public:
+    explicit TTest_Form(QWidget* parent = nullptr);
+
+    // Testee of the run (Men_ID), set by the caller.
+    int MenID = 0;
+    int CurSeries = 1;
+    int CurSign = 1; // 1 sympathetic, -1 unpleasant
+    int CurPass = 1;
+    int SelCount = 0;
+    // Slot 1 to 4 of series 1 to 6 (indexed [slot - 1][series - 1]): slots 1 and 2 the sympathetic pair,
+    // 3 and 4 the unpleasant pair. Empty at the start; "0" after going back.
+    using TPassSlots = std::array<std::array<QString, Calc::kSeriesCount>, Calc::kSlotsPerSeries>;
+    TPassSlots FirstPass;
+    TPassSlots SecondPass;
+
+    QLabel* Comment_Label;
+    // Panel1..Panel8 with Image1..Image8: above 1 to 4, below 5 to 8.
+    std::array<QFrame*, Calc::kPortraitsPerSeries> Panels{};
+    std::array<QLabel*, Calc::kPortraitsPerSeries> Images{};
+    QFrame* Bevel;
+    QPushButton* Prev_But;
+    QPushButton* Next_But;
+
+    void ShowSeries(int series);
+    void ResetPanel(QFrame* panel);
+    // Portrait digits of the visible panels that are selected (true) or not (false), ascending.
+    QString CollectPanels(bool selected) const;
+    bool IsChosen(QChar digit, int series) const;
+    QString BuildResultTest() const;
+    void FinishTest();
+
+    // True when the panel shows the selected state.
+    bool IsSelected(const QFrame* panel) const;
+
+public Q_SLOTS:
+    void Panel2Click(QFrame* sender);
+    void Image1Click(QLabel* sender);
+    void Next_ButClick();
+    void Prev_ButClick();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // The portrait number of a panel or image: the last character of its name.
+    static QChar PortraitDigit(const QObject* component);
+    void SetSelected(QFrame* panel, bool selected);
+    bool OnFirstScreenOfPass() const;
+    void UpdatePrevBut();
+};
+
+// Runs the test for testee `menId`: the window from the first screen to the end or until closed.
+void RunTest(int menId, QWidget* parent = nullptr);

@@ -1,0 +1,163 @@
+// The picture loader and the rich-text reader: demo portraits decode at their size, damaged pictures
+// and missing files give errors, and the RTF constructs of the instruction files come out formatted.
+#include "platform/JpegLoader.h"
+#include "platform/RtfReader.h"
+#include "tools/portraits/PortraitArt.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+
+namespace {
+
+// The character format at the first occurrence of `text` in the document.
+QTextCharFormat formatAt(const QTextDocument& doc, const QString& text) {
+    const int pos = doc.toPlainText().indexOf(text);
+    QTextCursor cursor(const_cast<QTextDocument*>(&doc));
+    cursor.setPosition(pos + 1);
+    return cursor.charFormat();
+}
+
+} // namespace
+
+class TestMedia : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void portraitsDecode() {
+        const QByteArray jpeg = Portraits::EncodeJpeg(Portraits::DrawPortrait(3, 5));
+        const QImage image = Platform::DecodeJpeg(jpeg);
+        QCOMPARE(image.size(), QSize(162, 246));
+        QCOMPARE(image.format(), QImage::Format_Grayscale8);
+        // Different seeds give different faces.
+        QVERIFY(Portraits::DrawPortrait(3, 5) != Portraits::DrawPortrait(3, 6));
+        QVERIFY(Portraits::DrawPortrait(1, 1) != Portraits::DrawPortrait(2, 1));
+    }
+
+    void portraitSetKeepsExistingFiles() {
+        QTemporaryDir dir;
+        QCOMPARE(Portraits::WritePortraitSet(dir.path()), 48);
+        const QString own = dir.path() + QStringLiteral("/Ser2/Photo4.jpg");
+        QFile file(own);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("examiner's own");
+        file.close();
+        QFile::remove(dir.path() + QStringLiteral("/Ser6/Photo8.jpg"));
+        QCOMPARE(Portraits::WritePortraitSet(dir.path()), 1);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("examiner's own"));
+        QCOMPARE(Platform::LoadJpeg(dir.path() + QStringLiteral("/Ser6/Photo8.jpg")).width(), 162);
+    }
+
+    void damagedPicturesThrow_data() {
+        QTest::addColumn<QByteArray>("data");
+        const QByteArray jpeg = Portraits::EncodeJpeg(Portraits::DrawPortrait(1, 1));
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("not a jpeg") << QByteArray("GIF89a not a jpeg at all");
+        QTest::newRow("header only") << jpeg.left(200);
+        QTest::newRow("cut in half") << jpeg.left(jpeg.size() / 2);
+        QTest::newRow("end marker missing") << jpeg.left(jpeg.size() - 2);
+        QByteArray garbled = jpeg;
+        for (qsizetype i = jpeg.size() / 3; i < jpeg.size() / 3 + 64; ++i)
+            garbled[i] = static_cast<char>(0xFF);
+        QTest::newRow("garbled scan") << garbled;
+    }
+    void damagedPicturesThrow() {
+        QFETCH(QByteArray, data);
+        try {
+            Platform::DecodeJpeg(data, QStringLiteral("Photo1.jpg"));
+            QFAIL("no error");
+        } catch (const Platform::EJpegError& e) {
+            QVERIFY2(e.message().contains(QStringLiteral("«Photo1.jpg»")), qPrintable(e.message()));
+        }
+    }
+
+    void missingPicture() {
+        QVERIFY_THROWS_EXCEPTION(Platform::EJpegError,
+                                 Platform::LoadJpeg(QStringLiteral("/nonexistent/Photo1.jpg")));
+    }
+
+    void rtfText_data() {
+        QTest::addColumn<QByteArray>("rtf");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("paragraphs") << QByteArray("{\\rtf1 one\\par two\\par\nthree}") << "one\ntwo\nthree";
+        QTest::newRow("cp1251 escapes")
+            << QByteArray("{\\rtf1\\ansi\\ansicpg1251 \\'cf\\'f0\\'e8\\'e2\\'e5\\'f2}") << "Привет";
+        QTest::newRow("unicode with fallback")
+            << QByteArray("{\\rtf1\\uc1 a\\u1046?b\\u-3913\\'3fc}") << QString::fromUtf16(u"aЖb\uF0B7c");
+        QTest::newRow("font table and destinations skipped")
+            << QByteArray("{\\rtf1{\\fonttbl{\\f0\\froman Times New Roman;}}{\\*\\generator Writer;}"
+                          "{\\info{\\title T}}text}")
+            << "text";
+        // toPlainText shows the no-break space as a plain one.
+        QTest::newRow("escaped symbols") << QByteArray("{\\rtf1 a\\{b\\}c\\\\d\\~e}") << "a{b}c\\d e";
+        QTest::newRow("space after control word")
+            << QByteArray("{\\rtf1\\b bold\\b0  plain}") << "bold plain";
+    }
+    void rtfText() {
+        QFETCH(QByteArray, rtf);
+        QFETCH(QString, text);
+        QTextDocument doc;
+        Platform::ReadRtf(rtf, doc);
+        QCOMPARE(doc.toPlainText(), text);
+    }
+
+    void rtfFormats() {
+        QTextDocument doc;
+        Platform::ReadRtf("{\\rtf1{\\colortbl;\\red0\\green0\\blue128;\\red200\\green10\\blue20;}"
+                          "\\pard\\qc\\fs32\\cf1 Title\\par\\pard plain {\\b bold} {\\i italic} {\\ul under}"
+                          " \\cf2 red\\cf0  {\\fs18 small} after}",
+                          doc);
+        const QTextCharFormat title = formatAt(doc, QStringLiteral("Title"));
+        QCOMPARE(title.fontPointSize(), 16.0);
+        QCOMPARE(title.foreground().color(), QColor(0, 0, 128));
+        QCOMPARE(doc.firstBlock().blockFormat().alignment(), Qt::AlignHCenter);
+        QCOMPARE(doc.lastBlock().blockFormat().alignment(), Qt::AlignLeft);
+        QCOMPARE(formatAt(doc, QStringLiteral("bold")).fontWeight(), int(QFont::Bold));
+        QCOMPARE(formatAt(doc, QStringLiteral("plain")).fontWeight(), int(QFont::Normal));
+        QVERIFY(formatAt(doc, QStringLiteral("italic")).fontItalic());
+        QVERIFY(formatAt(doc, QStringLiteral("under")).fontUnderline());
+        QVERIFY(!formatAt(doc, QStringLiteral("after")).fontUnderline());
+        QCOMPARE(formatAt(doc, QStringLiteral("red")).foreground().color(), QColor(200, 10, 20));
+        QCOMPARE(formatAt(doc, QStringLiteral("small")).fontPointSize(), 9.0);
+        QCOMPARE(formatAt(doc, QStringLiteral("after")).fontPointSize(), 16.0);
+    }
+
+    void rtfErrors() {
+        QTextDocument doc;
+        QVERIFY_THROWS_EXCEPTION(Platform::ERtfError, Platform::ReadRtf("plain text", doc));
+        QVERIFY_THROWS_EXCEPTION(Platform::ERtfError,
+                                 Platform::ReadRtf(QByteArray(300, '{').prepend("{\\rtf1"), doc));
+        try {
+            Platform::LoadRtfFile(QStringLiteral("/nonexistent/First_Instruct.rtf"), doc);
+            QFAIL("no error");
+        } catch (const Platform::ERtfError& e) {
+            QCOMPARE(e.message(),
+                     QStringLiteral("Не удалось открыть файл «/nonexistent/First_Instruct.rtf»."));
+        }
+    }
+
+    void shippedInstructions_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("phrase");
+        QTest::newRow("first") << "First_Instruct.rtf"
+                               << "наиболее симпатичными";
+        QTest::newRow("second") << "Second_Instruct.rtf"
+                                << "четыре портрета";
+    }
+    void shippedInstructions() {
+        QFETCH(QString, file);
+        QFETCH(QString, phrase);
+        QTextDocument doc;
+        Platform::LoadRtfFile(QStringLiteral(MORVEL_RESOURCES_DIR "/") + file, doc);
+        const QString text = doc.toPlainText();
+        QVERIFY2(text.contains(phrase), qPrintable(text));
+        QVERIFY(text.contains(QStringLiteral("«Начать тестирование»")));
+        QVERIFY(!text.contains(u'\\') && !text.contains(u'{'));
+    }
+};
+
+QTEST_MAIN(TestMedia)
+#include "tst_media.moc"

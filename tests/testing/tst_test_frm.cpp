@@ -1,0 +1,325 @@
+// The test window driven offscreen: complete runs by mouse and keyboard, the selection rules, going
+// back, the record written at the end, early close, and the failures of pictures and instructions.
+#include "platform/JpegLoader.h"
+#include "testing/Instr_Frm.h"
+#include "testing/ListTest_Frm.h"
+#include "testing/Test_Frm.h"
+
+#include "TestingFixture.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+
+using namespace TestingSupport;
+
+namespace {
+
+constexpr int kMen = 7;
+
+QString visibleDigits(const TTest_Form& form) {
+    QString digits;
+    for (const QFrame* panel : form.Panels)
+        if (!panel->isHidden())
+            digits += panel->objectName().back();
+    return digits;
+}
+
+// Clicks the images of the given portrait digits.
+void clickPortraits(TTest_Form& form, const QString& digits) {
+    for (QChar d : digits)
+        QTest::mouseClick(form.Images[d.digitValue() - 1], Qt::LeftButton);
+}
+
+// The two portraits to take on a screen: the last two visible, clicked in descending order so the
+// stored pair must be sorted by the window.
+QString pickTwo(const TTest_Form& form) {
+    const QString visible = visibleDigits(form);
+    return QString(visible.back()) + visible[visible.size() - 2];
+}
+
+} // namespace
+
+class TestTestForm : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<Fixture> m_fixture;
+    int m_instructions = 0;
+
+    std::unique_ptr<TTest_Form> newForm() {
+        auto form = std::make_unique<TTest_Form>();
+        form->MenID = kMen;
+        form->ShowSeries(1);
+        form->show();
+        return form;
+    }
+
+    // Runs the 12 screens of the first pass; the second instruction is answered.
+    void runFirstPass(TTest_Form& form, bool keyboard) {
+        for (int screen = 0; screen < 12; ++screen) {
+            const QString pick = pickTwo(form);
+            if (keyboard) {
+                for (QChar d : pick)
+                    QTest::keyClick(&form, d.toLatin1());
+            } else {
+                clickPortraits(form, pick);
+            }
+            QVERIFY(form.Next_But->isEnabled());
+            if (screen == 11)
+                answerModal<TInstr_Form>("BeginTest_But", &m_instructions);
+            if (keyboard)
+                QTest::keyClick(&form, Qt::Key_Return);
+            else
+                QTest::mouseClick(form.Next_But, Qt::LeftButton);
+        }
+    }
+
+private Q_SLOTS:
+    void init() {
+        m_fixture = std::make_unique<Fixture>();
+        m_instructions = 0;
+    }
+    void cleanup() { m_fixture.reset(); }
+
+    void completeRun_data() {
+        QTest::addColumn<bool>("keyboard");
+        QTest::newRow("mouse") << false;
+        QTest::newRow("keyboard") << true;
+    }
+    void completeRun() {
+        QFETCH(bool, keyboard);
+        Platform::MessageRecorder messages;
+        auto form = newForm();
+        int screens = 1;
+        for (int step = 0; step < 12; ++step) {
+            // Sympathetic screens show 8 portraits, unpleasant ones the 6 left.
+            QCOMPARE(visibleDigits(*form).size(), step % 2 == 0 ? 8 : 6);
+            QCOMPARE(form->CurSign, step % 2 == 0 ? 1 : -1);
+            const QString pick = pickTwo(*form);
+            if (keyboard)
+                for (QChar d : pick)
+                    QTest::keyClick(form.get(), d.toLatin1());
+            else
+                clickPortraits(*form, pick);
+            if (step == 11)
+                answerModal<TInstr_Form>("BeginTest_But", &m_instructions);
+            if (keyboard)
+                QTest::keyClick(form.get(), Qt::Key_Return);
+            else
+                QTest::mouseClick(form->Next_But, Qt::LeftButton);
+            ++screens;
+        }
+        QCOMPARE(m_instructions, 1);
+        QCOMPARE(form->CurPass, 2);
+        for (int series = 1; series <= 6; ++series) {
+            QCOMPARE(form->CurSeries, series);
+            QCOMPARE(visibleDigits(*form).size(), 4);
+            QCOMPARE(form->Comment_Label->text(),
+                     QStringLiteral("Выберите два портрета, которые кажутся Вам наиболее неприятными"));
+            const QString pick = pickTwo(*form);
+            if (keyboard) {
+                for (QChar d : pick)
+                    QTest::keyClick(form.get(), d.toLatin1());
+                QTest::keyClick(form.get(), Qt::Key_Return);
+            } else {
+                clickPortraits(*form, pick);
+                QTest::mouseClick(form->Next_But, Qt::LeftButton);
+            }
+            if (series < 6)
+                ++screens;
+        }
+        QCOMPARE(screens, 18);
+        QCOMPARE(messages.messages.size(), 1);
+        QCOMPARE(messages.messages[0].text, QStringLiteral("Тестирование закончено!"));
+        QCOMPARE(messages.messages[0].caption, QStringLiteral("Тестирование закончено!"));
+        QVERIFY(!form->isVisible());
+
+        const QList<TRecord> records = recordsOf(kMen);
+        QCOMPARE(records.size(), 1);
+        const TRecord& r = records[0];
+        QCOMPARE(r.dbId, kDbId);
+        QCOMPARE(r.date, QDate::currentDate().toString(Qt::ISODate));
+        QVERIFY(QTime::fromString(r.time, QStringLiteral("HH:mm:ss")).isValid());
+        QCOMPARE(r.note, QString());
+        QCOMPARE(r.resultTest.size(), 48);
+        for (int s = 0; s < 6; ++s) {
+            QString series = r.resultTest.mid(s * 4, 4) + r.resultTest.mid(24 + s * 4, 4);
+            for (int pair = 0; pair < 8; pair += 2)
+                QVERIFY2(series[pair] < series[pair + 1], qPrintable(r.resultTest));
+            std::sort(series.begin(), series.end());
+            QCOMPARE(series, QStringLiteral("12345678"));
+        }
+        QCOMPARE(r.resultProfil.size(), 32);
+        QCOMPARE(r.calcProfil.size(), 16);
+        QCOMPARE(r.calcNapr.size(), 16);
+    }
+
+    void selectionRules() {
+        auto form = newForm();
+        clickPortraits(*form, QStringLiteral("3"));
+        QCOMPARE(form->SelCount, 1);
+        QVERIFY(!form->Next_But->isEnabled());
+        clickPortraits(*form, QStringLiteral("6"));
+        QVERIFY(form->Next_But->isEnabled());
+        // A third portrait, by mouse on the panel or by key, changes nothing.
+        QTest::mouseClick(form->Panels[0], Qt::LeftButton, {}, QPoint(3, 3));
+        QTest::keyClick(form.get(), '8');
+        QCOMPARE(form->SelCount, 2);
+        QCOMPARE(form->CollectPanels(true), QStringLiteral("36"));
+        QVERIFY(form->IsSelected(form->Panels[2]));
+        QCOMPARE(form->Panels[2]->palette().color(QPalette::Window), QColor(Qt::red));
+        // Unselecting one disables "Далее" again; Enter then stores nothing.
+        QTest::keyClick(form.get(), '6');
+        QVERIFY(!form->Next_But->isEnabled());
+        QTest::keyClick(form.get(), Qt::Key_Return);
+        QCOMPARE(form->CurSign, 1);
+        QCOMPARE(form->FirstPass[0][0], QString());
+        // Keys other than the digits of visible portraits are ignored; Escape does not end the run.
+        QTest::keyClick(form.get(), '9');
+        QTest::keyClick(form.get(), Qt::Key_Escape);
+        QVERIFY(form->isVisible());
+        QCOMPARE(form->SelCount, 1);
+    }
+
+    void goingBack() {
+        auto form = newForm();
+        QVERIFY(!form->Prev_But->isEnabled());
+        clickPortraits(*form, QStringLiteral("52"));
+        QTest::mouseClick(form->Next_But, Qt::LeftButton);
+        QCOMPARE(form->FirstPass[0][0], QStringLiteral("2"));
+        QCOMPARE(form->FirstPass[1][0], QStringLiteral("5"));
+        QCOMPARE(visibleDigits(*form), QStringLiteral("134678"));
+        QVERIFY(form->Prev_But->isEnabled());
+        QCOMPARE(form->Panels[0]->palette().color(QPalette::Window), form->palette().color(QPalette::Button));
+
+        // Back from the unpleasant screen: all 8 again, nothing selected, no way further back.
+        QTest::keyClick(form.get(), Qt::Key_Backspace);
+        QCOMPARE(form->CurSign, 1);
+        QCOMPARE(visibleDigits(*form), QStringLiteral("12345678"));
+        QCOMPARE(form->CollectPanels(true), QString());
+        QCOMPARE(form->FirstPass[0][0], QStringLiteral("0"));
+        QVERIFY(!form->Prev_But->isEnabled());
+
+        clickPortraits(*form, QStringLiteral("17"));
+        QTest::mouseClick(form->Next_But, Qt::LeftButton);
+        clickPortraits(*form, QStringLiteral("23"));
+        QTest::mouseClick(form->Next_But, Qt::LeftButton);
+        QCOMPARE(form->CurSeries, 2);
+        QCOMPARE(form->CurSign, 1);
+        // Back from a sympathetic screen: the previous series' unpleasant screen with 6 portraits.
+        QTest::mouseClick(form->Prev_But, Qt::LeftButton);
+        QCOMPARE(form->CurSeries, 1);
+        QCOMPARE(form->CurSign, -1);
+        QCOMPARE(visibleDigits(*form), QStringLiteral("234568"));
+        QCOMPARE(form->FirstPass[2][0], QStringLiteral("0"));
+        QVERIFY(form->Prev_But->isEnabled());
+    }
+
+    void secondPassBack() {
+        auto form = newForm();
+        runFirstPass(*form, false);
+        QCOMPARE(form->CurPass, 2);
+        QVERIFY(!form->Prev_But->isEnabled());
+        const QString left = visibleDigits(*form);
+        QCOMPARE(left.size(), 4);
+        clickPortraits(*form, left.mid(1, 2));
+        QTest::mouseClick(form->Next_But, Qt::LeftButton);
+        // The two not chosen become the sympathetic pair of the second pass.
+        QCOMPARE(form->SecondPass[0][0] + form->SecondPass[1][0], QString(left[0]) + left[3]);
+        QVERIFY(form->Prev_But->isEnabled());
+        QTest::mouseClick(form->Prev_But, Qt::LeftButton);
+        QCOMPARE(form->CurSeries, 1);
+        QCOMPARE(form->CurPass, 2);
+        QCOMPARE(visibleDigits(*form), left);
+        QVERIFY(!form->Prev_But->isEnabled());
+        QCOMPARE(form->Panels[left[0].digitValue() - 1]->isHidden(), false);
+        clickPortraits(*form, left.left(1));
+        QCOMPARE(form->Panels[left[0].digitValue() - 1]->palette().color(QPalette::Window), QColor(Qt::blue));
+    }
+
+    void earlyCloseWritesNothing() {
+        auto form = newForm();
+        runFirstPass(*form, true);
+        clickPortraits(*form, pickTwo(*form));
+        form->close();
+        QVERIFY(!form->isVisible());
+        QCOMPARE(recordsOf(kMen).size(), 0);
+    }
+
+    void missingSecondInstructionRetries() {
+        QFile::rename(m_fixture->path() + QStringLiteral("/Second_Instruct.rtf"),
+                      m_fixture->path() + QStringLiteral("/Second.bak"));
+        Platform::MessageRecorder messages;
+        auto form = newForm();
+        for (int screen = 0; screen < 12; ++screen) {
+            clickPortraits(*form, pickTwo(*form));
+            QTest::mouseClick(form->Next_But, Qt::LeftButton);
+        }
+        // The error is shown; the window stays on the last screen of the first pass with its choice.
+        QCOMPARE(messages.messages.size(), 1);
+        QCOMPARE(messages.messages[0].icon, Platform::MsgIcon::Error);
+        QVERIFY(messages.messages[0].text.contains(QStringLiteral("Second_Instruct.rtf")));
+        QCOMPARE(form->CurPass, 1);
+        QCOMPARE(form->CurSeries, 6);
+        QCOMPARE(form->CurSign, -1);
+        QCOMPARE(form->SelCount, 2);
+        QVERIFY(form->Next_But->isEnabled());
+        // With the file back, "Далее" retries.
+        QFile::rename(m_fixture->path() + QStringLiteral("/Second.bak"),
+                      m_fixture->path() + QStringLiteral("/Second_Instruct.rtf"));
+        answerModal<TInstr_Form>("BeginTest_But", &m_instructions);
+        QTest::mouseClick(form->Next_But, Qt::LeftButton);
+        QCOMPARE(m_instructions, 1);
+        QCOMPARE(form->CurPass, 2);
+        QCOMPARE(visibleDigits(*form).size(), 4);
+    }
+
+    void corruptPortraitReported() {
+        const QString photo = m_fixture->path() + QStringLiteral("/DB/Images/Ser1/Photo3.jpg");
+        QFile file(photo);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        const QByteArray jpeg = file.readAll();
+        file.resize(jpeg.size() / 2);
+        file.close();
+        auto form = std::make_unique<TTest_Form>();
+        QVERIFY_THROWS_EXCEPTION(Platform::EJpegError, form->ShowSeries(1));
+        // The screen is laid out nonetheless: 8 panels, the broken one empty but choosable.
+        QCOMPARE(visibleDigits(*form), QStringLiteral("12345678"));
+        QVERIFY(form->Images[2]->pixmap().isNull());
+        QVERIFY(!form->Images[3]->pixmap().isNull());
+        QCOMPARE(form->Images[3]->size(), QSize(162, 246));
+        QCOMPARE(form->Comment_Label->text(),
+                 QStringLiteral("Выберите два портрета, которые кажутся Вам наиболее симпатичными"));
+
+        // Through RunTest the message goes to the error display and the window still opens.
+        Platform::MessageRecorder messages;
+        int tests = 0;
+        answerModal<TTest_Form>("", &tests);
+        RunTest(kMen);
+        QCOMPARE(tests, 1);
+        QCOMPARE(messages.messages.size(), 1);
+        QVERIFY(messages.messages[0].text.contains(QStringLiteral("Photo3.jpg")));
+    }
+
+    void missingFirstInstructionOpensNoTest() {
+        QFile::remove(m_fixture->path() + QStringLiteral("/First_Instruct.rtf"));
+        Platform::MessageRecorder messages;
+        TListTest_Form list;
+        list.MenID = kMen;
+        list.RefreshList();
+        list.show();
+        int tests = 0;
+        answerModal<TTest_Form>("", &tests, 10);
+        QTest::mouseClick(list.Test_But, Qt::LeftButton);
+        QCOMPARE(messages.messages.size(), 1);
+        QCOMPARE(messages.messages[0].icon, Platform::MsgIcon::Error);
+        QVERIFY(messages.messages[0].text.contains(QStringLiteral("First_Instruct.rtf")));
+        QTest::qWait(300);
+        QCOMPARE(tests, 0);
+        QCOMPARE(recordsOf(kMen).size(), 0);
+    }
+};
+
+QTEST_MAIN(TestTestForm)
+#include "tst_test_frm.moc"
