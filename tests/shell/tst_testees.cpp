@@ -80,10 +80,10 @@ private Q_SLOTS:
     }
 
     void editTesterKeepsHimCurrent() {
-        const int g1 = f->addGroup(QStringLiteral("Общая"));
-        f->addGroup(QStringLiteral("Общая")); // same name, other group
-        f->addTester(QStringLiteral("Белов"), 40, QStringLiteral("М"), g1);
-        const int id = f->addTester(QStringLiteral("Вдовин"), 50, QStringLiteral("X"), g1);
+        f->addGroup(QStringLiteral("Общая"));
+        const int g2 = f->addGroup(QStringLiteral("Общая")); // same name, other group
+        f->addTester(QStringLiteral("Белов"), 40, QStringLiteral("М"), g2);
+        const int id = f->addTester(QStringLiteral("Вдовин"), 50, QStringLiteral("X"), g2);
         f->addTester(QStringLiteral("Гусев"));
         TMain_Form main;
         main.show();
@@ -92,18 +92,18 @@ private Q_SLOTS:
             QCOMPARE(form->windowTitle(), QStringLiteral("Корректировка данных тестируемого"));
             QCOMPARE(form->FIO_Edit->text(), QStringLiteral("Вдовин"));
             QCOMPARE(form->Age_Edit->value(), 50);
-            QCOMPARE(form->Sex_ComboBox->currentIndex(), -1); // neither "М" nor "Ж"
-            QCOMPARE(form->Group_ComboBox->currentIndex(), 0);
+            QCOMPARE(form->Sex_ComboBox->currentIndex(), -1);  // neither "М" nor "Ж"
+            QCOMPARE(form->Group_ComboBox->currentIndex(), 1); // his own group, not the first of that name
             form->Sex_ComboBox->setCurrentIndex(0);
-            typeInto(form->FIO_Edit, QStringLiteral("Вдовин Петр"));
+            typeInto(form->FIO_Edit, QStringLiteral("Вдовин-О'Нил Петр"));
             QTest::mouseClick(form->Ok_But, Qt::LeftButton);
         });
         main.EditTest->trigger();
         QCOMPARE(main.CurrentMenID(), id);
-        QCOMPARE(f->currentFIO(), QStringLiteral("Вдовин Петр"));
+        QCOMPARE(f->currentFIO(), QStringLiteral("Вдовин-О'Нил Петр"));
         QCOMPARE(f->scalar(QStringLiteral("select Sex || Group_ID from USER where Men_ID = %1").arg(id))
                      .toString(),
-                 QStringLiteral("М%1").arg(g1));
+                 QStringLiteral("М%1").arg(g2));
         QCOMPARE(f->scalar(QStringLiteral("select count(*) from USER")).toInt(), 3);
     }
 
