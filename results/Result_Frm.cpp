@@ -15,6 +15,8 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QScreen>
+#include <QSignalBlocker>
+#include <QStackedWidget>
 #include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
@@ -173,6 +175,97 @@ void footerLayout(TStringGrid* grid, bool theoretical) {
 
 } // namespace
 
+TChartPageControl::TChartPageControl(QWidget* parent) : QWidget(parent) {
+    m_tabs = new QTabBar(this);
+    m_tabs->setUsesScrollButtons(true);
+    m_tabs->setExpanding(false);
+    m_stack = new QStackedWidget(this);
+    m_stack->setFrameShape(QFrame::StyledPanel);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_tabs);
+    layout->addWidget(m_stack, 1);
+    connect(m_tabs, &QTabBar::currentChanged, this, &TChartPageControl::tabChanged);
+}
+
+void TChartPageControl::AddPage(const QString& caption) {
+    m_captions.append(caption);
+    m_pages.append(nullptr);
+    if (isVisible())
+        syncTabs();
+    if (m_current < 0)
+        setCurrentIndex(0);
+}
+
+void TChartPageControl::Clear() {
+    {
+        // No page is to be built while the tabs go.
+        const QSignalBlocker blocker(m_tabs);
+        while (m_tabs->count() > 0)
+            m_tabs->removeTab(m_tabs->count() - 1);
+    }
+    qDeleteAll(m_pages);
+    m_pages.clear();
+    m_captions.clear();
+    m_current = -1;
+}
+
+int TChartPageControl::count() const { return static_cast<int>(m_captions.size()); }
+QString TChartPageControl::tabText(int index) const { return m_captions.value(index); }
+int TChartPageControl::currentIndex() const { return m_current; }
+
+void TChartPageControl::setCurrentIndex(int index) {
+    if (index < 0 || index >= count())
+        return;
+    m_current = index;
+    showPage(index);
+    if (m_tabs->count() == count()) {
+        const QSignalBlocker blocker(m_tabs);
+        m_tabs->setCurrentIndex(index);
+    }
+}
+
+QWidget* TChartPageControl::Page(int index) {
+    if (index < 0 || index >= m_pages.size())
+        return nullptr;
+    if (!m_pages[index]) {
+        auto* page = new QWidget;
+        m_stack->addWidget(page);
+        m_pages[index] = page;
+        if (BuildPage)
+            BuildPage(index, page);
+    }
+    return m_pages[index];
+}
+
+void TChartPageControl::showEvent(QShowEvent* event) {
+    syncTabs();
+    QWidget::showEvent(event);
+}
+
+void TChartPageControl::syncTabs() {
+    if (m_tabs->count() == count())
+        return;
+    // Adding a tab lays out the whole bar again; with the bar hidden that happens once, when it shows.
+    const QSignalBlocker blocker(m_tabs);
+    m_tabs->hide();
+    for (int i = m_tabs->count(); i < count(); ++i)
+        m_tabs->addTab(m_captions[i]);
+    m_tabs->setCurrentIndex(m_current);
+    m_tabs->show();
+}
+
+void TChartPageControl::tabChanged(int index) {
+    m_current = index;
+    showPage(index);
+}
+
+void TChartPageControl::showPage(int index) {
+    if (QWidget* page = Page(index))
+        m_stack->setCurrentWidget(page);
+}
+
 TResult_Form::TResult_Form(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Result_Form"));
     setWindowTitle(QStringLiteral("Результаты тестирования"));
@@ -212,8 +305,9 @@ void TResult_Form::createWidgets() {
     Table_Tab = createTableTab(EKP_Grid, EKP_FooterGrid, kFooterRows);
     TabSheet1 = createTableTab(TKP_Grid, TKP_FooterGrid, kTkpFooterRows);
     TabSheet2 = new QWidget;
-    Profil_PageControl = new QTabWidget(TabSheet2);
+    Profil_PageControl = new TChartPageControl(TabSheet2);
     Profil_PageControl->setObjectName(QStringLiteral("Profil_PageControl"));
+    Profil_PageControl->BuildPage = [this](int index, QWidget* page) { BuildChartPage(index, page); };
     auto* chartsLayout = new QVBoxLayout(TabSheet2);
     chartsLayout->setContentsMargins(4, 4, 4, 4);
     chartsLayout->addWidget(Profil_PageControl);
@@ -421,25 +515,43 @@ void TResult_Form::FillProfileCharts() {
     Data::TQuery* query = Main_DataModule->ListTest_Query;
     const TestFields fields(*query);
     const int count = query->RecordCount();
-    for (int j = 0; j < count; ++j) {
-        const QString date = dateText(query->Value(j, fields.date));
-        auto* page = new QWidget;
-        Profil_PageControl->addTab(page, QString::number(count - j) + QStringLiteral(" - ") + date);
-        TStringGrid* ppp = SetupChartGrid(page, kPppChartLeft);
-        TStringGrid* ekp = SetupChartGrid(page, kEkpChartLeft);
-        (new QLabel(QStringLiteral("ППП"), page))->move(kPppChartLeft, kChartLabelTop);
-        (new QLabel(QStringLiteral("ЭКП"), page))->move(kEkpChartLeft, kChartLabelTop);
-        PPPCharts.append(ppp);
-        EKPCharts.append(ekp);
-        // A record with neither choices nor counts keeps empty charts.
-        const QString counts = ProfileCounts(query->Value(j, fields.resultTest).toString(),
-                                             query->Value(j, fields.resultProfil).toString());
-        if (counts.isEmpty())
-            continue;
-        const QStringView digits(counts);
-        FillChartBars(*ppp, digits.mid(0, 8), digits.mid(8, 8));
-        FillChartBars(*ekp, digits.mid(16, 8), digits.mid(24, 8));
-    }
+    Profil_PageControl->Clear();
+    m_chartCounts.clear();
+    PPPCharts.fill(nullptr, count);
+    EKPCharts.fill(nullptr, count);
+    // The counts are checked here, so that a malformed record ends the loading; the grids of a page are
+    // built when the page is first shown.
+    for (int j = 0; j < count; ++j)
+        m_chartCounts.append(ProfileCounts(query->Value(j, fields.resultTest).toString(),
+                                           query->Value(j, fields.resultProfil).toString()));
+    for (int j = 0; j < count; ++j)
+        Profil_PageControl->AddPage(QString::number(count - j) + QStringLiteral(" - ") +
+                                    dateText(query->Value(j, fields.date)));
+}
+
+void TResult_Form::BuildChartPage(int index, QWidget* page) {
+    TStringGrid* ppp = SetupChartGrid(page, kPppChartLeft);
+    TStringGrid* ekp = SetupChartGrid(page, kEkpChartLeft);
+    (new QLabel(QStringLiteral("ППП"), page))->move(kPppChartLeft, kChartLabelTop);
+    (new QLabel(QStringLiteral("ЭКП"), page))->move(kEkpChartLeft, kChartLabelTop);
+    PPPCharts[index] = ppp;
+    EKPCharts[index] = ekp;
+    // A record with neither choices nor counts keeps empty charts.
+    const QStringView digits(m_chartCounts[index]);
+    if (digits.isEmpty())
+        return;
+    FillChartBars(*ppp, digits.mid(0, 8), digits.mid(8, 8));
+    FillChartBars(*ekp, digits.mid(16, 8), digits.mid(24, 8));
+}
+
+TStringGrid* TResult_Form::PPPChart(int page) {
+    Profil_PageControl->Page(page);
+    return PPPCharts.value(page);
+}
+
+TStringGrid* TResult_Form::EKPChart(int page) {
+    Profil_PageControl->Page(page);
+    return EKPCharts.value(page);
 }
 
 void TResult_Form::CountBalances() {

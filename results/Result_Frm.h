@@ -7,8 +7,12 @@
 #include <QImage>
 #include <QVector>
 
+#include <functional>
+
 class QLabel;
 class QLineEdit;
+class QStackedWidget;
+class QTabBar;
 class QTabWidget;
 class QToolButton;
 class QWidget;
@@ -16,6 +20,40 @@ class QWidget;
 namespace Widgets {
 class TStringGrid;
 }
+
+// A page control whose pages are built when first shown: a testee may have hundreds of tests, and only
+// the pages looked at (or asked for) need their widgets. Captions and the current page are known before
+// the tab bar carries them.
+class TChartPageControl : public QWidget {
+    Q_OBJECT
+public:
+    explicit TChartPageControl(QWidget* parent = nullptr);
+
+    void AddPage(const QString& caption);
+    void Clear();
+    int count() const;
+    QString tabText(int index) const;
+    int currentIndex() const;
+    void setCurrentIndex(int index);
+    // The page widget, built (and filled through BuildPage) on first use.
+    QWidget* Page(int index);
+
+    std::function<void(int index, QWidget* page)> BuildPage;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    // Tabs are put on the bar when the control shows: a bar of hundreds of tabs costs time to build.
+    void syncTabs();
+    void tabChanged(int index);
+    void showPage(int index);
+    QTabBar* m_tabs;
+    QStackedWidget* m_stack;
+    QStringList m_captions;
+    QVector<QWidget*> m_pages;
+    int m_current = -1;
+};
 
 class TResult_Form : public QDialog {
     Q_OBJECT
@@ -46,10 +84,13 @@ public:
     Widgets::TStringGrid* PPP_FooterGrid;
     Widgets::TStringGrid* EKP_FooterGrid;
     Widgets::TStringGrid* TKP_FooterGrid;
-    QTabWidget* Profil_PageControl;
-    // The chart grids of the pages of Profil_PageControl, indexed like the pages.
+    TChartPageControl* Profil_PageControl;
+    // The chart grids of the pages of Profil_PageControl, indexed like the pages; a page's entries are
+    // null until the page is built. PPPChart and EKPChart build it when needed.
     QVector<Widgets::TStringGrid*> PPPCharts;
     QVector<Widgets::TStringGrid*> EKPCharts;
+    Widgets::TStringGrid* PPPChart(int page);
+    Widgets::TStringGrid* EKPChart(int page);
 
     // The formula picture (649 x 257), shown by Image.
     QImage& Picture() { return m_picture; }
@@ -73,9 +114,12 @@ private:
     void FillProfileRows();
     void DrawFormulas();
     void FillProfileCharts();
+    void BuildChartPage(int index, QWidget* page);
     void CountBalances();
 
     QImage m_picture;
+    // Per chart page: the 32 count digits of its test (empty: no bars).
+    QVector<QString> m_chartCounts;
 };
 
 // Opens the results window for testee `MenID`. With `ListOpen` true the caller holds ListTest_Query open
