@@ -6,6 +6,10 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
+#include <sqlite3.h>
+
+#include <memory>
+
 namespace Data {
 
 namespace {
@@ -305,27 +309,74 @@ void TDataset::notifyMove() {
 void TQuery::SetParam(const QString& name, const QVariant& value) { m_params.insert(name, value); }
 
 void TQuery::DoOpen(QStringList& fields, QVector<QVector<QVariant>>& rows) {
-    QSqlQuery q(Database());
-    q.setForwardOnly(true);
-    if (!q.prepare(m_sql))
-        raise(q.lastError(), QStringLiteral("Ошибка в запросе"));
-    for (auto it = m_params.cbegin(); it != m_params.cend(); ++it)
-        if (m_sql.contains(QLatin1Char(':') + it.key()))
-            q.bindValue(QLatin1Char(':') + it.key(), it.value());
-    if (!q.exec())
-        raise(q.lastError(), QStringLiteral("Ошибка выполнения запроса"));
-    const QSqlRecord rec = q.record();
-    const int n = rec.count();
+    // The result is read straight from the engine's statement on the connection's handle: the whole
+    // result is kept, and this is the hot path of every list refresh.
+    const QVariant handle = Database().driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        throw EDatabaseError(QStringLiteral("Нет соединения с базой данных"));
+    sqlite3* db = *static_cast<sqlite3* const*>(handle.data());
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare16_v2(db, m_sql.utf16(), -1, &stmt, nullptr) != SQLITE_OK) {
+        const QString error = QString::fromUtf8(sqlite3_errmsg(db));
+        sqlite3_finalize(stmt);
+        throw EDatabaseError(QStringLiteral("Ошибка в запросе: ") + error);
+    }
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(stmt, sqlite3_finalize);
+    for (auto it = m_params.cbegin(); it != m_params.cend(); ++it) {
+        const int index =
+            sqlite3_bind_parameter_index(stmt, (QLatin1Char(':') + it.key()).toUtf8().constData());
+        if (index == 0)
+            continue;
+        const QVariant& v = it.value();
+        if (v.isNull())
+            sqlite3_bind_null(stmt, index);
+        else if (v.metaType().id() == QMetaType::Int || v.metaType().id() == QMetaType::LongLong ||
+                 v.metaType().id() == QMetaType::UInt || v.metaType().id() == QMetaType::Bool)
+            sqlite3_bind_int64(stmt, index, v.toLongLong());
+        else if (v.metaType().id() == QMetaType::Double)
+            sqlite3_bind_double(stmt, index, v.toDouble());
+        else if (v.metaType().id() == QMetaType::QByteArray) {
+            const QByteArray bytes = v.toByteArray();
+            sqlite3_bind_blob(stmt, index, bytes.constData(), static_cast<int>(bytes.size()),
+                              SQLITE_TRANSIENT);
+        } else {
+            const QString text = v.toString();
+            sqlite3_bind_text16(stmt, index, text.utf16(), static_cast<int>(text.size() * 2),
+                                SQLITE_TRANSIENT);
+        }
+    }
+    const int n = sqlite3_column_count(stmt);
     for (int i = 0; i < n; ++i)
-        fields.append(rec.fieldName(i));
-    while (q.next()) {
+        fields.append(QString::fromUtf8(sqlite3_column_name(stmt, i)));
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
         QVector<QVariant> row(n);
-        for (int i = 0; i < n; ++i)
-            row[i] = q.value(i);
+        for (int i = 0; i < n; ++i) {
+            switch (sqlite3_column_type(stmt, i)) {
+            case SQLITE_INTEGER:
+                row[i] = QVariant(static_cast<qlonglong>(sqlite3_column_int64(stmt, i)));
+                break;
+            case SQLITE_FLOAT:
+                row[i] = QVariant(sqlite3_column_double(stmt, i));
+                break;
+            case SQLITE_TEXT: {
+                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
+                row[i] = QVariant(QString::fromUtf8(text, sqlite3_column_bytes(stmt, i)));
+                break;
+            }
+            case SQLITE_BLOB:
+                row[i] = QVariant(QByteArray(static_cast<const char*>(sqlite3_column_blob(stmt, i)),
+                                             sqlite3_column_bytes(stmt, i)));
+                break;
+            default:
+                break;
+            }
+        }
         rows.append(std::move(row));
     }
-    if (q.lastError().isValid())
-        raise(q.lastError(), QStringLiteral("Ошибка чтения результата запроса"));
+    if (rc != SQLITE_DONE)
+        throw EDatabaseError(QStringLiteral("Ошибка выполнения запроса: ") +
+                             QString::fromUtf8(sqlite3_errmsg(db)));
 }
 
 int TQuery::ExecSQL() {

@@ -1,9 +1,9 @@
 // Schema of the table file, the shipped reference rows, and the per-connection set-up.
 #include "data/Schema.h"
 
+#include "data/Collation.h"
 #include "data/Dataset.h"
 
-#include <QCollator>
 #include <QFile>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -103,25 +103,15 @@ void loadReference(QSqlDatabase& db, const QString& resource, const QString& tab
     }
 }
 
-int russianCollation(void* collator, int lenA, const void* a, int lenB, const void* b) {
-    const QStringView va(static_cast<const char16_t*>(a), lenA / 2);
-    const QStringView vb(static_cast<const char16_t*>(b), lenB / 2);
-    return static_cast<QCollator*>(collator)->compare(va, vb);
+int russianCollation(void*, int lenA, const void* a, int lenB, const void* b) {
+    return CompareRussianUtf8(static_cast<const char*>(a), lenA, static_cast<const char*>(b), lenB);
 }
-
-void destroyCollator(void* collator) { delete static_cast<QCollator*>(collator); }
 
 int busyHandler(void*, int retries) {
     if (retries >= kLockRetries)
         return 0;
     sqlite3_sleep(kLockWaitMs);
     return 1;
-}
-
-QCollator russianCollator() {
-    QCollator collator{QLocale(QLocale::Russian, QLocale::Russia)};
-    collator.setCaseSensitivity(Qt::CaseSensitive);
-    return collator;
 }
 
 } // namespace
@@ -132,9 +122,7 @@ void PrepareConnection(QSqlDatabase& db) {
         throw EDatabaseError(QStringLiteral("Нет доступа к ядру базы данных"));
     sqlite3* handle = *static_cast<sqlite3* const*>(v.data());
     sqlite3_busy_handler(handle, busyHandler, nullptr);
-    auto* collator = new QCollator(russianCollator());
-    sqlite3_create_collation_v2(handle, "RUSSIAN", SQLITE_UTF16_ALIGNED, collator, russianCollation,
-                                destroyCollator);
+    sqlite3_create_collation_v2(handle, "RUSSIAN", SQLITE_UTF8, nullptr, russianCollation, nullptr);
     QSqlQuery q(db);
     q.exec(QStringLiteral("pragma journal_mode = wal"));
     q.exec(QStringLiteral("pragma synchronous = normal"));

@@ -1,14 +1,22 @@
 // Data module: schema, stored queries, datasets, collation, password cipher.
 #include "TestSupport.h"
 
+#include "data/Collation.h"
 #include "data/DataMod.h"
 #include "data/Password.h"
 #include "data/Queries.h"
+#include "data/Schema.h"
 #include "platform/Cp1251.h"
 #include "platform/Dialogs.h"
 
+#include <QElapsedTimer>
 #include <QSqlQuery>
+
+#include <sqlite3.h>
+
 #include <QtTest>
+#include <atomic>
+#include <thread>
 
 using namespace TestSupport;
 
@@ -122,6 +130,46 @@ private Q_SLOTS:
                               QStringLiteral("Adams|")}));
     }
 
+    void collationPairs_data() {
+        QTest::addColumn<QString>("a");
+        QTest::addColumn<QString>("b");
+        QTest::addColumn<int>("order");
+        QTest::newRow("е before ё only on a tie") << "Ежов"
+                                                  << "Ёжиков" << 1;
+        QTest::newRow("е then ё") << "ель"
+                                  << "ёль" << -1;
+        QTest::newRow("ё before ж") << "Ёлкин"
+                                    << "Жуков" << -1;
+        QTest::newRow("case only breaks ties") << "иванов"
+                                               << "Иванова" << -1;
+        QTest::newRow("lower before upper") << "иванов"
+                                            << "Иванов" << -1;
+        QTest::newRow("space before letters") << "Иванов Иван"
+                                              << "Иванова" << -1;
+        QTest::newRow("digits before letters") << "9"
+                                               << "а" << -1;
+        QTest::newRow("cyrillic before latin") << "я"
+                                               << "a" << -1;
+        QTest::newRow("prefix first") << "Иван"
+                                      << "Иванов" << -1;
+        QTest::newRow("equal") << "Ёж"
+                               << "Ёж" << 0;
+        QTest::newRow("я last of the alphabet") << "Яков"
+                                                << "Эдуард" << 1;
+    }
+    void collationPairs() {
+        QFETCH(QString, a);
+        QFETCH(QString, b);
+        QFETCH(int, order);
+        const auto sign = [](int v) { return v < 0 ? -1 : v > 0 ? 1 : 0; };
+        QCOMPARE(sign(Data::CompareRussian(a, b)), order);
+        QCOMPARE(sign(Data::CompareRussian(b, a)), -order);
+        const QByteArray ua = a.toUtf8(), ub = b.toUtf8();
+        QCOMPARE(
+            sign(Data::CompareRussianUtf8(ua.constData(), int(ua.size()), ub.constData(), int(ub.size()))),
+            order);
+    }
+
     void listTestNumbEditsStayInTheResult() {
         exec(QStringLiteral(
             "insert into TEST (DB_ID, Men_ID, Note) values (1, 5, 'a'), (1, 5, 'b'), (1, 6, 'c')"));
@@ -201,6 +249,46 @@ private Q_SLOTS:
         }
         QCOMPARE(q->RecNo(), 3);
         QCOMPARE(changes.size(), 1);
+    }
+
+    // A second program on the same data directory waits for a lock and then proceeds, or after the
+    // retries reports the conflict as an error.
+    void lockRetries_data() {
+        QTest::addColumn<int>("holdMs");
+        QTest::addColumn<bool>("succeeds");
+        QTest::newRow("released in time") << 400 << true;
+        QTest::newRow("held too long") << 4000 << false;
+    }
+    void lockRetries() {
+        QFETCH(int, holdMs);
+        QFETCH(bool, succeeds);
+        const QByteArray file = (m_dm->DataDir() + Data::kTableFileName).toUtf8();
+        std::atomic<bool> locked{false};
+        std::thread other([&] {
+            sqlite3* db = nullptr;
+            sqlite3_open(file.constData(), &db);
+            sqlite3_exec(db, "begin immediate; insert into \"GROUP\" (Group_Name) values ('чужая');", nullptr,
+                         nullptr, nullptr);
+            locked = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
+            sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
+            sqlite3_close(db);
+        });
+        while (!locked)
+            std::this_thread::yield();
+        QElapsedTimer timer;
+        timer.start();
+        bool ok = true;
+        try {
+            m_dm->ExecSQL(QStringLiteral("insert into \"GROUP\" (Group_Name) values ('своя')"));
+        } catch (const Data::EDatabaseError&) {
+            ok = false;
+        }
+        const qint64 waited = timer.elapsed();
+        other.join();
+        QCOMPARE(ok, succeeds);
+        if (!succeeds)
+            QVERIFY2(waited >= 1400 && waited < 3000, qPrintable(QString::number(waited)));
     }
 
     void passwordCipher_data() {
