@@ -40,6 +40,22 @@ TAgeSpinBox::TAgeSpinBox(QWidget* parent) : QSpinBox(parent) {
     setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
 }
 
+void TAgeSpinBox::stepBy(int steps) {
+    setValue(IsEmpty() ? kMinAge : std::clamp(value() + steps, kMinAge, kMaxAge));
+    selectAll();
+}
+
+QAbstractSpinBox::StepEnabled TAgeSpinBox::stepEnabled() const {
+    if (IsEmpty())
+        return StepUpEnabled | StepDownEnabled;
+    StepEnabled enabled = StepNone;
+    if (value() > kMinAge)
+        enabled |= StepDownEnabled;
+    if (value() < kMaxAge)
+        enabled |= StepUpEnabled;
+    return enabled;
+}
+
 QValidator::State TAgeSpinBox::validate(QString& input, int&) const {
     const QString text = input.trimmed();
     if (text.isEmpty())

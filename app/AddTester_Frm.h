@@ -22,7 +22,11 @@ public:
     bool IsEmpty() const { return value() == minimum(); }
     void Clear() { setValue(minimum()); }
 
+    // The arrows never step into the empty value; from an empty box they start at the lowest age.
+    void stepBy(int steps) override;
+
 protected:
+    StepEnabled stepEnabled() const override;
     QValidator::State validate(QString& input, int& pos) const override;
     int valueFromText(const QString& text) const override;
 };

@@ -209,6 +209,30 @@ private Q_SLOTS:
         QCOMPARE(form.Age_Edit->value(), age);
     }
 
+    void ageArrowsStayInRange_data() {
+        QTest::addColumn<int>("start"); // 0: empty box
+        QTest::addColumn<int>("steps");
+        QTest::addColumn<int>("age");
+        QTest::newRow("up from empty") << 0 << 1 << 3;
+        QTest::newRow("down from empty") << 0 << -1 << 3;
+        QTest::newRow("down at lowest") << 3 << -1 << 3;
+        QTest::newRow("up at highest") << 120 << 1 << 120;
+        QTest::newRow("up") << 40 << 1 << 41;
+    }
+    void ageArrowsStayInRange() {
+        QFETCH(int, start);
+        QFETCH(int, steps);
+        QFETCH(int, age);
+        TAgeSpinBox box;
+        if (start == 0)
+            box.Clear();
+        else
+            box.setValue(start);
+        box.stepBy(steps);
+        QCOMPARE(box.value(), age);
+        QVERIFY(!box.IsEmpty());
+    }
+
     void textLengthsAreLimited() {
         TAddTester_Form form;
         QCOMPARE(form.FIO_Edit->maxLength(), 200);
