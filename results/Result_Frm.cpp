@@ -110,7 +110,7 @@ void setupTable(TStringGrid* grid) {
     grid->CellFont = tahoma(false);
     grid->SelectedFont = tahoma(false);
     grid->FixedFont = tahoma(true);
-    grid->WordWrap = true; // the note column; the other texts are short
+    grid->GetWordWrap = [](int col, int row) { return col == kNoteCol && row >= kHeaderRows; };
     grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 }
 

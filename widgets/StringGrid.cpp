@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QSet>
+#include <QTextLayout>
 #include <QToolTip>
 
 namespace Widgets {
@@ -245,6 +246,28 @@ bool TStringGrid::viewportEvent(QEvent* event) {
     return QAbstractScrollArea::viewportEvent(event);
 }
 
+QString TStringGrid::fittedText(const QString& text, const QRect& rect, const QFont& font) const {
+    const QFontMetrics fm(font, viewport());
+    const int maxLines = std::max(1, rect.height() / fm.lineSpacing());
+    QTextLayout layout(text, font, viewport());
+    layout.beginLayout();
+    QStringList lines;
+    while (true) {
+        QTextLine line = layout.createLine();
+        if (!line.isValid())
+            break;
+        line.setLineWidth(rect.width());
+        if (lines.size() == maxLines - 1) {
+            // The last line that fits takes the rest of the text, elided.
+            lines << fm.elidedText(text.mid(line.textStart()).simplified(), Qt::ElideRight, rect.width());
+            break;
+        }
+        lines << text.mid(line.textStart(), line.textLength()).trimmed();
+    }
+    layout.endLayout();
+    return lines.join(QLatin1Char('\n'));
+}
+
 void TStringGrid::paintCell(QPainter& p, const QRect& rect, int col, int row) const {
     const bool fixed = col < m_fixedCols || row < m_fixedRows;
     QColor background = fixed ? FixedColor : Color;
@@ -266,8 +289,13 @@ void TStringGrid::paintCell(QPainter& p, const QRect& rect, int col, int row) co
     Qt::Alignment align = GetAlignment ? GetAlignment(col, row) : (Qt::AlignLeft | Qt::AlignVCenter);
     if (!(align & Qt::AlignVertical_Mask))
         align |= Qt::AlignVCenter;
-    const int flags = static_cast<int>(align) | (WordWrap ? Qt::TextWordWrap : 0);
-    p.drawText(rect.adjusted(2, 1, -2, -1), flags, Cell(col, row));
+    const QRect textRect = rect.adjusted(2, 1, -2, -1);
+    const bool wrap = GetWordWrap ? GetWordWrap(col, row) : WordWrap;
+    if (wrap)
+        p.drawText(textRect, static_cast<int>(align) | Qt::TextWordWrap,
+                   fittedText(Cell(col, row), textRect, f));
+    else
+        p.drawText(textRect, static_cast<int>(align), Cell(col, row));
 
     // Grid lines on the right and bottom edge; fixed cells get a raised look unless the grid is flat.
     p.setPen(palette().color(QPalette::Mid));

@@ -62,6 +62,7 @@ public:
     QFont SelectedFont; // the current cell
     bool ShowSelection = true;
     bool Flat = false;
+    // Word wrap of every cell; a wrapped text shows the whole lines that fit, the last one elided.
     bool WordWrap = false;
 
     // Callbacks: alignment of a cell (default left, vertically centred) and its colour (starts as the
@@ -70,6 +71,8 @@ public:
     std::function<void(int col, int row, QColor& color)> GetCellColor;
     // Key hook: return true when the key was handled (it goes no further).
     std::function<bool(QKeyEvent* event)> OnKeyPress;
+    // Word wrap of one cell, overriding WordWrap.
+    std::function<bool(int col, int row)> GetWordWrap;
     // Tool tip of a cell; an empty text shows none.
     std::function<QString(int col, int row)> GetHint;
 
@@ -104,6 +107,7 @@ private:
     void updateScrollBars();
     void ensureVisible(int col, int row);
     void paintCell(QPainter& p, const QRect& rect, int col, int row) const;
+    QString fittedText(const QString& text, const QRect& rect, const QFont& font) const;
     void paintAll(QPainter& p, int scrollX, int scrollY, const QRect& clip) const;
 
     int m_cols = 5;
