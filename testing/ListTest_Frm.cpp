@@ -6,6 +6,8 @@
 #include "platform/ErrorDisplay.h"
 #include "platform/Locale.h"
 #include "platform/SysColors.h"
+#include "results/Graph_Frm.h"
+#include "results/Result_Frm.h"
 #include "testing/Blank_Frm.h"
 #include "testing/Instr_Frm.h"
 #include "testing/Test_Frm.h"
@@ -98,15 +100,14 @@ void TListTest_Form::createWidgets() {
     DelTest_But = button(QStringLiteral("Удалить"), "DelTest_But");
     y += kButtonGap;
     Result_But = button(QStringLiteral("Результаты..."), "Result_But");
+    Graph_But = button(QStringLiteral("График..."), "Graph_But");
     Cancel_But = button(QStringLiteral("Отмена"), "Cancel_But");
     Cancel_But->move(x, kHeight - kMargin - kButtonHeight);
     Cancel_But->setDefault(true);
 
-    m_recordButtons = {EditBlank_But, DelTest_But};
+    m_recordButtons = {EditBlank_But, DelTest_But, Result_But, Graph_But};
     for (QPushButton* b : m_recordButtons)
         b->setEnabled(false);
-    // The results window is not part of the program yet.
-    Result_But->setEnabled(false);
 }
 
 void TListTest_Form::createConnections() {
@@ -119,6 +120,7 @@ void TListTest_Form::createConnections() {
     wire(EditBlank_But, &TListTest_Form::EditBlank_ButClick);
     wire(DelTest_But, &TListTest_Form::DelTest_ButClick);
     wire(Result_But, &TListTest_Form::Result_ButClick);
+    wire(Graph_But, &TListTest_Form::WatchBlank_ButClick);
     wire(Cancel_But, &TListTest_Form::Cancel_ButClick);
     connect(Tests_Grid, &Widgets::TDBGrid::RowDoubleClicked, this,
             [this] { Platform::guarded([this] { Tests_GridDblClick(); }); });
@@ -194,11 +196,22 @@ void TListTest_Form::DelTest_ButClick() {
         q->SetRecNo(std::min(recNo, q->RecordCount()));
 }
 
-void TListTest_Form::Result_ButClick() {}
+void TListTest_Form::Result_ButClick() {
+    if (!HasRecords())
+        return;
+    // The list stays open on its current row; the results window walks it and comes back there.
+    ShowResults(MenID, true, this);
+}
 
-void TListTest_Form::WatchBlank_ButClick() {}
+void TListTest_Form::WatchBlank_ButClick() {
+    if (HasRecords())
+        ShowCharts(this);
+}
 
-void TListTest_Form::Tests_GridDblClick() {}
+void TListTest_Form::Tests_GridDblClick() {
+    if (HasRecords())
+        Result_ButClick();
+}
 
 void TListTest_Form::Cancel_ButClick() { reject(); }
 

@@ -25,6 +25,7 @@ public:
     QPushButton* EditBlank_But;
     QPushButton* DelTest_But;
     QPushButton* Result_But;
+    QPushButton* Graph_But; // the chart window of the current record (WatchBlank_ButClick)
     QPushButton* Cancel_But;
 
     // Reopens ListTest_Query for MenID and numbers the rows n ... 1 from the top.
