@@ -38,6 +38,9 @@ void emitMessage(j_common_ptr cinfo, int level) {
 
 void outputMessage(j_common_ptr) {}
 
+// Format_RGB32 is 0xffRRGGBB in native byte order: B, G, R, X in memory on little-endian machines.
+constexpr J_COLOR_SPACE kDisplaySpace = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? JCS_EXT_BGRX : JCS_EXT_XRGB;
+
 QString pictureName(const QString& name) { return name.isEmpty() ? QStringLiteral("JPEG") : name; }
 
 // Runs libjpeg calls with the jump target set; false when libjpeg reported an error. The calls must
@@ -51,7 +54,7 @@ template <class F> bool protectedCall(TErrorManager& err, F&& calls) {
 
 } // namespace
 
-QImage DecodeJpeg(const QByteArray& data, const QString& name) {
+QImage DecodeJpeg(const QByteArray& data, const QString& name, TJpegTarget target) {
     if (data.isEmpty())
         throw EJpegError(QStringLiteral("Рисунок «%1» пуст.").arg(pictureName(name)));
 
@@ -76,14 +79,19 @@ QImage DecodeJpeg(const QByteArray& data, const QString& name) {
             jpeg_read_header(&cinfo, TRUE);
             grey = cinfo.jpeg_color_space == JCS_GRAYSCALE;
             cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
-            cinfo.out_color_space = grey ? JCS_GRAYSCALE : cmyk ? JCS_CMYK : JCS_RGB;
+            cinfo.out_color_space = cmyk                             ? JCS_CMYK
+                                    : target == TJpegTarget::Display ? kDisplaySpace
+                                    : grey                           ? JCS_GRAYSCALE
+                                                                     : JCS_RGB;
             jpeg_start_decompress(&cinfo);
         }))
         throw fail();
 
     const int width = static_cast<int>(cinfo.output_width);
-    QImage image(width, static_cast<int>(cinfo.output_height),
-                 grey ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
+    const QImage::Format format = target == TJpegTarget::Display && !cmyk ? QImage::Format_RGB32
+                                  : grey                                  ? QImage::Format_Grayscale8
+                                                                          : QImage::Format_RGB888;
+    QImage image(width, static_cast<int>(cinfo.output_height), format);
     // CMYK comes as four bytes a pixel (Adobe writes them inverted) and is folded into RGB row by row.
     QByteArray cmykRow(cmyk ? width * 4 : 0, '\0');
     unsigned char* const cmykBuffer = reinterpret_cast<unsigned char*>(cmykRow.data());
@@ -105,16 +113,18 @@ QImage DecodeJpeg(const QByteArray& data, const QString& name) {
         }))
         throw fail();
     jpeg_destroy_decompress(&cinfo);
+    if (cmyk && target == TJpegTarget::Display)
+        image.convertTo(QImage::Format_RGB32);
     return image;
 }
 
-QImage LoadJpeg(const QString& path) {
+QImage LoadJpeg(const QString& path, TJpegTarget target) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw EJpegError(QStringLiteral("Не удалось открыть рисунок «%1».").arg(path));
     const QByteArray data = file.readAll();
     file.close();
-    return DecodeJpeg(data, path);
+    return DecodeJpeg(data, path, target);
 }
 
 } // namespace Platform

@@ -17,11 +17,17 @@ public:
     using EError::EError;
 };
 
-// Decodes JPEG data: greyscale pictures as Format_Grayscale8, colour ones as Format_RGB888.
-// Throws EJpegError with libjpeg's reason in the message; `name` names the picture in it.
-QImage DecodeJpeg(const QByteArray& data, const QString& name = QString());
+// What the decoded image is for: Natural keeps the picture's own colour model (Format_Grayscale8 for
+// greyscale, Format_RGB888 for colour); Display gives Format_RGB32, which the screen paints without a
+// further conversion (libjpeg writes it directly).
+enum class TJpegTarget { Natural, Display };
+
+// Decodes JPEG data. Throws EJpegError with libjpeg's reason in the message; `name` names the picture
+// in it.
+QImage DecodeJpeg(const QByteArray& data, const QString& name = QString(),
+                  TJpegTarget target = TJpegTarget::Natural);
 
 // Reads and decodes a JPEG file; the file is opened, read and closed here. Throws EJpegError.
-QImage LoadJpeg(const QString& path);
+QImage LoadJpeg(const QString& path, TJpegTarget target = TJpegTarget::Natural);
 
 } // namespace Platform

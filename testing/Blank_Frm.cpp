@@ -401,6 +401,12 @@ void TBlank_Form::Ok_ButClick() {
 
 void TBlank_Form::Cancel_ButClick() { reject(); }
 
+void TBlank_Form::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // Typing starts in the grid of the current mode, without a click.
+    (Blank_RB->isChecked() ? Bl_Grid : Pr_Grid)->setFocus();
+}
+
 void TBlank_Form::LimitNote() {
     const QString text = NoteTest_Edit->toPlainText();
     if (text.size() <= kMaxNoteLength)

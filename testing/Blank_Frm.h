@@ -56,6 +56,9 @@ public Q_SLOTS:
     void Ok_ButClick();
     void Cancel_ButClick();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void createWidgets();
     void createLayout();

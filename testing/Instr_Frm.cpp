@@ -14,8 +14,8 @@
 
 namespace {
 
-constexpr int kWidth = 620;
-constexpr int kHeight = 470;
+constexpr int kWidth = 660;
+constexpr int kHeight = 580;
 constexpr int kMargin = 8;
 constexpr int kButtonWidth = 190;
 constexpr int kButtonHeight = 30;
@@ -55,6 +55,8 @@ TInstr_Form::TInstr_Form(QWidget* parent) : QDialog(parent) {
 
 void TInstr_Form::LoadInstruction(const QString& suffix) {
     Platform::LoadRtfFile(Platform::ProgramPath(suffix), *Instruct_RichEdit->document());
+    // The reader leaves the cursor at the end; the testee starts reading at the top.
+    Instruct_RichEdit->moveCursor(QTextCursor::Start);
 }
 
 void TInstr_Form::BeginTest_ButClick() { accept(); }

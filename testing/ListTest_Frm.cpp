@@ -13,6 +13,7 @@
 #include "testing/Test_Frm.h"
 #include "widgets/DBGrid.h"
 
+#include <QFontMetrics>
 #include <QFrame>
 #include <QHeaderView>
 #include <QPushButton>
@@ -22,7 +23,7 @@
 
 namespace {
 
-constexpr int kWidth = 640;
+constexpr int kWidth = 720;
 constexpr int kHeight = 330;
 constexpr int kMargin = 8;
 constexpr int kButtonWidth = 150;
@@ -55,11 +56,18 @@ TListTest_Form::~TListTest_Form() = default;
 
 void TListTest_Form::createWidgets() {
     using Widgets::TColumn;
+    QFont title = font();
+    title.setBold(true);
+    // The date and time columns are as wide as their bold titles.
+    const QFontMetrics titleMetrics(title);
+    const auto titleWidth = [&](const QString& text) { return titleMetrics.horizontalAdvance(text) + 16; };
+    const QString dateTitle = QStringLiteral("Дата тестирования");
+    const QString timeTitle = QStringLiteral("Время тестирования");
     const QList<TColumn> columns = {
         TColumn{QStringLiteral("Numb"), QStringLiteral("№"), 36, Qt::AlignCenter, true},
-        TColumn{QStringLiteral("Date_Test"), QStringLiteral("Дата тестирования"), 130, Qt::AlignCenter, true,
+        TColumn{QStringLiteral("Date_Test"), dateTitle, titleWidth(dateTitle), Qt::AlignCenter, true,
                 TColumn::Kind::Date},
-        TColumn{QStringLiteral("Time_Test"), QStringLiteral("Время тестирования"), 130, Qt::AlignCenter, true,
+        TColumn{QStringLiteral("Time_Test"), timeTitle, titleWidth(timeTitle), Qt::AlignCenter, true,
                 TColumn::Kind::Time},
         TColumn{QStringLiteral("Note"), QStringLiteral("Примечание"), 150, Qt::AlignLeft | Qt::AlignVCenter,
                 false, TColumn::Kind::Text, true},
@@ -76,8 +84,6 @@ void TListTest_Form::createWidgets() {
     QPalette pal = Tests_Grid->palette();
     pal.setColor(QPalette::Base, kLightYellow);
     Tests_Grid->setPalette(pal);
-    QFont title = Tests_Grid->font();
-    title.setBold(true);
     Tests_Grid->Model()->titleFont = title;
     Tests_Grid->Model()->titleColor = kNavy;
 

@@ -125,9 +125,13 @@ bool TTest_Form::IsSelected(const QFrame* panel) const { return panel->frameShad
 
 void TTest_Form::SetSelected(QFrame* panel, bool selected) {
     panel->setFrameShadow(selected ? QFrame::Sunken : QFrame::Raised);
+    const QColor color =
+        selected ? (CurSign == 1 ? kSympatheticColor : kUnpleasantColor) : palette().color(QPalette::Button);
+    // A palette change reaches every child; most panels keep their colour from screen to screen.
+    if (panel->palette().color(QPalette::Window) == color)
+        return;
     QPalette pal = panel->palette();
-    pal.setColor(QPalette::Window, selected ? (CurSign == 1 ? kSympatheticColor : kUnpleasantColor)
-                                            : palette().color(QPalette::Button));
+    pal.setColor(QPalette::Window, color);
     panel->setPalette(pal);
 }
 
@@ -150,8 +154,8 @@ void TTest_Form::ShowSeries(int series) {
         // A picture that cannot be read leaves an empty panel that can still be chosen by its place;
         // the screen is laid out completely and the first error is reported afterwards.
         try {
-            const QPixmap picture =
-                QPixmap::fromImage(Platform::LoadJpeg(folder + d + QStringLiteral(".jpg")));
+            const QPixmap picture = QPixmap::fromImage(
+                Platform::LoadJpeg(folder + d + QStringLiteral(".jpg"), Platform::TJpegTarget::Display));
             image->setPixmap(picture);
             image->resize(picture.size());
         } catch (const Platform::EJpegError& e) {

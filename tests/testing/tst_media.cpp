@@ -31,6 +31,12 @@ private Q_SLOTS:
         const QImage image = Platform::DecodeJpeg(jpeg);
         QCOMPARE(image.size(), QSize(162, 246));
         QCOMPARE(image.format(), QImage::Format_Grayscale8);
+        // The screen form holds the same grey values as RGB.
+        const QImage display = Platform::DecodeJpeg(jpeg, QString(), Platform::TJpegTarget::Display);
+        QCOMPARE(display.format(), QImage::Format_RGB32);
+        for (const QPoint p : {QPoint(0, 0), QPoint(81, 100), QPoint(161, 245)})
+            QCOMPARE(display.pixel(p),
+                     QColor(qGray(image.pixel(p)), qGray(image.pixel(p)), qGray(image.pixel(p))).rgb());
         // Different seeds give different faces.
         QVERIFY(Portraits::DrawPortrait(3, 5) != Portraits::DrawPortrait(3, 6));
         QVERIFY(Portraits::DrawPortrait(1, 1) != Portraits::DrawPortrait(2, 1));
