@@ -64,17 +64,15 @@ bool SearchTester(Data::TDataset& dataset, const QString& field, const QString& 
     const bool age = field.compare(QLatin1String("AGE"), Qt::CaseInsensitive) == 0;
     const QString upperText = upperCase(text);
 
-    const Data::TDataset::TBookmark start = dataset.GetBookmark();
     int found = -1;
-    dataset.DisableControls();
-    try {
-        if (fromCursor)
-            dataset.Next();
-        else
-            dataset.First();
-        // Next() at the last row leaves the cursor there and sets Eof.
-        while (!dataset.Eof()) {
-            const QVariant value = dataset.Value(dataset.CurrentRow(), column);
+    {
+        // Notes the current row and suspends the bound views until the walk is over, also on error. The
+        // walk reads the rows by their place rather than by moving the cursor, so the views have nothing
+        // to catch up with afterwards and a miss leaves the cursor on the noted row.
+        Data::TWalkGuard walk(dataset);
+        const int rows = dataset.RecordCount();
+        for (int row = fromCursor ? dataset.CurrentRow() + 1 : 0; row < rows; ++row) {
+            const QVariant value = dataset.Value(row, column);
             bool match;
             if (age) {
                 char16_t buffer[12];
@@ -86,18 +84,13 @@ bool SearchTester(Data::TDataset& dataset, const QString& field, const QString& 
                 match = matches(value.toString(), upperText, wholeValue);
             }
             if (match) {
-                found = dataset.CurrentRow();
+                found = row;
                 break;
             }
-            dataset.Next();
         }
-    } catch (...) {
-        dataset.GotoBookmark(start);
-        dataset.EnableControls();
-        throw;
     }
-    dataset.GotoBookmark(found >= 0 ? found : start);
-    dataset.EnableControls();
+    if (found >= 0)
+        dataset.GotoBookmark(found);
     return found >= 0;
 }
 
