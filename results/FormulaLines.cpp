@@ -1,0 +1,155 @@
+// Texts and drawing of the drive formula and the latency proportion of the results window's picture.
+#include "results/FormulaLines.h"
+
+#include "formula/ExprParser.h"
+#include "results/Result_Calc.h"
+#include "scoring/Calc_Unit.h"
+#include "widgets/StringGrid.h"
+
+#include <QPainter>
+
+#include <algorithm>
+#include <array>
+#include <memory>
+
+namespace Results {
+
+namespace {
+
+// Footer rows read here.
+constexpr int kZeroSumRow = 2;
+constexpr int kDifferenceRow = 3;
+
+const QString kDriveJoin = QStringLiteral(" & Space(7) & ");
+const QString kLatencyJoin = QStringLiteral(" & Space(10) & ");
+
+// Table column of factor f (1 to 8).
+int factorColumn(int f) { return f + 1; }
+
+} // namespace
+
+TCellTexts::TCellTexts(const Widgets::TStringGrid& grid)
+    : m_rowCount(grid.RowCount()), m_cell([&grid](int col, int row) { return grid.Cell(col, row); }) {}
+
+TCellTexts::TCellTexts(int rowCount, TCellFunc cell) : m_rowCount(rowCount), m_cell(std::move(cell)) {}
+
+int FooterInt(const TCellTexts& footer, int col, int row) {
+    const QString text = footer.Cell(col, row);
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    if (!ok)
+        throw Calc::EConvertError(QStringLiteral("«%1» не является целым числом").arg(text));
+    return value;
+}
+
+int MaxZeroSum(const TCellTexts& footer) {
+    int result = 0;
+    for (int f = 1; f <= Calc::kFactorCount; ++f)
+        result = std::max(result, FooterInt(footer, f, kZeroSumRow));
+    return result;
+}
+
+QString DominantReaction(const TCellTexts& table, int column) {
+    std::array<int, 4> counts{};
+    int marks = 0;
+    for (int row = kHeaderRows; row < table.RowCount(); ++row) {
+        const QString cell = table.Cell(column, row);
+        for (size_t r = 0; r < Calc::ReactionSigns.size(); ++r) {
+            if (cell.startsWith(Calc::ReactionSigns[r])) {
+                ++counts[r];
+                break;
+            }
+        }
+        marks = std::max(marks, int(cell.size()) - 1);
+    }
+    // max_element returns the first of equal counts, which is the earlier reaction; all 0 gives "0".
+    const auto chosen = std::max_element(counts.begin(), counts.end()) - counts.begin();
+    // A cell never holds more than three marks; a longer one shows the most there is.
+    marks = std::min(marks, int(MarkStrings.size()) - 1);
+    return Calc::ReactionSigns[chosen] + MarkStrings[marks];
+}
+
+QString BuildDriveTerms(const TCellTexts& table, const TCellTexts& footer, int low, int high) {
+    QStringList terms;
+    for (int number = high; number >= low; --number) {
+        const QString numberText = QString::number(number);
+        for (int f = 1; f <= Calc::kFactorCount; ++f) {
+            if (footer.Cell(f, kZeroSumRow) != numberText)
+                continue;
+            terms << QStringLiteral("Pow(Ind(%1,%2), String(%3))")
+                         .arg(Calc::FactorNames[f - 1], numberText, DominantReaction(table, factorColumn(f)));
+        }
+    }
+    return terms.join(kDriveJoin);
+}
+
+QString BuildLatencyProportion(const TCellTexts& table, const TCellTexts& footer) {
+    constexpr int kVectorCount = int(Calc::VectorNames.size());
+    std::array<int, kVectorCount> order{};
+    std::array<int, kVectorCount> difference{};
+    for (int v = 0; v < kVectorCount; ++v) {
+        order[v] = v;
+        difference[v] = FooterInt(footer, 2 * v + 1, kDifferenceRow);
+    }
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return difference[a] > difference[b]; });
+
+    QStringList terms;
+    for (const int v : order) {
+        const int c = 2 * v + 1; // footer column of the vector's first factor, which is factor c
+        const int first = FooterInt(footer, c, kZeroSumRow);
+        const int second = FooterInt(footer, c + 1, kZeroSumRow);
+        const int factor = second < first ? c + 1 : c;
+        const QString sign = DominantReaction(table, factorColumn(factor)).left(1);
+        terms << QStringLiteral("String(%1 %2%3)/%4")
+                     .arg(Calc::VectorNames[v], Calc::FactorNames[factor - 1], sign,
+                          footer.Cell(c, kDifferenceRow));
+    }
+    return terms.join(kLatencyJoin);
+}
+
+int DrawFormulaLine(QPainter& canvas, const QString& text, int y) {
+    TExprBuilder builder;
+    TExprPtr tree = builder.BuildExpr(text);
+    // A blank italic name in front gives every line the same small indent.
+    auto blank = std::make_unique<TExprVar>(QStringLiteral(" "));
+    blank->AddNext(std::move(tree));
+    TExprChain line(std::move(blank));
+    line.SetCanvas(&canvas);
+    line.SetFontSize(kFormulaFontSize);
+    line.Draw(kFormulaLeft, y, 0, 0);
+    return y + line.Height();
+}
+
+QList<TFormulaLine> DrawFormulaLines(QImage& picture, const TCellTexts& table, const TCellTexts& footer) {
+    QList<TFormulaLine> drawn;
+    QPainter painter(&picture);
+    painter.setClipRect(picture.rect());
+    const auto draw = [&](const QString& text, int y) {
+        drawn.append({text, y});
+        return DrawFormulaLine(painter, text, y);
+    };
+
+    const int maxZeroSum = MaxZeroSum(footer);
+    int y = draw(kDriveTitle, kFormulaTop);
+    // Factors by СНТ: from kStrongZeroSum up to the largest, then the middle ones, then the rest. Only the
+    // first of these lines stands further from the title; when it is empty the next one keeps its own gap.
+    struct TTermsLine {
+        int low, high, gap;
+    };
+    const std::array<TTermsLine, 3> termsLines = {{{kStrongZeroSum, maxZeroSum, kFirstTermsGap},
+                                                   {kMiddleZeroSum, kStrongZeroSum - 1, kTermsGap},
+                                                   {0, kMiddleZeroSum - 1, kTermsGap}}};
+    for (const TTermsLine& line : termsLines) {
+        const QString terms = BuildDriveTerms(table, footer, line.low, line.high);
+        if (!terms.isEmpty())
+            y = draw(terms, y + line.gap);
+    }
+
+    const int latencyY = draw(kLatencyTitle, y + kSectionGap);
+    const QString proportion = BuildLatencyProportion(table, footer);
+    if (!proportion.isEmpty())
+        draw(proportion, latencyY + kTermsGap);
+    return drawn;
+}
+
+} // namespace Results

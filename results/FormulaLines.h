@@ -1,0 +1,87 @@
+// The two formulas of the results window's picture, the drive formula and the latency proportion: their
+// texts in the formula language, built from the cell texts of the ППП table and its footer, and their
+// drawing line by line through the formula engine. The text builders read cells only, so they run
+// without a window.
+#pragma once
+
+#include <QImage>
+#include <QList>
+#include <QString>
+
+#include <functional>
+
+class QPainter;
+
+namespace Widgets {
+class TStringGrid;
+}
+
+namespace Results {
+
+// A read-only view of the cell texts of a grid: a grid of the window, or texts a caller supplies.
+class TCellTexts {
+public:
+    using TCellFunc = std::function<QString(int col, int row)>;
+
+    // Reads the grid's cells; the grid must outlive the view.
+    TCellTexts(const Widgets::TStringGrid& grid); // NOLINT(google-explicit-constructor): grids pass as views
+    TCellTexts(int rowCount, TCellFunc cell);
+
+    QString Cell(int col, int row) const { return m_cell(col, row); }
+    int RowCount() const { return m_rowCount; }
+
+private:
+    int m_rowCount;
+    TCellFunc m_cell;
+};
+
+// Layout of the picture's lines: the left column, the font size in points, the top of the first line and
+// the vertical gaps before a line.
+inline constexpr int kFormulaLeft = 5;
+inline constexpr int kFormulaFontSize = 14;
+inline constexpr int kFormulaTop = 5;
+inline constexpr int kFirstTermsGap = 5;
+inline constexpr int kTermsGap = 3;
+inline constexpr int kSectionGap = 10;
+// The drive formula's lines hold the factors whose СНТ is at least kStrongZeroSum, then those from
+// kMiddleZeroSum up, then the rest.
+inline constexpr int kStrongZeroSum = 6;
+inline constexpr int kMiddleZeroSum = 3;
+
+inline const QString kDriveTitle = QStringLiteral("String(Формула побуждений: )");
+inline const QString kLatencyTitle = QStringLiteral("String(Пропорция латентности: )");
+
+// The integer in a footer cell; throws Calc::EConvertError for any other text.
+int FooterInt(const TCellTexts& footer, int col, int row);
+
+// The largest СНТ (footer row 2) over the eight factor columns; 0 when all are 0.
+int MaxZeroSum(const TCellTexts& footer);
+
+// The reaction most frequent in a table column ("0", "±", "+", "-" win ties in that order; "0" for a
+// column without reactions), followed by the marks of the most marked cell of the column, whichever
+// reaction that cell has.
+QString DominantReaction(const TCellTexts& table, int column);
+
+// The factors whose СНТ is `low` to `high`, by falling СНТ and in factor order on equal СНТ, each as the
+// factor name with the СНТ below and its dominant reaction above; empty when none.
+QString BuildDriveTerms(const TCellTexts& table, const TCellTexts& footer, int low, int high);
+
+// Per vector, by falling РВН (equal values in the order S, P, Sch, C): the vector, the factor with the
+// smaller СНТ (the first one on equal values) and its dominant reaction over the vector's РВН.
+QString BuildLatencyProportion(const TCellTexts& table, const TCellTexts& footer);
+
+// Draws one formula text at 14 points with its top-left corner at (kFormulaLeft, y), after a blank, and
+// returns y plus the height of the line. Raises EIncorrectExpr for a malformed text.
+int DrawFormulaLine(QPainter& canvas, const QString& text, int y);
+
+// A line drawn into the picture: its text and the row of its top.
+struct TFormulaLine {
+    QString Text;
+    int Y = 0;
+};
+
+// Draws the drive formula and the latency proportion of the ППП table and footer into the picture, top
+// down, skipping empty lines; nothing is drawn outside the picture. Returns the lines drawn.
+QList<TFormulaLine> DrawFormulaLines(QImage& picture, const TCellTexts& table, const TCellTexts& footer);
+
+} // namespace Results
