@@ -1,0 +1,313 @@
+// The report export on temporary program directories with known test records: the written workbook is
+// read back with the same package reader and checked against the results window's grids.
+#include "results/ExportExcel.h"
+#include "results/Result_Calc.h"
+#include "results/Result_Frm.h"
+#include "results/WaitingFrm.h"
+
+#include "TestSupport.h"
+#include "platform/Dialogs.h"
+#include "platform/Locale.h"
+#include "platform/Shell.h"
+#include "platform/XlsxWorkbook.h"
+#include "scoring/Calc_Records.h"
+#include "widgets/StringGrid.h"
+
+#include <QLineEdit>
+#include <QTemporaryDir>
+
+using namespace Results;
+using Platform::TXlsxWorkbook;
+using Platform::TXlsxWorksheet;
+
+namespace {
+
+constexpr int kMenId = 7;
+const QString kRun = QStringLiteral("135724681538264713457812264815372467381567285634");
+const QString kTypes = QStringLiteral("0±+-");
+
+// Test i gets a mix of every reaction type and intensity, so no two rows of a table look alike.
+void addRecords(int count) {
+    for (int i = 0; i < count; ++i) {
+        QString types, marks;
+        for (int k = 0; k < 16; ++k) {
+            types += kTypes[(i + k) % 4];
+            marks += QChar(u'0' + (i * k + k) % 4);
+        }
+        Calc::InsertTestRecord(1, kMenId, QDate(2025, 1, 1).addDays(i), QTime(10, 0), QString(),
+                               Calc::TTestRecord{i % 2 ? kRun : QString(), QString(32, u'2'), types, marks});
+    }
+    Data::TQuery* q = Main_DataModule->ListTest_Query;
+    q->Close();
+    q->SetParam(QStringLiteral("Men_ID"), kMenId);
+    q->Open();
+}
+
+bool overlapping(const std::vector<QRect>& merges) {
+    for (size_t i = 0; i < merges.size(); ++i)
+        for (size_t j = i + 1; j < merges.size(); ++j)
+            if (merges[i].intersects(merges[j]))
+                return true;
+    return false;
+}
+
+bool hasMerge(const TXlsxWorksheet& ws, const QString& ref) {
+    int r1, c1, r2, c2;
+    const QStringList p = ref.split(QLatin1Char(':'));
+    Platform::ParseCellName(p[0], r1, c1);
+    Platform::ParseCellName(p[1], r2, c2);
+    const QRect want(QPoint(c1, r1), QPoint(c2, r2));
+    return std::find(ws.Merges().begin(), ws.Merges().end(), want) != ws.Merges().end();
+}
+
+} // namespace
+
+class TestExport : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void positions_data();
+    void positions();
+    void missingTemplateShowsOnlyTheMessage();
+    void neverOverwritesAndTellsWhereWhenNothingOpens();
+    void brokenTemplateHidesWaitingAndLeavesNoFile();
+    void rowOperationsMoveMergesAndHeights();
+    void reportNames_data();
+    void reportNames();
+
+private:
+    void installTemplate();
+    std::unique_ptr<TestSupport::ProgramDirFixture> m_dir;
+    std::unique_ptr<TMain_DataModule> m_dm;
+    std::unique_ptr<QTemporaryDir> m_docs;
+    QStringList m_opened;
+    Platform::ShellHandler m_previousShell;
+};
+
+void TestExport::init() {
+    TestSupport::pinRussianLocale();
+    m_dir = std::make_unique<TestSupport::ProgramDirFixture>();
+    m_dm = m_dir->createDataModule();
+    QVERIFY(m_dm);
+    installTemplate();
+    m_docs = std::make_unique<QTemporaryDir>();
+    m_opened.clear();
+    m_previousShell = Platform::setShellHandler([this](const QString& path) {
+        m_opened << path;
+        return true;
+    });
+}
+
+void TestExport::cleanup() {
+    Platform::setShellHandler(m_previousShell);
+    m_dm.reset();
+    m_dir.reset();
+    m_docs.reset();
+}
+
+void TestExport::installTemplate() {
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("Templates")));
+    QVERIFY(QFile::copy(QStringLiteral(MORVEL_TEMPLATE), ReportTemplatePath()));
+}
+
+void TestExport::positions_data() {
+    QTest::addColumn<int>("tests");
+    QTest::addColumn<QList<int>>("blocks");
+    QTest::addColumn<QList<int>>("pages");
+    QTest::newRow("one test") << 1 << QList<int>{31, 44, 57} << QList<int>{68};
+    QTest::newRow("three tests") << 3 << QList<int>{31, 46, 61} << QList<int>{74, 91, 108};
+    QTest::newRow("nine tests") << 9 << QList<int>{31, 52, 73}
+                                << QList<int>{92, 109, 126, 143, 160, 177, 194, 211, 228};
+}
+
+void TestExport::positions() {
+    QFETCH(int, tests);
+    QFETCH(QList<int>, blocks);
+    QFETCH(QList<int>, pages);
+    addRecords(tests);
+    TResult_Form form;
+    form.FIO_Edit->setText(QStringLiteral("Иванов Иван Иванович"));
+    form.Group_Edit->setText(QStringLiteral("Группа 1"));
+    form.Age_Sex->setText(QStringLiteral("33"));
+    form.LoadResults();
+
+    Platform::MessageRecorder recorder;
+    const QString path = ExportReport(form, m_docs->path() + QStringLiteral("/Отчёты Morvel"));
+    QVERIFY(recorder.messages.isEmpty());
+    QCOMPARE(m_opened, QStringList{path});
+    QVERIFY(path.endsWith(Platform::DateToStr(QDate::currentDate()) + QStringLiteral(".xlsx")));
+    QVERIFY(!WaitingForm());
+
+    TXlsxWorkbook book(path);
+    TXlsxWorksheet& ws = book.Worksheet(1);
+    QCOMPARE(ws.Name(), QStringLiteral("Test"));
+    QCOMPARE(ws.Text(5, 2), QStringLiteral("Иванов Иван Иванович"));
+    QCOMPARE(ws.Text(6, 2), QStringLiteral("Группа 1"));
+    QCOMPARE(ws.Text(8, 2), QStringLiteral("33"));
+    QVERIFY(ws.HasPicture());
+
+    const Widgets::TStringGrid* tables[] = {form.PPP_Grid, form.EKP_Grid, form.TKP_Grid};
+    const Widgets::TStringGrid* footers[] = {form.PPP_FooterGrid, form.EKP_FooterGrid, form.TKP_FooterGrid};
+    for (int b = 0; b < 3; ++b) {
+        const int s = blocks[b];
+        QCOMPARE(BlockStart(b, tests), s);
+        QCOMPARE(ws.Text(s - 1, 6), QStringLiteral("h")); // header row just above the data
+        for (int k = 0; k < tests; ++k) {
+            const int row = k + kHeaderRows;
+            QCOMPARE(ws.Text(s + k, 2), QString::number(k + 1));
+            QCOMPARE(ws.Text(s + k, 3), tables[b]->Cell(1, row));
+            QCOMPARE(ws.Text(s + k, 6), tables[b]->Cell(2, row));
+            QCOMPARE(ws.Text(s + k, 13), tables[b]->Cell(9, row));
+            QCOMPARE(ws.Text(s + k, 14), tables[b]->Cell(kSumZeroCol, row));
+            QCOMPARE(ws.Text(s + k, 16), tables[b]->Cell(kSumAmbCol, row));
+            QCOMPARE(ws.Text(s + k, 18), tables[b]->Cell(kSntCol, row));
+            QVERIFY(hasMerge(ws, QStringLiteral("C%1:E%1").arg(s + k)));
+        }
+        const int base = s + tests;
+        QCOMPARE(ws.Text(base, 2), QStringLiteral("Sum 0"));
+        QCOMPARE(ws.Text(base + 3, 2), QStringLiteral("РВН"));
+        QVERIFY(hasMerge(ws, QStringLiteral("B%1:E%1").arg(base)));
+        QCOMPARE(ws.Text(base, 6), footers[b]->Cell(1, 0));
+        QCOMPARE(ws.Text(base + 2, 13), footers[b]->Cell(8, 2));
+        QCOMPARE(ws.Text(base, 20), footers[b]->Cell(kFooterQuotientCol, 0));
+        QVERIFY(ws.Text(base, 20).startsWith(QStringLiteral("TspQu=")));
+        QCOMPARE(ws.Text(base + 2, 20), footers[b]->Cell(kFooterQuotientCol, 2));
+        QVERIFY(ws.Text(base + 3, 14).startsWith(QStringLiteral("Sum! = ")));
+        // The balance rows: written even when empty (fewer than 8 tests), equal to the footer otherwise.
+        const int balanceRows = b == 2 ? 2 : 4;
+        for (int r = 4; r < 4 + balanceRows; ++r) {
+            QVERIFY(ws.HasCell(base + r, 6));
+            QCOMPARE(ws.Text(base + r, 6), footers[b]->Cell(1, r));
+            QCOMPARE(ws.Text(base + r, 14), footers[b]->Cell(9, r));
+            QCOMPARE(ws.Text(base + r, 6).isEmpty(), tests < 8);
+        }
+        QCOMPARE(ws.Text(base + 4, 7), footers[b]->Cell(2, 4));
+        QCOMPARE(ws.Text(base + 4, 20), footers[b]->Cell(12, 4));
+    }
+
+    QCOMPARE(ChartSectionRow(tests), pages[0]);
+    QCOMPARE(form.Profil_PageControl->count(), pages.size());
+    for (int j = 0; j < pages.size(); ++j) {
+        const int p = pages[j];
+        QCOMPARE(ws.Text(p, 2), form.Profil_PageControl->tabText(j));
+        QVERIFY(ws.IsBold(p, 2));
+        QCOMPARE(ws.Text(p + 1, 2), QStringLiteral("ППП"));
+        QCOMPARE(ws.Text(p + 1, 11), QStringLiteral("ЭКП"));
+        for (int r = 0; r < 12; ++r)
+            for (int c = 0; c < 8; ++c) {
+                QCOMPARE(ws.Text(p + 4 + r, 2 + c), form.PPPChart(j)->Cell(c, r + kHeaderRows));
+                QCOMPARE(ws.Text(p + 4 + r, 11 + c), form.EKPChart(j)->Cell(c, r + kHeaderRows));
+            }
+    }
+    QCOMPARE(ws.LastRow(), pages.last() + 15);
+    QVERIFY(ws.Dimension().endsWith(QStringLiteral(":T%1").arg(pages.last() + 15)));
+    QVERIFY(!overlapping(ws.Merges()));
+    // The bar colours (one format with a rule per colour) cover both chart areas of every page.
+    QCOMPARE(ws.ConditionalRanges().size(), 1);
+    QCOMPARE(ws.ConditionalRanges()[0].split(QLatin1Char(' ')).size(), 2 * pages.size());
+}
+
+void TestExport::missingTemplateShowsOnlyTheMessage() {
+    addRecords(1);
+    TResult_Form form;
+    form.LoadResults();
+    QVERIFY(QFile::remove(ReportTemplatePath()));
+    Platform::MessageRecorder recorder;
+    const QString folder = m_docs->path() + QStringLiteral("/Отчёты Morvel");
+    QVERIFY(ExportReport(form, folder).isEmpty());
+    QCOMPARE(recorder.messages.size(), 1);
+    QCOMPARE(recorder.messages[0].text,
+             QStringLiteral("Не обнаружен файл шаблона. Экспорт в Excel невозможен."));
+    QCOMPARE(recorder.messages[0].caption, QStringLiteral("Ошибка экспорта в Excel"));
+    QCOMPARE(recorder.messages[0].icon, Platform::MsgIcon::Error);
+    QVERIFY(!QFileInfo::exists(folder));
+    QVERIFY(m_opened.isEmpty());
+    QVERIFY(!WaitingForm());
+}
+
+void TestExport::neverOverwritesAndTellsWhereWhenNothingOpens() {
+    addRecords(2);
+    TResult_Form form;
+    form.FIO_Edit->setText(QStringLiteral("Петров П.П."));
+    form.LoadResults();
+    const QString folder = m_docs->path() + QStringLiteral("/Отчёты Morvel");
+    const QString first = ExportReport(form, folder);
+    Platform::setShellHandler([](const QString&) { return false; });
+    Platform::MessageRecorder recorder;
+    const QString second = ExportReport(form, folder);
+    QCOMPARE(second, folder + QStringLiteral("/Петров П.П. ") + Platform::DateToStr(QDate::currentDate()) +
+                         QStringLiteral(" (2).xlsx"));
+    QVERIFY(first != second && QFileInfo::exists(first));
+    QCOMPARE(recorder.messages.size(), 1);
+    QCOMPARE(recorder.messages[0].icon, Platform::MsgIcon::Information);
+    QVERIFY(recorder.messages[0].text.contains(QDir::toNativeSeparators(second)));
+    QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 2); // no temporary file left beside them
+}
+
+void TestExport::brokenTemplateHidesWaitingAndLeavesNoFile() {
+    addRecords(1);
+    TResult_Form form;
+    form.LoadResults();
+    QFile broken(ReportTemplatePath());
+    QVERIFY(broken.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    broken.write("not a workbook");
+    broken.close();
+    Platform::MessageRecorder recorder;
+    qputenv("HOME", m_docs->path().toUtf8());
+    Excel_ButClick(form);
+    QCOMPARE(recorder.messages.size(), 1);
+    QCOMPARE(recorder.messages[0].icon, Platform::MsgIcon::Error);
+    QVERIFY(!WaitingForm());
+    QVERIFY(m_opened.isEmpty());
+    QVERIFY(QDir(ReportFolder()).entryList(QDir::Files).isEmpty());
+}
+
+void TestExport::rowOperationsMoveMergesAndHeights() {
+    TXlsxWorkbook book(ReportTemplatePath());
+    TXlsxWorksheet& ws = book.Worksheet(1);
+    // Template rows: ППП data 31, spare 32, footer 33–40 (vertical merges G37:G38), ЭКП header 43–44.
+    QVERIFY(hasMerge(ws, QStringLiteral("G37:G38")));
+    QVERIFY(hasMerge(ws, QStringLiteral("B43:B44")));
+    ws.AddString(32);
+    ws.AddString(32);
+    QVERIFY(hasMerge(ws, QStringLiteral("C32:E32")) && hasMerge(ws, QStringLiteral("C33:E33")) &&
+            hasMerge(ws, QStringLiteral("C34:E34")));
+    QVERIFY(hasMerge(ws, QStringLiteral("G39:G40")));
+    QVERIFY(hasMerge(ws, QStringLiteral("B45:B46")));
+    QCOMPARE(ws.Text(35, 2), QStringLiteral("Sum 0"));
+    ws.DelString(32);
+    ws.DelString(32);
+    ws.DelString(32);
+    QVERIFY(!hasMerge(ws, QStringLiteral("C32:E32")) || ws.Text(32, 2) == QStringLiteral("Sum 0"));
+    QCOMPARE(ws.Text(32, 2), QStringLiteral("Sum 0"));
+    QVERIFY(hasMerge(ws, QStringLiteral("G36:G37")));
+    QVERIFY(!overlapping(ws.Merges()));
+    // Deleting a row inside a vertical area shrinks it to one cell, which is no merge any more.
+    ws.DelString(36);
+    QVERIFY(!hasMerge(ws, QStringLiteral("G36:G36")));
+    QVERIFY(std::none_of(ws.Merges().begin(), ws.Merges().end(),
+                         [](const QRect& m) { return m.width() == 1 && m.height() == 1; }));
+    // Unknown macros are errors, not silently skipped.
+    QVERIFY_THROWS_EXCEPTION(Platform::EError, book.Run(QStringLiteral("Nope"), {1}));
+}
+
+void TestExport::reportNames_data() {
+    QTest::addColumn<QString>("fio");
+    QTest::addColumn<QString>("stem");
+    QTest::newRow("plain") << QStringLiteral("Иванов И.И.") << QStringLiteral("Иванов И.И.");
+    QTest::newRow("slashes") << QStringLiteral("a/b\\c:d") << QStringLiteral("a_b_c_d");
+    QTest::newRow("empty") << QString() << QStringLiteral("Отчёт");
+    QTest::newRow("dots") << QStringLiteral("..") << QStringLiteral("Отчёт");
+}
+
+void TestExport::reportNames() {
+    QFETCH(QString, fio);
+    QFETCH(QString, stem);
+    const QDate date(2026, 3, 14);
+    QCOMPARE(UniqueReportPath(QStringLiteral("/nowhere"), fio, date),
+             QStringLiteral("/nowhere/") + stem + QStringLiteral(" 14.03.2026.xlsx"));
+}
+
+QTEST_MAIN(TestExport)
+#include "tst_export.moc"
