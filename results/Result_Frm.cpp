@@ -5,6 +5,7 @@
 #include "data/DataMod.h"
 #include "platform/Locale.h"
 #include "platform/SysColors.h"
+#include "results/FormulaLines.h"
 #include "results/Result_Calc.h"
 #include "scoring/Calc_Unit.h"
 #include "widgets/StringGrid.h"
@@ -506,8 +507,8 @@ void TResult_Form::FillProfileRows() {
 }
 
 void TResult_Form::DrawFormulas() {
-    // The drive formula and the latency proportion are drawn into the picture here, once the footers
-    // hold the values they read; until then the picture shows its background only.
+    // The drive formula and the latency proportion, read from the filled ППП table and its footer.
+    DrawFormulaLines(m_picture, *PPP_Grid, *PPP_FooterGrid);
     Image->setPixmap(QPixmap::fromImage(m_picture));
 }
 
