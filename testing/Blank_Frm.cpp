@@ -279,6 +279,9 @@ void TBlank_Form::Blank_RBClick() {
     const QColor face = palette().color(QPalette::Button);
     Bl_Grid->setEnabled(blank);
     Bl_Grid->Color = blank ? window : face;
+    // Only the grid in use marks its current cell.
+    Bl_Grid->ShowSelection = blank;
+    Pr_Grid->ShowSelection = !blank;
     Pr_Grid->setEnabled(!blank);
     Pr_Grid->Color = blank ? face : window;
     Bl_Grid->viewport()->update();
