@@ -73,7 +73,7 @@ public:
     const QStringList& FieldNames() const { return m_fields; }
     int FieldIndex(const QString& name) const;
     TField FieldByName(const QString& name);
-    QVariant Value(int row, int field) const { return m_rows[row][field]; }
+    const QVariant& Value(int row, int field) const { return m_rows[row][field]; }
 
     // Moves to the first row whose fields ("A;B") equal the values exactly; false leaves the cursor.
     bool Locate(const QString& fields, const QVariantList& values);
