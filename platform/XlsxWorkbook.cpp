@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QSaveFile>
 #include <QXmlStreamReader>
-#include <QXmlStreamWriter>
 
 #include <quazip.h>
 #include <quazipfile.h>
@@ -26,6 +25,8 @@ const QString kDrawingType =
 const QString kImageType =
     QStringLiteral("http://schemas.openxmlformats.org/officeDocument/2006/relationships/image");
 constexpr int kEmuPerPixel = 9525;
+// Fast compression: the report is written once and opened at once; size matters little.
+constexpr int kZipLevel = 1;
 // CreateProfilTables' prototype area on the prototype sheet.
 constexpr int kProtoRows = 16;
 constexpr int kProtoCols = 8;
@@ -90,19 +91,73 @@ XNode readElement(QXmlStreamReader& r) {
     return node;
 }
 
-void writeElement(QXmlStreamWriter& w, const XNode& node) {
-    w.writeStartElement(node.name);
-    for (const auto& [key, value] : node.attrs)
-        w.writeAttribute(key, value);
-    if (node.kids.empty()) {
-        if (!node.text.isEmpty())
-            w.writeCharacters(node.text);
-    } else {
-        for (const XNode& kid : node.kids)
-            writeElement(w, kid);
+// XML text out: the parts are written by hand, as the stream writer costs several times more per cell
+// on the large worksheets of the report.
+void escapeInto(QByteArray& out, const QString& text, bool attribute) {
+    const QByteArray utf8 = text.toUtf8();
+    for (const char ch : utf8) {
+        switch (ch) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            if (attribute)
+                out += "&quot;";
+            else
+                out += ch;
+            break;
+        case '\n':
+        case '\r':
+        case '\t':
+            if (attribute)
+                out += "&#" + QByteArray::number(int(ch)) + ';';
+            else
+                out += ch;
+            break;
+        default:
+            out += ch;
+        }
     }
-    w.writeEndElement();
 }
+
+void writeAttrs(QByteArray& out, const QVector<QPair<QString, QString>>& attrs) {
+    for (const auto& [key, value] : attrs) {
+        out += ' ';
+        out += key.toUtf8();
+        out += "=\"";
+        escapeInto(out, value, true);
+        out += '"';
+    }
+}
+
+void writeElement(QByteArray& out, const XNode& node) {
+    const QByteArray name = node.name.toUtf8();
+    out += '<';
+    out += name;
+    writeAttrs(out, node.attrs);
+    if (node.kids.empty() && node.text.isEmpty()) {
+        out += "/>";
+        return;
+    }
+    out += '>';
+    if (node.kids.empty())
+        escapeInto(out, node.text, false);
+    else
+        for (const XNode& kid : node.kids)
+            writeElement(out, kid);
+    out += "</";
+    out += name;
+    out += '>';
+}
+
+const QByteArray kXmlDeclaration =
+    QByteArrayLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n");
 
 XNode parseXml(const QByteArray& bytes, const QString& part) {
     QXmlStreamReader r(bytes);
@@ -120,11 +175,8 @@ XNode parseXml(const QByteArray& bytes, const QString& part) {
 }
 
 QByteArray writeXml(const XNode& root) {
-    QByteArray out;
-    QXmlStreamWriter w(&out);
-    w.writeStartDocument(QStringLiteral("1.0"), true);
-    writeElement(w, root);
-    w.writeEndDocument();
+    QByteArray out = kXmlDeclaration;
+    writeElement(out, root);
     return out;
 }
 
@@ -313,39 +365,56 @@ QByteArray TXlsxWorksheet::serialize() const {
     for (const XNode& cf : m_addedFormats)
         insertOrdered(root, cf, kSheetOrder);
 
-    QByteArray out;
-    out.reserve(1 << 20);
-    QXmlStreamWriter w(&out);
-    w.writeStartDocument(QStringLiteral("1.0"), true);
-    w.writeStartElement(root.name);
-    for (const auto& [key, value] : root.attrs)
-        w.writeAttribute(key, value);
+    QByteArray out = kXmlDeclaration;
+    out.reserve(64 * 1024 + 64 * int(m_rows.size()) * 20);
+    out += '<';
+    out += root.name.toUtf8();
+    writeAttrs(out, root.attrs);
+    out += '>';
     for (const XNode& kid : root.kids) {
         if (kid.name != QLatin1String("sheetData")) {
-            writeElement(w, kid);
+            writeElement(out, kid);
             continue;
         }
-        w.writeStartElement(kid.name);
+        out += "<sheetData>";
         for (const auto& [rowNo, row] : m_rows) {
-            w.writeStartElement(QStringLiteral("row"));
-            w.writeAttribute(QStringLiteral("r"), QString::number(rowNo));
-            for (const auto& [key, value] : row.attrs)
-                w.writeAttribute(key, value);
+            const QByteArray rowText = QByteArray::number(rowNo);
+            out += "<row r=\"";
+            out += rowText;
+            out += '"';
+            writeAttrs(out, row.attrs);
+            out += '>';
             for (const auto& [colNo, cell] : row.cells) {
-                w.writeStartElement(cell.name);
-                w.writeAttribute(QStringLiteral("r"), CellName(rowNo, colNo));
-                for (const auto& [key, value] : cell.attrs)
-                    w.writeAttribute(key, value);
+                out += "<c r=\"";
+                out += CellName(1, colNo).chopped(1).toLatin1();
+                out += rowText;
+                out += '"';
+                writeAttrs(out, cell.attrs);
+                if (cell.kids.empty()) {
+                    out += "/>";
+                    continue;
+                }
+                out += '>';
+                // The inline strings written by SetText, the bulk of a report, without the generic walk.
+                if (cell.kids.size() == 1 && cell.kids[0].kids.size() == 1 && cell.kids[0].name == u"is" &&
+                    cell.kids[0].kids[0].name == u"t") {
+                    const XNode& t = cell.kids[0].kids[0];
+                    out += t.attrs.isEmpty() ? "<is><t>" : "<is><t xml:space=\"preserve\">";
+                    escapeInto(out, t.text, false);
+                    out += "</t></is></c>";
+                    continue;
+                }
                 for (const XNode& k : cell.kids)
-                    writeElement(w, k);
-                w.writeEndElement();
+                    writeElement(out, k);
+                out += "</c>";
             }
-            w.writeEndElement();
+            out += "</row>";
         }
-        w.writeEndElement();
+        out += "</sheetData>";
     }
-    w.writeEndElement();
-    w.writeEndDocument();
+    out += "</";
+    out += root.name.toUtf8();
+    out += '>';
     return out;
 }
 
@@ -371,8 +440,20 @@ void TXlsxWorksheet::SetText(int row, int col, const QString& text) {
         fail(QStringLiteral("Неверный адрес ячейки (%1, %2)").arg(row).arg(col));
     XNode& c = cellAt(row, col);
     c.setAttr(QStringLiteral("t"), QStringLiteral("inlineStr"));
+    if (c.kids.size() == 1 && c.kids[0].name == u"is" && c.kids[0].kids.size() == 1 &&
+        c.kids[0].kids[0].name == u"t") {
+        XNode& t = c.kids[0].kids[0]; // rewritten in place: cells are often written twice
+        t.text = text;
+        t.attrs.clear();
+        if (!text.isEmpty() && (text.front().isSpace() || text.back().isSpace()))
+            t.attrs.append({QStringLiteral("xml:space"), QStringLiteral("preserve")});
+        return;
+    }
     c.kids.clear();
-    XNode t{QStringLiteral("t"), {{QStringLiteral("xml:space"), QStringLiteral("preserve")}}, text, {}};
+    XNode t{QStringLiteral("t"), {}, text, {}};
+    // Blanks at either end (the chart bars are blanks only) are kept only when marked so.
+    if (!text.isEmpty() && (text.front().isSpace() || text.back().isSpace()))
+        t.attrs.append({QStringLiteral("xml:space"), QStringLiteral("preserve")});
     XNode is{QStringLiteral("is"), {}, {}, {}};
     is.kids.push_back(std::move(t));
     c.kids.push_back(std::move(is));
@@ -862,7 +943,8 @@ QByteArray TXlsxWorkbook::SaveToBytes() {
             fail(QStringLiteral("Не удается создать книгу"));
         for (const QString& name : m_order) {
             QuaZipFile file(&zip);
-            if (!file.open(QIODevice::WriteOnly, QuaZipNewInfo(name)) || file.write(m_parts.value(name)) < 0)
+            if (!file.open(QIODevice::WriteOnly, QuaZipNewInfo(name), nullptr, 0, Z_DEFLATED, kZipLevel) ||
+                file.write(m_parts.value(name)) < 0)
                 fail(QStringLiteral("Не удается записать %1 в книгу").arg(name));
             file.close();
             if (file.getZipError() != 0)
