@@ -23,8 +23,9 @@ class TCellTexts {
 public:
     using TCellFunc = std::function<QString(int col, int row)>;
 
-    // Reads the grid's cells; the grid must outlive the view.
-    TCellTexts(const Widgets::TStringGrid& grid); // NOLINT(google-explicit-constructor): grids pass as views
+    // Reads the grid's cells (implicit, so a grid of the window passes as it is); the grid must outlive
+    // the view.
+    TCellTexts(const Widgets::TStringGrid& grid);
     TCellTexts(int rowCount, TCellFunc cell);
 
     QString Cell(int col, int row) const { return m_cell(col, row); }
