@@ -45,6 +45,12 @@ int countDigit(QChar ch) {
     return ch.unicode() - '0';
 }
 
+// The vector number and the two reaction characters of a pair as one number (a missing character as 0).
+quint64 pairKey(int vector, QStringView first, QStringView second) {
+    const auto code = [](QStringView ch) { return quint64(ch.isEmpty() ? 0 : ch[0].unicode()); };
+    return (quint64(vector) << 32) | (code(first) << 16) | code(second);
+}
+
 // Classifies every vector pair of every row through a reference table and writes the two count rows,
 // the percentages and the totals. `addRow` adds one row's contribution given the table value and marks.
 template <class AddRow>
@@ -59,10 +65,16 @@ bool countBalance(const Widgets::TStringGrid& table, Widgets::TStringGrid& foote
     const int valueIndex = reference.FieldIndex(valueField);
     if (vectorField < 0 || reactionField < 0 || valueIndex < 0)
         throw Data::EDatabaseError(QStringLiteral("Таблица %1 не содержит нужных полей").arg(valueField));
-    QHash<QString, int> values;
+    QHash<quint64, int> values;
     for (int r = 0; r < reference.RecordCount(); ++r) {
-        const QString key = reference.Value(r, vectorField).toString() + QLatin1Char(';') +
-                            reference.Value(r, reactionField).toString();
+        const QString vectorText = reference.Value(r, vectorField).toString();
+        const QString reaction = reference.Value(r, reactionField).toString();
+        bool isNumber = false;
+        const int vector = vectorText.toInt(&isNumber);
+        // Rows that no vector number and pair of at most two characters can equal.
+        if (!isNumber || QString::number(vector) != vectorText || vector < 0 || reaction.size() > 2)
+            continue;
+        const quint64 key = pairKey(vector, reaction.left(1), reaction.mid(1, 1));
         if (!values.contains(key))
             values.insert(key, reference.Value(r, valueIndex).toInt());
     }
@@ -75,8 +87,8 @@ bool countBalance(const Widgets::TStringGrid& table, Widgets::TStringGrid& foote
         for (int r = kHeaderRows; r < table.RowCount(); ++r) {
             const QString first = table.Cell(2 * v + 2, r);
             const QString second = table.Cell(2 * v + 3, r);
-            const QString key = QString::number(v) + QLatin1Char(';') + first.left(1) + second.left(1);
-            const auto found = values.constFind(key);
+            const auto found =
+                values.constFind(pairKey(v, QStringView(first).left(1), QStringView(second).left(1)));
             if (found == values.constEnd()) {
                 Platform::messageBox(owner, QStringLiteral("Неверный номер вектора или реакции!"),
                                      QStringLiteral("Ошибка расчета мажорно-минорных реакций"),
