@@ -5,6 +5,7 @@
 #include "data/DataMod.h"
 #include "platform/Locale.h"
 #include "platform/SysColors.h"
+#include "results/ExportExcel.h"
 #include "results/FormulaLines.h"
 #include "results/Result_Calc.h"
 #include "scoring/Calc_Unit.h"
@@ -286,7 +287,6 @@ void TResult_Form::createWidgets() {
     Excel_But->setToolTip(QStringLiteral("Экспортировать результаты в Excel"));
     Excel_But->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
     Excel_But->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    Excel_But->setEnabled(false); // the report export is not available yet
     ToolButton2 = new QToolButton(toolBar);
     ToolButton2->setText(QStringLiteral("Закрыть"));
     ToolButton2->setToolTip(QStringLiteral("Закрыть окно просмотра результатов тестирования"));
@@ -295,6 +295,7 @@ void TResult_Form::createWidgets() {
     toolBar->addWidget(Excel_But);
     toolBar->addWidget(ToolButton2);
     connect(ToolButton2, &QToolButton::clicked, this, &TResult_Form::ToolButton2Click);
+    connect(Excel_But, &QToolButton::clicked, this, [this] { Results::Excel_ButClick(*this); });
 
     PageControl1 = new QTabWidget(this);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));

@@ -14,6 +14,7 @@
 #include "widgets/StringGrid.h"
 
 #include <QLineEdit>
+#include <QToolButton>
 #include <QTemporaryDir>
 
 using namespace Results;
@@ -255,7 +256,8 @@ void TestExport::brokenTemplateHidesWaitingAndLeavesNoFile() {
     broken.close();
     Platform::MessageRecorder recorder;
     qputenv("HOME", m_docs->path().toUtf8());
-    Excel_ButClick(form);
+    QVERIFY(form.Excel_But->isEnabled());
+    form.Excel_But->click();
     QCOMPARE(recorder.messages.size(), 1);
     QCOMPARE(recorder.messages[0].icon, Platform::MsgIcon::Error);
     QVERIFY(!WaitingForm());
