@@ -7,12 +7,18 @@
 #include "platform/ErrorDisplay.h"
 #include "platform/ProgramDir.h"
 
+#include <QLocale>
+
 #include <memory>
 
 int main(int argc, char** argv) {
     Platform::TApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Morvel"));
     QApplication::setApplicationDisplayName(QStringLiteral("Тест Morvel"));
+    // Dates and numbers follow the user's locale; a system without one ("C") gets the Russian formats
+    // that go with the Russian interface.
+    if (QLocale::system().language() == QLocale::C)
+        QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
 
     try {
         auto splash = std::make_unique<TSplash_Form>();
