@@ -364,6 +364,22 @@ QByteArray TXlsxWorksheet::serialize() const {
     }
     for (const XNode& cf : m_addedFormats)
         insertOrdered(root, cf, kSheetOrder);
+    if (!m_pageBreaks.empty() && !root.child(QStringLiteral("rowBreaks"))) {
+        const QString count = QString::number(m_pageBreaks.size());
+        XNode breaks{QStringLiteral("rowBreaks"),
+                     {{QStringLiteral("count"), count}, {QStringLiteral("manualBreakCount"), count}},
+                     {},
+                     {}};
+        // A break's id is the last row of the page before it.
+        for (const int row : m_pageBreaks)
+            breaks.kids.push_back(XNode{QStringLiteral("brk"),
+                                        {{QStringLiteral("id"), QString::number(row - 1)},
+                                         {QStringLiteral("max"), QStringLiteral("16383")},
+                                         {QStringLiteral("man"), QStringLiteral("1")}},
+                                        {},
+                                        {}});
+        insertOrdered(root, std::move(breaks), kSheetOrder);
+    }
 
     QByteArray out = kXmlDeclaration;
     out.reserve(64 * 1024 + 64 * int(m_rows.size()) * 20);
@@ -726,6 +742,11 @@ void TXlsxWorksheet::InsertPicture(int row, int col, const QByteArray& png, cons
     insertOrdered(m_root, XNode{QStringLiteral("drawing"), {{QStringLiteral("r:id"), id}}, {}, {}},
                   kSheetOrder);
     m_hasPicture = true;
+}
+
+void TXlsxWorksheet::AddPageBreak(int row) {
+    if (row > 1 && std::find(m_pageBreaks.begin(), m_pageBreaks.end(), row) == m_pageBreaks.end())
+        m_pageBreaks.push_back(row);
 }
 
 double TXlsxWorksheet::RowHeight(int row) const {

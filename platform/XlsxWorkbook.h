@@ -68,6 +68,9 @@ public:
     // of the eight columns from `col`; its " " and "  " cells show red and blue.
     void CreateProfilTables(int row, int col, const QString& title);
 
+    // A manual page break above the row.
+    void AddPageBreak(int row);
+
     // Inspection (tests, the dimension written on save).
     const std::vector<QRect>& Merges() const { return m_merges; }
     double RowHeight(int row) const; // 0 when the row has the default height
@@ -98,6 +101,7 @@ private:
     std::vector<QRect> m_merges; // x = column, y = row, inclusive ranges
     // Conditional formats added by CreateProfilTables, one per prototype format, ranges appended.
     std::vector<XNode> m_addedFormats;
+    std::vector<int> m_pageBreaks; // rows that start a page
     bool m_hasPicture = false;
 };
 

@@ -37,6 +37,8 @@ constexpr int kPictureRow = 11;        // B11
 constexpr int kChartGridOffset = 4;    // chart texts in rows p + 4 to p + 15
 constexpr int kExportedTableCols = 13; // column 13 (the note) is not exported
 constexpr int kFactorCount = 8;
+constexpr int kChartPagesPerSheet = 3; // chart pages on one printed page
+constexpr int kChartTitleAbove = 2;    // the template's section title, two rows above the first page
 
 const QString kTemplateMissing = QStringLiteral("Не обнаружен файл шаблона. Экспорт в Excel невозможен.");
 const QString kExportCaption = QStringLiteral("Ошибка экспорта в Excel");
@@ -152,9 +154,12 @@ void FillReport(TResult_Form& form, Platform::TXlsxWorkbook& book) {
         }
     }
 
-    // Chart section: one page per tab of the "Профили" page control, newest test first.
+    // Chart section: one page per tab of the "Профили" page control, newest test first. Printed pages
+    // start with the section's title and then hold three chart pages each, so no chart is cut in two.
     int p = ChartSectionRow(n);
     for (int j = 0; j < form.Profil_PageControl->count(); ++j, p += kChartPageRows) {
+        if (j % kChartPagesPerSheet == 0)
+            ws.AddPageBreak(j == 0 ? p - kChartTitleAbove : p);
         ws.SetText(p, kColB, form.Profil_PageControl->tabText(j));
         ws.SetBold(p, kColB, p, kColB);
         book.Run(QStringLiteral("CreateProfilTables"),

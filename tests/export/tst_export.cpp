@@ -14,8 +14,8 @@
 #include "widgets/StringGrid.h"
 
 #include <QLineEdit>
-#include <QToolButton>
 #include <QTemporaryDir>
+#include <QToolButton>
 
 using namespace Results;
 using Platform::TXlsxWorkbook;
@@ -255,6 +255,7 @@ void TestExport::brokenTemplateHidesWaitingAndLeavesNoFile() {
     broken.write("not a workbook");
     broken.close();
     Platform::MessageRecorder recorder;
+    const QByteArray home = qgetenv("HOME");
     qputenv("HOME", m_docs->path().toUtf8());
     QVERIFY(form.Excel_But->isEnabled());
     form.Excel_But->click();
@@ -263,6 +264,7 @@ void TestExport::brokenTemplateHidesWaitingAndLeavesNoFile() {
     QVERIFY(!WaitingForm());
     QVERIFY(m_opened.isEmpty());
     QVERIFY(QDir(ReportFolder()).entryList(QDir::Files).isEmpty());
+    qputenv("HOME", home);
 }
 
 void TestExport::rowOperationsMoveMergesAndHeights() {
