@@ -555,8 +555,12 @@ void TXlsxWorksheet::AddString(int row) {
         fail(QStringLiteral("AddString: неверный номер строки %1").arg(row));
     // Move the rows from `row` down by one, from the bottom up, so that no key is overwritten.
     std::map<int, Row> moved;
-    for (auto it = m_rows.lower_bound(row); it != m_rows.end();)
-        moved.emplace(it->first + 1, std::move(it->second)), it = m_rows.erase(it);
+    // Nodes are re-keyed, not copied: a block of many tests moves the rows below it hundreds of times.
+    for (auto it = m_rows.lower_bound(row); it != m_rows.end();) {
+        auto node = m_rows.extract(it++);
+        node.key() += 1;
+        moved.insert(std::move(node));
+    }
     m_rows.merge(moved);
     const auto original = m_rows.find(row + 1);
     if (original != m_rows.end())
@@ -583,8 +587,11 @@ void TXlsxWorksheet::DelString(int row) {
         fail(QStringLiteral("DelString: неверный номер строки %1").arg(row));
     m_rows.erase(row);
     std::map<int, Row> moved;
-    for (auto it = m_rows.upper_bound(row); it != m_rows.end();)
-        moved.emplace(it->first - 1, std::move(it->second)), it = m_rows.erase(it);
+    for (auto it = m_rows.upper_bound(row); it != m_rows.end();) {
+        auto node = m_rows.extract(it++);
+        node.key() -= 1;
+        moved.insert(std::move(node));
+    }
     m_rows.merge(moved);
 
     std::vector<QRect> kept;
