@@ -93,43 +93,74 @@ XNode readElement(QXmlStreamReader& r) {
 
 // XML text out: the parts are written by hand, as the stream writer costs several times more per cell
 // on the large worksheets of the report.
+// UTF-8 straight into the output, escaping as it goes: no temporary per text.
 void escapeInto(QByteArray& out, const QString& text, bool attribute) {
-    const QByteArray utf8 = text.toUtf8();
-    for (const char ch : utf8) {
-        switch (ch) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            if (attribute)
-                out += "&quot;";
-            else
-                out += ch;
-            break;
-        case '\n':
-        case '\r':
-        case '\t':
-            if (attribute)
-                out += "&#" + QByteArray::number(int(ch)) + ';';
-            else
-                out += ch;
-            break;
-        default:
-            out += ch;
+    const qsizetype n = text.size();
+    const QChar* d = text.constData();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t ch = d[i].unicode();
+        if (ch < 0x80) {
+            switch (ch) {
+            case u'&':
+                out += "&amp;";
+                break;
+            case u'<':
+                out += "&lt;";
+                break;
+            case u'>':
+                out += "&gt;";
+                break;
+            case u'"':
+                out += attribute ? "&quot;" : "\"";
+                break;
+            case u'\n':
+                out += attribute ? "&#10;" : "\n";
+                break;
+            case u'\r':
+                out += attribute ? "&#13;" : "\r";
+                break;
+            case u'\t':
+                out += attribute ? "&#9;" : "\t";
+                break;
+            default:
+                out += char(ch);
+            }
+        } else if (ch < 0x800) {
+            out += char(0xC0 | (ch >> 6));
+            out += char(0x80 | (ch & 0x3F));
+        } else if (QChar::isHighSurrogate(ch) && i + 1 < n && d[i + 1].isLowSurrogate()) {
+            const char32_t u = QChar::surrogateToUcs4(ch, d[++i].unicode());
+            out += char(0xF0 | (u >> 18));
+            out += char(0x80 | ((u >> 12) & 0x3F));
+            out += char(0x80 | ((u >> 6) & 0x3F));
+            out += char(0x80 | (u & 0x3F));
+        } else {
+            out += char(0xE0 | (ch >> 12));
+            out += char(0x80 | ((ch >> 6) & 0x3F));
+            out += char(0x80 | (ch & 0x3F));
         }
     }
+}
+
+// Column letters of the columns a report uses, made once.
+const QByteArray& columnLetters(int col) {
+    static const std::vector<QByteArray> letters = [] {
+        std::vector<QByteArray> v(1);
+        for (int c = 1; c <= 702; ++c)
+            v.push_back(CellName(1, c).chopped(1).toLatin1());
+        return v;
+    }();
+    static QByteArray other;
+    if (col > 0 && col < int(letters.size()))
+        return letters[col];
+    other = CellName(1, col).chopped(1).toLatin1();
+    return other;
 }
 
 void writeAttrs(QByteArray& out, const QVector<QPair<QString, QString>>& attrs) {
     for (const auto& [key, value] : attrs) {
         out += ' ';
-        out += key.toUtf8();
+        escapeInto(out, key, true);
         out += "=\"";
         escapeInto(out, value, true);
         out += '"';
@@ -402,7 +433,7 @@ QByteArray TXlsxWorksheet::serialize() const {
             out += '>';
             for (const auto& [colNo, cell] : row.cells) {
                 out += "<c r=\"";
-                out += CellName(1, colNo).chopped(1).toLatin1();
+                out += columnLetters(colNo);
                 out += rowText;
                 out += '"';
                 writeAttrs(out, cell.attrs);
