@@ -37,6 +37,7 @@ constexpr int kPictureRow = 11;        // B11
 constexpr int kChartGridOffset = 4;    // chart texts in rows p + 4 to p + 15
 constexpr int kExportedTableCols = 13; // column 13 (the note) is not exported
 constexpr int kFactorCount = 8;
+constexpr int kPngQuality = 90;        // QImage's PNG "quality": higher is faster, less compressed
 constexpr int kChartPagesPerSheet = 3; // chart pages on one printed page
 constexpr int kChartTitleAbove = 2;    // the template's section title, two rows above the first page
 
@@ -189,7 +190,8 @@ QString ExportReport(TResult_Form& form, const QString& folder) {
         QByteArray png;
         QBuffer buffer(&png);
         buffer.open(QIODevice::WriteOnly);
-        if (!form.Picture().save(&buffer, "PNG"))
+        // Light compression: the picture is small, and the package is compressed again anyway.
+        if (!form.Picture().save(&buffer, "PNG", kPngQuality))
             throw Platform::EError(QStringLiteral("Не удается подготовить рисунок формул"));
         book.Worksheet(1).InsertPicture(kPictureRow, kColB, png, form.Picture().size());
 
