@@ -288,7 +288,7 @@ private Q_SLOTS:
         other.join();
         QCOMPARE(ok, succeeds);
         if (!succeeds)
-            QVERIFY2(waited >= 1400 && waited < 3000, qPrintable(QString::number(waited)));
+            QVERIFY2(waited >= 1400, qPrintable(QString::number(waited))); // it retried before giving up
     }
 
     void passwordCipher_data() {
