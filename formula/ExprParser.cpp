@@ -897,49 +897,23 @@ TExprBuilder::TParsed TExprBuilder::ParseFunction(const QString& name, bool forc
     if (is("COMMA"))
         return {chainOf(make_unique<TExprComma>(), make_unique<TExprSpace>(ReadCount(0)))};
     if (is("BRACKETS")) {
-        quint8 left = TExprBracketed::bkNone;
-        quint8 right = TExprBracketed::bkNone;
-        if (AtSentinel())
-            throw EIncorrectExpr(kUnterminated);
-        switch (Cur().unicode()) {
-        case u'(':
-            left = TExprBracketed::bkRound;
-            break;
-        case u'[':
-            left = TExprBracketed::bkSquare;
-            break;
-        case u'{':
-            left = TExprBracketed::bkCurly;
-            break;
-        case u'|':
-            left = TExprBracketed::bkBar;
-            break;
-        case u'0':
-            break;
-        default:
-            Fail(kOpeningExpected, Pos);
-        }
+        // One character per side: a bracket of that side, or "0" for none.
+        const auto side = [this](const char16_t* brackets, const QString& message) -> quint8 {
+            if (AtSentinel())
+                throw EIncorrectExpr(kUnterminated);
+            const char16_t c = Cur().unicode();
+            if (c == u'0')
+                return TExprBracketed::bkNone;
+            const quint8 kinds[] = {TExprBracketed::bkRound, TExprBracketed::bkSquare,
+                                    TExprBracketed::bkCurly, TExprBracketed::bkBar};
+            for (int k = 0; k < 4; ++k)
+                if (brackets[k] == c)
+                    return kinds[k];
+            Fail(message, Pos);
+        };
+        const quint8 left = side(u"([{|", kOpeningExpected);
         ++Pos;
-        if (AtSentinel())
-            throw EIncorrectExpr(kUnterminated);
-        switch (Cur().unicode()) {
-        case u')':
-            right = TExprBracketed::bkRound;
-            break;
-        case u']':
-            right = TExprBracketed::bkSquare;
-            break;
-        case u'}':
-            right = TExprBracketed::bkCurly;
-            break;
-        case u'|':
-            right = TExprBracketed::bkBar;
-            break;
-        case u'0':
-            break;
-        default:
-            Fail(kClosingExpected, Pos);
-        }
+        const quint8 right = side(u")]}|", kClosingExpected);
         ++Pos;
         ExpectComma();
         return {make_unique<TExprBracketed>(ParseOperand(1), left, right)};
