@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the program and the tests need; does nothing when all are there.
+# `setup-deps.sh --list` prints the package list (CI checks a built tree against it).
 set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-charts-dev libqt6sql6-sqlite libgl-dev
+  qt6-base-dev qt6-charts-dev libqt6opengl6-dev libqt6sql6-sqlite libgl-dev
   libsqlite3-dev libjpeg62-turbo-dev libxlsxwriter-dev libquazip1-qt6-dev
   fonts-liberation2 fonts-dejavu
+  python3
 )
+
+if [ "${1:-}" = "--list" ]; then
+  printf '%s\n' "${packages[@]}"
+  exit 0
+fi
 
 missing=()
 for p in "${packages[@]}"; do
