@@ -5,6 +5,7 @@
 #include "data/DataMod.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorDisplay.h"
+#include "widgets/TextLimit.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -19,7 +20,7 @@ const QString kInsertTester = QStringLiteral("insert into USER (DB_ID, FIO, Sex,
                                              "values (:DB_ID, :FIO, :Sex, :Age, :Group_ID, '')");
 const QString kUpdateTester =
     QStringLiteral("update USER set FIO = :FIO, Sex = :Sex, Age = :Age, Group_ID = :Group_ID\n"
-                   "where Men_ID = :Men_ID");
+                   "where Men_ID = :Men_ID and IsDel <> 'D'");
 const QString kNewTesterID = QStringLiteral("select last_insert_rowid() as Men_ID");
 const QString kDeleteTester = QStringLiteral("update USER set IsDel = 'D' where Men_ID = :Men_ID");
 
@@ -99,7 +100,7 @@ TAddTester_Form::TAddTester_Form(QWidget* parent) : QDialog(parent) {
     FIO_Edit = new QLineEdit(panel);
     FIO_Edit->setObjectName(QStringLiteral("FIO_Edit"));
     FIO_Edit->setGeometry(10, 28, 264, 24);
-    FIO_Edit->setMaxLength(kMaxFIOLength);
+    Widgets::LimitChars(FIO_Edit, kMaxFIOLength);
     fioLabel->setBuddy(FIO_Edit);
 
     QLabel* sexLabel = addLabel(QStringLiteral("Пол"), 10, 62, 150);
@@ -122,7 +123,7 @@ TAddTester_Form::TAddTester_Form(QWidget* parent) : QDialog(parent) {
     Group_ComboBox->setObjectName(QStringLiteral("Group_ComboBox"));
     Group_ComboBox->setEditable(true);
     Group_ComboBox->setInsertPolicy(QComboBox::NoInsert);
-    Group_ComboBox->lineEdit()->setMaxLength(kMaxGroupNameLength);
+    Widgets::LimitChars(Group_ComboBox->lineEdit(), kMaxGroupNameLength);
     Group_ComboBox->setGeometry(10, 136, 240, 24);
     groupLabel->setBuddy(Group_ComboBox);
     Group_But = new QToolButton(panel);
@@ -190,6 +191,8 @@ void TAddTester_Form::Ok_ButClick() {
         refuse(FIO_Edit, QStringLiteral("Введите фамилию, имя и отчество тестируемого."));
         return;
     }
+    if (!Widgets::CheckTypedText(this, FIO_Edit, fio, QStringLiteral("Фамилия, имя, отчество")))
+        return;
     if (Sex_ComboBox->currentIndex() < 0) {
         refuse(Sex_ComboBox, QStringLiteral("Укажите пол тестируемого."));
         return;
@@ -221,7 +224,10 @@ void TAddTester_Form::Ok_ButClick() {
     q->SetParam(field("Age"), Age_Edit->value());
     q->SetParam(field("Group_ID"), groupId);
     q->SetParam(field("Men_ID"), Men_ID);
-    q->ExecSQL();
+    // A testee removed meanwhile (elsewhere) changes no row: nothing was saved, and the user is told.
+    if (q->ExecSQL() == 0)
+        throw Data::EDatabaseError(QStringLiteral("Тестируемый не найден: он удалён, возможно, на другом "
+                                                  "рабочем месте. Изменения не сохранены."));
     if (Men_ID == -1) {
         q->SetSQL(kNewTesterID);
         q->Open();

@@ -6,6 +6,8 @@
 #include "data/Password.h"
 #include "platform/Cp1251.h"
 #include "platform/Dialogs.h"
+#include "platform/ErrorDisplay.h"
+#include "widgets/TextLimit.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -24,7 +26,7 @@ TDBEdit_Form::TDBEdit_Form(QWidget* parent) : QDialog(parent) {
     DB_Edit = new QLineEdit(this);
     DB_Edit->setObjectName(QStringLiteral("DB_Edit"));
     DB_Edit->setGeometry(16, 32, 258, 24);
-    DB_Edit->setMaxLength(kMaxNameLength);
+    Widgets::LimitChars(DB_Edit, kMaxNameLength);
     nameLabel->setBuddy(DB_Edit);
     auto* passwordLabel = new QLabel(QStringLiteral("Пароль"), this);
     passwordLabel->setGeometry(16, 76, 60, 24);
@@ -32,7 +34,7 @@ TDBEdit_Form::TDBEdit_Form(QWidget* parent) : QDialog(parent) {
     Password_Edit->setObjectName(QStringLiteral("Password_Edit"));
     Password_Edit->setEchoMode(QLineEdit::Password);
     Password_Edit->setGeometry(80, 76, 194, 24);
-    Password_Edit->setMaxLength(255);
+    Widgets::LimitChars(Password_Edit, Data::kMaxPasswordLength);
     passwordLabel->setBuddy(Password_Edit);
     Ok_But = new QPushButton(QStringLiteral("OK"), this);
     Ok_But->setGeometry(82, 124, 90, 28);
@@ -40,7 +42,7 @@ TDBEdit_Form::TDBEdit_Form(QWidget* parent) : QDialog(parent) {
     Cancel_But = new QPushButton(QStringLiteral("Отмена"), this);
     Cancel_But->setGeometry(184, 124, 90, 28);
     connect(Password_Edit, &QLineEdit::textChanged, this, [this] { PasswordChanged = true; });
-    connect(Ok_But, &QPushButton::clicked, this, &TDBEdit_Form::Ok_ButClick);
+    connect(Ok_But, &QPushButton::clicked, this, [this] { Platform::guarded([this] { Ok_ButClick(); }); });
     connect(Cancel_But, &QPushButton::clicked, this, &QDialog::reject);
 }
 
@@ -52,6 +54,8 @@ void TDBEdit_Form::Ok_ButClick() {
         DB_Edit->setFocus();
         return;
     }
+    if (!Widgets::CheckTypedText(this, DB_Edit, name, QStringLiteral("Название базы данных")))
+        return;
     QString password = Password_Edit->text();
     if (PasswordChanged) {
         // The stored cipher works on code page 1251 bytes; other characters would not come back.

@@ -3,6 +3,7 @@
 #include "app/DemoData.h"
 
 #include "data/DataMod.h"
+#include "data/Engine.h"
 #include "scoring/Calc_Records.h"
 
 #include <QRandomGenerator>
@@ -138,8 +139,9 @@ int insert(QSqlQuery& q) {
 
 void CreateDemoDatabase(TMain_DataModule& dm) {
     QSqlDatabase db = dm.Connection();
-    db.transaction();
-    try {
+    // Inside the transaction of the first start when there is one; a savepoint then.
+    Data::TTransaction transaction(db);
+    {
         QSqlQuery q(db);
         q.prepare(QStringLiteral("insert into DB (DB_Name, Password) values (?, ?)"));
         q.addBindValue(QStringLiteral("Демонстрационная база"));
@@ -168,11 +170,8 @@ void CreateDemoDatabase(TMain_DataModule& dm) {
         QRandomGenerator random(20261209);
         for (int i = 0; i < menIds.size(); ++i)
             writeDemoTests(dbId, menIds[i], i, random);
-    } catch (...) {
-        db.rollback();
-        throw;
     }
-    db.commit();
+    transaction.Commit();
 }
 
 } // namespace Demo

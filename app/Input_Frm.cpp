@@ -1,6 +1,8 @@
 // Prompt dialog.
 #include "app/Input_Frm.h"
 
+#include "widgets/TextLimit.h"
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -24,7 +26,10 @@ TInput_Form::TInput_Form(QWidget* parent) : QDialog(parent) {
     Ok_But->setDefault(true);
     Cancel_But = new QPushButton(QStringLiteral("Отмена"), this);
     Cancel_But->setGeometry(216, 92, 90, 28);
-    connect(Ok_But, &QPushButton::clicked, this, &QDialog::accept);
+    connect(Ok_But, &QPushButton::clicked, this, [this] {
+        if (Widgets::CheckTypedText(this, Text_Edit, Text_Edit->text(), Promt_Label->text()))
+            accept();
+    });
     connect(Cancel_But, &QPushButton::clicked, this, &QDialog::reject);
 }
 
@@ -33,7 +38,7 @@ bool InputText(const QString& caption, const QString& prompt, const QString& ini
     TInput_Form form(parent);
     form.setWindowTitle(caption);
     form.Promt_Label->setText(prompt);
-    form.Text_Edit->setMaxLength(maxLength);
+    Widgets::LimitChars(form.Text_Edit, maxLength);
     form.Text_Edit->setText(initial);
     form.Text_Edit->selectAll();
     const bool confirmed = form.exec() == QDialog::Accepted;

@@ -296,7 +296,8 @@ void TMain_Form::DelTestExecute() {
     const QString fio = Main_DataModule->Men_Query->FieldByName(QStringLiteral("FIO")).AsString();
     if (Platform::messageBox(this, QStringLiteral("Удалить тестируемого «%1»?").arg(fio),
                              QStringLiteral("Подтверждение удаления"), Platform::MsgIcon::Question,
-                             Platform::MsgButtons::YesNo, Platform::MsgAnswer::No) != Platform::MsgAnswer::Yes)
+                             Platform::MsgButtons::YesNo,
+                             Platform::MsgAnswer::No) != Platform::MsgAnswer::Yes)
         return;
     DeleteTester(menId);
     RefreshMenList();

@@ -1,6 +1,9 @@
 // Password dialog.
 #include "app/Password_Frm.h"
 
+#include "data/Password.h"
+#include "widgets/TextLimit.h"
+
 #include "platform/Dialogs.h"
 
 #include <QLabel>
@@ -17,6 +20,7 @@ TInputPassword_Form::TInputPassword_Form(QWidget* parent) : QDialog(parent) {
     Password_Edit->setObjectName(QStringLiteral("Password_Edit"));
     Password_Edit->setEchoMode(QLineEdit::Password);
     Password_Edit->setGeometry(16, 34, 225, 24);
+    Widgets::LimitChars(Password_Edit, Data::kMaxPasswordLength);
     label->setBuddy(Password_Edit);
     Ok_But = new QPushButton(QStringLiteral("OK"), this);
     Ok_But->setGeometry(48, 92, 90, 28);

@@ -27,11 +27,10 @@ int main(int argc, char** argv) {
         QApplication::processEvents();
         splash->StepIt();
 
-        std::unique_ptr<TMain_DataModule> dataModule = TMain_DataModule::Create(Platform::ProgramDir());
+        std::unique_ptr<TMain_DataModule> dataModule =
+            TMain_DataModule::Create(Platform::ProgramDir(), Demo::CreateDemoDatabase);
         if (!dataModule)
             return 1;
-        if (dataModule->CreatedTableFile())
-            Demo::CreateDemoDatabase(*dataModule);
 
         splash->StepIt();
         splash.reset();

@@ -1,6 +1,7 @@
 // Data module: connection set-up, schema on first use, and the members the windows use.
 #include "data/DataMod.h"
 
+#include "data/Engine.h"
 #include "data/Queries.h"
 #include "data/Schema.h"
 #include "platform/Dialogs.h"
@@ -9,13 +10,27 @@
 #include <QFileInfo>
 #include <QSqlError>
 
+#include <unistd.h>
+
 TMain_DataModule* Main_DataModule = nullptr;
 
 namespace {
 int g_connectionSerial = 0;
 }
 
-std::unique_ptr<TMain_DataModule> TMain_DataModule::Create(const QString& programDir) {
+namespace {
+
+// The data directory can be written when files can be made in it (the engine's journal) and the table
+// file, when it exists, can be written too.
+bool writable(const QString& dataDir, const QString& file) {
+    if (::access(QFile::encodeName(dataDir).constData(), W_OK) != 0)
+        return false;
+    return !QFileInfo::exists(file) || ::access(QFile::encodeName(file).constData(), W_OK) == 0;
+}
+
+} // namespace
+
+std::unique_ptr<TMain_DataModule> TMain_DataModule::Create(const QString& programDir, const TSeed& seed) {
     const QString dataDir = programDir + QStringLiteral("/DB/");
     if (!QFileInfo(dataDir).isDir()) {
         Platform::messageBox(nullptr, QStringLiteral("Не могу открыть базу данных! Не существует папки DB!"),
@@ -23,24 +38,45 @@ std::unique_ptr<TMain_DataModule> TMain_DataModule::Create(const QString& progra
         return nullptr;
     }
     const QString file = dataDir + Data::kTableFileName;
-    const bool exists = QFileInfo::exists(file);
+    const bool readOnly = !writable(dataDir, file);
+    if (readOnly && !QFileInfo::exists(file))
+        throw Data::EDatabaseError(
+            QStringLiteral("Папка данных «%1» доступна только для чтения, а файла базы "
+                           "данных в ней нет.")
+                .arg(QDir::toNativeSeparators(dataDir)));
 
     const QString connection = QStringLiteral("Main_DB_%1").arg(++g_connectionSerial);
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-        db.setDatabaseName(file);
-        if (!db.open()) {
-            const QString text = db.lastError().text();
-            db = QSqlDatabase();
-            QSqlDatabase::removeDatabase(connection);
-            throw Data::EDatabaseError(QStringLiteral("Не могу открыть базу данных: ") + text);
+    std::unique_ptr<TMain_DataModule> dm;
+    try {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+            db.setDatabaseName(file);
+            if (readOnly)
+                db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+            if (!db.open())
+                throw Data::EDatabaseError(QStringLiteral("Не могу открыть базу данных: ") +
+                                           db.lastError().text());
+            Data::PrepareConnection(db, readOnly);
         }
-        Data::PrepareConnection(db);
-        if (!exists)
-            Data::CreateSchema(db);
+        dm.reset(new TMain_DataModule(dataDir, connection));
+        dm->m_readOnly = readOnly;
+        QSqlDatabase db = dm->Connection();
+        if (readOnly) {
+            Data::PrepareSchema(db, true);
+        } else {
+            Data::TTransaction transaction(db);
+            const Data::TSchemaReport report = Data::PrepareSchema(db, false);
+            dm->m_created = report.created;
+            dm->m_repaired = report.repaired;
+            if (report.needsSeed && seed)
+                seed(*dm);
+            transaction.Commit();
+        }
+    } catch (...) {
+        if (!dm)
+            QSqlDatabase::removeDatabase(connection);
+        throw;
     }
-    std::unique_ptr<TMain_DataModule> dm(new TMain_DataModule(dataDir, connection));
-    dm->m_created = !exists;
     return dm;
 }
 
@@ -85,8 +121,13 @@ QSqlDatabase TMain_DataModule::Connection() const { return QSqlDatabase::databas
 
 const QString& TMain_DataModule::MenQueryBaseSQL() const { return Data::kMenQuerySQL; }
 
-int TMain_DataModule::ExecSQL(const QString& sql) {
+QString TMain_DataModule::TableFilePath() const { return m_dataDir + Data::kTableFileName; }
+
+int TMain_DataModule::ExecSQL(const QString& sql, const QVariantMap& params) {
     Update_Query->Close();
     Update_Query->SetSQL(sql);
+    Update_Query->ClearParams();
+    for (auto it = params.cbegin(); it != params.cend(); ++it)
+        Update_Query->SetParam(it.key(), it.value());
     return Update_Query->ExecSQL();
 }

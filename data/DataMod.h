@@ -7,21 +7,35 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class TMain_DataModule : public QObject {
     Q_OBJECT
 public:
+    // Fills a table file in which no database was ever made (the demo data); runs inside the
+    // transaction that creates the schema, so an interrupted first start leaves nothing or everything.
+    using TSeed = std::function<void(TMain_DataModule&)>;
+
     // Connects to the data directory of the program directory. When the data directory is missing it
-    // shows "Не могу открыть базу данных! Не существует папки DB!" and returns null. A data directory
-    // without a table file gets a new one with its schema and reference rows (CreatedTableFile()).
-    static std::unique_ptr<TMain_DataModule> Create(const QString& programDir);
+    // shows "Не могу открыть базу данных! Не существует папки DB!" and returns null. The table file's
+    // schema is checked: an empty or new file gets the schema, the reference rows and `seed`; missing
+    // reference tables or rows are restored; missing data tables or columns, or a file that is not a
+    // database, raise EDatabaseError and change nothing. A data directory that cannot be written is
+    // opened read-only (ReadOnly()).
+    static std::unique_ptr<TMain_DataModule> Create(const QString& programDir, const TSeed& seed = {});
     ~TMain_DataModule() override;
 
     // Data directory with its trailing separator.
     const QString& DataDir() const { return m_dataDir; }
-    // True when this run created the table file.
+    // True when this run created the tables of the table file.
     bool CreatedTableFile() const { return m_created; }
+    // True when the data directory or the table file cannot be written: the data can only be viewed.
+    bool ReadOnly() const { return m_readOnly; }
+    // Reference tables whose table or rows were restored at this start.
+    const QStringList& RepairedTables() const { return m_repaired; }
+    // The table file.
+    QString TableFilePath() const;
 
     // Engine session and connection: the connection name of the table file.
     const QString Main_Session = QStringLiteral("Main_SessIn");
@@ -44,14 +58,17 @@ public:
     // Base text of Men_Query; a refresh appends its ORDER BY clause to a copy of it.
     const QString& MenQueryBaseSQL() const;
 
-    // Runs one statement given as literal text through Update_Query.
-    int ExecSQL(const QString& sql);
+    // Runs one statement through Update_Query with its values bound (never spliced into the text);
+    // returns the number of rows changed.
+    int ExecSQL(const QString& sql, const QVariantMap& params = {});
 
 private:
     TMain_DataModule(const QString& dataDir, const QString& connection);
     QString m_dataDir;
     QString m_connection;
     bool m_created = false;
+    bool m_readOnly = false;
+    QStringList m_repaired;
 };
 
 // The one data module of the program (set while one exists).

@@ -1,6 +1,8 @@
 // Datasets over Qt Sql: results are read to the end once, then navigated in memory.
 #include "data/Dataset.h"
 
+#include "data/Engine.h"
+
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -13,13 +15,6 @@
 namespace Data {
 
 namespace {
-
-[[noreturn]] void raise(const QSqlError& error, const QString& what) {
-    QString text = error.databaseText();
-    if (text.isEmpty())
-        text = error.text();
-    throw EDatabaseError(what + QStringLiteral(": ") + text);
-}
 
 bool sameValue(const QVariant& a, const QVariant& b) {
     if (a.isNull() || b.isNull())
@@ -231,7 +226,14 @@ void TDataset::Post() {
     if (m_state != State::Edit && m_state != State::Insert)
         return;
     const bool inserting = m_state == State::Insert;
-    DoPost(m_buffer, inserting);
+    try {
+        DoPost(m_buffer, inserting);
+    } catch (...) {
+        // A refused write leaves the dataset browsable, as before the edit: the caller still holds
+        // what was typed and may try again.
+        Cancel();
+        throw;
+    }
     if (inserting) {
         m_rows.append(m_buffer);
         m_row = static_cast<int>(m_rows.size()) - 1;
@@ -311,10 +313,7 @@ void TQuery::SetParam(const QString& name, const QVariant& value) { m_params.ins
 void TQuery::DoOpen(QStringList& fields, QVector<QVector<QVariant>>& rows) {
     // The result is read straight from the engine's statement on the connection's handle: the whole
     // result is kept, and this is the hot path of every list refresh.
-    const QVariant handle = Database().driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        throw EDatabaseError(QStringLiteral("Нет соединения с базой данных"));
-    sqlite3* db = *static_cast<sqlite3* const*>(handle.data());
+    sqlite3* db = EngineHandle(Database());
     sqlite3_stmt* stmt = nullptr;
     if (sqlite3_prepare16_v2(db, m_sql.utf16(), -1, &stmt, nullptr) != SQLITE_OK) {
         const QString error = QString::fromUtf8(sqlite3_errmsg(db));
@@ -322,29 +321,7 @@ void TQuery::DoOpen(QStringList& fields, QVector<QVector<QVariant>>& rows) {
         throw EDatabaseError(QStringLiteral("Ошибка в запросе: ") + error);
     }
     const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(stmt, sqlite3_finalize);
-    for (auto it = m_params.cbegin(); it != m_params.cend(); ++it) {
-        const int index =
-            sqlite3_bind_parameter_index(stmt, (QLatin1Char(':') + it.key()).toUtf8().constData());
-        if (index == 0)
-            continue;
-        const QVariant& v = it.value();
-        if (v.isNull())
-            sqlite3_bind_null(stmt, index);
-        else if (v.metaType().id() == QMetaType::Int || v.metaType().id() == QMetaType::LongLong ||
-                 v.metaType().id() == QMetaType::UInt || v.metaType().id() == QMetaType::Bool)
-            sqlite3_bind_int64(stmt, index, v.toLongLong());
-        else if (v.metaType().id() == QMetaType::Double)
-            sqlite3_bind_double(stmt, index, v.toDouble());
-        else if (v.metaType().id() == QMetaType::QByteArray) {
-            const QByteArray bytes = v.toByteArray();
-            sqlite3_bind_blob(stmt, index, bytes.constData(), static_cast<int>(bytes.size()),
-                              SQLITE_TRANSIENT);
-        } else {
-            const QString text = v.toString();
-            sqlite3_bind_text16(stmt, index, text.utf16(), static_cast<int>(text.size() * 2),
-                                SQLITE_TRANSIENT);
-        }
-    }
+    BindParams(stmt, m_params, false);
     const int n = sqlite3_column_count(stmt);
     for (int i = 0; i < n; ++i)
         fields.append(QString::fromUtf8(sqlite3_column_name(stmt, i)));
@@ -364,10 +341,12 @@ void TQuery::DoOpen(QStringList& fields, QVector<QVector<QVariant>>& rows) {
                 row[i] = QVariant(QString::fromUtf8(text, sqlite3_column_bytes(stmt, i)));
                 break;
             }
-            case SQLITE_BLOB:
-                row[i] = QVariant(QByteArray(static_cast<const char*>(sqlite3_column_blob(stmt, i)),
-                                             sqlite3_column_bytes(stmt, i)));
+            case SQLITE_BLOB: {
+                // A zero-length value comes back without data; it stays an empty value, not NULL.
+                const auto* data = static_cast<const char*>(sqlite3_column_blob(stmt, i));
+                row[i] = QVariant(QByteArray(data ? data : "", sqlite3_column_bytes(stmt, i)));
                 break;
+            }
             default:
                 break;
             }
@@ -379,17 +358,7 @@ void TQuery::DoOpen(QStringList& fields, QVector<QVector<QVariant>>& rows) {
                              QString::fromUtf8(sqlite3_errmsg(db)));
 }
 
-int TQuery::ExecSQL() {
-    QSqlQuery q(Database());
-    if (!q.prepare(m_sql))
-        raise(q.lastError(), QStringLiteral("Ошибка в запросе"));
-    for (auto it = m_params.cbegin(); it != m_params.cend(); ++it)
-        if (m_sql.contains(QLatin1Char(':') + it.key()))
-            q.bindValue(QLatin1Char(':') + it.key(), it.value());
-    if (!q.exec())
-        raise(q.lastError(), QStringLiteral("Ошибка выполнения запроса"));
-    return q.numRowsAffected();
-}
+int TQuery::ExecSQL() { return ExecBound(Database(), m_sql, m_params); }
 
 // ---- TTable ----
 
@@ -410,8 +379,13 @@ void TTable::DoOpen(QStringList& fields, QVector<QVector<QVariant>>& rows) {
 }
 
 void TTable::DoPost(QVector<QVariant>& row, bool inserting) {
-    QSqlQuery q(Database());
     const QStringList& fields = FieldNames();
+    QVariantMap params;
+    const auto param = [&](int i) -> QString {
+        const QString name = QStringLiteral("f%1").arg(i);
+        params.insert(name, row[i]);
+        return QLatin1Char(':') + name;
+    };
     if (inserting) {
         // The key (first field) is left to the engine when it was not set.
         QStringList names;
@@ -420,40 +394,56 @@ void TTable::DoPost(QVector<QVariant>& row, bool inserting) {
             if (i == 0 && row[0].isNull())
                 continue;
             names << fields[i];
-            marks << QStringLiteral("?");
+            marks << param(i);
         }
-        q.prepare(QStringLiteral("insert into ") + quotedTable() + QStringLiteral(" (") + names.join(u',') +
-                  QStringLiteral(") values (") + marks.join(u',') + QLatin1Char(')'));
-        for (int i = 0; i < fields.size(); ++i)
-            if (!(i == 0 && row[0].isNull()))
-                q.addBindValue(row[i]);
-        if (!q.exec())
-            raise(q.lastError(), QStringLiteral("Ошибка записи в таблицу ") + m_tableName);
+        qint64 id = 0;
+        try {
+            ExecBound(Database(),
+                      QStringLiteral("insert into ") + quotedTable() + QStringLiteral(" (") +
+                          names.join(u',') + QStringLiteral(") values (") + marks.join(u',') +
+                          QLatin1Char(')'),
+                      params, &id);
+        } catch (const EDatabaseError& e) {
+            throw EDatabaseError(writeError(e));
+        }
         if (row[0].isNull())
-            row[0] = q.lastInsertId();
+            row[0] = id;
     } else {
         QStringList sets;
         for (int i = 1; i < fields.size(); ++i)
-            sets << fields[i] + QStringLiteral(" = ?");
+            sets << fields[i] + QStringLiteral(" = ") + param(i);
         if (sets.isEmpty())
             return;
-        q.prepare(QStringLiteral("update ") + quotedTable() + QStringLiteral(" set ") + sets.join(u',') +
-                  QStringLiteral(" where ") + fields[0] + QStringLiteral(" = ?"));
-        for (int i = 1; i < fields.size(); ++i)
-            q.addBindValue(row[i]);
-        q.addBindValue(row[0]);
-        if (!q.exec())
-            raise(q.lastError(), QStringLiteral("Ошибка записи в таблицу ") + m_tableName);
+        int changed = 0;
+        try {
+            changed = ExecBound(Database(),
+                                QStringLiteral("update ") + quotedTable() + QStringLiteral(" set ") +
+                                    sets.join(u',') + QStringLiteral(" where ") + fields[0] +
+                                    QStringLiteral(" = ") + param(0),
+                                params);
+        } catch (const EDatabaseError& e) {
+            throw EDatabaseError(writeError(e));
+        }
+        if (changed == 0)
+            throw EDatabaseError(kRecordGone);
     }
 }
 
 void TTable::DoDelete(const QVector<QVariant>& row) {
-    QSqlQuery q(Database());
-    q.prepare(QStringLiteral("delete from ") + quotedTable() + QStringLiteral(" where ") + FieldNames()[0] +
-              QStringLiteral(" = ?"));
-    q.addBindValue(row[0]);
-    if (!q.exec())
-        raise(q.lastError(), QStringLiteral("Ошибка удаления из таблицы ") + m_tableName);
+    // A record that is already gone (deleted elsewhere) is not an error: the outcome is the same.
+    try {
+        ExecBound(Database(),
+                  QStringLiteral("delete from ") + quotedTable() + QStringLiteral(" where ") +
+                      FieldNames()[0] + QStringLiteral(" = :key"),
+                  {{QStringLiteral("key"), row[0]}});
+    } catch (const EDatabaseError& e) {
+        throw EDatabaseError(QStringLiteral("Ошибка удаления из таблицы ") + m_tableName +
+                             QStringLiteral(": ") + e.message());
+    }
+}
+
+QString TTable::writeError(const EDatabaseError& e) const {
+    return QStringLiteral("Ошибка записи в таблицу ") + m_tableName + QStringLiteral(": ") + e.message();
 }
 
 } // namespace Data

@@ -23,6 +23,10 @@ public:
 
 class TDataset;
 
+// The message of an update whose record is no longer there.
+inline const QString kRecordGone = QStringLiteral(
+    "Запись не найдена: она удалена, возможно, на другом рабочем месте. Изменения не сохранены.");
+
 // One field of the current row; reads and (in edit or insert state) writes its value.
 class TField {
 public:
@@ -144,6 +148,7 @@ public:
     const QString& SQL() const { return m_sql; }
     void SetParam(const QString& name, const QVariant& value);
     QVariant Param(const QString& name) const { return m_params.value(name); }
+    void ClearParams() { m_params.clear(); }
 
     // Runs a statement that returns no rows (insert, update, delete); returns the rows affected.
     int ExecSQL();
@@ -175,6 +180,7 @@ protected:
 
 private:
     QString quotedTable() const;
+    QString writeError(const EDatabaseError& e) const;
     QString m_tableName;
     QString m_indexField;
 };

@@ -7,6 +7,9 @@
 
 namespace Data {
 
+// Longest password the dialogs take, in characters; the typing and the confirming box cut alike.
+constexpr int kMaxPasswordLength = 255;
+
 QByteArray EncipherPassword(const QString& password);
 QString DecipherPassword(const QByteArray& stored);
 

@@ -1,16 +1,18 @@
-// Schema of the table file, the shipped reference rows, and the per-connection set-up.
+// Schema of the table file, the shipped reference rows, the write guards, and the per-connection set-up.
 #include "data/Schema.h"
 
 #include "data/Collation.h"
 #include "data/Dataset.h"
+#include "data/Engine.h"
 
 #include <QFile>
+#include <QHash>
+#include <QSet>
 #include <QSqlDriver>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QVariant>
 
 #include <sqlite3.h>
+
+#include <memory>
 
 namespace Data {
 
@@ -19,12 +21,21 @@ namespace {
 constexpr int kLockRetries = 15;
 constexpr int kLockWaitMs = 100;
 
-const char* const kSchema[] = {
-    R"(create table DB (
+struct TTableDef {
+    const char* name;
+    const char* create;
+    QStringList columns; // the columns the program reads and writes
+};
+
+const TTableDef kDataTables[] = {
+    {"DB",
+     R"(create table DB (
         DB_ID integer primary key autoincrement,
         DB_Name varchar(100) collate RUSSIAN not null default '',
         Password blob not null default x''))",
-    R"(create table USER (
+     {"DB_ID", "DB_Name", "Password"}},
+    {"USER",
+     R"(create table USER (
         Men_ID integer primary key autoincrement,
         DB_ID integer not null,
         FIO varchar(200) collate RUSSIAN not null default '',
@@ -32,11 +43,14 @@ const char* const kSchema[] = {
         Age smallint,
         Group_ID integer not null default 0,
         IsDel varchar(1) not null default ''))",
-    "create index USER_DB on USER (DB_ID)",
-    R"(create table "GROUP" (
+     {"Men_ID", "DB_ID", "FIO", "Sex", "Age", "Group_ID", "IsDel"}},
+    {"GROUP",
+     R"(create table "GROUP" (
         Group_ID integer primary key autoincrement,
         Group_Name varchar(50) collate RUSSIAN not null default ''))",
-    R"(create table TEST (
+     {"Group_ID", "Group_Name"}},
+    {"TEST",
+     R"(create table TEST (
         Test_ID integer primary key autoincrement,
         DB_ID integer not null,
         Men_ID integer not null,
@@ -47,60 +61,205 @@ const char* const kSchema[] = {
         Result_Profil varchar(32) not null default '',
         Calc_Profil varchar(16) not null default '',
         Calc_ProfilNapr varchar(50) not null default ''))",
-    "create index TEST_Men on TEST (Men_ID)",
-    "create index TEST_DB on TEST (DB_ID, Men_ID)",
-    R"(create table Symbols (
+     {"Test_ID", "DB_ID", "Men_ID", "Date_Test", "Time_Test", "Note", "Result_Test", "Result_Profil",
+      "Calc_Profil", "Calc_ProfilNapr"}},
+};
+
+struct TReferenceDef {
+    TTableDef table;
+    const char* resource;
+    QStringList keyColumns; // a shipped row is missing when no row has its key
+};
+
+const TReferenceDef kReferenceTables[] = {
+    {{"Symbols",
+      R"(create table Symbols (
         ID_Rec integer primary key autoincrement,
         Type_Reaction varchar(1) not null default '',
         Posit_Select varchar(1) not null default '',
         Negat_Select varchar(1) not null default '',
         Napr varchar(1) not null default ''))",
-    R"(create table DurMoll (
+      {"ID_Rec", "Type_Reaction", "Posit_Select", "Negat_Select", "Napr"}},
+     ":/reference/symbols.csv",
+     {"Posit_Select", "Negat_Select"}},
+    {{"DurMoll",
+      R"(create table DurMoll (
         ID_Rec integer primary key autoincrement,
         Vector smallint not null,
         Reaction varchar(2) not null default '',
         DurMoll smallint not null default 0))",
-    R"(create table Soz (
+      {"ID_Rec", "Vector", "Reaction", "DurMoll"}},
+     ":/reference/durmoll.csv",
+     {"Vector", "Reaction"}},
+    {{"Soz",
+      R"(create table Soz (
         ID_Rec integer primary key autoincrement,
         Vector smallint not null,
         Reaction varchar(2) not null default '',
         Soz smallint not null default 0))",
+      {"ID_Rec", "Vector", "Reaction", "Soz"}},
+     ":/reference/soz.csv",
+     {"Vector", "Reaction"}},
+};
+
+const char* const kIndexes[] = {
+    "create index if not exists USER_DB on USER (DB_ID)",
+    "create index if not exists TEST_Men on TEST (Men_ID)",
+    "create index if not exists TEST_DB on TEST (DB_ID, Men_ID)",
+};
+
+// Guards against rows that nothing can reach any more: a testee in a database that another program
+// instance deleted meanwhile, a test of a testee that is gone. The engine refuses such a write with the
+// message after the mark, which the data layer shows as it stands.
+const char* const kGuards[] = {
+    R"(create trigger if not exists USER_Owner_Insert before insert on USER
+       begin
+         select raise(abort, 'MORVEL: База данных не найдена: она удалена, возможно, на другом рабочем месте. Запись не сохранена.')
+         where not exists (select 1 from DB where DB_ID = new.DB_ID);
+       end)",
+    R"(create trigger if not exists USER_Owner_Update before update of DB_ID on USER
+       begin
+         select raise(abort, 'MORVEL: База данных не найдена: она удалена, возможно, на другом рабочем месте. Запись не сохранена.')
+         where not exists (select 1 from DB where DB_ID = new.DB_ID);
+       end)",
+    R"(create trigger if not exists TEST_Owner_Insert before insert on TEST
+       begin
+         select raise(abort, 'MORVEL: База данных не найдена: она удалена, возможно, на другом рабочем месте. Результаты теста не сохранены.')
+         where not exists (select 1 from DB where DB_ID = new.DB_ID);
+         select raise(abort, 'MORVEL: Тестируемый не найден: он удалён, возможно, на другом рабочем месте. Результаты теста не сохранены.')
+         where not exists (select 1 from USER where Men_ID = new.Men_ID and DB_ID = new.DB_ID and IsDel <> 'D');
+       end)",
+    R"(create trigger if not exists TEST_Owner_Update before update of DB_ID, Men_ID on TEST
+       begin
+         select raise(abort, 'MORVEL: Тестируемый не найден: он удалён, возможно, на другом рабочем месте. Результаты теста не сохранены.')
+         where not exists (select 1 from USER where Men_ID = new.Men_ID and DB_ID = new.DB_ID and IsDel <> 'D');
+       end)",
 };
 
 void exec(QSqlDatabase& db, const QString& sql) {
-    QSqlQuery q(db);
-    if (!q.exec(sql))
-        throw EDatabaseError(QStringLiteral("Не удалось создать таблицы базы данных: ") +
-                             q.lastError().databaseText());
+    try {
+        ExecBound(db, sql);
+    } catch (const EDatabaseError& e) {
+        throw EDatabaseError(QStringLiteral("Не удалось подготовить таблицы базы данных: ") + e.message());
+    }
 }
 
-// Loads one shipped CSV (header row, comma separated, no quoting) into a table.
-void loadReference(QSqlDatabase& db, const QString& resource, const QString& table, bool textValues) {
-    QFile file(resource);
+// Runs a query and hands each row's values to `row`.
+template <class F> void select(QSqlDatabase& db, const QString& sql, F&& row) {
+    TQuery q(db.connectionName(), nullptr);
+    q.SetSQL(sql);
+    q.Open();
+    for (int r = 0; r < q.RecordCount(); ++r) {
+        QVariantList values;
+        for (int c = 0; c < q.FieldNames().size(); ++c)
+            values << q.Value(r, c);
+        row(values);
+    }
+}
+
+QString quoted(const QString& name) { return QLatin1Char('"') + name + QLatin1Char('"'); }
+
+// Column names of a table, in lower case (names are matched without regard to case).
+QSet<QString> columnsOf(QSqlDatabase& db, const QString& table) {
+    QSet<QString> columns;
+    select(db, QStringLiteral("pragma table_info(") + quoted(table) + QLatin1Char(')'),
+           [&columns](const QVariantList& v) { columns.insert(v[1].toString().toLower()); });
+    return columns;
+}
+
+QStringList missingColumns(QSqlDatabase& db, const TTableDef& def) {
+    const QSet<QString> present = columnsOf(db, QString::fromLatin1(def.name));
+    QStringList missing;
+    for (const QString& c : def.columns)
+        if (!present.contains(c.toLower()))
+            missing << QString::fromLatin1(def.name) + QLatin1Char('.') + c;
+    return missing;
+}
+
+int rowCount(QSqlDatabase& db, const QString& table) {
+    int count = 0;
+    select(db, QStringLiteral("select count(*) from ") + quoted(table),
+           [&count](const QVariantList& v) { count = v[0].toInt(); });
+    return count;
+}
+
+// The shipped rows of a reference table (header row, comma separated, no quoting), as bound values.
+struct TShippedRows {
+    QStringList header;
+    QList<QVariantMap> rows;
+};
+
+TShippedRows shippedRows(const TReferenceDef& def) {
+    QFile file(QString::fromLatin1(def.resource));
     if (!file.open(QIODevice::ReadOnly))
-        throw EDatabaseError(QStringLiteral("Не найдены справочные данные ") + resource);
+        throw EDatabaseError(QStringLiteral("Не найдены справочные данные ") + file.fileName());
     const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    TShippedRows shipped;
     if (lines.isEmpty())
-        return;
-    const QStringList header = lines.first().trimmed().split(QLatin1Char(','));
-    QStringList marks;
-    for (qsizetype i = 0; i < header.size(); ++i)
-        marks << QStringLiteral("?");
-    QSqlQuery q(db);
-    q.prepare(QStringLiteral("insert into ") + table + QStringLiteral(" (") + header.join(u',') +
-              QStringLiteral(") values (") + marks.join(u',') + QLatin1Char(')'));
+        return shipped;
+    shipped.header = lines.first().trimmed().split(QLatin1Char(','));
     for (qsizetype l = 1; l < lines.size(); ++l) {
         const QStringList cells = lines[l].trimmed().split(QLatin1Char(','));
-        if (cells.size() != header.size())
+        if (cells.size() != shipped.header.size())
             continue;
+        QVariantMap row;
         for (qsizetype c = 0; c < cells.size(); ++c) {
-            const bool numeric = c == 0 || (!textValues && header[c] != QLatin1String("Reaction"));
-            q.addBindValue(numeric ? QVariant(cells[c].toInt()) : QVariant(cells[c]));
+            const QString& name = shipped.header[c];
+            // The key and the small-integer columns are numbers; the one-character codes are text.
+            const bool numeric = c == 0 || name == QLatin1String("Vector") ||
+                                 name == QLatin1String("DurMoll") || name == QLatin1String("Soz");
+            row.insert(name, numeric ? QVariant(cells[c].toInt()) : QVariant(cells[c]));
         }
-        if (!q.exec())
-            throw EDatabaseError(QStringLiteral("Не удалось заполнить таблицу ") + table +
-                                 QStringLiteral(": ") + q.lastError().databaseText());
+        shipped.rows << row;
     }
+    return shipped;
+}
+
+QString keyText(const QVariantList& values) {
+    QStringList parts;
+    for (const QVariant& v : values)
+        parts << v.toString();
+    return parts.join(QChar(0x1F));
+}
+
+// Inserts the shipped rows whose key no row of the table has. A new table gets the shipped keys as
+// well; rows restored into a table that has others go after them, so rows already there keep
+// precedence. Returns the number of rows written.
+int restoreRows(QSqlDatabase& db, const TReferenceDef& def, bool newTable) {
+    const TShippedRows shipped = shippedRows(def);
+    const QString table = QString::fromLatin1(def.table.name);
+    QSet<QString> present;
+    if (!newTable)
+        select(db, QStringLiteral("select ") + def.keyColumns.join(u',') + QStringLiteral(" from ") + table,
+               [&present](const QVariantList& v) { present.insert(keyText(v)); });
+    int written = 0;
+    for (const QVariantMap& row : shipped.rows) {
+        QVariantList key;
+        for (const QString& k : def.keyColumns)
+            key << row.value(k);
+        if (present.contains(keyText(key)))
+            continue;
+        QStringList names;
+        QStringList marks;
+        for (qsizetype c = newTable ? 0 : 1; c < shipped.header.size(); ++c) {
+            names << shipped.header[c];
+            marks << QLatin1Char(':') + shipped.header[c];
+        }
+        ExecBound(db,
+                  QStringLiteral("insert into ") + table + QStringLiteral(" (") + names.join(u',') +
+                      QStringLiteral(") values (") + marks.join(u',') + QLatin1Char(')'),
+                  row);
+        present.insert(keyText(key));
+        ++written;
+    }
+    return written;
+}
+
+int userVersion(QSqlDatabase& db) {
+    int version = 0;
+    select(db, QStringLiteral("pragma user_version"),
+           [&version](const QVariantList& v) { version = v[0].toInt(); });
+    return version;
 }
 
 int russianCollation(void*, int lenA, const void* a, int lenB, const void* b) {
@@ -116,33 +275,114 @@ int busyHandler(void*, int retries) {
 
 } // namespace
 
-void PrepareConnection(QSqlDatabase& db) {
-    const QVariant v = db.driver()->handle();
-    if (!v.isValid() || qstrcmp(v.typeName(), "sqlite3*") != 0)
-        throw EDatabaseError(QStringLiteral("Нет доступа к ядру базы данных"));
-    sqlite3* handle = *static_cast<sqlite3* const*>(v.data());
+void PrepareConnection(QSqlDatabase& db, bool readOnly) {
+    sqlite3* handle = EngineHandle(db);
     sqlite3_busy_handler(handle, busyHandler, nullptr);
     sqlite3_create_collation_v2(handle, "RUSSIAN", SQLITE_UTF8, nullptr, russianCollation, nullptr);
-    QSqlQuery q(db);
-    q.exec(QStringLiteral("pragma journal_mode = wal"));
-    q.exec(QStringLiteral("pragma synchronous = normal"));
+    // The first read finds a file that is not a database; nothing has been written to it by then.
+    if (sqlite3_exec(handle, "select count(*) from sqlite_master", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        const int code = sqlite3_errcode(handle);
+        if (code == SQLITE_NOTADB || code == SQLITE_CORRUPT)
+            throw EDatabaseError(
+                QStringLiteral("Файл «%1» не является базой данных программы или повреждён. Файл оставлен "
+                               "без изменений; восстановите его из резервной копии или переместите, чтобы "
+                               "программа создала новый.")
+                    .arg(db.databaseName()));
+        throw EDatabaseError(EngineMessage(handle, QStringLiteral("Не могу открыть базу данных")));
+    }
+    if (!readOnly) {
+        sqlite3_exec(handle, "pragma journal_mode = wal", nullptr, nullptr, nullptr);
+        sqlite3_exec(handle, "pragma synchronous = normal", nullptr, nullptr, nullptr);
+    }
 }
 
-void CreateSchema(QSqlDatabase& db) {
-    if (!db.transaction())
-        throw EDatabaseError(db.lastError().databaseText());
-    try {
-        for (const char* sql : kSchema)
-            exec(db, QString::fromUtf8(sql));
-        loadReference(db, QStringLiteral(":/reference/symbols.csv"), QStringLiteral("Symbols"), true);
-        loadReference(db, QStringLiteral(":/reference/durmoll.csv"), QStringLiteral("DurMoll"), false);
-        loadReference(db, QStringLiteral(":/reference/soz.csv"), QStringLiteral("Soz"), false);
-    } catch (...) {
-        db.rollback();
-        throw;
+TSchemaReport PrepareSchema(QSqlDatabase& db, bool readOnly) {
+    TSchemaReport report;
+    QSet<QString> tables;
+    select(db, QStringLiteral("select name from sqlite_master where type = 'table'"),
+           [&tables](const QVariantList& v) { tables.insert(v[0].toString().toLower()); });
+    tables.remove(QStringLiteral("sqlite_sequence"));
+    const auto has = [&tables](const char* name) {
+        return tables.contains(QString::fromLatin1(name).toLower());
+    };
+
+    QSet<QString> ours;
+    for (const TTableDef& t : kDataTables)
+        ours.insert(QString::fromLatin1(t.name).toLower());
+    for (const TReferenceDef& r : kReferenceTables)
+        ours.insert(QString::fromLatin1(r.table.name).toLower());
+
+    bool anyData = false;
+    QStringList missing;
+    for (const TTableDef& t : kDataTables) {
+        if (has(t.name)) {
+            anyData = true;
+            missing << missingColumns(db, t);
+        } else {
+            missing << QString::fromLatin1(t.name);
+        }
     }
-    if (!db.commit())
-        throw EDatabaseError(db.lastError().databaseText());
+    if (!anyData) {
+        // A file without any of the data tables is new (or its creation was interrupted before it
+        // committed), unless it holds tables of some other program: those are never touched.
+        QStringList foreign;
+        for (const QString& t : std::as_const(tables))
+            if (!ours.contains(t))
+                foreign << t;
+        if (!foreign.isEmpty())
+            throw EDatabaseError(QStringLiteral("Файл «%1» содержит таблицы другой программы (%2) и не будет "
+                                                "изменён.")
+                                     .arg(db.databaseName(), foreign.join(QStringLiteral(", "))));
+        if (readOnly)
+            throw EDatabaseError(QStringLiteral("Файл «%1» не содержит таблиц программы, а папка данных "
+                                                "доступна только для чтения.")
+                                     .arg(db.databaseName()));
+        for (const TTableDef& t : kDataTables)
+            exec(db, QString::fromUtf8(t.create));
+        report.created = true;
+        report.needsSeed = true;
+    } else if (!missing.isEmpty()) {
+        throw EDatabaseError(
+            QStringLiteral("В базе данных «%1» не хватает таблиц или полей: %2. Файл оставлен "
+                           "без изменений; восстановите его из резервной копии.")
+                .arg(db.databaseName(), missing.join(QStringLiteral(", "))));
+    }
+    if (readOnly)
+        return report;
+
+    for (const TReferenceDef& r : kReferenceTables) {
+        const QString name = QString::fromLatin1(r.table.name);
+        const bool created = !has(r.table.name);
+        if (created) {
+            exec(db, QString::fromUtf8(r.table.create));
+        } else {
+            const QStringList lost = missingColumns(db, r.table);
+            if (!lost.isEmpty())
+                throw EDatabaseError(
+                    QStringLiteral("В справочной таблице не хватает полей: %1. Файл оставлен без "
+                                   "изменений; восстановите его из резервной копии.")
+                        .arg(lost.join(QStringLiteral(", "))));
+        }
+        if (restoreRows(db, r, created) > 0 && !report.created)
+            report.repaired << name;
+    }
+    for (const char* sql : kIndexes)
+        exec(db, QString::fromUtf8(sql));
+    const int version = userVersion(db);
+    if (version < kSchemaVersion) {
+        for (const char* sql : kGuards)
+            exec(db, QString::fromUtf8(sql));
+        // A file of an earlier version in which no database, group, testee or test was ever written
+        // lost its first start between the tables and the demo data.
+        if (version == 0 && !report.created) {
+            bool empty = true;
+            for (const TTableDef& t : kDataTables)
+                empty = empty && rowCount(db, QString::fromLatin1(t.name)) == 0;
+            report.needsSeed = empty;
+        }
+        exec(db, QStringLiteral("pragma user_version = %1").arg(kSchemaVersion));
+    }
+    return report;
 }
 
 } // namespace Data

@@ -1,17 +1,34 @@
-// The tables of a data directory, created in one SQLite file when the directory holds none yet.
+// The tables of the table file: created in an empty file, checked in an existing one, with the
+// shipped reference rows restored and the write guards of newer program versions added in place.
 #pragma once
 
 #include <QSqlDatabase>
+#include <QStringList>
 
 namespace Data {
 
 // File name of the table file inside the data directory.
 inline const QString kTableFileName = QStringLiteral("morvel.db");
 
-// Creates the seven tables and fills the three reference tables from the shipped rows.
-void CreateSchema(QSqlDatabase& db);
+// Schema version kept in the file (SQLite's user_version); 2 adds the guards against orphan rows.
+constexpr int kSchemaVersion = 2;
 
-// Registers the Russian collation "RUSSIAN" and the lock-retry handler on an open connection.
-void PrepareConnection(QSqlDatabase& db);
+struct TSchemaReport {
+    bool created = false;   // the file had no tables of ours: the whole schema was created
+    bool needsSeed = false; // no database has ever been made in the file: the demo data belongs there
+    QStringList repaired;   // reference tables whose table or rows were restored
+};
+
+// Brings the file to the program's schema, inside the caller's transaction: creates every table of an
+// empty file, restores missing reference tables and rows from the program's own copy, adds the write
+// guards. Throws EDatabaseError, changing nothing, when data tables or columns are missing, when the
+// file holds tables of another program, or when it is not a database at all.
+// With `readOnly` nothing is written: only the checks of data tables and columns are made.
+TSchemaReport PrepareSchema(QSqlDatabase& db, bool readOnly);
+
+// Registers the Russian collation "RUSSIAN" and the lock-retry handler on an open connection; sets the
+// journal mode unless the connection is read-only. Throws EDatabaseError when the file is not a
+// database.
+void PrepareConnection(QSqlDatabase& db, bool readOnly = false);
 
 } // namespace Data

@@ -159,17 +159,39 @@ TTestRecord ComposeProfileRecord(const QString& resultProfil) {
     return record;
 }
 
+namespace {
+
+QVariantMap recordParams(const QDate& date, const QTime& time, const QString& note,
+                         const TTestRecord& record) {
+    return {{QStringLiteral("Date_Test"), dateText(date)},
+            {QStringLiteral("Time_Test"), timeText(time)},
+            {QStringLiteral("Note"), note},
+            {QStringLiteral("Result_Test"), record.Result_Test},
+            {QStringLiteral("Result_Profil"), record.Result_Profil},
+            {QStringLiteral("Calc_Profil"), record.Calc_Profil},
+            {QStringLiteral("Calc_ProfilNapr"), record.Calc_ProfilNapr}};
+}
+
+} // namespace
+
 void InsertTestRecord(int dbId, int menId, const QDate& date, const QTime& time, const QString& note,
                       const TTestRecord& record) {
     TMain_DataModule& dm = dataModule();
-    dm.ExecSQL(FillInsertTestSQL(dbId, menId, dateText(date), timeText(time), note, record));
+    static const QString sql = BoundTestSQL(InsertTestSQL, InsertTestParams);
+    QVariantMap params = recordParams(date, time, note, record);
+    params.insert(QStringLiteral("DB_ID"), dbId);
+    params.insert(QStringLiteral("Men_ID"), menId);
+    dm.ExecSQL(sql, params);
 }
 
 void UpdateTestRecord(int testId, const QDate& date, const QTime& time, const QString& note,
                       const TTestRecord& record) {
     TMain_DataModule& dm = dataModule();
-    if (dm.ExecSQL(FillUpdateTestSQL(testId, dateText(date), timeText(time), note, record)) == 0)
-        throw Data::EDatabaseError(QStringLiteral("Запись теста не найдена: изменения не сохранены"));
+    static const QString sql = BoundTestSQL(UpdateTestSQL, UpdateTestParams);
+    QVariantMap params = recordParams(date, time, note, record);
+    params.insert(QStringLiteral("Test_ID"), testId);
+    if (dm.ExecSQL(sql, params) == 0)
+        throw Data::EDatabaseError(Data::kRecordGone);
 }
 
 } // namespace Calc

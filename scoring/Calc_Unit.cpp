@@ -10,9 +10,7 @@ namespace {
 
 // Position (1-based) of a character as the user knows it: within the whole Result_Test when a pass of it
 // is converted, within the given string otherwise.
-QString positionText(qsizetype index, int offset) {
-    return QString::number(index + 1 + offset);
-}
+QString positionText(qsizetype index, int offset) { return QString::number(index + 1 + offset); }
 
 QString factorsOfPass(QStringView pass, int offset) {
     if (pass.size() < kPassLength)
@@ -60,9 +58,7 @@ int factorIndex(char16_t code) {
 }
 
 // The first two slots of every group of four are the sympathetic (plus) choices.
-bool isPlusSlot(int index) {
-    return index % kSlotsPerSeries < 2;
-}
+bool isPlusSlot(int index) { return index % kSlotsPerSeries < 2; }
 
 // One value of a statement: %d takes an integer, %s a text that is quoted before substitution.
 using TArg = std::variant<int, QString>;
@@ -93,9 +89,7 @@ QString fillTemplate(const QString& pattern, std::initializer_list<TArg> args) {
 
 } // namespace
 
-QString PortraitsToFactors(const QString& pass) {
-    return factorsOfPass(pass, 0);
-}
+QString PortraitsToFactors(const QString& pass) { return factorsOfPass(pass, 0); }
 
 QString CountProfil(const QString& factorLetters) {
     if (factorLetters.size() < kPassLength)
@@ -137,6 +131,24 @@ QString DeriveProfil(const QString& resultTest) {
                                 .arg(resultTest.size()));
     return CountProfil(factorsOfPass(QStringView(resultTest).first(kPassLength), 0)) +
            CountProfil(factorsOfPass(QStringView(resultTest).sliced(kPassLength), kPassLength));
+}
+
+QString BoundTestSQL(const QString& templateText, const QStringList& names) {
+    QString out;
+    qsizetype next = 0;
+    for (qsizetype i = 0; i < templateText.size();) {
+        const QStringView rest = QStringView(templateText).sliced(i);
+        const qsizetype length = rest.startsWith(u"'%s'") ? 4 : rest.startsWith(u"%d") ? 2 : 0;
+        if (length == 0) {
+            out += templateText[i++];
+            continue;
+        }
+        if (next >= names.size())
+            throw EConvertError(QStringLiteral("Не хватает имён параметров для шаблона запроса."));
+        out += QLatin1Char(':') + names[next++];
+        i += length;
+    }
+    return out;
 }
 
 QString QuoteSQLText(const QString& value) {

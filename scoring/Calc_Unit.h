@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
 #include <array>
@@ -59,13 +60,23 @@ inline const QString UpdateTestSQL =
     QStringLiteral("update Test set Date_Test = '%s' , Time_Test = '%s' , Note = '%s' , Result_Test = '%s' , "
                    "Result_Profil = '%s' , Calc_Profil = '%s' , Calc_ProfilNapr = '%s' where Test_ID = %d");
 
+// Names of the values of the two statements, in placeholder order. The statements run with these
+// values bound (BoundTestSQL), so no text a user typed ever becomes part of the statement.
+inline const QStringList InsertTestParams = {
+    QStringLiteral("DB_ID"),         QStringLiteral("Men_ID"),      QStringLiteral("Date_Test"),
+    QStringLiteral("Time_Test"),     QStringLiteral("Note"),        QStringLiteral("Result_Test"),
+    QStringLiteral("Result_Profil"), QStringLiteral("Calc_Profil"), QStringLiteral("Calc_ProfilNapr")};
+inline const QStringList UpdateTestParams = {
+    QStringLiteral("Date_Test"),       QStringLiteral("Time_Test"),     QStringLiteral("Note"),
+    QStringLiteral("Result_Test"),     QStringLiteral("Result_Profil"), QStringLiteral("Calc_Profil"),
+    QStringLiteral("Calc_ProfilNapr"), QStringLiteral("Test_ID")};
+
 // Input that cannot be scored: a character that is not a portrait digit or a factor code, a string too
 // short, a count that does not fit one digit. The message (Russian) names the position; what() holds it
 // as UTF-8, so the application's error display shows it like any other error.
 class EConvertError : public std::runtime_error {
 public:
-    explicit EConvertError(const QString& message)
-        : std::runtime_error(message.toStdString()) {}
+    explicit EConvertError(const QString& message) : std::runtime_error(message.toStdString()) {}
     QString message() const { return QString::fromUtf8(what()); }
 };
 
@@ -92,6 +103,10 @@ QString CountProfil(const QString& factorLetters);
 // by the same of the second pass. Throws EConvertError unless the string has exactly 48 characters, each
 // "1" to "8" (the message names the position in the whole string).
 QString DeriveProfil(const QString& resultTest);
+
+// A statement template with each placeholder (%d, or '%s' with its quotes) replaced in order by the
+// named parameter ":name" of `names`.
+QString BoundTestSQL(const QString& templateText, const QStringList& names);
 
 // A value for a quoted literal of a statement: every apostrophe doubled.
 QString QuoteSQLText(const QString& value);

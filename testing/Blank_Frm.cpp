@@ -7,6 +7,7 @@
 #include "platform/Locale.h"
 #include "scoring/Calc_Records.h"
 #include "widgets/StringGrid.h"
+#include "widgets/TextLimit.h"
 
 #include <QDateEdit>
 #include <QFrame>
@@ -201,7 +202,7 @@ void TBlank_Form::createConnections() {
     connect(Profil_RB, &QRadioButton::clicked, this, &TBlank_Form::Blank_RBClick);
     connect(Ok_But, &QPushButton::clicked, this, [this] { Platform::guarded([this] { Ok_ButClick(); }); });
     connect(Cancel_But, &QPushButton::clicked, this, &TBlank_Form::Cancel_ButClick);
-    connect(NoteTest_Edit, &QPlainTextEdit::textChanged, this, &TBlank_Form::LimitNote);
+    Widgets::LimitChars(NoteTest_Edit, kMaxNoteLength);
 }
 
 void TBlank_Form::InitGrids() {
@@ -392,6 +393,8 @@ void TBlank_Form::Ok_ButClick() {
     const QDate date = DateTest_Edit->date();
     const QTime time = TimeTest_Edit->time();
     const QString note = NoteTest_Edit->toPlainText();
+    if (!Widgets::CheckTypedText(this, NoteTest_Edit, note, QStringLiteral("Примечание"), true))
+        return;
     if (EditMode) {
         const int testId =
             Main_DataModule->ListTest_Query->FieldByName(QStringLiteral("Test_ID")).AsInteger();
@@ -408,18 +411,6 @@ void TBlank_Form::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     // Typing starts in the grid of the current mode, without a click.
     (Blank_RB->isChecked() ? Bl_Grid : Pr_Grid)->setFocus();
-}
-
-void TBlank_Form::LimitNote() {
-    const QString text = NoteTest_Edit->toPlainText();
-    if (text.size() <= kMaxNoteLength)
-        return;
-    QTextCursor cursor = NoteTest_Edit->textCursor();
-    const int position = std::min<int>(cursor.position(), kMaxNoteLength);
-    NoteTest_Edit->setPlainText(text.left(kMaxNoteLength));
-    cursor = NoteTest_Edit->textCursor();
-    cursor.setPosition(position);
-    NoteTest_Edit->setTextCursor(cursor);
 }
 
 bool EditBlank(bool editMode, int menId, QWidget* parent) {

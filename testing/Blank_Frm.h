@@ -68,7 +68,6 @@ private:
     bool CheckSheet();
     bool CheckProfile();
     void Refuse(Widgets::TStringGrid* grid, int col, int row, const QString& text);
-    void LimitNote();
 };
 
 // Opens the answer sheet for a new record of testee `menId` (editMode false) or for the current record

@@ -38,7 +38,7 @@ const QColor kNavy(0, 0, 128);
 Data::TQuery* tests() { return Main_DataModule->ListTest_Query; }
 
 // Removes one test record; the statement is built here from its integer key only.
-const QString kDeleteTestSQL = QStringLiteral("delete from TEST where Test_ID = %1");
+const QString kDeleteTestSQL = QStringLiteral("delete from TEST where Test_ID = :Test_ID");
 
 } // namespace
 
@@ -195,7 +195,7 @@ void TListTest_Form::DelTest_ButClick() {
         return;
     const int testId = q->FieldByName(QStringLiteral("Test_ID")).AsInteger();
     const int recNo = q->RecNo();
-    Main_DataModule->ExecSQL(kDeleteTestSQL.arg(testId));
+    Main_DataModule->ExecSQL(kDeleteTestSQL, {{QStringLiteral("Test_ID"), testId}});
     RefreshList();
     // The cursor stays where it was: on the next older test, or on the last row when the oldest went.
     if (!q->IsEmpty())

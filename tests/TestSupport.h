@@ -6,6 +6,8 @@
 #include "platform/ProgramDir.h"
 
 #include <QDir>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QLocale>
 #include <QTemporaryDir>
 #include <QTest>
@@ -33,5 +35,28 @@ public:
 private:
     QTemporaryDir m_dir;
 };
+
+// Makes sure a database with this DB_ID exists (tests that write rows for a fixed database).
+inline void ensureDatabase(const QSqlDatabase& db, int dbId) {
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("insert or ignore into DB (DB_ID, DB_Name) values (?, ?)"));
+    q.addBindValue(dbId);
+    q.addBindValue(QStringLiteral("База %1").arg(dbId));
+    QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+}
+
+// Makes sure a live testee with this Men_ID exists in database `dbId` (and the database too), so that
+// test records can be written for him.
+inline void ensureTestee(const QSqlDatabase& db, int dbId, int menId,
+                         const QString& fio = QStringLiteral("Тестируемый")) {
+    ensureDatabase(db, dbId);
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("insert or ignore into USER (Men_ID, DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
+                             "values (?, ?, ?, 'М', 30, 0, '')"));
+    q.addBindValue(menId);
+    q.addBindValue(dbId);
+    q.addBindValue(fio);
+    QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+}
 
 } // namespace TestSupport

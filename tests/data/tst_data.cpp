@@ -31,6 +31,7 @@ class TestData : public QObject {
         QVERIFY2(q.exec(sql), qPrintable(sql));
     }
     int addUser(int dbId, const QString& fio, int groupId, const QString& isDel = QString()) {
+        ensureDatabase(m_dm->Connection(), dbId);
         QSqlQuery q(m_dm->Connection());
         q.prepare(QStringLiteral(
             "insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) values (?, ?, 'М', 30, ?, ?)"));
@@ -111,10 +112,12 @@ private Q_SLOTS:
     void listsOnlyLiveTesteesOfTheOpenDatabase() {
         exec(QStringLiteral("insert into \"GROUP\" (Group_Name) values ('Общая')"));
         addUser(1, QStringLiteral("Живой Первый"), 1);
-        const int deleted = addUser(1, QStringLiteral("Удалённый"), 1, QStringLiteral("D"));
+        const int deleted = addUser(1, QStringLiteral("Удалённый"), 1);
         addUser(1, QStringLiteral("Без Группы"), 77);
         addUser(2, QStringLiteral("Из Второй"), 1);
+        // His test was written while he was live; deleting him keeps it.
         exec(QStringLiteral("insert into TEST (DB_ID, Men_ID) values (1, %1)").arg(deleted));
+        exec(QStringLiteral("update USER set IsDel = 'D' where Men_ID = %1").arg(deleted));
         QCOMPARE(menList(1, QStringLiteral(" ORDER BY FIO")),
                  (QStringList{QStringLiteral("Без Группы|"), QStringLiteral("Живой Первый|Общая")}));
         QCOMPARE(menList(2), QStringList{QStringLiteral("Из Второй|Общая")});
@@ -171,6 +174,8 @@ private Q_SLOTS:
     }
 
     void listTestNumbEditsStayInTheResult() {
+        ensureTestee(m_dm->Connection(), 1, 5);
+        ensureTestee(m_dm->Connection(), 1, 6);
         exec(QStringLiteral(
             "insert into TEST (DB_ID, Men_ID, Note) values (1, 5, 'a'), (1, 5, 'b'), (1, 6, 'c')"));
         Data::TQuery* q = m_dm->ListTest_Query;

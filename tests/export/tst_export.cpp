@@ -91,6 +91,7 @@ void TestExport::init() {
     m_dir = std::make_unique<TestSupport::ProgramDirFixture>();
     m_dm = m_dir->createDataModule();
     QVERIFY(m_dm);
+    TestSupport::ensureTestee(m_dm->Connection(), 1, kMenId);
     installTemplate();
     m_docs = std::make_unique<QTemporaryDir>();
     m_opened.clear();

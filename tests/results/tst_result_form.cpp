@@ -80,6 +80,7 @@ void TestResultForm::init() {
     m_dir = std::make_unique<TestSupport::ProgramDirFixture>();
     m_dm = m_dir->createDataModule();
     QVERIFY(m_dm);
+    TestSupport::ensureTestee(m_dm->Connection(), 1, kMenId);
 }
 
 void TestResultForm::cleanup() {
@@ -210,8 +211,8 @@ void TestResultForm::showResultsKeepsOrClosesTheList() {
     QFETCH(bool, broken);
     {
         QSqlQuery q(m_dm->Connection());
-        QVERIFY(q.exec(QStringLiteral("insert into USER (Men_ID, DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
-                                      "values (%1, 1, 'Смирнова Ольга', 'Ж', 39, 0, '')")
+        QVERIFY(q.exec(QStringLiteral("update USER set FIO = 'Смирнова Ольга', Sex = 'Ж', Age = 39 "
+                                      "where Men_ID = %1")
                            .arg(kMenId)));
     }
     m_dm->Men_Query->SetParam(QStringLiteral("DB_ID"), 1);

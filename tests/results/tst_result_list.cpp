@@ -47,6 +47,7 @@ private slots:
         m_dir = std::make_unique<TestSupport::ProgramDirFixture>();
         m_dm = m_dir->createDataModule();
         QVERIFY(m_dm);
+        TestSupport::ensureTestee(m_dm->Connection(), 1, kMenId);
     }
     void cleanup() {
         m_dm.reset();

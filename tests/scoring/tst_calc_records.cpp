@@ -68,6 +68,8 @@ void TestCalcRecords::init() {
     m_dir = std::make_unique<TestSupport::ProgramDirFixture>();
     m_dm = m_dir->createDataModule();
     QVERIFY(m_dm);
+    for (const auto& [db, men] : {std::pair{2, 5}, {1, 1}, {1, 2}})
+        TestSupport::ensureTestee(m_dm->Connection(), db, men);
 }
 
 void TestCalcRecords::cleanup() {

@@ -233,10 +233,26 @@ private Q_SLOTS:
         QVERIFY(!box.IsEmpty());
     }
 
+    // Limits count characters: one outside the 16-bit range is one character and is kept whole or
+    // left out whole, never cut in half.
+    void textLengthsAreLimited_data() {
+        QTest::addColumn<bool>("group");
+        QTest::addColumn<int>("limit");
+        QTest::newRow("name") << false << 200;
+        QTest::newRow("group") << true << 50;
+    }
     void textLengthsAreLimited() {
+        QFETCH(bool, group);
+        QFETCH(int, limit);
+        const QString wide = QString::fromUcs4(U"\U0001F600");
         TAddTester_Form form;
-        QCOMPARE(form.FIO_Edit->maxLength(), 200);
-        QCOMPARE(form.Group_ComboBox->lineEdit()->maxLength(), 50);
+        QLineEdit* edit = group ? form.Group_ComboBox->lineEdit() : form.FIO_Edit;
+        const QString fits = QString(limit - 1, u'а') + wide;
+        edit->insert(fits + QStringLiteral("б"));
+        QCOMPARE(edit->text(), fits);
+        edit->clear();
+        edit->insert(QString(limit, u'а') + wide);
+        QCOMPARE(edit->text(), QString(limit, u'а'));
     }
 
     void groupAddedThroughPlusIsOfferedAtOnce() {

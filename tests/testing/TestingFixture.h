@@ -29,6 +29,8 @@ public:
         m_module = m_dir.createDataModule();
         m_module->Current_DB_ID = kDbId;
     }
+    // A live testee of the fixture's database, for whom test records can be written.
+    void addTestee(int menId) { TestSupport::ensureTestee(m_module->Connection(), kDbId, menId); }
     QString path() const { return m_dir.path(); }
 
 private:

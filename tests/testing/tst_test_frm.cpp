@@ -78,6 +78,7 @@ private:
 private Q_SLOTS:
     void init() {
         m_fixture = std::make_unique<Fixture>();
+        m_fixture->addTestee(kMen);
         m_instructions = 0;
     }
     void cleanup() { m_fixture.reset(); }

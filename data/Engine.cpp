@@ -1,0 +1,153 @@
+// Bound statements and transactions on the SQLite handle of a connection.
+#include "data/Engine.h"
+
+#include "platform/TextRules.h"
+
+#include <QSqlDriver>
+
+#include <sqlite3.h>
+
+#include <memory>
+
+namespace Data {
+
+namespace {
+
+// Messages that schema triggers raise start with this mark; the rest is for the user.
+constexpr char kRefusalMark[] = "MORVEL: ";
+
+void execPlain(sqlite3* handle, const char* sql, const QString& what) {
+    if (sqlite3_exec(handle, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+        throw EDatabaseError(EngineMessage(handle, what));
+}
+
+// Nested savepoints may share a name: release and rollback act on the innermost one.
+constexpr char kSavepoint[] = "morvel_nested";
+
+} // namespace
+
+sqlite3* EngineHandle(const QSqlDatabase& db) {
+    const QVariant v = db.isValid() && db.isOpen() ? db.driver()->handle() : QVariant();
+    if (!v.isValid() || qstrcmp(v.typeName(), "sqlite3*") != 0)
+        throw EDatabaseError(QStringLiteral("Нет соединения с базой данных"));
+    sqlite3* handle = *static_cast<sqlite3* const*>(v.data());
+    if (!handle)
+        throw EDatabaseError(QStringLiteral("Нет соединения с базой данных"));
+    return handle;
+}
+
+QString EngineMessage(sqlite3* handle, const QString& what) {
+    const QString text = QString::fromUtf8(sqlite3_errmsg(handle));
+    const QString mark = QString::fromLatin1(kRefusalMark);
+    if (text.startsWith(mark))
+        return text.mid(mark.size());
+    return what + QStringLiteral(": ") + text;
+}
+
+void BindParams(sqlite3_stmt* stmt, const QVariantMap& params, bool requireAll) {
+    const int count = sqlite3_bind_parameter_count(stmt);
+    for (int index = 1; index <= count; ++index) {
+        const char* rawName = sqlite3_bind_parameter_name(stmt, index);
+        if (!rawName)
+            throw EDatabaseError(QStringLiteral("Параметр запроса без имени"));
+        const QString name = QString::fromUtf8(rawName + 1); // without the ':'
+        const auto it = params.constFind(name);
+        if (it == params.cend()) {
+            if (requireAll)
+                throw EDatabaseError(QStringLiteral("Не задано значение параметра «%1»").arg(name));
+            continue;
+        }
+        const QVariant& v = *it;
+        int rc = SQLITE_OK;
+        switch (v.isNull() ? QMetaType::UnknownType : v.metaType().id()) {
+        case QMetaType::UnknownType:
+            rc = sqlite3_bind_null(stmt, index);
+            break;
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+        case QMetaType::UInt:
+        case QMetaType::Short:
+        case QMetaType::Bool:
+            rc = sqlite3_bind_int64(stmt, index, v.toLongLong());
+            break;
+        case QMetaType::Double:
+            rc = sqlite3_bind_double(stmt, index, v.toDouble());
+            break;
+        case QMetaType::QByteArray: {
+            // An empty array is an empty value, never NULL.
+            const QByteArray bytes = v.toByteArray();
+            rc = sqlite3_bind_blob(stmt, index, bytes.isEmpty() ? "" : bytes.constData(),
+                                   static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+            break;
+        }
+        default: {
+            const QString text = v.toString();
+            if (Platform::HasLoneSurrogate(text))
+                throw EDatabaseError(
+                    QStringLiteral("Текст содержит недопустимый символ и не может быть сохранён."));
+            const QByteArray utf8 = text.toUtf8();
+            rc = sqlite3_bind_text(stmt, index, utf8.isEmpty() ? "" : utf8.constData(),
+                                   static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
+            break;
+        }
+        }
+        if (rc != SQLITE_OK)
+            throw EDatabaseError(QStringLiteral("Не удалось передать значение параметра «%1»").arg(name));
+    }
+}
+
+int ExecBound(const QSqlDatabase& db, const QString& sql, const QVariantMap& params, qint64* lastId) {
+    sqlite3* handle = EngineHandle(db);
+    sqlite3_stmt* stmt = nullptr;
+    const QByteArray text = sql.toUtf8();
+    if (sqlite3_prepare_v2(handle, text.constData(), static_cast<int>(text.size()), &stmt, nullptr) !=
+        SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        throw EDatabaseError(EngineMessage(handle, QStringLiteral("Ошибка в запросе")));
+    }
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(stmt, sqlite3_finalize);
+    BindParams(stmt, params, true);
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE)
+        throw EDatabaseError(EngineMessage(handle, QStringLiteral("Ошибка выполнения запроса")));
+    if (lastId)
+        *lastId = sqlite3_last_insert_rowid(handle);
+    return sqlite3_changes(handle);
+}
+
+TTransaction::TTransaction(const QSqlDatabase& db) : m_handle(EngineHandle(db)) {
+    if (sqlite3_get_autocommit(m_handle)) {
+        execPlain(m_handle, "begin immediate", QStringLiteral("Не удалось начать запись"));
+    } else {
+        m_savepoint = QString::fromLatin1(kSavepoint);
+        execPlain(m_handle, QByteArray("savepoint " + m_savepoint.toLatin1()).constData(),
+                  QStringLiteral("Не удалось начать запись"));
+    }
+}
+
+TTransaction::~TTransaction() {
+    if (m_done)
+        return;
+    if (m_savepoint.isEmpty()) {
+        sqlite3_exec(m_handle, "rollback", nullptr, nullptr, nullptr);
+    } else {
+        const QByteArray name = m_savepoint.toLatin1();
+        sqlite3_exec(m_handle, QByteArray("rollback to " + name).constData(), nullptr, nullptr, nullptr);
+        sqlite3_exec(m_handle, QByteArray("release " + name).constData(), nullptr, nullptr, nullptr);
+    }
+}
+
+void TTransaction::Commit() {
+    if (m_done)
+        return;
+    if (m_savepoint.isEmpty())
+        execPlain(m_handle, "commit", QStringLiteral("Не удалось завершить запись"));
+    else
+        execPlain(m_handle, QByteArray("release " + m_savepoint.toLatin1()).constData(),
+                  QStringLiteral("Не удалось завершить запись"));
+    m_done = true;
+}
+
+} // namespace Data
