@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPagedPaintDevice>
 #include <QPainter>
+#include <QPainterPath>
 #include <QTextOption>
 
 #include <algorithm>
@@ -61,6 +62,14 @@ QTextOption wrapOption() {
     QTextOption option(Qt::AlignCenter);
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     return option;
+}
+
+// A one-line text centred in a rectangle; `width` is its advance in `metrics`. Cheaper than a rectangle
+// with alignment flags, which lays the text out again.
+void drawCentred(QPainter& p, const QFontMetricsF& metrics, const QRectF& rect, const QString& text,
+                 double width) {
+    const double baseline = rect.center().y() + (metrics.ascent() - metrics.descent()) / 2;
+    p.drawText(QPointF(rect.center().x() - width / 2, baseline), text);
 }
 
 QFont reportFont(double points, bool bold = false) {
@@ -237,6 +246,8 @@ private:
     }
 
     // Rows `first` to `last` of a grid as one block; merged areas lie within the rows of one block.
+    // Painted in three passes (backgrounds, one path of all cell borders, texts), so that a page holds
+    // few changes of pen and brush.
     TPageBlock gridBlock(const TReportGrid& grid, const QVector<double>& heights, int first, int last,
                          const QColor& back) const {
         TPageBlock b;
@@ -246,16 +257,22 @@ private:
         QVector<double> lefts{0};
         for (int w : grid.ColWidths)
             lefts.append(lefts.last() + w * u);
-        const QFont font = reportFont(kBodyFont, grid.Bold);
-        const QFont headerFont = reportFont(kBodyFont, true);
+        const QFont font = reportFont(kBodyFont, grid.Bold || first < grid.HeaderRows);
         const double pad = pt(kCellPadding);
         const double line = pt(kLineWidth);
         const QPaintDevice* device = &m_device;
-        b.Draw = [&grid, heights, first, last, back, lefts, font, headerFont, pad, line, device](QPainter& p,
-                                                                                                 double top) {
+        b.Draw = [&grid, heights, first, last, back, lefts, font, pad, line, device](QPainter& p,
+                                                                                     double top) {
             QVector<double> tops{top};
             for (int r = first; r <= last; ++r)
                 tops.append(tops.last() + heights[r]);
+            // The cells to paint: merged areas once, by their top-left cell.
+            struct TCell {
+                QRectF rect;
+                const QString* text;
+                bool wrap;
+            };
+            QVector<TCell> cells;
             for (int r = first; r <= last; ++r) {
                 for (int c = 0; c < grid.ColWidths.size(); ++c) {
                     QRect area(c, r, 1, 1);
@@ -265,31 +282,48 @@ private:
                     if (area.topLeft() != QPoint(c, r))
                         continue;
                     const int bottom = std::min(area.bottom(), last);
-                    const QRectF rect(QPointF(lefts[c], tops[r - first]),
-                                      QPointF(lefts[area.right() + 1], tops[bottom - first + 1]));
-                    const bool header = r < grid.HeaderRows;
-                    p.fillRect(rect, header ? kHeaderBack : back);
-                    p.setPen(QPen(kLineColor, line));
-                    p.setBrush(Qt::NoBrush);
-                    p.drawRect(rect);
-                    const QString text = grid.Rows[r].value(c);
-                    if (text.isEmpty())
-                        continue;
-                    QFont f = header ? headerFont : font;
-                    const QRectF inner = rect.adjusted(pad, 0, -pad, 0);
-                    p.setPen(Qt::black);
-                    if (c == grid.WrapColumn && !header) {
-                        p.setFont(f);
-                        p.drawText(inner, text, wrapOption());
-                        continue;
-                    }
-                    // A text wider than its cell is set smaller, never cut.
-                    const double width = QFontMetricsF(f, device).horizontalAdvance(text);
-                    if (width > inner.width() && width > 0)
-                        f.setPointSizeF(std::max(kMinCellFont, f.pointSizeF() * inner.width() / width));
-                    p.setFont(f);
-                    p.drawText(rect, Qt::AlignCenter | Qt::TextDontClip, text);
+                    cells.append({QRectF(QPointF(lefts[c], tops[r - first]),
+                                         QPointF(lefts[area.right() + 1], tops[bottom - first + 1])),
+                                  &grid.Rows[r][c], c == grid.WrapColumn && r >= grid.HeaderRows});
                 }
+            }
+            const QRectF whole(QPointF(0, top), QPointF(lefts.last(), tops.last()));
+            const QColor fill = first < grid.HeaderRows ? kHeaderBack : back;
+            if (fill != Qt::white)
+                p.fillRect(whole, fill);
+            QPainterPath borders;
+            borders.addRect(whole);
+            for (const TCell& cell : cells) {
+                borders.moveTo(cell.rect.topRight());
+                borders.lineTo(cell.rect.bottomRight());
+                borders.lineTo(cell.rect.bottomLeft());
+            }
+            p.strokePath(borders, QPen(kLineColor, line));
+
+            p.setPen(Qt::black);
+            p.setFont(font);
+            const QFontMetricsF metrics(font, device);
+            for (const TCell& cell : cells) {
+                const QString& text = *cell.text;
+                if (text.isEmpty())
+                    continue;
+                const QRectF inner = cell.rect.adjusted(pad, 0, -pad, 0);
+                if (cell.wrap) {
+                    p.drawText(inner, text, wrapOption());
+                    continue;
+                }
+                // A text wider than its cell is set smaller, never cut.
+                const double width = metrics.horizontalAdvance(text);
+                if (width <= inner.width()) {
+                    drawCentred(p, metrics, cell.rect, text, width);
+                    continue;
+                }
+                QFont smaller = font;
+                smaller.setPointSizeF(std::max(kMinCellFont, font.pointSizeF() * inner.width() / width));
+                const QFontMetricsF small(smaller, device);
+                p.setFont(smaller);
+                drawCentred(p, small, cell.rect, text, small.horizontalAdvance(text));
+                p.setFont(font);
             }
         };
         return b;
@@ -392,7 +426,7 @@ private:
     }
 
     // The chart grid of the window: vector and factor names in two header rows, plus bars (red) from row
-    // 7 upward, minus bars (blue) from row 8 downward.
+    // 7 upward, minus bars (blue) from row 8 downward. A bar is one filled rectangle, the grid one path.
     static void paintChart(QPainter& p, QPointF origin, double colWidth, double rowHeight, QStringView plus,
                            QStringView minus, const QFont& font, double line) {
         const auto count = [](QStringView digits, int c) {
@@ -400,42 +434,45 @@ private:
                 return 0;
             return std::min(int(kChartMaxBar), digits[c].digitValue());
         };
-        const auto cell = [&](int c, int r, int span = 1) {
-            return QRectF(origin.x() + c * colWidth, origin.y() + r * rowHeight, span * colWidth, rowHeight);
-        };
-        p.setFont(font);
-        for (int v = 0; v < 4; ++v) {
-            const QRectF r = cell(2 * v, 0, 2);
-            p.fillRect(r, kHeaderBack);
-            p.setPen(QPen(kLineColor, line));
-            p.drawRect(r);
-            p.setPen(Qt::black);
-            p.drawText(r, Qt::AlignCenter, Calc::VectorNames[v]);
-        }
-        for (int c = 0; c < Calc::kFactorCount; ++c) {
-            const QRectF r = cell(c, 1);
-            p.fillRect(r, kHeaderBack);
-            p.setPen(QPen(kLineColor, line));
-            p.drawRect(r);
-            p.setPen(Qt::black);
-            p.drawText(r, Qt::AlignCenter, Calc::FactorNames[c]);
-            const int up = count(plus, c);
-            const int down = count(minus, c);
-            for (int row = kHeaderRows; row < kChartRows; ++row) {
-                const QRectF r2 = cell(c, row);
-                const int zeroRow = kHeaderRows + kChartMaxBar; // first row of the minus half
-                if (row < zeroRow && row >= zeroRow - up)
-                    p.fillRect(r2, kPlusColor);
-                else if (row >= zeroRow && row < zeroRow + down)
-                    p.fillRect(r2, kMinusColor);
-                p.setPen(QPen(kLineColor, line));
-                p.drawRect(r2);
-            }
-        }
-        // The zero line between the halves.
+        const double left = origin.x();
+        const double right = left + Calc::kFactorCount * colWidth;
         const double zero = origin.y() + (kHeaderRows + kChartMaxBar) * rowHeight;
+        const double bottom = origin.y() + kChartRows * rowHeight;
+        p.fillRect(QRectF(QPointF(left, origin.y()), QPointF(right, origin.y() + kHeaderRows * rowHeight)),
+                   kHeaderBack);
+        for (int c = 0; c < Calc::kFactorCount; ++c) {
+            const double x = left + c * colWidth;
+            if (const int up = count(plus, c))
+                p.fillRect(QRectF(x, zero - up * rowHeight, colWidth, up * rowHeight), kPlusColor);
+            if (const int down = count(minus, c))
+                p.fillRect(QRectF(x, zero, colWidth, down * rowHeight), kMinusColor);
+        }
+        QPainterPath grid;
+        for (int r = 0; r <= kChartRows; ++r) {
+            grid.moveTo(left, origin.y() + r * rowHeight);
+            grid.lineTo(right, origin.y() + r * rowHeight);
+        }
+        for (int c = 0; c <= Calc::kFactorCount; ++c) {
+            // Row 0 has one cell per vector: no line inside a vector there.
+            const double from = c % 2 == 1 ? origin.y() + rowHeight : origin.y();
+            grid.moveTo(left + c * colWidth, from);
+            grid.lineTo(left + c * colWidth, bottom);
+        }
+        p.strokePath(grid, QPen(kLineColor, line));
         p.setPen(QPen(Qt::black, 3 * line));
-        p.drawLine(QPointF(origin.x(), zero), QPointF(origin.x() + Calc::kFactorCount * colWidth, zero));
+        p.drawLine(QPointF(left, zero), QPointF(right, zero));
+
+        p.setPen(Qt::black);
+        p.setFont(font);
+        const QFontMetricsF metrics(font, p.device());
+        const auto label = [&](const QRectF& rect, const QString& text) {
+            drawCentred(p, metrics, rect, text, metrics.horizontalAdvance(text));
+        };
+        for (int v = 0; v < 4; ++v)
+            label(QRectF(left + 2 * v * colWidth, origin.y(), 2 * colWidth, rowHeight), Calc::VectorNames[v]);
+        for (int c = 0; c < Calc::kFactorCount; ++c)
+            label(QRectF(left + c * colWidth, origin.y() + rowHeight, colWidth, rowHeight),
+                  Calc::FactorNames[c]);
     }
 
     QPainter& m_painter;

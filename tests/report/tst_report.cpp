@@ -17,7 +17,6 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -151,6 +150,7 @@ private slots:
     void longTablesBreakBetweenWholeRows();
     void formulaPageIsVectorOnly();
     void printedPageRange();
+    void unwritablePathFailsAndLeavesNothing();
     void pdfButtonAsksBeforeReplacing();
     void printButtonOpensThePrintDialog();
 
@@ -159,6 +159,7 @@ private:
     std::unique_ptr<TestSupport::ProgramDirFixture> m_dir;
     std::unique_ptr<TMain_DataModule> m_dm;
     std::unique_ptr<QTemporaryDir> m_out;
+    QByteArray m_home;
 };
 
 void TestReport::init() {
@@ -167,14 +168,20 @@ void TestReport::init() {
     m_dm = m_dir->createDataModule();
     QVERIFY(m_dm);
     m_out = std::make_unique<QTemporaryDir>();
+    // The reports folder lies in a temporary home.
+    m_home = qgetenv("HOME");
+    qputenv("HOME", m_out->path().toUtf8());
 }
 
 void TestReport::cleanup() {
+    qputenv("HOME", m_home);
     m_dm.reset();
     m_dir.reset();
     m_out.reset();
 }
 
+// With REPORT_KEEP=<folder> in the environment the PDF files (and a picture of the window) are kept there
+// for a look.
 QString TestReport::savePdf(TResult_Form& form, int* pages) {
     const QString path = m_out->filePath(QStringLiteral("report.pdf"));
     if (!qEnvironmentVariableIsEmpty("REPORT_KEEP"))
@@ -396,15 +403,29 @@ void TestReport::printedPageRange() {
     QVERIFY(pages[1].contains(QStringLiteral("Стр. 3 из %1").arg(count)));
 }
 
+void TestReport::unwritablePathFailsAndLeavesNothing() {
+    addRecords(2);
+    TResult_Form form;
+    fillParticulars(form);
+    form.LoadResults();
+    const QString path = m_out->filePath(QStringLiteral("missing/report.pdf"));
+    QVERIFY_THROWS_EXCEPTION(Platform::EError, SaveResultsPdf(form, path));
+    QVERIFY(!QFile::exists(path));
+    // Through the button the failure is shown as an error, never as a saved file.
+    const auto previous = Platform::setSaveFileHandler([&](const QString&, const QString&) { return path; });
+    Platform::MessageRecorder recorder;
+    QTest::mouseClick(form.Pdf_But, Qt::LeftButton);
+    Platform::setSaveFileHandler(previous);
+    QCOMPARE(recorder.messages.size(), 1);
+    QCOMPARE(recorder.messages[0].icon, Platform::MsgIcon::Error);
+    QVERIFY(recorder.messages[0].text.contains(QStringLiteral("report.pdf")));
+}
+
 void TestReport::pdfButtonAsksBeforeReplacing() {
     addRecords(1);
     TResult_Form form;
     fillParticulars(form);
     form.LoadResults();
-    // The reports folder lies in the temporary home.
-    const QByteArray home = qgetenv("HOME");
-    qputenv("HOME", m_out->path().toUtf8());
-    const auto restoreHome = qScopeGuard([&] { qputenv("HOME", home); });
     const QString target = m_out->filePath(QStringLiteral("saved.pdf"));
     QStringList proposed;
     QStringList answers = {m_out->filePath(QStringLiteral("saved")), target, QString()};
@@ -466,6 +487,8 @@ void TestReport::printButtonOpensThePrintDialog() {
     QTest::mouseClick(form.Print_But, Qt::LeftButton);
     QVERIFY(seen);
     QVERIFY(recorder.messages.isEmpty());
+    if (!qEnvironmentVariableIsEmpty("REPORT_KEEP"))
+        form.grab().save(qEnvironmentVariable("REPORT_KEEP") + QStringLiteral("/window.png"));
     QCOMPARE(form.Print_But->text(), QStringLiteral("Печать..."));
     QCOMPARE(form.Pdf_But->text(), QStringLiteral("Сохранить в PDF..."));
 }

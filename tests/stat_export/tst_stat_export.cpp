@@ -95,6 +95,7 @@ private:
     std::unique_ptr<TestSupport::ProgramDirFixture> m_dir;
     std::unique_ptr<TMain_DataModule> m_dm;
     std::unique_ptr<QTemporaryDir> m_out;
+    QByteArray m_home;
 };
 
 void TestStatExport::init() {
@@ -103,9 +104,13 @@ void TestStatExport::init() {
     m_dm = m_dir->createDataModule();
     QVERIFY(m_dm);
     m_out = std::make_unique<QTemporaryDir>();
+    // The reports folder lies in a temporary home.
+    m_home = qgetenv("HOME");
+    qputenv("HOME", m_out->path().toUtf8());
 }
 
 void TestStatExport::cleanup() {
+    qputenv("HOME", m_home);
     m_dm.reset();
     m_dir.reset();
     m_out.reset();
@@ -409,6 +414,10 @@ void TestStatExport::cancelledExportLeavesNoFile() {
     // Not cancelled: every row is there.
     QVERIFY(Stat::ExportStatistics(path, *query, rows, Stat::TCsvOptions{}, nullptr));
     QCOMPARE(readCsv(path, QLatin1Char(';')).rows.size(), rows.size() + 1);
+    // A file that cannot be made is an error, not a success.
+    QVERIFY_THROWS_EXCEPTION(Platform::EError,
+                             Stat::ExportStatistics(m_out->filePath(QStringLiteral("no/x.csv")), *query, rows,
+                                                    Stat::TCsvOptions{}, nullptr));
 }
 
 void TestStatExport::menuCommandWritesTheFile() {
