@@ -76,6 +76,8 @@ QFont reportFont(double points, bool bold = false) {
     QFont f(QStringLiteral("Tahoma"));
     f.setPointSizeF(points);
     f.setBold(bold);
+    // The page gets the outlines as designed; fitting them to a pixel grid would be wasted work.
+    f.setHintingPreference(QFont::PreferNoHinting);
     return f;
 }
 
