@@ -46,6 +46,9 @@ enum Column {
     kColumnCount
 };
 
+// Testee and record (10), counts (32), types and intensities (32), ТКП (8).
+constexpr int kFieldCount = 10 + 4 * Calc::kFactorCount + 4 * Calc::kFactorCount + Calc::kFactorCount;
+
 const QString kModeTest = QStringLiteral("тест");
 const QString kModeProfile = QStringLiteral("профиль");
 
@@ -140,7 +143,7 @@ QStringList HeaderNames(bool latin) {
 QStringList RecordFields(const Data::TDataset& query, int row) {
     const auto text = [&](int column) { return query.Value(row, column).toString(); };
     QStringList fields;
-    fields.reserve(HeaderNames(false).size());
+    fields.reserve(kFieldCount);
     fields << GuardFormula(text(kFio)) << GuardFormula(text(kGroupName)) << text(kSex);
     const QVariant age = query.Value(row, kAge);
     fields << (age.isNull() ? QString() : QString::number(age.toInt()));
