@@ -283,10 +283,11 @@ TStatExport_Form::TStatExport_Form(const QList<int>& menIds, QWidget* parent) : 
     m_rows = Stat::SelectRows(*m_query, menIds);
 
     const QString scope =
-        menIds.isEmpty() ? QStringLiteral("Все тестирования открытой базы данных: %1.")
-                         : QStringLiteral("Тестирования выбранных тестируемых (%2): %1.").arg(menIds.size());
-    Info_Label = new QLabel(
-        scope.arg(m_rows.size()) + QStringLiteral("\nОдна строка файла CSV на каждое тестирование."), this);
+        menIds.isEmpty() ? QStringLiteral("Все тестирования открытой базы данных: %1.").arg(m_rows.size())
+                         : QStringLiteral("Тестирования выбранных тестируемых (%1): %2.")
+                               .arg(menIds.size())
+                               .arg(m_rows.size());
+    Info_Label = new QLabel(scope + QStringLiteral("\nОдна строка файла CSV на каждое тестирование."), this);
     Latin_CheckBox = new QCheckBox(QStringLiteral("Заголовки латиницей"), this);
     Latin_CheckBox->setToolTip(
         QStringLiteral("Названия столбцов латинскими буквами, для программ статистики"));

@@ -444,13 +444,19 @@ void TestStatExport::menuCommandWritesTheFile() {
         if (!form)
             return;
         offered = form->RowCount();
-        QVERIFY(form->Info_Label->text().contains(QStringLiteral("выбранных")));
+        QVERIFY(form->Info_Label->text().startsWith(
+            QStringLiteral("Тестирования выбранных тестируемых (2): %1.").arg(offered)));
         form->Latin_CheckBox->setChecked(true);
+        // With REPORT_KEEP=<folder> in the environment a picture of the window and the file are kept there.
+        if (!qEnvironmentVariableIsEmpty("REPORT_KEEP"))
+            form->grab().save(qEnvironmentVariable("REPORT_KEEP") + QStringLiteral("/stat_export.png"));
         QTest::mouseClick(form->Save_But, Qt::LeftButton);
     });
     main.StatExport->trigger();
     Platform::setSaveFileHandler(previous);
 
+    if (!qEnvironmentVariableIsEmpty("REPORT_KEEP"))
+        QFile::copy(path, qEnvironmentVariable("REPORT_KEEP") + QStringLiteral("/stat.csv"));
     const TCsv csv = readCsv(path, QLatin1Char(';'));
     QCOMPARE(csv.rows.size() - 1, offered);
     QVERIFY(offered > 0);
