@@ -75,8 +75,6 @@ class TestStatExport : public QObject {
 private slots:
     void init();
     void cleanup();
-    void fieldQuoting_data();
-    void fieldQuoting();
     void formulaGuard_data();
     void formulaGuard();
     void separatorFollowsTheLocale_data();
@@ -131,31 +129,6 @@ TCsv TestStatExport::exportAndRead(const QList<int>& menIds, QChar separator, bo
     if (!Stat::ExportStatistics(path, *query, Stat::SelectRows(*query, menIds), options, nullptr))
         qFatal("the export stopped without a cancel");
     return readCsv(path, separator);
-}
-
-void TestStatExport::fieldQuoting_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("field");
-    QTest::newRow("plain") << "Иванов"
-                           << "Иванов";
-    QTest::newRow("separator") << "a;b"
-                               << "\"a;b\"";
-    QTest::newRow("the other separator stays bare") << "a,b"
-                                                    << "a,b";
-    QTest::newRow("quotes doubled") << "say \"hi\""
-                                    << "\"say \"\"hi\"\"\"";
-    QTest::newRow("line feed") << "a\nb"
-                               << "\"a\nb\"";
-    QTest::newRow("carriage return") << "a\rb"
-                                     << "\"a\rb\"";
-    QTest::newRow("empty") << ""
-                           << "";
-}
-
-void TestStatExport::fieldQuoting() {
-    QFETCH(QString, text);
-    QFETCH(QString, field);
-    QCOMPARE(Stat::CsvField(text, QLatin1Char(';')), field);
 }
 
 void TestStatExport::formulaGuard_data() {
