@@ -9,6 +9,7 @@
 #include "app/Icons.h"
 #include "app/Option_Frm.h"
 #include "app/Sour_Frm.h"
+#include "app/StatExport.h"
 #include "data/DataMod.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorDisplay.h"
@@ -119,6 +120,12 @@ void TMain_Form::createMenus() {
     QMenuBar* bar = menuBar();
     QMenu* db = bar->addMenu(QStringLiteral("База данных"));
     db->addActions({NewDB, OpenDB});
+    db->addSeparator();
+    StatExport = db->addAction(QStringLiteral("Экспорт для статистики..."));
+    StatExport->setStatusTip(
+        QStringLiteral("Все тестирования базы данных в файл CSV для программ статистики"));
+    connect(StatExport, &QAction::triggered, this,
+            [this] { Platform::guarded([this] { StatExportExecute(); }); });
     db->addSeparator();
     db->addAction(Exit);
     QMenu* testees = bar->addMenu(QStringLiteral("Тестируемые"));
@@ -340,6 +347,19 @@ void TMain_Form::InternetHelpExecute() {
 }
 
 void TMain_Form::AboutExecute() { ShowAbout(this); }
+
+void TMain_Form::StatExportExecute() {
+    // Several selected testees narrow the export to them; one selected row is just the current one.
+    QList<int> menIds;
+    const QModelIndexList selected = Data_Grid->selectionModel()->selectedRows();
+    if (selected.size() > 1) {
+        const Data::TQuery* men = Main_DataModule->Men_Query;
+        const int field = men->FieldIndex(QStringLiteral("Men_ID"));
+        for (const QModelIndex& index : selected)
+            menIds << men->Value(index.row(), field).toInt();
+    }
+    ShowStatExport(menIds, this);
+}
 
 void TMain_Form::Data_GridTitleClick(int column, bool ctrl) {
     const int menId = CurrentMenID();

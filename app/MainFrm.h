@@ -31,6 +31,7 @@ public:
     QAction* Help;
     QAction* InternetHelp;
     QAction* About;
+    QAction* StatExport;
 
     QToolBar* Main_ToolBar;
     QMenu* Grid_PopupMenu;
@@ -70,6 +71,7 @@ public Q_SLOTS:
     void HelpExecute();
     void InternetHelpExecute();
     void AboutExecute();
+    void StatExportExecute();
     void Data_GridTitleClick(int column, bool ctrl);
     void Data_GridDblClick();
 

@@ -26,4 +26,18 @@ inline const QString kListTestQuerySQL =
                    "where Men_ID = :Men_ID\n"
                    "order by Test_ID desc");
 
+// Every test of a database with its testee, for the export to statistics software: testees in name
+// order, each one's tests oldest first. Deleted testees and tests without a testee are left out.
+inline const QString kStatExportSQL =
+    QStringLiteral("select USER.Men_ID, USER.FIO, \"GROUP\".Group_Name, USER.Sex, USER.Age,\n"
+                   "       TEST.Test_ID, TEST.Date_Test, TEST.Time_Test, TEST.Note, TEST.Result_Test,\n"
+                   "       TEST.Result_Profil, TEST.Calc_Profil, TEST.Calc_ProfilNapr\n"
+                   "from TEST\n"
+                   "join USER\n"
+                   "on USER.Men_ID = TEST.Men_ID\n"
+                   "left join \"GROUP\"\n"
+                   "on USER.Group_ID = \"GROUP\".Group_ID\n"
+                   "where TEST.DB_ID = :DB_ID and USER.IsDel <> 'D'\n"
+                   "order by USER.FIO, USER.Men_ID, TEST.Test_ID");
+
 } // namespace Data

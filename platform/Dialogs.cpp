@@ -1,7 +1,9 @@
-// Real message boxes and colour dialog, replaceable by test handlers.
+// Real message boxes, colour dialog and save-file dialog, replaceable by test handlers.
 #include "platform/Dialogs.h"
 
 #include <QColorDialog>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -16,6 +18,11 @@ MessageHandler& messageHandler() {
 
 ColorHandler& colorHandler() {
     static ColorHandler handler;
+    return handler;
+}
+
+SaveFileHandler& saveFileHandler() {
+    static SaveFileHandler handler;
     return handler;
 }
 
@@ -112,6 +119,32 @@ bool chooseColor(QWidget* owner, QColor& color, const QList<QColor>& customColor
 
 ColorHandler setColorHandler(ColorHandler handler) {
     return std::exchange(colorHandler(), std::move(handler));
+}
+
+QString getSaveFileName(QWidget* owner, const QString& caption, const QString& proposedPath,
+                        const QString& filter, const QString& suffix) {
+    QString path = proposedPath;
+    for (;;) {
+        // The dialog's own overwrite question is off: the one below is also asked of a test handler.
+        path = saveFileHandler() ? saveFileHandler()(caption, path)
+                                 : QFileDialog::getSaveFileName(owner, caption, path, filter, nullptr,
+                                                                QFileDialog::DontConfirmOverwrite);
+        if (path.isEmpty())
+            return {};
+        if (!suffix.isEmpty() && !path.endsWith(suffix, Qt::CaseInsensitive))
+            path += suffix;
+        if (!QFileInfo::exists(path))
+            return path;
+        const QString question =
+            QStringLiteral("Файл «%1» уже существует.\nЗаменить его?").arg(QFileInfo(path).fileName());
+        if (messageBox(owner, question, caption, MsgIcon::Question, MsgButtons::YesNo, MsgAnswer::No) ==
+            MsgAnswer::Yes)
+            return path;
+    }
+}
+
+SaveFileHandler setSaveFileHandler(SaveFileHandler handler) {
+    return std::exchange(saveFileHandler(), std::move(handler));
 }
 
 MessageRecorder::MessageRecorder() {

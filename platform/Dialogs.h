@@ -1,5 +1,6 @@
-// Message boxes and the system colour dialog go through these functions, so that tests can answer
-// them without a modal window: a test installs a handler that records the question and answers it.
+// Message boxes, the system colour dialog and the save-file dialog go through these functions, so that
+// tests can answer them without a modal window: a test installs a handler that records the question and
+// answers it.
 #pragma once
 
 #include <QColor>
@@ -38,6 +39,15 @@ MessageHandler setMessageHandler(MessageHandler handler);
 bool chooseColor(QWidget* owner, QColor& color, const QList<QColor>& customColors);
 using ColorHandler = std::function<bool(QColor& color, const QList<QColor>& customColors)>;
 ColorHandler setColorHandler(ColorHandler handler);
+
+// The system save-file dialog opened on `proposedPath`; returns the chosen path with `suffix` (".pdf")
+// added when it has none, or an empty string when cancelled. A file that exists is replaced only after
+// the user said Yes to the question of messageBox; No opens the dialog again.
+QString getSaveFileName(QWidget* owner, const QString& caption, const QString& proposedPath,
+                        const QString& filter, const QString& suffix);
+// Answers the dialog itself (the question about an existing file is still asked); returns the path or "".
+using SaveFileHandler = std::function<QString(const QString& caption, const QString& proposedPath)>;
+SaveFileHandler setSaveFileHandler(SaveFileHandler handler);
 
 // Records every message and answers with a queue of answers (then with the default answer).
 // Installs itself on construction and restores the previous handler on destruction.

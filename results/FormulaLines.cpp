@@ -107,30 +107,28 @@ QString BuildLatencyProportion(const TCellTexts& table, const TCellTexts& footer
     return terms.join(kLatencyJoin);
 }
 
-int DrawFormulaLine(QPainter& canvas, const QString& text, int y) {
+std::unique_ptr<TExprChain> BuildFormulaLine(QPainter& canvas, const QString& text) {
     TExprBuilder builder;
     TExprPtr tree = builder.BuildExpr(text);
     // A blank italic name in front gives every line the same small indent.
     auto blank = std::make_unique<TExprVar>(QStringLiteral(" "));
     blank->AddNext(std::move(tree));
-    TExprChain line(std::move(blank));
-    line.SetCanvas(&canvas);
-    line.SetFontSize(kFormulaFontSize);
-    line.Draw(kFormulaLeft, y, 0, 0);
-    return y + line.Height();
+    auto line = std::make_unique<TExprChain>(std::move(blank));
+    line->SetCanvas(&canvas);
+    line->SetFontSize(kFormulaFontSize);
+    return line;
 }
 
-QList<TFormulaLine> DrawFormulaLines(QImage& picture, const TCellTexts& table, const TCellTexts& footer) {
-    QList<TFormulaLine> drawn;
-    QPainter painter(&picture);
-    painter.setClipRect(picture.rect());
-    const auto draw = [&](const QString& text, int y) {
-        drawn.append({text, y});
-        return DrawFormulaLine(painter, text, y);
-    };
+int DrawFormulaLine(QPainter& canvas, const QString& text, int y) {
+    const std::unique_ptr<TExprChain> line = BuildFormulaLine(canvas, text);
+    line->Draw(kFormulaLeft, y, 0, 0);
+    return y + line->Height();
+}
 
+QList<TFormulaText> FormulaLineTexts(const TCellTexts& table, const TCellTexts& footer) {
+    QList<TFormulaText> lines;
     const int maxZeroSum = MaxZeroSum(footer);
-    int y = draw(kDriveTitle, kFormulaTop);
+    lines.append({kDriveTitle, kFormulaTop});
     // Factors by СНТ: from kStrongZeroSum up to the largest, then the middle ones, then the rest. Only the
     // first of these lines stands further from the title; when it is empty the next one keeps its own gap.
     struct TTermsLine {
@@ -142,13 +140,24 @@ QList<TFormulaLine> DrawFormulaLines(QImage& picture, const TCellTexts& table, c
     for (const TTermsLine& line : termsLines) {
         const QString terms = BuildDriveTerms(table, footer, line.low, line.high);
         if (!terms.isEmpty())
-            y = draw(terms, y + line.gap);
+            lines.append({terms, line.gap});
     }
-
-    const int latencyY = draw(kLatencyTitle, y + kSectionGap);
+    lines.append({kLatencyTitle, kSectionGap});
     const QString proportion = BuildLatencyProportion(table, footer);
     if (!proportion.isEmpty())
-        draw(proportion, latencyY + kTermsGap);
+        lines.append({proportion, kTermsGap});
+    return lines;
+}
+
+QList<TFormulaLine> DrawFormulaLines(QImage& picture, const TCellTexts& table, const TCellTexts& footer) {
+    QList<TFormulaLine> drawn;
+    QPainter painter(&picture);
+    painter.setClipRect(picture.rect());
+    int y = 0;
+    for (const TFormulaText& line : FormulaLineTexts(table, footer)) {
+        drawn.append({line.Text, y + line.Gap});
+        y = DrawFormulaLine(painter, line.Text, y + line.Gap);
+    }
     return drawn;
 }
 

@@ -9,8 +9,10 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class QPainter;
+class TExprChain;
 
 namespace Widgets {
 class TStringGrid;
@@ -71,9 +73,24 @@ QString BuildDriveTerms(const TCellTexts& table, const TCellTexts& footer, int l
 // smaller СНТ (the first one on equal values) and its dominant reaction over the vector's РВН.
 QString BuildLatencyProportion(const TCellTexts& table, const TCellTexts& footer);
 
+// One formula text as a line on `canvas`: a blank, then the formula, at 14 points, measured and ready to
+// draw. Raises EIncorrectExpr for a malformed text.
+std::unique_ptr<TExprChain> BuildFormulaLine(QPainter& canvas, const QString& text);
+
 // Draws one formula text at 14 points with its top-left corner at (kFormulaLeft, y), after a blank, and
 // returns y plus the height of the line. Raises EIncorrectExpr for a malformed text.
 int DrawFormulaLine(QPainter& canvas, const QString& text, int y);
+
+// A line of the picture before it is drawn: its text and the gap above it in picture pixels (for the
+// first line, the distance from the top).
+struct TFormulaText {
+    QString Text;
+    int Gap = 0;
+};
+
+// The lines of the drive formula and the latency proportion of the ППП table and footer, top down,
+// without the empty ones.
+QList<TFormulaText> FormulaLineTexts(const TCellTexts& table, const TCellTexts& footer);
 
 // A line drawn into the picture: its text and the row of its top.
 struct TFormulaLine {

@@ -7,6 +7,7 @@
 #include "platform/SysColors.h"
 #include "results/ExportExcel.h"
 #include "results/FormulaLines.h"
+#include "results/PrintReport.h"
 #include "results/Result_Calc.h"
 #include "scoring/Calc_Unit.h"
 #include "widgets/StringGrid.h"
@@ -287,15 +288,30 @@ void TResult_Form::createWidgets() {
     Excel_But->setToolTip(QStringLiteral("Экспортировать результаты в Excel"));
     Excel_But->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
     Excel_But->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    Print_But = new QToolButton(toolBar);
+    Print_But->setText(QStringLiteral("Печать..."));
+    Print_But->setToolTip(QStringLiteral("Напечатать результаты тестирования"));
+    Print_But->setIcon(QIcon::fromTheme(QStringLiteral("document-print"),
+                                        style()->standardIcon(QStyle::SP_FileDialogDetailedView)));
+    Print_But->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    Pdf_But = new QToolButton(toolBar);
+    Pdf_But->setText(QStringLiteral("Сохранить в PDF..."));
+    Pdf_But->setToolTip(QStringLiteral("Сохранить результаты тестирования в файл PDF"));
+    Pdf_But->setIcon(style()->standardIcon(QStyle::SP_FileIcon));
+    Pdf_But->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     ToolButton2 = new QToolButton(toolBar);
     ToolButton2->setText(QStringLiteral("Закрыть"));
     ToolButton2->setToolTip(QStringLiteral("Закрыть окно просмотра результатов тестирования"));
     ToolButton2->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
     ToolButton2->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     toolBar->addWidget(Excel_But);
+    toolBar->addWidget(Print_But);
+    toolBar->addWidget(Pdf_But);
     toolBar->addWidget(ToolButton2);
     connect(ToolButton2, &QToolButton::clicked, this, &TResult_Form::ToolButton2Click);
     connect(Excel_But, &QToolButton::clicked, this, [this] { Results::Excel_ButClick(*this); });
+    connect(Print_But, &QToolButton::clicked, this, &TResult_Form::Print_ButClick);
+    connect(Pdf_But, &QToolButton::clicked, this, &TResult_Form::Pdf_ButClick);
 
     PageControl1 = new QTabWidget(this);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
@@ -582,6 +598,10 @@ void TResult_Form::Chart_GridGetCellColor(const TStringGrid& sender, int col, in
 }
 
 void TResult_Form::ToolButton2Click() { close(); }
+
+void TResult_Form::Print_ButClick() { Results::Print_ButClick(*this); }
+
+void TResult_Form::Pdf_ButClick() { Results::Pdf_ButClick(*this); }
 
 void ShowResults(int MenID, bool ListOpen, QWidget* parent) {
     Data::TQuery* query = Main_DataModule->ListTest_Query;

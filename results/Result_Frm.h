@@ -66,6 +66,8 @@ public:
     void LoadResults();
 
     QToolButton* Excel_But;
+    QToolButton* Print_But;
+    QToolButton* Pdf_But;
     QToolButton* ToolButton2;
     QTabWidget* PageControl1;
     QWidget* InfoTest_Tab;
@@ -102,6 +104,8 @@ public:
 
 public Q_SLOTS:
     void ToolButton2Click();
+    void Print_ButClick();
+    void Pdf_ButClick();
 
 private:
     void createWidgets();

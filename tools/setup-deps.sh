@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev libqt6sql6-sqlite libgl-dev
   libsqlite3-dev libjpeg62-turbo-dev libxlsxwriter-dev libquazip1-qt6-dev
   fonts-liberation2 fonts-dejavu
-  python3
+  python3 poppler-utils
 )
 
 if [ "${1:-}" = "--list" ]; then

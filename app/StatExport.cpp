@@ -1,0 +1,343 @@
+// The CSV export for statistics: the query of all tests with their testees, one row per test written
+// field by field, and its options window.
+#include "app/StatExport.h"
+
+#include "data/DataMod.h"
+#include "data/Queries.h"
+#include "platform/Dialogs.h"
+#include "platform/ErrorDisplay.h"
+#include "platform/Locale.h"
+#include "results/ExportExcel.h"
+#include "results/Result_Calc.h"
+#include "scoring/Calc_Unit.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QSet>
+#include <QVBoxLayout>
+
+namespace Stat {
+
+namespace {
+
+constexpr int kProgressStep = 250; // rows between two looks at the progress window
+constexpr qsizetype kFlushBytes = 1 << 16;
+
+// Columns of the export query.
+enum Column {
+    kMenId,
+    kFio,
+    kGroupName,
+    kSex,
+    kAge,
+    kTestId,
+    kDate,
+    kTime,
+    kNote,
+    kResultTest,
+    kResultProfil,
+    kCalcProfil,
+    kCalcProfilNapr,
+    kColumnCount
+};
+
+// Testee and record (10), counts (32), types and intensities (32), ТКП (8).
+constexpr int kFieldCount = 10 + 4 * Calc::kFactorCount + 4 * Calc::kFactorCount + Calc::kFactorCount;
+
+const QString kModeTest = QStringLiteral("тест");
+const QString kModeProfile = QStringLiteral("профиль");
+
+// The ТКП reaction of a ППП reaction: "0" and "±" change places, so do "+" and "-".
+QString invertedReaction(const QString& type) {
+    constexpr int kInverse[] = {1, 0, 3, 2}; // by index in ReactionSigns
+    for (int i = 0; i < int(Calc::ReactionSigns.size()); ++i)
+        if (Calc::ReactionSigns[i] == type)
+            return Calc::ReactionSigns[kInverse[i]];
+    return {};
+}
+
+bool isReaction(QChar type) {
+    return std::find(Calc::ReactionSigns.begin(), Calc::ReactionSigns.end(), QString(type)) !=
+           Calc::ReactionSigns.end();
+}
+
+QString isoDate(const QVariant& value) {
+    if (value.isNull())
+        return {};
+    if (value.metaType().id() == QMetaType::QDate)
+        return Platform::DateToIso(value.toDate());
+    const QDate date = Platform::IsoToDate(value.toString());
+    return date.isValid() ? Platform::DateToIso(date) : value.toString();
+}
+
+QString isoTime(const QVariant& value) {
+    if (value.isNull())
+        return {};
+    if (value.metaType().id() == QMetaType::QTime)
+        return Platform::TimeToIso(value.toTime());
+    const QTime time = Platform::IsoToTime(value.toString());
+    return time.isValid() ? Platform::TimeToIso(time) : value.toString();
+}
+
+void writeOut(QIODevice& out, QByteArray& buffer) {
+    if (out.write(buffer) != buffer.size())
+        throw Platform::EError(QStringLiteral("Не удается записать файл: ") + out.errorString());
+    buffer.clear();
+}
+
+} // namespace
+
+QChar LocaleSeparator(const QLocale& locale) {
+    return locale.decimalPoint() == QStringLiteral(",") ? QLatin1Char(';') : QLatin1Char(',');
+}
+
+QString CsvField(const QString& text, QChar separator) {
+    const bool quote = text.contains(separator) || text.contains(QLatin1Char('"')) ||
+                       text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'));
+    if (!quote)
+        return text;
+    QString quoted = text;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+QString GuardFormula(const QString& text) {
+    if (!text.isEmpty() && QStringLiteral("=+-@\t\r").contains(text.front()))
+        return QLatin1Char('\'') + text;
+    return text;
+}
+
+QStringList HeaderNames(bool latin) {
+    QStringList names =
+        latin ? QStringList{QStringLiteral("FIO"),  QStringLiteral("Group"), QStringLiteral("Sex"),
+                            QStringLiteral("Age"),  QStringLiteral("Date"),  QStringLiteral("Time"),
+                            QStringLiteral("Note"), QStringLiteral("Entry")}
+              : QStringList{QStringLiteral("ФИО"),        QStringLiteral("Группа"),
+                            QStringLiteral("Пол"),        QStringLiteral("Возраст"),
+                            QStringLiteral("Дата"),       QStringLiteral("Время"),
+                            QStringLiteral("Примечание"), QStringLiteral("Способ ввода")};
+    names << QStringLiteral("Result_Test") << QStringLiteral("Result_Profil");
+    const QString profiles[2] = {latin ? QStringLiteral("PPP") : QStringLiteral("ППП"),
+                                 latin ? QStringLiteral("EKP") : QStringLiteral("ЭКП")};
+    const auto perFactor = [&](const QString& pattern) {
+        for (const QString& factor : Calc::FactorNames)
+            names << pattern.arg(factor);
+    };
+    for (const QString& profile : profiles) {
+        perFactor(profile + (latin ? QStringLiteral("_plus_%1") : QStringLiteral("+ %1")));
+        perFactor(profile + (latin ? QStringLiteral("_minus_%1") : QStringLiteral("- %1")));
+    }
+    for (const QString& profile : profiles) {
+        perFactor(profile + (latin ? QStringLiteral("_type_%1") : QStringLiteral(" тип %1")));
+        perFactor(profile + (latin ? QStringLiteral("_intensity_%1") : QStringLiteral(" интенсивность %1")));
+    }
+    perFactor(latin ? QStringLiteral("TKP_%1") : QStringLiteral("ТКП %1"));
+    return names;
+}
+
+QStringList RecordFields(const Data::TDataset& query, int row) {
+    const auto text = [&](int column) { return query.Value(row, column).toString(); };
+    QStringList fields;
+    fields.reserve(kFieldCount);
+    fields << GuardFormula(text(kFio)) << GuardFormula(text(kGroupName)) << text(kSex);
+    const QVariant age = query.Value(row, kAge);
+    fields << (age.isNull() ? QString() : QString::number(age.toInt()));
+    fields << isoDate(query.Value(row, kDate)) << isoTime(query.Value(row, kTime))
+           << GuardFormula(text(kNote));
+    const QString resultTest = text(kResultTest);
+    const QString profil = text(kResultProfil);
+    fields << (resultTest.isEmpty() ? kModeProfile : kModeTest) << resultTest << profil;
+
+    // The counts only from a complete profile of digits: a damaged one gives missing values, not wrong ones.
+    constexpr int kCounts = 4 * Calc::kFactorCount;
+    const bool counts = profil.size() == kCounts &&
+                        std::all_of(profil.begin(), profil.end(), [](QChar c) { return c.isDigit(); });
+    for (int i = 0; i < kCounts; ++i)
+        fields << (counts ? QString(profil[i]) : QString());
+
+    const QString types = text(kCalcProfil);
+    const QString marks = text(kCalcProfilNapr);
+    const auto type = [&](int i) {
+        return i < types.size() && isReaction(types[i]) ? QString(types[i]) : QString();
+    };
+    const auto intensity = [&](int i) {
+        return i < marks.size() && marks[i] >= QLatin1Char('0') &&
+                       marks[i].digitValue() < int(Results::MarkStrings.size())
+                   ? QString(marks[i])
+                   : QString();
+    };
+    for (int half = 0; half < 2; ++half) {
+        for (int f = 0; f < Calc::kFactorCount; ++f)
+            fields << type(half * Calc::kFactorCount + f);
+        for (int f = 0; f < Calc::kFactorCount; ++f)
+            fields << intensity(half * Calc::kFactorCount + f);
+    }
+    // ТКП as the window shows it: the ППП reaction inverted, with the ППП marks.
+    for (int f = 0; f < Calc::kFactorCount; ++f) {
+        const QString t = type(f);
+        const QString n = intensity(f);
+        fields << (t.isEmpty() || n.isEmpty()
+                       ? QString()
+                       : invertedReaction(t) + Results::MarkStrings[n[0].digitValue()]);
+    }
+    return fields;
+}
+
+std::unique_ptr<Data::TQuery> OpenStatQuery(int dbId) {
+    auto query = std::make_unique<Data::TQuery>(Main_DataModule->Main_Database(), nullptr);
+    query->SetSQL(Data::kStatExportSQL);
+    query->SetParam(QStringLiteral("DB_ID"), dbId);
+    query->Open();
+    if (query->FieldNames().size() != kColumnCount)
+        throw Data::EDatabaseError(QStringLiteral("Запрос экспорта вернул неожиданные поля"));
+    return query;
+}
+
+QVector<int> SelectRows(const Data::TDataset& query, const QList<int>& menIds) {
+    const QSet<int> wanted(menIds.begin(), menIds.end());
+    QVector<int> rows;
+    rows.reserve(query.RecordCount());
+    for (int r = 0; r < query.RecordCount(); ++r)
+        if (wanted.isEmpty() || wanted.contains(query.Value(r, kMenId).toInt()))
+            rows.append(r);
+    return rows;
+}
+
+bool WriteStatCsv(const Data::TDataset& query, const QVector<int>& rows, QIODevice& out,
+                  const TCsvOptions& options, const std::function<bool(int, int)>& progress) {
+    const QString separator(options.Separator);
+    const auto line = [&](const QStringList& fields) {
+        QString text;
+        for (int i = 0; i < fields.size(); ++i) {
+            if (i > 0)
+                text += separator;
+            text += CsvField(fields[i], options.Separator);
+        }
+        text += QStringLiteral("\r\n");
+        return text.toUtf8();
+    };
+    QByteArray buffer("\xEF\xBB\xBF");
+    buffer += line(HeaderNames(options.LatinHeaders));
+    const int total = int(rows.size());
+    for (int i = 0; i < total; ++i) {
+        if (progress && i % kProgressStep == 0 && !progress(i, total))
+            return false;
+        buffer += line(RecordFields(query, rows[i]));
+        if (buffer.size() >= kFlushBytes)
+            writeOut(out, buffer);
+    }
+    writeOut(out, buffer);
+    return !progress || progress(total, total);
+}
+
+bool ExportStatistics(const QString& path, const Data::TDataset& query, const QVector<int>& rows,
+                      const TCsvOptions& options, QWidget* owner) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw Platform::EError(QStringLiteral("Не удается создать файл %1:\n%2")
+                                   .arg(QDir::toNativeSeparators(path), file.errorString()));
+    std::unique_ptr<QProgressDialog> dialog;
+    if (rows.size() >= kProgressMinRows) {
+        dialog = std::make_unique<QProgressDialog>(QStringLiteral("Идет экспорт для статистики..."),
+                                                   QStringLiteral("Отмена"), 0, int(rows.size()), owner);
+        dialog->setWindowTitle(QStringLiteral("Экспорт для статистики"));
+        dialog->setWindowModality(Qt::WindowModal);
+        dialog->setMinimumDuration(0);
+        dialog->setAutoClose(false);
+        dialog->setAutoReset(false);
+    }
+    const auto progress = [&](int done, int) {
+        if (!dialog)
+            return true;
+        dialog->setValue(done);
+        return !dialog->wasCanceled();
+    };
+    bool complete = false;
+    try {
+        complete = WriteStatCsv(query, rows, file, options, progress);
+    } catch (...) {
+        file.cancelWriting();
+        throw;
+    }
+    if (!complete) {
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit())
+        throw Platform::EError(QStringLiteral("Не удается записать файл %1:\n%2")
+                                   .arg(QDir::toNativeSeparators(path), file.errorString()));
+    return true;
+}
+
+} // namespace Stat
+
+TStatExport_Form::TStatExport_Form(const QList<int>& menIds, QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("StatExport_Form"));
+    setWindowTitle(QStringLiteral("Экспорт для статистики"));
+    m_query = Stat::OpenStatQuery(Main_DataModule->Current_DB_ID);
+    m_rows = Stat::SelectRows(*m_query, menIds);
+
+    const QString scope =
+        menIds.isEmpty() ? QStringLiteral("Все тестирования открытой базы данных: %1.").arg(m_rows.size())
+                         : QStringLiteral("Тестирования выбранных тестируемых (%1): %2.")
+                               .arg(menIds.size())
+                               .arg(m_rows.size());
+    Info_Label = new QLabel(scope + QStringLiteral("\nОдна строка файла CSV на каждое тестирование."), this);
+    Latin_CheckBox = new QCheckBox(QStringLiteral("Заголовки латиницей"), this);
+    Latin_CheckBox->setToolTip(
+        QStringLiteral("Названия столбцов латинскими буквами, для программ статистики"));
+    Save_But = new QPushButton(QStringLiteral("Сохранить..."), this);
+    Save_But->setDefault(true);
+    Save_But->setEnabled(!m_rows.isEmpty());
+    Cancel_But = new QPushButton(QStringLiteral("Отмена"), this);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(Save_But);
+    buttons->addWidget(Cancel_But);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(Info_Label);
+    layout->addWidget(Latin_CheckBox);
+    layout->addLayout(buttons);
+
+    connect(Save_But, &QPushButton::clicked, this, &TStatExport_Form::Save_ButClick);
+    connect(Cancel_But, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+TStatExport_Form::~TStatExport_Form() = default;
+
+void TStatExport_Form::Save_ButClick() {
+    Platform::guarded([this] {
+        const QString folder = Results::ReportFolder();
+        QDir().mkpath(folder);
+        const QString proposed = folder + QStringLiteral("/Статистика ") +
+                                 Platform::DateToStr(QDate::currentDate()) + QStringLiteral(".csv");
+        const QString path = Platform::getSaveFileName(
+            this, windowTitle(), proposed, QStringLiteral("Файлы CSV (*.csv)"), QStringLiteral(".csv"));
+        if (path.isEmpty())
+            return;
+        Stat::TCsvOptions options;
+        options.Separator = Stat::LocaleSeparator();
+        options.LatinHeaders = Latin_CheckBox->isChecked();
+        if (!Stat::ExportStatistics(path, *m_query, m_rows, options, this)) {
+            Platform::messageBox(this, QStringLiteral("Экспорт прерван, файл не создан."), windowTitle(),
+                                 Platform::MsgIcon::Information);
+            return;
+        }
+        m_savedPath = path;
+        Platform::messageBox(this, QStringLiteral("Выгружено тестирований: %1.").arg(m_rows.size()),
+                             windowTitle(), Platform::MsgIcon::Information);
+        accept();
+    });
+}
+
+bool ShowStatExport(const QList<int>& menIds, QWidget* parent) {
+    TStatExport_Form form(menIds, parent);
+    form.exec();
+    return !form.SavedPath().isEmpty();
+}

@@ -1,0 +1,119 @@
+// The report on paper and in PDF: page set-up, the print dialog, the file dialog and a file that appears
+// only when it was written in full.
+#include "results/PrintReport.h"
+
+#include "platform/Dialogs.h"
+#include "platform/ErrorDisplay.h"
+#include "platform/Locale.h"
+#include "results/ExportExcel.h"
+#include "results/ReportDocument.h"
+#include "results/Result_Frm.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPdfWriter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QSaveFile>
+
+namespace Results {
+
+namespace {
+
+constexpr int kPdfResolution = 1200;
+
+// The wait cursor while a long document is laid out and painted.
+class TWaitCursor {
+public:
+    TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
+    TWaitCursor(const TWaitCursor&) = delete;
+    TWaitCursor& operator=(const TWaitCursor&) = delete;
+};
+
+QString documentTitle(const TResult_Form& form) {
+    return QStringLiteral("Результаты тестирования: ") + form.FIO_Edit->text();
+}
+
+} // namespace
+
+QString ProposedPdfPath(const QString& folder, const QString& fio, const QDate& date) {
+    QString name = fio.simplified();
+    for (QChar& ch : name)
+        if (QStringLiteral("/\\:*?\"<>|").contains(ch) || ch.category() == QChar::Other_Control)
+            ch = QLatin1Char('_');
+    // A name of dots only would point outside or at the folder itself.
+    if (name.isEmpty() || name.count(QLatin1Char('.')) == name.size())
+        name = QStringLiteral("Отчёт");
+    return folder + QLatin1Char('/') + name + QLatin1Char(' ') + Platform::DateToStr(date) +
+           QStringLiteral(".pdf");
+}
+
+int SaveResultsPdf(const TResult_Form& form, const QString& path) {
+    const TReportDocument document(ReportDataOf(form));
+    // Written beside the target and renamed at the end, so a failure leaves no half-written file.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw Platform::EError(QStringLiteral("Не удается создать файл %1:\n%2")
+                                   .arg(QDir::toNativeSeparators(path), file.errorString()));
+    int pages = 0;
+    {
+        QPdfWriter writer(&file);
+        writer.setResolution(kPdfResolution);
+        writer.setPageLayout(ReportPageLayout());
+        writer.setTitle(documentTitle(form));
+        writer.setCreator(QStringLiteral("Тест Morvel"));
+        try {
+            pages = document.Print(writer);
+        } catch (...) {
+            file.cancelWriting();
+            throw;
+        }
+    }
+    if (!file.commit())
+        throw Platform::EError(QStringLiteral("Не удается записать файл %1:\n%2")
+                                   .arg(QDir::toNativeSeparators(path), file.errorString()));
+    return pages;
+}
+
+int PrintResults(const TResult_Form& form, QPrinter& printer) {
+    const TReportDocument document(ReportDataOf(form));
+    const bool range = printer.printRange() == QPrinter::PageRange;
+    return document.Print(printer, range ? printer.fromPage() : 0, range ? printer.toPage() : 0);
+}
+
+void Print_ButClick(TResult_Form& form) {
+    Platform::guarded([&] {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setPageLayout(ReportPageLayout());
+        printer.setDocName(documentTitle(form));
+        QPrintDialog dialog(&printer, &form);
+        dialog.setWindowTitle(QStringLiteral("Печать"));
+        dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+        dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+        const TWaitCursor wait;
+        PrintResults(form, printer);
+    });
+}
+
+void Pdf_ButClick(TResult_Form& form) {
+    Platform::guarded([&] {
+        const QString folder = ReportFolder();
+        // The dialog opens in the reports folder; it is made on first use, as the export does.
+        QDir().mkpath(folder);
+        const QString path =
+            Platform::getSaveFileName(&form, QStringLiteral("Сохранить в PDF"),
+                                      ProposedPdfPath(folder, form.FIO_Edit->text(), QDate::currentDate()),
+                                      QStringLiteral("Документ PDF (*.pdf)"), QStringLiteral(".pdf"));
+        if (path.isEmpty())
+            return;
+        const TWaitCursor wait;
+        SaveResultsPdf(form, path);
+    });
+}
+
+} // namespace Results
