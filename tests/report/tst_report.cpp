@@ -167,6 +167,7 @@ void TestReport::init() {
     m_dir = std::make_unique<TestSupport::ProgramDirFixture>();
     m_dm = m_dir->createDataModule();
     QVERIFY(m_dm);
+    TestSupport::ensureTestee(m_dm->Connection(), 1, kMenId);
     m_out = std::make_unique<QTemporaryDir>();
     // The reports folder lies in a temporary home.
     m_home = qgetenv("HOME");

@@ -96,11 +96,20 @@ private:
     QByteArray m_home;
 };
 
+// DB_ID of the demo database made by the test.
+int demoDbId() {
+    QSqlQuery q(Main_DataModule->Connection());
+    q.exec(QStringLiteral("select DB_ID from DB where DB_Name = 'Демонстрационная база'"));
+    return q.next() ? q.value(0).toInt() : 0;
+}
+
 void TestStatExport::init() {
     TestSupport::pinRussianLocale();
     m_dir = std::make_unique<TestSupport::ProgramDirFixture>();
     m_dm = m_dir->createDataModule();
     QVERIFY(m_dm);
+    TestSupport::ensureDatabase(m_dm->Connection(), 1);
+    TestSupport::ensureDatabase(m_dm->Connection(), 2);
     m_out = std::make_unique<QTemporaryDir>();
     // The reports folder lies in a temporary home.
     m_home = qgetenv("HOME");
@@ -175,9 +184,11 @@ void TestStatExport::separatorFollowsTheLocale() {
 
 void TestStatExport::demoDatabaseRoundTrips() {
     Demo::CreateDemoDatabase(*m_dm);
-    m_dm->Current_DB_ID = 1;
+    m_dm->Current_DB_ID = demoDbId();
     QSqlQuery count(m_dm->Connection());
-    QVERIFY(count.exec(QStringLiteral("select count(*) from TEST where DB_ID = 1")) && count.next());
+    QVERIFY(
+        count.exec(QStringLiteral("select count(*) from TEST where DB_ID = %1").arg(m_dm->Current_DB_ID)) &&
+        count.next());
     const int tests = count.value(0).toInt();
     QVERIFY(tests > 0);
 
@@ -308,12 +319,14 @@ void TestStatExport::selectedTesteesOnly() {
     sql(QStringLiteral(
         "insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) values "
         "(1, 'Бета', 'М', 30, 0, ''), (1, 'Альфа', 'Ж', 40, 0, ''), (1, 'Гамма', 'М', 50, 0, ''), "
-        "(1, 'Удалённый', 'М', 60, 0, 'D'), (2, 'Чужой', 'М', 20, 0, '')"));
+        "(1, 'Удалённый', 'М', 60, 0, ''), (2, 'Чужой', 'М', 20, 0, '')"));
     const Calc::TTestRecord run =
         Calc::ComposeRecord(QStringLiteral("135724681538264713457812264815372467381567285634"));
     for (int men = 1; men <= 5; ++men)
         Calc::InsertTestRecord(men == 5 ? 2 : 1, men, QDate(2025, 1, men), QTime(9, 0), QString(), run);
     Calc::InsertTestRecord(1, 1, QDate(2024, 1, 1), QTime(9, 0), QString(), run);
+    // Deleted after his test was written: his test stays in TEST.
+    sql(QStringLiteral("update USER set IsDel = 'D' where FIO = 'Удалённый'"));
     m_dm->Current_DB_ID = 1;
 
     // All: by name, each testee's tests oldest first (by record); deleted and other databases' left out.
@@ -395,7 +408,7 @@ void TestStatExport::cancelledExportLeavesNoFile() {
 
 void TestStatExport::menuCommandWritesTheFile() {
     Demo::CreateDemoDatabase(*m_dm);
-    m_dm->Current_DB_ID = 1;
+    m_dm->Current_DB_ID = demoDbId();
     TMain_Form main;
     main.show();
     QCOMPARE(main.StatExport->text(), QStringLiteral("Экспорт для статистики..."));
