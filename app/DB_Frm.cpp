@@ -3,7 +3,10 @@
 
 #include "app/DBEdit_Frm.h"
 #include "app/Password_Frm.h"
+#include "app/Restore_Frm.h"
+#include "data/Backup.h"
 #include "data/DataMod.h"
+#include "data/Engine.h"
 #include "data/Password.h"
 #include "platform/Dialogs.h"
 #include "widgets/DBGrid.h"
@@ -13,9 +16,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QToolButton>
 
 namespace {
@@ -99,8 +99,10 @@ TDB_Form::TDB_Form(QWidget* parent) : QDialog(parent) {
 void TDB_Form::UpdateButtons() {
     const bool any = Main_DataModule->DB_Table->Active() && !Main_DataModule->DB_Table->IsEmpty();
     Ok_But->setEnabled(any);
-    Edit_Item->setEnabled(any);
-    Delete_Item->setEnabled(any);
+    const bool writable = !Main_DataModule->ReadOnly();
+    Create_Item->setEnabled(writable);
+    Edit_Item->setEnabled(any && writable);
+    Delete_Item->setEnabled(any && writable);
 }
 
 bool TDB_Form::CheckPassword() {
@@ -156,25 +158,23 @@ void TDB_Form::Delete_ItemClick() {
                              Platform::MsgIcon::Question, Platform::MsgButtons::YesNo,
                              Platform::MsgAnswer::No) != Platform::MsgAnswer::Yes)
         return;
+    // A copy first: a database deleted by mistake can be brought back. No copy, no deletion.
+    try {
+        Data::MakeBackup(Main_DataModule->Connection(), Main_DataModule->DataDir(), BackupsKept());
+    } catch (const std::exception& e) {
+        throw Data::EDatabaseError(QStringLiteral("База данных не удалена: ") + QString::fromUtf8(e.what()));
+    }
     // The database, its testees and their test records go together or not at all.
     QSqlDatabase db = Main_DataModule->Connection();
-    if (!db.transaction())
-        throw Data::EDatabaseError(db.lastError().databaseText());
-    QSqlQuery q(db);
-    for (const char* sql : {"delete from TEST where DB_ID = ?", "delete from USER where DB_ID = ?",
-                            "delete from DB where DB_ID = ?"}) {
-        q.prepare(QString::fromLatin1(sql));
-        q.addBindValue(id);
-        if (!q.exec()) {
-            const QString error = q.lastError().databaseText();
-            db.rollback();
-            throw Data::EDatabaseError(QStringLiteral("Не удалось удалить базу данных: ") + error);
-        }
-    }
-    if (!db.commit()) {
-        const QString error = db.lastError().databaseText();
-        db.rollback();
-        throw Data::EDatabaseError(QStringLiteral("Не удалось удалить базу данных: ") + error);
+    try {
+        Data::TTransaction transaction(db);
+        for (const char* sql :
+             {"delete from TEST where DB_ID = :DB_ID", "delete from USER where DB_ID = :DB_ID",
+              "delete from DB where DB_ID = :DB_ID"})
+            Data::ExecBound(db, QString::fromLatin1(sql), {{QStringLiteral("DB_ID"), id}});
+        transaction.Commit();
+    } catch (const Data::EDatabaseError& e) {
+        throw Data::EDatabaseError(QStringLiteral("Не удалось удалить базу данных: ") + e.message());
     }
     const int row = table->RecNo();
     table->Close();

@@ -78,6 +78,9 @@ void TGroup_Form::UpdateButtons() {
     const bool any = groups()->Active() && !groups()->IsEmpty();
     Edit_But->setEnabled(any);
     Del_But->setEnabled(any);
+    if (Main_DataModule->ReadOnly())
+        for (QPushButton* b : {Add_But, Edit_But, Del_But})
+            b->setEnabled(false);
 }
 
 void TGroup_Form::Add_ButClick() {

@@ -8,6 +8,7 @@
 #include "app/Group_Frm.h"
 #include "app/Icons.h"
 #include "app/Option_Frm.h"
+#include "app/Restore_Frm.h"
 #include "app/Sour_Frm.h"
 #include "app/StatExport.h"
 #include "data/DataMod.h"
@@ -24,7 +25,9 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenuBar>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
@@ -59,6 +62,13 @@ TMain_Form::TMain_Form(QWidget* parent) : QMainWindow(parent) {
     statusBar();
     RefreshMenList();
     ReadColors();
+    if (Main_DataModule->ReadOnly()) {
+        // Said once at start; here the state stays in sight.
+        auto* note =
+            new QLabel(QStringLiteral("Только просмотр: папка данных недоступна для записи"), statusBar());
+        note->setObjectName(QStringLiteral("ReadOnly_Label"));
+        statusBar()->addPermanentWidget(note);
+    }
 }
 
 void TMain_Form::createActions() {
@@ -120,6 +130,12 @@ void TMain_Form::createMenus() {
     QMenuBar* bar = menuBar();
     QMenu* db = bar->addMenu(QStringLiteral("База данных"));
     db->addActions({NewDB, OpenDB});
+    db->addSeparator();
+    RestoreDB = db->addAction(QStringLiteral("Восстановить из копии..."));
+    RestoreDB->setObjectName(QStringLiteral("RestoreDB"));
+    RestoreDB->setStatusTip(QStringLiteral("Восстановить все данные из резервной копии"));
+    connect(RestoreDB, &QAction::triggered, this,
+            [this] { Platform::guarded([this] { RestoreDBExecute(); }); });
     db->addSeparator();
     StatExport = db->addAction(QStringLiteral("Экспорт для статистики..."));
     StatExport->setStatusTip(
@@ -248,6 +264,39 @@ void TMain_Form::UpdateActions() {
     for (QAction* a : {EditTest, DelTest, SeekTest, Input_Test, ResultTest})
         a->setEnabled(any);
     ResultTest->setEnabled(any && m_testedMen.contains(CurrentMenID()));
+    // A data folder that cannot be written is only viewed.
+    if (Main_DataModule->ReadOnly())
+        for (QAction* a : {NewDB, AddTest, EditTest, DelTest, RestoreDB})
+            a->setEnabled(false);
+}
+
+bool TMain_Form::DatabaseExists(int dbId) const {
+    Data::TQuery query(Main_DataModule->Main_Database(), nullptr);
+    query.SetSQL(QStringLiteral("select DB_ID from DB where DB_ID = :DB_ID"));
+    query.SetParam(field("DB_ID"), dbId);
+    query.Open();
+    return !query.IsEmpty();
+}
+
+void TMain_Form::RestoreDBExecute() {
+    bool restored = false;
+    {
+        // The restore closes every list first; they are read again however it ended.
+        const auto refresh = qScopeGuard([this] { Platform::guarded([this] { RefreshMenList(); }); });
+        restored = ShowRestore(this);
+    }
+    if (!restored)
+        return;
+    // The restored data may not hold the open database: the choice is made anew, as at start.
+    int id = Main_DataModule->Current_DB_ID;
+    QString name;
+    if (ChooseDB(id, name)) {
+        Main_DataModule->Current_DB_ID = id;
+        SetDBCaption(name);
+        RefreshMenList();
+    } else if (!DatabaseExists(Main_DataModule->Current_DB_ID)) {
+        close();
+    }
 }
 
 void TMain_Form::NewDBExecute() {

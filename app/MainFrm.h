@@ -32,6 +32,7 @@ public:
     QAction* InternetHelp;
     QAction* About;
     QAction* StatExport;
+    QAction* RestoreDB;
 
     QToolBar* Main_ToolBar;
     QMenu* Grid_PopupMenu;
@@ -55,6 +56,8 @@ public:
     void ReadColors();
     // Enables the actions for the current row and the content of the list.
     void UpdateActions();
+    // True when the DB table holds this database.
+    bool DatabaseExists(int dbId) const;
 
 public Q_SLOTS:
     void NewDBExecute();
@@ -72,6 +75,7 @@ public Q_SLOTS:
     void InternetHelpExecute();
     void AboutExecute();
     void StatExportExecute();
+    void RestoreDBExecute();
     void Data_GridTitleClick(int column, bool ctrl);
     void Data_GridDblClick();
 

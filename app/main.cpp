@@ -2,11 +2,14 @@
 #include "app/DB_Frm.h"
 #include "app/DemoData.h"
 #include "app/MainFrm.h"
+#include "app/Restore_Frm.h"
 #include "app/Splash_Frm.h"
 #include "data/DataMod.h"
+#include "platform/Dialogs.h"
 #include "platform/ErrorDisplay.h"
 #include "platform/ProgramDir.h"
 
+#include <QDir>
 #include <QLocale>
 
 #include <memory>
@@ -34,6 +37,18 @@ int main(int argc, char** argv) {
 
         splash->StepIt();
         splash.reset();
+        if (dataModule->ReadOnly())
+            Platform::messageBox(
+                nullptr,
+                QStringLiteral("Папка данных «%1» недоступна для записи. Базы данных открыты "
+                               "только для просмотра: добавлять и изменять данные нельзя.")
+                    .arg(QDir::toNativeSeparators(dataModule->DataDir())),
+                QStringLiteral("Информация"), Platform::MsgIcon::Information);
+        for (const QString& table : dataModule->RepairedTables())
+            Platform::messageBox(
+                nullptr, QStringLiteral("Справочная таблица %1 была неполной и восстановлена.").arg(table),
+                QStringLiteral("Информация"), Platform::MsgIcon::Information);
+        MakeDailyBackup();
 
         int dbId = 0;
         QString name;

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlError>
+#include <QUrl>
 
 #include <unistd.h>
 
@@ -51,12 +52,19 @@ std::unique_ptr<TMain_DataModule> TMain_DataModule::Create(const QString& progra
         {
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
             db.setDatabaseName(file);
-            if (readOnly)
-                db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+            if (readOnly) {
+                // The write-ahead log needs its shared-memory file beside the table file. In a folder
+                // nobody can write, there is none unless a program with write access has the file open;
+                // without it the file can only be read as unchanging.
+                db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"));
+                const bool shared = QFileInfo::exists(file + QStringLiteral("-shm"));
+                db.setDatabaseName(QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded) +
+                                   (shared ? QStringLiteral("?mode=ro") : QStringLiteral("?immutable=1")));
+            }
             if (!db.open())
                 throw Data::EDatabaseError(QStringLiteral("Не могу открыть базу данных: ") +
                                            db.lastError().text());
-            Data::PrepareConnection(db, readOnly);
+            Data::PrepareConnection(db);
         }
         dm.reset(new TMain_DataModule(dataDir, connection));
         dm->m_readOnly = readOnly;
@@ -71,6 +79,7 @@ std::unique_ptr<TMain_DataModule> TMain_DataModule::Create(const QString& progra
             if (report.needsSeed && seed)
                 seed(*dm);
             transaction.Commit();
+            Data::SetJournalMode(db);
         }
     } catch (...) {
         if (!dm)

@@ -275,7 +275,7 @@ int busyHandler(void*, int retries) {
 
 } // namespace
 
-void PrepareConnection(QSqlDatabase& db, bool readOnly) {
+void PrepareConnection(QSqlDatabase& db) {
     sqlite3* handle = EngineHandle(db);
     sqlite3_busy_handler(handle, busyHandler, nullptr);
     sqlite3_create_collation_v2(handle, "RUSSIAN", SQLITE_UTF8, nullptr, russianCollation, nullptr);
@@ -290,10 +290,12 @@ void PrepareConnection(QSqlDatabase& db, bool readOnly) {
                     .arg(db.databaseName()));
         throw EDatabaseError(EngineMessage(handle, QStringLiteral("Не могу открыть базу данных")));
     }
-    if (!readOnly) {
-        sqlite3_exec(handle, "pragma journal_mode = wal", nullptr, nullptr, nullptr);
-        sqlite3_exec(handle, "pragma synchronous = normal", nullptr, nullptr, nullptr);
-    }
+}
+
+void SetJournalMode(QSqlDatabase& db) {
+    sqlite3* handle = EngineHandle(db);
+    sqlite3_exec(handle, "pragma journal_mode = wal", nullptr, nullptr, nullptr);
+    sqlite3_exec(handle, "pragma synchronous = normal", nullptr, nullptr, nullptr);
 }
 
 TSchemaReport PrepareSchema(QSqlDatabase& db, bool readOnly) {

@@ -26,9 +26,12 @@ struct TSchemaReport {
 // With `readOnly` nothing is written: only the checks of data tables and columns are made.
 TSchemaReport PrepareSchema(QSqlDatabase& db, bool readOnly);
 
-// Registers the Russian collation "RUSSIAN" and the lock-retry handler on an open connection; sets the
-// journal mode unless the connection is read-only. Throws EDatabaseError when the file is not a
-// database.
-void PrepareConnection(QSqlDatabase& db, bool readOnly = false);
+// Registers the Russian collation "RUSSIAN" and the lock-retry handler on an open connection. Throws
+// EDatabaseError when the file is not a database. Writes nothing to the file.
+void PrepareConnection(QSqlDatabase& db);
+
+// Switches a checked, writable file to the write-ahead log, so that readers and a writer of other
+// program instances do not block each other.
+void SetJournalMode(QSqlDatabase& db);
 
 } // namespace Data

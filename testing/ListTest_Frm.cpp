@@ -225,6 +225,10 @@ void TListTest_Form::ListTest_DataSourceDataChange() {
     const bool any = HasRecords();
     for (QPushButton* b : m_recordButtons)
         b->setEnabled(any);
+    // A data folder that cannot be written is only viewed: results, yes; new or changed records, no.
+    if (Main_DataModule->ReadOnly())
+        for (QPushButton* b : {Test_But, AddBlank_But, EditBlank_But, DelTest_But})
+            b->setEnabled(false);
 }
 
 void ShowTestList(int menId, QWidget* parent) {

@@ -8,11 +8,15 @@
 #include <QDir>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QFile>
 #include <QLocale>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
+
+#include <unistd.h>
 
 namespace TestSupport {
 
@@ -34,6 +38,57 @@ public:
 
 private:
     QTemporaryDir m_dir;
+};
+
+// Makes a folder and the files in it unwritable for the test's life, also for root (which ignores
+// permission bits): the immutable attribute when running as root, permission bits otherwise.
+class TReadOnlyFolder {
+public:
+    explicit TReadOnlyFolder(const QString& dir) : m_dir(dir) {
+        m_files = QDir(dir).entryList(QDir::Files);
+        if (::geteuid() == 0) {
+            QStringList args{QStringLiteral("+i")};
+            for (const QString& f : m_files)
+                args << dir + QLatin1Char('/') + f;
+            args << dir;
+            run(args);
+        } else {
+            for (const QString& f : m_files)
+                QFile::setPermissions(dir + QLatin1Char('/') + f, QFile::ReadOwner);
+            QFile::setPermissions(dir, QFile::ReadOwner | QFile::ExeOwner);
+            m_ok = true;
+        }
+    }
+    ~TReadOnlyFolder() {
+        if (::geteuid() == 0) {
+            QStringList args{QStringLiteral("-i"), m_dir};
+            for (const QString& f : std::as_const(m_files))
+                args << m_dir + QLatin1Char('/') + f;
+            run(args);
+        } else {
+            QFile::setPermissions(m_dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            for (const QString& f : std::as_const(m_files))
+                QFile::setPermissions(m_dir + QLatin1Char('/') + f, QFile::ReadOwner | QFile::WriteOwner);
+        }
+    }
+    TReadOnlyFolder(const TReadOnlyFolder&) = delete;
+    TReadOnlyFolder& operator=(const TReadOnlyFolder&) = delete;
+    bool ok() const { return m_ok; }
+    QString error() const { return m_error; }
+
+private:
+    void run(const QStringList& args) {
+        QProcess p;
+        p.start(QStringLiteral("chattr"), args);
+        m_ok = p.waitForFinished() && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+        if (!m_ok)
+            m_error = QStringLiteral("chattr %1 failed: %2").arg(args.join(u' '),
+                                                                 QString::fromLocal8Bit(p.readAllStandardError()));
+    }
+    QString m_dir;
+    QStringList m_files;
+    bool m_ok = false;
+    QString m_error;
 };
 
 // Makes sure a database with this DB_ID exists (tests that write rows for a fixed database).

@@ -1,0 +1,428 @@
+// The table file at start: new, empty, half-made, older, damaged or foreign files; guards against
+// orphan rows; values always bound; online copies made, checked and restored while another
+// connection writes.
+#include "TestSupport.h"
+
+#include "data/Backup.h"
+#include "data/DataMod.h"
+#include "data/Engine.h"
+#include "data/Schema.h"
+#include "platform/Dialogs.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QProcess>
+#include <QSqlQuery>
+#include <QtTest>
+
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <csignal>
+#include <thread>
+
+using namespace TestSupport;
+
+namespace {
+
+// The tables of the program as an earlier version made them: no guards, schema version 0.
+const char* const kOldSchema[] = {
+    "create table DB (DB_ID integer primary key autoincrement, DB_Name varchar(100) not null default '', "
+    "Password blob not null default x'')",
+    "create table USER (Men_ID integer primary key autoincrement, DB_ID integer not null, FIO varchar(200) "
+    "not null default '', Sex varchar(1) not null default '', Age smallint, Group_ID integer not null "
+    "default 0, IsDel varchar(1) not null default '')",
+    "create table \"GROUP\" (Group_ID integer primary key autoincrement, Group_Name varchar(50) not null "
+    "default '')",
+    "create table TEST (Test_ID integer primary key autoincrement, DB_ID integer not null, Men_ID integer "
+    "not null, Date_Test date, Time_Test time, Note varchar(250) not null default '', Result_Test "
+    "varchar(48) not null default '', Result_Profil varchar(32) not null default '', Calc_Profil "
+    "varchar(16) not null default '', Calc_ProfilNapr varchar(50) not null default '')",
+};
+
+// Runs statements on a file with a plain engine connection of its own (another program, or an
+// earlier version of this one).
+void rawExec(const QString& file, const QStringList& statements) {
+    sqlite3* db = nullptr;
+    QCOMPARE(sqlite3_open(QFile::encodeName(file).constData(), &db), SQLITE_OK);
+    for (const QString& sql : statements) {
+        char* error = nullptr;
+        const int rc = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &error);
+        const QString text = QString::fromUtf8(error ? error : "");
+        sqlite3_free(error);
+        QVERIFY2(rc == SQLITE_OK, qPrintable(sql + QStringLiteral(": ") + text));
+    }
+    sqlite3_close(db);
+}
+
+QStringList oldSchema() {
+    QStringList list;
+    for (const char* s : kOldSchema)
+        list << QString::fromUtf8(s);
+    return list;
+}
+
+QByteArray digest(const QString& file) {
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+// A seed like the demo data: one database, one testee, one test.
+void seed(TMain_DataModule& dm) {
+    QSqlDatabase db = dm.Connection();
+    qint64 dbId = 0, menId = 0;
+    Data::ExecBound(db, QStringLiteral("insert into DB (DB_Name) values ('Демо')"), {}, &dbId);
+    Data::ExecBound(db, QStringLiteral("insert into USER (DB_ID, FIO, IsDel) values (:DB, 'Первый', '')"),
+                    {{QStringLiteral("DB"), dbId}}, &menId);
+    Data::ExecBound(db, QStringLiteral("insert into TEST (DB_ID, Men_ID) values (:DB, :Men)"),
+                    {{QStringLiteral("DB"), dbId}, {QStringLiteral("Men"), menId}});
+}
+
+} // namespace
+
+class TestSchema : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<ProgramDirFixture> m_dir;
+
+    QString tableFile() const { return m_dir->path() + QStringLiteral("/DB/morvel.db"); }
+    QVariant scalar(TMain_DataModule& dm, const QString& sql) {
+        QSqlQuery q(dm.Connection());
+        if (!q.exec(sql) || !q.next())
+            return {};
+        return q.value(0);
+    }
+    QString counts(TMain_DataModule& dm) {
+        return QStringLiteral("%1/%2/%3/%4")
+            .arg(scalar(dm, QStringLiteral("select count(*) from DB")).toInt())
+            .arg(scalar(dm, QStringLiteral("select count(*) from USER")).toInt())
+            .arg(scalar(dm, QStringLiteral("select count(*) from TEST")).toInt())
+            .arg(scalar(dm, QStringLiteral("select count(*) from Symbols")).toInt());
+    }
+
+private Q_SLOTS:
+    void init() {
+        pinRussianLocale();
+        m_dir = std::make_unique<ProgramDirFixture>();
+    }
+    void cleanup() { m_dir.reset(); }
+
+    // A zero-byte file (left by a start that died at once) gets the schema and the seed.
+    void emptyFileGetsSchemaAndSeed() {
+        QFile(tableFile()).open(QIODevice::WriteOnly);
+        auto dm = TMain_DataModule::Create(m_dir->path(), seed);
+        QVERIFY(dm && dm->CreatedTableFile());
+        QCOMPARE(counts(*dm), QStringLiteral("1/1/1/49"));
+        QCOMPARE(scalar(*dm, QStringLiteral("pragma user_version")).toInt(), Data::kSchemaVersion);
+        dm.reset();
+        // The next start finds it complete and adds nothing.
+        dm = TMain_DataModule::Create(m_dir->path(), seed);
+        QVERIFY(!dm->CreatedTableFile());
+        QCOMPARE(counts(*dm), QStringLiteral("1/1/1/49"));
+    }
+
+    // A first start killed while it writes leaves nothing behind: the next start makes everything.
+    void killedFirstStartLeavesNothingOrEverything() {
+        const pid_t child = fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            // The child is a program that dies in the middle of its first start.
+            try {
+                TMain_DataModule::Create(m_dir->path(), [](TMain_DataModule& dm) {
+                    seed(dm);
+                    ::kill(::getpid(), SIGKILL);
+                });
+            } catch (...) {
+            }
+            ::_exit(3);
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+        QVERIFY(QFileInfo::exists(tableFile()));
+        auto dm = TMain_DataModule::Create(m_dir->path(), seed);
+        QVERIFY(dm->CreatedTableFile());
+        QCOMPARE(counts(*dm), QStringLiteral("1/1/1/49"));
+    }
+
+    // Files of an earlier version: killed between its tables and its demo data, it gets the seed;
+    // with data, it is brought to the new schema in place, keeping every row, and gets no seed.
+    void earlierVersionsAreBroughtUpToDate() {
+        rawExec(tableFile(), oldSchema());
+        auto dm = TMain_DataModule::Create(m_dir->path(), seed);
+        QCOMPARE(counts(*dm), QStringLiteral("1/1/1/49"));
+        dm.reset();
+
+        m_dir = std::make_unique<ProgramDirFixture>();
+        QStringList withRows = oldSchema();
+        withRows << QStringLiteral("insert into DB (DB_Name) values ('Старая')")
+                 << QStringLiteral("insert into USER (DB_ID, FIO) values (1, 'Иванов')")
+                 << QStringLiteral("insert into TEST (DB_ID, Men_ID, Note) values (1, 1, 'a'), (1, 99, 'b')");
+        rawExec(tableFile(), withRows);
+        dm = TMain_DataModule::Create(m_dir->path(), seed);
+        QVERIFY(!dm->CreatedTableFile());
+        QCOMPARE(counts(*dm), QStringLiteral("1/1/2/49")); // the orphan of the old file is kept, too
+        QCOMPARE(scalar(*dm, QStringLiteral("pragma user_version")).toInt(), Data::kSchemaVersion);
+        QCOMPARE(
+            scalar(*dm, QStringLiteral("select count(*) from sqlite_master where type = 'trigger'")).toInt(),
+            4);
+    }
+
+    // Reference tables and rows are the program's own: what is missing comes back at start.
+    void missingReferenceDataIsRestored_data() {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<QString>("table");
+        QTest::newRow("Symbols dropped") << "drop table Symbols"
+                                         << "Symbols";
+        QTest::newRow("DurMoll rows lost") << "delete from DurMoll where Vector > 1"
+                                           << "DurMoll";
+        QTest::newRow("one Soz row lost") << "delete from Soz where ID_Rec = 7"
+                                          << "Soz";
+    }
+    void missingReferenceDataIsRestored() {
+        QFETCH(QString, damage);
+        QFETCH(QString, table);
+        TMain_DataModule::Create(m_dir->path()).reset();
+        rawExec(tableFile(), {damage});
+        auto dm = TMain_DataModule::Create(m_dir->path());
+        QCOMPARE(dm->RepairedTables(), QStringList{table});
+        QCOMPARE(scalar(*dm, QStringLiteral("select count(*) from ") + table).toInt(),
+                 table == "Symbols" ? 49 : 64);
+        // The rows classify again: the pair (2, 2) is ambivalent.
+        dm->Symbols_Table->Open();
+        QVERIFY(dm->Symbols_Table->Locate(QStringLiteral("Posit_Select;Negat_Select"),
+                                          {QStringLiteral("2"), QStringLiteral("2")}));
+    }
+
+    // Files that are not ours, or lack data tables or columns, are refused with a message that names
+    // the problem, and are left exactly as they were.
+    void damagedOrForeignFilesAreNeverChanged_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("statements");
+        QTest::addColumn<QString>("message");
+        QByteArray noise;
+        for (int i = 0; i < 8192; ++i)
+            noise += char((i * 7919) % 251);
+        QTest::newRow("not a database") << noise << QStringList() << "не является базой данных программы";
+        QTest::newRow("text file") << QByteArray("SQLite format 2\nhello\n") << QStringList()
+                                   << "не является базой данных программы";
+        QTest::newRow("another program's tables")
+            << QByteArray() << QStringList{"create table Invoices (id integer)"}
+            << "таблицы другой программы";
+        QStringList noNote = oldSchema();
+        noNote[3] =
+            QStringLiteral("create table TEST (Test_ID integer primary key, DB_ID integer, Men_ID integer)");
+        QTest::newRow("TEST without columns") << QByteArray() << noNote << "TEST.Date_Test";
+        QStringList noUser = oldSchema();
+        noUser.removeAt(1);
+        QTest::newRow("USER missing") << QByteArray() << noUser << ": USER.";
+    }
+    void damagedOrForeignFilesAreNeverChanged() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, statements);
+        QFETCH(QString, message);
+        if (!bytes.isEmpty()) {
+            QFile f(tableFile());
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(bytes);
+        } else {
+            rawExec(tableFile(), statements);
+        }
+        const QByteArray before = digest(tableFile());
+        QString error;
+        try {
+            TMain_DataModule::Create(m_dir->path(), seed);
+        } catch (const Data::EDatabaseError& e) {
+            error = e.message();
+        }
+        QVERIFY2(error.contains(message), qPrintable(error));
+        QCOMPARE(digest(tableFile()), before);
+        QVERIFY(!QFileInfo::exists(tableFile() + QStringLiteral("-wal")) ||
+                QFileInfo(tableFile() + QStringLiteral("-wal")).size() == 0);
+    }
+
+    // Another program instance deletes the database (or the testee) this one works in: its writes
+    // are refused with a message instead of leaving rows nothing can reach.
+    void writesIntoRemovedOwnersAreRefused_data() {
+        QTest::addColumn<QString>("removal");
+        QTest::addColumn<QString>("write");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("testee into a deleted database")
+            << "delete from TEST where DB_ID = 1; delete from USER where DB_ID = 1; delete from DB where "
+               "DB_ID = 1"
+            << "insert into USER (DB_ID, FIO, IsDel) values (1, 'Новый', '')"
+            << "База данных не найдена";
+        QTest::newRow("test of a deleted database") << "delete from TEST where DB_ID = 1; delete from USER "
+                                                       "where DB_ID = 1; delete from DB where DB_ID = 1"
+                                                    << "insert into TEST (DB_ID, Men_ID) values (1, 1)"
+                                                    << "База данных не найдена";
+        QTest::newRow("test of a deleted testee") << "update USER set IsDel = 'D' where Men_ID = 1"
+                                                  << "insert into TEST (DB_ID, Men_ID) values (1, 1)"
+                                                  << "Тестируемый не найден";
+        QTest::newRow("test under another database") << ""
+                                                     << "insert into TEST (DB_ID, Men_ID) values (2, 1)"
+                                                     << "Тестируемый не найден";
+        QTest::newRow("testee moved to no database") << ""
+                                                     << "update USER set DB_ID = 77 where Men_ID = 1"
+                                                     << "База данных не найдена";
+    }
+    void writesIntoRemovedOwnersAreRefused() {
+        QFETCH(QString, removal);
+        QFETCH(QString, write);
+        QFETCH(QString, message);
+        auto dm = TMain_DataModule::Create(m_dir->path());
+        ensureTestee(dm->Connection(), 1, 1);
+        ensureDatabase(dm->Connection(), 2);
+        if (!removal.isEmpty())
+            rawExec(tableFile(), removal.split(QStringLiteral("; ")));
+        const QString before = counts(*dm);
+        QString error;
+        try {
+            dm->ExecSQL(write);
+        } catch (const Data::EDatabaseError& e) {
+            error = e.message();
+        }
+        QVERIFY2(error.startsWith(message), qPrintable(error));
+        QCOMPARE(counts(*dm), before);
+    }
+
+    // No value is spliced into a statement: a parameter without a value is an error (never NULL), and
+    // text that has no UTF-8 form is refused before it reaches the file.
+    void valuesAreAlwaysBound() {
+        auto dm = TMain_DataModule::Create(m_dir->path());
+        ensureTestee(dm->Connection(), 1, 1);
+        QVERIFY_THROWS_EXCEPTION(Data::EDatabaseError,
+                                 dm->ExecSQL(QStringLiteral("update USER set FIO = :FIO where Men_ID = 1")));
+        const QString lone = QStringLiteral("x") + QChar(0xD800) + QStringLiteral("' where 1=1 --");
+        QVERIFY_THROWS_EXCEPTION(Data::EDatabaseError,
+                                 dm->ExecSQL(QStringLiteral("update USER set FIO = :FIO where Men_ID = 1"),
+                                             {{QStringLiteral("FIO"), lone}}));
+        const QString quote = QStringLiteral("x' where 1=1 --");
+        QCOMPARE(dm->ExecSQL(QStringLiteral("update USER set FIO = :FIO where Men_ID = 1"),
+                             {{QStringLiteral("FIO"), quote}}),
+                 1);
+        QCOMPARE(scalar(*dm, QStringLiteral("select FIO from USER where Men_ID = 1")).toString(), quote);
+    }
+
+    // Copies: made while another connection writes, listed newest first, checked, and restored into
+    // the live file while the writer goes on; the current data is kept as one more copy.
+    void backupsWhileAnotherConnectionWrites() {
+        auto dm = TMain_DataModule::Create(m_dir->path(), seed);
+        QVERIFY(Data::DailyBackupDue(dm->DataDir()));
+        std::atomic<bool> stop = false;
+        std::atomic<int> written = 0;
+        std::thread writer([&] {
+            sqlite3* db = nullptr;
+            sqlite3_open(QFile::encodeName(tableFile()).constData(), &db);
+            sqlite3_busy_timeout(db, 5000);
+            while (!stop) {
+                if (sqlite3_exec(db, "insert into \"GROUP\" (Group_Name) values ('поток')", nullptr, nullptr,
+                                 nullptr) == SQLITE_OK)
+                    ++written;
+                // Another workstation saving now and then, not a process that holds the lock for good.
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+            sqlite3_close(db);
+        });
+        const auto finish = qScopeGuard([&] {
+            stop = true;
+            writer.join();
+        });
+        while (written < 20)
+            QThread::msleep(5);
+        const QString first = Data::MakeBackup(dm->Connection(), dm->DataDir(), 3);
+        QThread::msleep(1100); // copies are named to the second
+        Data::ExecBound(dm->Connection(), QStringLiteral("insert into DB (DB_Name) values ('После копии')"));
+        const QString second = Data::MakeBackup(dm->Connection(), dm->DataDir(), 3);
+        QVERIFY(!Data::DailyBackupDue(dm->DataDir()));
+        const QList<Data::TBackupInfo> list = Data::ListBackups(dm->DataDir());
+        QCOMPARE(list.size(), 2);
+        QCOMPARE(list[0].path, second);
+        QCOMPARE(list[1].path, first);
+        QVERIFY(list[1].size > 0);
+        Data::VerifyBackup(first);
+        QVERIFY(!QFileInfo::exists(first + QStringLiteral(".part")));
+
+        const QString kept = Data::RestoreBackup(dm->Connection(), dm->DataDir(), first, 3);
+        QCOMPARE(scalar(*dm, QStringLiteral("select count(*) from DB")).toInt(), 1);
+        QCOMPARE(scalar(*dm, QStringLiteral("select count(*) from DB where DB_Name = 'После копии'")).toInt(),
+                 0);
+        // The data before the restore is in the copy kept of it.
+        Data::VerifyBackup(kept);
+        sqlite3* copy = nullptr;
+        sqlite3_open_v2(QFile::encodeName(kept).constData(), &copy, SQLITE_OPEN_READONLY, nullptr);
+        sqlite3_stmt* stmt = nullptr;
+        sqlite3_prepare_v2(copy, "select count(*) from DB", -1, &stmt, nullptr);
+        QCOMPARE(sqlite3_step(stmt), SQLITE_ROW);
+        QCOMPARE(sqlite3_column_int(stmt, 0), 2);
+        sqlite3_finalize(stmt);
+        sqlite3_close(copy);
+        const int before = written;
+        while (written < before + 20)
+            QThread::msleep(5);
+        QCOMPARE(scalar(*dm, QStringLiteral("pragma integrity_check")).toString(), QStringLiteral("ok"));
+    }
+
+    void damagedCopiesAreNotUsed_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("noise") << QByteArray(5000, 'x') << "повреждена";
+        QTest::newRow("empty") << QByteArray() << "не является резервной копией";
+    }
+    void damagedCopiesAreNotUsed() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, message);
+        auto dm = TMain_DataModule::Create(m_dir->path(), seed);
+        QDir().mkpath(Data::BackupDir(dm->DataDir()));
+        const QString path = Data::BackupDir(dm->DataDir()) + QStringLiteral("morvel-2026-01-01-100000.db");
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        f.close();
+        QString error;
+        try {
+            Data::RestoreBackup(dm->Connection(), dm->DataDir(), path, 10);
+        } catch (const Data::EDatabaseError& e) {
+            error = e.message();
+        }
+        QVERIFY2(error.contains(message), qPrintable(error));
+        QCOMPARE(counts(*dm), QStringLiteral("1/1/1/49"));
+        QCOMPARE(Data::ListBackups(dm->DataDir()).size(), 1); // no copy of the current data was needed
+    }
+
+    // A data folder that cannot be written opens read-only: the data can be read, nothing written.
+    void readOnlyFolderOpensForViewing() {
+        TMain_DataModule::Create(m_dir->path(), seed).reset();
+        const QString dataDir = m_dir->path() + QStringLiteral("/DB");
+        TReadOnlyFolder lock(dataDir);
+        QVERIFY2(lock.ok(), qPrintable(lock.error()));
+        auto dm = TMain_DataModule::Create(m_dir->path(), seed);
+        QVERIFY(dm && dm->ReadOnly());
+        QCOMPARE(counts(*dm), QStringLiteral("1/1/1/49"));
+        dm->Men_Query->SetParam(QStringLiteral("DB_ID"), 1);
+        dm->Men_Query->Open();
+        QCOMPARE(dm->Men_Query->FieldByName(QStringLiteral("FIO")).AsString(), QStringLiteral("Первый"));
+        QVERIFY_THROWS_EXCEPTION(Data::EDatabaseError,
+                                 dm->ExecSQL(QStringLiteral("update USER set FIO = 'x' where Men_ID = 1")));
+    }
+
+    void oldCopiesArePruned() {
+        auto dm = TMain_DataModule::Create(m_dir->path(), seed);
+        QDir().mkpath(Data::BackupDir(dm->DataDir()));
+        for (int day = 1; day <= 5; ++day)
+            QFile::copy(tableFile(), Data::BackupDir(dm->DataDir()) +
+                                         QStringLiteral("morvel-2025-01-0%1-120000.db").arg(day));
+        Data::MakeBackup(dm->Connection(), dm->DataDir(), 3);
+        const QList<Data::TBackupInfo> list = Data::ListBackups(dm->DataDir());
+        QCOMPARE(list.size(), 3);
+        QCOMPARE(list[1].made.date(), QDate(2025, 1, 5));
+        QCOMPARE(list[2].made.date(), QDate(2025, 1, 4));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSchema)
+#include "tst_schema.moc"
