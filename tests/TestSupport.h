@@ -6,11 +6,11 @@
 #include "platform/ProgramDir.h"
 
 #include <QDir>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QFile>
 #include <QLocale>
 #include <QProcess>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -82,8 +82,8 @@ private:
         p.start(QStringLiteral("chattr"), args);
         m_ok = p.waitForFinished() && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
         if (!m_ok)
-            m_error = QStringLiteral("chattr %1 failed: %2").arg(args.join(u' '),
-                                                                 QString::fromLocal8Bit(p.readAllStandardError()));
+            m_error = QStringLiteral("chattr %1 failed: %2")
+                          .arg(args.join(u' '), QString::fromLocal8Bit(p.readAllStandardError()));
     }
     QString m_dir;
     QStringList m_files;

@@ -1,4 +1,5 @@
 // Footer indices, the derived ТКП table and chart bars on grids built by the test, without the window.
+#include "results/FormulaLines.h"
 #include "results/Result_Calc.h"
 
 #include "TestSupport.h"
@@ -53,6 +54,7 @@ private slots:
     void percent();
     void countFooter_data();
     void countFooter();
+    void rvnWhenTheSecondFactorLeads();
     void deriveTheoretical();
     void balances_data();
     void balances();
@@ -119,6 +121,21 @@ void TestResultCalc::countFooter() {
     // Cells outside the map stay empty: the balance rows and the totals area beyond column 9.
     QVERIFY(f->Cell(1, 4).isEmpty());
     QVERIFY(f->Cell(10, 3).isEmpty());
+}
+
+// РВН is the absolute difference of the two СНТ of a vector, whichever factor has the larger one, and
+// the latency proportion takes it from the footer as it stands.
+void TestResultCalc::rvnWhenTheSecondFactorLeads() {
+    auto t = table({cells("+ 0 + ± + 0 + 0"), cells("+ ± + + + 0 + +")});
+    auto f = footer();
+    CountFooter(*t, *f);
+    QCOMPARE(f->Cell(1, 3), QStringLiteral("2"));
+    QCOMPARE(f->Cell(3, 3), QStringLiteral("1"));
+    QCOMPARE(f->Cell(5, 3), QStringLiteral("2"));
+    QCOMPARE(f->Cell(7, 3), QStringLiteral("1"));
+    QCOMPARE(BuildLatencyProportion(*t, *f), QStringLiteral("String(S h+)/2 & Space(10) & String(Sch k+)/2 & "
+                                                            "Space(10) & String(P e+)/1 & Space(10) & "
+                                                            "String(C d+)/1"));
 }
 
 void TestResultCalc::deriveTheoretical() {

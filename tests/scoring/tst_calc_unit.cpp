@@ -47,6 +47,7 @@ private slots:
     void portraitKeyShowsEveryFactorOncePerSeries();
     void randomRuns_data();
     void randomRuns();
+    void countOfNineFits();
     void badInput_data();
     void badInput();
     void statementTexts();
@@ -129,6 +130,11 @@ void TestCalcUnit::randomRuns() {
     }
     QCOMPARE(after.plus, expected.plus);
     QCOMPARE(after.minus, expected.minus);
+}
+
+// A count of 9 is the largest that fits its one digit; 10 is refused (badInput).
+void TestCalcUnit::countOfNineFits() {
+    QCOMPARE(CountProfil(QStringLiteral("hhsyhhsyhhsyhhsyehsseeee")), QStringLiteral("9030000006240000"));
 }
 
 void TestCalcUnit::badInput_data() {

@@ -243,6 +243,40 @@ private Q_SLOTS:
         QCOMPARE(recordsOf(kMen).size(), 0);
     }
 
+    // The check that a portrait of the second pass was not chosen in the first, for every slot of every
+    // series, the last "-" slot included.
+    void secondPassRepeatingTheFirstIsRefused_data() {
+        QTest::addColumn<int>("position");
+        const char* const romans[] = {"I", "II", "III", "IV", "V", "VI"};
+        for (int series = 0; series < 6; ++series)
+            for (int slot = 0; slot < 4; ++slot)
+                QTest::addRow("%s серия, ячейка %d", romans[series], slot + 1) << 24 + series * 4 + slot;
+    }
+    void secondPassRepeatingTheFirstIsRefused() {
+        QFETCH(int, position);
+        const int series = (position - 24) / 4;
+        const QString romans[] = {"I", "II", "III", "IV", "V", "VI"};
+        for (int firstSlot = 0; firstSlot < 4; ++firstSlot) {
+            QString sheet = kSheet;
+            const QChar repeated = kSheet[series * 4 + firstSlot];
+            sheet[position] = repeated;
+            Platform::MessageRecorder messages;
+            auto form = openBlank(false);
+            for (int i = 0; i < 48; ++i)
+                form->Bl_Grid->SetCell(1 + i % 24, 2 + i / 24, QString(sheet[i]));
+            QTest::mouseClick(form->Ok_But, Qt::LeftButton);
+            QCOMPARE(messages.messages.size(), 1);
+            QCOMPARE(messages.messages[0].text,
+                     QStringLiteral("Портрет %1 во втором выборе уже выбран в первом: %2 серия.")
+                         .arg(repeated)
+                         .arg(romans[series]));
+            QCOMPARE(form->Bl_Grid->Col(), position - 24 + 1);
+            QCOMPARE(form->Bl_Grid->Row(), 3);
+            QVERIFY(form->isVisible());
+            QCOMPARE(recordsOf(kMen).size(), 0);
+        }
+    }
+
     void profileEntry_data() {
         QTest::addColumn<QString>("profil");
         QTest::addColumn<QString>("message");

@@ -151,9 +151,38 @@ private Q_SLOTS:
             std::sort(series.begin(), series.end());
             QCOMPARE(series, QStringLiteral("12345678"));
         }
-        QCOMPARE(r.resultProfil.size(), 32);
-        QCOMPARE(r.calcProfil.size(), 16);
-        QCOMPARE(r.calcNapr.size(), 16);
+        // The stored strings are the ones the 48 digits give, worked out here on their own: the key
+        // as the method prints it, the counts by slot, the reactions looked up pair by pair.
+        const QString key[8] = {"kyhpem", "smeydh", "pesdyk", "dhmkps",
+                                "hdkmsp", "epdsky", "msyehd", "ykphme"};
+        const QString codes = QStringLiteral("hseykpdm");
+        QString profil;
+        for (int pass = 0; pass < 2; ++pass) {
+            int plus[8] = {}, minus[8] = {};
+            for (int p = 0; p < 24; ++p) {
+                const int portrait = r.resultTest[pass * 24 + p].digitValue();
+                const int factor = int(codes.indexOf(key[portrait - 1][p / 4]));
+                ++(p % 4 < 2 ? plus : minus)[factor];
+            }
+            for (const int* counts : {plus, minus})
+                for (int f = 0; f < 8; ++f)
+                    profil += QString::number(counts[f]);
+        }
+        QCOMPARE(r.resultProfil, profil);
+        QString types, marks;
+        for (int half = 0; half < 2; ++half)
+            for (int f = 0; f < 8; ++f) {
+                QSqlQuery q(Main_DataModule->Connection());
+                q.prepare(QStringLiteral("select Type_Reaction, Napr from Symbols where Posit_Select = ? and "
+                                         "Negat_Select = ? order by ID_Rec"));
+                q.addBindValue(QString(profil[half * 16 + f]));
+                q.addBindValue(QString(profil[half * 16 + 8 + f]));
+                QVERIFY(q.exec() && q.next());
+                types += q.value(0).toString();
+                marks += q.value(1).toString();
+            }
+        QCOMPARE(r.calcProfil, types);
+        QCOMPARE(r.calcNapr, marks);
     }
 
     void selectionRules() {
