@@ -6,6 +6,7 @@
 #include "app/DBEdit_Frm.h"
 #include "app/DB_Frm.h"
 #include "app/Group_Frm.h"
+#include "app/Help_Frm.h"
 #include "app/Icons.h"
 #include "app/Option_Frm.h"
 #include "app/Sour_Frm.h"
@@ -45,7 +46,7 @@ QString field(const char* name) { return QString::fromLatin1(name); }
 
 } // namespace
 
-QString SettingsFilePath() { return Platform::ProgramPath(QStringLiteral("/morvel.ini")); }
+QString SettingsFilePath() { return Platform::SettingsPath(); }
 
 TMain_Form::TMain_Form(QWidget* parent) : QMainWindow(parent) {
     setWindowTitle(QStringLiteral("Тест Morvel"));
@@ -296,7 +297,8 @@ void TMain_Form::DelTestExecute() {
     const QString fio = Main_DataModule->Men_Query->FieldByName(QStringLiteral("FIO")).AsString();
     if (Platform::messageBox(this, QStringLiteral("Удалить тестируемого «%1»?").arg(fio),
                              QStringLiteral("Подтверждение удаления"), Platform::MsgIcon::Question,
-                             Platform::MsgButtons::YesNo, Platform::MsgAnswer::No) != Platform::MsgAnswer::Yes)
+                             Platform::MsgButtons::YesNo,
+                             Platform::MsgAnswer::No) != Platform::MsgAnswer::Yes)
         return;
     DeleteTester(menId);
     RefreshMenList();
@@ -331,11 +333,12 @@ void TMain_Form::OptionExecute() {
 
 void TMain_Form::GroupExecute() { ShowGroups(this); }
 
-void TMain_Form::HelpExecute() { Platform::ShellOpen(Platform::ProgramPath(QStringLiteral("/morvel.html"))); }
+void TMain_Form::HelpExecute() { ShowHelp(HelpPageFor(this), this); }
 
 void TMain_Form::InternetHelpExecute() {
     const Platform::TIniFile ini(SettingsFilePath());
-    Platform::ShellOpen(ini.ReadString(kInternetSection, QStringLiteral("HomePage"), kDefaultHomePage));
+    Platform::OpenAddress(this,
+                          ini.ReadString(kInternetSection, QStringLiteral("HomePage"), kDefaultHomePage));
 }
 
 void TMain_Form::AboutExecute() { ShowAbout(this); }
