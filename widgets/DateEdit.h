@@ -13,9 +13,10 @@ public:
 
 protected:
     void focusInEvent(QFocusEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void selectClickedSection();
     bool m_focusByClick = false;
 };
 
