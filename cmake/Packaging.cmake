@@ -24,7 +24,7 @@ install(FILES ${MORVEL_DESKTOP_DIR}/morvel.svg DESTINATION ${CMAKE_INSTALL_DATAD
 install(FILES ${MORVEL_DESKTOP_DIR}/org.example.morvel.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${MORVEL_PACKAGE_FILES}/morvel.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${MORVEL_DESKTOP_DIR}/copyright ${MORVEL_PACKAGE_FILES}/changelog.gz
-    DESTINATION ${CMAKE_INSTALL_DOCDIR})
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/morvel)
 
 # Compressed documents as Debian wants them (no time stamp in the gzip header).
 find_program(GZIP gzip REQUIRED)
