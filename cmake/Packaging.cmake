@@ -46,12 +46,12 @@ set(CPACK_PACKAGE_NAME morvel)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Morvel developers <morvel@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "run and score the portrait-choice test")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "run and score the portrait-choice test
- A desktop program with which an examiner runs a portrait-choice test on
- screen or enters a paper answer sheet, keeps testees, groups and test
- records in an embedded database, and reads profile tables, indices, drawn
- formulas and bar charts. Results are saved as a spreadsheet report.
- The interface and the built-in manual are Russian.")
+# The long description; CPack puts the summary above it as the synopsis and indents every line.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "A desktop program with which an examiner runs a portrait-choice test on
+screen or enters a paper answer sheet, keeps testees, groups and test
+records in an embedded database, and reads profile tables, indices, drawn
+formulas and bar charts. Results are saved as a spreadsheet report.
+The interface and the built-in manual are Russian.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -21,6 +21,7 @@
 #include <QFile>
 #include <QPushButton>
 #include <QSqlQuery>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -116,6 +117,8 @@ int main(int argc, char** argv) {
         main.SetDBCaption(dbName);
         main.show();
         main.LocateMen(menId);
+        // No hint of a button that happens to lie under the pointer.
+        main.statusBar()->clearMessage();
         failures += !save(&main, QStringLiteral("main.png"));
 
         int id = dm->Current_DB_ID;
