@@ -10,6 +10,7 @@
 #include <QTranslator>
 
 #include <cstdio>
+#include <memory>
 
 namespace Startup {
 
@@ -24,13 +25,13 @@ bool SetupApplication(QApplication& app) {
     if (QLocale::system().language() == QLocale::C)
         QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
     // The interface is Russian whatever the locale, and so are Qt's own dialogs, buttons and menus.
-    auto* translator = new QTranslator(&app);
+    auto translator = std::make_unique<QTranslator>();
     if (!translator->load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        delete translator;
         std::fprintf(stderr, "morvel: Qt's Russian translation (qtbase_ru.qm) was not found\n");
         return false;
     }
-    QApplication::installTranslator(translator);
+    translator->setParent(&app);
+    QApplication::installTranslator(translator.release());
     return true;
 }
 

@@ -30,11 +30,9 @@
 
 namespace {
 
-QString g_out; // set once in main, read by the grabs
-
-bool save(QWidget* w, const QString& name) {
+bool save(QWidget* w, const QString& out, const QString& name) {
     QApplication::processEvents();
-    const QString path = g_out + QLatin1Char('/') + name;
+    const QString path = out + QLatin1Char('/') + name;
     if (!w->grab().save(path)) {
         std::fprintf(stderr, "make-screenshots: cannot write %s\n", qPrintable(path));
         return false;
@@ -47,17 +45,18 @@ bool save(QWidget* w, const QString& name) {
 
 // Once the next modal window is up: saves it as `name`, runs `then` on it (which may open more windows),
 // and closes it.
-void whenModal(const QString& name, std::function<void(QWidget*)> then = {}, int tries = 200) {
+void whenModal(const QString& out, const QString& name, std::function<void(QWidget*)> then = {},
+               int tries = 200) {
     QTimer::singleShot(20, [=] {
         QWidget* w = QApplication::activeModalWidget();
         if (!w) {
             if (tries > 0)
-                whenModal(name, then, tries - 1);
+                whenModal(out, name, then, tries - 1);
             else
                 std::fprintf(stderr, "make-screenshots: no window for %s\n", qPrintable(name));
             return;
         }
-        save(w, name);
+        save(w, out, name);
         if (then)
             then(w);
         w->close();
@@ -80,9 +79,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: make-screenshots <out dir> <resources dir>\n");
         return 2;
     }
-    g_out = QString::fromLocal8Bit(argv[1]);
+    const QString out = QString::fromLocal8Bit(argv[1]);
     const QString resources = QString::fromLocal8Bit(argv[2]);
-    QDir().mkpath(g_out);
+    QDir().mkpath(out);
 
     QTemporaryDir dir;
     QDir(dir.path()).mkpath(QStringLiteral("DB"));
@@ -119,54 +118,54 @@ int main(int argc, char** argv) {
         main.LocateMen(menId);
         // No hint of a button that happens to lie under the pointer.
         main.statusBar()->clearMessage();
-        failures += !save(&main, QStringLiteral("main.png"));
+        failures += !save(&main, out, QStringLiteral("main.png"));
 
         int id = dm->Current_DB_ID;
         QString name;
-        whenModal(QStringLiteral("databases.png"));
+        whenModal(out, QStringLiteral("databases.png"));
         ChooseDB(id, name);
 
         int editId = menId;
-        whenModal(QStringLiteral("testee.png"));
+        whenModal(out, QStringLiteral("testee.png"));
         EditTester(editId, &main);
 
-        whenModal(QStringLiteral("testlist.png"), [](QWidget* list) {
-            whenModal(QStringLiteral("charts.png"));
+        whenModal(out, QStringLiteral("testlist.png"), [out](QWidget* list) {
+            whenModal(out, QStringLiteral("charts.png"));
             clickLater(list, "Graph_But");
             QApplication::processEvents();
         });
         ShowTestList(menId, &main);
 
-        whenModal(QStringLiteral("testlist-edit.png"), [](QWidget* list) {
-            whenModal(QStringLiteral("blank.png"));
+        whenModal(out, QStringLiteral("testlist-edit.png"), [out](QWidget* list) {
+            whenModal(out, QStringLiteral("blank.png"));
             clickLater(list, "EditBlank_But");
         });
         ShowTestList(menId, &main);
 
-        whenModal(QStringLiteral("results.png"));
+        whenModal(out, QStringLiteral("results.png"));
         ShowResults(menId, false, &main);
 
-        whenModal(QStringLiteral("settings.png"));
+        whenModal(out, QStringLiteral("settings.png"));
         ShowOptions(&main);
 
         TTest_Form test;
         test.MenID = menId;
         test.ShowSeries(1);
         test.show();
-        failures += !save(&test, QStringLiteral("test.png"));
+        failures += !save(&test, out, QStringLiteral("test.png"));
         test.hide();
 
         THelp_Form* help = ShowHelp(QStringLiteral("main"), &main);
         help->resize(900, 600);
-        failures += !save(help, QStringLiteral("help-window.png"));
+        failures += !save(help, out, QStringLiteral("help-window.png"));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "make-screenshots: %s\n", e.what());
         return 1;
     }
     for (const char* name :
          {"main", "databases", "testee", "testlist", "charts", "blank", "results", "settings", "test"})
-        if (!QFile::exists(g_out + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png")))
+        if (!QFile::exists(out + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png")))
             ++failures;
-    QFile::remove(g_out + QStringLiteral("/testlist-edit.png"));
+    QFile::remove(out + QStringLiteral("/testlist-edit.png"));
     return failures == 0 ? 0 : 1;
 }
