@@ -16,6 +16,7 @@
 #include "testing/ListTest_Frm.h"
 #include "testing/Test_Frm.h"
 #include "tools/portraits/PortraitArt.h"
+#include "widgets/DBGrid.h"
 
 #include <QDir>
 #include <QFile>
@@ -119,6 +120,19 @@ int main(int argc, char** argv) {
         // No hint of a button that happens to lie under the pointer.
         main.statusBar()->clearMessage();
         failures += !save(&main, out, QStringLiteral("main.png"));
+        // The list sorted by age, then by sex (Ctrl): arrows and places in the titles.
+        main.Data_GridTitleClick(1, false);
+        main.Data_GridTitleClick(2, true);
+        main.LocateMen(menId);
+        QApplication::processEvents();
+        const int top = main.Data_Grid->mapTo(&main, QPoint(0, 0)).y();
+        if (!main.grab(QRect(0, top, main.width(), main.Data_Grid->horizontalHeader()->height() + 4 * 20))
+                 .save(out + QStringLiteral("/sorting.png")))
+            ++failures;
+        main.Data_GridTitleClick(2, true);
+        main.Data_GridTitleClick(2, true);
+        main.Data_GridTitleClick(1, false);
+        main.Data_GridTitleClick(1, false);
 
         int id = dm->Current_DB_ID;
         QString name;
