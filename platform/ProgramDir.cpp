@@ -119,14 +119,15 @@ bool PrepareDataDir(const TLayout& layout, QString* error) {
     if (!layout.perUser)
         return true;
     const QString dataDir = layout.dataRoot + QStringLiteral("/DB");
-    const QString settingsDir = QFileInfo(layout.settingsPath).absolutePath();
-    for (const QString& dir : {dataDir, settingsDir}) {
-        if (!QDir().mkpath(dir)) {
-            if (error)
-                *error = QStringLiteral("Не удалось создать папку «%1».").arg(QDir::toNativeSeparators(dir));
-            return false;
-        }
+    if (!QDir().mkpath(dataDir)) {
+        if (error)
+            *error = QStringLiteral("Не удалось создать папку данных «%1».")
+                         .arg(QDir::toNativeSeparators(dataDir));
+        return false;
     }
+    // The rest is a convenience: a settings folder that cannot be made shows up when the settings are
+    // saved, and a data folder that is read-only (opened for viewing) may lack the portraits.
+    QDir().mkpath(QFileInfo(layout.settingsPath).absolutePath());
     // The portraits come with the program files: share/morvel/Images when installed, DB/Images beside a
     // program run from its build folder. Only missing files are copied, so an examiner's own set stays.
     QString source = layout.programDir + QStringLiteral("/Images");
@@ -143,14 +144,9 @@ bool PrepareDataDir(const TLayout& layout, QString* error) {
         if (QFileInfo::exists(to))
             continue;
         QDir().mkpath(QFileInfo(to).absolutePath());
-        if (!QFile::copy(from, to)) {
-            if (error)
-                *error = QStringLiteral("Не удалось скопировать портрет в «%1».")
-                             .arg(QDir::toNativeSeparators(to));
-            return false;
-        }
-        // A copy of a read-only program file stays the user's to replace.
-        QFile::setPermissions(to, QFile::permissions(to) | QFile::WriteOwner);
+        if (QFile::copy(from, to))
+            // A copy of a read-only program file stays the user's to replace.
+            QFile::setPermissions(to, QFile::permissions(to) | QFile::WriteOwner);
     }
     return true;
 }

@@ -54,9 +54,9 @@ TLayout ChooseLayout(const TLayoutInputs& inputs);
 // Makes the layout current.
 void ApplyLayout(const TLayout& layout);
 
-// Creates the data directory of a layout that lives outside the program directory and copies the
-// portraits that are missing there from the program files. Returns false with a message when the
-// folder cannot be made.
+// Creates the data directory and the settings folder of a layout that lives outside the program
+// directory, and copies the portraits that are missing there from the program files. Returns false
+// with a message when the data directory cannot be made.
 bool PrepareDataDir(const TLayout& layout, QString* error);
 
 } // namespace Platform
