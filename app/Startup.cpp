@@ -17,8 +17,9 @@ namespace Startup {
 bool SetupApplication(QApplication& app) {
     QApplication::setApplicationName(QStringLiteral("morvel"));
     QApplication::setApplicationVersion(QStringLiteral(MORVEL_VERSION));
-    // No display name: window titles are exactly what each window sets.
-    QApplication::setDesktopFileName(QStringLiteral("morvel"));
+    // No display name: window titles are exactly what each window sets. The desktop file ties the
+    // windows to the menu entry and its icon.
+    QApplication::setDesktopFileName(QStringLiteral("org.example.morvel"));
     QApplication::setWindowIcon(Icons::icon(Icons::Kind::App));
     // Dates and numbers follow the user's locale; a system without one ("C") gets the Russian formats
     // that go with the Russian interface.
