@@ -69,7 +69,8 @@ protected:
 THelp_Form::THelp_Form(QWidget* parent) : QWidget(parent, Qt::Window) {
     setWindowTitle(QStringLiteral("Справка"));
     setAttribute(Qt::WA_DeleteOnClose);
-    resize(900, 640);
+    // Wide enough for the pictures of the manual, which show windows at their own size.
+    resize(1040, 700);
     createWidgets();
     createConnections();
     const QString file = Platform::ProgramPath(kHelpFile);
@@ -134,7 +135,7 @@ void THelp_Form::createWidgets() {
     Help_Browser->setOpenLinks(false);
     splitter->setStretchFactor(0, 0);
     splitter->setStretchFactor(1, 1);
-    splitter->setSizes({250, 650});
+    splitter->setSizes({230, 810});
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -170,7 +170,7 @@ int main(int argc, char** argv) {
         test.hide();
 
         THelp_Form* help = ShowHelp(QStringLiteral("main"), &main);
-        help->resize(900, 600);
+        help->resize(1040, 700);
         failures += !save(help, out, QStringLiteral("help-window.png"));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "make-screenshots: %s\n", e.what());
