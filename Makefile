@@ -1,8 +1,9 @@
-# Two entry points: `make run` builds and starts the program, `make test` builds and runs every test.
+# Entry points: `make run` builds and starts the program, `make test` builds and runs every test,
+# `make package` makes the Debian package, `make install` installs.
 BUILD ?= build
 TYPE ?= RelWithDebInfo
 
-.PHONY: run test deps build bench
+.PHONY: run test deps build bench package install
 
 run: build
 	cd $(BUILD)/bin && ./morvel
@@ -12,6 +13,15 @@ test: build
 
 bench: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen cmake --build . --target run-benchmarks
+
+# The Debian package morvel_<version>_<arch>.deb in $(BUILD)/.
+package: build
+	cmake --build $(BUILD) --target package
+
+# Installs under PREFIX (default /usr/local); DESTDIR works as usual.
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 deps:
 	@tools/setup-deps.sh

@@ -44,7 +44,7 @@ bool TLogoAnimation::Playing() const { return m_animation->state() == QAbstractA
 
 void TLogoAnimation::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.drawPixmap(0, 0, Icons::logo(width(), height()));
+    p.drawPixmap(0, 0, Icons::logo(width(), height(), devicePixelRatioF()));
     if (m_portrait < 0)
         return;
     // The same cell geometry as the logo's.
@@ -87,7 +87,7 @@ void TLinkLabel::leaveEvent(QEvent* event) {
 void TLinkLabel::mouseReleaseEvent(QMouseEvent* event) {
     QLabel::mouseReleaseEvent(event);
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
-        Platform::ShellOpen(m_url);
+        Platform::OpenAddress(window(), m_url);
 }
 
 // ---- TAbout_Form ----

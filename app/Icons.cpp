@@ -1,6 +1,7 @@
 // Icons and logo.
 #include "app/Icons.h"
 
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -44,13 +45,49 @@ void badge(QPainter& p, const QColor& color, bool plus) {
         p.drawLine(QPointF(12, 10), QPointF(12, 14));
 }
 
-} // namespace
+// The program's icon: four portraits on a navy card, one marked as sympathetic, one as unpleasant.
+void drawApp(QPainter& p) {
+    p.setPen(Qt::NoPen);
+    p.setBrush(kNavy);
+    p.drawRoundedRect(QRectF(0.5, 0.5, 15, 15), 3, 3);
+    for (int i = 0; i < 4; ++i) {
+        const QRectF cell(2 + (i % 2) * 6.25, 2 + (i / 2) * 6.25, 5.75, 5.75);
+        p.setPen(i == 0   ? QPen(QColor(230, 60, 60), 0.9)
+                 : i == 3 ? QPen(QColor(90, 150, 255), 0.9)
+                          : Qt::NoPen);
+        p.setBrush(QColor(240, 238, 230));
+        p.drawRect(cell);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(120, 105, 95));
+        p.drawEllipse(QPointF(cell.center().x(), cell.top() + 2.2), 1.1, 1.35);
+        QPainterPath body;
+        body.moveTo(cell.left() + 1, cell.bottom());
+        body.cubicTo(cell.left() + 1, cell.bottom() - 2.6, cell.right() - 1, cell.bottom() - 2.6,
+                     cell.right() - 1, cell.bottom());
+        body.closeSubpath();
+        p.drawPath(body);
+    }
+}
 
-QIcon icon(Kind kind) {
-    QPixmap pm(16, 16);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
+void arrow(QPainter& p, bool left) {
+    // A green arrow pointing left or right.
+    const qreal d = left ? -1 : 1;
+    QPainterPath path;
+    path.moveTo(8 + 6.5 * d, 8);
+    path.lineTo(8 + 0.5 * d, 2);
+    path.lineTo(8 + 0.5 * d, 5.5);
+    path.lineTo(8 - 6 * d, 5.5);
+    path.lineTo(8 - 6 * d, 10.5);
+    path.lineTo(8 + 0.5 * d, 10.5);
+    path.lineTo(8 + 0.5 * d, 14);
+    path.closeSubpath();
+    p.setPen(QPen(kGreen.darker(140), 1));
+    p.setBrush(kGreen);
+    p.drawPath(path);
+}
+
+// Draws the picture of a kind on a 16 × 16 square of the painter's coordinates.
+void drawIcon(QPainter& p, Kind kind) {
     switch (kind) {
     case Kind::NewDB:
         database(p, QColor(230, 190, 90));
@@ -167,12 +204,60 @@ QIcon icon(Kind kind) {
         p.drawText(QRectF(1, 1, 14, 14), Qt::AlignCenter, QStringLiteral("i"));
         break;
     }
+    case Kind::Back:
+    case Kind::Forward:
+        arrow(p, kind == Kind::Back);
+        break;
+    case Kind::Print:
+        p.setPen(QPen(QColor(70, 70, 80), 1));
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(4.5, 1.5, 7, 5));
+        p.setBrush(QColor(150, 150, 160));
+        p.drawRoundedRect(QRectF(1.5, 6.5, 13, 6), 1.5, 1.5);
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(4.5, 10.5, 7, 4));
+        break;
+    case Kind::App:
+        drawApp(p);
+        break;
     }
-    return QIcon(pm);
 }
 
-QPixmap logo(int width, int height) {
-    QPixmap pm(width, height);
+// An icon that draws itself at the size asked for, so it stays sharp on any screen scale.
+class TDrawnIconEngine : public QIconEngine {
+public:
+    explicit TDrawnIconEngine(Kind kind) : m_kind(kind) {}
+    QIconEngine* clone() const override { return new TDrawnIconEngine(m_kind); }
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State) override {
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->translate(rect.topLeft());
+        painter->scale(rect.width() / kUnits, rect.height() / kUnits);
+        if (mode == QIcon::Disabled)
+            painter->setOpacity(0.35);
+        drawIcon(*painter, m_kind);
+        painter->restore();
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        QPixmap pm(size);
+        pm.fill(Qt::transparent);
+        QPainter p(&pm);
+        paint(&p, QRect(QPoint(0, 0), size), mode, state);
+        return pm;
+    }
+
+private:
+    static constexpr qreal kUnits = 16.0;
+    Kind m_kind;
+};
+
+} // namespace
+
+QIcon icon(Kind kind) { return QIcon(new TDrawnIconEngine(kind)); }
+
+QPixmap logo(int width, int height, qreal devicePixelRatio) {
+    QPixmap pm(QSize(width, height) * devicePixelRatio);
+    pm.setDevicePixelRatio(devicePixelRatio);
     pm.fill(Qt::white);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);

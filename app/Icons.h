@@ -1,5 +1,5 @@
-// The program's own pictures: 16×16 action icons and the logo, drawn with QPainter so no image files
-// are needed.
+// The program's own pictures: the action icons and the logo, drawn with QPainter at the size and
+// screen scale they are shown at, so no image files are needed and nothing is a scaled bitmap.
 #pragma once
 
 #include <QIcon>
@@ -21,11 +21,16 @@ enum class Kind {
     Group,
     Help,
     InternetHelp,
-    About
+    About,
+    Back,
+    Forward,
+    Print,
+    App // the program's own icon (windows, desktop menu)
 };
 
 QIcon icon(Kind kind);
 // The logo: eight small portraits in two rows, two marked as sympathetic and two as unpleasant.
-QPixmap logo(int width, int height);
+// `devicePixelRatio` of the screen it is shown on (the pixmap has that many pixels per unit).
+QPixmap logo(int width, int height, qreal devicePixelRatio = 1.0);
 
 } // namespace Icons

@@ -6,6 +6,7 @@
 #include "app/DBEdit_Frm.h"
 #include "app/DB_Frm.h"
 #include "app/Group_Frm.h"
+#include "app/Help_Frm.h"
 #include "app/Icons.h"
 #include "app/Option_Frm.h"
 #include "app/Restore_Frm.h"
@@ -49,7 +50,7 @@ QString field(const char* name) { return QString::fromLatin1(name); }
 
 } // namespace
 
-QString SettingsFilePath() { return Platform::ProgramPath(QStringLiteral("/morvel.ini")); }
+QString SettingsFilePath() { return Platform::SettingsPath(); }
 
 TMain_Form::TMain_Form(QWidget* parent) : QMainWindow(parent) {
     setWindowTitle(QStringLiteral("Тест Morvel"));
@@ -388,11 +389,12 @@ void TMain_Form::OptionExecute() {
 
 void TMain_Form::GroupExecute() { ShowGroups(this); }
 
-void TMain_Form::HelpExecute() { Platform::ShellOpen(Platform::ProgramPath(QStringLiteral("/morvel.html"))); }
+void TMain_Form::HelpExecute() { ShowHelp(HelpPageFor(this), this); }
 
 void TMain_Form::InternetHelpExecute() {
     const Platform::TIniFile ini(SettingsFilePath());
-    Platform::ShellOpen(ini.ReadString(kInternetSection, QStringLiteral("HomePage"), kDefaultHomePage));
+    Platform::OpenAddress(this,
+                          ini.ReadString(kInternetSection, QStringLiteral("HomePage"), kDefaultHomePage));
 }
 
 void TMain_Form::AboutExecute() { ShowAbout(this); }

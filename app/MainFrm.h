@@ -88,7 +88,7 @@ private:
     QSet<int> m_testedMen; // Men_IDs of Tests_Query
 };
 
-// Settings file of the program directory, section and keys of the row colours.
+// The settings file (beside the program, or in the user's folders), and the row colours' defaults.
 QString SettingsFilePath();
 extern const int kDefaultFirstColor;
 extern const int kDefaultSecondColor;

@@ -57,8 +57,11 @@ void TOptions_Form::ReadSettings() {
     const Platform::TIniFile ini(SettingsFilePath());
     FirstColor_Edit->SetColorValue(ini.ReadInteger(kSection, kFirstColor, kDefaultFirstColor));
     SecondColor_Edit->SetColorValue(ini.ReadInteger(kSection, kSecondColor, kDefaultSecondColor));
+    // Both defaults are offered by both buttons, each button's own first, so either row can go back.
     FirstColor_Edit->AddCustomColor(kDefaultFirstColor);
+    FirstColor_Edit->AddCustomColor(kDefaultSecondColor);
     SecondColor_Edit->AddCustomColor(kDefaultSecondColor);
+    SecondColor_Edit->AddCustomColor(kDefaultFirstColor);
 }
 
 void TOptions_Form::Ok_ButClick() {

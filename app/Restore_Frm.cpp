@@ -24,7 +24,7 @@ QString madeText(const QDateTime& made) {
 } // namespace
 
 int BackupsKept() {
-    const Platform::TIniFile ini(Platform::ProgramPath(QStringLiteral("/morvel.ini")));
+    const Platform::TIniFile ini(Platform::SettingsPath());
     return std::max(
         1, ini.ReadInteger(QStringLiteral("Backup"), QStringLiteral("Keep"), Data::kDefaultBackupsKept));
 }
@@ -45,6 +45,7 @@ void MakeDailyBackup() {
 
 TRestore_Form::TRestore_Form(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Восстановление из резервной копии"));
+    setProperty("helpPage", QStringLiteral("safety"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     setFixedSize(420, 300);

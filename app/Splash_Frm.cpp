@@ -21,7 +21,7 @@ TSplash_Form::TSplash_Form(QWidget* parent)
     logoFrame->setFrameStyle(QFrame::Box | QFrame::Sunken);
     logoFrame->setGeometry(12, 10, 180, 96);
     auto* logo = new QLabel(logoFrame);
-    logo->setPixmap(Icons::logo(174, 90));
+    logo->setPixmap(Icons::logo(174, 90, logo->devicePixelRatioF()));
     logo->setGeometry(3, 3, 174, 90);
 
     auto* title = new QLabel(QStringLiteral("Тест Morvel"), this);

@@ -1,29 +1,40 @@
-// Entry of the program: splash, data module, database choice, main window.
+// Entry of the program: options and folders, splash, data module, database choice, main window.
 #include "app/DB_Frm.h"
 #include "app/DemoData.h"
+#include "app/Help_Frm.h"
 #include "app/MainFrm.h"
 #include "app/Restore_Frm.h"
 #include "app/Splash_Frm.h"
+#include "app/Startup.h"
 #include "data/DataMod.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorDisplay.h"
 #include "platform/ProgramDir.h"
 
 #include <QDir>
-#include <QLocale>
 
 #include <memory>
 
 int main(int argc, char** argv) {
     Platform::TApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Morvel"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Тест Morvel"));
-    // Dates and numbers follow the user's locale; a system without one ("C") gets the Russian formats
-    // that go with the Russian interface.
-    if (QLocale::system().language() == QLocale::C)
-        QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    Startup::SetupApplication(app);
+    const Startup::TOptions options = Startup::ParseCommandLine(app);
+    if (options.exit)
+        return options.exitCode;
 
     try {
+        // Program files beside the executable or in share/morvel; data and settings beside them or in
+        // the user's folders.
+        const Platform::TLayout layout =
+            Platform::ChooseLayout(Platform::SystemLayoutInputs(options.dataDir));
+        Platform::ApplyLayout(layout);
+        QString error;
+        if (!Platform::PrepareDataDir(layout, &error)) {
+            Platform::showError(error);
+            return 1;
+        }
+        InstallHelpKey(app);
+
         auto splash = std::make_unique<TSplash_Form>();
         splash->show();
         splash->repaint();
@@ -31,7 +42,7 @@ int main(int argc, char** argv) {
         splash->StepIt();
 
         std::unique_ptr<TMain_DataModule> dataModule =
-            TMain_DataModule::Create(Platform::ProgramDir(), Demo::CreateDemoDatabase);
+            TMain_DataModule::Create(Platform::DataRoot(), Demo::CreateDemoDatabase);
         if (!dataModule)
             return 1;
 

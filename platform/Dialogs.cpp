@@ -42,6 +42,8 @@ QMessageBox::Icon toQtIcon(MsgIcon icon) {
 
 MsgAnswer showReal(const MessageRequest& r) {
     QMessageBox box(toQtIcon(r.icon), r.caption, r.text, QMessageBox::NoButton, r.owner);
+    // Names, addresses and paths in a message can be copied from it.
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     QPushButton* ok = nullptr;
     QPushButton* cancel = nullptr;
     QPushButton* yes = nullptr;
@@ -108,13 +110,16 @@ MessageHandler setMessageHandler(MessageHandler handler) {
 bool chooseColor(QWidget* owner, QColor& color, const QList<QColor>& customColors) {
     if (colorHandler())
         return colorHandler()(color, customColors);
-    for (int i = 0; i < customColors.size() && i < QColorDialog::customCount(); ++i)
-        QColorDialog::setCustomColor(i, customColors[i]);
-    const QColor chosen = QColorDialog::getColor(color, owner);
-    if (!chosen.isValid())
+    // The custom colours are shared by every colour dialog: the offered ones first, the rest cleared.
+    for (int i = 0; i < QColorDialog::customCount(); ++i)
+        QColorDialog::setCustomColor(i, i < customColors.size() ? customColors[i] : QColor(Qt::white));
+    // Qt's own dialog, not the desktop's: it carries the custom colours and the program's translation.
+    QColorDialog dialog(color, owner);
+    dialog.setOption(QColorDialog::DontUseNativeDialog);
+    if (dialog.exec() != QDialog::Accepted)
         return false;
-    color = chosen;
-    return true;
+    color = dialog.selectedColor();
+    return color.isValid();
 }
 
 ColorHandler setColorHandler(ColorHandler handler) {

@@ -526,7 +526,18 @@ void TResult_Form::FillProfileRows() {
 void TResult_Form::DrawFormulas() {
     // The drive formula and the latency proportion, read from the filled ППП table and its footer.
     DrawFormulaLines(m_picture, *PPP_Grid, *PPP_FooterGrid);
-    Image->setPixmap(QPixmap::fromImage(m_picture));
+    // The report takes the picture as it is; the window shows the formulas drawn once more at the
+    // screen's pixel density, so that they stay sharp on a high-density screen.
+    const qreal ratio = Image->devicePixelRatioF();
+    if (ratio <= 1.0) {
+        Image->setPixmap(QPixmap::fromImage(m_picture));
+        return;
+    }
+    QImage sharp(m_picture.size() * ratio, m_picture.format());
+    sharp.setDevicePixelRatio(ratio);
+    sharp.fill(Platform::ColorToQColor(Platform::clInfoBk));
+    DrawFormulaLines(sharp, *PPP_Grid, *PPP_FooterGrid);
+    Image->setPixmap(QPixmap::fromImage(sharp));
 }
 
 void TResult_Form::FillProfileCharts() {

@@ -6,6 +6,7 @@
 #include "platform/ErrorDisplay.h"
 #include "platform/Locale.h"
 #include "scoring/Calc_Records.h"
+#include "widgets/DateEdit.h"
 #include "widgets/StringGrid.h"
 #include "widgets/TextLimit.h"
 
@@ -108,7 +109,7 @@ void TBlank_Form::createWidgets() {
     bold.setBold(true);
 
     Info_GroupBox = new QGroupBox(QStringLiteral("Информация о тестировании"), this);
-    DateTest_Edit = new QDateEdit(Info_GroupBox);
+    DateTest_Edit = new Widgets::TDateEdit(Info_GroupBox);
     DateTest_Edit->setObjectName(QStringLiteral("DateTest_Edit"));
     DateTest_Edit->setCalendarPopup(true);
     DateTest_Edit->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));

@@ -132,9 +132,15 @@ void TListTest_Form::createConnections() {
             [this] { Platform::guarded([this] { Tests_GridDblClick(); }); });
     connect(tests(), &Data::TDataset::DataChange, this, &TListTest_Form::ListTest_DataSourceDataChange);
     connect(tests(), &Data::TDataset::DataReset, this, &TListTest_Form::ListTest_DataSourceDataChange);
+    // A click below the rows clears the highlight: the record buttons then have nothing to act on.
+    connect(Tests_Grid->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TListTest_Form::ListTest_DataSourceDataChange);
 }
 
-bool TListTest_Form::HasRecords() const { return tests()->Active() && !tests()->IsEmpty(); }
+bool TListTest_Form::HasRecords() const {
+    // A record to act on: the list holds one and its row is the highlighted one.
+    return tests()->Active() && !tests()->IsEmpty() && Tests_Grid->selectionModel()->hasSelection();
+}
 
 void TListTest_Form::RefreshList() {
     Data::TQuery* q = tests();

@@ -138,8 +138,8 @@ void TTest_Form::SetSelected(QFrame* panel, bool selected) {
 void TTest_Form::ResetPanel(QFrame* panel) { SetSelected(panel, false); }
 
 void TTest_Form::ShowSeries(int series) {
-    const QString folder = Platform::ProgramPath(QStringLiteral("/DB/Images/Ser") + QString::number(series) +
-                                                 QStringLiteral("/Photo"));
+    const QString folder = Platform::DataPath(QStringLiteral("/DB/Images/Ser") + QString::number(series) +
+                                              QStringLiteral("/Photo"));
     QString error;
     for (int i = 0; i < Calc::kPortraitsPerSeries; ++i) {
         QFrame* panel = Panels[i];

@@ -5,10 +5,10 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-charts-dev libqt6opengl6-dev libqt6sql6-sqlite libgl-dev
+  qt6-base-dev qt6-charts-dev libqt6opengl6-dev libqt6sql6-sqlite libgl-dev qt6-translations-l10n
   libsqlite3-dev libjpeg62-turbo-dev libxlsxwriter-dev libquazip1-qt6-dev
   fonts-liberation2 fonts-dejavu
-  python3 poppler-utils
+  python3 poppler-utils dpkg-dev e2fsprogs
 )
 
 if [ "${1:-}" = "--list" ]; then

@@ -8,6 +8,11 @@
 
 namespace Widgets {
 
+namespace {
+constexpr int kMarkerWidth = 18;       // the arrow
+constexpr int kPlacedMarkerWidth = 30; // the place number and the arrow
+} // namespace
+
 // ---- TTitleHeader ----
 
 TTitleHeader::TTitleHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {
@@ -30,6 +35,18 @@ void TTitleHeader::mouseReleaseEvent(QMouseEvent* event) {
     m_pressed = -1;
 }
 
+int TTitleHeader::markerWidth(int logicalIndex) const {
+    if (!m_markers || logicalIndex < 0 || logicalIndex >= m_markers->count() ||
+        m_markers->marker(logicalIndex) == TSortMarkers::Marker::None)
+        return 0;
+    return m_markers->sortedCount() > 1 ? kPlacedMarkerWidth : kMarkerWidth;
+}
+
+int TTitleHeader::minimumTitleWidth(int logicalIndex) const {
+    // The style's size of the section with its title in the title font, plus the marker's room.
+    return sectionSizeFromContents(logicalIndex).width() + markerWidth(logicalIndex);
+}
+
 void TTitleHeader::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const {
     const bool marked = m_markers && logicalIndex < m_markers->count() &&
                         m_markers->marker(logicalIndex) != TSortMarkers::Marker::None;
@@ -43,9 +60,8 @@ void TTitleHeader::paintSection(QPainter* painter, const QRect& rect, int logica
     face.rect = rect;
     face.section = logicalIndex;
     style()->drawControl(QStyle::CE_HeaderSection, &face, painter, this);
-    const int markerWidth = m_markers->sortedCount() > 1 ? 30 : 18;
     painter->save();
-    QHeaderView::paintSection(painter, rect.adjusted(0, 0, -markerWidth, 0), logicalIndex);
+    QHeaderView::paintSection(painter, rect.adjusted(0, 0, -markerWidth(logicalIndex), 0), logicalIndex);
     painter->restore();
     const auto marker = m_markers->marker(logicalIndex);
     painter->save();
@@ -71,8 +87,8 @@ void TTitleHeader::paintSection(QPainter* painter, const QRect& rect, int logica
         f.setBold(false);
         painter->setFont(f);
         painter->setPen(palette().color(QPalette::WindowText));
-        painter->drawText(QRect(rect.right() - 30, rect.top(), 14, rect.height()), Qt::AlignCenter,
-                          QString::number(m_markers->place(logicalIndex)));
+        painter->drawText(QRect(rect.right() - kPlacedMarkerWidth, rect.top(), 14, rect.height()),
+                          Qt::AlignCenter, QString::number(m_markers->place(logicalIndex)));
     }
     painter->restore();
 }
@@ -101,46 +117,85 @@ TDBGrid::TDBGrid(Data::TDataset* dataset, QList<TColumn> columns, QWidget* paren
     setPalette(pal);
     for (int c = 0; c < columns.size(); ++c)
         setColumnWidth(c, columns[c].width);
+    FitColumns();
 
     connect(m_header, &TTitleHeader::TitleClick, this, &TDBGrid::TitleClick);
     connect(m_dataset, &Data::TDataset::DataChange, this, &TDBGrid::syncFromDataset);
     connect(m_model, &QAbstractItemModel::modelReset, this, &TDBGrid::syncFromDataset);
+    // A re-open after a title click comes with new markers: the titles get their room.
+    connect(m_model, &QAbstractItemModel::modelReset, this, &TDBGrid::FitColumns);
     syncFromDataset();
 }
 
 void TDBGrid::SetTitleSorting(bool on) {
     m_header->setMarkers(on ? &m_markers : nullptr);
     m_header->setSectionsClickable(on);
+    FitColumns();
 }
 
 void TDBGrid::SetScaleColumns(bool on) {
     m_scale = on;
-    if (on) {
+    if (on)
         horizontalHeader()->setStretchLastSection(false);
-        scaleColumns();
-    }
+    FitColumns();
 }
 
-void TDBGrid::scaleColumns() {
+void TDBGrid::FitColumns() {
     const auto& columns = m_model->columns();
-    int total = 0;
-    for (const TColumn& c : columns)
-        total += c.width;
-    const int available = viewport()->width();
-    if (total <= 0 || available <= 0)
+    const int count = static_cast<int>(columns.size());
+    QList<int> minimum(count);
+    for (int c = 0; c < count; ++c)
+        minimum[c] = std::max(16, m_header->minimumTitleWidth(c));
+    if (!m_scale) {
+        // Widths the user set stay unless they would cut a title.
+        for (int c = 0; c < count; ++c)
+            if (columnWidth(c) < minimum[c])
+                setColumnWidth(c, minimum[c]);
         return;
-    int used = 0;
-    for (int c = 0; c < columns.size(); ++c) {
-        const int w = c + 1 == columns.size() ? available - used : columns[c].width * available / total;
-        setColumnWidth(c, std::max(w, 16));
-        used += w;
     }
+    const int available = viewport()->width();
+    if (count == 0 || available <= 0)
+        return;
+    // Columns share the width in proportion to their given widths; a column whose share is narrower than
+    // its title takes the title's width, and the others share what is left, again in proportion.
+    QList<bool> fixed(count, false);
+    QList<int> width(count, 0);
+    for (bool changed = true; changed;) {
+        changed = false;
+        int rest = available;
+        int total = 0;
+        for (int c = 0; c < count; ++c) {
+            if (fixed[c])
+                rest -= minimum[c];
+            else
+                total += columns[c].width;
+        }
+        for (int c = 0; c < count; ++c) {
+            width[c] = fixed[c] ? minimum[c] : (total > 0 ? columns[c].width * std::max(rest, 0) / total : 0);
+            if (!fixed[c] && width[c] < minimum[c]) {
+                fixed[c] = true;
+                changed = true;
+            }
+        }
+    }
+    // Rounding leftovers go to the last column that is not held at its title's width.
+    int used = 0;
+    for (int w : width)
+        used += w;
+    for (int c = count - 1; c >= 0; --c) {
+        if (!fixed[c]) {
+            width[c] += std::max(available - used, 0);
+            break;
+        }
+    }
+    for (int c = 0; c < count; ++c)
+        setColumnWidth(c, width[c]);
 }
 
 void TDBGrid::resizeEvent(QResizeEvent* event) {
     QTableView::resizeEvent(event);
     if (m_scale)
-        scaleColumns();
+        FitColumns();
 }
 
 void TDBGrid::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -15,6 +15,11 @@ class TTitleHeader : public QHeaderView {
 public:
     explicit TTitleHeader(QWidget* parent);
     void setMarkers(const TSortMarkers* markers) { m_markers = markers; }
+    // Width of the sort marker drawn in the section now (0 without one): the arrow, and the place
+    // when several columns are sorted.
+    int markerWidth(int logicalIndex) const;
+    // The narrowest width at which the section shows its whole title beside its marker.
+    int minimumTitleWidth(int logicalIndex) const;
 
 Q_SIGNALS:
     void TitleClick(int column, bool ctrl);
@@ -43,6 +48,9 @@ public:
     TSortMarkers& Markers() { return m_markers; }
     // Column widths scaled to fill the grid's width (the given widths are proportions).
     void SetScaleColumns(bool on);
+    // Lays the columns out again: no title is cut by its sort marker. Runs on every re-open of the
+    // dataset; call it after changing the markers without one.
+    void FitColumns();
 
 Q_SIGNALS:
     void TitleClick(int column, bool ctrl);
@@ -55,7 +63,6 @@ protected:
 
 private:
     void syncFromDataset();
-    void scaleColumns();
 
     Data::TDataset* m_dataset;
     TDatasetModel* m_model;

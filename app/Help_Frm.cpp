@@ -1,0 +1,276 @@
+// Help window and the F1 key.
+#include "app/Help_Frm.h"
+
+#include "app/Icons.h"
+#include "platform/Dialogs.h"
+#include "platform/ProgramDir.h"
+#include "platform/Shell.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QTextBlock>
+#include <QTextBrowser>
+#include <QToolBar>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kHelpFile = QStringLiteral("/morvel.html");
+constexpr int kAnchorRole = Qt::UserRole;
+
+// Window class → page of the manual.
+struct PageOfWindow {
+    const char* className;
+    const char* page;
+};
+const PageOfWindow kPages[] = {
+    {"TMain_Form", "main"},         {"TDB_Form", "databases"},
+    {"TDBEdit_Form", "databases"},  {"TInputPassword_Form", "passwords"},
+    {"TAddTester_Form", "testees"}, {"TSearch_Form", "search"},
+    {"TGroup_Form", "groups"},      {"TInput_Form", "groups"},
+    {"TOptions_Form", "settings"},  {"TAbout_Form", "about"},
+    {"TListTest_Form", "testlist"}, {"TBlank_Form", "blank"},
+    {"TInstr_Form", "testrun"},     {"TTest_Form", "testrun"},
+    {"TResult_Form", "results"},    {"TGraph_Form", "charts"},
+};
+
+// F1 anywhere but in the help window itself: the page of the window with the focus.
+class THelpKey : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
+            return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() != Qt::Key_F1 || key->modifiers() != Qt::NoModifier)
+            return false;
+        QWidget* window = static_cast<QWidget*>(watched)->window();
+        if (qobject_cast<THelp_Form*>(window))
+            return false;
+        ShowHelp(HelpPageFor(window), window);
+        return true;
+    }
+};
+
+} // namespace
+
+THelp_Form::THelp_Form(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setWindowTitle(QStringLiteral("Справка"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    // Wide enough for the pictures of the manual, which show windows at their own size.
+    resize(1040, 700);
+    createWidgets();
+    createConnections();
+    const QString file = Platform::ProgramPath(kHelpFile);
+    if (QFileInfo::exists(file)) {
+        Help_Browser->setSearchPaths({Platform::ProgramDir()});
+        Help_Browser->setSource(QUrl::fromLocalFile(file));
+    } else {
+        Help_Browser->setHtml(QStringLiteral("<h2>Справка не найдена</h2><p>Нет файла «%1».</p>")
+                                  .arg(QFileInfo(file).absoluteFilePath().toHtmlEscaped()));
+    }
+    fillContents();
+}
+
+void THelp_Form::createWidgets() {
+    auto* toolBar = new QToolBar(this);
+    toolBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    Back_Action = toolBar->addAction(Icons::icon(Icons::Kind::Back), QStringLiteral("Назад"));
+    Back_Action->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Left));
+    Back_Action->setEnabled(false);
+    Forward_Action = toolBar->addAction(Icons::icon(Icons::Kind::Forward), QStringLiteral("Вперед"));
+    Forward_Action->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Right));
+    Forward_Action->setEnabled(false);
+    toolBar->addSeparator();
+    Print_Action = toolBar->addAction(Icons::icon(Icons::Kind::Print), QStringLiteral("Печать..."));
+    Print_Action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    toolBar->addSeparator();
+    auto* findCaption = new QLabel(QStringLiteral(" Найти: "), toolBar);
+    toolBar->addWidget(findCaption);
+    Find_Edit = new QLineEdit(toolBar);
+    Find_Edit->setObjectName(QStringLiteral("Find_Edit"));
+    Find_Edit->setPlaceholderText(QStringLiteral("текст на странице"));
+    Find_Edit->setClearButtonEnabled(true);
+    Find_Edit->setMaximumWidth(240);
+    findCaption->setBuddy(Find_Edit);
+    toolBar->addWidget(Find_Edit);
+    QAction* findNext = toolBar->addAction(QStringLiteral("Далее"));
+    findNext->setToolTip(QStringLiteral("Найти далее (F3)"));
+    findNext->setShortcut(QKeySequence(Qt::Key_F3));
+    connect(findNext, &QAction::triggered, this, [this] { FindText(); });
+    QAction* findPrevious = toolBar->addAction(QStringLiteral("Ранее"));
+    findPrevious->setToolTip(QStringLiteral("Найти ранее (Shift+F3)"));
+    findPrevious->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3));
+    connect(findPrevious, &QAction::triggered, this, [this] { FindText(true); });
+    Find_Label = new QLabel(toolBar);
+    Find_Label->setObjectName(QStringLiteral("Find_Label"));
+    toolBar->addWidget(Find_Label);
+    auto* findFocus = new QAction(this);
+    findFocus->setShortcut(QKeySequence::Find);
+    connect(findFocus, &QAction::triggered, this, [this] {
+        Find_Edit->setFocus();
+        Find_Edit->selectAll();
+    });
+    addAction(findFocus);
+
+    auto* splitter = new QSplitter(this);
+    Contents_Tree = new QTreeWidget(splitter);
+    Contents_Tree->setObjectName(QStringLiteral("Contents_Tree"));
+    Contents_Tree->setHeaderLabel(QStringLiteral("Содержание"));
+    Help_Browser = new QTextBrowser(splitter);
+    Help_Browser->setObjectName(QStringLiteral("Help_Browser"));
+    // Every link goes through anchorClicked: pages of the manual here, addresses to the desktop.
+    Help_Browser->setOpenLinks(false);
+    splitter->setStretchFactor(0, 0);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({230, 810});
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(toolBar);
+    layout->addWidget(splitter, 1);
+}
+
+void THelp_Form::createConnections() {
+    connect(Back_Action, &QAction::triggered, Help_Browser, &QTextBrowser::backward);
+    connect(Forward_Action, &QAction::triggered, Help_Browser, &QTextBrowser::forward);
+    connect(Help_Browser, &QTextBrowser::backwardAvailable, Back_Action, &QAction::setEnabled);
+    connect(Help_Browser, &QTextBrowser::forwardAvailable, Forward_Action, &QAction::setEnabled);
+    connect(Print_Action, &QAction::triggered, this, &THelp_Form::PrintExecute);
+    connect(Find_Edit, &QLineEdit::returnPressed, this, [this] { FindText(); });
+    connect(Find_Edit, &QLineEdit::textChanged, Find_Label, &QLabel::clear);
+    connect(Contents_Tree, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem* item) { OpenPage(item->data(0, kAnchorRole).toString()); });
+    connect(Contents_Tree, &QTreeWidget::itemActivated, this,
+            [this](QTreeWidgetItem* item) { OpenPage(item->data(0, kAnchorRole).toString()); });
+    connect(Help_Browser, &QTextBrowser::sourceChanged, this, [this] { selectContentsOf(CurrentPage()); });
+    // Links out of the manual (web, mail) go to the desktop, and say so when nothing can open them.
+    connect(Help_Browser, &QTextBrowser::anchorClicked, this, [this](const QUrl& url) {
+        if (url.isLocalFile() || url.scheme().isEmpty() || url.scheme() == QLatin1String("qrc"))
+            Help_Browser->setSource(Help_Browser->source().resolved(url));
+        else
+            Platform::OpenAddress(this, url.toString());
+    });
+}
+
+void THelp_Form::fillContents() {
+    // The headings of the manual (h1 to h3) with their anchors, nested by level.
+    Contents_Tree->clear();
+    QTreeWidgetItem* parents[4] = {nullptr, nullptr, nullptr, nullptr};
+    for (QTextBlock block = Help_Browser->document()->begin(); block.isValid(); block = block.next()) {
+        const int level = block.blockFormat().headingLevel();
+        if (level < 1 || level > 3)
+            continue;
+        QString anchor;
+        for (auto it = block.begin(); !it.atEnd() && anchor.isEmpty(); ++it)
+            if (const QStringList names = it.fragment().charFormat().anchorNames(); !names.isEmpty())
+                anchor = names.first();
+        QTreeWidgetItem* parent = nullptr;
+        for (int l = level - 1; l >= 1 && !parent; --l)
+            parent = parents[l];
+        auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(Contents_Tree);
+        item->setText(0, block.text().trimmed());
+        item->setData(0, kAnchorRole, anchor);
+        parents[level] = item;
+        for (int l = level + 1; l <= 3; ++l)
+            parents[l] = nullptr;
+    }
+    Contents_Tree->expandAll();
+}
+
+void THelp_Form::selectContentsOf(const QString& page) {
+    for (QTreeWidgetItemIterator it(Contents_Tree); *it; ++it) {
+        if ((*it)->data(0, kAnchorRole).toString() == page) {
+            Contents_Tree->setCurrentItem(*it);
+            return;
+        }
+    }
+}
+
+void THelp_Form::OpenPage(const QString& page) {
+    QUrl url = Help_Browser->source();
+    if (url.isEmpty())
+        return;
+    url.setFragment(page.isEmpty() ? QString() : page);
+    if (page.isEmpty())
+        url = url.adjusted(QUrl::RemoveFragment);
+    Help_Browser->setSource(url);
+    if (page.isEmpty())
+        Help_Browser->verticalScrollBar()->setValue(0);
+}
+
+QString THelp_Form::CurrentPage() const { return Help_Browser->source().fragment(); }
+
+bool THelp_Form::FindText(bool backward) {
+    const QString text = Find_Edit->text();
+    if (text.isEmpty())
+        return false;
+    const QTextDocument::FindFlags flags =
+        backward ? QTextDocument::FindBackward : QTextDocument::FindFlags();
+    bool found = Help_Browser->find(text, flags);
+    if (!found) {
+        // Once more from the other end of the page.
+        const QTextCursor keep = Help_Browser->textCursor();
+        QTextCursor start(Help_Browser->document());
+        start.movePosition(backward ? QTextCursor::End : QTextCursor::Start);
+        Help_Browser->setTextCursor(start);
+        found = Help_Browser->find(text, flags);
+        if (!found)
+            Help_Browser->setTextCursor(keep);
+    }
+    Find_Label->setText(found ? QString() : QStringLiteral("  Не найдено"));
+    return found;
+}
+
+void THelp_Form::PrintExecute() {
+    QPrinter printer(QPrinter::HighResolution);
+    QPrintDialog dialog(&printer, this);
+    dialog.setWindowTitle(QStringLiteral("Печать справки"));
+    if (Help_Browser->textCursor().hasSelection())
+        dialog.setOption(QAbstractPrintDialog::PrintSelection);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    Help_Browser->print(&printer);
+}
+
+QString HelpPageFor(const QWidget* window) {
+    if (!window)
+        return QString();
+    if (const QVariant page = window->property("helpPage"); page.isValid())
+        return page.toString();
+    for (const QMetaObject* meta = window->metaObject(); meta; meta = meta->superClass())
+        for (const PageOfWindow& p : kPages)
+            if (qstrcmp(meta->className(), p.className) == 0)
+                return QString::fromLatin1(p.page);
+    return QString();
+}
+
+THelp_Form* ShowHelp(const QString& page, QWidget* from) {
+    // A help window belongs to the window it was asked from, so a modal dialog does not block it.
+    QWidget* owner = from ? from->window() : nullptr;
+    THelp_Form* help = nullptr;
+    if (owner)
+        help = owner->findChild<THelp_Form*>(QString(), Qt::FindDirectChildrenOnly);
+    if (!help)
+        help = new THelp_Form(owner);
+    help->OpenPage(page);
+    help->show();
+    help->raise();
+    help->activateWindow();
+    return help;
+}
+
+void InstallHelpKey(QApplication& app) { app.installEventFilter(new THelpKey(&app)); }

@@ -1,0 +1,55 @@
+// The help window: the user's manual "morvel.html" of the program directory in a text browser, with
+// its contents, back and forward, search within the page and printing; and the F1 key, which opens it
+// at the page of the window in use.
+#pragma once
+
+#include <QWidget>
+
+class QAction;
+class QApplication;
+class QLabel;
+class QLineEdit;
+class QTextBrowser;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+class THelp_Form : public QWidget {
+    Q_OBJECT
+public:
+    explicit THelp_Form(QWidget* parent = nullptr);
+
+    QTreeWidget* Contents_Tree;
+    QTextBrowser* Help_Browser;
+    QAction* Back_Action;
+    QAction* Forward_Action;
+    QAction* Print_Action;
+    QLineEdit* Find_Edit;
+    QLabel* Find_Label;
+
+    // Shows the page (an anchor of the manual; empty for the top).
+    void OpenPage(const QString& page);
+    // The anchor of the page shown ("" for the top).
+    QString CurrentPage() const;
+    // Finds the text of Find_Edit after the cursor (before it when `backward`), from the start again
+    // at the end; false when the page does not hold it.
+    bool FindText(bool backward = false);
+
+public Q_SLOTS:
+    void PrintExecute();
+
+private:
+    void createWidgets();
+    void createConnections();
+    void fillContents();
+    void selectContentsOf(const QString& page);
+};
+
+// The page of the manual that describes the window (a "helpPage" property of the window wins).
+QString HelpPageFor(const QWidget* window);
+
+// Opens the help window at the page, above the window `from` (which may be modal); an open help window
+// of that window is reused.
+THelp_Form* ShowHelp(const QString& page, QWidget* from);
+
+// Lets F1 open the help at the page of the window that has the focus, in every window of the program.
+void InstallHelpKey(QApplication& app);

@@ -1,0 +1,185 @@
+// make-screenshots <out dir>: the pictures of the user's manual, made from the program's own windows
+// under the offscreen platform on a demo database, so the manual always shows the windows as they are.
+// With QT_SCALE_FACTOR set it shows how the windows look on a high-density screen; it also saves the
+// help window itself ("help-window.png").
+#include "app/AddTester_Frm.h"
+#include "app/DB_Frm.h"
+#include "app/DemoData.h"
+#include "app/Help_Frm.h"
+#include "app/MainFrm.h"
+#include "app/Option_Frm.h"
+#include "app/Startup.h"
+#include "data/DataMod.h"
+#include "platform/ErrorDisplay.h"
+#include "platform/ProgramDir.h"
+#include "results/Result_Frm.h"
+#include "testing/ListTest_Frm.h"
+#include "testing/Test_Frm.h"
+#include "tools/portraits/PortraitArt.h"
+#include "widgets/DBGrid.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+bool save(QWidget* w, const QString& out, const QString& name) {
+    QApplication::processEvents();
+    const QString path = out + QLatin1Char('/') + name;
+    if (!w->grab().save(path)) {
+        std::fprintf(stderr, "make-screenshots: cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    // The help window of this run shows the pictures too.
+    QFile::remove(Platform::ProgramPath(QStringLiteral("/help/")) + name);
+    QFile::copy(path, Platform::ProgramPath(QStringLiteral("/help/")) + name);
+    return true;
+}
+
+// Once the next modal window is up: saves it as `name`, runs `then` on it (which may open more windows),
+// and closes it.
+void whenModal(const QString& out, const QString& name, std::function<void(QWidget*)> then = {},
+               int tries = 200) {
+    QTimer::singleShot(20, [=] {
+        QWidget* w = QApplication::activeModalWidget();
+        if (!w) {
+            if (tries > 0)
+                whenModal(out, name, then, tries - 1);
+            else
+                std::fprintf(stderr, "make-screenshots: no window for %s\n", qPrintable(name));
+            return;
+        }
+        save(w, out, name);
+        if (then)
+            then(w);
+        w->close();
+    });
+}
+
+void clickLater(QWidget* window, const char* button) {
+    if (auto* b = window->findChild<QPushButton*>(QLatin1String(button)))
+        QTimer::singleShot(0, b, &QPushButton::click);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    Platform::TApplication app(argc, argv);
+    Startup::SetupApplication(app);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: make-screenshots <out dir> <resources dir>\n");
+        return 2;
+    }
+    const QString out = QString::fromLocal8Bit(argv[1]);
+    const QString resources = QString::fromLocal8Bit(argv[2]);
+    QDir().mkpath(out);
+
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath(QStringLiteral("DB"));
+    QDir(dir.path()).mkpath(QStringLiteral("help"));
+    for (const char* name : {"/First_Instruct.rtf", "/Second_Instruct.rtf"})
+        QFile::copy(resources + QLatin1String(name), dir.path() + QLatin1String(name));
+    QFile::copy(resources + QStringLiteral("/help/morvel.html"), dir.path() + QStringLiteral("/morvel.html"));
+    Portraits::WritePortraitSet(dir.path() + QStringLiteral("/DB/Images"));
+    Platform::SetProgramDir(dir.path());
+
+    auto dm = TMain_DataModule::Create(dir.path());
+    if (!dm)
+        return 1;
+    Demo::CreateDemoDatabase(*dm);
+    QSqlQuery q(dm->Connection());
+    q.exec(QStringLiteral("select DB_ID, DB_Name from DB order by DB_ID"));
+    if (!q.next())
+        return 1;
+    dm->Current_DB_ID = q.value(0).toInt();
+    const QString dbName = q.value(1).toString();
+    // The testee with the most tests shows full tables, indices and charts.
+    q.prepare(QStringLiteral("select Men_ID, count(*) from TEST where DB_ID = ? group by Men_ID "
+                             "order by count(*) desc, Men_ID limit 1"));
+    q.addBindValue(dm->Current_DB_ID);
+    if (!q.exec() || !q.next())
+        return 1;
+    const int menId = q.value(0).toInt();
+
+    int failures = 0;
+    try {
+        TMain_Form main;
+        main.SetDBCaption(dbName);
+        main.show();
+        main.LocateMen(menId);
+        // No hint of a button that happens to lie under the pointer.
+        main.statusBar()->clearMessage();
+        failures += !save(&main, out, QStringLiteral("main.png"));
+        // The list sorted by age, then by sex (Ctrl): arrows and places in the titles.
+        main.Data_GridTitleClick(1, false);
+        main.Data_GridTitleClick(2, true);
+        main.LocateMen(menId);
+        QApplication::processEvents();
+        const int top = main.Data_Grid->mapTo(&main, QPoint(0, 0)).y();
+        if (!main.grab(QRect(0, top, main.width(), main.Data_Grid->horizontalHeader()->height() + 4 * 20))
+                 .save(out + QStringLiteral("/sorting.png")))
+            ++failures;
+        main.Data_GridTitleClick(2, true);
+        main.Data_GridTitleClick(2, true);
+        main.Data_GridTitleClick(1, false);
+        main.Data_GridTitleClick(1, false);
+
+        int id = dm->Current_DB_ID;
+        QString name;
+        whenModal(out, QStringLiteral("databases.png"));
+        ChooseDB(id, name);
+
+        int editId = menId;
+        whenModal(out, QStringLiteral("testee.png"));
+        EditTester(editId, &main);
+
+        whenModal(out, QStringLiteral("testlist.png"), [out](QWidget* list) {
+            whenModal(out, QStringLiteral("charts.png"));
+            clickLater(list, "Graph_But");
+            QApplication::processEvents();
+        });
+        ShowTestList(menId, &main);
+
+        whenModal(out, QStringLiteral("testlist-edit.png"), [out](QWidget* list) {
+            whenModal(out, QStringLiteral("blank.png"));
+            clickLater(list, "EditBlank_But");
+        });
+        ShowTestList(menId, &main);
+
+        whenModal(out, QStringLiteral("results.png"));
+        ShowResults(menId, false, &main);
+
+        whenModal(out, QStringLiteral("settings.png"));
+        ShowOptions(&main);
+
+        TTest_Form test;
+        test.MenID = menId;
+        test.ShowSeries(1);
+        test.show();
+        failures += !save(&test, out, QStringLiteral("test.png"));
+        test.hide();
+
+        THelp_Form* help = ShowHelp(QStringLiteral("main"), &main);
+        help->resize(1040, 700);
+        failures += !save(help, out, QStringLiteral("help-window.png"));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "make-screenshots: %s\n", e.what());
+        return 1;
+    }
+    for (const char* name :
+         {"main", "databases", "testee", "testlist", "charts", "blank", "results", "settings", "test"})
+        if (!QFile::exists(out + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png")))
+            ++failures;
+    QFile::remove(out + QStringLiteral("/testlist-edit.png"));
+    return failures == 0 ? 0 : 1;
+}
