@@ -1,6 +1,7 @@
 // Brackets that grow with their row, single characters and drawn operator signs, and function
 // application of the formula engine.
 #include "formula/ExprNodes.h"
+#include "formula/ExprCommon.h"
 #include "formula/ExprOutlines.h"
 
 #include <QFontMetrics>
@@ -9,9 +10,9 @@
 
 #include <cmath>
 
-namespace {
+using namespace ExprCommon;
 
-int roundEven(double v) { return static_cast<int>(std::nearbyint(v)); }
+namespace {
 
 // Proportions of the round bracket relative to the node height.
 constexpr double kRoundWidth = 0.191192;
@@ -26,7 +27,6 @@ constexpr int kBarStrokes = 3;
 constexpr int kSignBearing = 2;
 // The function name stands this many strokes before its argument.
 constexpr int kFuncGap = 3;
-constexpr double kScriptScale = 0.7;
 
 } // namespace
 

@@ -1,6 +1,7 @@
 // The node protocol (fonts, metrics, cached sizes, drawing) and the basic nodes of the formula engine:
 // containers, rows, text, numbers, indices, spaces and fractions.
 #include "formula/ExprNodes.h"
+#include "formula/ExprCommon.h"
 
 #include <QFontMetrics>
 #include <QLocale>
@@ -9,31 +10,14 @@
 
 #include <cmath>
 
+using namespace ExprCommon;
+
 namespace {
 
 // Font of a new node; the results window sets its own size afterwards.
 constexpr int kDefaultFontPixels = 11;
-// Scripts, limits and indices are drawn at this fraction of their owner's font height.
-constexpr double kScriptScale = 0.7;
 // UnitX is the text height of "+" divided by this.
 constexpr double kUnitDivisor = 27.6;
-
-int roundEven(double v) { return static_cast<int>(std::nearbyint(v)); }
-
-// Code page 1251 byte of a character, as far as the character tables need it: ASCII, the basic Cyrillic
-// letters and Ё/ё; every other character counts as a symbol.
-int cp1251Byte(QChar ch) {
-    const ushort u = ch.unicode();
-    if (u < 0x80)
-        return u;
-    if (u >= 0x410 && u <= 0x44F)
-        return u - 0x410 + 0xC0;
-    if (u == 0x401)
-        return 0xA8;
-    if (u == 0x451)
-        return 0xB8;
-    return '?';
-}
 
 } // namespace
 
@@ -250,7 +234,7 @@ void TExprClass::TextOut(int X, int Y, const QString& text) {
     int TExprClass::query() {                                                                                \
         if (m_InvalidMask & (bit)) {                                                                         \
             m_InvalidMask &= ~(bit);                                                                         \
-            member = compute;                                                                                \
+            member = clampSize(compute);                                                                     \
         }                                                                                                    \
         return member;                                                                                       \
     }
@@ -263,13 +247,23 @@ EXPR_CACHED(SupPosX, imSupPosX, m_SupPosX, CalcSupPosX())
 EXPR_CACHED(SupPosY, imSupPosY, m_SupPosY, CalcSupPosY())
 EXPR_CACHED(SubPosX, imSubPosX, m_SubPosX, CalcSubPosX())
 EXPR_CACHED(SubPosY, imSubPosY, m_SubPosY, CalcSubPosY())
-EXPR_CACHED(TopGap, imTopGap, m_TopGap, CalcTopGap())
 #undef EXPR_CACHED
+
+// TopGap keeps the largest integer as "no ink at all" (signs, the ellipsis).
+int TExprClass::TopGap() {
+    if (m_InvalidMask & imTopGap) {
+        m_InvalidMask &= ~imTopGap;
+        m_TopGap = std::max(-MaxSize, CalcTopGap());
+    }
+    return m_TopGap;
+}
 
 int TExprClass::ItalicLeft() {
     if (m_InvalidMask & imItalic) {
         m_InvalidMask &= ~imItalic;
         CalcItalic(m_ItalicLeft, m_ItalicRight);
+        m_ItalicLeft = clampSize(m_ItalicLeft);
+        m_ItalicRight = clampSize(m_ItalicRight);
     }
     return m_ItalicLeft;
 }
@@ -280,7 +274,7 @@ int TExprClass::ItalicRight() {
 }
 
 void TExprClass::Draw(int X, int Y, int HAlign, int VAlign) {
-    if (!m_Canvas)
+    if (!m_Canvas || std::abs(X) > MaxCoord || std::abs(Y) > MaxCoord)
         return;
     if (HAlign == 1)
         X -= Width() / 2;
@@ -428,16 +422,16 @@ int TExprChain::RowDescent() {
 }
 
 int TExprChain::RowWidth() {
-    int width = 0;
+    qint64 width = 0;
     for (TExprClass* c = Son(); c; c = c->Next())
         width += c->Width();
-    return width;
+    return clampSize(width);
 }
 
 void TExprChain::PaintRow(int X, int Y, int midLine) {
-    int x = X;
-    for (TExprClass* c = Son(); c; c = c->Next()) {
-        c->Draw(x, Y + midLine, 0, 1);
+    qint64 x = X;
+    for (TExprClass* c = Son(); c && std::abs(x) <= MaxCoord; c = c->Next()) {
+        c->Draw(int(x), Y + midLine, 0, 1);
         x += c->Width();
     }
 }
@@ -777,15 +771,10 @@ void TExprIndex::Paint(int X, int Y) {
 
 TExprSpace::TExprSpace(int n) : m_N(n) {}
 
-int TExprSpace::CalcWidth() { return m_N * m_LineX; }
+int TExprSpace::CalcWidth() { return clampSize(qint64(m_N) * m_LineX); }
 
 TExprRatio::TExprRatio(TExprPtr numerator, TExprPtr denominator)
     : TExprBigParent(std::move(numerator), std::move(denominator)) {}
-
-namespace {
-int widthOf(TExprClass* node) { return node ? node->Width() : 0; }
-int heightOf(TExprClass* node) { return node ? node->Height() : 0; }
-} // namespace
 
 int TExprRatio::CalcWidth() { return std::max(widthOf(Son()), widthOf(Son2())) + 8 * m_LineX; }
 int TExprRatio::CalcHeight() { return heightOf(Son()) + 3 * m_LineY + heightOf(Son2()); }

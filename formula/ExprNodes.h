@@ -12,6 +12,7 @@
 #include <memory>
 
 class QPainter;
+class QPainterPath;
 class QFontMetrics;
 
 // The canvas a node measures and draws on: a painter that is active on some paint device.
@@ -34,6 +35,10 @@ public:
     // Colour value meaning "take the colour of Parent"; colours otherwise are 0xRRGGBB.
     static constexpr quint32 InheritColor = 0x1FFFFFFF;
     static constexpr int MaxInt = INT_MAX;
+    // Every cached size stays within ±MaxSize pixels, so sums of a few sizes never overflow; a node whose
+    // origin lies beyond ±MaxCoord is far off any canvas and is not drawn.
+    static constexpr int MaxSize = 1 << 26;
+    static constexpr int MaxCoord = 1 << 29;
 
     // InvalidMask bits of the cached queries.
     static constexpr quint32 imWidth = 0x1;
@@ -716,7 +721,10 @@ protected:
     int LowerHeight();
     int UpperHeight();
     double AspectXY() const; // horizontal / vertical pixels per inch
-    // Fills and strokes an outline of cubic segments; points in 1/10000 of h, y upwards.
+    // An outline of cubic segments from a point table in 1/10000 of h, y upwards, around (ox, oy); the
+    // first point is a vertex, then triples of control, control, end; closed by a straight edge.
+    QPainterPath OutlinePath(const int (*points)[2], int count, double ox, double oy, double h) const;
+    // Fills and strokes such an outline.
     void PaintOutline(const int (*points)[2], int count, double ox, double oy, double h);
 
 private:

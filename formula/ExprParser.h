@@ -16,6 +16,9 @@ public:
     QString message() const { return QString::fromUtf8(what()); }
 };
 
+// One argument of a function of the builder's function table, as read (ExprParser.cpp).
+struct TFuncArgument;
+
 class TExprBuilder {
 public:
     // Trailing digits of a called function's name become a numeric subscript of the name («f1(x)»).
@@ -58,13 +61,13 @@ private:
     TParsed ParseFunction(const QString& name, bool forced);
     TExprPtr ParseOperand(int kind) { return ParseList(kind, false).node; }
 
+    // Reads one argument of a table function; the letters are explained at the table.
+    TFuncArgument ReadArgument(char letter);
+    quint8 ReadBracketKind(const char16_t* brackets, const QString& message);
+
     void ApplyPostfix(TParsed& result, int nestingOfFactor);
-    static void MergeFactor(TExprPtr& product, TExprPtr factor);
-    static void BracketChain(TExprPtr& node);
-    static TExprPtr AddScript(TExprPtr base, TExprPtr script, int slot);
-    static TExprPtr AddSuperscript(TExprPtr base, TExprPtr e);
-    static TExprPtr AddSubscript(TExprPtr base, TExprPtr e);
-    static TExprPtr AddCap(TExprPtr node, quint8 style, int dots);
+    // Places a factor after "*"; productLast is the product's last node, kept up to date.
+    static void MergeFactor(TExprPtr& product, TExprClass*& productLast, TExprPtr factor);
 
     QChar At(int pos) const;
     QChar Cur() const { return At(Pos); }
