@@ -371,12 +371,6 @@ TExprComma::TExprComma() : TExprExtSymbol(44) {}
 
 TExprPlank::TExprPlank() : TExprExtSymbol(295) {}
 
-QFont TExprPlank::DrawFont() const {
-    QFont font = Font();
-    font.setItalic(true);
-    return font;
-}
-
 int TExprPlank::CalcTopGap() { return roundEven(4 * m_UnitY); }
 
 void TExprPlank::CalcItalic(int& left, int& right) { left = right = roundEven(m_UnitX); }
@@ -453,7 +447,7 @@ TExprLim::TExprLim(TExprPtr limit) : TExprParent(nullptr) { SetSon(std::move(lim
 
 void TExprLim::SonFontChanged() {
     if (Son())
-        GiveFont(Son(), ScaledFont(Font(), kScriptScale), *this);
+        GiveFont(Son(), ScriptFonts(), *this);
 }
 
 int TExprLim::CalcWidth() { return std::max(TextWidth(QStringLiteral("lim")), Son() ? Son()->Width() : 0); }

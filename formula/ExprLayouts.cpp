@@ -223,7 +223,7 @@ TExprAtValue::TExprAtValue(TExprPtr expr, TExprPtr value) : TExprBigParent(std::
 
 void TExprAtValue::Son2FontChanged() {
     if (Son2())
-        GiveFont(Son2(), ScaledFont(Font(), kScriptScale), *this);
+        GiveFont(Son2(), ScriptFonts(), *this);
 }
 
 int TExprAtValue::CalcWidth() { return widthOf(Son()) + 3 * m_LineX + widthOf(Son2()); }
@@ -436,7 +436,7 @@ TExprRoot::TExprRoot(TExprPtr radicand, TExprPtr index) : TExprBigParent(std::mo
 
 void TExprRoot::Son2FontChanged() {
     if (Son2())
-        GiveFont(Son2(), ScaledFont(Font(), kScriptScale), *this);
+        GiveFont(Son2(), ScriptFonts(), *this);
 }
 
 int TExprRoot::IndexLift() { return Son2() ? std::max(0, Son2()->Height() - 4 * m_LineY) : 0; }

@@ -9,6 +9,7 @@
 #include <QPainter>
 
 #include <cmath>
+#include <optional>
 
 using namespace ExprCommon;
 
@@ -24,9 +25,71 @@ constexpr double kUnitDivisor = 27.6;
 // ===================================================================================================
 // TExprClass
 
-TExprClass::TExprClass() : m_Font(std::make_unique<QFont>(QStringLiteral("Times New Roman"))) {
-    m_Font->setPixelSize(kDefaultFontPixels);
+// The fonts of one pixel size: upright and italic, the metrics of both on the device they were last
+// asked for, and the fonts of the script size below. Nodes of one size share them, so a font is resolved
+// once per size and not once per node.
+struct TNodeFonts {
+    QFont upright;
+    QFont italic;
+    const QPaintDevice* device = nullptr;
+    std::optional<QFontMetrics> uprightMetrics;
+    std::optional<QFontMetrics> italicMetrics;
+    TNodeFontsPtr script;
+
+    explicit TNodeFonts(const QFont& font) : upright(font), italic(font) { italic.setItalic(true); }
+
+    QFontMetrics metrics(bool isItalic, const QPaintDevice* on) {
+        if (!on)
+            return QFontMetrics(isItalic ? italic : upright);
+        if (on != device) {
+            device = on;
+            uprightMetrics.reset();
+            italicMetrics.reset();
+        }
+        std::optional<QFontMetrics>& cached = isItalic ? italicMetrics : uprightMetrics;
+        if (!cached)
+            cached.emplace(isItalic ? italic : upright, on);
+        return *cached;
+    }
+};
+
+namespace {
+
+// The font every node starts with, made once and never changed.
+const QFont& defaultFont() {
+    static const QFont font = [] {
+        QFont f(QStringLiteral("Times New Roman"));
+        f.setPixelSize(kDefaultFontPixels);
+        return f;
+    }();
+    return font;
 }
+
+} // namespace
+
+TExprClass::TExprClass() = default;
+
+const TNodeFontsPtr& TExprClass::Fonts() const {
+    // Made when first asked for; a node placed into a tree takes over the fonts of its parent or
+    // predecessor instead.
+    if (!m_Fonts)
+        m_Fonts = std::make_shared<TNodeFonts>(defaultFont());
+    return m_Fonts;
+}
+
+const TNodeFontsPtr& TExprClass::ScriptFonts() const {
+    const TNodeFontsPtr& fonts = Fonts();
+    if (!fonts->script) {
+        QFont scaled = fonts->upright;
+        scaled.setPixelSize(std::max(1, roundEven(fonts->upright.pixelSize() * kScriptScale)));
+        fonts->script = std::make_shared<TNodeFonts>(scaled);
+    }
+    return fonts->script;
+}
+
+const QFont& TExprClass::Font() const { return Fonts()->upright; }
+
+const QFont& TExprClass::DrawFont() const { return Italic() ? Fonts()->italic : Fonts()->upright; }
 
 TExprClass::~TExprClass() {
     // Unlink the followers one by one so a long chain does not recurse through the destructors.
@@ -51,7 +114,7 @@ void TExprClass::AddNext(TExprPtr node) {
     TExprClass* last = Last();
     TExprClass* added = node.get();
     last->m_Next = std::move(node);
-    GiveFont(added, *last->m_Font, *last);
+    GiveFont(added, last->Fonts(), *last);
     GiveCanvas(added, last->m_Canvas, *last);
 }
 
@@ -85,23 +148,24 @@ void TExprClass::SetCanvas(TCanvas* canvas) {
 }
 
 void TExprClass::SetFont(const QFont& font) {
-    *m_Font = font;
+    QFont own = font;
     // Every size rule works on the pixel height; a font given in points is converted at the canvas's DPI.
-    if (m_Font->pixelSize() <= 0) {
+    if (own.pixelSize() <= 0) {
         const int dpi = m_Canvas && m_Canvas->device() ? m_Canvas->device()->logicalDpiY() : 96;
         const double points = font.pointSizeF() > 0 ? font.pointSizeF() : 8;
-        m_Font->setPixelSize(std::max(1, roundEven(points * dpi / 72.0)));
+        own.setPixelSize(std::max(1, roundEven(points * dpi / 72.0)));
     }
+    m_Fonts = std::make_shared<TNodeFonts>(own);
     if (m_Canvas)
         CalcMetrics();
     FontChanged();
-    GiveFont(m_Next.get(), *m_Font, *this);
+    GiveFont(m_Next.get(), m_Fonts, *this);
 }
 
-int TExprClass::FontHeight() const { return m_Font->pixelSize(); }
+int TExprClass::FontHeight() const { return Font().pixelSize(); }
 
 void TExprClass::SetFontHeight(int pixels) {
-    QFont font = *m_Font;
+    QFont font = Font();
     font.setPixelSize(std::max(1, pixels));
     SetFont(font);
 }
@@ -124,7 +188,7 @@ quint32 TExprClass::EffectiveColor() const {
 }
 
 void TExprClass::CalcMetrics() {
-    const QFontMetrics fm = MetricsOf(*m_Font);
+    const QFontMetrics fm = Fonts()->metrics(false, m_Canvas ? m_Canvas->device() : nullptr);
     m_UnitX = fm.height() / kUnitDivisor;
     const QPaintDevice* device = m_Canvas ? m_Canvas->device() : nullptr;
     const double dpiX = device ? device->logicalDpiX() : 96;
@@ -143,11 +207,11 @@ void TExprClass::CopyMetrics(const TExprClass& from) {
 
 // Both walk the chain from node on in a loop (a long row must not recurse once per node); each node
 // takes the metrics over from its predecessor when the font height is the same.
-void TExprClass::GiveFont(TExprClass* node, const QFont& font, const TExprClass& from) {
+void TExprClass::GiveFont(TExprClass* node, const TNodeFontsPtr& fonts, const TExprClass& from) {
     for (const TExprClass* prev = &from; node; prev = node, node = node->m_Next.get()) {
-        *node->m_Font = font;
+        node->m_Fonts = fonts;
         if (node->m_Canvas) {
-            if (node->m_Canvas == prev->m_Canvas && font.pixelSize() == prev->m_Font->pixelSize())
+            if (node->m_Canvas == prev->m_Canvas && fonts->upright.pixelSize() == prev->FontHeight())
                 node->CopyMetrics(*prev);
             else
                 node->CalcMetrics();
@@ -163,7 +227,7 @@ void TExprClass::GiveCanvas(TExprClass* node, TCanvas* canvas, const TExprClass&
         node->m_Canvas = canvas;
         if (canvas) {
             node->m_InvalidMask = imAll;
-            if (node->m_Font->pixelSize() == prev->m_Font->pixelSize() && prev->m_Canvas == canvas)
+            if (node->FontHeight() == prev->FontHeight() && prev->m_Canvas == canvas)
                 node->CopyMetrics(*prev);
             else
                 node->CalcMetrics();
@@ -174,12 +238,6 @@ void TExprClass::GiveCanvas(TExprClass* node, TCanvas* canvas, const TExprClass&
     }
 }
 
-QFont TExprClass::ScaledFont(const QFont& font, double factor) {
-    QFont scaled = font;
-    scaled.setPixelSize(std::max(1, roundEven(font.pixelSize() * factor)));
-    return scaled;
-}
-
 // The followers in the chain get the font and the canvas from the loops of GiveFont and GiveCanvas.
 void TExprClass::FontChanged() { m_InvalidMask = imAll; }
 
@@ -188,7 +246,10 @@ void TExprClass::CanvasChanged() {}
 void TExprClass::ApplyFont() {
     if (!m_Canvas)
         return;
-    m_Canvas->setFont(DrawFont());
+    // Setting a font resolves it again; most nodes draw in the font of the node before them.
+    const QFont& font = DrawFont();
+    if (m_Canvas->font() != font)
+        m_Canvas->setFont(font);
     m_Canvas->setPen(DrawColor());
 }
 
@@ -212,13 +273,10 @@ void TExprClass::CalcItalic(int& left, int& right) {
 
 int TExprClass::CalcJoinFlags() { return TouchLeft + TouchRight; }
 
-QFontMetrics TExprClass::Metrics() const { return MetricsOf(DrawFont()); }
-
-QFontMetrics TExprClass::MetricsOf(const QFont& font) const {
-    if (m_Canvas && m_Canvas->device())
-        return QFontMetrics(font, m_Canvas->device());
-    return QFontMetrics(font);
+QFontMetrics TExprClass::Metrics() const {
+    return Fonts()->metrics(Italic(), m_Canvas ? m_Canvas->device() : nullptr);
 }
+
 
 int TExprClass::TextWidth(const QString& text) const { return Metrics().horizontalAdvance(text); }
 int TExprClass::TextHeight() const { return Metrics().height(); }
@@ -329,7 +387,7 @@ void TExprParent::CanvasChanged() {
     SonCanvasChanged();
 }
 
-void TExprParent::SonFontChanged() { GiveFont(m_Son.get(), Font(), *this); }
+void TExprParent::SonFontChanged() { GiveFont(m_Son.get(), Fonts(), *this); }
 void TExprParent::SonCanvasChanged() { GiveCanvas(m_Son.get(), Canvas(), *this); }
 
 TExprBigParent::TExprBigParent(TExprPtr son, TExprPtr son2) : TExprParent(std::move(son)) {
@@ -363,7 +421,7 @@ void TExprBigParent::CanvasChanged() {
     Son2CanvasChanged();
 }
 
-void TExprBigParent::Son2FontChanged() { GiveFont(m_Son2.get(), Font(), *this); }
+void TExprBigParent::Son2FontChanged() { GiveFont(m_Son2.get(), Fonts(), *this); }
 void TExprBigParent::Son2CanvasChanged() { GiveCanvas(m_Son2.get(), Canvas(), *this); }
 
 TExprTwinParent::TExprTwinParent(TExprPtr base, TExprPtr sub, TExprPtr sup) : TExprParent(std::move(base)) {
@@ -378,7 +436,7 @@ void TExprTwinParent::SetScript(int slot, TExprPtr node) {
     place = std::move(node);
     if (place) {
         place->SetParent(this);
-        GiveFont(place.get(), ScaledFont(Font(), kScriptScale), *this);
+        GiveFont(place.get(), ScriptFonts(), *this);
         GiveCanvas(place.get(), Canvas(), *this);
     }
     Invalidate();
@@ -391,9 +449,8 @@ TExprPtr TExprTwinParent::CutOffScript(int slot) {
 
 void TExprTwinParent::FontChanged() {
     TExprParent::FontChanged();
-    const QFont scaled = ScaledFont(Font(), kScriptScale);
-    GiveFont(m_Sub.get(), scaled, *this);
-    GiveFont(m_Sup.get(), scaled, *this);
+    GiveFont(m_Sub.get(), ScriptFonts(), *this);
+    GiveFont(m_Sup.get(), ScriptFonts(), *this);
 }
 
 void TExprTwinParent::CanvasChanged() {
@@ -503,12 +560,6 @@ int TExprSimple::CalcTopGap() {
 }
 
 TExprVar::TExprVar(const QString& text) : TExprSimple(text) {}
-
-QFont TExprVar::DrawFont() const {
-    QFont font = Font();
-    font.setItalic(true);
-    return font;
-}
 
 void TExprVar::CalcItalic(int& left, int& right) {
     left = right = 0;
@@ -653,7 +704,7 @@ QString TExprNumber::MantissaText() const {
 int TExprNumber::CalcWidth() {
     int width = TextWidth(MantissaText());
     if (!m_Exponent.isEmpty())
-        width += MetricsOf(ScaledFont(DrawFont(), kScriptScale)).horizontalAdvance(m_Exponent);
+        width += ScriptFonts()->metrics(false, Canvas() ? Canvas()->device() : nullptr).horizontalAdvance(m_Exponent);
     return width;
 }
 
@@ -682,7 +733,7 @@ void TExprNumber::Paint(int X, int Y) {
     const int d = roundEven(TextHeight() * 0.2);
     TextOut(X, Y + d, first);
     const int x = X + TextWidth(first);
-    Canvas()->setFont(ScaledFont(DrawFont(), kScriptScale));
+    Canvas()->setFont(ScriptFonts()->upright);
     TextOut(x, Y, m_Exponent);
     Canvas()->setFont(DrawFont());
 }

@@ -21,6 +21,10 @@ using TCanvas = QPainter;
 class TExprClass;
 using TExprPtr = std::unique_ptr<TExprClass>;
 
+// The fonts of one size, shared by all nodes that draw at that size (ExprNodes.cpp).
+struct TNodeFonts;
+using TNodeFontsPtr = std::shared_ptr<TNodeFonts>;
+
 // Base of all formula nodes. A node belongs to a chain (Next), may hold child chains, and caches its
 // sizes; InvalidMask tells which cached values must be computed again.
 class TExprClass {
@@ -76,7 +80,7 @@ public:
     // Canvas and font.
     TCanvas* Canvas() const { return m_Canvas; }
     void SetCanvas(TCanvas* canvas);
-    const QFont& Font() const { return *m_Font; }
+    const QFont& Font() const;
     void SetFont(const QFont& font);
     // The node's font height in pixels, and a size in points converted at the canvas's DPI (96 without
     // a canvas); both go the same way as SetFont.
@@ -136,10 +140,11 @@ protected:
     virtual void CalcItalic(int& left, int& right);
     virtual int CalcJoinFlags();
 
-    // The font the node draws with (TExprVar adds the italic style).
-    virtual QFont DrawFont() const { return *m_Font; }
+    // Whether the node draws in the italic form of its font (TExprVar, TExprPlank).
+    virtual bool Italic() const { return false; }
+    // The font the node draws with, and its metrics on the canvas.
+    const QFont& DrawFont() const;
     QFontMetrics Metrics() const;
-    QFontMetrics MetricsOf(const QFont& font) const;
     int TextWidth(const QString& text) const;
     int TextHeight() const;
     // Draws text with its top-left corner at (X, Y) in the canvas's current font.
@@ -150,9 +155,11 @@ protected:
 
     // Passing font and canvas down a chain or into a child, with the metrics taken over when the font
     // height is the same.
-    static void GiveFont(TExprClass* node, const QFont& font, const TExprClass& from);
+    static void GiveFont(TExprClass* node, const TNodeFontsPtr& fonts, const TExprClass& from);
     static void GiveCanvas(TExprClass* node, TCanvas* canvas, const TExprClass& from);
-    static QFont ScaledFont(const QFont& font, double factor);
+    // The node's fonts, and those of its scripts (0.7 of the height), shared with every node of that size.
+    const TNodeFontsPtr& Fonts() const;
+    const TNodeFontsPtr& ScriptFonts() const;
     // Calls a protected operation of another node (for the containers).
     static void PaintNode(TExprClass* node, int X, int Y) { node->Paint(X, Y); }
 
@@ -167,7 +174,8 @@ private:
 
     TExprClass* m_Parent = nullptr;
     TExprPtr m_Next;
-    std::unique_ptr<QFont> m_Font;
+    // Made with the default font when first asked for, unless given before.
+    mutable TNodeFontsPtr m_Fonts;
     int m_Width = 0, m_Height = 0, m_MidLineUp = 0, m_MidLineDn = 0, m_SupPosX = 0, m_SupPosY = 0,
         m_SubPosX = 0, m_SubPosY = 0, m_TopGap = 0, m_ItalicLeft = 0, m_ItalicRight = 0;
     TCanvas* m_Canvas = nullptr;
@@ -280,7 +288,7 @@ public:
     explicit TExprVar(const QString& text);
 
 protected:
-    QFont DrawFont() const override;
+    bool Italic() const override { return true; }
     void CalcItalic(int& left, int& right) override;
     int CalcSupPosX() override;
     int CalcSubPosX() override;
@@ -510,7 +518,7 @@ public:
     TExprPlank();
 
 protected:
-    QFont DrawFont() const override;
+    bool Italic() const override { return true; }
     int CalcTopGap() override;
     void CalcItalic(int& left, int& right) override;
 };
