@@ -529,7 +529,8 @@ int TExprSimple::LeftOverhang() {
 
 int TExprSimple::CalcWidth() {
     const QFontMetrics fm = Metrics();
-    int width = fm.horizontalAdvance(m_Text);
+    // One character needs no shaping: its advance is that of the glyph.
+    int width = m_Text.size() == 1 ? fm.horizontalAdvance(m_Text.front()) : fm.horizontalAdvance(m_Text);
     if (!m_Text.isEmpty()) {
         width -= std::min(0, fm.leftBearing(m_Text.front()));
         width -= std::min(0, fm.rightBearing(m_Text.back()));
@@ -627,6 +628,9 @@ namespace {
 // General format: shortest form with up to 15 significant digits, exponent for very large or small values,
 // with the locale's decimal separator.
 QString generalFormat(double x) {
+    // Whole numbers, the common case, need neither the exponent nor the locale's separator.
+    if (std::fabs(x) < 1e15 && x == std::trunc(x) && !(x == 0 && std::signbit(x)))
+        return QString::number(qint64(x));
     QString s = QString::number(x, 'g', 15).toUpper();
     const int e = s.indexOf(u'E');
     if (e >= 0) {
