@@ -728,27 +728,27 @@ static_assert(std::size(kCircleOuter) == 13 && std::size(kCircleInner) == 13);
 // The small ellipse of the contour integral, in widths of the sign.
 constexpr double kSmallCircleRadiusX = 0.55;
 constexpr double kSmallCircleRadiusY = 0.4;
-// Stem of the small integral sign: its centre runs from this fraction of the sign's width at the top to
-// one minus it at the bottom.
-constexpr double kSmallStemTop = 0.7;
+// The small integral sign: the stem's centre at the top, in widths of the sign from its left edge (the
+// bottom mirrors it), and where the curls meet the stem, in thin strokes from the top and the bottom.
+constexpr double kSmallStemTop = 0.56;
+constexpr double kSmallCurlDepth = 1.6;
 
-// One small integral sign in the box: a slanted stem of the thick stroke with a hook of the thin stroke
-// flaring to the right at the top and to the left at the bottom, one filled polygon of six vertices.
+// One small integral sign: a slanted stem between the thin and the thick weight, with a curl of the thin
+// weight running out to the right edge at the top and to the left edge at the bottom; one filled polygon
+// of six vertices, point-symmetric about the sign's centre.
 void paintSmallIntegral(QPainter& painter, const SmallBox& b) {
     const double w = b.right - b.left;
-    const double h = b.bottom - b.top;
-    const double half = b.thickX / 2;
-    const double xTop = b.left + kSmallStemTop * w;
-    const double xBottom = b.left + (1 - kSmallStemTop) * w;
-    // Where the stem's edges cross the row one hook thickness in from the top and from the bottom.
-    const double slant = (xTop - xBottom) * b.thin / h;
+    const double half = (b.thinX + b.thickX) / 4;
+    const double top = b.left + kSmallStemTop * w;
+    const double bottom = b.right - kSmallStemTop * w;
+    const double depth = kSmallCurlDepth * b.thin;
     QPolygonF p;
-    p << QPointF(xTop - half, b.top)                     // stem, top left
-      << QPointF(b.right, b.top + b.thin)                // upper hook, tip
-      << QPointF(xTop + half - slant, b.top + b.thin)    // upper hook meets the stem
-      << QPointF(xBottom + half, b.bottom)               // stem, bottom right
-      << QPointF(b.left, b.bottom - b.thin)              // lower hook, tip
-      << QPointF(xBottom - half + slant, b.bottom - b.thin); // lower hook meets the stem
+    p << QPointF(top - half, b.top)                   // stem, top left
+      << QPointF(b.right, b.top + 0.5 * b.thin)       // upper curl, its end
+      << QPointF(top + half, b.top + depth)           // upper curl meets the stem
+      << QPointF(bottom + half, b.bottom)             // stem, bottom right
+      << QPointF(b.left, b.bottom - 0.5 * b.thin)     // lower curl, its end
+      << QPointF(bottom - half, b.bottom - depth);    // lower curl meets the stem
     fillPolygon(painter, p);
 }
 
