@@ -1,7 +1,7 @@
 // Brackets that grow with their row, single characters and drawn operator signs, and function
 // application of the formula engine.
-#include "formula/ExprNodes.h"
 #include "formula/ExprCommon.h"
+#include "formula/ExprNodes.h"
 #include "formula/ExprOutlines.h"
 
 #include <QFontMetrics>

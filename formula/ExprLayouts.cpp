@@ -1,7 +1,7 @@
 // Accents, primes, the value-at bar, stacks, matrices, cases, roots and large operators of the formula
 // engine.
-#include "formula/ExprNodes.h"
 #include "formula/ExprCommon.h"
+#include "formula/ExprNodes.h"
 #include "formula/ExprOutlines.h"
 
 #include <QFontMetrics>
@@ -318,8 +318,8 @@ void TExprMatrix::Paint(int X, int Y) {
     for (int i = 0; i < m_Rows && cell; ++i) {
         for (int j = 0; j < m_Cols && cell; ++j) {
             // Cells of a matrix too large to lay out are placed far off the canvas, where Draw skips them.
-            const qint64 x =
-                X + 2 * qint64(m_LineX) + m_CellWidth / 2 + j * (qint64(m_CellWidth) + kMatrixColumnGap * m_LineX);
+            const qint64 x = X + 2 * qint64(m_LineX) + m_CellWidth / 2 +
+                             j * (qint64(m_CellWidth) + kMatrixColumnGap * m_LineX);
             const qint64 y = Y + qint64(m_CellHeight) / 2 + i * qint64(m_CellHeight);
             cell->Draw(int(std::clamp<qint64>(x, -MaxCoord - 1, MaxCoord + 1)),
                        int(std::clamp<qint64>(y, -MaxCoord - 1, MaxCoord + 1)), 1, 1);
@@ -338,19 +338,19 @@ namespace {
 // middle row (points 22 and 23, the second mirrored) joins the two halves.
 struct TBracePoint {
     double x;
-    bool fromTop; // the anchor row: the top row, else the middle row
-    double radii; // downwards from the anchor, in hook radii
+    bool fromTop;   // the anchor row: the top row, else the middle row
+    double radii;   // downwards from the anchor, in hook radii
     double strokes; // downwards from the anchor, in strokes
 };
 constexpr TBracePoint kCaseBraceHalf[] = {
-    {0.3, false, 0, 0},                                             // the point
-    {1.4, false, -0.1, 0},    {2.9, false, -0.45, 0}, {2.9, false, -1, 0},  // outer side leaves the point
-    {2.9, false, -1, 0},      {2.9, true, 1, 0},      {2.9, true, 1, 0},    // outer side of the stem
-    {2.9, true, 0.35, 0},     {4.3, true, 0, 0},      {6.6, true, 0, 0},    // outer side of the hook
-    {6.6, true, 0, 0},        {6.6, true, 0, 0.9},    {6.6, true, 0, 0.9},  // cap of the hook
-    {4.9, true, 0, 0.9},      {4.1, true, 0.45, 0},   {4.1, true, 1, 0},    // inner side of the hook
-    {4.1, true, 1, 0},        {4.1, false, -1, 0},    {4.1, false, -1, 0},  // inner side of the stem
-    {4.1, false, -0.4, 0},    {2.8, false, -0.1, 0},  {2.0, false, 0, -0.5}, // into the notch
+    {0.3, false, 0, 0},                                                   // the point
+    {1.4, false, -0.1, 0}, {2.9, false, -0.45, 0}, {2.9, false, -1, 0},   // outer side leaves the point
+    {2.9, false, -1, 0},   {2.9, true, 1, 0},      {2.9, true, 1, 0},     // outer side of the stem
+    {2.9, true, 0.35, 0},  {4.3, true, 0, 0},      {6.6, true, 0, 0},     // outer side of the hook
+    {6.6, true, 0, 0},     {6.6, true, 0, 0.9},    {6.6, true, 0, 0.9},   // cap of the hook
+    {4.9, true, 0, 0.9},   {4.1, true, 0.45, 0},   {4.1, true, 1, 0},     // inner side of the hook
+    {4.1, true, 1, 0},     {4.1, false, -1, 0},    {4.1, false, -1, 0},   // inner side of the stem
+    {4.1, false, -0.4, 0}, {2.8, false, -0.1, 0},  {2.0, false, 0, -0.5}, // into the notch
     {1.7, false, 0, -0.2},                                                // across the middle row
 };
 constexpr int kCaseBracePoints = 2 * int(std::size(kCaseBraceHalf));
@@ -591,7 +591,8 @@ void TExprGroupOp::Paint(int X, int Y) {
         Son()->Draw(X + c + 5 * m_LineX, m, 0, 1);
 }
 
-QPainterPath TExprGroupOp::OutlinePath(const int (*points)[2], int count, double ox, double oy, double h) const {
+QPainterPath TExprGroupOp::OutlinePath(const int (*points)[2], int count, double ox, double oy,
+                                       double h) const {
     // Points in 1/10000 of h with y upwards; the first is a vertex, then triples of control, control, end.
     const double sx = h / 10000.0 * AspectXY();
     const double sy = h / 10000.0;
@@ -701,27 +702,26 @@ namespace {
 // about the sign's centre. Units as for the sum; x runs from the sign's left edge (0) to its width (2687,
 // that is 0.2687 of the operator height), y upwards from the centre row.
 constexpr int kIntegralOutline[][2] = {
-    {1744, 0},     {1900, 1000},  {1985, 2500},  {2000, 3650},  {2010, 4450},  {2110, 5000},
-    {2330, 5000},  {2520, 5000},  {2687, 4880},  {2687, 4600},  {2687, 4280},  {2540, 4080},
-    {2380, 4080},  {2220, 4080},  {2100, 4200},  {2100, 4380},  {2100, 4560},  {2010, 4640},
-    {1930, 4560},  {1810, 4430},  {1700, 3900},  {1650, 3000},  {1600, 2300},  {1280, 1650},
-    {1150, 1200},  {1150, 1200},  {943, 0},      {943, 0},      {787, -1000},  {702, -2500},
-    {687, -3650},  {677, -4450},  {577, -5000},  {357, -5000},  {167, -5000},  {0, -4880},
-    {0, -4600},    {0, -4280},    {147, -4080},  {307, -4080},  {467, -4080},  {587, -4200},
-    {587, -4380},  {587, -4560},  {677, -4640},  {757, -4560},  {877, -4430},  {987, -3900},
-    {1037, -3000}, {1087, -2300}, {1407, -1650}, {1537, -1200},
+    {1744, 0},     {1900, 1000},  {1985, 2500},  {2000, 3650}, {2010, 4450}, {2110, 5000}, {2330, 5000},
+    {2520, 5000},  {2687, 4880},  {2687, 4600},  {2687, 4280}, {2540, 4080}, {2380, 4080}, {2220, 4080},
+    {2100, 4200},  {2100, 4380},  {2100, 4560},  {2010, 4640}, {1930, 4560}, {1810, 4430}, {1700, 3900},
+    {1650, 3000},  {1600, 2300},  {1280, 1650},  {1150, 1200}, {1150, 1200}, {943, 0},     {943, 0},
+    {787, -1000},  {702, -2500},  {687, -3650},  {677, -4450}, {577, -5000}, {357, -5000}, {167, -5000},
+    {0, -4880},    {0, -4600},    {0, -4280},    {147, -4080}, {307, -4080}, {467, -4080}, {587, -4200},
+    {587, -4380},  {587, -4560},  {677, -4640},  {757, -4560}, {877, -4430}, {987, -3900}, {1037, -3000},
+    {1087, -2300}, {1407, -1650}, {1537, -1200},
 };
 static_assert(std::size(kIntegralOutline) == 52);
 
 // The ring of the large contour integral: the outer and the inner ellipse around the sign's centre, four
 // cubic segments each, the inner one running the other way; same units as the sign.
 constexpr int kCircleOuter[][2] = {
-    {2824, 0},     {2824, 594},   {2161, 1075},  {1344, 1075}, {527, 1075},  {-136, 594}, {-136, 0},
-    {-136, -594},  {527, -1075},  {1344, -1075}, {2161, -1075}, {2824, -594}, {2824, 0},
+    {2824, 0},    {2824, 594},  {2161, 1075},  {1344, 1075},  {527, 1075},  {-136, 594}, {-136, 0},
+    {-136, -594}, {527, -1075}, {1344, -1075}, {2161, -1075}, {2824, -594}, {2824, 0},
 };
 constexpr int kCircleInner[][2] = {
-    {2444, 0},    {2444, -384}, {1952, -695}, {1344, -695}, {736, -695}, {244, -384}, {244, 0},
-    {244, 384},   {736, 695},   {1344, 695},  {1952, 695},  {2444, 384}, {2444, 0},
+    {2444, 0},  {2444, -384}, {1952, -695}, {1344, -695}, {736, -695}, {244, -384}, {244, 0},
+    {244, 384}, {736, 695},   {1344, 695},  {1952, 695},  {2444, 384}, {2444, 0},
 };
 static_assert(std::size(kCircleOuter) == 13 && std::size(kCircleInner) == 13);
 
@@ -743,12 +743,12 @@ void paintSmallIntegral(QPainter& painter, const SmallBox& b) {
     const double bottom = b.right - kSmallStemTop * w;
     const double depth = kSmallCurlDepth * b.thin;
     QPolygonF p;
-    p << QPointF(top - half, b.top)                   // stem, top left
-      << QPointF(b.right, b.top + 0.5 * b.thin)       // upper curl, its end
-      << QPointF(top + half, b.top + depth)           // upper curl meets the stem
-      << QPointF(bottom + half, b.bottom)             // stem, bottom right
-      << QPointF(b.left, b.bottom - 0.5 * b.thin)     // lower curl, its end
-      << QPointF(bottom - half, b.bottom - depth);    // lower curl meets the stem
+    p << QPointF(top - half, b.top)                // stem, top left
+      << QPointF(b.right, b.top + 0.5 * b.thin)    // upper curl, its end
+      << QPointF(top + half, b.top + depth)        // upper curl meets the stem
+      << QPointF(bottom + half, b.bottom)          // stem, bottom right
+      << QPointF(b.left, b.bottom - 0.5 * b.thin)  // lower curl, its end
+      << QPointF(bottom - half, b.bottom - depth); // lower curl meets the stem
     fillPolygon(painter, p);
 }
 

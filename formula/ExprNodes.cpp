@@ -30,17 +30,25 @@ constexpr double kUnitDivisor = 27.6;
 // once per size and not once per node.
 struct TNodeFonts {
     QFont upright;
-    QFont italic;
+    std::optional<QFont> italicFont;
     const QPaintDevice* device = nullptr;
     std::optional<QFontMetrics> uprightMetrics;
     std::optional<QFontMetrics> italicMetrics;
     TNodeFontsPtr script;
 
-    explicit TNodeFonts(const QFont& font) : upright(font), italic(font) { italic.setItalic(true); }
+    explicit TNodeFonts(const QFont& font) : upright(font) {}
+
+    const QFont& italic() {
+        if (!italicFont) {
+            italicFont = upright;
+            italicFont->setItalic(true);
+        }
+        return *italicFont;
+    }
 
     QFontMetrics metrics(bool isItalic, const QPaintDevice* on) {
         if (!on)
-            return QFontMetrics(isItalic ? italic : upright);
+            return QFontMetrics(isItalic ? italic() : upright);
         if (on != device) {
             device = on;
             uprightMetrics.reset();
@@ -48,7 +56,7 @@ struct TNodeFonts {
         }
         std::optional<QFontMetrics>& cached = isItalic ? italicMetrics : uprightMetrics;
         if (!cached)
-            cached.emplace(isItalic ? italic : upright, on);
+            cached.emplace(isItalic ? italic() : upright, on);
         return *cached;
     }
 };
@@ -89,7 +97,7 @@ const TNodeFontsPtr& TExprClass::ScriptFonts() const {
 
 const QFont& TExprClass::Font() const { return Fonts()->upright; }
 
-const QFont& TExprClass::DrawFont() const { return Italic() ? Fonts()->italic : Fonts()->upright; }
+const QFont& TExprClass::DrawFont() const { return Italic() ? Fonts()->italic() : Fonts()->upright; }
 
 TExprClass::~TExprClass() {
     // Unlink the followers one by one so a long chain does not recurse through the destructors.
@@ -114,7 +122,7 @@ void TExprClass::AddNext(TExprPtr node) {
     TExprClass* last = Last();
     TExprClass* added = node.get();
     last->m_Next = std::move(node);
-    GiveFont(added, last->Fonts(), *last);
+    GiveFont(added, last->m_Fonts, *last);
     GiveCanvas(added, last->m_Canvas, *last);
 }
 
@@ -162,7 +170,7 @@ void TExprClass::SetFont(const QFont& font) {
     GiveFont(m_Next.get(), m_Fonts, *this);
 }
 
-int TExprClass::FontHeight() const { return Font().pixelSize(); }
+int TExprClass::FontHeight() const { return m_Fonts ? m_Fonts->upright.pixelSize() : kDefaultFontPixels; }
 
 void TExprClass::SetFontHeight(int pixels) {
     QFont font = Font();
@@ -211,7 +219,7 @@ void TExprClass::GiveFont(TExprClass* node, const TNodeFontsPtr& fonts, const TE
     for (const TExprClass* prev = &from; node; prev = node, node = node->m_Next.get()) {
         node->m_Fonts = fonts;
         if (node->m_Canvas) {
-            if (node->m_Canvas == prev->m_Canvas && fonts->upright.pixelSize() == prev->FontHeight())
+            if (node->m_Canvas == prev->m_Canvas && node->FontHeight() == prev->FontHeight())
                 node->CopyMetrics(*prev);
             else
                 node->CalcMetrics();
@@ -250,7 +258,9 @@ void TExprClass::ApplyFont() {
     const QFont& font = DrawFont();
     if (m_Canvas->font() != font)
         m_Canvas->setFont(font);
-    m_Canvas->setPen(DrawColor());
+    const QColor color = DrawColor();
+    if (m_Canvas->pen().color() != color || m_Canvas->pen().style() != Qt::SolidLine)
+        m_Canvas->setPen(color);
 }
 
 void TExprClass::Paint(int, int) {}
@@ -277,15 +287,21 @@ QFontMetrics TExprClass::Metrics() const {
     return Fonts()->metrics(Italic(), m_Canvas ? m_Canvas->device() : nullptr);
 }
 
-
-int TExprClass::TextWidth(const QString& text) const { return Metrics().horizontalAdvance(text); }
+int TExprClass::TextWidth(const QString& text) const {
+    // One character needs no shaping: its advance is that of the glyph.
+    const QFontMetrics fm = Metrics();
+    return text.size() == 1 ? fm.horizontalAdvance(text.front()) : fm.horizontalAdvance(text);
+}
 int TExprClass::TextHeight() const { return Metrics().height(); }
 
 void TExprClass::TextOut(int X, int Y, const QString& text) {
     if (!m_Canvas)
         return;
-    const QFontMetrics fm(m_Canvas->font(), m_Canvas->device());
-    m_Canvas->drawText(QPoint(X, Y + fm.ascent()), text);
+    // Nearly always the canvas holds the node's own font, whose metrics are at hand.
+    const QFont& font = m_Canvas->font();
+    const int ascent =
+        font == DrawFont() ? Metrics().ascent() : QFontMetrics(font, m_Canvas->device()).ascent();
+    m_Canvas->drawText(QPoint(X, Y + ascent), text);
 }
 
 #define EXPR_CACHED(query, bit, member, compute)                                                             \
@@ -387,7 +403,7 @@ void TExprParent::CanvasChanged() {
     SonCanvasChanged();
 }
 
-void TExprParent::SonFontChanged() { GiveFont(m_Son.get(), Fonts(), *this); }
+void TExprParent::SonFontChanged() { GiveFont(m_Son.get(), SharedFonts(), *this); }
 void TExprParent::SonCanvasChanged() { GiveCanvas(m_Son.get(), Canvas(), *this); }
 
 TExprBigParent::TExprBigParent(TExprPtr son, TExprPtr son2) : TExprParent(std::move(son)) {
@@ -421,7 +437,7 @@ void TExprBigParent::CanvasChanged() {
     Son2CanvasChanged();
 }
 
-void TExprBigParent::Son2FontChanged() { GiveFont(m_Son2.get(), Fonts(), *this); }
+void TExprBigParent::Son2FontChanged() { GiveFont(m_Son2.get(), SharedFonts(), *this); }
 void TExprBigParent::Son2CanvasChanged() { GiveCanvas(m_Son2.get(), Canvas(), *this); }
 
 TExprTwinParent::TExprTwinParent(TExprPtr base, TExprPtr sub, TExprPtr sup) : TExprParent(std::move(base)) {
@@ -529,8 +545,7 @@ int TExprSimple::LeftOverhang() {
 
 int TExprSimple::CalcWidth() {
     const QFontMetrics fm = Metrics();
-    // One character needs no shaping: its advance is that of the glyph.
-    int width = m_Text.size() == 1 ? fm.horizontalAdvance(m_Text.front()) : fm.horizontalAdvance(m_Text);
+    int width = TextWidth(m_Text);
     if (!m_Text.isEmpty()) {
         width -= std::min(0, fm.leftBearing(m_Text.front()));
         width -= std::min(0, fm.rightBearing(m_Text.back()));
@@ -687,7 +702,10 @@ void TExprNumber::Reformat() {
             exponent.remove(0, 1);
         m_Exponent = exponent;
     } else {
-        m_Mantissa = generalFormat(toNumber(s));
+        // A whole number in the general format is in that format already.
+        const bool whole =
+            !s.isEmpty() && std::all_of(s.begin(), s.end(), [](QChar c) { return c.isDigit() || c == u'-'; });
+        m_Mantissa = whole ? s : generalFormat(toNumber(s));
         m_Exponent.clear();
     }
     Invalidate(imWidth | imHeight | imTopGap);
@@ -708,7 +726,9 @@ QString TExprNumber::MantissaText() const {
 int TExprNumber::CalcWidth() {
     int width = TextWidth(MantissaText());
     if (!m_Exponent.isEmpty())
-        width += ScriptFonts()->metrics(false, Canvas() ? Canvas()->device() : nullptr).horizontalAdvance(m_Exponent);
+        width += ScriptFonts()
+                     ->metrics(false, Canvas() ? Canvas()->device() : nullptr)
+                     .horizontalAdvance(m_Exponent);
     return width;
 }
 

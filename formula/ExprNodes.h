@@ -159,6 +159,9 @@ protected:
     static void GiveCanvas(TExprClass* node, TCanvas* canvas, const TExprClass& from);
     // The node's fonts, and those of its scripts (0.7 of the height), shared with every node of that size.
     const TNodeFontsPtr& Fonts() const;
+    // The fonts to hand on to children: none while the node has the default font, which they make
+    // themselves when they are measured with it.
+    const TNodeFontsPtr& SharedFonts() const { return m_Fonts; }
     const TNodeFontsPtr& ScriptFonts() const;
     // Calls a protected operation of another node (for the containers).
     static void PaintNode(TExprClass* node, int X, int Y) { node->Paint(X, Y); }

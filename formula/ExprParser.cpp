@@ -302,12 +302,12 @@ TExprPtr addCap(TExprPtr node, quint8 style, int dots) {
 
 // One argument as read; which fields hold it depends on the argument's letter in the table.
 struct TFuncArgument {
-    TExprPtr node;      // a list argument; the first reading of a derivative order
-    TExprPtr again;     // the second reading of a derivative order
-    int count = 0;      // an integer argument
-    double number = 0;  // the number of NUM
-    QString text;       // the text of STRING and ANGLE
-    quint8 left = 0;    // the bracket kinds of BRACKETS
+    TExprPtr node;     // a list argument; the first reading of a derivative order
+    TExprPtr again;    // the second reading of a derivative order
+    int count = 0;     // an integer argument
+    double number = 0; // the number of NUM
+    QString text;      // the text of STRING and ANGLE
+    quint8 left = 0;   // the bracket kinds of BRACKETS
     quint8 right = 0;
 };
 
@@ -395,7 +395,8 @@ template <typename Op> TBuilt largeOperator(TCall& c, size_t operandAt) {
 
 TBuilt integral(TCall& c, int multiplicity, size_t operandAt) {
     TExprPtr x = forceBrackets(c.take(operandAt), c.forced);
-    return {make_unique<TExprIntegral>(std::move(x), multiplicity, c.take(operandAt + 1), c.take(operandAt + 2))};
+    return {
+        make_unique<TExprIntegral>(std::move(x), multiplicity, c.take(operandAt + 1), c.take(operandAt + 2))};
 }
 
 TBuilt stand(TCall& c, quint8 align) { return {make_unique<TExprStand>(c.chainFrom(0), align)}; }
@@ -405,7 +406,9 @@ TBuilt accent(TCall& c, quint8 style, int dots) { return {addCap(c.take(0), styl
 const TFunctionDef kFunctions[] = {
     {"SQRT", "1", 1, [](TCall& c) -> TBuilt { return {make_unique<TExprRoot>(c.take(0), nullptr)}; }},
     {"SQR", "4", 1,
-     [](TCall& c) -> TBuilt { return {addSuperscript(c.take(0), make_unique<TExprNumber>(2, false)), 1}; }},
+     [](TCall& c) -> TBuilt {
+         return {addSuperscript(c.take(0), make_unique<TExprNumber>(2, false)), 1};
+     }},
     {"LOG", "13", 2,
      [](TCall& c) -> TBuilt {
          auto namePart = make_unique<TExprIndex>(make_unique<TExprFuncName>(c.name), c.take(0), nullptr);
@@ -450,7 +453,9 @@ const TFunctionDef kFunctions[] = {
          return {addSuperscript(c.take(0), make_unique<TExprStrokes>(c.count(1, 1))), 1};
      }},
     {"FACT", "4", 1,
-     [](TCall& c) -> TBuilt { return {chainOf(c.take(0), make_unique<TExprSimple>(QStringLiteral("!"))), 1}; }},
+     [](TCall& c) -> TBuilt {
+         return {chainOf(c.take(0), make_unique<TExprSimple>(QStringLiteral("!"))), 1};
+     }},
     {"AT", "31", 2, [](TCall& c) -> TBuilt { return {make_unique<TExprAtValue>(c.take(0), c.take(1))}; }},
     {"LINE", "1", 1, [](TCall& c) { return accent(c, TExprCap::csBar, 0); }},
     {"VECT", "1", 1, [](TCall& c) { return accent(c, TExprCap::csArrow, 0); }},
@@ -461,7 +466,9 @@ const TFunctionDef kFunctions[] = {
     {"STANDC", "1*", 1, [](TCall& c) { return stand(c, 1); }},
     {"STANDR", "1*", 1, [](TCall& c) { return stand(c, 2); }},
     {"MATRIX", "ii1*", 3,
-     [](TCall& c) -> TBuilt { return {make_unique<TExprMatrix>(c.chainFrom(2), c.count(0, 0), c.count(1, 0))}; }},
+     [](TCall& c) -> TBuilt {
+         return {make_unique<TExprMatrix>(c.chainFrom(2), c.count(0, 0), c.count(1, 0))};
+     }},
     {"SUMMA", "311", 1, [](TCall& c) { return largeOperator<TExprSumma>(c, 0); }},
     {"PROD", "311", 1, [](TCall& c) { return largeOperator<TExprProd>(c, 0); }},
     {"CIRC", "311", 1, [](TCall& c) { return largeOperator<TExprCirc>(c, 0); }},
@@ -479,7 +486,8 @@ const TFunctionDef kFunctions[] = {
     {"SYSTEM", "1*", 1,
      [](TCall& c) -> TBuilt {
          auto lines = make_unique<TExprStand>(c.chainFrom(0), 0);
-         return {make_unique<TExprBracketed>(std::move(lines), TExprBracketed::bkCurly, TExprBracketed::bkNone)};
+         return {
+             make_unique<TExprBracketed>(std::move(lines), TExprBracketed::bkCurly, TExprBracketed::bkNone)};
      }},
     {"NUM", "niii", 1,
      [](TCall& c) -> TBuilt {

@@ -27,9 +27,7 @@ QFont font(int pixels, bool italic = false) {
 }
 
 // UnitX as the rules define it: the text height of "+" over 27.6 (square pixels on a QImage).
-double unitOf(const QImage& image, int pixels) {
-    return QFontMetrics(font(pixels), &image).height() / 27.6;
-}
+double unitOf(const QImage& image, int pixels) { return QFontMetrics(font(pixels), &image).height() / 27.6; }
 
 // A large operator that records which symbol it drew.
 class TProbeIntegral : public TExprIntegral {
@@ -310,9 +308,9 @@ void TestFormulaGeometry::simpleTopGap_data() {
     QTest::addColumn<double>("units");
     // Cyrillic capitals 0xC0–0xC8 and 0xCA–0xDF: 4; Й and Ё: 2.5; й and ё: 7; other small letters: 9.5.
     const QList<std::pair<const char*, double>> rows = {
-        {"А", 4},   {"И", 4},   {"Й", 2.5}, {"К", 4},   {"Я", 4},   {"Ё", 2.5}, {"а", 9.5}, {"й", 7},
-        {"ё", 7},   {"я", 9.5}, {"ж", 9.5}, {"b", 4},   {"Z", 4},   {"i", 7},   {"x", 9.5}, {"7", 0},
-        {"«", 0},   {"№", 0},   {"±", 0},   {"·", 0},   {"—", 0},
+        {"А", 4},   {"И", 4}, {"Й", 2.5}, {"К", 4},   {"Я", 4}, {"Ё", 2.5}, {"а", 9.5},
+        {"й", 7},   {"ё", 7}, {"я", 9.5}, {"ж", 9.5}, {"b", 4}, {"Z", 4},   {"i", 7},
+        {"x", 9.5}, {"7", 0}, {"«", 0},   {"№", 0},   {"±", 0}, {"·", 0},   {"—", 0},
     };
     for (const auto& [text, units] : rows)
         QTest::newRow(text) << QString::fromUtf8(text) << units;

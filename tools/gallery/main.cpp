@@ -465,8 +465,8 @@ void drawTexts(const QString& out, const QFont& labelFont) {
 // and the form drawn (small below half a height of 28 pixels, large from there on); written enlarged
 // three times too, pixel by pixel, to judge the small sizes.
 void drawOperators(const QString& out, const QFont& labelFont) {
-    const QStringList texts = {QStringLiteral("int(f)"), QStringLiteral("intm(2, f)"),
-                               QStringLiteral("intm(0, f)"), QStringLiteral("circ(f)"),
+    const QStringList texts = {QStringLiteral("int(f)"),       QStringLiteral("intm(2, f)"),
+                               QStringLiteral("intm(0, f)"),   QStringLiteral("circ(f)"),
                                QStringLiteral("int(f, a, b)"), QStringLiteral("circ(a/b)")};
     QImage image(1500, 700, QImage::Format_RGB32);
     image.fill(Qt::white);
@@ -489,7 +489,7 @@ void drawOperators(const QString& out, const QFont& labelFont) {
             painter.setPen(Qt::darkGray);
             painter.drawText(QPoint(x, y + 12),
                              QStringLiteral("h %1 %2").arg(h).arg(h / 2 >= 28 ? QStringLiteral("large")
-                                                                               : QStringLiteral("small")));
+                                                                              : QStringLiteral("small")));
             x += std::max(chain.Width(), 90) + 30;
             rowHeight = std::max(rowHeight, chain.Height() + 18);
         }
