@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <span>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -87,6 +88,32 @@ constexpr quint16 kCodePartial = 8706;
 constexpr int kSpaceAfterComma = 7;
 constexpr int kSpaceAfterConst = 3;
 constexpr int kSpaceBeforeDifferential = 4;
+
+// Operators that put a sign between the items they join, with the sign's code (below 32 a sign drawn by
+// TExprSign, else a character): relations, additive operators (also as prefixes of a factor), and the
+// products that keep their sign.
+constexpr TSignOp kRelationSigns[] = {
+    {kNotEqual, 8800},   {kGreaterEqual, 8805},
+    {kLessEqual, 8804},  {kMuchGreater, 2},
+    {kMuchLess, 1},      {kArrow, 8594},
+    {kApprox, 8776},     {kIdentical, 8801},
+    {kGreaterApprox, 4}, {kLessApprox, 3},
+    {kTildeOverBar, 7},  {u'<', 60},
+    {u'=', 61},          {u'>', 62},
+    {u'~', 126},
+};
+constexpr TSignOp kAdditiveSigns[] = {
+    {kPlusMinus, kSignPlusMinus}, {kMinusPlus, kSignMinusPlus}, {u'+', kSignPlus}, {u'-', kSignMinus}};
+constexpr TSignOp kProductSigns[] = {
+    {kDivide, 247}, {kCross, 215}, {kSlashSign, 47}, {kMiddleDot, kSignMiddleDot}};
+
+// The sign code of the operator c in the table, 0 when c is none of them.
+quint16 signOf(std::span<const TSignOp> signs, QChar c) {
+    for (const TSignOp& sign : signs)
+        if (sign.op == c.unicode())
+            return sign.code;
+    return 0;
+}
 
 // Integer arguments (counts of strokes, dots, signs, cells, space widths) are kept within this magnitude:
 // larger values only make the layout loop or overflow.
@@ -655,99 +682,23 @@ TExprBuilder::TParsed TExprBuilder::ParseList(int kind, bool commasAllowed) {
 }
 
 TExprBuilder::TParsed TExprBuilder::ParseRelation() {
-    TParsed sum = ParseSum();
-    int needBrackets = sum.needBrackets;
-    TChain chain;
-    chain.append(std::move(sum.node));
-    for (;;) {
-        quint16 code = 0;
-        switch (Cur().unicode()) {
-        case kNotEqual:
-            code = 8800;
-            break;
-        case kGreaterEqual:
-            code = 8805;
-            break;
-        case kLessEqual:
-            code = 8804;
-            break;
-        case kMuchGreater:
-            code = 2;
-            break;
-        case kMuchLess:
-            code = 1;
-            break;
-        case kArrow:
-            code = 8594;
-            break;
-        case kApprox:
-            code = 8776;
-            break;
-        case kIdentical:
-            code = 8801;
-            break;
-        case kGreaterApprox:
-            code = 4;
-            break;
-        case kLessApprox:
-            code = 3;
-            break;
-        case kTildeOverBar:
-            code = 7;
-            break;
-        case u'<':
-            code = 60;
-            break;
-        case u'=':
-            code = 61;
-            break;
-        case u'>':
-            code = 62;
-            break;
-        case u'~':
-            code = 126;
-            break;
-        default:
-            break;
-        }
-        if (!code)
-            break;
-        ++Pos;
-        chain.append(make_unique<TExprSign>(code));
-        chain.append(ParseSum().node);
-        needBrackets = 1;
-    }
-    return {chain.take(), needBrackets};
+    return ParseSigned(kRelationSigns, &TExprBuilder::ParseSum);
 }
 
 TExprBuilder::TParsed TExprBuilder::ParseSum() {
-    TParsed term = ParseTerm();
-    int needBrackets = term.needBrackets;
+    return ParseSigned(kAdditiveSigns, &TExprBuilder::ParseTerm);
+}
+
+TExprBuilder::TParsed TExprBuilder::ParseSigned(std::span<const TSignOp> signs,
+                                                TParsed (TExprBuilder::*next)()) {
+    TParsed first = (this->*next)();
+    int needBrackets = first.needBrackets;
     TChain chain;
-    chain.append(std::move(term.node));
-    for (;;) {
-        quint16 code = 0;
-        switch (Cur().unicode()) {
-        case kPlusMinus:
-            code = kSignPlusMinus;
-            break;
-        case kMinusPlus:
-            code = kSignMinusPlus;
-            break;
-        case u'+':
-            code = kSignPlus;
-            break;
-        case u'-':
-            code = kSignMinus;
-            break;
-        default:
-            break;
-        }
-        if (!code)
-            break;
+    chain.append(std::move(first.node));
+    while (const quint16 code = signOf(signs, Cur())) {
         ++Pos;
         chain.append(make_unique<TExprSign>(code));
-        chain.append(ParseTerm().node);
+        chain.append((this->*next)().node);
         needBrackets = 1;
     }
     return {chain.take(), needBrackets};
@@ -764,23 +715,7 @@ TExprBuilder::TParsed TExprBuilder::ParseTerm() {
     bool combined = false;
     for (;;) {
         const char16_t c = Cur().unicode();
-        quint16 sign = 0;
-        switch (c) {
-        case kDivide:
-            sign = 247;
-            break;
-        case kCross:
-            sign = 215;
-            break;
-        case kSlashSign:
-            sign = 47;
-            break;
-        case kMiddleDot:
-            sign = kSignMiddleDot;
-            break;
-        default:
-            break;
-        }
+        const quint16 sign = signOf(kProductSigns, Cur());
         if (sign || c == kJuxtapose) {
             ++Pos;
             if (sign) {
@@ -871,23 +806,7 @@ TExprBuilder::TParsed TExprBuilder::ParseFactor() {
 
     TParsed result;
     const char16_t c = Cur().unicode();
-    quint16 sign = 0;
-    switch (c) {
-    case kPlusMinus:
-        sign = kSignPlusMinus;
-        break;
-    case kMinusPlus:
-        sign = kSignMinusPlus;
-        break;
-    case u'+':
-        sign = kSignPlus;
-        break;
-    case u'-':
-        sign = kSignMinus;
-        break;
-    default:
-        break;
-    }
+    const quint16 sign = signOf(kAdditiveSigns, Cur());
     if (sign) {
         ++Pos;
         result.node = make_unique<TExprSign>(sign);

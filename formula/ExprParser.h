@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 
+#include <span>
 #include <stdexcept>
 
 // A syntax error in a formula text; what() holds the Russian message as UTF-8.
@@ -18,6 +19,12 @@ public:
 
 // One argument of a function of the builder's function table, as read (ExprParser.cpp).
 struct TFuncArgument;
+
+// An operator character and the code of the sign it puts into the tree.
+struct TSignOp {
+    char16_t op;
+    quint16 code;
+};
 
 class TExprBuilder {
 public:
@@ -54,6 +61,8 @@ private:
     TParsed ParseList(int kind, bool commasAllowed);
     TParsed ParseRelation();
     TParsed ParseSum();
+    // A level of items joined by the operators of the table, each leaving its sign between them.
+    TParsed ParseSigned(std::span<const TSignOp> signs, TParsed (TExprBuilder::*next)());
     TParsed ParseTerm();
     TParsed ParseFactor();
     TParsed ParseIdentifier();
