@@ -56,6 +56,9 @@ private slots:
     void standAlignment();
     void largeSymbolThreshold_data();
     void largeSymbolThreshold();
+    void integralSignOrientation_data();
+    void integralSignOrientation();
+    void caseBraceSpansHeight();
     void drawnSigns_data();
     void drawnSigns();
     void nablaUpsideDown();
@@ -188,6 +191,81 @@ void TestFormulaGeometry::largeSymbolThreshold() {
     const bool large = h / 2 >= 28;
     QCOMPARE(integral->large, large ? 1 : 0);
     QCOMPARE(integral->small, large ? 0 : 1);
+}
+
+void TestFormulaGeometry::integralSignOrientation_data() {
+    QTest::addColumn<int>("pixels");
+    QTest::newRow("small, 40 px") << 40;
+    QTest::newRow("large, 80 px") << 80;
+}
+
+void TestFormulaGeometry::integralSignOrientation() {
+    // Both forms of ∫ curl to the right at the top and to the left at the bottom of the symbol.
+    QFETCH(int, pixels);
+    auto node = make<TExprIntegral>(make<TExprEmpty>(), 1, nullptr, nullptr);
+    TExprIntegral* integral = node.get();
+    Scene s(std::move(node), pixels);
+    const int h = integral->OperatorHeight();
+    const int sw = integral->SymbolWidth();
+    const int lx = integral->LineX();
+    const int X = 10;
+    const int Y = 10;
+    s.draw(X, Y);
+    // The symbol's box: centred on column X + sw div 2 + 2 LineX, h rows around the middle line.
+    const int cx = X + sw / 2 + 2 * lx;
+    const int left = cx - sw / 2;
+    const int top = Y + integral->MidLineUp() - h / 2;
+    const auto inkIn = [&](int x0, int x1, int y0, int y1) {
+        int n = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x)
+                n += s.inked(x, y);
+        return n;
+    };
+    const int band = h / 8;
+    const int half = sw / 2;
+    QVERIFY(inkIn(left + half, left + sw, top, top + band) > inkIn(left, left + half, top, top + band));
+    QVERIFY(inkIn(left, left + half, top + h - band, top + h) >
+            inkIn(left + half, left + sw, top + h - band, top + h));
+    // Nothing beyond the symbol's rows.
+    QCOMPARE(inkIn(left, left + sw, top - 3, top - 1), 0);
+    QCOMPARE(inkIn(left, left + sw, top + h + 2, top + h + 4), 0);
+}
+
+void TestFormulaGeometry::caseBraceSpansHeight() {
+    // The case brace fills the 7-stroke column over the node's whole height, its point on the middle row
+    // at the outer edge, its ends at the top and bottom rows turned towards the values.
+    std::vector<TExprPtr> cells;
+    cells.push_back(var("a"));
+    cells.push_back(var("x"));
+    cells.push_back(make<TExprRatio>(var("b"), var("c")));
+    cells.push_back(var("y"));
+    Scene s(make<TExprCase>(chainOf(std::move(cells))));
+    TExprClass* node = s.first();
+    const int lx = node->LineX();
+    const int H = node->Height();
+    QCOMPARE(H % 2, 1);
+    s.draw(10, 10);
+    const int middle = 10 + (H - 1) / 2;
+    const auto inkedRow = [&](int y, int x0, int x1) {
+        for (int x = x0; x < x1; ++x)
+            if (s.inked(x, y))
+                return true;
+        return false;
+    };
+    QVERIFY(inkedRow(10, 10 + 4 * lx, 10 + 7 * lx));
+    QVERIFY(inkedRow(10 + H - 1, 10 + 4 * lx, 10 + 7 * lx));
+    QVERIFY(inkedRow(middle, 10, 10 + 2 * lx));
+    QVERIFY(!inkedRow(10 + H / 4, 10, 10 + 2 * lx));
+    // Mirror image: as much ink in the upper half as in the lower.
+    int upper = 0;
+    int lower = 0;
+    for (int d = 1; d < H / 2; ++d)
+        for (int x = 10; x < 10 + 7 * lx; ++x) {
+            upper += s.inked(x, middle - d);
+            lower += s.inked(x, middle + d);
+        }
+    QVERIFY(std::abs(upper - lower) <= H / 10 + 2);
 }
 
 void TestFormulaGeometry::drawnSigns_data() {
