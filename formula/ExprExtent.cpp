@@ -78,6 +78,15 @@ TBox ofBigParent(TExprBigParent* big) {
 
 TBox ofParent(TExprParent* parent) {
     TExprClass* son = parent->Son();
+    if (auto* twin = dynamic_cast<TExprTwinParent*>(parent)) {
+        if (auto* op = dynamic_cast<TExprGroupOp*>(twin))
+            return ofGroupOp(op);
+        const TBox base = row(son);
+        const TBox sub = row(twin->Sub());
+        const TBox sup = row(twin->Sup());
+        return {base.width + std::max(sub.width, sup.width) + kSlack, base.up + sup.height(),
+                base.down + sub.height()};
+    }
     if (dynamic_cast<TExprBracketed*>(parent)) {
         const TBox r = row(son);
         const double up = r.up + 2 * kStroke;
@@ -86,15 +95,6 @@ TBox ofParent(TExprParent* parent) {
     }
     if (dynamic_cast<TExprChain*>(parent))
         return row(son);
-    if (auto* op = dynamic_cast<TExprGroupOp*>(parent))
-        return ofGroupOp(op);
-    if (auto* twin = dynamic_cast<TExprTwinParent*>(parent)) {
-        const TBox base = row(son);
-        const TBox sub = row(twin->Sub());
-        const TBox sup = row(twin->Sup());
-        return {base.width + std::max(sub.width, sup.width) + kSlack, base.up + sup.height(),
-                base.down + sub.height()};
-    }
     if (auto* big = dynamic_cast<TExprBigParent*>(parent))
         return ofBigParent(big);
     if (dynamic_cast<TExprLim*>(parent)) {
@@ -145,6 +145,8 @@ TBox ofParent(TExprParent* parent) {
 }
 
 TBox of(TExprClass* node) {
+    if (auto* parent = dynamic_cast<TExprParent*>(node))
+        return ofParent(parent);
     if (auto* text = dynamic_cast<TExprSimple*>(node))
         return {kCharWidth * double(text->Text().size() + 1), kCharHalf, kCharHalf};
     if (auto* number = dynamic_cast<TExprNumber*>(node)) {
@@ -161,8 +163,6 @@ TBox of(TExprClass* node) {
         return {(4.0 * strokes->Count() + 2) * kStroke, kCharHalf, kCharHalf};
     if (dynamic_cast<TExprEmpty*>(node))
         return {0, kCharHalf, kCharHalf};
-    if (auto* parent = dynamic_cast<TExprParent*>(node))
-        return ofParent(parent);
     return {};
 }
 

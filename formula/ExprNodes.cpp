@@ -73,6 +73,16 @@ const QFont& defaultFont() {
     return font;
 }
 
+// The font of the scripts of a node with the default font, made once and never changed.
+const QFont& defaultScriptFont() {
+    static const QFont font = [] {
+        QFont f = defaultFont();
+        f.setPixelSize(std::max(1, roundEven(kDefaultFontPixels * kScriptScale)));
+        return f;
+    }();
+    return font;
+}
+
 } // namespace
 
 TExprClass::TExprClass() = default;
@@ -88,9 +98,15 @@ const TNodeFontsPtr& TExprClass::Fonts() const {
 const TNodeFontsPtr& TExprClass::ScriptFonts() const {
     const TNodeFontsPtr& fonts = Fonts();
     if (!fonts->script) {
-        QFont scaled = fonts->upright;
-        scaled.setPixelSize(std::max(1, roundEven(fonts->upright.pixelSize() * kScriptScale)));
-        fonts->script = std::make_shared<TNodeFonts>(scaled);
+        const int pixels = std::max(1, roundEven(fonts->upright.pixelSize() * kScriptScale));
+        if (fonts->upright == defaultFont()) {
+            // Scripts of nodes being built, before the tree gets its font: no new font for each.
+            fonts->script = std::make_shared<TNodeFonts>(defaultScriptFont());
+        } else {
+            QFont scaled = fonts->upright;
+            scaled.setPixelSize(pixels);
+            fonts->script = std::make_shared<TNodeFonts>(scaled);
+        }
     }
     return fonts->script;
 }

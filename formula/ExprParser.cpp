@@ -154,13 +154,20 @@ bool isLetter(QChar c) {
     return isLatin(c) || (u >= 0x410 && u <= 0x44F) || u == 0x401 || u == 0x451;
 }
 
-// Upper case for Latin letters only: the name tables are compared with this.
-QString asciiUpper(const QString& name) {
-    QString result = name;
-    for (QChar& c : result)
+// A name compared with a table entry (upper case), ignoring the case of Latin letters only: the
+// names' other letters are Cyrillic, which never equal a Latin letter.
+bool isName(const QString& name, const char* entry) {
+    qsizetype i = 0;
+    for (; entry[i]; ++i) {
+        if (i == name.size())
+            return false;
+        char16_t c = name[i].unicode();
         if (c >= u'a' && c <= u'z')
-            c = QChar(c.unicode() - (u'a' - u'A'));
-    return result;
+            c = char16_t(c - (u'a' - u'A'));
+        if (c != char16_t(entry[i]))
+            return false;
+    }
+    return i == name.size();
 }
 
 // Number of trailing digits of a name.
@@ -529,9 +536,9 @@ const TFunctionDef kFunctions[] = {
      }},
 };
 
-const TFunctionDef* findFunction(const QString& upperName) {
+const TFunctionDef* findFunction(const QString& name) {
     for (const TFunctionDef& def : kFunctions)
-        if (upperName == QLatin1String(def.name))
+        if (isName(name, def.name))
             return &def;
     return nullptr;
 }
@@ -583,12 +590,15 @@ TExprPtr TExprBuilder::BuildExpr(const QString& text) {
 }
 
 QString TExprBuilder::FoldOperators(const QString& text, QList<int>* sourceStarts) {
-    QString folded;
-    folded.reserve(text.size());
+    // Written in place: the folded text is never longer than the input.
+    QString folded(text.size(), Qt::Uninitialized);
+    QChar* out = folded.data();
+    int* starts = nullptr;
     if (sourceStarts) {
-        sourceStarts->clear();
-        sourceStarts->reserve(text.size() + 1);
+        sourceStarts->resize(text.size() + 1);
+        starts = sourceStarts->data();
     }
+    qsizetype n = 0;
     qsizetype i = 0;
     while (i < text.size()) {
         const char16_t c = text[i].unicode();
@@ -606,24 +616,27 @@ QString TExprBuilder::FoldOperators(const QString& text, QList<int>* sourceStart
                 }
             }
         }
-        folded += code;
-        if (sourceStarts)
-            sourceStarts->append(int(i));
+        out[n] = code;
+        if (starts)
+            starts[n] = int(i);
+        ++n;
         i += taken;
     }
-    if (sourceStarts)
-        sourceStarts->append(int(text.size()));
+    folded.truncate(n);
+    if (sourceStarts) {
+        starts[n] = int(text.size());
+        sourceStarts->resize(n + 1);
+    }
     return folded;
 }
 
 int TExprBuilder::GreekCode(const QString& name) {
-    const QString upper = asciiUpper(name);
-    if (upper == QLatin1String("PLAMBDA"))
+    if (isName(name, "PLAMBDA"))
         return 1;
-    if (upper == QLatin1String("NABLA"))
+    if (isName(name, "NABLA"))
         return 2;
     for (int i = 0; i < int(std::size(kGreekNames)); ++i) {
-        if (upper != QLatin1String(kGreekNames[i]))
+        if (!isName(name, kGreekNames[i]))
             continue;
         int code =
             i <= kGreekRhoIndex ? kGreekCapitalAlpha + i : kGreekCapitalSigma + (i - kGreekRhoIndex - 1);
@@ -936,9 +949,8 @@ TExprPtr TExprBuilder::ParseName(const QString& name) {
     const int greek = GreekCode(name);
     if (greek >= kGreekCapitalAlpha)
         return make_unique<TExprExtSymbol>(quint16(greek));
-    const QString upper = asciiUpper(name);
     for (const TNameDef& def : kNames)
-        if (upper == QLatin1String(def.name))
+        if (isName(name, def.name))
             return def.make(name);
     if (isLatin(name[0]))
         return make_unique<TExprVar>(name);
@@ -948,7 +960,7 @@ TExprPtr TExprBuilder::ParseName(const QString& name) {
 TExprBuilder::TParsed TExprBuilder::ParseFunction(const QString& name, bool forced) {
     // Pos stands right after the opening bracket that follows the name.
     const int nameEnd = Pos - 1;
-    if (const TFunctionDef* def = findFunction(asciiUpper(name))) {
+    if (const TFunctionDef* def = findFunction(name)) {
         TCall call{name, forced, {}};
         const std::string_view letters(def->args);
         const bool repeats = letters.back() == '*';
@@ -1056,12 +1068,6 @@ quint8 TExprBuilder::ReadBracketKind(const char16_t* brackets, const QString& me
 
 // ===================================================================================================
 // Reading characters
-
-QChar TExprBuilder::At(int pos) const {
-    if (pos < 1 || pos > Text.size())
-        return QChar(0);
-    return Text[pos - 1];
-}
 
 void TExprBuilder::SkipSpaces() {
     // The end sentinel is never skipped: an error there reports the position right after the text.

@@ -78,7 +78,7 @@ private:
     // Places a factor after "*"; productLast is the product's last node, kept up to date.
     static void MergeFactor(TExprPtr& product, TExprClass*& productLast, TExprPtr factor);
 
-    QChar At(int pos) const;
+    QChar At(int pos) const { return pos >= 1 && pos <= Text.size() ? Text[pos - 1] : QChar(0); }
     QChar Cur() const { return At(Pos); }
     bool AtSentinel() const { return Pos >= Text.size(); }
     void SkipSpaces();
