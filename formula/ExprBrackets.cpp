@@ -1,5 +1,6 @@
 // Brackets that grow with their row, single characters and drawn operator signs, and function
 // application of the formula engine.
+#include "formula/ExprCommon.h"
 #include "formula/ExprNodes.h"
 #include "formula/ExprOutlines.h"
 
@@ -9,9 +10,9 @@
 
 #include <cmath>
 
-namespace {
+using namespace ExprCommon;
 
-int roundEven(double v) { return static_cast<int>(std::nearbyint(v)); }
+namespace {
 
 // Proportions of the round bracket relative to the node height.
 constexpr double kRoundWidth = 0.191192;
@@ -26,7 +27,6 @@ constexpr int kBarStrokes = 3;
 constexpr int kSignBearing = 2;
 // The function name stands this many strokes before its argument.
 constexpr int kFuncGap = 3;
-constexpr double kScriptScale = 0.7;
 
 } // namespace
 
@@ -371,12 +371,6 @@ TExprComma::TExprComma() : TExprExtSymbol(44) {}
 
 TExprPlank::TExprPlank() : TExprExtSymbol(295) {}
 
-QFont TExprPlank::DrawFont() const {
-    QFont font = Font();
-    font.setItalic(true);
-    return font;
-}
-
 int TExprPlank::CalcTopGap() { return roundEven(4 * m_UnitY); }
 
 void TExprPlank::CalcItalic(int& left, int& right) { left = right = roundEven(m_UnitX); }
@@ -453,7 +447,7 @@ TExprLim::TExprLim(TExprPtr limit) : TExprParent(nullptr) { SetSon(std::move(lim
 
 void TExprLim::SonFontChanged() {
     if (Son())
-        GiveFont(Son(), ScaledFont(Font(), kScriptScale), *this);
+        GiveFont(Son(), ScriptFonts(), *this);
 }
 
 int TExprLim::CalcWidth() { return std::max(TextWidth(QStringLiteral("lim")), Son() ? Son()->Width() : 0); }

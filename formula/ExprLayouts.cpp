@@ -1,5 +1,6 @@
 // Accents, primes, the value-at bar, stacks, matrices, cases, roots and large operators of the formula
 // engine.
+#include "formula/ExprCommon.h"
 #include "formula/ExprNodes.h"
 #include "formula/ExprOutlines.h"
 
@@ -8,17 +9,14 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <array>
 #include <cmath>
 #include <iterator>
 #include <vector>
 
+using namespace ExprCommon;
+
 namespace {
-
-int roundEven(double v) { return static_cast<int>(std::nearbyint(v)); }
-int widthOf(TExprClass* node) { return node ? node->Width() : 0; }
-int heightOf(TExprClass* node) { return node ? node->Height() : 0; }
-
-constexpr double kScriptScale = 0.7;
 
 // Accent heights in strokes, by style (dots, arrow, hat, tilde, bar).
 constexpr int kAccentStrokes[] = {5, 6, 11, 6, 4};
@@ -72,7 +70,7 @@ int TExprCap::AccentHeight() { return kAccentStrokes[std::min<int>(m_CapStyle, 4
 int TExprCap::AccentWidth() {
     switch (m_CapStyle) {
     case csDots:
-        return std::max(0, 4 * m_DotCount - 2) * m_LineX;
+        return clampSize(std::max<qint64>(0, 4 * qint64(m_DotCount) - 2) * m_LineX);
     case csHat:
         return TextWidth(QStringLiteral("^"));
     case csTilde:
@@ -204,14 +202,14 @@ void TExprCap::Paint(int X, int Y) {
 
 TExprStrokes::TExprStrokes(int n) : m_Count(std::max(0, n)) {}
 
-int TExprStrokes::CalcWidth() { return (4 * m_Count + 2) * m_LineX; }
+int TExprStrokes::CalcWidth() { return clampSize((4 * qint64(m_Count) + 2) * m_LineX); }
 
 int TExprStrokes::CalcHeight() { return roundEven(0.6 * TextHeight()); }
 
 void TExprStrokes::Paint(int X, int Y) {
     SetPenAndBrush();
     const int r = Y + roundEven(2 * m_UnitY);
-    for (int k = 0; k < m_Count; ++k) {
+    for (int k = 0; k < m_Count && (4 * k + 4) * m_LineX <= Width(); ++k) {
         QPolygon tri;
         tri << QPoint(X + (4 * k + 2) * m_LineX, r) << QPoint(X + (4 * k + 4) * m_LineX - 1, r)
             << QPoint(X + (4 * k + 2) * m_LineX, r + 6 * m_LineY - 1);
@@ -225,7 +223,7 @@ TExprAtValue::TExprAtValue(TExprPtr expr, TExprPtr value) : TExprBigParent(std::
 
 void TExprAtValue::Son2FontChanged() {
     if (Son2())
-        GiveFont(Son2(), ScaledFont(Font(), kScriptScale), *this);
+        GiveFont(Son2(), ScriptFonts(), *this);
 }
 
 int TExprAtValue::CalcWidth() { return widthOf(Son()) + 3 * m_LineX + widthOf(Son2()); }
@@ -266,21 +264,21 @@ int TExprStand::CalcWidth() {
 }
 
 int TExprStand::CalcHeight() {
-    int height = 0;
+    qint64 height = 0;
     for (TExprClass* c = Son(); c; c = c->Next())
         height += c->Height();
-    return height;
+    return clampSize(height);
 }
 
 void TExprStand::Paint(int X, int Y) {
-    int y = Y;
-    for (TExprClass* c = Son(); c; c = c->Next()) {
+    qint64 y = Y;
+    for (TExprClass* c = Son(); c && std::abs(y) <= MaxCoord; c = c->Next()) {
         if (m_Align == 1)
-            c->Draw(X + Width() / 2, y, 1, 0);
+            c->Draw(X + Width() / 2, int(y), 1, 0);
         else if (m_Align == 2)
-            c->Draw(X + Width() - 1, y, 2, 0);
+            c->Draw(X + Width() - 1, int(y), 2, 0);
         else
-            c->Draw(X, y, 0, 0);
+            c->Draw(X, int(y), 0, 0);
         y += c->Height();
     }
 }
@@ -306,12 +304,12 @@ void TExprMatrix::CalcCellSize() {
 
 int TExprMatrix::CalcWidth() {
     CalcCellSize();
-    return m_Cols * m_CellWidth + (kMatrixColumnGap * m_Cols - 2) * m_LineX;
+    return clampSize(qint64(m_Cols) * m_CellWidth + (kMatrixColumnGap * qint64(m_Cols) - 2) * m_LineX);
 }
 
 int TExprMatrix::CalcHeight() {
     CalcCellSize();
-    return m_Rows * m_CellHeight;
+    return clampSize(qint64(m_Rows) * m_CellHeight);
 }
 
 void TExprMatrix::Paint(int X, int Y) {
@@ -319,12 +317,66 @@ void TExprMatrix::Paint(int X, int Y) {
     TExprClass* cell = Son();
     for (int i = 0; i < m_Rows && cell; ++i) {
         for (int j = 0; j < m_Cols && cell; ++j) {
-            cell->Draw(X + 2 * m_LineX + m_CellWidth / 2 + j * (m_CellWidth + kMatrixColumnGap * m_LineX),
-                       Y + m_CellHeight / 2 + i * m_CellHeight, 1, 1);
+            // Cells of a matrix too large to lay out are placed far off the canvas, where Draw skips them.
+            const qint64 x = X + 2 * qint64(m_LineX) + m_CellWidth / 2 +
+                             j * (qint64(m_CellWidth) + kMatrixColumnGap * m_LineX);
+            const qint64 y = Y + qint64(m_CellHeight) / 2 + i * qint64(m_CellHeight);
+            cell->Draw(int(std::clamp<qint64>(x, -MaxCoord - 1, MaxCoord + 1)),
+                       int(std::clamp<qint64>(y, -MaxCoord - 1, MaxCoord + 1)), 1, 1);
             cell = cell->Next();
         }
     }
 }
+
+namespace {
+
+// The case brace: the upper half of a closed outline of cubic segments (a start point, then triples of
+// control, control, end), the lower half its mirror image about the middle row, run backwards. x in
+// strokes from the outer (left) edge of the 7-stroke-wide brace; y from an anchor row, in hook radii and
+// in strokes. The outline starts at the point on the middle row, runs up the outer side, over the cap of
+// the upper hook and down the inner side into the notch opposite the point; the segment across the
+// middle row (points 22 and 23, the second mirrored) joins the two halves.
+struct TBracePoint {
+    double x;
+    bool fromTop;   // the anchor row: the top row, else the middle row
+    double radii;   // downwards from the anchor, in hook radii
+    double strokes; // downwards from the anchor, in strokes
+};
+constexpr TBracePoint kCaseBraceHalf[] = {
+    {0.3, false, 0, 0},                                                   // the point
+    {1.4, false, -0.1, 0}, {2.9, false, -0.45, 0}, {2.9, false, -1, 0},   // outer side leaves the point
+    {2.9, false, -1, 0},   {2.9, true, 1, 0},      {2.9, true, 1, 0},     // outer side of the stem
+    {2.9, true, 0.35, 0},  {4.3, true, 0, 0},      {6.6, true, 0, 0},     // outer side of the hook
+    {6.6, true, 0, 0},     {6.6, true, 0, 0.9},    {6.6, true, 0, 0.9},   // cap of the hook
+    {4.9, true, 0, 0.9},   {4.1, true, 0.45, 0},   {4.1, true, 1, 0},     // inner side of the hook
+    {4.1, true, 1, 0},     {4.1, false, -1, 0},    {4.1, false, -1, 0},   // inner side of the stem
+    {4.1, false, -0.4, 0}, {2.8, false, -0.1, 0},  {2.0, false, 0, -0.5}, // into the notch
+    {1.7, false, 0, -0.2},                                                // across the middle row
+};
+constexpr int kCaseBracePoints = 2 * int(std::size(kCaseBraceHalf));
+static_assert(kCaseBracePoints == 46);
+
+// Draws the case brace from row top to row bottom (inclusive, an odd count) with its outer edge at x.
+void paintCaseBrace(QPainter& painter, int x, int top, int bottom, int lineX, int lineY) {
+    const double middle = (top + bottom) / 2.0;
+    // The hooks curl over a few strokes, or over a quarter of the height on a low brace.
+    const double r = std::min(3.0 * lineY + 0.06 * (bottom - top), (bottom - top) / 4.0);
+    std::array<QPointF, kCaseBracePoints> points;
+    for (size_t i = 0; i < std::size(kCaseBraceHalf); ++i) {
+        const TBracePoint& p = kCaseBraceHalf[i];
+        const double y = (p.fromTop ? top : middle) + p.radii * r + p.strokes * lineY;
+        points[i] = QPointF(x + p.x * lineX, y);
+        points[kCaseBracePoints - 1 - i] = QPointF(x + p.x * lineX, 2 * middle - y);
+    }
+    QPainterPath path;
+    path.moveTo(points[0]);
+    for (int i = 1; i + 2 < kCaseBracePoints; i += 3)
+        path.cubicTo(points[i], points[i + 1], points[i + 2]);
+    path.closeSubpath();
+    Outlines::fillAndStroke(painter, path);
+}
+
+} // namespace
 
 TExprCase::TExprCase(TExprPtr chain) : TExprParent(std::move(chain)) {}
 
@@ -338,13 +390,13 @@ template <typename F> void TExprCase::ForEachRow(F f) {
 }
 
 int TExprCase::RowsHeight() {
-    int height = 0;
-    int rows = 0;
+    qint64 height = 0;
+    qint64 rows = 0;
     ForEachRow([&](const Row& row) {
         height += row.ascent + row.descent;
         ++rows;
     });
-    return height + std::max(0, rows - 1) * 2 * m_LineY;
+    return clampSize(height + std::max<qint64>(0, rows - 1) * 2 * m_LineY);
 }
 
 int TExprCase::CalcWidth() {
@@ -365,10 +417,10 @@ int TExprCase::CalcHeight() {
 void TExprCase::Paint(int X, int Y) {
     const int H = Height();
     SetPenAndBrush();
-    Outlines::paintCurly(*Canvas(), X, Y, Y + H - 1, kCaseBraceStrokes * m_LineX, m_LineX, m_LineY, false);
-    int top = Y;
+    paintCaseBrace(*Canvas(), X, Y, Y + H - 1, m_LineX, m_LineY);
+    qint64 top = Y;
     ForEachRow([&](const Row& row) {
-        const int y = top + row.ascent;
+        const int y = int(std::clamp<qint64>(top + row.ascent, -MaxCoord - 1, MaxCoord + 1));
         row.value->Draw(X + kCaseBraceStrokes * m_LineX, y, 0, 1);
         row.condition->Draw(X + Width() - 1, y, 2, 1);
         top += row.ascent + row.descent + 2 * m_LineY;
@@ -384,7 +436,7 @@ TExprRoot::TExprRoot(TExprPtr radicand, TExprPtr index) : TExprBigParent(std::mo
 
 void TExprRoot::Son2FontChanged() {
     if (Son2())
-        GiveFont(Son2(), ScaledFont(Font(), kScriptScale), *this);
+        GiveFont(Son2(), ScriptFonts(), *this);
 }
 
 int TExprRoot::IndexLift() { return Son2() ? std::max(0, Son2()->Height() - 4 * m_LineY) : 0; }
@@ -481,7 +533,7 @@ int TExprGroupOp::OperatorHeight() {
         } else {
             TExprClass* o = Son();
             const int half = std::max({o ? o->MidLineUp() : 0, o ? -o->MidLineDn() : 0, TextHeight() / 2});
-            m_OperatorHeight = roundEven(2.25 * half);
+            m_OperatorHeight = clampSize(roundEven(2.25 * half));
         }
         ClearInvalid(imOwn2);
     }
@@ -539,7 +591,8 @@ void TExprGroupOp::Paint(int X, int Y) {
         Son()->Draw(X + c + 5 * m_LineX, m, 0, 1);
 }
 
-void TExprGroupOp::PaintOutline(const int (*points)[2], int count, double ox, double oy, double h) {
+QPainterPath TExprGroupOp::OutlinePath(const int (*points)[2], int count, double ox, double oy,
+                                       double h) const {
     // Points in 1/10000 of h with y upwards; the first is a vertex, then triples of control, control, end.
     const double sx = h / 10000.0 * AspectXY();
     const double sy = h / 10000.0;
@@ -549,7 +602,11 @@ void TExprGroupOp::PaintOutline(const int (*points)[2], int count, double ox, do
     for (int i = 1; i + 2 < count; i += 3)
         path.cubicTo(pt(i), pt(i + 1), pt(i + 2));
     path.closeSubpath();
-    Outlines::fillAndStroke(*Canvas(), path);
+    return path;
+}
+
+void TExprGroupOp::PaintOutline(const int (*points)[2], int count, double ox, double oy, double h) {
+    Outlines::fillAndStroke(*Canvas(), OutlinePath(points, count, ox, oy, h));
 }
 
 namespace {
@@ -641,61 +698,58 @@ void TExprProd::PaintLargeSymbol(int cx, int cy) {
 
 namespace {
 
-// One integral sign in the box: a centre line of three cubic arcs (top hook, long slanted stem, bottom
-// hook) drawn as a stroke that is thick in the middle and thin at the hooks, with a ball at each end.
-// Coordinates are fractions of the box: x from its left edge, y upwards from its middle row.
-void paintIntegralSign(QPainter& painter, const SmallBox& b) {
-    static const double arcs[3][4][2] = {
-        {{0.96, 0.405}, {0.93, 0.50}, {0.74, 0.53}, {0.63, 0.43}},
-        {{0.63, 0.43}, {0.52, 0.30}, {0.48, -0.30}, {0.37, -0.43}},
-        {{0.37, -0.43}, {0.26, -0.53}, {0.07, -0.50}, {0.04, -0.405}},
-    };
+// Outline of one large integral sign: 17 cubic segments and a straight closing edge, point-symmetric
+// about the sign's centre. Units as for the sum; x runs from the sign's left edge (0) to its width (2687,
+// that is 0.2687 of the operator height), y upwards from the centre row.
+constexpr int kIntegralOutline[][2] = {
+    {1744, 0},     {1900, 1000},  {1985, 2500},  {2000, 3650}, {2010, 4450}, {2110, 5000}, {2330, 5000},
+    {2520, 5000},  {2687, 4880},  {2687, 4600},  {2687, 4280}, {2540, 4080}, {2380, 4080}, {2220, 4080},
+    {2100, 4200},  {2100, 4380},  {2100, 4560},  {2010, 4640}, {1930, 4560}, {1810, 4430}, {1700, 3900},
+    {1650, 3000},  {1600, 2300},  {1280, 1650},  {1150, 1200}, {1150, 1200}, {943, 0},     {943, 0},
+    {787, -1000},  {702, -2500},  {687, -3650},  {677, -4450}, {577, -5000}, {357, -5000}, {167, -5000},
+    {0, -4880},    {0, -4600},    {0, -4280},    {147, -4080}, {307, -4080}, {467, -4080}, {587, -4200},
+    {587, -4380},  {587, -4560},  {677, -4640},  {757, -4560}, {877, -4430}, {987, -3900}, {1037, -3000},
+    {1087, -2300}, {1407, -1650}, {1537, -1200},
+};
+static_assert(std::size(kIntegralOutline) == 52);
+
+// The ring of the large contour integral: the outer and the inner ellipse around the sign's centre, four
+// cubic segments each, the inner one running the other way; same units as the sign.
+constexpr int kCircleOuter[][2] = {
+    {2824, 0},    {2824, 594},  {2161, 1075},  {1344, 1075},  {527, 1075},  {-136, 594}, {-136, 0},
+    {-136, -594}, {527, -1075}, {1344, -1075}, {2161, -1075}, {2824, -594}, {2824, 0},
+};
+constexpr int kCircleInner[][2] = {
+    {2444, 0},  {2444, -384}, {1952, -695}, {1344, -695}, {736, -695}, {244, -384}, {244, 0},
+    {244, 384}, {736, 695},   {1344, 695},  {1952, 695},  {2444, 384}, {2444, 0},
+};
+static_assert(std::size(kCircleOuter) == 13 && std::size(kCircleInner) == 13);
+
+// The small ellipse of the contour integral, in widths of the sign.
+constexpr double kSmallCircleRadiusX = 0.55;
+constexpr double kSmallCircleRadiusY = 0.4;
+// The small integral sign: the stem's centre at the top, in widths of the sign from its left edge (the
+// bottom mirrors it), and where the curls meet the stem, in thin strokes from the top and the bottom.
+constexpr double kSmallStemTop = 0.56;
+constexpr double kSmallCurlDepth = 1.6;
+
+// One small integral sign: a slanted stem between the thin and the thick weight, with a curl of the thin
+// weight running out to the right edge at the top and to the left edge at the bottom; one filled polygon
+// of six vertices, point-symmetric about the sign's centre.
+void paintSmallIntegral(QPainter& painter, const SmallBox& b) {
     const double w = b.right - b.left;
-    const double h = b.bottom - b.top;
-    const double my = (b.top + b.bottom) / 2;
-    auto at = [&](const double(*p)[2], double t) {
-        const double u = 1 - t;
-        const double x =
-            u * u * u * p[0][0] + 3 * u * u * t * p[1][0] + 3 * u * t * t * p[2][0] + t * t * t * p[3][0];
-        const double y =
-            u * u * u * p[0][1] + 3 * u * u * t * p[1][1] + 3 * u * t * t * p[2][1] + t * t * t * p[3][1];
-        return QPointF(b.left + x * w, my - y * h);
-    };
-    constexpr int kSteps = 16;
-    std::vector<QPointF> centre;
-    std::vector<double> thickness;
-    const double thick = std::max(1.2, 0.085 * h);
-    const double thin = std::max(0.8, 0.025 * h);
-    for (int a = 0; a < 3; ++a)
-        for (int i = (a == 0 ? 0 : 1); i <= kSteps; ++i) {
-            const double t = double(i) / kSteps;
-            centre.push_back(at(arcs[a], t));
-            // Full weight in the middle of the stem, tapering over the hooks.
-            const double s = (a + t) / 3.0;
-            const double k = std::sin(s * M_PI);
-            thickness.push_back(thin + (thick - thin) * k * k);
-        }
-    QPolygonF left;
-    QPolygonF right;
-    for (size_t i = 0; i < centre.size(); ++i) {
-        const QPointF d = centre[std::min(i + 1, centre.size() - 1)] - centre[i > 0 ? i - 1 : 0];
-        const double len = std::hypot(d.x(), d.y());
-        const QPointF n = len > 0 ? QPointF(-d.y() / len, d.x() / len) : QPointF(1, 0);
-        left << centre[i] + n * (thickness[i] / 2);
-        right.prepend(centre[i] - n * (thickness[i] / 2));
-    }
-    QPainterPath path;
-    path.setFillRule(Qt::WindingFill);
-    path.addPolygon(left + right);
-    path.closeSubpath();
-    const double ball = std::max(1.0, 0.045 * h);
-    path.addEllipse(centre.front() + QPointF(-0.3 * ball, 0.5 * ball), ball, ball);
-    path.addEllipse(centre.back() + QPointF(0.3 * ball, -0.5 * ball), ball, ball);
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    painter.setPen(Qt::NoPen);
-    painter.drawPath(path);
-    painter.restore();
+    const double half = (b.thinX + b.thickX) / 4;
+    const double top = b.left + kSmallStemTop * w;
+    const double bottom = b.right - kSmallStemTop * w;
+    const double depth = kSmallCurlDepth * b.thin;
+    QPolygonF p;
+    p << QPointF(top - half, b.top)                // stem, top left
+      << QPointF(b.right, b.top + 0.5 * b.thin)    // upper curl, its end
+      << QPointF(top + half, b.top + depth)        // upper curl meets the stem
+      << QPointF(bottom + half, b.bottom)          // stem, bottom right
+      << QPointF(b.left, b.bottom - 0.5 * b.thin)  // lower curl, its end
+      << QPointF(bottom - half, b.bottom - depth); // lower curl meets the stem
+    fillPolygon(painter, p);
 }
 
 } // namespace
@@ -707,20 +761,28 @@ int TExprCirc::CalcSymbolWidth() { return roundEven(OperatorHeight() * 0.2687 * 
 
 void TExprCirc::PaintSmallSymbol(int cx, int cy) {
     const SmallBox b = smallBox(cx, cy, OperatorHeight(), SymbolWidth(), AspectXY());
-    paintIntegralSign(*Canvas(), b);
+    paintSmallIntegral(*Canvas(), b);
     const double w = b.right - b.left;
     TCanvas* canvas = Canvas();
     canvas->save();
     canvas->setRenderHint(QPainter::Antialiasing, true);
     canvas->setBrush(Qt::NoBrush);
     QPen pen = canvas->pen();
-    pen.setWidthF(std::max(1.0, b.thin * 0.8));
+    pen.setWidthF(b.thin);
     canvas->setPen(pen);
-    canvas->drawEllipse(QPointF(cx, cy), w * 0.55, w * 0.4);
+    canvas->drawEllipse(QPointF(cx + 0.5, cy + 0.5), w * kSmallCircleRadiusX, w * kSmallCircleRadiusY);
     canvas->restore();
 }
 
-void TExprCirc::PaintLargeSymbol(int cx, int cy) { PaintSmallSymbol(cx, cy); }
+void TExprCirc::PaintLargeSymbol(int cx, int cy) {
+    const int h = OperatorHeight();
+    const double left = cx - SymbolWidth() / 2;
+    PaintOutline(kIntegralOutline, int(std::size(kIntegralOutline)), left, cy, h);
+    QPainterPath ring = OutlinePath(kCircleOuter, int(std::size(kCircleOuter)), left, cy, h);
+    ring.addPath(OutlinePath(kCircleInner, int(std::size(kCircleInner)), left, cy, h));
+    ring.setFillRule(Qt::OddEvenFill);
+    Outlines::fillAndStroke(*Canvas(), ring);
+}
 
 TExprIntegral::TExprIntegral(TExprPtr operand, int multiplicity, TExprPtr lower, TExprPtr upper)
     : TExprGroupOp(std::move(operand), std::move(lower), std::move(upper)), m_Multiplicity(multiplicity) {}
@@ -730,13 +792,17 @@ int TExprIntegral::SignWidth() { return roundEven(OperatorHeight() * 0.2687 * As
 int TExprIntegral::CalcSymbolWidth() {
     const int w1 = SignWidth();
     if (m_Multiplicity >= 1)
-        return m_Multiplicity * w1 + (m_Multiplicity - 1) * m_LineX;
+        return clampSize(qint64(m_Multiplicity) * w1 + (qint64(m_Multiplicity) - 1) * m_LineX);
     return 3 * w1 + 4 * m_LineX + TextWidth(QString(QChar(8230)));
 }
 
-void TExprIntegral::PaintSign(int left, int cy, bool) {
+void TExprIntegral::PaintSign(int left, int cy, bool large) {
+    const int h = OperatorHeight();
     const int w1 = SignWidth();
-    paintIntegralSign(*Canvas(), smallBox(left + w1 / 2, cy, OperatorHeight(), w1, AspectXY()));
+    if (large)
+        PaintOutline(kIntegralOutline, int(std::size(kIntegralOutline)), left, cy, h);
+    else
+        paintSmallIntegral(*Canvas(), smallBox(left + w1 / 2, cy, h, w1, AspectXY()));
 }
 
 void TExprIntegral::PaintSigns(int cx, int cy, bool large) {
@@ -744,8 +810,9 @@ void TExprIntegral::PaintSigns(int cx, int cy, bool large) {
     const int sw = SymbolWidth();
     const int start = cx - sw / 2;
     if (m_Multiplicity >= 1) {
-        for (int k = 0; k < m_Multiplicity; ++k)
-            PaintSign(start + k * (w1 + m_LineX), cy, large);
+        // Signs beyond the symbol's (bounded) width are not drawn.
+        for (qint64 k = 0, x = start; k < m_Multiplicity && x - start <= sw; ++k, x += w1 + m_LineX)
+            PaintSign(int(x), cy, large);
         return;
     }
     PaintSign(start, cy, large);

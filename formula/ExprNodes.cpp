@@ -1,6 +1,7 @@
 // The node protocol (fonts, metrics, cached sizes, drawing) and the basic nodes of the formula engine:
 // containers, rows, text, numbers, indices, spaces and fractions.
 #include "formula/ExprNodes.h"
+#include "formula/ExprCommon.h"
 
 #include <QFontMetrics>
 #include <QLocale>
@@ -8,41 +9,111 @@
 #include <QPainter>
 
 #include <cmath>
+#include <optional>
+
+using namespace ExprCommon;
 
 namespace {
 
 // Font of a new node; the results window sets its own size afterwards.
 constexpr int kDefaultFontPixels = 11;
-// Scripts, limits and indices are drawn at this fraction of their owner's font height.
-constexpr double kScriptScale = 0.7;
 // UnitX is the text height of "+" divided by this.
 constexpr double kUnitDivisor = 27.6;
-
-int roundEven(double v) { return static_cast<int>(std::nearbyint(v)); }
-
-// Code page 1251 byte of a character, as far as the character tables need it: ASCII, the basic Cyrillic
-// letters and Ё/ё; every other character counts as a symbol.
-int cp1251Byte(QChar ch) {
-    const ushort u = ch.unicode();
-    if (u < 0x80)
-        return u;
-    if (u >= 0x410 && u <= 0x44F)
-        return u - 0x410 + 0xC0;
-    if (u == 0x401)
-        return 0xA8;
-    if (u == 0x451)
-        return 0xB8;
-    return '?';
-}
 
 } // namespace
 
 // ===================================================================================================
 // TExprClass
 
-TExprClass::TExprClass() : m_Font(std::make_unique<QFont>(QStringLiteral("Times New Roman"))) {
-    m_Font->setPixelSize(kDefaultFontPixels);
+// The fonts of one pixel size: upright and italic, the metrics of both on the device they were last
+// asked for, and the fonts of the script size below. Nodes of one size share them, so a font is resolved
+// once per size and not once per node.
+struct TNodeFonts {
+    QFont upright;
+    std::optional<QFont> italicFont;
+    const QPaintDevice* device = nullptr;
+    std::optional<QFontMetrics> uprightMetrics;
+    std::optional<QFontMetrics> italicMetrics;
+    TNodeFontsPtr script;
+
+    explicit TNodeFonts(const QFont& font) : upright(font) {}
+
+    const QFont& italic() {
+        if (!italicFont) {
+            italicFont = upright;
+            italicFont->setItalic(true);
+        }
+        return *italicFont;
+    }
+
+    QFontMetrics metrics(bool isItalic, const QPaintDevice* on) {
+        if (!on)
+            return QFontMetrics(isItalic ? italic() : upright);
+        if (on != device) {
+            device = on;
+            uprightMetrics.reset();
+            italicMetrics.reset();
+        }
+        std::optional<QFontMetrics>& cached = isItalic ? italicMetrics : uprightMetrics;
+        if (!cached)
+            cached.emplace(isItalic ? italic() : upright, on);
+        return *cached;
+    }
+};
+
+namespace {
+
+// The font every node starts with, made once and never changed.
+const QFont& defaultFont() {
+    static const QFont font = [] {
+        QFont f(QStringLiteral("Times New Roman"));
+        f.setPixelSize(kDefaultFontPixels);
+        return f;
+    }();
+    return font;
 }
+
+// The font of the scripts of a node with the default font, made once and never changed.
+const QFont& defaultScriptFont() {
+    static const QFont font = [] {
+        QFont f = defaultFont();
+        f.setPixelSize(std::max(1, roundEven(kDefaultFontPixels * kScriptScale)));
+        return f;
+    }();
+    return font;
+}
+
+} // namespace
+
+TExprClass::TExprClass() = default;
+
+const TNodeFontsPtr& TExprClass::Fonts() const {
+    // Made when first asked for; a node placed into a tree takes over the fonts of its parent or
+    // predecessor instead.
+    if (!m_Fonts)
+        m_Fonts = std::make_shared<TNodeFonts>(defaultFont());
+    return m_Fonts;
+}
+
+const TNodeFontsPtr& TExprClass::ScriptFonts() const {
+    const TNodeFontsPtr& fonts = Fonts();
+    if (!fonts->script) {
+        const int pixels = std::max(1, roundEven(fonts->upright.pixelSize() * kScriptScale));
+        if (fonts->upright == defaultFont()) {
+            // Scripts of nodes being built, before the tree gets its font: no new font for each.
+            fonts->script = std::make_shared<TNodeFonts>(defaultScriptFont());
+        } else {
+            QFont scaled = fonts->upright;
+            scaled.setPixelSize(pixels);
+            fonts->script = std::make_shared<TNodeFonts>(scaled);
+        }
+    }
+    return fonts->script;
+}
+
+const QFont& TExprClass::Font() const { return Fonts()->upright; }
+
+const QFont& TExprClass::DrawFont() const { return Italic() ? Fonts()->italic() : Fonts()->upright; }
 
 TExprClass::~TExprClass() {
     // Unlink the followers one by one so a long chain does not recurse through the destructors.
@@ -67,7 +138,7 @@ void TExprClass::AddNext(TExprPtr node) {
     TExprClass* last = Last();
     TExprClass* added = node.get();
     last->m_Next = std::move(node);
-    GiveFont(added, *last->m_Font, *last);
+    GiveFont(added, last->m_Fonts, *last);
     GiveCanvas(added, last->m_Canvas, *last);
 }
 
@@ -101,23 +172,24 @@ void TExprClass::SetCanvas(TCanvas* canvas) {
 }
 
 void TExprClass::SetFont(const QFont& font) {
-    *m_Font = font;
+    QFont own = font;
     // Every size rule works on the pixel height; a font given in points is converted at the canvas's DPI.
-    if (m_Font->pixelSize() <= 0) {
+    if (own.pixelSize() <= 0) {
         const int dpi = m_Canvas && m_Canvas->device() ? m_Canvas->device()->logicalDpiY() : 96;
         const double points = font.pointSizeF() > 0 ? font.pointSizeF() : 8;
-        m_Font->setPixelSize(std::max(1, roundEven(points * dpi / 72.0)));
+        own.setPixelSize(std::max(1, roundEven(points * dpi / 72.0)));
     }
+    m_Fonts = std::make_shared<TNodeFonts>(own);
     if (m_Canvas)
         CalcMetrics();
     FontChanged();
-    GiveFont(m_Next.get(), *m_Font, *this);
+    GiveFont(m_Next.get(), m_Fonts, *this);
 }
 
-int TExprClass::FontHeight() const { return m_Font->pixelSize(); }
+int TExprClass::FontHeight() const { return m_Fonts ? m_Fonts->upright.pixelSize() : kDefaultFontPixels; }
 
 void TExprClass::SetFontHeight(int pixels) {
-    QFont font = *m_Font;
+    QFont font = Font();
     font.setPixelSize(std::max(1, pixels));
     SetFont(font);
 }
@@ -140,7 +212,7 @@ quint32 TExprClass::EffectiveColor() const {
 }
 
 void TExprClass::CalcMetrics() {
-    const QFontMetrics fm = MetricsOf(*m_Font);
+    const QFontMetrics fm = Fonts()->metrics(false, m_Canvas ? m_Canvas->device() : nullptr);
     m_UnitX = fm.height() / kUnitDivisor;
     const QPaintDevice* device = m_Canvas ? m_Canvas->device() : nullptr;
     const double dpiX = device ? device->logicalDpiX() : 96;
@@ -159,11 +231,11 @@ void TExprClass::CopyMetrics(const TExprClass& from) {
 
 // Both walk the chain from node on in a loop (a long row must not recurse once per node); each node
 // takes the metrics over from its predecessor when the font height is the same.
-void TExprClass::GiveFont(TExprClass* node, const QFont& font, const TExprClass& from) {
+void TExprClass::GiveFont(TExprClass* node, const TNodeFontsPtr& fonts, const TExprClass& from) {
     for (const TExprClass* prev = &from; node; prev = node, node = node->m_Next.get()) {
-        *node->m_Font = font;
+        node->m_Fonts = fonts;
         if (node->m_Canvas) {
-            if (node->m_Canvas == prev->m_Canvas && font.pixelSize() == prev->m_Font->pixelSize())
+            if (node->m_Canvas == prev->m_Canvas && node->FontHeight() == prev->FontHeight())
                 node->CopyMetrics(*prev);
             else
                 node->CalcMetrics();
@@ -179,7 +251,7 @@ void TExprClass::GiveCanvas(TExprClass* node, TCanvas* canvas, const TExprClass&
         node->m_Canvas = canvas;
         if (canvas) {
             node->m_InvalidMask = imAll;
-            if (node->m_Font->pixelSize() == prev->m_Font->pixelSize() && prev->m_Canvas == canvas)
+            if (node->FontHeight() == prev->FontHeight() && prev->m_Canvas == canvas)
                 node->CopyMetrics(*prev);
             else
                 node->CalcMetrics();
@@ -190,12 +262,6 @@ void TExprClass::GiveCanvas(TExprClass* node, TCanvas* canvas, const TExprClass&
     }
 }
 
-QFont TExprClass::ScaledFont(const QFont& font, double factor) {
-    QFont scaled = font;
-    scaled.setPixelSize(std::max(1, roundEven(font.pixelSize() * factor)));
-    return scaled;
-}
-
 // The followers in the chain get the font and the canvas from the loops of GiveFont and GiveCanvas.
 void TExprClass::FontChanged() { m_InvalidMask = imAll; }
 
@@ -204,8 +270,13 @@ void TExprClass::CanvasChanged() {}
 void TExprClass::ApplyFont() {
     if (!m_Canvas)
         return;
-    m_Canvas->setFont(DrawFont());
-    m_Canvas->setPen(DrawColor());
+    // Setting a font resolves it again; most nodes draw in the font of the node before them.
+    const QFont& font = DrawFont();
+    if (m_Canvas->font() != font)
+        m_Canvas->setFont(font);
+    const QColor color = DrawColor();
+    if (m_Canvas->pen().color() != color || m_Canvas->pen().style() != Qt::SolidLine)
+        m_Canvas->setPen(color);
 }
 
 void TExprClass::Paint(int, int) {}
@@ -228,29 +299,32 @@ void TExprClass::CalcItalic(int& left, int& right) {
 
 int TExprClass::CalcJoinFlags() { return TouchLeft + TouchRight; }
 
-QFontMetrics TExprClass::Metrics() const { return MetricsOf(DrawFont()); }
-
-QFontMetrics TExprClass::MetricsOf(const QFont& font) const {
-    if (m_Canvas && m_Canvas->device())
-        return QFontMetrics(font, m_Canvas->device());
-    return QFontMetrics(font);
+QFontMetrics TExprClass::Metrics() const {
+    return Fonts()->metrics(Italic(), m_Canvas ? m_Canvas->device() : nullptr);
 }
 
-int TExprClass::TextWidth(const QString& text) const { return Metrics().horizontalAdvance(text); }
+int TExprClass::TextWidth(const QString& text) const {
+    // One character needs no shaping: its advance is that of the glyph.
+    const QFontMetrics fm = Metrics();
+    return text.size() == 1 ? fm.horizontalAdvance(text.front()) : fm.horizontalAdvance(text);
+}
 int TExprClass::TextHeight() const { return Metrics().height(); }
 
 void TExprClass::TextOut(int X, int Y, const QString& text) {
     if (!m_Canvas)
         return;
-    const QFontMetrics fm(m_Canvas->font(), m_Canvas->device());
-    m_Canvas->drawText(QPoint(X, Y + fm.ascent()), text);
+    // Nearly always the canvas holds the node's own font, whose metrics are at hand.
+    const QFont& font = m_Canvas->font();
+    const int ascent =
+        font == DrawFont() ? Metrics().ascent() : QFontMetrics(font, m_Canvas->device()).ascent();
+    m_Canvas->drawText(QPoint(X, Y + ascent), text);
 }
 
 #define EXPR_CACHED(query, bit, member, compute)                                                             \
     int TExprClass::query() {                                                                                \
         if (m_InvalidMask & (bit)) {                                                                         \
             m_InvalidMask &= ~(bit);                                                                         \
-            member = compute;                                                                                \
+            member = clampSize(compute);                                                                     \
         }                                                                                                    \
         return member;                                                                                       \
     }
@@ -263,13 +337,23 @@ EXPR_CACHED(SupPosX, imSupPosX, m_SupPosX, CalcSupPosX())
 EXPR_CACHED(SupPosY, imSupPosY, m_SupPosY, CalcSupPosY())
 EXPR_CACHED(SubPosX, imSubPosX, m_SubPosX, CalcSubPosX())
 EXPR_CACHED(SubPosY, imSubPosY, m_SubPosY, CalcSubPosY())
-EXPR_CACHED(TopGap, imTopGap, m_TopGap, CalcTopGap())
 #undef EXPR_CACHED
+
+// TopGap keeps the largest integer as "no ink at all" (signs, the ellipsis).
+int TExprClass::TopGap() {
+    if (m_InvalidMask & imTopGap) {
+        m_InvalidMask &= ~imTopGap;
+        m_TopGap = std::max(-MaxSize, CalcTopGap());
+    }
+    return m_TopGap;
+}
 
 int TExprClass::ItalicLeft() {
     if (m_InvalidMask & imItalic) {
         m_InvalidMask &= ~imItalic;
         CalcItalic(m_ItalicLeft, m_ItalicRight);
+        m_ItalicLeft = clampSize(m_ItalicLeft);
+        m_ItalicRight = clampSize(m_ItalicRight);
     }
     return m_ItalicLeft;
 }
@@ -280,7 +364,7 @@ int TExprClass::ItalicRight() {
 }
 
 void TExprClass::Draw(int X, int Y, int HAlign, int VAlign) {
-    if (!m_Canvas)
+    if (!m_Canvas || std::abs(X) > MaxCoord || std::abs(Y) > MaxCoord)
         return;
     if (HAlign == 1)
         X -= Width() / 2;
@@ -335,7 +419,7 @@ void TExprParent::CanvasChanged() {
     SonCanvasChanged();
 }
 
-void TExprParent::SonFontChanged() { GiveFont(m_Son.get(), Font(), *this); }
+void TExprParent::SonFontChanged() { GiveFont(m_Son.get(), SharedFonts(), *this); }
 void TExprParent::SonCanvasChanged() { GiveCanvas(m_Son.get(), Canvas(), *this); }
 
 TExprBigParent::TExprBigParent(TExprPtr son, TExprPtr son2) : TExprParent(std::move(son)) {
@@ -369,7 +453,7 @@ void TExprBigParent::CanvasChanged() {
     Son2CanvasChanged();
 }
 
-void TExprBigParent::Son2FontChanged() { GiveFont(m_Son2.get(), Font(), *this); }
+void TExprBigParent::Son2FontChanged() { GiveFont(m_Son2.get(), SharedFonts(), *this); }
 void TExprBigParent::Son2CanvasChanged() { GiveCanvas(m_Son2.get(), Canvas(), *this); }
 
 TExprTwinParent::TExprTwinParent(TExprPtr base, TExprPtr sub, TExprPtr sup) : TExprParent(std::move(base)) {
@@ -384,7 +468,7 @@ void TExprTwinParent::SetScript(int slot, TExprPtr node) {
     place = std::move(node);
     if (place) {
         place->SetParent(this);
-        GiveFont(place.get(), ScaledFont(Font(), kScriptScale), *this);
+        GiveFont(place.get(), ScriptFonts(), *this);
         GiveCanvas(place.get(), Canvas(), *this);
     }
     Invalidate();
@@ -397,9 +481,8 @@ TExprPtr TExprTwinParent::CutOffScript(int slot) {
 
 void TExprTwinParent::FontChanged() {
     TExprParent::FontChanged();
-    const QFont scaled = ScaledFont(Font(), kScriptScale);
-    GiveFont(m_Sub.get(), scaled, *this);
-    GiveFont(m_Sup.get(), scaled, *this);
+    GiveFont(m_Sub.get(), ScriptFonts(), *this);
+    GiveFont(m_Sup.get(), ScriptFonts(), *this);
 }
 
 void TExprTwinParent::CanvasChanged() {
@@ -428,16 +511,16 @@ int TExprChain::RowDescent() {
 }
 
 int TExprChain::RowWidth() {
-    int width = 0;
+    qint64 width = 0;
     for (TExprClass* c = Son(); c; c = c->Next())
         width += c->Width();
-    return width;
+    return clampSize(width);
 }
 
 void TExprChain::PaintRow(int X, int Y, int midLine) {
-    int x = X;
-    for (TExprClass* c = Son(); c; c = c->Next()) {
-        c->Draw(x, Y + midLine, 0, 1);
+    qint64 x = X;
+    for (TExprClass* c = Son(); c && std::abs(x) <= MaxCoord; c = c->Next()) {
+        c->Draw(int(x), Y + midLine, 0, 1);
         x += c->Width();
     }
 }
@@ -478,7 +561,7 @@ int TExprSimple::LeftOverhang() {
 
 int TExprSimple::CalcWidth() {
     const QFontMetrics fm = Metrics();
-    int width = fm.horizontalAdvance(m_Text);
+    int width = TextWidth(m_Text);
     if (!m_Text.isEmpty()) {
         width -= std::min(0, fm.leftBearing(m_Text.front()));
         width -= std::min(0, fm.rightBearing(m_Text.back()));
@@ -509,12 +592,6 @@ int TExprSimple::CalcTopGap() {
 }
 
 TExprVar::TExprVar(const QString& text) : TExprSimple(text) {}
-
-QFont TExprVar::DrawFont() const {
-    QFont font = Font();
-    font.setItalic(true);
-    return font;
-}
 
 void TExprVar::CalcItalic(int& left, int& right) {
     left = right = 0;
@@ -582,6 +659,9 @@ namespace {
 // General format: shortest form with up to 15 significant digits, exponent for very large or small values,
 // with the locale's decimal separator.
 QString generalFormat(double x) {
+    // Whole numbers, the common case, need neither the exponent nor the locale's separator.
+    if (std::fabs(x) < 1e15 && x == std::trunc(x) && !(x == 0 && std::signbit(x)))
+        return QString::number(qint64(x));
     QString s = QString::number(x, 'g', 15).toUpper();
     const int e = s.indexOf(u'E');
     if (e >= 0) {
@@ -638,7 +718,10 @@ void TExprNumber::Reformat() {
             exponent.remove(0, 1);
         m_Exponent = exponent;
     } else {
-        m_Mantissa = generalFormat(toNumber(s));
+        // A whole number in the general format is in that format already.
+        const bool whole =
+            !s.isEmpty() && std::all_of(s.begin(), s.end(), [](QChar c) { return c.isDigit() || c == u'-'; });
+        m_Mantissa = whole ? s : generalFormat(toNumber(s));
         m_Exponent.clear();
     }
     Invalidate(imWidth | imHeight | imTopGap);
@@ -659,7 +742,9 @@ QString TExprNumber::MantissaText() const {
 int TExprNumber::CalcWidth() {
     int width = TextWidth(MantissaText());
     if (!m_Exponent.isEmpty())
-        width += MetricsOf(ScaledFont(DrawFont(), kScriptScale)).horizontalAdvance(m_Exponent);
+        width += ScriptFonts()
+                     ->metrics(false, Canvas() ? Canvas()->device() : nullptr)
+                     .horizontalAdvance(m_Exponent);
     return width;
 }
 
@@ -688,7 +773,7 @@ void TExprNumber::Paint(int X, int Y) {
     const int d = roundEven(TextHeight() * 0.2);
     TextOut(X, Y + d, first);
     const int x = X + TextWidth(first);
-    Canvas()->setFont(ScaledFont(DrawFont(), kScriptScale));
+    Canvas()->setFont(ScriptFonts()->upright);
     TextOut(x, Y, m_Exponent);
     Canvas()->setFont(DrawFont());
 }
@@ -777,15 +862,10 @@ void TExprIndex::Paint(int X, int Y) {
 
 TExprSpace::TExprSpace(int n) : m_N(n) {}
 
-int TExprSpace::CalcWidth() { return m_N * m_LineX; }
+int TExprSpace::CalcWidth() { return clampSize(qint64(m_N) * m_LineX); }
 
 TExprRatio::TExprRatio(TExprPtr numerator, TExprPtr denominator)
     : TExprBigParent(std::move(numerator), std::move(denominator)) {}
-
-namespace {
-int widthOf(TExprClass* node) { return node ? node->Width() : 0; }
-int heightOf(TExprClass* node) { return node ? node->Height() : 0; }
-} // namespace
 
 int TExprRatio::CalcWidth() { return std::max(widthOf(Son()), widthOf(Son2())) + 8 * m_LineX; }
 int TExprRatio::CalcHeight() { return heightOf(Son()) + 3 * m_LineY + heightOf(Son2()); }

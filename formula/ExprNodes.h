@@ -12,6 +12,7 @@
 #include <memory>
 
 class QPainter;
+class QPainterPath;
 class QFontMetrics;
 
 // The canvas a node measures and draws on: a painter that is active on some paint device.
@@ -19,6 +20,10 @@ using TCanvas = QPainter;
 
 class TExprClass;
 using TExprPtr = std::unique_ptr<TExprClass>;
+
+// The fonts of one size, shared by all nodes that draw at that size (ExprNodes.cpp).
+struct TNodeFonts;
+using TNodeFontsPtr = std::shared_ptr<TNodeFonts>;
 
 // Base of all formula nodes. A node belongs to a chain (Next), may hold child chains, and caches its
 // sizes; InvalidMask tells which cached values must be computed again.
@@ -34,6 +39,10 @@ public:
     // Colour value meaning "take the colour of Parent"; colours otherwise are 0xRRGGBB.
     static constexpr quint32 InheritColor = 0x1FFFFFFF;
     static constexpr int MaxInt = INT_MAX;
+    // Every cached size stays within ±MaxSize pixels, so sums of a few sizes never overflow; a node whose
+    // origin lies beyond ±MaxCoord is far off any canvas and is not drawn.
+    static constexpr int MaxSize = 1 << 26;
+    static constexpr int MaxCoord = 1 << 29;
 
     // InvalidMask bits of the cached queries.
     static constexpr quint32 imWidth = 0x1;
@@ -71,7 +80,7 @@ public:
     // Canvas and font.
     TCanvas* Canvas() const { return m_Canvas; }
     void SetCanvas(TCanvas* canvas);
-    const QFont& Font() const { return *m_Font; }
+    const QFont& Font() const;
     void SetFont(const QFont& font);
     // The node's font height in pixels, and a size in points converted at the canvas's DPI (96 without
     // a canvas); both go the same way as SetFont.
@@ -131,10 +140,11 @@ protected:
     virtual void CalcItalic(int& left, int& right);
     virtual int CalcJoinFlags();
 
-    // The font the node draws with (TExprVar adds the italic style).
-    virtual QFont DrawFont() const { return *m_Font; }
+    // Whether the node draws in the italic form of its font (TExprVar, TExprPlank).
+    virtual bool Italic() const { return false; }
+    // The font the node draws with, and its metrics on the canvas.
+    const QFont& DrawFont() const;
     QFontMetrics Metrics() const;
-    QFontMetrics MetricsOf(const QFont& font) const;
     int TextWidth(const QString& text) const;
     int TextHeight() const;
     // Draws text with its top-left corner at (X, Y) in the canvas's current font.
@@ -145,9 +155,14 @@ protected:
 
     // Passing font and canvas down a chain or into a child, with the metrics taken over when the font
     // height is the same.
-    static void GiveFont(TExprClass* node, const QFont& font, const TExprClass& from);
+    static void GiveFont(TExprClass* node, const TNodeFontsPtr& fonts, const TExprClass& from);
     static void GiveCanvas(TExprClass* node, TCanvas* canvas, const TExprClass& from);
-    static QFont ScaledFont(const QFont& font, double factor);
+    // The node's fonts, and those of its scripts (0.7 of the height), shared with every node of that size.
+    const TNodeFontsPtr& Fonts() const;
+    // The fonts to hand on to children: none while the node has the default font, which they make
+    // themselves when they are measured with it.
+    const TNodeFontsPtr& SharedFonts() const { return m_Fonts; }
+    const TNodeFontsPtr& ScriptFonts() const;
     // Calls a protected operation of another node (for the containers).
     static void PaintNode(TExprClass* node, int X, int Y) { node->Paint(X, Y); }
 
@@ -162,7 +177,8 @@ private:
 
     TExprClass* m_Parent = nullptr;
     TExprPtr m_Next;
-    std::unique_ptr<QFont> m_Font;
+    // Made with the default font when first asked for, unless given before.
+    mutable TNodeFontsPtr m_Fonts;
     int m_Width = 0, m_Height = 0, m_MidLineUp = 0, m_MidLineDn = 0, m_SupPosX = 0, m_SupPosY = 0,
         m_SubPosX = 0, m_SubPosY = 0, m_TopGap = 0, m_ItalicLeft = 0, m_ItalicRight = 0;
     TCanvas* m_Canvas = nullptr;
@@ -275,7 +291,7 @@ public:
     explicit TExprVar(const QString& text);
 
 protected:
-    QFont DrawFont() const override;
+    bool Italic() const override { return true; }
     void CalcItalic(int& left, int& right) override;
     int CalcSupPosX() override;
     int CalcSubPosX() override;
@@ -505,7 +521,7 @@ public:
     TExprPlank();
 
 protected:
-    QFont DrawFont() const override;
+    bool Italic() const override { return true; }
     int CalcTopGap() override;
     void CalcItalic(int& left, int& right) override;
 };
@@ -716,7 +732,10 @@ protected:
     int LowerHeight();
     int UpperHeight();
     double AspectXY() const; // horizontal / vertical pixels per inch
-    // Fills and strokes an outline of cubic segments; points in 1/10000 of h, y upwards.
+    // An outline of cubic segments from a point table in 1/10000 of h, y upwards, around (ox, oy); the
+    // first point is a vertex, then triples of control, control, end; closed by a straight edge.
+    QPainterPath OutlinePath(const int (*points)[2], int count, double ox, double oy, double h) const;
+    // Fills and strokes such an outline.
     void PaintOutline(const int (*points)[2], int count, double ox, double oy, double h);
 
 private:

@@ -2,12 +2,17 @@
 // (list, relation, sum, term, factor, identifier, function) into formula nodes. Every node under
 // construction is held by a unique_ptr, so an error frees whatever was built before it.
 #include "formula/ExprParser.h"
+#include "formula/ExprExtent.h"
 
 #include <QLocale>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <span>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -49,6 +54,23 @@ constexpr TFoldGroup kFoldGroups[] = {
     {u"~~", kApprox},
 };
 
+// For every ASCII character, the groups of kFoldGroups that start with it (they stand together there), so
+// folding looks at no group whose first character differs.
+struct TFoldRange {
+    quint8 begin = 0;
+    quint8 end = 0;
+};
+constexpr std::array<TFoldRange, 128> kFoldIndex = [] {
+    std::array<TFoldRange, 128> index{};
+    for (quint8 i = 0; i < std::size(kFoldGroups); ++i) {
+        TFoldRange& range = index[kFoldGroups[i].text[0]];
+        if (range.begin == range.end)
+            range.begin = i;
+        range.end = quint8(i + 1);
+    }
+    return index;
+}();
+
 // Character codes and drawn-sign codes of the nodes the grammar creates.
 constexpr quint16 kSignPlusMinus = 5;
 constexpr quint16 kSignMinusPlus = 6;
@@ -66,6 +88,32 @@ constexpr quint16 kCodePartial = 8706;
 constexpr int kSpaceAfterComma = 7;
 constexpr int kSpaceAfterConst = 3;
 constexpr int kSpaceBeforeDifferential = 4;
+
+// Operators that put a sign between the items they join, with the sign's code (below 32 a sign drawn by
+// TExprSign, else a character): relations, additive operators (also as prefixes of a factor), and the
+// products that keep their sign.
+constexpr TSignOp kRelationSigns[] = {
+    {kNotEqual, 8800},   {kGreaterEqual, 8805},
+    {kLessEqual, 8804},  {kMuchGreater, 2},
+    {kMuchLess, 1},      {kArrow, 8594},
+    {kApprox, 8776},     {kIdentical, 8801},
+    {kGreaterApprox, 4}, {kLessApprox, 3},
+    {kTildeOverBar, 7},  {u'<', 60},
+    {u'=', 61},          {u'>', 62},
+    {u'~', 126},
+};
+constexpr TSignOp kAdditiveSigns[] = {
+    {kPlusMinus, kSignPlusMinus}, {kMinusPlus, kSignMinusPlus}, {u'+', kSignPlus}, {u'-', kSignMinus}};
+constexpr TSignOp kProductSigns[] = {
+    {kDivide, 247}, {kCross, 215}, {kSlashSign, 47}, {kMiddleDot, kSignMiddleDot}};
+
+// The sign code of the operator c in the table, 0 when c is none of them.
+quint16 signOf(std::span<const TSignOp> signs, QChar c) {
+    for (const TSignOp& sign : signs)
+        if (sign.op == c.unicode())
+            return sign.code;
+    return 0;
+}
 
 // Integer arguments (counts of strokes, dots, signs, cells, space widths) are kept within this magnitude:
 // larger values only make the layout loop or overflow.
@@ -87,6 +135,7 @@ const QString kOpeningExpected = QStringLiteral("Ожидается знак о�
 const QString kClosingExpected = QStringLiteral("Ожидается знак закрывающей скобки в позиции ");
 const QString kNumberExpected = QStringLiteral("Ожидается число в позиции ");
 const QString kTooDeep = QStringLiteral("Слишком глубокая вложенность в позиции ");
+const QString kTooLarge = QStringLiteral("Слишком большая формула");
 
 const char* const kGreekNames[] = {"ALPHA", "BETA",    "GAMMA",   "DELTA", "EPSILON", "ZETA",
                                    "ETA",   "THETA",   "IOTA",    "KAPPA", "LAMBDA",  "MU",
@@ -105,13 +154,20 @@ bool isLetter(QChar c) {
     return isLatin(c) || (u >= 0x410 && u <= 0x44F) || u == 0x401 || u == 0x451;
 }
 
-// Upper case for Latin letters only: the name tables are compared with this.
-QString asciiUpper(const QString& name) {
-    QString result = name;
-    for (QChar& c : result)
+// A name compared with a table entry (upper case), ignoring the case of Latin letters only: the
+// names' other letters are Cyrillic, which never equal a Latin letter.
+bool isName(const QString& name, const char* entry) {
+    qsizetype i = 0;
+    for (; entry[i]; ++i) {
+        if (i == name.size())
+            return false;
+        char16_t c = name[i].unicode();
         if (c >= u'a' && c <= u'z')
-            c = QChar(c.unicode() - (u'a' - u'A'));
-    return result;
+            c = char16_t(c - (u'a' - u'A'));
+        if (c != char16_t(entry[i]))
+            return false;
+    }
+    return i == name.size();
 }
 
 // Number of trailing digits of a name.
@@ -200,8 +256,319 @@ private:
     int& m_depth;
 };
 
+// Forced brackets: a call whose name was followed by "!(" shows its operand's brackets always.
+TExprPtr forceBrackets(TExprPtr operand, bool forced) {
+    if (!forced)
+        return operand;
+    if (auto* argument = dynamic_cast<TExprArgument*>(operand.get()); argument && !operand->Next()) {
+        argument->SetForceBrackets(true);
+        return operand;
+    }
+    return make_unique<TExprRound>(std::move(operand));
+}
+
+// A row of several children becomes a bracketed row, so that a postfix operator applies to all of it.
+void bracketChain(TExprPtr& node) {
+    auto* chain = dynamic_cast<TExprChain*>(node.get());
+    if (!chain || !chain->Son() || !chain->Son()->Next())
+        return;
+    TExprPtr followers = node->CutOffNext();
+    TExprPtr bracketed = inRoundBrackets(chain->CutOffSon());
+    bracketed->SetNext(std::move(followers));
+    node = std::move(bracketed);
+}
+
+// Puts a script into the slot of the base: into the name part of a function, into a free slot of an
+// index, else into a new index over the base.
+TExprPtr addScript(TExprPtr base, TExprPtr script, int slot) {
+    base = single(std::move(base));
+    script = single(std::move(script));
+    const auto slotOf = [slot](TExprTwinParent* node) {
+        return slot == TExprTwinParent::SlotSub ? node->Sub() : node->Sup();
+    };
+    if (auto* func = dynamic_cast<TExprCommonFunc*>(base.get())) {
+        auto* namePart = dynamic_cast<TExprIndex*>(func->Son());
+        if (!namePart) {
+            auto index = make_unique<TExprIndex>(func->CutOffSon(), nullptr, nullptr);
+            index->SetScript(slot, std::move(script));
+            func->SetSon(std::move(index));
+            return base;
+        }
+        if (!slotOf(namePart)) {
+            namePart->SetScript(slot, std::move(script));
+            return base;
+        }
+    } else if (auto* index = dynamic_cast<TExprIndex*>(base.get()); index && !slotOf(index)) {
+        index->SetScript(slot, std::move(script));
+        return base;
+    }
+    auto index = make_unique<TExprIndex>(std::move(base), nullptr, nullptr);
+    index->SetScript(slot, std::move(script));
+    return index;
+}
+
+TExprPtr addSuperscript(TExprPtr base, TExprPtr e) {
+    return addScript(std::move(base), std::move(e), TExprTwinParent::SlotSup);
+}
+
+TExprPtr addSubscript(TExprPtr base, TExprPtr e) {
+    return addScript(std::move(base), std::move(e), TExprTwinParent::SlotSub);
+}
+
+// An accent goes on the name part of a function and on the base of an index without superscript.
+TExprPtr addCap(TExprPtr node, quint8 style, int dots) {
+    node = single(std::move(node));
+    if (auto* func = dynamic_cast<TExprCommonFunc*>(node.get())) {
+        func->SetSon(addCap(func->CutOffSon(), style, dots));
+        return node;
+    }
+    if (auto* index = dynamic_cast<TExprIndex*>(node.get()); index && !index->Sup()) {
+        index->SetSon(addCap(index->CutOffSon(), style, dots));
+        return node;
+    }
+    return make_unique<TExprCap>(std::move(node), style, dots);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The function table: for every name the arguments it reads and the node it makes of them.
+
 } // namespace
 
+// One argument as read; which fields hold it depends on the argument's letter in the table.
+struct TFuncArgument {
+    TExprPtr node;     // a list argument; the first reading of a derivative order
+    TExprPtr again;    // the second reading of a derivative order
+    int count = 0;     // an integer argument
+    double number = 0; // the number of NUM
+    QString text;      // the text of STRING and ANGLE
+    quint8 left = 0;   // the bracket kinds of BRACKETS
+    quint8 right = 0;
+};
+
+namespace {
+
+// A call being built: the name as written, whether it was followed by "!(", and the arguments given.
+struct TCall {
+    const QString& name;
+    bool forced;
+    std::vector<TFuncArgument> args;
+
+    bool given(size_t i) const { return i < args.size(); }
+    TExprPtr take(size_t i) { return given(i) ? std::move(args[i].node) : nullptr; }
+    int count(size_t i, int absent) const { return given(i) ? args[i].count : absent; }
+    // The list arguments from i on, as one chain.
+    TExprPtr chainFrom(size_t i) {
+        TChain chain;
+        for (; i < args.size(); ++i)
+            chain.append(std::move(args[i].node));
+        return chain.take();
+    }
+};
+
+struct TBuilt {
+    TExprPtr node;
+    int needBrackets = 0;
+};
+
+// Argument letters: "0"–"7" a list of that kind (ParseList without commas), "i" an integer (0 when
+// absent), "n" a signed decimal number, "c" a character code that must be there, "t" a text as for
+// STRING, "b" the two bracket characters of BRACKETS, "o" a derivative order (a list of kind 1 read twice
+// from the same place). A trailing "*" repeats the last argument while commas follow. The first
+// `required` arguments are separated by commas that must be there; the others are read only after a comma.
+struct TFunctionDef {
+    const char* name;
+    const char* args;
+    int required;
+    TBuilt (*make)(TCall&);
+};
+
+TBuilt powerOrIndex(TCall& c, int slot) {
+    TExprPtr x = c.take(0);
+    if (slot == TExprTwinParent::SlotSub)
+        return {addSubscript(std::move(x), c.take(1))};
+    return {addSuperscript(std::move(x), c.take(1)), 1};
+}
+
+// DIFF, PDIFF: a space, d or ∂, then x, with the order n on x. DIFFN, PDIFFN: the order goes on d.
+TBuilt differentialOf(TCall& c, bool partial, bool orderOnD) {
+    TExprPtr x = c.take(0);
+    TExprPtr d = differential(partial);
+    if (c.given(1)) {
+        if (orderOnD)
+            d = addSuperscript(std::move(d), c.take(1));
+        else
+            x = addSuperscript(std::move(x), c.take(1));
+    }
+    TChain chain;
+    chain.append(make_unique<TExprSpace>(kSpaceBeforeDifferential));
+    chain.append(std::move(d));
+    chain.append(std::move(x));
+    return {chain.take()};
+}
+
+// DIFFR and DIFFRF with their partial forms: d^n f over d x^n, the order's two readings on top and below.
+TBuilt derivativeRatio(TCall& c, bool partial, bool withFunction) {
+    const size_t xAt = withFunction ? 1 : 0;
+    TExprPtr f = withFunction ? c.take(0) : nullptr;
+    TExprPtr x = c.take(xAt);
+    TExprPtr top = differential(partial);
+    if (c.given(xAt + 1)) {
+        top = addSuperscript(std::move(top), std::move(c.args[xAt + 1].node));
+        x = addSuperscript(std::move(x), std::move(c.args[xAt + 1].again));
+    }
+    if (withFunction)
+        top = make_unique<TExprChain>(chainOf(std::move(top), std::move(f)));
+    auto bottom = make_unique<TExprChain>(chainOf(differential(partial), std::move(x)));
+    return {make_unique<TExprRatio>(std::move(top), std::move(bottom))};
+}
+
+template <typename Op> TBuilt largeOperator(TCall& c, size_t operandAt) {
+    TExprPtr x = forceBrackets(c.take(operandAt), c.forced);
+    return {make_unique<Op>(std::move(x), c.take(operandAt + 1), c.take(operandAt + 2))};
+}
+
+TBuilt integral(TCall& c, int multiplicity, size_t operandAt) {
+    TExprPtr x = forceBrackets(c.take(operandAt), c.forced);
+    return {
+        make_unique<TExprIntegral>(std::move(x), multiplicity, c.take(operandAt + 1), c.take(operandAt + 2))};
+}
+
+TBuilt stand(TCall& c, quint8 align) { return {make_unique<TExprStand>(c.chainFrom(0), align)}; }
+
+TBuilt accent(TCall& c, quint8 style, int dots) { return {addCap(c.take(0), style, dots)}; }
+
+const TFunctionDef kFunctions[] = {
+    {"SQRT", "1", 1, [](TCall& c) -> TBuilt { return {make_unique<TExprRoot>(c.take(0), nullptr)}; }},
+    {"SQR", "4", 1,
+     [](TCall& c) -> TBuilt {
+         return {addSuperscript(c.take(0), make_unique<TExprNumber>(2, false)), 1};
+     }},
+    {"LOG", "13", 2,
+     [](TCall& c) -> TBuilt {
+         auto namePart = make_unique<TExprIndex>(make_unique<TExprFuncName>(c.name), c.take(0), nullptr);
+         TExprPtr x = forceBrackets(c.take(1), c.forced);
+         return {make_unique<TExprCommonFunc>(std::move(namePart), std::move(x))};
+     }},
+    {"ABS", "5", 1, [](TCall& c) -> TBuilt { return {c.take(0)}; }},
+    {"POW", "41", 2, [](TCall& c) { return powerOrIndex(c, TExprTwinParent::SlotSup); }},
+    {"ROOT", "11", 2, [](TCall& c) -> TBuilt { return {make_unique<TExprRoot>(c.take(1), c.take(0))}; }},
+    {"IND", "41", 2, [](TCall& c) { return powerOrIndex(c, TExprTwinParent::SlotSub); }},
+    {"LIM", "13", 2,
+     [](TCall& c) -> TBuilt {
+         TExprPtr limit = forceBrackets(c.take(0), c.forced);
+         return {make_unique<TExprCommonFunc>(make_unique<TExprLim>(std::move(limit)), c.take(1)), 1};
+     }},
+    {"FUNC", "10*", 2,
+     [](TCall& c) -> TBuilt {
+         // The arguments are separated by a comma node only, without a space.
+         TChain arguments;
+         for (size_t i = 1; i < c.args.size(); ++i) {
+             if (i > 1)
+                 arguments.append(make_unique<TExprComma>());
+             arguments.append(c.take(i));
+         }
+         auto argument = make_unique<TExprArgument>(arguments.take());
+         if (c.forced)
+             argument->SetForceBrackets(true);
+         return {make_unique<TExprCommonFunc>(c.take(0), std::move(argument))};
+     }},
+    {"SPACE", "i", 1, [](TCall& c) -> TBuilt { return {make_unique<TExprSpace>(c.count(0, 0))}; }},
+    {"DIFF", "41", 1, [](TCall& c) { return differentialOf(c, false, false); }},
+    {"PDIFF", "41", 1, [](TCall& c) { return differentialOf(c, true, false); }},
+    {"DIFFN", "44", 1, [](TCall& c) { return differentialOf(c, false, true); }},
+    {"PDIFFN", "44", 1, [](TCall& c) { return differentialOf(c, true, true); }},
+    {"DIFFR", "4o", 1, [](TCall& c) { return derivativeRatio(c, false, false); }},
+    {"PDIFFR", "4o", 1, [](TCall& c) { return derivativeRatio(c, true, false); }},
+    {"DIFFRF", "44o", 2, [](TCall& c) { return derivativeRatio(c, false, true); }},
+    {"PDIFFRF", "44o", 2, [](TCall& c) { return derivativeRatio(c, true, true); }},
+    {"STRING", "t", 1, [](TCall& c) -> TBuilt { return {make_unique<TExprSimple>(c.args[0].text)}; }},
+    {"STROKES", "4i", 1,
+     [](TCall& c) -> TBuilt {
+         return {addSuperscript(c.take(0), make_unique<TExprStrokes>(c.count(1, 1))), 1};
+     }},
+    {"FACT", "4", 1,
+     [](TCall& c) -> TBuilt {
+         return {chainOf(c.take(0), make_unique<TExprSimple>(QStringLiteral("!"))), 1};
+     }},
+    {"AT", "31", 2, [](TCall& c) -> TBuilt { return {make_unique<TExprAtValue>(c.take(0), c.take(1))}; }},
+    {"LINE", "1", 1, [](TCall& c) { return accent(c, TExprCap::csBar, 0); }},
+    {"VECT", "1", 1, [](TCall& c) { return accent(c, TExprCap::csArrow, 0); }},
+    {"CAP", "1", 1, [](TCall& c) { return accent(c, TExprCap::csHat, 0); }},
+    {"TILDE", "1", 1, [](TCall& c) { return accent(c, TExprCap::csTilde, 0); }},
+    {"POINTS", "1i", 1, [](TCall& c) { return accent(c, TExprCap::csDots, c.count(1, 1)); }},
+    {"STANDL", "1*", 1, [](TCall& c) { return stand(c, 0); }},
+    {"STANDC", "1*", 1, [](TCall& c) { return stand(c, 1); }},
+    {"STANDR", "1*", 1, [](TCall& c) { return stand(c, 2); }},
+    {"MATRIX", "ii1*", 3,
+     [](TCall& c) -> TBuilt {
+         return {make_unique<TExprMatrix>(c.chainFrom(2), c.count(0, 0), c.count(1, 0))};
+     }},
+    {"SUMMA", "311", 1, [](TCall& c) { return largeOperator<TExprSumma>(c, 0); }},
+    {"PROD", "311", 1, [](TCall& c) { return largeOperator<TExprProd>(c, 0); }},
+    {"CIRC", "311", 1, [](TCall& c) { return largeOperator<TExprCirc>(c, 0); }},
+    {"INT", "311", 1, [](TCall& c) { return integral(c, 1, 0); }},
+    {"INTM", "i311", 2, [](TCall& c) { return integral(c, c.count(0, 0), 1); }},
+    {"CASE", "1*", 1, [](TCall& c) -> TBuilt { return {make_unique<TExprCase>(c.chainFrom(0))}; }},
+    {"COMMA", "i", 1,
+     [](TCall& c) -> TBuilt {
+         return {chainOf(make_unique<TExprComma>(), make_unique<TExprSpace>(c.count(0, 0)))};
+     }},
+    {"BRACKETS", "b1", 2,
+     [](TCall& c) -> TBuilt {
+         return {make_unique<TExprBracketed>(c.take(1), c.args[0].left, c.args[0].right)};
+     }},
+    {"SYSTEM", "1*", 1,
+     [](TCall& c) -> TBuilt {
+         auto lines = make_unique<TExprStand>(c.chainFrom(0), 0);
+         return {
+             make_unique<TExprBracketed>(std::move(lines), TExprBracketed::bkCurly, TExprBracketed::bkNone)};
+     }},
+    {"NUM", "niii", 1,
+     [](TCall& c) -> TBuilt {
+         return {make_unique<TExprExpNumber>(c.args[0].number, c.count(1, 4), c.count(2, 4), c.count(3, 2))};
+     }},
+    {"SYMBOL", "c", 1,
+     // The code is one UTF-16 unit: larger values keep their low 16 bits.
+     [](TCall& c) -> TBuilt { return {make_unique<TExprExtSymbol>(quint16(c.args[0].count))}; }},
+    {"ANGLE", "t", 1,
+     [](TCall& c) -> TBuilt {
+         return {chainOf(make_unique<TExprSign>(kSignAngle), make_unique<TExprSimple>(c.args[0].text))};
+     }},
+};
+
+const TFunctionDef* findFunction(const QString& name) {
+    for (const TFunctionDef& def : kFunctions)
+        if (isName(name, def.name))
+            return &def;
+    return nullptr;
+}
+
+// Plain names with a node of their own (Greek letter names are looked up apart).
+struct TNameDef {
+    const char* name;
+    TExprPtr (*make)(const QString& written);
+};
+
+const TNameDef kNames[] = {
+    {"PLAMBDA", [](const QString&) -> TExprPtr { return make_unique<TExprLambda>(); }},
+    {"NABLA", [](const QString&) -> TExprPtr { return make_unique<TExprNabla>(); }},
+    {"INF", [](const QString&) -> TExprPtr { return make_unique<TExprExtSymbol>(kCodeInfinity); }},
+    {"PLANK", [](const QString&) -> TExprPtr { return make_unique<TExprPlank>(); }},
+    {"NIL", [](const QString&) -> TExprPtr { return make_unique<TExprClass>(); }},
+    {"COMMA", [](const QString&) -> TExprPtr { return make_unique<TExprComma>(); }},
+    {"CONST",
+     [](const QString& written) {
+         return chainOf(make_unique<TExprSimple>(written), make_unique<TExprSpace>(kSpaceAfterConst));
+     }},
+    {"ASTERIX", [](const QString&) -> TExprPtr { return make_unique<TExprAsterix>(); }},
+    {"MINUS", [](const QString&) -> TExprPtr { return make_unique<TExprExtSymbol>(kSignMinus); }},
+    {"PARALLEL", [](const QString&) -> TExprPtr { return make_unique<TExprSign>(kSignParallel); }},
+    {"PERPENDICULAR", [](const QString&) -> TExprPtr { return make_unique<TExprSign>(kSignPerpendicular); }},
+    {"ANGLE", [](const QString&) -> TExprPtr { return make_unique<TExprSign>(kSignAngle); }},
+    {"EMPTY", [](const QString&) -> TExprPtr { return make_unique<TExprEmpty>(); }},
+};
+
+} // namespace
 EIncorrectExpr::EIncorrectExpr(const QString& message) : std::runtime_error(message.toStdString()) {}
 
 // ===================================================================================================
@@ -214,45 +581,62 @@ TExprPtr TExprBuilder::BuildExpr(const QString& text) {
     PostfixEnabled = true;
     m_factorDepth = 0;
     m_repeatDepth = 0;
-    return ParseList(1, true).node;
+    TExprPtr tree = ParseList(1, true).node;
+    // Past this bound the layout's pixel sizes would no longer be meaningful.
+    const ExprExtent::TExtent extent = ExprExtent::ofChain(tree.get());
+    if (extent.width > ExprExtent::kMaxFormulaExtent || extent.height > ExprExtent::kMaxFormulaExtent)
+        throw EIncorrectExpr(kTooLarge);
+    return tree;
 }
 
 QString TExprBuilder::FoldOperators(const QString& text, QList<int>* sourceStarts) {
-    QString folded;
-    folded.reserve(text.size());
-    if (sourceStarts)
-        sourceStarts->clear();
+    // Written in place: the folded text is never longer than the input.
+    QString folded(text.size(), Qt::Uninitialized);
+    QChar* out = folded.data();
+    int* starts = nullptr;
+    if (sourceStarts) {
+        sourceStarts->resize(text.size() + 1);
+        starts = sourceStarts->data();
+    }
+    qsizetype n = 0;
     qsizetype i = 0;
     while (i < text.size()) {
-        const QStringView rest = QStringView(text).mid(i);
+        const char16_t c = text[i].unicode();
         qsizetype taken = 1;
-        QChar code = text[i];
-        for (const TFoldGroup& group : kFoldGroups) {
-            const QStringView groupText(group.text);
-            if (rest.startsWith(groupText)) {
-                code = QChar(group.code);
-                taken = groupText.size();
-                break;
+        QChar code(c);
+        if (c < kFoldIndex.size()) {
+            const TFoldRange range = kFoldIndex[c];
+            const QStringView rest = QStringView(text).mid(i);
+            for (int g = range.begin; g < range.end; ++g) {
+                const QStringView groupText(kFoldGroups[g].text);
+                if (rest.startsWith(groupText)) {
+                    code = QChar(kFoldGroups[g].code);
+                    taken = groupText.size();
+                    break;
+                }
             }
         }
-        folded += code;
-        if (sourceStarts)
-            sourceStarts->append(int(i));
+        out[n] = code;
+        if (starts)
+            starts[n] = int(i);
+        ++n;
         i += taken;
     }
-    if (sourceStarts)
-        sourceStarts->append(int(text.size()));
+    folded.truncate(n);
+    if (sourceStarts) {
+        starts[n] = int(text.size());
+        sourceStarts->resize(n + 1);
+    }
     return folded;
 }
 
 int TExprBuilder::GreekCode(const QString& name) {
-    const QString upper = asciiUpper(name);
-    if (upper == QLatin1String("PLAMBDA"))
+    if (isName(name, "PLAMBDA"))
         return 1;
-    if (upper == QLatin1String("NABLA"))
+    if (isName(name, "NABLA"))
         return 2;
     for (int i = 0; i < int(std::size(kGreekNames)); ++i) {
-        if (upper != QLatin1String(kGreekNames[i]))
+        if (!isName(name, kGreekNames[i]))
             continue;
         int code =
             i <= kGreekRhoIndex ? kGreekCapitalAlpha + i : kGreekCapitalSigma + (i - kGreekRhoIndex - 1);
@@ -311,99 +695,23 @@ TExprBuilder::TParsed TExprBuilder::ParseList(int kind, bool commasAllowed) {
 }
 
 TExprBuilder::TParsed TExprBuilder::ParseRelation() {
-    TParsed sum = ParseSum();
-    int needBrackets = sum.needBrackets;
-    TChain chain;
-    chain.append(std::move(sum.node));
-    for (;;) {
-        quint16 code = 0;
-        switch (Cur().unicode()) {
-        case kNotEqual:
-            code = 8800;
-            break;
-        case kGreaterEqual:
-            code = 8805;
-            break;
-        case kLessEqual:
-            code = 8804;
-            break;
-        case kMuchGreater:
-            code = 2;
-            break;
-        case kMuchLess:
-            code = 1;
-            break;
-        case kArrow:
-            code = 8594;
-            break;
-        case kApprox:
-            code = 8776;
-            break;
-        case kIdentical:
-            code = 8801;
-            break;
-        case kGreaterApprox:
-            code = 4;
-            break;
-        case kLessApprox:
-            code = 3;
-            break;
-        case kTildeOverBar:
-            code = 7;
-            break;
-        case u'<':
-            code = 60;
-            break;
-        case u'=':
-            code = 61;
-            break;
-        case u'>':
-            code = 62;
-            break;
-        case u'~':
-            code = 126;
-            break;
-        default:
-            break;
-        }
-        if (!code)
-            break;
-        ++Pos;
-        chain.append(make_unique<TExprSign>(code));
-        chain.append(ParseSum().node);
-        needBrackets = 1;
-    }
-    return {chain.take(), needBrackets};
+    return ParseSigned(kRelationSigns, &TExprBuilder::ParseSum);
 }
 
 TExprBuilder::TParsed TExprBuilder::ParseSum() {
-    TParsed term = ParseTerm();
-    int needBrackets = term.needBrackets;
+    return ParseSigned(kAdditiveSigns, &TExprBuilder::ParseTerm);
+}
+
+TExprBuilder::TParsed TExprBuilder::ParseSigned(std::span<const TSignOp> signs,
+                                                TParsed (TExprBuilder::*next)()) {
+    TParsed first = (this->*next)();
+    int needBrackets = first.needBrackets;
     TChain chain;
-    chain.append(std::move(term.node));
-    for (;;) {
-        quint16 code = 0;
-        switch (Cur().unicode()) {
-        case kPlusMinus:
-            code = kSignPlusMinus;
-            break;
-        case kMinusPlus:
-            code = kSignMinusPlus;
-            break;
-        case u'+':
-            code = kSignPlus;
-            break;
-        case u'-':
-            code = kSignMinus;
-            break;
-        default:
-            break;
-        }
-        if (!code)
-            break;
+    chain.append(std::move(first.node));
+    while (const quint16 code = signOf(signs, Cur())) {
         ++Pos;
         chain.append(make_unique<TExprSign>(code));
-        chain.append(ParseTerm().node);
+        chain.append((this->*next)().node);
         needBrackets = 1;
     }
     return {chain.take(), needBrackets};
@@ -413,40 +721,30 @@ TExprBuilder::TParsed TExprBuilder::ParseTerm() {
     TParsed first = ParseFactor();
     int needBrackets = first.needBrackets;
     TExprPtr numerator = std::move(first.node);
+    // The last nodes of both parts are kept at hand: a long product must not be walked for every factor.
+    TExprClass* numeratorLast = numerator->Last();
     TExprPtr denominator;
+    TExprClass* denominatorLast = nullptr;
     bool combined = false;
     for (;;) {
         const char16_t c = Cur().unicode();
-        quint16 sign = 0;
-        switch (c) {
-        case kDivide:
-            sign = 247;
-            break;
-        case kCross:
-            sign = 215;
-            break;
-        case kSlashSign:
-            sign = 47;
-            break;
-        case kMiddleDot:
-            sign = kSignMiddleDot;
-            break;
-        default:
-            break;
-        }
-        if (sign) {
+        const quint16 sign = signOf(kProductSigns, Cur());
+        if (sign || c == kJuxtapose) {
             ++Pos;
-            numerator->Last()->AddNext(make_unique<TExprSign>(sign));
-            numerator->Last()->AddNext(ParseFactor().node);
-        } else if (c == kJuxtapose) {
-            ++Pos;
-            numerator->Last()->AddNext(ParseFactor().node);
+            if (sign) {
+                numeratorLast->AddNext(make_unique<TExprSign>(sign));
+                numeratorLast = numeratorLast->Next();
+            }
+            TExprPtr factor = ParseFactor().node;
+            TExprClass* factorLast = factor->Last();
+            numeratorLast->AddNext(std::move(factor));
+            numeratorLast = factorLast;
         } else if (c == u'*') {
             ++Pos;
-            MergeFactor(numerator, ParseFactor().node);
+            MergeFactor(numerator, numeratorLast, ParseFactor().node);
         } else if (c == u'/') {
             ++Pos;
-            MergeFactor(denominator, ParseFactor().node);
+            MergeFactor(denominator, denominatorLast, ParseFactor().node);
         } else {
             break;
         }
@@ -469,16 +767,17 @@ TExprBuilder::TParsed TExprBuilder::ParseTerm() {
     return {make_unique<TExprRatio>(std::move(numerator), std::move(denominator)), 1};
 }
 
-void TExprBuilder::MergeFactor(TExprPtr& product, TExprPtr factor) {
+void TExprBuilder::MergeFactor(TExprPtr& product, TExprClass*& productLast, TExprPtr factor) {
+    TExprClass* factorLast = factor->Last();
     if (!product) {
         product = std::move(factor);
+        productLast = factorLast;
         return;
     }
-    TExprClass* productLast = product->Last();
-    TExprClass* factorLast = factor->Last();
     const auto flags = [](TExprClass* node, int flag) { return (node->JoinFlags() & flag) != 0; };
     if (flags(productLast, TExprClass::TouchRight) && flags(factor.get(), TExprClass::TouchLeft)) {
         productLast->AddNext(std::move(factor));
+        productLast = factorLast;
         return;
     }
     if (flags(factorLast, TExprClass::TouchRight) && flags(product.get(), TExprClass::TouchLeft)) {
@@ -490,7 +789,10 @@ void TExprBuilder::MergeFactor(TExprPtr& product, TExprPtr factor) {
     auto* lastNumber = dynamic_cast<TExprNumber*>(factorLast);
     if (firstNumber && lastNumber) {
         lastNumber->SetNumber(lastNumber->Value() * firstNumber->Value());
-        factorLast->AddNext(product->CutOffNext());
+        TExprPtr rest = product->CutOffNext();
+        if (!rest)
+            productLast = factorLast;
+        factorLast->AddNext(std::move(rest));
         product = std::move(factor);
         return;
     }
@@ -504,7 +806,8 @@ void TExprBuilder::MergeFactor(TExprPtr& product, TExprPtr factor) {
         }
     }
     productLast->AddNext(make_unique<TExprSign>(kSignMiddleDot));
-    productLast->Last()->AddNext(std::move(factor));
+    productLast->Next()->AddNext(std::move(factor));
+    productLast = factorLast;
 }
 
 TExprBuilder::TParsed TExprBuilder::ParseFactor() {
@@ -516,23 +819,7 @@ TExprBuilder::TParsed TExprBuilder::ParseFactor() {
 
     TParsed result;
     const char16_t c = Cur().unicode();
-    quint16 sign = 0;
-    switch (c) {
-    case kPlusMinus:
-        sign = kSignPlusMinus;
-        break;
-    case kMinusPlus:
-        sign = kSignMinusPlus;
-        break;
-    case u'+':
-        sign = kSignPlus;
-        break;
-    case u'-':
-        sign = kSignMinus;
-        break;
-    default:
-        break;
-    }
+    const quint16 sign = signOf(kAdditiveSigns, Cur());
     if (sign) {
         ++Pos;
         result.node = make_unique<TExprSign>(sign);
@@ -567,7 +854,7 @@ TExprBuilder::TParsed TExprBuilder::ParseFactor() {
     } else if (c == u'_') {
         ++Pos;
         result = ParseFactor();
-        result.node = AddCap(std::move(result.node), TExprCap::csArrow, 0);
+        result.node = addCap(std::move(result.node), TExprCap::csArrow, 0);
     } else if (c == u'#') {
         ++Pos;
         if (!isDigit(Cur()))
@@ -591,7 +878,7 @@ void TExprBuilder::ApplyPostfix(TParsed& result, int nestingOfFactor) {
         const int operatorPos = Pos;
         if (c == u'!') {
             ++Pos;
-            BracketChain(result.node);
+            bracketChain(result.node);
             result.node->Last()->AddNext(make_unique<TExprSimple>(QStringLiteral("!")));
             continue;
         }
@@ -621,11 +908,11 @@ void TExprBuilder::ApplyPostfix(TParsed& result, int nestingOfFactor) {
         if (result.node->Next())
             result.node = inRoundBrackets(std::move(result.node));
         else
-            BracketChain(result.node);
+            bracketChain(result.node);
         if (c == u'_') {
-            result.node = AddSubscript(std::move(result.node), std::move(script));
+            result.node = addSubscript(std::move(result.node), std::move(script));
         } else {
-            result.node = AddSuperscript(std::move(result.node), std::move(script));
+            result.node = addSuperscript(std::move(result.node), std::move(script));
             result.needBrackets = 1;
         }
         if (treeDepth(result.node.get(), kMaxTreeDepth) > kMaxTreeDepth)
@@ -662,33 +949,9 @@ TExprPtr TExprBuilder::ParseName(const QString& name) {
     const int greek = GreekCode(name);
     if (greek >= kGreekCapitalAlpha)
         return make_unique<TExprExtSymbol>(quint16(greek));
-    const QString upper = asciiUpper(name);
-    if (upper == QLatin1String("PLAMBDA"))
-        return make_unique<TExprLambda>();
-    if (upper == QLatin1String("NABLA"))
-        return make_unique<TExprNabla>();
-    if (upper == QLatin1String("INF"))
-        return make_unique<TExprExtSymbol>(kCodeInfinity);
-    if (upper == QLatin1String("PLANK"))
-        return make_unique<TExprPlank>();
-    if (upper == QLatin1String("NIL"))
-        return make_unique<TExprClass>();
-    if (upper == QLatin1String("COMMA"))
-        return make_unique<TExprComma>();
-    if (upper == QLatin1String("CONST"))
-        return chainOf(make_unique<TExprSimple>(name), make_unique<TExprSpace>(kSpaceAfterConst));
-    if (upper == QLatin1String("ASTERIX"))
-        return make_unique<TExprAsterix>();
-    if (upper == QLatin1String("MINUS"))
-        return make_unique<TExprExtSymbol>(kSignMinus);
-    if (upper == QLatin1String("PARALLEL"))
-        return make_unique<TExprSign>(kSignParallel);
-    if (upper == QLatin1String("PERPENDICULAR"))
-        return make_unique<TExprSign>(kSignPerpendicular);
-    if (upper == QLatin1String("ANGLE"))
-        return make_unique<TExprSign>(kSignAngle);
-    if (upper == QLatin1String("EMPTY"))
-        return make_unique<TExprEmpty>();
+    for (const TNameDef& def : kNames)
+        if (isName(name, def.name))
+            return def.make(name);
     if (isLatin(name[0]))
         return make_unique<TExprVar>(name);
     return make_unique<TExprSimple>(name);
@@ -697,254 +960,23 @@ TExprPtr TExprBuilder::ParseName(const QString& name) {
 TExprBuilder::TParsed TExprBuilder::ParseFunction(const QString& name, bool forced) {
     // Pos stands right after the opening bracket that follows the name.
     const int nameEnd = Pos - 1;
-    const QString upper = asciiUpper(name);
-    const auto is = [&upper](const char* candidate) { return upper == QLatin1String(candidate); };
-    // Brackets that are always drawn around an operand, for a name followed by "!(".
-    const auto forceBrackets = [forced](TExprPtr operand) -> TExprPtr {
-        if (!forced)
-            return operand;
-        if (auto* argument = dynamic_cast<TExprArgument*>(operand.get()); argument && !operand->Next()) {
-            argument->SetForceBrackets(true);
-            return operand;
-        }
-        return make_unique<TExprRound>(std::move(operand));
-    };
-    // Operands of one kind separated by commas: lines of a stack, cells of a matrix, cases.
-    const auto parseLines = [this]() {
-        TChain lines;
-        lines.append(ParseOperand(1));
-        while (SkipComma())
-            lines.append(ParseOperand(1));
-        return lines.take();
-    };
-    // The order of a derivative, parsed twice from the same place so that each occurrence is its own node.
-    const auto parseOrderTwice = [this](TExprPtr& first, TExprPtr& second) {
-        if (m_repeatDepth >= kMaxRepeatNesting)
-            Fail(kTooDeep, Pos);
-        TDepthGuard guard(m_repeatDepth);
-        const int start = Pos;
-        first = ParseOperand(1);
-        Pos = start;
-        second = ParseOperand(1);
-    };
-    // Optional lower and upper limits of a large operator.
-    const auto parseLimits = [this](TExprPtr& lower, TExprPtr& upper) {
-        if (SkipComma()) {
-            lower = ParseOperand(1);
-            if (SkipComma())
-                upper = ParseOperand(1);
-        }
-    };
-
-    if (is("SQRT"))
-        return {make_unique<TExprRoot>(ParseOperand(1), nullptr)};
-    if (is("SQR")) {
-        TExprPtr x = ParseOperand(4);
-        return {AddSuperscript(std::move(x), make_unique<TExprNumber>(2, false)), 1};
-    }
-    if (is("LOG")) {
-        TExprPtr base = ParseOperand(1);
-        ExpectComma();
-        TExprPtr x = forceBrackets(ParseOperand(3));
-        auto namePart = make_unique<TExprIndex>(make_unique<TExprFuncName>(name), std::move(base), nullptr);
-        return {make_unique<TExprCommonFunc>(std::move(namePart), std::move(x))};
-    }
-    if (is("ABS"))
-        return {ParseOperand(5)};
-    if (is("POW") || is("IND")) {
-        TExprPtr x = ParseOperand(4);
-        ExpectComma();
-        TExprPtr y = ParseOperand(1);
-        if (is("IND"))
-            return {AddSubscript(std::move(x), std::move(y))};
-        return {AddSuperscript(std::move(x), std::move(y)), 1};
-    }
-    if (is("ROOT")) {
-        TExprPtr n = ParseOperand(1);
-        ExpectComma();
-        TExprPtr x = ParseOperand(1);
-        return {make_unique<TExprRoot>(std::move(x), std::move(n))};
-    }
-    if (is("LIM")) {
-        TExprPtr limit = forceBrackets(ParseOperand(1));
-        ExpectComma();
-        TExprPtr x = ParseOperand(3);
-        return {make_unique<TExprCommonFunc>(make_unique<TExprLim>(std::move(limit)), std::move(x)), 1};
-    }
-    if (is("FUNC")) {
-        TExprPtr f = ParseOperand(1);
-        ExpectComma();
-        TChain arguments;
-        arguments.append(ParseOperand(0));
-        while (SkipComma()) {
-            arguments.append(make_unique<TExprComma>());
-            arguments.append(ParseOperand(0));
-        }
-        auto argument = make_unique<TExprArgument>(arguments.take());
-        if (forced)
-            argument->SetForceBrackets(true);
-        return {make_unique<TExprCommonFunc>(std::move(f), std::move(argument))};
-    }
-    if (is("SPACE"))
-        return {make_unique<TExprSpace>(ReadCount(0))};
-    if (is("DIFF") || is("PDIFF")) {
-        TExprPtr x = ParseOperand(4);
-        if (SkipComma())
-            x = AddSuperscript(std::move(x), ParseOperand(1));
-        TChain chain;
-        chain.append(make_unique<TExprSpace>(kSpaceBeforeDifferential));
-        chain.append(differential(is("PDIFF")));
-        chain.append(std::move(x));
-        return {chain.take()};
-    }
-    if (is("DIFFN") || is("PDIFFN")) {
-        TExprPtr x = ParseOperand(4);
-        TExprPtr d = differential(is("PDIFFN"));
-        if (SkipComma())
-            d = AddSuperscript(std::move(d), ParseOperand(4));
-        TChain chain;
-        chain.append(make_unique<TExprSpace>(kSpaceBeforeDifferential));
-        chain.append(std::move(d));
-        chain.append(std::move(x));
-        return {chain.take()};
-    }
-    if (is("DIFFR") || is("PDIFFR") || is("DIFFRF") || is("PDIFFRF")) {
-        const bool partial = upper.startsWith(u'P');
-        const bool withFunction = upper.endsWith(QLatin1String("RF"));
-        TExprPtr f;
-        if (withFunction) {
-            f = ParseOperand(4);
-            ExpectComma();
-        }
-        TExprPtr x = ParseOperand(4);
-        TExprPtr order1, order2;
-        if (SkipComma())
-            parseOrderTwice(order1, order2);
-        TExprPtr top = differential(partial);
-        if (order1)
-            top = AddSuperscript(std::move(top), std::move(order1));
-        if (order2)
-            x = AddSuperscript(std::move(x), std::move(order2));
-        if (withFunction)
-            top = make_unique<TExprChain>(chainOf(std::move(top), std::move(f)));
-        auto bottom = make_unique<TExprChain>(chainOf(differential(partial), std::move(x)));
-        return {make_unique<TExprRatio>(std::move(top), std::move(bottom))};
-    }
-    if (is("STRING"))
-        return {make_unique<TExprSimple>(ReadText())};
-    if (is("STROKES")) {
-        TExprPtr x = ParseOperand(4);
-        const int n = SkipComma() ? ReadCount(0) : 1;
-        return {AddSuperscript(std::move(x), make_unique<TExprStrokes>(n)), 1};
-    }
-    if (is("FACT")) {
-        TExprPtr x = ParseOperand(4);
-        x->AddNext(make_unique<TExprSimple>(QStringLiteral("!")));
-        return {std::move(x), 1};
-    }
-    if (is("AT")) {
-        TExprPtr x = ParseOperand(3);
-        ExpectComma();
-        TExprPtr v = ParseOperand(1);
-        return {make_unique<TExprAtValue>(std::move(x), std::move(v))};
-    }
-    if (is("LINE"))
-        return {AddCap(ParseOperand(1), TExprCap::csBar, 0)};
-    if (is("VECT"))
-        return {AddCap(ParseOperand(1), TExprCap::csArrow, 0)};
-    if (is("CAP"))
-        return {AddCap(ParseOperand(1), TExprCap::csHat, 0)};
-    if (is("TILDE"))
-        return {AddCap(ParseOperand(1), TExprCap::csTilde, 0)};
-    if (is("POINTS")) {
-        TExprPtr x = ParseOperand(1);
-        const int n = SkipComma() ? ReadCount(0) : 1;
-        return {AddCap(std::move(x), TExprCap::csDots, n)};
-    }
-    if (is("STANDL"))
-        return {make_unique<TExprStand>(parseLines(), 0)};
-    if (is("STANDC"))
-        return {make_unique<TExprStand>(parseLines(), 1)};
-    if (is("STANDR"))
-        return {make_unique<TExprStand>(parseLines(), 2)};
-    if (is("MATRIX")) {
-        const int cols = ReadCount(0);
-        ExpectComma();
-        const int rows = ReadCount(0);
-        ExpectComma();
-        return {make_unique<TExprMatrix>(parseLines(), cols, rows)};
-    }
-    if (is("SUMMA") || is("PROD") || is("CIRC") || is("INT") || is("INTM")) {
-        int multiplicity = 1;
-        if (is("INTM")) {
-            multiplicity = ReadCount(0);
-            ExpectComma();
-        }
-        TExprPtr x = forceBrackets(ParseOperand(3));
-        TExprPtr lower, upperLimit;
-        parseLimits(lower, upperLimit);
-        if (is("SUMMA"))
-            return {make_unique<TExprSumma>(std::move(x), std::move(lower), std::move(upperLimit))};
-        if (is("PROD"))
-            return {make_unique<TExprProd>(std::move(x), std::move(lower), std::move(upperLimit))};
-        if (is("CIRC"))
-            return {make_unique<TExprCirc>(std::move(x), std::move(lower), std::move(upperLimit))};
-        return {
-            make_unique<TExprIntegral>(std::move(x), multiplicity, std::move(lower), std::move(upperLimit))};
-    }
-    if (is("CASE"))
-        return {make_unique<TExprCase>(parseLines())};
-    if (is("COMMA"))
-        return {chainOf(make_unique<TExprComma>(), make_unique<TExprSpace>(ReadCount(0)))};
-    if (is("BRACKETS")) {
-        // One character per side: a bracket of that side, or "0" for none.
-        const auto side = [this](const char16_t* brackets, const QString& message) -> quint8 {
-            if (AtSentinel())
-                throw EIncorrectExpr(kUnterminated);
-            const char16_t c = Cur().unicode();
-            if (c == u'0')
-                return TExprBracketed::bkNone;
-            const quint8 kinds[] = {TExprBracketed::bkRound, TExprBracketed::bkSquare,
-                                    TExprBracketed::bkCurly, TExprBracketed::bkBar};
-            for (int k = 0; k < 4; ++k)
-                if (brackets[k] == c)
-                    return kinds[k];
-            Fail(message, Pos);
-        };
-        const quint8 left = side(u"([{|", kOpeningExpected);
-        ++Pos;
-        const quint8 right = side(u")]}|", kClosingExpected);
-        ++Pos;
-        ExpectComma();
-        return {make_unique<TExprBracketed>(ParseOperand(1), left, right)};
-    }
-    if (is("SYSTEM")) {
-        auto stand = make_unique<TExprStand>(parseLines(), 0);
-        return {
-            make_unique<TExprBracketed>(std::move(stand), TExprBracketed::bkCurly, TExprBracketed::bkNone)};
-    }
-    if (is("NUM")) {
-        const double x = ReadNumber(true);
-        int precision = 4, digits = 4, expThreshold = 2;
-        if (SkipComma()) {
-            precision = ReadCount(0);
-            if (SkipComma()) {
-                digits = ReadCount(0);
-                if (SkipComma())
-                    expThreshold = ReadCount(0);
+    if (const TFunctionDef* def = findFunction(name)) {
+        TCall call{name, forced, {}};
+        const std::string_view letters(def->args);
+        const bool repeats = letters.back() == '*';
+        const size_t count = repeats ? letters.size() - 1 : letters.size();
+        for (size_t i = 0; repeats || i < count; ++i) {
+            if (i > 0) {
+                if (int(i) < def->required)
+                    ExpectComma();
+                else if (!SkipComma())
+                    break;
             }
+            call.args.push_back(ReadArgument(letters[std::min(i, count - 1)]));
         }
-        return {make_unique<TExprExpNumber>(x, precision, digits, expThreshold)};
+        TBuilt built = def->make(call);
+        return {std::move(built.node), built.needBrackets};
     }
-    if (is("SYMBOL")) {
-        qint64 code = 0;
-        if (!ReadInteger(code))
-            Fail(kNumberExpected, Pos);
-        // The code is one UTF-16 unit: larger values keep their low 16 bits.
-        return {make_unique<TExprExtSymbol>(quint16(code))};
-    }
-    if (is("ANGLE"))
-        return {chainOf(make_unique<TExprSign>(kSignAngle), make_unique<TExprSimple>(ReadText()))};
 
     // Any other name: a function call with all arguments in one argument node.
     auto argument = make_unique<TExprArgument>(ParseList(0, true).node);
@@ -971,80 +1003,71 @@ TExprBuilder::TParsed TExprBuilder::ParseFunction(const QString& name, bool forc
         const double value = QLocale::c().toDouble(name.right(digits));
         if (!std::isfinite(value))
             Fail(kNumberExpected, int(nameEnd - digits));
-        call = AddSubscript(std::move(call), make_unique<TExprNumber>(value, false));
+        call = addSubscript(std::move(call), make_unique<TExprNumber>(value, false));
     }
     return {std::move(call)};
 }
 
-// ===================================================================================================
-// Auxiliary steps
-
-void TExprBuilder::BracketChain(TExprPtr& node) {
-    auto* chain = dynamic_cast<TExprChain*>(node.get());
-    if (!chain || !chain->Son() || !chain->Son()->Next())
-        return;
-    TExprPtr followers = node->CutOffNext();
-    TExprPtr bracketed = inRoundBrackets(chain->CutOffSon());
-    bracketed->SetNext(std::move(followers));
-    node = std::move(bracketed);
-}
-
-TExprPtr TExprBuilder::AddScript(TExprPtr base, TExprPtr script, int slot) {
-    base = single(std::move(base));
-    script = single(std::move(script));
-    const auto slotOf = [slot](TExprTwinParent* node) {
-        return slot == TExprTwinParent::SlotSub ? node->Sub() : node->Sup();
-    };
-    if (auto* func = dynamic_cast<TExprCommonFunc*>(base.get())) {
-        auto* namePart = dynamic_cast<TExprIndex*>(func->Son());
-        if (!namePart) {
-            auto index = make_unique<TExprIndex>(func->CutOffSon(), nullptr, nullptr);
-            index->SetScript(slot, std::move(script));
-            func->SetSon(std::move(index));
-            return base;
-        }
-        if (!slotOf(namePart)) {
-            namePart->SetScript(slot, std::move(script));
-            return base;
-        }
-    } else if (auto* index = dynamic_cast<TExprIndex*>(base.get()); index && !slotOf(index)) {
-        index->SetScript(slot, std::move(script));
-        return base;
+TFuncArgument TExprBuilder::ReadArgument(char letter) {
+    TFuncArgument argument;
+    switch (letter) {
+    case 'i':
+        argument.count = ReadCount(0);
+        break;
+    case 'n':
+        argument.number = ReadNumber(true);
+        break;
+    case 'c': {
+        qint64 code = 0;
+        if (!ReadInteger(code))
+            Fail(kNumberExpected, Pos);
+        argument.count = int(code);
+        break;
     }
-    auto index = make_unique<TExprIndex>(std::move(base), nullptr, nullptr);
-    index->SetScript(slot, std::move(script));
-    return index;
-}
-
-TExprPtr TExprBuilder::AddSuperscript(TExprPtr base, TExprPtr e) {
-    return AddScript(std::move(base), std::move(e), TExprTwinParent::SlotSup);
-}
-
-TExprPtr TExprBuilder::AddSubscript(TExprPtr base, TExprPtr e) {
-    return AddScript(std::move(base), std::move(e), TExprTwinParent::SlotSub);
-}
-
-TExprPtr TExprBuilder::AddCap(TExprPtr node, quint8 style, int dots) {
-    node = single(std::move(node));
-    if (auto* func = dynamic_cast<TExprCommonFunc*>(node.get())) {
-        func->SetSon(AddCap(func->CutOffSon(), style, dots));
-        return node;
+    case 't':
+        argument.text = ReadText();
+        break;
+    case 'b':
+        argument.left = ReadBracketKind(u"([{|", kOpeningExpected);
+        ++Pos;
+        argument.right = ReadBracketKind(u")]}|", kClosingExpected);
+        ++Pos;
+        break;
+    case 'o': {
+        // Each occurrence of the order is a node of its own: the same text is parsed twice.
+        if (m_repeatDepth >= kMaxRepeatNesting)
+            Fail(kTooDeep, Pos);
+        TDepthGuard guard(m_repeatDepth);
+        const int start = Pos;
+        argument.node = ParseOperand(1);
+        Pos = start;
+        argument.again = ParseOperand(1);
+        break;
     }
-    if (auto* index = dynamic_cast<TExprIndex*>(node.get()); index && !index->Sup()) {
-        index->SetSon(AddCap(index->CutOffSon(), style, dots));
-        return node;
+    default:
+        argument.node = ParseOperand(letter - '0');
+        break;
     }
-    return make_unique<TExprCap>(std::move(node), style, dots);
+    return argument;
+}
+
+quint8 TExprBuilder::ReadBracketKind(const char16_t* brackets, const QString& message) {
+    // One character: a bracket of the side (round, square, curly, bar), or "0" for none.
+    if (AtSentinel())
+        throw EIncorrectExpr(kUnterminated);
+    const char16_t c = Cur().unicode();
+    if (c == u'0')
+        return TExprBracketed::bkNone;
+    constexpr quint8 kinds[] = {TExprBracketed::bkRound, TExprBracketed::bkSquare, TExprBracketed::bkCurly,
+                                TExprBracketed::bkBar};
+    for (int k = 0; k < 4; ++k)
+        if (brackets[k] == c)
+            return kinds[k];
+    Fail(message, Pos);
 }
 
 // ===================================================================================================
 // Reading characters
-
-QChar TExprBuilder::At(int pos) const {
-    if (pos < 1 || pos > Text.size())
-        return QChar(0);
-    return Text[pos - 1];
-}
 
 void TExprBuilder::SkipSpaces() {
     // The end sentinel is never skipped: an error there reports the position right after the text.

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 
+#include <span>
 #include <stdexcept>
 
 // A syntax error in a formula text; what() holds the Russian message as UTF-8.
@@ -14,6 +15,15 @@ class EIncorrectExpr : public std::runtime_error {
 public:
     explicit EIncorrectExpr(const QString& message);
     QString message() const { return QString::fromUtf8(what()); }
+};
+
+// One argument of a function of the builder's function table, as read (ExprParser.cpp).
+struct TFuncArgument;
+
+// An operator character and the code of the sign it puts into the tree.
+struct TSignOp {
+    char16_t op;
+    quint16 code;
 };
 
 class TExprBuilder {
@@ -51,6 +61,8 @@ private:
     TParsed ParseList(int kind, bool commasAllowed);
     TParsed ParseRelation();
     TParsed ParseSum();
+    // A level of items joined by the operators of the table, each leaving its sign between them.
+    TParsed ParseSigned(std::span<const TSignOp> signs, TParsed (TExprBuilder::*next)());
     TParsed ParseTerm();
     TParsed ParseFactor();
     TParsed ParseIdentifier();
@@ -58,15 +70,15 @@ private:
     TParsed ParseFunction(const QString& name, bool forced);
     TExprPtr ParseOperand(int kind) { return ParseList(kind, false).node; }
 
-    void ApplyPostfix(TParsed& result, int nestingOfFactor);
-    static void MergeFactor(TExprPtr& product, TExprPtr factor);
-    static void BracketChain(TExprPtr& node);
-    static TExprPtr AddScript(TExprPtr base, TExprPtr script, int slot);
-    static TExprPtr AddSuperscript(TExprPtr base, TExprPtr e);
-    static TExprPtr AddSubscript(TExprPtr base, TExprPtr e);
-    static TExprPtr AddCap(TExprPtr node, quint8 style, int dots);
+    // Reads one argument of a table function; the letters are explained at the table.
+    TFuncArgument ReadArgument(char letter);
+    quint8 ReadBracketKind(const char16_t* brackets, const QString& message);
 
-    QChar At(int pos) const;
+    void ApplyPostfix(TParsed& result, int nestingOfFactor);
+    // Places a factor after "*"; productLast is the product's last node, kept up to date.
+    static void MergeFactor(TExprPtr& product, TExprClass*& productLast, TExprPtr factor);
+
+    QChar At(int pos) const { return pos >= 1 && pos <= Text.size() ? Text[pos - 1] : QChar(0); }
     QChar Cur() const { return At(Pos); }
     bool AtSentinel() const { return Pos >= Text.size(); }
     void SkipSpaces();

@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QTest>
 
+#include <cmath>
+
 class TestExprParser : public QObject {
     Q_OBJECT
 
@@ -24,6 +26,14 @@ private slots:
     void foldOperators_data();
     void foldOperators();
     void errorIsStdException();
+    void subscriptWithoutPostfix_data();
+    void subscriptWithoutPostfix();
+    void fractionKeepsShownBrackets_data();
+    void fractionKeepsShownBrackets();
+    void tooLargeRefused_data();
+    void tooLargeRefused();
+    void longProductsBuilt_data();
+    void longProductsBuilt();
     void layoutOnImage();
 };
 
@@ -423,6 +433,133 @@ void TestExprParser::errorIsStdException() {
     } catch (const std::exception& e) {
         QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("Ожидается \",\" в позиции 6"));
     }
+}
+
+void TestExprParser::subscriptWithoutPostfix_data() {
+    // The factor after "_" is read without postfix operators, and so is all of it: a power, a factorial or
+    // a prime inside a bracketed subscript ends the group too early. Ind() takes such a subscript.
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("result");
+    addRows({
+        {"a_(b^2)", "Ожидается \")\" в позиции 5"},
+        {"a_f(x^2)", "Ожидается \")\" в позиции 6"},
+        {"a_(n!)", "Ожидается \")\" в позиции 5"},
+        {"a_[b^2]", "Ожидается \"]\" в позиции 5"},
+        {"a_(b)^2", "Index(Var(a);Var(b);Number(2))"},
+        {"Ind(a, b^2)", "Index(Var(a);Index(Var(b);-;Number(2));-)"},
+    });
+}
+
+void TestExprParser::subscriptWithoutPostfix() {
+    QFETCH(QString, text);
+    QFETCH(QString, result);
+    try {
+        QCOMPARE(build(text), result);
+    } catch (const EIncorrectExpr& e) {
+        QCOMPARE(e.message(), result);
+    }
+}
+
+void TestExprParser::fractionKeepsShownBrackets_data() {
+    // Only removable round brackets go from the parts of a fraction: square, bar, curly and forced round
+    // brackets stay, and so do the brackets of a factorial's base (a row with "!" after them).
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("tree");
+    addRows({
+        {"(a+b)/(c+d)", "Ratio(Arg(0,0)[Var(a) Sign(43) Var(b)];Arg(0,0)[Var(c) Sign(43) Var(d)])"},
+        {"[a+b]/c", "Ratio(Bracketed(2,2)[Var(a) Sign(43) Var(b)];Var(c))"},
+        {"a/[b]", "Ratio(Var(a);Bracketed(2,2)[Var(b)])"},
+        {"|a-b|/c", "Ratio(Bracketed(4,4)[Var(a) Sign(8722) Var(b)];Var(c))"},
+        {"{a}/b", "Ratio(Bracketed(3,3)[Var(a)];Var(b))"},
+        {"!(a+b)/c", "Ratio(Round[Var(a) Sign(43) Var(b)];Var(c))"},
+        {"(a+b)!/c", "Ratio(Chain[Bracketed(1,1)[Var(a) Sign(43) Var(b)] Simple(!)];Var(c))"},
+        {"c/(a+b)!", "Ratio(Var(c);Chain[Bracketed(1,1)[Var(a) Sign(43) Var(b)] Simple(!)])"},
+    });
+}
+
+void TestExprParser::fractionKeepsShownBrackets() {
+    QFETCH(QString, text);
+    QFETCH(QString, tree);
+    QCOMPARE(build(text), tree);
+}
+
+void TestExprParser::tooLargeRefused_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("refused");
+    const auto matrices = [](int levels) -> QString {
+        return QStringLiteral("matrix(1000,1000,").repeated(levels) + u'x' + QString(levels, u')');
+    };
+    QTest::newRow("one matrix of a million cells' room") << matrices(1) << false;
+    QTest::newRow("two nested matrices") << matrices(2) << true;
+    QTest::newRow("three nested matrices") << matrices(3) << true;
+    QTest::newRow("stacked matrices")
+        << QString(QStringLiteral("standl(") + QStringLiteral("matrix(1000,1000,x),").repeated(99) +
+                   QStringLiteral("matrix(1000,1000,x))"))
+        << true;
+    // Nested operators share one height, so three thousand signs stay a long but real formula.
+    QTest::newRow("nested multiple integrals")
+        << QString(QStringLiteral("intm(1000,").repeated(3) + u'x' + QString(3, u')')) << false;
+    QTest::newRow("wide spaces") << QString(QStringLiteral("space(1000)&").repeated(1999) + u'x') << false;
+    QTest::newRow("wider spaces") << QString(QStringLiteral("space(1000)&").repeated(2001) + u'x') << true;
+}
+
+void TestExprParser::tooLargeRefused() {
+    QFETCH(QString, text);
+    QFETCH(bool, refused);
+    try {
+        TExprPtr tree = TExprBuilder().BuildExpr(text);
+        QVERIFY(!refused);
+        // What is accepted lays out with sizes that mean something.
+        QImage image(100, 100, QImage::Format_RGB32);
+        QPainter painter(&image);
+        TExprChain line(std::move(tree));
+        line.SetCanvas(&painter);
+        line.SetFontSize(14);
+        QVERIFY(line.Width() > 0 && line.Width() < TExprClass::MaxSize);
+        QVERIFY(line.Height() > 0 && line.Height() < TExprClass::MaxSize);
+        line.Draw(5, 5, 0, 0);
+    } catch (const EIncorrectExpr& e) {
+        QVERIFY(refused);
+        QCOMPARE(e.message(), QStringLiteral("Слишком большая формула"));
+    }
+}
+
+void TestExprParser::longProductsBuilt_data() {
+    QTest::addColumn<QString>("op");
+    QTest::addColumn<QString>("between");
+    QTest::newRow("juxtaposed") << QStringLiteral("*") << QString();
+    QTest::newRow("middle dot") << QStringLiteral("*.") << QStringLiteral("Sign(183) ");
+    QTest::newRow("cross") << QStringLiteral("*+") << QStringLiteral("Sign(215) ");
+    QTest::newRow("numbers first") << QStringLiteral("*2*") << QString();
+}
+
+void TestExprParser::longProductsBuilt() {
+    // A long product keeps its order and every factor (its last node is tracked, not searched).
+    QFETCH(QString, op);
+    QFETCH(QString, between);
+    const int factors = 3000;
+    QString text = QStringLiteral("x");
+    for (int i = 1; i < factors; ++i)
+        text += op + (i % 2 ? QStringLiteral("y") : QStringLiteral("x"));
+    QString tree;
+    if (op == QLatin1String("*2*")) {
+        // Every "2" moves to the front and the numbers multiply: 2^1499 stays finite.
+        TExprPtr built = TExprBuilder().BuildExpr(text);
+        auto* chain = dynamic_cast<TExprChain*>(built.get());
+        QVERIFY(chain);
+        auto* number = dynamic_cast<TExprNumber*>(chain->Son());
+        QVERIFY(number);
+        QCOMPARE(number->Value(), std::pow(2.0, factors - 1));
+        int count = 0;
+        for (TExprClass* n = chain->Son()->Next(); n; n = n->Next())
+            ++count;
+        QCOMPARE(count, factors);
+        return;
+    }
+    for (int i = 0; i < factors; ++i)
+        tree += (i ? QStringLiteral(" ") + between : QString()) +
+                (i % 2 ? QStringLiteral("Var(y)") : QStringLiteral("Var(x)"));
+    QCOMPARE(build(text), QStringLiteral("Chain[") + tree + u']');
 }
 
 void TestExprParser::layoutOnImage() {

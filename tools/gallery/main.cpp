@@ -461,6 +461,51 @@ void drawTexts(const QString& out, const QFont& labelFont) {
     image.copy(0, 0, image.width(), std::min(image.height(), y + 10)).save(textsOut);
 }
 
+// The integral signs at the sizes the engine is meant for, 10 to 80 pixels, each with its operator height
+// and the form drawn (small below half a height of 28 pixels, large from there on); written enlarged
+// three times too, pixel by pixel, to judge the small sizes.
+void drawOperators(const QString& out, const QFont& labelFont) {
+    const QStringList texts = {QStringLiteral("int(f)"),       QStringLiteral("intm(2, f)"),
+                               QStringLiteral("intm(0, f)"),   QStringLiteral("circ(f)"),
+                               QStringLiteral("int(f, a, b)"), QStringLiteral("circ(a/b)")};
+    QImage image(1500, 700, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    int y = 8;
+    for (int pixels : {10, 20, 40, 80}) {
+        int x = 60;
+        int rowHeight = 0;
+        painter.setFont(labelFont);
+        painter.setPen(Qt::darkGray);
+        painter.drawText(QPoint(8, y + 14), QStringLiteral("%1 px").arg(pixels));
+        for (const QString& text : texts) {
+            TExprChain chain(TExprBuilder().BuildExpr(text));
+            chain.SetCanvas(&painter);
+            chain.SetFontHeight(pixels);
+            chain.Draw(x, y + 18, 0, 0);
+            auto* op = dynamic_cast<TExprGroupOp*>(chain.Son());
+            const int h = op ? op->OperatorHeight() : 0;
+            painter.setFont(labelFont);
+            painter.setPen(Qt::darkGray);
+            painter.drawText(QPoint(x, y + 12),
+                             QStringLiteral("h %1 %2").arg(h).arg(h / 2 >= 28 ? QStringLiteral("large")
+                                                                              : QStringLiteral("small")));
+            x += std::max(chain.Width(), 90) + 30;
+            rowHeight = std::max(rowHeight, chain.Height() + 18);
+        }
+        y += rowHeight + 12;
+    }
+    painter.end();
+    const QImage used = image.copy(0, 0, image.width(), y);
+    QString opsOut = out;
+    opsOut.replace(QStringLiteral(".png"), QStringLiteral("-operators.png"));
+    used.save(opsOut);
+    QString zoomOut = out;
+    zoomOut.replace(QStringLiteral(".png"), QStringLiteral("-operators-zoom.png"));
+    const QImage part = used.copy(0, 0, 900, std::min(used.height(), 240));
+    part.scaled(part.width() * 3, part.height() * 3).save(zoomOut);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -531,6 +576,7 @@ int main(int argc, char** argv) {
     pictureOut.replace(QStringLiteral(".png"), QStringLiteral("-results.png"));
     picture.save(pictureOut);
     drawTexts(out, labelFont);
+    drawOperators(out, labelFont);
     image.copy(0, 0, image.width(), std::min(image.height(), y + 270)).save(out);
     std::cout << out.toStdString() << "\n";
     return 0;
