@@ -1,4 +1,7 @@
 // RTF reader: one pass over the bytes with a stack of character states, writing through a text cursor.
+// Text is collected into runs of one character format and written when the format changes or a
+// paragraph ends, not at every group boundary: a file of many small groups stays one run per format
+// change, which keeps both the reading and the later layout linear in the input.
 #include "platform/RtfReader.h"
 
 #include "platform/Cp1251.h"
@@ -35,6 +38,16 @@ struct TCharState {
     bool colorTable = false;
 };
 
+// What a run of text looks like; text is written run by run.
+struct TRunFormat {
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    int halfPoints = kDefaultHalfPoints;
+    int color = 0;
+    bool operator==(const TRunFormat&) const = default;
+};
+
 struct TParaState {
     Qt::Alignment alignment = Qt::AlignLeft;
     int leftIndent = 0;  // twips
@@ -56,13 +69,11 @@ public:
             case '{':
                 if (static_cast<int>(m_stack.size()) >= kMaxDepth)
                     throw ERtfError(QStringLiteral("Слишком глубокая вложенность групп."));
-                flushText();
                 m_stack.push_back(state());
                 // A group opening a new destination never inherits the colour table.
                 state().colorTable = false;
                 break;
             case '}':
-                flushText();
                 if (state().colorTable && m_colorSet)
                     endColor();
                 if (m_stack.size() > 1)
@@ -151,6 +162,12 @@ private:
     void controlWord(const QByteArray& word, bool hasParam, int param) {
         TCharState& s = state();
         const bool on = !hasParam || param != 0;
+        if (word == "bin") {
+            // Binary data of the given length follows; it is never text, whatever its bytes look like.
+            const qsizetype length = hasParam && param > 0 ? param : 0;
+            m_pos += std::min(length, m_rtf.size() - m_pos);
+            return;
+        }
         if (s.colorTable) {
             if (word == "red")
                 m_color.setRed(std::clamp(param, 0, 255));
@@ -168,25 +185,18 @@ private:
         } else if (word == "tab") {
             appendChar(QLatin1Char('\t'));
         } else if (word == "b") {
-            flushText();
             s.bold = on;
         } else if (word == "i") {
-            flushText();
             s.italic = on;
         } else if (word == "ul") {
-            flushText();
             s.underline = on;
         } else if (word == "ulnone") {
-            flushText();
             s.underline = false;
         } else if (word == "fs") {
-            flushText();
             s.halfPoints = hasParam && param > 0 && param < 2000 ? param : kDefaultHalfPoints;
         } else if (word == "cf") {
-            flushText();
             s.color = hasParam ? param : 0;
         } else if (word == "plain") {
-            flushText();
             const TCharState keep = s;
             s = TCharState{};
             s.unicodeSkip = keep.unicodeSkip;
@@ -243,6 +253,11 @@ private:
             --m_pendingSkip;
             return;
         }
+        const TCharState& s = state();
+        const TRunFormat format{s.bold, s.italic, s.underline, s.halfPoints, s.color};
+        if (!m_text.isEmpty() && !(format == m_runFormat))
+            flushText();
+        m_runFormat = format;
         m_text.append(ch);
     }
 
@@ -272,7 +287,7 @@ private:
         if (m_text.isEmpty())
             return;
         applyBlockFormat();
-        const TCharState& s = m_stack.back();
+        const TRunFormat& s = m_runFormat;
         QTextCharFormat f;
         f.setFontWeight(s.bold ? QFont::Bold : QFont::Normal);
         f.setFontItalic(s.italic);
@@ -305,6 +320,7 @@ private:
     TParaState m_para;
     bool m_blockFormatted = false;
     QString m_text;
+    TRunFormat m_runFormat; // the format of m_text
     int m_pendingSkip = 0;
     std::vector<QColor> m_colors;
     QColor m_color;
@@ -316,10 +332,12 @@ QString sourceName(const QString& name) { return name.isEmpty() ? QStringLiteral
 } // namespace
 
 void ReadRtf(const QByteArray& rtf, QTextDocument& document, const QString& name) {
-    if (!rtf.trimmed().startsWith("{\\rtf"))
+    // Editors that save as UTF-8 put a byte-order mark before the text; it is no part of the document.
+    const QByteArray body = rtf.startsWith("\xEF\xBB\xBF") ? rtf.mid(3) : rtf;
+    if (!body.trimmed().startsWith("{\\rtf"))
         throw ERtfError(QStringLiteral("Файл «%1» не является документом RTF.").arg(sourceName(name)));
     document.clear();
-    TRtfParser(rtf, document).run();
+    TRtfParser(body, document).run();
 }
 
 void LoadRtfFile(const QString& path, QTextDocument& document) {

@@ -12,6 +12,7 @@
 #include "widgets/StringGrid.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -582,6 +583,26 @@ void TResult_Form::Chart_GridGetCellColor(const TStringGrid& sender, int col, in
 }
 
 void TResult_Form::ToolButton2Click() { close(); }
+
+void TResult_Form::SetExporting(bool exporting) {
+    m_exporting = exporting;
+    Excel_But->setEnabled(!exporting);
+    ToolButton2->setEnabled(!exporting);
+}
+
+void TResult_Form::closeEvent(QCloseEvent* event) {
+    // The export still reads nothing from the window, but it reports to it when it ends.
+    if (m_exporting) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void TResult_Form::reject() {
+    if (!m_exporting)
+        QDialog::reject();
+}
 
 void ShowResults(int MenID, bool ListOpen, QWidget* parent) {
     Data::TQuery* query = Main_DataModule->ListTest_Query;
