@@ -327,14 +327,20 @@ void TXlsxWorkbook::writePackage(QIODevice& device) {
     for (const QString& name : std::as_const(m_order)) {
         QuaZipFile file(&zip);
         const auto failed = [&] { fail(QStringLiteral("Не удается записать %1 в книгу").arg(name)); };
-        if (!file.open(QIODevice::WriteOnly, QuaZipNewInfo(name), nullptr, 0, Z_DEFLATED, kZipLevel))
+        // Pictures are compressed already: deflating them again costs time and saves nothing.
+        const bool stored = name.endsWith(QLatin1String(".png"), Qt::CaseInsensitive) ||
+                            name.endsWith(QLatin1String(".jpeg"), Qt::CaseInsensitive) ||
+                            name.endsWith(QLatin1String(".jpg"), Qt::CaseInsensitive);
+        if (!file.open(QIODevice::WriteOnly, QuaZipNewInfo(name), nullptr, 0, stored ? 0 : Z_DEFLATED,
+                       stored ? 0 : kZipLevel))
             failed();
-        const auto write = [&](const QByteArray& bytes) {
-            if (file.write(bytes) != bytes.size())
+        const auto writeData = [&](const char* data, qsizetype size) {
+            if (file.write(data, size) != size)
                 failed();
         };
+        const auto write = [&](const QByteArray& bytes) { writeData(bytes.constData(), bytes.size()); };
         if (const auto sheet = m_sheets.find(name); sheet != m_sheets.end() && sheet->second)
-            sheet->second->serialize(write, kStreamChunk);
+            sheet->second->serialize(writeData, kStreamChunk);
         else if (name == m_sharedPath)
             write(sharedStringsXml());
         else if (const auto xml = m_xml.find(name); xml != m_xml.end())

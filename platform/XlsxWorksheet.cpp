@@ -10,6 +10,8 @@
 #include <QXmlStreamReader>
 
 #include <algorithm>
+#include <charconv>
+#include <string>
 
 namespace Platform {
 
@@ -70,6 +72,7 @@ const QStringList kSheetOrder = {QStringLiteral("sheetPr"),
 
 // Column letters of the columns a report uses, made once; others are made when asked.
 QByteArray columnLetters(int col) {
+    // Built once, read-only afterwards: safe from any thread.
     static const std::vector<QByteArray> letters = [] {
         std::vector<QByteArray> v(1);
         for (int c = 1; c <= 702; ++c)
@@ -252,21 +255,14 @@ void TXlsxWorksheet::parse(const QByteArray& xml) {
 
 // ---- writing
 
-void TXlsxWorksheet::serialize(const std::function<void(const QByteArray&)>& sink, qsizetype chunk) const {
+void TXlsxWorksheet::serialize(const std::function<void(const char*, qsizetype)>& sink,
+                               qsizetype chunk) const {
     XNode root = m_root;
     if (XNode* dim = root.child(QStringLiteral("dimension")))
         dim->setAttr(QStringLiteral("ref"), Dimension());
-    if (!m_merges.empty()) {
-        XNode merges{QStringLiteral("mergeCells"),
-                     {{QStringLiteral("count"), QString::number(m_merges.size())}},
-                     {},
-                     {}};
-        merges.kids.reserve(m_merges.size());
-        for (const QRect& m : m_merges)
-            merges.kids.push_back(
-                XNode{QStringLiteral("mergeCell"), {{QStringLiteral("ref"), rangeName(m)}}, {}, {}});
-        insertOrdered(root, std::move(merges), kSheetOrder);
-    }
+    // A placeholder where the merges go: they are written straight from the rectangles below.
+    if (!m_merges.empty())
+        insertOrdered(root, XNode{QStringLiteral("mergeCells"), {}, {}, {}}, kSheetOrder);
     for (size_t k = 0; k < m_addedFormats.size(); ++k) {
         XNode cf = m_addedFormats[k];
         cf.setAttr(QStringLiteral("sqref"), m_addedRanges[k].join(QLatin1Char(' ')));
@@ -289,40 +285,74 @@ void TXlsxWorksheet::serialize(const std::function<void(const QByteArray&)>& sin
         insertOrdered(root, std::move(breaks), kSheetOrder);
     }
 
-    QByteArray out = kXmlDeclaration;
-    out.reserve(chunk + 64 * 1024);
+    // The hot path writes ASCII and numbers only: a plain byte string, appended without checks per call.
+    std::string out(kXmlDeclaration.constData(), size_t(kXmlDeclaration.size()));
+    out.reserve(size_t(chunk) + 64 * 1024);
+    QByteArray scratch;
+    const auto put = [&out](const QByteArray& bytes) { out.append(bytes.constData(), size_t(bytes.size())); };
+    const auto putInt = [&out](int value) {
+        char digits[16];
+        const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        out.append(digits, size_t(end - digits));
+    };
     const auto flushIfFull = [&] {
-        if (out.size() >= chunk) {
-            sink(out);
+        if (qsizetype(out.size()) >= chunk) {
+            sink(out.data(), qsizetype(out.size()));
             out.clear(); // keeps the capacity
         }
     };
+    const QByteArray rootName = root.name.toUtf8();
     out += '<';
-    out += root.name.toUtf8();
-    WriteXmlAttrs(out, root.attrs);
+    put(rootName);
+    scratch.clear();
+    WriteXmlAttrs(scratch, root.attrs);
+    put(scratch);
     out += '>';
+    const auto putCell = [&](int row, int col) {
+        put(columnLetters(col));
+        putInt(row);
+    };
     for (const XNode& kid : root.kids) {
+        if (kid.name == QLatin1String("mergeCells")) {
+            out += "<mergeCells count=\"";
+            putInt(int(m_merges.size()));
+            out += "\">";
+            for (const QRect& m : m_merges) {
+                out += "<mergeCell ref=\"";
+                putCell(m.top(), m.left());
+                out += ':';
+                putCell(m.bottom(), m.right());
+                out += "\"/>";
+            }
+            out += "</mergeCells>";
+            flushIfFull();
+            continue;
+        }
         if (kid.name != QLatin1String("sheetData")) {
-            WriteXmlElement(out, kid);
+            scratch.clear();
+            WriteXmlElement(scratch, kid);
+            put(scratch);
             flushIfFull();
             continue;
         }
         out += "<sheetData>";
         for (const auto& [rowNo, row] : m_rows) {
-            const QByteArray rowText = QByteArray::number(rowNo);
             out += "<row r=\"";
-            out += rowText;
+            putInt(rowNo);
             out += '"';
-            WriteXmlAttrs(out, row.attrs);
+            if (!row.attrs.isEmpty()) {
+                scratch.clear();
+                WriteXmlAttrs(scratch, row.attrs);
+                put(scratch);
+            }
             out += '>';
             for (const TCell& cell : row.cells) {
                 out += "<c r=\"";
-                out += columnLetters(cell.col);
-                out += rowText;
+                putCell(rowNo, cell.col);
                 out += '"';
                 if (cell.style >= 0) {
                     out += " s=\"";
-                    out += QByteArray::number(cell.style);
+                    putInt(cell.style);
                     out += '"';
                 }
                 switch (cell.kind) {
@@ -331,20 +361,22 @@ void TXlsxWorksheet::serialize(const std::function<void(const QByteArray&)>& sin
                     break;
                 case TKind::Shared:
                     out += " t=\"s\"><v>";
-                    out += QByteArray::number(cell.value);
+                    putInt(cell.value);
                     out += "</v></c>";
                     break;
                 case TKind::Raw: {
                     const XNode& raw = m_book->rawCell(cell.value);
-                    WriteXmlAttrs(out, raw.attrs);
+                    scratch.clear();
+                    WriteXmlAttrs(scratch, raw.attrs);
                     if (raw.kids.empty()) {
-                        out += "/>";
-                        break;
+                        scratch += "/>";
+                    } else {
+                        scratch += '>';
+                        for (const XNode& k : raw.kids)
+                            WriteXmlElement(scratch, k);
+                        scratch += "</c>";
                     }
-                    out += '>';
-                    for (const XNode& k : raw.kids)
-                        WriteXmlElement(out, k);
-                    out += "</c>";
+                    put(scratch);
                     break;
                 }
                 }
@@ -355,9 +387,9 @@ void TXlsxWorksheet::serialize(const std::function<void(const QByteArray&)>& sin
         out += "</sheetData>";
     }
     out += "</";
-    out += root.name.toUtf8();
+    put(rootName);
     out += '>';
-    sink(out);
+    sink(out.data(), qsizetype(out.size()));
 }
 
 // ---- cells
@@ -368,10 +400,20 @@ void TXlsxWorksheet::checkRow(int row, const char* operation) {
 }
 
 TXlsxWorksheet::TCell& TXlsxWorksheet::cellAt(int row, int col) {
-    std::vector<TCell>& cells = m_rows[row].cells;
+    // Cells are mostly written row by row, left to right: the last row is kept at hand (map values never
+    // move), and a cell right of the row's last one is appended.
+    if (row != m_lastRowNo || !m_lastRow) {
+        m_lastRow = &m_rows[row];
+        m_lastRowNo = row;
+    }
+    std::vector<TCell>& cells = m_lastRow->cells;
+    if (cells.empty() || cells.back().col < col) {
+        cells.push_back(TCell{col, -1, 0, TKind::Blank});
+        return cells.back();
+    }
     auto it = std::lower_bound(cells.begin(), cells.end(), col,
                                [](const TCell& c, int value) { return c.col < value; });
-    if (it == cells.end() || it->col != col)
+    if (it->col != col)
         it = cells.insert(it, TCell{col, -1, 0, TKind::Blank});
     return *it;
 }
@@ -494,6 +536,7 @@ void TXlsxWorksheet::AutoFill(int row, int col1, int col2, int lastRow) {
 
 void TXlsxWorksheet::AddString(int row, int count) {
     checkRow(row, "AddString");
+    m_lastRow = nullptr;
     if (count < 1)
         return;
     if (count > kMaxSheetRows || LastRow() > kMaxSheetRows - count)
@@ -533,6 +576,7 @@ void TXlsxWorksheet::AddString(int row, int count) {
 
 void TXlsxWorksheet::DelString(int row) {
     checkRow(row, "DelString");
+    m_lastRow = nullptr;
     m_rows.erase(row);
     std::map<int, TRow> moved;
     for (auto it = m_rows.upper_bound(row); it != m_rows.end();) {
@@ -559,7 +603,9 @@ void TXlsxWorksheet::DelString(int row) {
 }
 
 void TXlsxWorksheet::CreateProfilTables(int row, int col, const QString& title) {
-    TXlsxWorksheet* proto = m_book->Sheet(TXlsxWorkbook::PrototypeSheetName());
+    if (!m_proto)
+        m_proto = m_book->Sheet(TXlsxWorkbook::PrototypeSheetName());
+    const TXlsxWorksheet* proto = m_proto;
     if (!proto)
         fail(QStringLiteral("В шаблоне нет листа \"%1\" для таблиц профилей")
                  .arg(TXlsxWorkbook::PrototypeSheetName()));

@@ -94,7 +94,7 @@ private:
     TXlsxWorksheet(TXlsxWorkbook* book, const QString& name, const QString& path);
     void parse(const QByteArray& xml);
     // Streams the sheet's XML into `sink` in chunks of about `chunk` bytes.
-    void serialize(const std::function<void(const QByteArray&)>& sink, qsizetype chunk) const;
+    void serialize(const std::function<void(const char*, qsizetype)>& sink, qsizetype chunk) const;
     TCell& cellAt(int row, int col);
     const TCell* findCell(int row, int col) const;
     static void checkRow(int row, const char* operation);
@@ -110,6 +110,10 @@ private:
     std::vector<QStringList> m_addedRanges;
     std::vector<int> m_pageBreaks; // rows that start a page
     bool m_hasPicture = false;
+    // The row cellAt wrote last (reset when rows move), and the prototype sheet once looked up.
+    TRow* m_lastRow = nullptr;
+    int m_lastRowNo = 0;
+    const TXlsxWorksheet* m_proto = nullptr;
 };
 
 } // namespace Platform

@@ -9,12 +9,12 @@
 #include "platform/Dialogs.h"
 #include "platform/ErrorDisplay.h"
 #include "platform/Locale.h"
+#include "platform/PngWriter.h"
 #include "platform/ProgramDir.h"
 #include "platform/Shell.h"
 #include "platform/XlsxWorkbook.h"
 #include "widgets/StringGrid.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
@@ -42,7 +42,6 @@ constexpr int kPictureRow = 11;        // B11
 constexpr int kChartGridOffset = 4;    // chart texts in rows p + 4 to p + 15
 constexpr int kExportedTableCols = 13; // column 13 (the note) is not exported
 constexpr int kFactorCount = 8;
-constexpr int kPngQuality = 90;        // QImage's PNG "quality": higher is faster, less compressed
 constexpr int kChartPagesPerSheet = 3; // chart pages on one printed page
 constexpr int kChartTitleAbove = 2;    // the template's section title, two rows above the first page
 
@@ -109,10 +108,14 @@ QString FitFileName(const QString& text, qsizetype maxBytes) {
 
 QString UniqueReportPath(const QString& folder, const QString& fio, const QDate& date) {
     QString name = fio.simplified();
-    for (QChar& ch : name)
-        if (QStringLiteral("/\\:*?\"<>|").contains(ch) || ch.category() == QChar::Other_Control ||
-            ch.category() == QChar::Other_Surrogate)
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        QChar& ch = name[i];
+        if (ch.isHighSurrogate() && i + 1 < name.size() && name[i + 1].isLowSurrogate())
+            ++i; // a character outside the basic plane stays
+        else if (QStringLiteral("/\\:*?\"<>|").contains(ch) || ch.category() == QChar::Other_Control ||
+                 ch.isSurrogate())
             ch = QLatin1Char('_');
+    }
     // A name of dots only would point outside or at the folder itself.
     if (name.isEmpty() || name.count(QLatin1Char('.')) == name.size())
         name = QStringLiteral("Отчёт");
@@ -238,14 +241,9 @@ void FillReport(const TReportData& data, Platform::TXlsxWorkbook& book) {
 void WriteReport(const TReportData& data, const QString& templatePath, const QString& path) {
     Platform::TXlsxWorkbook book(templatePath);
     FillReport(data, book);
-    // The formula picture goes in from memory. Light compression: the picture is small, and the package
-    // is compressed again anyway.
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    if (!data.picture.save(&buffer, "PNG", kPngQuality))
-        throw Platform::EError(QStringLiteral("Не удается подготовить рисунок формул"));
-    book.Worksheet(1).InsertPicture(kPictureRow, kColB, png, data.picture.size());
+    // The formula picture goes in from memory (the package stores it as it is).
+    book.Worksheet(1).InsertPicture(kPictureRow, kColB, Platform::EncodePng(data.picture),
+                                    data.picture.size());
     book.SaveAs(path);
 }
 
