@@ -26,6 +26,12 @@ constexpr int kDefaultHalfPoints = 24;
 constexpr double kTwipsPerPoint = 20.0;
 // Deepest group nesting accepted; deeper input is not a document we wrote.
 constexpr int kMaxDepth = 256;
+// The text layout costs more than linear time in the length and the format changes of one paragraph, so
+// a paragraph is broken after this many characters (at the next blank, at the latest after twice as
+// many), and after this many format changes its text keeps the last format. Instructions have
+// paragraphs of a few hundred characters and a handful of formats.
+constexpr int kMaxBlockChars = 2000;
+constexpr int kMaxBlockRuns = 200;
 
 struct TCharState {
     bool bold = false;
@@ -254,20 +260,32 @@ private:
             return;
         }
         const TCharState& s = state();
-        const TRunFormat format{s.bold, s.italic, s.underline, s.halfPoints, s.color};
+        TRunFormat format{s.bold, s.italic, s.underline, s.halfPoints, s.color};
+        if (m_blockRuns >= kMaxBlockRuns)
+            format = m_runFormat;
         if (!m_text.isEmpty() && !(format == m_runFormat))
             flushText();
         m_runFormat = format;
         m_text.append(ch);
+        ++m_blockChars;
+        if ((m_blockChars >= kMaxBlockChars && ch == QLatin1Char(' ')) || m_blockChars >= 2 * kMaxBlockChars)
+            startBlock();
+    }
+
+    // A new block with the same paragraph format.
+    void startBlock() {
+        flushText();
+        applyBlockFormat();
+        m_cursor.insertBlock();
+        m_blockFormatted = false;
+        m_blockChars = 0;
+        m_blockRuns = 0;
     }
 
     void newParagraph() {
         if (state().skip)
             return;
-        flushText();
-        applyBlockFormat();
-        m_cursor.insertBlock();
-        m_blockFormatted = false;
+        startBlock();
     }
 
     void applyBlockFormat() {
@@ -297,6 +315,7 @@ private:
             f.setForeground(m_colors[s.color]);
         m_cursor.insertText(m_text, f);
         m_text.clear();
+        ++m_blockRuns;
     }
 
     int hexByte() {
@@ -319,6 +338,8 @@ private:
     std::vector<TCharState> m_stack;
     TParaState m_para;
     bool m_blockFormatted = false;
+    int m_blockChars = 0; // characters in the current block
+    int m_blockRuns = 0;  // runs written into the current block
     QString m_text;
     TRunFormat m_runFormat; // the format of m_text
     int m_pendingSkip = 0;
@@ -333,11 +354,19 @@ QString sourceName(const QString& name) { return name.isEmpty() ? QStringLiteral
 
 void ReadRtf(const QByteArray& rtf, QTextDocument& document, const QString& name) {
     // Editors that save as UTF-8 put a byte-order mark before the text; it is no part of the document.
-    const QByteArray body = rtf.startsWith("\xEF\xBB\xBF") ? rtf.mid(3) : rtf;
-    if (!body.trimmed().startsWith("{\\rtf"))
+    // Blanks before the first group are no part of it either.
+    qsizetype start = rtf.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    while (start < rtf.size() && QChar::isSpace(uchar(rtf[start])))
+        ++start;
+    const QByteArray body = rtf.mid(start);
+    if (!body.startsWith("{\\rtf"))
         throw ERtfError(QStringLiteral("Файл «%1» не является документом RTF.").arg(sourceName(name)));
+    // The document is shown read-only: no undo history is kept of its thousands of insertions.
+    const bool undo = document.isUndoRedoEnabled();
+    document.setUndoRedoEnabled(false);
     document.clear();
     TRtfParser(body, document).run();
+    document.setUndoRedoEnabled(undo);
 }
 
 void LoadRtfFile(const QString& path, QTextDocument& document) {
