@@ -6,6 +6,7 @@
 #include "platform/ErrorDisplay.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QSaveFile>
 
 #include <quazip.h>
@@ -75,7 +76,20 @@ QString entryText(const XNode& si) {
 } // namespace
 
 TXlsxWorkbook::TXlsxWorkbook(const QString& templatePath) {
-    QuaZip zip(templatePath);
+    QFile file(templatePath);
+    load(file, templatePath);
+}
+
+std::unique_ptr<TXlsxWorkbook> TXlsxWorkbook::FromBytes(const QByteArray& package, const QString& name) {
+    QBuffer buffer;
+    buffer.setData(package);
+    std::unique_ptr<TXlsxWorkbook> book(new TXlsxWorkbook);
+    book->load(buffer, name);
+    return book;
+}
+
+void TXlsxWorkbook::load(QIODevice& device, const QString& templatePath) {
+    QuaZip zip(&device);
     if (!zip.open(QuaZip::mdUnzip))
         fail(QStringLiteral("Не удается открыть книгу %1").arg(templatePath));
     qint64 total = 0;

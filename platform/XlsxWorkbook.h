@@ -28,6 +28,8 @@ public:
     // A new workbook made from a template file; throws EError when it cannot be read or is not a
     // workbook this layer can edit.
     explicit TXlsxWorkbook(const QString& templatePath);
+    // The same from the bytes of a package; `name` names it in messages.
+    static std::unique_ptr<TXlsxWorkbook> FromBytes(const QByteArray& package, const QString& name);
     ~TXlsxWorkbook();
     TXlsxWorkbook(const TXlsxWorkbook&) = delete;
     TXlsxWorkbook& operator=(const TXlsxWorkbook&) = delete;
@@ -51,6 +53,8 @@ public:
 
 private:
     friend class TXlsxWorksheet;
+    TXlsxWorkbook() = default;
+    void load(QIODevice& device, const QString& name);
     void writePackage(QIODevice& device);
     QByteArray sharedStringsXml() const;
     XNode& xmlPart(const QString& path); // parsed on first use, written back on save
