@@ -284,8 +284,11 @@ QString ExportReport(TResult_Form& form, const QString& folder, const std::funct
             }));
         QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
         worker->start();
-        loop.exec();
-        worker->wait();
+        {
+            // The thread is joined on every way out, also should an error escape the event loop.
+            const auto join = qScopeGuard([&worker] { worker->wait(); });
+            loop.exec();
+        }
         if (error)
             std::rethrow_exception(error);
     }
