@@ -232,10 +232,22 @@ void TXlsxWorksheet::parse(const QByteArray& xml) {
                         cell.kind = TKind::Raw;
                         cell.value = m_book->addRawCell(std::move(c));
                     }
-                    TCell& slot = cellAt(rowNo, cc);
-                    slot = cell;
+                    row.cells.push_back(cell);
                     nextCol = cc + 1;
                 }
+                // Cells in any order (and a column given twice: the last wins), sorted once per row so
+                // that a row of many cells costs no more than its sorting.
+                std::stable_sort(row.cells.begin(), row.cells.end(),
+                                 [](const TCell& a, const TCell& b) { return a.col < b.col; });
+                std::vector<TCell> unique;
+                unique.reserve(row.cells.size());
+                for (const TCell& c : row.cells) {
+                    if (!unique.empty() && unique.back().col == c.col)
+                        unique.back() = c;
+                    else
+                        unique.push_back(c);
+                }
+                row.cells = std::move(unique);
             }
         } else if (r.name() == QLatin1String("mergeCells")) {
             const XNode merges = ReadXmlElement(r, m_path);

@@ -9,6 +9,7 @@
 #include "TestSupport.h"
 #include "platform/Dialogs.h"
 #include "platform/Locale.h"
+#include "platform/PngWriter.h"
 #include "platform/Shell.h"
 #include "platform/XlsxWorkbook.h"
 #include "scoring/Calc_Records.h"
@@ -17,6 +18,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
+#include <QPainter>
 #include <QProcess>
 #include <QSet>
 #include <QTemporaryDir>
@@ -156,6 +158,8 @@ private slots:
     void bulkRowInsertEqualsSingleInserts();
     void damagedTemplatesGiveErrors_data();
     void damagedTemplatesGiveErrors();
+    void pictureReadsBackPixelForPixel_data();
+    void pictureReadsBackPixelForPixel();
 
 private:
     void installTemplate();
@@ -601,6 +605,45 @@ void TestExport::damagedTemplatesGiveErrors() {
     } catch (const Platform::EError& e) {
         QVERIFY2(e.message().contains(message), qPrintable(e.message()));
     }
+}
+
+void TestExport::pictureReadsBackPixelForPixel_data() {
+    QTest::addColumn<QImage>("image");
+    // Like the formula picture: text drawn on a light background.
+    QImage drawn(649, 257, QImage::Format_RGB32);
+    drawn.fill(QColor(255, 255, 225));
+    {
+        QPainter painter(&drawn);
+        painter.setFont(QFont(QStringLiteral("Liberation Serif"), 14));
+        painter.drawText(10, 30, QStringLiteral("Формула побуждений: h s e hy k p d m"));
+        painter.setPen(Qt::red);
+        painter.drawLine(10, 40, 300, 60);
+    }
+    QTest::newRow("drawn picture") << drawn;
+    QImage noise(37, 5, QImage::Format_RGB32);
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x)
+            noise.setPixel(x, y, qRgb((x * 97 + y * 31) & 0xFF, (x * 13) & 0xFF, (y * 71 + x) & 0xFF));
+    QTest::newRow("every pixel different") << noise;
+    QImage grey(3, 4, QImage::Format_Grayscale8);
+    for (int y = 0; y < grey.height(); ++y)
+        for (int x = 0; x < grey.width(); ++x)
+            grey.scanLine(y)[x] = uchar(x * 80 + y * 5);
+    QTest::newRow("greyscale, odd width") << grey;
+    QImage dot(1, 1, QImage::Format_RGB32);
+    dot.fill(qRgb(1, 2, 3));
+    QTest::newRow("one pixel") << dot;
+}
+
+void TestExport::pictureReadsBackPixelForPixel() {
+    QFETCH(QImage, image);
+    // Read with the system's PNG library, not with our writer's code.
+    const QImage back = QImage::fromData(Platform::EncodePng(image), "PNG");
+    QVERIFY(!back.isNull());
+    QCOMPARE(back.size(), image.size());
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            QCOMPARE(back.pixel(x, y), image.pixel(x, y));
 }
 
 QTEST_MAIN(TestExport)
