@@ -625,9 +625,20 @@ void TXlsxWorksheet::CreateProfilTables(int row, int col, const QString& title) 
         fail(QStringLiteral("CreateProfilTables: неверное место (%1, %2)").arg(row).arg(col));
     const int dr = row - 1;
     const int dc = col - 1;
-    for (const auto& [r, protoRow] : proto->m_rows) {
-        if (r > kProtoRows)
-            break;
+    // The prototype area is copied out first: the prototype sheet may be this very sheet.
+    std::vector<std::pair<int, TRow>> area;
+    for (auto it = proto->m_rows.begin(); it != proto->m_rows.end() && it->first <= kProtoRows; ++it)
+        area.emplace_back(it->first, it->second);
+    std::vector<QRect> areaMerges;
+    for (const QRect& m : proto->m_merges)
+        if (m.bottom() <= kProtoRows && m.right() <= kProtoCols)
+            areaMerges.push_back(m.translated(dc, dr));
+    std::vector<XNode> areaFormats;
+    for (const XNode& cf : proto->m_root.kids)
+        if (cf.name == QLatin1String("conditionalFormatting"))
+            areaFormats.push_back(cf);
+
+    for (const auto& [r, protoRow] : area) {
         TRow& target = m_rows[r + dr];
         if (target.attrs.isEmpty())
             target.attrs = protoRow.attrs;
@@ -638,16 +649,12 @@ void TXlsxWorksheet::CreateProfilTables(int row, int col, const QString& title) 
                 cellAt(r + dr, copy.col) = copy;
             }
     }
-    for (const QRect& m : proto->m_merges)
-        if (m.bottom() <= kProtoRows && m.right() <= kProtoCols)
-            m_merges.push_back(m.translated(dc, dr));
+    m_merges.insert(m_merges.end(), areaMerges.begin(), areaMerges.end());
     SetText(row + kProtoTitleRow - 1, col, title);
 
     // Conditional formats: one per prototype format, this area's range added to it.
     size_t k = 0;
-    for (const XNode& cf : proto->m_root.kids) {
-        if (cf.name != QLatin1String("conditionalFormatting"))
-            continue;
+    for (const XNode& cf : areaFormats) {
         QStringList ranges;
         for (const QString& ref :
              cf.attr(QStringLiteral("sqref")).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
