@@ -163,25 +163,13 @@ TXlsxWorksheet& TXlsxWorkbook::Worksheet(int index) {
     return *slot;
 }
 
+void TXlsxWorkbook::SetMacro(const QString& name, TMacro macro) { m_macros.insert(name, std::move(macro)); }
+
 void TXlsxWorkbook::Run(const QString& macro, const QVariantList& args) {
-    auto intArg = [&](int i) {
-        bool ok = false;
-        const int v = args.value(i).toInt(&ok);
-        if (!ok)
-            fail(QStringLiteral("Макрос %1: неверный аргумент %2").arg(macro).arg(i + 1));
-        return v;
-    };
-    if (macro == QLatin1String("AddString") && (args.size() == 1 || args.size() == 2))
-        Worksheet(1).AddString(intArg(0), args.size() == 2 ? intArg(1) : 1);
-    else if (macro == QLatin1String("DelString") && args.size() == 1)
-        Worksheet(1).DelString(intArg(0));
-    else if (macro == QLatin1String("CreateProfilTables") && args.size() == 4) {
-        TXlsxWorksheet* sheet = Sheet(args[2].toString());
-        if (!sheet)
-            fail(QStringLiteral("Макрос %1: нет листа \"%2\"").arg(macro, args[2].toString()));
-        sheet->CreateProfilTables(intArg(0), intArg(1), args[3].toString());
-    } else
+    const auto it = m_macros.constFind(macro);
+    if (it == m_macros.constEnd())
         fail(QStringLiteral("Макрос %1 не найден").arg(macro));
+    (*it)(*this, args);
 }
 
 XNode& TXlsxWorkbook::xmlPart(const QString& path) {

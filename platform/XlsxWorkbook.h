@@ -1,8 +1,8 @@
 // A small automation layer over Office Open XML workbooks, standing where a spreadsheet program's object
 // model stood for the report export: a workbook made from a template, its worksheets (XlsxWorksheet.h),
-// the template's three operations run by name, and saving. The package is read with QuaZip; parts the
-// layer does not change are copied as they are, the others are written back from their models, the
-// worksheets streamed straight into the compressor.
+// operations run by name (the template's own are given by its user), and saving. The package is read with
+// QuaZip; parts the layer does not change are copied as they are, the others are written back from their
+// models, the worksheets streamed straight into the compressor.
 #pragma once
 
 #include "platform/XlsxWorksheet.h"
@@ -15,6 +15,7 @@
 #include <QVariantList>
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -39,17 +40,16 @@ public:
     TXlsxWorksheet* Sheet(const QString& name);
     int SheetCount() const { return int(m_sheetNames.size()); }
 
-    // Runs a template operation by name: "AddString"(row[, count]), "DelString"(row),
-    // "CreateProfilTables"(row, column, sheet name, title), on the first worksheet for the first two.
+    // The template's operations ("macros"), run by name with their arguments; the workbook knows none
+    // of its own. Run throws EError for a name without an operation.
+    using TMacro = std::function<void(TXlsxWorkbook& book, const QVariantList& args)>;
+    void SetMacro(const QString& name, TMacro macro);
     void Run(const QString& macro, const QVariantList& args);
 
     // The package as bytes, and saved to a file through a temporary one renamed at the end: the final
     // name holds a complete workbook or nothing new.
     QByteArray SaveToBytes();
     void SaveAs(const QString& path);
-
-    // The sheet holding CreateProfilTables' prototype area (rows 1–16, columns A–H).
-    static QString PrototypeSheetName() { return QStringLiteral("Proto"); }
 
 private:
     friend class TXlsxWorksheet;
@@ -84,6 +84,7 @@ private:
     std::vector<QString> m_shared;      // the texts of all entries
     QHash<QString, int> m_sharedIndex;  // text -> first entry
     std::deque<XNode> m_rawCells;
+    QHash<QString, TMacro> m_macros;
 };
 
 } // namespace Platform

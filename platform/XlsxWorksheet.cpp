@@ -23,10 +23,6 @@ const QString kDrawingType =
 const QString kImageType =
     QStringLiteral("http://schemas.openxmlformats.org/officeDocument/2006/relationships/image");
 constexpr int kEmuPerPixel = 9525;
-// CreateProfilTables' prototype area on the prototype sheet.
-constexpr int kProtoRows = 16;
-constexpr int kProtoCols = 8;
-constexpr int kProtoTitleRow = 2; // the title goes into the area's second row, first column
 
 // Child order of a worksheet element; new children are put in their place.
 const QStringList kSheetOrder = {QStringLiteral("sheetPr"),
@@ -614,68 +610,64 @@ void TXlsxWorksheet::DelString(int row) {
     m_merges = std::move(kept);
 }
 
-void TXlsxWorksheet::CreateProfilTables(int row, int col, const QString& title) {
-    if (!m_proto)
-        m_proto = m_book->Sheet(TXlsxWorkbook::PrototypeSheetName());
-    const TXlsxWorksheet* proto = m_proto;
-    if (!proto)
-        fail(QStringLiteral("В шаблоне нет листа \"%1\" для таблиц профилей")
-                 .arg(TXlsxWorkbook::PrototypeSheetName()));
-    if (row < 1 || col < 1 || row > kMaxSheetRows - kProtoRows || col > kMaxSheetCols - kProtoCols)
-        fail(QStringLiteral("CreateProfilTables: неверное место (%1, %2)").arg(row).arg(col));
-    const int dr = row - 1;
-    const int dc = col - 1;
-    // The prototype area is copied out first: the prototype sheet may be this very sheet.
-    std::vector<std::pair<int, TRow>> area;
-    for (auto it = proto->m_rows.begin(); it != proto->m_rows.end() && it->first <= kProtoRows; ++it)
-        area.emplace_back(it->first, it->second);
-    std::vector<QRect> areaMerges;
-    for (const QRect& m : proto->m_merges)
-        if (m.bottom() <= kProtoRows && m.right() <= kProtoCols)
-            areaMerges.push_back(m.translated(dc, dr));
-    std::vector<XNode> areaFormats;
-    for (const XNode& cf : proto->m_root.kids)
+void TXlsxWorksheet::CopyArea(const TXlsxWorksheet& source, const QRect& area, int row, int col) {
+    if (area.isEmpty() || area.top() < 1 || area.left() < 1 || row < 1 || col < 1 ||
+        row > kMaxSheetRows - area.height() || col > kMaxSheetCols - area.width())
+        fail(QStringLiteral("Лист %1: область нельзя поместить в (%2, %3)").arg(m_name).arg(row).arg(col));
+    const int dr = row - area.top();
+    const int dc = col - area.left();
+    // The area is copied out first: the source may be this very sheet.
+    std::vector<std::pair<int, TRow>> rows;
+    for (auto it = source.m_rows.lower_bound(area.top());
+         it != source.m_rows.end() && it->first <= area.bottom(); ++it)
+        rows.emplace_back(it->first, it->second);
+    std::vector<QRect> merges;
+    for (const QRect& m : source.m_merges)
+        if (area.contains(m))
+            merges.push_back(m.translated(dc, dr));
+    std::vector<std::pair<int, XNode>> formats;
+    int k = 0;
+    for (const XNode& cf : source.m_root.kids)
         if (cf.name == QLatin1String("conditionalFormatting"))
-            areaFormats.push_back(cf);
+            formats.emplace_back(k++, cf);
 
-    for (const auto& [r, protoRow] : area) {
+    for (const auto& [r, sourceRow] : rows) {
         TRow& target = m_rows[r + dr];
         if (target.attrs.isEmpty())
-            target.attrs = protoRow.attrs;
-        for (const TCell& cell : protoRow.cells)
-            if (cell.col <= kProtoCols) {
+            target.attrs = sourceRow.attrs;
+        for (const TCell& cell : sourceRow.cells)
+            if (cell.col >= area.left() && cell.col <= area.right()) {
                 TCell copy = cell;
                 copy.col += dc;
                 cellAt(r + dr, copy.col) = copy;
             }
     }
-    m_merges.insert(m_merges.end(), areaMerges.begin(), areaMerges.end());
-    SetText(row + kProtoTitleRow - 1, col, title);
+    m_merges.insert(m_merges.end(), merges.begin(), merges.end());
 
-    // Conditional formats: one per prototype format, this area's range added to it.
-    size_t k = 0;
-    for (const XNode& cf : areaFormats) {
+    for (const auto& [index, cf] : formats) {
         QStringList ranges;
         for (const QString& ref :
              cf.attr(QStringLiteral("sqref")).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
             QRect rect;
-            if (parseRange(ref, rect) && QRect(1, 1, kProtoCols, kProtoRows).contains(rect))
+            if (parseRange(ref, rect) && area.contains(rect))
                 ranges << rangeName(rect.translated(dc, dr));
         }
         if (ranges.isEmpty())
             continue;
-        if (m_addedFormats.size() <= k) {
+        const auto key = std::make_pair(&source, index);
+        auto it = m_addedIndex.find(key);
+        if (it == m_addedIndex.end()) {
             XNode copy = cf;
             // Rule priorities must be unique within the sheet.
-            int priority = 1000 + 10 * int(k);
+            int priority = 1000 + 10 * int(m_addedFormats.size());
             for (XNode& rule : copy.kids)
                 if (rule.name == QLatin1String("cfRule"))
                     rule.setAttr(QStringLiteral("priority"), QString::number(++priority));
+            it = m_addedIndex.emplace(key, m_addedFormats.size()).first;
             m_addedFormats.push_back(std::move(copy));
             m_addedRanges.emplace_back();
         }
-        m_addedRanges[k] += ranges;
-        ++k;
+        m_addedRanges[it->second] += ranges;
     }
 }
 

@@ -58,9 +58,10 @@ public:
     // move with their rows. AddString(row, n) equals n calls of AddString(row) at one pass's cost.
     void AddString(int row, int count = 1);
     void DelString(int row);
-    // Lays out one titled, framed 12 × 8 chart area from the template's prototype: rows row+1 to row+15
-    // of the eight columns from `col`; its " " and "  " cells show red and blue.
-    void CreateProfilTables(int row, int col, const QString& title);
+    // Copies the `area` (x = column, y = row) of `source` (which may be this sheet) with its top-left
+    // corner to (row, col): cells, the formats of rows that have none here yet, merges inside the area,
+    // and conditional formats inside it (their ranges added to one format here per source format).
+    void CopyArea(const TXlsxWorksheet& source, const QRect& area, int row, int col);
 
     // A manual page break above the row.
     void AddPageBreak(int row);
@@ -105,15 +106,15 @@ private:
     XNode m_root; // the worksheet element; sheetData and mergeCells are rebuilt from the members below
     std::map<int, TRow> m_rows;
     std::vector<QRect> m_merges; // x = column, y = row, inclusive ranges
-    // Conditional formats added by CreateProfilTables, one per prototype format, with their ranges.
+    // Conditional formats added by CopyArea, one per source sheet and format, with their ranges.
     std::vector<XNode> m_addedFormats;
     std::vector<QStringList> m_addedRanges;
+    std::map<std::pair<const TXlsxWorksheet*, int>, size_t> m_addedIndex;
     std::vector<int> m_pageBreaks; // rows that start a page
     bool m_hasPicture = false;
-    // The row cellAt wrote last (reset when rows move), and the prototype sheet once looked up.
+    // The row cellAt wrote last (reset when rows move).
     TRow* m_lastRow = nullptr;
     int m_lastRowNo = 0;
-    const TXlsxWorksheet* m_proto = nullptr;
 };
 
 } // namespace Platform

@@ -2,6 +2,7 @@
 // are grown to the number of tests by its row operations before any text is written.
 #include "results/ExportExcel.h"
 
+#include "results/ReportTemplate.h"
 #include "results/Result_Calc.h"
 #include "results/Result_Frm.h"
 #include "results/WaitingFrm.h"
@@ -240,6 +241,7 @@ void FillReport(const TReportData& data, Platform::TXlsxWorkbook& book) {
 
 void WriteReport(const TReportData& data, const QString& templatePath, const QString& path) {
     Platform::TXlsxWorkbook book(templatePath);
+    AddReportMacros(book);
     FillReport(data, book);
     // The formula picture goes in from memory (the package stores it as it is).
     book.Worksheet(1).InsertPicture(kPictureRow, kColB, Platform::EncodePng(data.picture),

@@ -55,8 +55,8 @@ struct TReportData {
 // The window's contents (GUI thread; builds no chart page).
 TReportData GatherReport(TResult_Form& form);
 
-// Fills the first worksheet of a workbook made from the template with the report (without the formula
-// picture). Safe on any thread.
+// Fills the first worksheet of a workbook made from the template, with the template's operations
+// (AddReportMacros), with the report (without the formula picture). Safe on any thread.
 void FillReport(const TReportData& data, Platform::TXlsxWorkbook& book);
 inline void FillReport(TResult_Form& form, Platform::TXlsxWorkbook& book) {
     FillReport(GatherReport(form), book);

@@ -2,6 +2,7 @@
 // read back with the same package reader and checked against the results window's grids, with the
 // system's Python for well-formedness, and against a report written by the earlier synchronous export.
 #include "results/ExportExcel.h"
+#include "results/ReportTemplate.h"
 #include "results/Result_Calc.h"
 #include "results/Result_Frm.h"
 #include "results/WaitingFrm.h"
@@ -158,6 +159,8 @@ private slots:
     void bulkRowInsertEqualsSingleInserts();
     void damagedTemplatesGiveErrors_data();
     void damagedTemplatesGiveErrors();
+    void templateOperationsCheckTheirArguments_data();
+    void templateOperationsCheckTheirArguments();
     void pictureReadsBackPixelForPixel_data();
     void pictureReadsBackPixelForPixel();
 
@@ -555,6 +558,8 @@ void TestExport::bulkRowInsertEqualsSingleInserts() {
     QFETCH(int, count);
     TXlsxWorkbook single(ReportTemplatePath());
     TXlsxWorkbook bulk(ReportTemplatePath());
+    AddReportMacros(single);
+    AddReportMacros(bulk);
     for (int k = 0; k < count; ++k)
         single.Run(QStringLiteral("AddString"), {row});
     bulk.Run(QStringLiteral("AddString"), {row, count});
@@ -598,9 +603,39 @@ void TestExport::damagedTemplatesGiveErrors() {
     QVERIFY2(rewriteTemplate(path, part, old, replacement), "python3 could not write the damaged template");
     try {
         TXlsxWorkbook book(path);
+        AddReportMacros(book);
         TXlsxWorksheet& ws = book.Worksheet(1);
         book.Run(QStringLiteral("AddString"), {32, 5});
         ws.SetBold(5, 2, 5, 2);
+        QFAIL("no error");
+    } catch (const Platform::EError& e) {
+        QVERIFY2(e.message().contains(message), qPrintable(e.message()));
+    }
+}
+
+void TestExport::templateOperationsCheckTheirArguments_data() {
+    QTest::addColumn<QString>("macro");
+    QTest::addColumn<QVariantList>("args");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no row") << "AddString" << QVariantList{} << "аргументов";
+    QTest::newRow("row not a number") << "DelString" << QVariantList{QStringLiteral("x")} << "аргумент 1";
+    QTest::newRow("row zero") << "DelString" << QVariantList{0} << "строки";
+    QTest::newRow("no such sheet") << "CreateProfilTables"
+                                   << QVariantList{70, 2, QStringLiteral("Нет"), QString()} << "нет листа";
+    QTest::newRow("past the last column")
+        << "CreateProfilTables"
+        << QVariantList{70, Platform::kMaxSheetCols, QStringLiteral("Test"), QString()} << "нельзя поместить";
+    QTest::newRow("unknown") << "Nope" << QVariantList{1} << "не найден";
+}
+
+void TestExport::templateOperationsCheckTheirArguments() {
+    QFETCH(QString, macro);
+    QFETCH(QVariantList, args);
+    QFETCH(QString, message);
+    TXlsxWorkbook book(ReportTemplatePath());
+    AddReportMacros(book);
+    try {
+        book.Run(macro, args);
         QFAIL("no error");
     } catch (const Platform::EError& e) {
         QVERIFY2(e.message().contains(message), qPrintable(e.message()));

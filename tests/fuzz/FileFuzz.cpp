@@ -5,6 +5,7 @@
 #include "platform/JpegLoader.h"
 #include "platform/RtfReader.h"
 #include "platform/XlsxWorkbook.h"
+#include "results/ReportTemplate.h"
 
 #include <QBuffer>
 #include <QGuiApplication>
@@ -126,6 +127,7 @@ void templ(const QByteArray& bytes) {
     QByteArray saved;
     try {
         const auto book = Platform::TXlsxWorkbook::FromBytes(package, QStringLiteral("fuzz"));
+        Results::AddReportMacros(*book);
         exercise(*book);
         saved = book->SaveToBytes();
     } catch (const Platform::EError&) {

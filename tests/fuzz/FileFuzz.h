@@ -1,6 +1,7 @@
 // One fuzzing step for each file reader of the program, shared by the libFuzzer targets and the corpus
 // replay test: RTF instructions (read and laid out), JPEG portraits (decoded, scaled and full), and the
-// report template (one part replaced, then read, edited as the export edits it, saved and read again).
+// report template (one part replaced, then read, edited with the template's operations as the export
+// edits it, saved and read again).
 // Each step lets through only the reader's own error for bad input; anything else is a fault.
 #pragma once
 

@@ -1,6 +1,6 @@
 # The file-reader fuzzers (RTF, JPEG, report template): libFuzzer targets under ASan/UBSan when FUZZ=ON
 # (clang only), and in every build a test that replays their seed corpora.
-morvel_add_test(tst_file_corpus SOURCES tst_file_corpus.cpp FileFuzz.h FileFuzz.cpp LIBS platform)
+morvel_add_test(tst_file_corpus SOURCES tst_file_corpus.cpp FileFuzz.h FileFuzz.cpp LIBS platform results)
 target_link_libraries(tst_file_corpus PRIVATE QuaZip::QuaZip)
 add_dependencies(tst_file_corpus report_template)
 target_compile_definitions(tst_file_corpus PRIVATE MORVEL_FUZZ_DIR="${CMAKE_CURRENT_SOURCE_DIR}"
@@ -14,7 +14,8 @@ if(FUZZ)
         ${CMAKE_SOURCE_DIR}/platform/RtfReader.cpp
         ${CMAKE_SOURCE_DIR}/platform/XlsxWorkbook.cpp
         ${CMAKE_SOURCE_DIR}/platform/XlsxWorksheet.cpp
-        ${CMAKE_SOURCE_DIR}/platform/XmlTree.cpp)
+        ${CMAKE_SOURCE_DIR}/platform/XmlTree.cpp
+        ${CMAKE_SOURCE_DIR}/results/ReportTemplate.cpp)
     set(file_fuzz_sanitizers -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined)
     foreach(reader rtf jpeg template)
         string(SUBSTRING ${reader} 0 1 first)
