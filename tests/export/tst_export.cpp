@@ -159,6 +159,8 @@ private slots:
     void bulkRowInsertEqualsSingleInserts();
     void damagedTemplatesGiveErrors_data();
     void damagedTemplatesGiveErrors();
+    void cellAddressesStayInsideTheGrid_data();
+    void cellAddressesStayInsideTheGrid();
     void templateOperationsCheckTheirArguments_data();
     void templateOperationsCheckTheirArguments();
     void pictureReadsBackPixelForPixel_data();
@@ -610,6 +612,37 @@ void TestExport::damagedTemplatesGiveErrors() {
         QFAIL("no error");
     } catch (const Platform::EError& e) {
         QVERIFY2(e.message().contains(message), qPrintable(e.message()));
+    }
+}
+
+void TestExport::cellAddressesStayInsideTheGrid_data() {
+    QTest::addColumn<QString>("ref");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("col");
+    QTest::newRow("B5") << "B5" << 5 << 2;
+    QTest::newRow("last cell") << "XFD1048576" << 1048576 << 16384;
+    QTest::newRow("column past XFD") << "XFE1" << 0 << 0;
+    QTest::newRow("20 letters") << "ABCDEFGHIJKLMNOPQRST1" << 0 << 0;
+    QTest::newRow("row past the grid") << "A1048577" << 0 << 0;
+    QTest::newRow("row 2^31 - 1") << "A2147483647" << 0 << 0;
+    QTest::newRow("row of 30 digits") << "A123456789012345678901234567890" << 0 << 0;
+    QTest::newRow("row 0") << "A0" << 0 << 0;
+    QTest::newRow("no column") << "15" << 0 << 0;
+    QTest::newRow("no row") << "AB" << 0 << 0;
+    QTest::newRow("lower case") << "b5" << 0 << 0;
+    QTest::newRow("sign") << "B-5" << 0 << 0;
+}
+
+void TestExport::cellAddressesStayInsideTheGrid() {
+    QFETCH(QString, ref);
+    QFETCH(int, row);
+    QFETCH(int, col);
+    int r = -1, c = -1;
+    QCOMPARE(Platform::ParseCellName(ref, r, c), row > 0);
+    if (row > 0) {
+        QCOMPARE(r, row);
+        QCOMPARE(c, col);
+        QCOMPARE(Platform::CellName(r, c), ref);
     }
 }
 
