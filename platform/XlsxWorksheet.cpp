@@ -173,6 +173,9 @@ void TXlsxWorksheet::parse(const QByteArray& xml) {
     m_root.name = r.qualifiedName().toString();
     for (const QXmlStreamAttribute& a : r.attributes())
         m_root.attrs.append({a.qualifiedName().toString(), a.value().toString()});
+    for (const auto& [key, value] : m_root.attrs)
+        if (HasNonXmlChars(m_root.name) || HasNonXmlChars(key) || HasNonXmlChars(value))
+            fail(QStringLiteral("Ошибка в листе %1 книги: недопустимый символ").arg(m_name));
     // The rows are read into the row map, the rest into the tree; sheetData stays as an empty placeholder.
     while (!r.atEnd()) {
         r.readNext();

@@ -17,13 +17,25 @@ namespace {
     throw EError(QStringLiteral("Ошибка в части %1 книги: %2").arg(part, what));
 }
 
-XNode startNode(const QXmlStreamReader& r) {
+// The stream reader lets some characters through that XML does not allow (a NUL inside a name, for
+// one); they would be dropped on writing, which can change the meaning (two attributes of one name), so
+// such a part is refused when read.
+void checkChars(QStringView text, const QString& part) {
+    if (HasNonXmlChars(text))
+        fail(part, QStringLiteral("недопустимый символ"));
+}
+
+XNode startNode(const QXmlStreamReader& r, const QString& part) {
     XNode node;
     node.name = r.qualifiedName().toString();
+    checkChars(node.name, part);
     const QXmlStreamAttributes attributes = r.attributes();
     node.attrs.reserve(attributes.size());
-    for (const QXmlStreamAttribute& a : attributes)
+    for (const QXmlStreamAttribute& a : attributes) {
         node.attrs.append({a.qualifiedName().toString(), a.value().toString()});
+        checkChars(node.attrs.back().first, part);
+        checkChars(node.attrs.back().second, part);
+    }
     return node;
 }
 
@@ -71,7 +83,7 @@ const XNode* XNode::child(const QString& childName) const {
 // ---- reading
 
 XNode ReadXmlElement(QXmlStreamReader& r, const QString& part) {
-    XNode root = startNode(r);
+    XNode root = startNode(r, part);
     // The open elements, innermost last; each is the last kid of the one before it.
     std::vector<XNode*> open{&root};
     while (!r.atEnd()) {
@@ -80,9 +92,10 @@ XNode ReadXmlElement(QXmlStreamReader& r, const QString& part) {
             if (int(open.size()) >= kMaxXmlDepth)
                 fail(part, QStringLiteral("слишком глубокая вложенность элементов"));
             XNode* parent = open.back();
-            parent->kids.push_back(startNode(r));
+            parent->kids.push_back(startNode(r, part));
             open.push_back(&parent->kids.back());
         } else if (r.isCharacters()) {
+            checkChars(r.text(), part);
             open.back()->text += r.text();
         } else if (r.isEndElement()) {
             open.pop_back();
