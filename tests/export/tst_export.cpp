@@ -592,6 +592,10 @@ void TestExport::damagedTemplatesGiveErrors_data() {
         << sheet << QStringLiteral("</sheetData>")
         << QStringLiteral("<row r=\"1048576\"><c r=\"A1048576\"/></row></sheetData>")
         << QStringLiteral("нет места");
+    // Written back without the NUL, the name would double the "Target" attribute.
+    QTest::newRow("NUL inside an attribute name")
+        << QStringLiteral("xl/_rels/workbook.xml.rels") << QStringLiteral("Target=\"styles.xml\"")
+        << QStringLiteral("Tar@NUL@get=\"styles.xml\" Target=\"x\"") << QStringLiteral("недопустимый символ");
     QTest::newRow("not XML") << sheet << QStringLiteral("<sheetData>") << QStringLiteral("<sheetData><<")
                              << QStringLiteral("Ошибка");
 }

@@ -5,7 +5,7 @@ as JSON ({"B5": "text", ...}). Exit status 1 with the reason on stderr when a pa
 
 Also: xlsx_cells.py --rewrite SRC DST PART OLD NEW writes a copy of the package SRC as DST with the first
 OLD in PART replaced by NEW (texts as UTF-8; in NEW, "@NEST(tag,N)@" stands for N nested empty
-elements), for tests of damaged templates.
+elements and "@NUL@" for a NUL character), for tests of damaged templates.
 """
 import json
 import re
@@ -56,6 +56,7 @@ def cells(path):
 def rewrite(src, dst, part, old, new):
     new = re.sub(r"@NEST\((\w+),(\d+)\)@",
                  lambda m: "<%s>" % m.group(1) * int(m.group(2)) + "</%s>" % m.group(1) * int(m.group(2)), new)
+    new = new.replace("@NUL@", "\0")
     with zipfile.ZipFile(src) as zin, zipfile.ZipFile(dst, "w", zipfile.ZIP_DEFLATED) as zout:
         for item in zin.infolist():
             data = zin.read(item.filename)
