@@ -159,6 +159,7 @@ private slots:
     void bulkRowInsertEqualsSingleInserts();
     void damagedTemplatesGiveErrors_data();
     void damagedTemplatesGiveErrors();
+    void longCellTextIsCutBetweenCharacters();
     void cellAddressesStayInsideTheGrid_data();
     void cellAddressesStayInsideTheGrid();
     void templateOperationsCheckTheirArguments_data();
@@ -617,6 +618,20 @@ void TestExport::damagedTemplatesGiveErrors() {
     } catch (const Platform::EError& e) {
         QVERIFY2(e.message().contains(message), qPrintable(e.message()));
     }
+}
+
+void TestExport::longCellTextIsCutBetweenCharacters() {
+    TXlsxWorkbook book(ReportTemplatePath());
+    TXlsxWorksheet& ws = book.Worksheet(1);
+    ws.SetText(5, 2, QString(40000, QLatin1Char('x')));
+    QCOMPARE(ws.Text(5, 2), QString(Platform::kMaxCellChars, QLatin1Char('x')));
+    // A character of two UTF-16 units across the limit goes as a whole.
+    const QString face = QString::fromUcs4(U"\U0001F600");
+    ws.SetText(6, 2, QString(Platform::kMaxCellChars - 1, QLatin1Char('y')) + face);
+    QCOMPARE(ws.Text(6, 2), QString(Platform::kMaxCellChars - 1, QLatin1Char('y')));
+    const QString path = m_docs->path() + QStringLiteral("/long.xlsx");
+    book.SaveAs(path);
+    QCOMPARE(pythonCells(path).value(QStringLiteral("B5")).toString().size(), Platform::kMaxCellChars);
 }
 
 void TestExport::cellAddressesStayInsideTheGrid_data() {
