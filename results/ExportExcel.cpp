@@ -25,6 +25,7 @@
 #include <QThread>
 
 #include <exception>
+#include <future>
 
 namespace Results {
 
@@ -240,12 +241,14 @@ void FillReport(const TReportData& data, Platform::TXlsxWorkbook& book) {
 }
 
 void WriteReport(const TReportData& data, const QString& templatePath, const QString& path) {
+    // The formula picture is encoded beside the workbook, on a thread of its own; it goes in from
+    // memory (the package stores it as it is).
+    std::future<QByteArray> png =
+        std::async(std::launch::async, [&data] { return Platform::EncodePng(data.picture); });
     Platform::TXlsxWorkbook book(templatePath);
     AddReportMacros(book);
     FillReport(data, book);
-    // The formula picture goes in from memory (the package stores it as it is).
-    book.Worksheet(1).InsertPicture(kPictureRow, kColB, Platform::EncodePng(data.picture),
-                                    data.picture.size());
+    book.Worksheet(1).InsertPicture(kPictureRow, kColB, png.get(), data.picture.size());
     book.SaveAs(path);
 }
 
