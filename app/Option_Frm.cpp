@@ -65,6 +65,8 @@ void TOptions_Form::ReadSettings() {
 }
 
 void TOptions_Form::Ok_ButClick() {
+    // A file that cannot be written throws: the error display shows why, and the dialog stays open
+    // without claiming the colours were saved.
     Platform::TIniFile ini(SettingsFilePath());
     ini.WriteInteger(kSection, kFirstColor, FirstColor_Edit->ColorValue());
     ini.WriteInteger(kSection, kSecondColor, SecondColor_Edit->ColorValue());

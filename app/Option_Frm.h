@@ -25,7 +25,8 @@ public:
     void ReadSettings();
 
 public Q_SLOTS:
-    // Writes both colours to the settings file and closes the dialog.
+    // Writes both colours to the settings file and closes the dialog; throws EError (the dialog stays
+    // open) when the file cannot be written.
     void Ok_ButClick();
 };
 

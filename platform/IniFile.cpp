@@ -1,6 +1,9 @@
 // Settings file access through Qt's INI format.
 #include "platform/IniFile.h"
 
+#include "platform/ErrorDisplay.h"
+
+#include <QDir>
 #include <QFileInfo>
 #include <QSettings>
 
@@ -32,9 +35,20 @@ void TIniFile::WriteInteger(const QString& section, const QString& key, int valu
 }
 
 void TIniFile::WriteString(const QString& section, const QString& key, const QString& value) {
+    // A folder of that name, or a file that cannot be written, is an error the caller must see: the
+    // setting was not saved.
+    const auto failed = [this] {
+        return EError(
+            QStringLiteral("Не удается записать файл настроек «%1».").arg(QDir::toNativeSeparators(m_path)));
+    };
+    const QFileInfo info(m_path);
+    if (info.exists() && !info.isFile())
+        throw failed();
     QSettings ini(m_path, QSettings::IniFormat);
     ini.setValue(keyOf(section, key), value);
     ini.sync();
+    if (ini.status() != QSettings::NoError)
+        throw failed();
 }
 
 } // namespace Platform

@@ -52,9 +52,25 @@ template <class F> bool protectedCall(TErrorManager& err, F&& calls) {
     return true;
 }
 
+// libjpeg-turbo scales by n/8; the output side is the input side times n/8, rounded up.
+constexpr unsigned kScaleDenom = 8;
+
+unsigned scaledSide(unsigned side, unsigned num) { return (side * num + kScaleDenom - 1) / kScaleDenom; }
+
+// The smallest n (1 to 8) whose scaled picture still covers `atLeast`.
+unsigned scaleNumFor(unsigned width, unsigned height, QSize atLeast) {
+    if (!atLeast.isValid())
+        return kScaleDenom;
+    for (unsigned num = 1; num < kScaleDenom; ++num)
+        if (scaledSide(width, num) >= unsigned(atLeast.width()) &&
+            scaledSide(height, num) >= unsigned(atLeast.height()))
+            return num;
+    return kScaleDenom;
+}
+
 } // namespace
 
-QImage DecodeJpeg(const QByteArray& data, const QString& name, TJpegTarget target) {
+QImage DecodeJpeg(const QByteArray& data, const QString& name, TJpegTarget target, QSize atLeast) {
     if (data.isEmpty())
         throw EJpegError(QStringLiteral("Рисунок «%1» пуст.").arg(pictureName(name)));
 
@@ -77,6 +93,21 @@ QImage DecodeJpeg(const QByteArray& data, const QString& name, TJpegTarget targe
             jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(data.constData()),
                          static_cast<unsigned long>(data.size()));
             jpeg_read_header(&cinfo, TRUE);
+        }))
+        throw fail();
+    if (cinfo.image_width > unsigned(kMaxJpegSide) || cinfo.image_height > unsigned(kMaxJpegSide)) {
+        const unsigned width = cinfo.image_width, height = cinfo.image_height;
+        jpeg_destroy_decompress(&cinfo);
+        throw EJpegError(QStringLiteral("Рисунок «%1» слишком велик: %2 × %3 точек (допускается не более %4 "
+                                        "точек по стороне).")
+                             .arg(pictureName(name))
+                             .arg(width)
+                             .arg(height)
+                             .arg(kMaxJpegSide));
+    }
+    if (!protectedCall(err, [&] {
+            cinfo.scale_num = scaleNumFor(cinfo.image_width, cinfo.image_height, atLeast);
+            cinfo.scale_denom = kScaleDenom;
             grey = cinfo.jpeg_color_space == JCS_GRAYSCALE;
             cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
             cinfo.out_color_space = cmyk                             ? JCS_CMYK
@@ -94,6 +125,15 @@ QImage DecodeJpeg(const QByteArray& data, const QString& name, TJpegTarget targe
     QImage image(width, static_cast<int>(cinfo.output_height), format);
     // CMYK comes as four bytes a pixel (Adobe writes them inverted) and is folded into RGB row by row.
     QByteArray cmykRow(cmyk ? width * 4 : 0, '\0');
+    // A null image or row buffer means the memory was not there: never decode into it.
+    if (image.isNull() || cmykRow.size() != (cmyk ? width * 4 : 0)) {
+        const int height = static_cast<int>(cinfo.output_height);
+        jpeg_destroy_decompress(&cinfo);
+        throw EJpegError(QStringLiteral("Недостаточно памяти для рисунка «%1» (%2 × %3 точек).")
+                             .arg(pictureName(name))
+                             .arg(width)
+                             .arg(height));
+    }
     unsigned char* const cmykBuffer = reinterpret_cast<unsigned char*>(cmykRow.data());
     if (!protectedCall(err, [&] {
             while (cinfo.output_scanline < cinfo.output_height) {
@@ -118,13 +158,13 @@ QImage DecodeJpeg(const QByteArray& data, const QString& name, TJpegTarget targe
     return image;
 }
 
-QImage LoadJpeg(const QString& path, TJpegTarget target) {
+QImage LoadJpeg(const QString& path, TJpegTarget target, QSize atLeast) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw EJpegError(QStringLiteral("Не удалось открыть рисунок «%1».").arg(path));
     const QByteArray data = file.readAll();
     file.close();
-    return DecodeJpeg(data, path, target);
+    return DecodeJpeg(data, path, target, atLeast);
 }
 
 } // namespace Platform

@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QSize>
 #include <QString>
 
 namespace Platform {
@@ -22,12 +23,17 @@ public:
 // further conversion (libjpeg writes it directly).
 enum class TJpegTarget { Natural, Display };
 
+// Pictures with a side longer than this are refused before any pixel is decoded: no portrait needs
+// them, and a forged header must not make the loader ask for gigabytes.
+inline constexpr int kMaxJpegSide = 8000;
+
 // Decodes JPEG data. Throws EJpegError with libjpeg's reason in the message; `name` names the picture
-// in it.
+// in it. With a valid `atLeast`, libjpeg scales the picture down while decoding (by n/8) to the
+// smallest size that still covers `atLeast` in both directions; a smaller picture keeps its size.
 QImage DecodeJpeg(const QByteArray& data, const QString& name = QString(),
-                  TJpegTarget target = TJpegTarget::Natural);
+                  TJpegTarget target = TJpegTarget::Natural, QSize atLeast = QSize());
 
 // Reads and decodes a JPEG file; the file is opened, read and closed here. Throws EJpegError.
-QImage LoadJpeg(const QString& path, TJpegTarget target = TJpegTarget::Natural);
+QImage LoadJpeg(const QString& path, TJpegTarget target = TJpegTarget::Natural, QSize atLeast = QSize());
 
 } // namespace Platform

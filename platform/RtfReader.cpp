@@ -1,4 +1,7 @@
 // RTF reader: one pass over the bytes with a stack of character states, writing through a text cursor.
+// Text is collected into runs of one character format and written when the format changes or a
+// paragraph ends, not at every group boundary: a file of many small groups stays one run per format
+// change, which keeps both the reading and the later layout linear in the input.
 #include "platform/RtfReader.h"
 
 #include "platform/Cp1251.h"
@@ -23,6 +26,12 @@ constexpr int kDefaultHalfPoints = 24;
 constexpr double kTwipsPerPoint = 20.0;
 // Deepest group nesting accepted; deeper input is not a document we wrote.
 constexpr int kMaxDepth = 256;
+// The text layout costs more than linear time in the length and the format changes of one paragraph, so
+// a paragraph is broken after this many characters (at the next blank, at the latest after twice as
+// many), and after this many format changes its text keeps the last format. Instructions have
+// paragraphs of a few hundred characters and a handful of formats.
+constexpr int kMaxBlockChars = 2000;
+constexpr int kMaxBlockRuns = 200;
 
 struct TCharState {
     bool bold = false;
@@ -33,6 +42,16 @@ struct TCharState {
     int unicodeSkip = 1; // characters that stand in for each \uN (\ucN)
     bool skip = false;   // inside a destination whose text is not shown
     bool colorTable = false;
+};
+
+// What a run of text looks like; text is written run by run.
+struct TRunFormat {
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    int halfPoints = kDefaultHalfPoints;
+    int color = 0;
+    bool operator==(const TRunFormat&) const = default;
 };
 
 struct TParaState {
@@ -56,13 +75,11 @@ public:
             case '{':
                 if (static_cast<int>(m_stack.size()) >= kMaxDepth)
                     throw ERtfError(QStringLiteral("Слишком глубокая вложенность групп."));
-                flushText();
                 m_stack.push_back(state());
                 // A group opening a new destination never inherits the colour table.
                 state().colorTable = false;
                 break;
             case '}':
-                flushText();
                 if (state().colorTable && m_colorSet)
                     endColor();
                 if (m_stack.size() > 1)
@@ -151,6 +168,12 @@ private:
     void controlWord(const QByteArray& word, bool hasParam, int param) {
         TCharState& s = state();
         const bool on = !hasParam || param != 0;
+        if (word == "bin") {
+            // Binary data of the given length follows; it is never text, whatever its bytes look like.
+            const qsizetype length = hasParam && param > 0 ? param : 0;
+            m_pos += std::min(length, m_rtf.size() - m_pos);
+            return;
+        }
         if (s.colorTable) {
             if (word == "red")
                 m_color.setRed(std::clamp(param, 0, 255));
@@ -168,25 +191,18 @@ private:
         } else if (word == "tab") {
             appendChar(QLatin1Char('\t'));
         } else if (word == "b") {
-            flushText();
             s.bold = on;
         } else if (word == "i") {
-            flushText();
             s.italic = on;
         } else if (word == "ul") {
-            flushText();
             s.underline = on;
         } else if (word == "ulnone") {
-            flushText();
             s.underline = false;
         } else if (word == "fs") {
-            flushText();
             s.halfPoints = hasParam && param > 0 && param < 2000 ? param : kDefaultHalfPoints;
         } else if (word == "cf") {
-            flushText();
             s.color = hasParam ? param : 0;
         } else if (word == "plain") {
-            flushText();
             const TCharState keep = s;
             s = TCharState{};
             s.unicodeSkip = keep.unicodeSkip;
@@ -243,16 +259,33 @@ private:
             --m_pendingSkip;
             return;
         }
+        const TCharState& s = state();
+        TRunFormat format{s.bold, s.italic, s.underline, s.halfPoints, s.color};
+        if (m_blockRuns >= kMaxBlockRuns)
+            format = m_runFormat;
+        if (!m_text.isEmpty() && !(format == m_runFormat))
+            flushText();
+        m_runFormat = format;
         m_text.append(ch);
+        ++m_blockChars;
+        if ((m_blockChars >= kMaxBlockChars && ch == QLatin1Char(' ')) || m_blockChars >= 2 * kMaxBlockChars)
+            startBlock();
+    }
+
+    // A new block with the same paragraph format.
+    void startBlock() {
+        flushText();
+        applyBlockFormat();
+        m_cursor.insertBlock();
+        m_blockFormatted = false;
+        m_blockChars = 0;
+        m_blockRuns = 0;
     }
 
     void newParagraph() {
         if (state().skip)
             return;
-        flushText();
-        applyBlockFormat();
-        m_cursor.insertBlock();
-        m_blockFormatted = false;
+        startBlock();
     }
 
     void applyBlockFormat() {
@@ -272,7 +305,7 @@ private:
         if (m_text.isEmpty())
             return;
         applyBlockFormat();
-        const TCharState& s = m_stack.back();
+        const TRunFormat& s = m_runFormat;
         QTextCharFormat f;
         f.setFontWeight(s.bold ? QFont::Bold : QFont::Normal);
         f.setFontItalic(s.italic);
@@ -282,6 +315,7 @@ private:
             f.setForeground(m_colors[s.color]);
         m_cursor.insertText(m_text, f);
         m_text.clear();
+        ++m_blockRuns;
     }
 
     int hexByte() {
@@ -304,7 +338,10 @@ private:
     std::vector<TCharState> m_stack;
     TParaState m_para;
     bool m_blockFormatted = false;
+    int m_blockChars = 0; // characters in the current block
+    int m_blockRuns = 0;  // runs written into the current block
     QString m_text;
+    TRunFormat m_runFormat; // the format of m_text
     int m_pendingSkip = 0;
     std::vector<QColor> m_colors;
     QColor m_color;
@@ -316,10 +353,20 @@ QString sourceName(const QString& name) { return name.isEmpty() ? QStringLiteral
 } // namespace
 
 void ReadRtf(const QByteArray& rtf, QTextDocument& document, const QString& name) {
-    if (!rtf.trimmed().startsWith("{\\rtf"))
+    // Editors that save as UTF-8 put a byte-order mark before the text; it is no part of the document.
+    // Blanks before the first group are no part of it either.
+    qsizetype start = rtf.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    while (start < rtf.size() && QChar::isSpace(uchar(rtf[start])))
+        ++start;
+    const QByteArray body = rtf.mid(start);
+    if (!body.startsWith("{\\rtf"))
         throw ERtfError(QStringLiteral("Файл «%1» не является документом RTF.").arg(sourceName(name)));
+    // The document is shown read-only: no undo history is kept of its thousands of insertions.
+    const bool undo = document.isUndoRedoEnabled();
+    document.setUndoRedoEnabled(false);
     document.clear();
-    TRtfParser(rtf, document).run();
+    TRtfParser(body, document).run();
+    document.setUndoRedoEnabled(undo);
 }
 
 void LoadRtfFile(const QString& path, QTextDocument& document) {

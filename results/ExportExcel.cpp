@@ -2,6 +2,7 @@
 // are grown to the number of tests by its row operations before any text is written.
 #include "results/ExportExcel.h"
 
+#include "results/ReportTemplate.h"
 #include "results/Result_Calc.h"
 #include "results/Result_Frm.h"
 #include "results/WaitingFrm.h"
@@ -9,16 +10,22 @@
 #include "platform/Dialogs.h"
 #include "platform/ErrorDisplay.h"
 #include "platform/Locale.h"
+#include "platform/PngWriter.h"
 #include "platform/ProgramDir.h"
 #include "platform/Shell.h"
 #include "platform/XlsxWorkbook.h"
 #include "widgets/StringGrid.h"
 
-#include <QBuffer>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QStandardPaths>
+#include <QThread>
+
+#include <exception>
+#include <future>
 
 namespace Results {
 
@@ -37,7 +44,6 @@ constexpr int kPictureRow = 11;        // B11
 constexpr int kChartGridOffset = 4;    // chart texts in rows p + 4 to p + 15
 constexpr int kExportedTableCols = 13; // column 13 (the note) is not exported
 constexpr int kFactorCount = 8;
-constexpr int kPngQuality = 90;        // QImage's PNG "quality": higher is faster, less compressed
 constexpr int kChartPagesPerSheet = 3; // chart pages on one printed page
 constexpr int kChartTitleAbove = 2;    // the template's section title, two rows above the first page
 
@@ -49,20 +55,32 @@ int sheetColumn(int i) { return i < 2 ? i + 2 : (i >= kSumZeroCol ? 2 * i - 6 : 
 // Footer column f (1–9 and 12) to its sheet column.
 int footerColumn(int f) { return f == kFooterQuotientCol ? kColT : f + 5; }
 
-QVector<QStringList> chartTexts(const TStringGrid& grid) {
-    QVector<QStringList> rows;
-    for (int r = kHeaderRows; r < kChartRows; ++r) {
+QVector<QStringList> gridRows(const TStringGrid& grid, int firstRow, int rows, int cols) {
+    QVector<QStringList> out;
+    out.reserve(rows);
+    for (int r = firstRow; r < firstRow + rows; ++r) {
         QStringList row;
-        for (int c = 0; c < kFactorCount; ++c)
+        row.reserve(cols);
+        for (int c = 0; c < cols; ++c)
             row << grid.Cell(c, r);
-        rows << row;
+        out << row;
     }
-    return rows;
+    return out;
 }
 
-struct WaitingGuard {
-    ~WaitingGuard() { HideWaiting(); }
-};
+// A chart page's 12 × 8 texts, from the counts the page is filled from.
+QVector<QStringList> chartTexts(QStringView counts) {
+    constexpr int rows = kChartRows - kHeaderRows;
+    if (counts.isEmpty())
+        return QVector<QStringList>(rows, QStringList(kFactorCount, QString()));
+    return ChartBarTexts(counts.mid(0, 8), counts.mid(8, 8));
+}
+
+QVector<QStringList> ekpChartTexts(QStringView counts) {
+    if (counts.isEmpty())
+        return chartTexts(counts);
+    return ChartBarTexts(counts.mid(16, 8), counts.mid(24, 8));
+}
 
 } // namespace
 
@@ -75,38 +93,86 @@ QString ReportFolder() {
     return docs + QStringLiteral("/Отчёты Morvel");
 }
 
+QString FitFileName(const QString& text, qsizetype maxBytes) {
+    qsizetype bytes = 0;
+    qsizetype i = 0;
+    while (i < text.size()) {
+        const bool pair = text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
+        const char32_t u = pair ? QChar::surrogateToUcs4(text[i], text[i + 1]) : text[i].unicode();
+        const int n = u < 0x80 ? 1 : u < 0x800 ? 2 : u < 0x10000 ? 3 : 4;
+        if (bytes + n > maxBytes)
+            break;
+        bytes += n;
+        i += pair ? 2 : 1;
+    }
+    return text.left(i);
+}
+
 QString UniqueReportPath(const QString& folder, const QString& fio, const QDate& date) {
     QString name = fio.simplified();
-    for (QChar& ch : name)
-        if (QStringLiteral("/\\:*?\"<>|").contains(ch) || ch.category() == QChar::Other_Control)
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        QChar& ch = name[i];
+        if (ch.isHighSurrogate() && i + 1 < name.size() && name[i + 1].isLowSurrogate())
+            ++i; // a character outside the basic plane stays
+        else if (QStringLiteral("/\\:*?\"<>|").contains(ch) || ch.category() == QChar::Other_Control ||
+                 ch.isSurrogate())
             ch = QLatin1Char('_');
+    }
     // A name of dots only would point outside or at the folder itself.
     if (name.isEmpty() || name.count(QLatin1Char('.')) == name.size())
         name = QStringLiteral("Отчёт");
-    const QString stem = folder + QLatin1Char('/') + name + QLatin1Char(' ') + Platform::DateToStr(date);
-    QString path = stem + QStringLiteral(".xlsx");
+    // The name part is shortened so that the whole file name, with its number and the saving
+    // temporary's ending, fits the file system's limit.
+    const QString dated = QLatin1Char(' ') + Platform::DateToStr(date);
+    const auto pathFor = [&](const QString& number) -> QString {
+        const QString tail = dated + number + QStringLiteral(".xlsx");
+        const qsizetype room = kMaxFileNameBytes - kSaveTemporaryBytes - tail.toUtf8().size();
+        QString stem = FitFileName(name, room);
+        if (stem.size() < name.size())
+            stem = stem.trimmed();
+        return folder + QLatin1Char('/') + stem + tail;
+    };
+    QString path = pathFor(QString());
     for (int n = 2; QFileInfo::exists(path); ++n)
-        path = stem + QStringLiteral(" (%1).xlsx").arg(n);
+        path = pathFor(QStringLiteral(" (%1)").arg(n));
     return path;
 }
 
-void FillReport(TResult_Form& form, Platform::TXlsxWorkbook& book) {
-    Platform::TXlsxWorksheet& ws = book.Worksheet(1);
-    const int n = form.PPP_Grid->RowCount() - kHeaderRows;
-    const TStringGrid* const tables[3] = {form.PPP_Grid, form.EKP_Grid, form.TKP_Grid};
-    const TStringGrid* const footers[3] = {form.PPP_FooterGrid, form.EKP_FooterGrid, form.TKP_FooterGrid};
-
-    // Particulars.
+TReportData GatherReport(TResult_Form& form) {
+    TReportData data;
     const QLineEdit* const edits[4] = {form.FIO_Edit, form.Group_Edit, form.Sex_Edit, form.Age_Sex};
     for (int i = 0; i < 4; ++i)
-        ws.SetText(kParticularsRow + i, kColB, edits[i]->text());
+        data.particulars[size_t(i)] = edits[i]->text();
+    data.tests = form.PPP_Grid->RowCount() - kHeaderRows;
+    const TStringGrid* const tables[3] = {form.PPP_Grid, form.EKP_Grid, form.TKP_Grid};
+    const TStringGrid* const footers[3] = {form.PPP_FooterGrid, form.EKP_FooterGrid, form.TKP_FooterGrid};
+    for (size_t b = 0; b < 3; ++b) {
+        data.tables[b] = gridRows(*tables[b], kHeaderRows, data.tests, kExportedTableCols);
+        data.footers[b] = gridRows(*footers[b], 0, footers[b]->RowCount(), footers[b]->ColCount());
+    }
+    for (int j = 0; j < form.Profil_PageControl->count(); ++j) {
+        data.captions << form.Profil_PageControl->tabText(j);
+        data.chartCounts << form.ChartCounts(j);
+    }
+    data.picture = form.Picture().copy();
+    return data;
+}
 
-    // Blocks grown to N data rows: N − 1 copies of the spare row, then the spare row deleted, then the
-    // first data row's formats filled down over the rows above the last one.
+void FillReport(const TReportData& data, Platform::TXlsxWorkbook& book) {
+    Platform::TXlsxWorksheet& ws = book.Worksheet(1);
+    const int n = data.tests;
+    const auto footer = [&](int b, int f, int r) { return data.footers[size_t(b)].value(r).value(f); };
+
+    // Particulars.
+    for (int i = 0; i < 4; ++i)
+        ws.SetText(kParticularsRow + i, kColB, data.particulars[size_t(i)]);
+
+    // Blocks grown to N data rows: N − 1 copies of the spare row in one operation, then the spare row
+    // deleted, then the first data row's formats filled down over the rows above the last one.
     for (int b = 0; b < 3; ++b) {
         const int s = BlockStart(b, n);
-        for (int k = 0; k < n - 1; ++k)
-            book.Run(QStringLiteral("AddString"), {s + 1});
+        if (n > 1)
+            book.Run(QStringLiteral("AddString"), {s + 1, n - 1});
         book.Run(QStringLiteral("DelString"), {s + 1});
         if (n > 1)
             ws.AutoFill(s, kColB, kColT, s + n - 2);
@@ -116,7 +182,7 @@ void FillReport(TResult_Form& form, Platform::TXlsxWorkbook& book) {
     for (int k = 0; k < n; ++k)
         for (int i = 0; i < kExportedTableCols; ++i)
             for (int b = 0; b < 3; ++b)
-                ws.SetText(BlockStart(b, n) + k, sheetColumn(i), tables[b]->Cell(i, k + kHeaderRows));
+                ws.SetText(BlockStart(b, n) + k, sheetColumn(i), data.tables[size_t(b)].value(k).value(i));
 
     // Footer rows 0–2 of the factor columns, as one block each.
     for (int b = 0; b < 3; ++b) {
@@ -124,7 +190,7 @@ void FillReport(TResult_Form& form, Platform::TXlsxWorkbook& book) {
         for (int r = 0; r < 3; ++r) {
             QStringList row;
             for (int f = 1; f <= kFactorCount; ++f)
-                row << footers[b]->Cell(f, r);
+                row << footer(b, f, r);
             block << row;
         }
         ws.SetRange(BlockStart(b, n) + n, kColF, block, 3, kFactorCount);
@@ -132,11 +198,11 @@ void FillReport(TResult_Form& form, Platform::TXlsxWorkbook& book) {
     // The single footer cells.
     for (int b = 0; b < 3; ++b) {
         const int base = BlockStart(b, n) + n;
-        ws.SetText(base, kColT, footers[b]->Cell(kFooterQuotientCol, 0));
-        ws.SetText(base + 2, kColT, footers[b]->Cell(kFooterQuotientCol, 2));
+        ws.SetText(base, kColT, footer(b, kFooterQuotientCol, 0));
+        ws.SetText(base + 2, kColT, footer(b, kFooterQuotientCol, 2));
     }
     for (int b = 0; b < 3; ++b)
-        ws.SetText(BlockStart(b, n) + n + 3, kColN, footers[b]->Cell(kFooterTotalCol, 3));
+        ws.SetText(BlockStart(b, n) + n + 3, kColN, footer(b, kFooterTotalCol, 3));
     for (int f = 1; f <= kFooterQuotientCol; ++f) {
         if (f == 10 || f == 11)
             continue;
@@ -150,7 +216,7 @@ void FillReport(TResult_Form& form, Platform::TXlsxWorkbook& book) {
                 const int rows = b == 2 ? kTkpFooterRows : kFooterRows;
                 if (r >= rows)
                     continue;
-                ws.SetText(BlockStart(b, n) + n + r, footerColumn(f), footers[b]->Cell(f, r));
+                ws.SetText(BlockStart(b, n) + n + r, footerColumn(f), footer(b, f, r));
             }
         }
     }
@@ -158,22 +224,37 @@ void FillReport(TResult_Form& form, Platform::TXlsxWorkbook& book) {
     // Chart section: one page per tab of the "Профили" page control, newest test first. Printed pages
     // start with the section's title and then hold three chart pages each, so no chart is cut in two.
     int p = ChartSectionRow(n);
-    for (int j = 0; j < form.Profil_PageControl->count(); ++j, p += kChartPageRows) {
+    const int rows = kChartRows - kHeaderRows;
+    for (int j = 0; j < data.captions.size(); ++j, p += kChartPageRows) {
         if (j % kChartPagesPerSheet == 0)
             ws.AddPageBreak(j == 0 ? p - kChartTitleAbove : p);
-        ws.SetText(p, kColB, form.Profil_PageControl->tabText(j));
+        ws.SetText(p, kColB, data.captions[j]);
         ws.SetBold(p, kColB, p, kColB);
         book.Run(QStringLiteral("CreateProfilTables"),
                  {p, kColB, QStringLiteral("Test"), QStringLiteral("ППП")});
         book.Run(QStringLiteral("CreateProfilTables"),
                  {p, kColK, QStringLiteral("Test"), QStringLiteral("ЭКП")});
-        const int rows = kChartRows - kHeaderRows;
-        ws.SetRange(p + kChartGridOffset, kColB, chartTexts(*form.PPPChart(j)), rows, kFactorCount);
-        ws.SetRange(p + kChartGridOffset, kColK, chartTexts(*form.EKPChart(j)), rows, kFactorCount);
+        const QString& counts = data.chartCounts[j];
+        ws.SetRange(p + kChartGridOffset, kColB, chartTexts(counts), rows, kFactorCount);
+        ws.SetRange(p + kChartGridOffset, kColK, ekpChartTexts(counts), rows, kFactorCount);
     }
 }
 
-QString ExportReport(TResult_Form& form, const QString& folder) {
+void WriteReport(const TReportData& data, const QString& templatePath, const QString& path) {
+    // The formula picture is encoded beside the workbook, on a thread of its own; it goes in from
+    // memory (the package stores it as it is).
+    std::future<QByteArray> png =
+        std::async(std::launch::async, [&data] { return Platform::EncodePng(data.picture); });
+    Platform::TXlsxWorkbook book(templatePath);
+    AddReportMacros(book);
+    FillReport(data, book);
+    book.Worksheet(1).InsertPicture(kPictureRow, kColB, png.get(), data.picture.size());
+    book.SaveAs(path);
+}
+
+QString ExportReport(TResult_Form& form, const QString& folder, const std::function<void()>& onWorker) {
+    if (form.Exporting())
+        return {};
     const QString templatePath = ReportTemplatePath();
     if (!QFileInfo::exists(templatePath)) {
         Platform::messageBox(&form, kTemplateMissing, kExportCaption, Platform::MsgIcon::Error);
@@ -182,24 +263,39 @@ QString ExportReport(TResult_Form& form, const QString& folder) {
     QString path;
     {
         ShowWaiting(QStringLiteral("Подождите, идет экспорт в Excel..."));
-        const WaitingGuard waiting;
-        Platform::TXlsxWorkbook book(templatePath);
-        FillReport(form, book);
-
-        // The formula picture goes in from memory.
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        // Light compression: the picture is small, and the package is compressed again anyway.
-        if (!form.Picture().save(&buffer, "PNG", kPngQuality))
-            throw Platform::EError(QStringLiteral("Не удается подготовить рисунок формул"));
-        book.Worksheet(1).InsertPicture(kPictureRow, kColB, png, form.Picture().size());
-
+        form.SetExporting(true);
+        const auto restore = qScopeGuard([&form] {
+            form.SetExporting(false);
+            HideWaiting();
+        });
+        const TReportData data = GatherReport(form);
         if (!QDir().mkpath(folder))
             throw Platform::EError(
                 QStringLiteral("Не удается создать папку %1").arg(QDir::toNativeSeparators(folder)));
-        path = UniqueReportPath(folder, form.FIO_Edit->text(), QDate::currentDate());
-        book.SaveAs(path);
+        path = UniqueReportPath(folder, data.particulars[0], QDate::currentDate());
+
+        // The worker touches nothing of the window: it has its own copy of the texts and the picture.
+        std::exception_ptr error;
+        QEventLoop loop;
+        const std::unique_ptr<QThread> worker(
+            QThread::create([&data, &templatePath, &path, &error, &onWorker] {
+                try {
+                    if (onWorker)
+                        onWorker();
+                    WriteReport(data, templatePath, path);
+                } catch (...) {
+                    error = std::current_exception();
+                }
+            }));
+        QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+        worker->start();
+        {
+            // The thread is joined on every way out, also should an error escape the event loop.
+            const auto join = qScopeGuard([&worker] { worker->wait(); });
+            loop.exec();
+        }
+        if (error)
+            std::rethrow_exception(error);
     }
     if (!Platform::ShellOpen(path))
         Platform::messageBox(&form,

@@ -5,7 +5,13 @@
 #pragma once
 
 #include <QDate>
+#include <QImage>
 #include <QString>
+#include <QStringList>
+#include <QVector>
+
+#include <array>
+#include <functional>
 
 class TResult_Form;
 
@@ -19,8 +25,14 @@ namespace Results {
 QString ReportTemplatePath();
 // "Отчёты Morvel" in the user's documents folder.
 QString ReportFolder();
+// Longest file name the file systems take, in bytes of UTF-8, and what the saving adds to it for its
+// temporary file (".XXXXXX" and a margin).
+inline constexpr qsizetype kMaxFileNameBytes = 255;
+inline constexpr qsizetype kSaveTemporaryBytes = 8;
+// The longest start of `text` whose UTF-8 takes at most `maxBytes`, cut between characters.
+QString FitFileName(const QString& text, qsizetype maxBytes);
 // "<FIO> <date>.xlsx" in `folder`, with " (2)", " (3)", ... added while the name is taken; characters
-// that cannot stand in a file name become "_".
+// that cannot stand in a file name become "_", and a long FIO is shortened so that the name fits.
 QString UniqueReportPath(const QString& folder, const QString& fio, const QDate& date);
 
 // First data rows of the three blocks and of the chart section, and a chart page's height, for N tests.
@@ -28,13 +40,38 @@ inline int BlockStart(int block, int n) { return 31 + block * (n + 12); }
 inline int ChartSectionRow(int n) { return 3 * n + 65; }
 inline constexpr int kChartPageRows = 17;
 
-// Fills the first worksheet of a workbook made from the template with the window's contents (without the
-// formula picture).
-void FillReport(TResult_Form& form, Platform::TXlsxWorkbook& book);
+// Everything the report shows, copied out of the results window on the GUI thread, so that the workbook
+// can be built and written on another one.
+struct TReportData {
+    std::array<QString, 4> particulars; // FIO, group, sex, age
+    int tests = 0;
+    std::array<QVector<QStringList>, 3> tables;  // ППП, ЭКП, ТКП: per test the 13 exported columns
+    std::array<QVector<QStringList>, 3> footers; // the footer grids, row by row
+    QStringList captions;                        // the chart pages' captions, newest test first
+    QVector<QString> chartCounts;                // per page the 32 count digits (empty: no bars)
+    QImage picture;                              // the formula picture
+};
+
+// The window's contents (GUI thread; builds no chart page).
+TReportData GatherReport(TResult_Form& form);
+
+// Fills the first worksheet of a workbook made from the template, with the template's operations
+// (AddReportMacros), with the report (without the formula picture). Safe on any thread.
+void FillReport(const TReportData& data, Platform::TXlsxWorkbook& book);
+inline void FillReport(TResult_Form& form, Platform::TXlsxWorkbook& book) {
+    FillReport(GatherReport(form), book);
+}
+
+// The whole workbook from the template at `templatePath`, with the picture, saved as `path` (complete or
+// not at all). Throws EError. Safe on any thread.
+void WriteReport(const TReportData& data, const QString& templatePath, const QString& path);
 
 // The whole export into `folder`: returns the path of the saved report, or an empty string when the
-// template is missing (after its message). Errors propagate after the waiting window has gone.
-QString ExportReport(TResult_Form& form, const QString& folder);
+// template is missing (after its message). The workbook is built and written on a worker thread while
+// the event loop runs and the waiting window turns; the window can neither be closed nor export again
+// meanwhile. Errors propagate after the waiting window has gone; nothing is left under the report's
+// name then. `onWorker`, when given, runs on the worker thread before the workbook is built.
+QString ExportReport(TResult_Form& form, const QString& folder, const std::function<void()>& onWorker = {});
 
 // The button's handler: the export into ReportFolder(), errors to the application's error display.
 void Excel_ButClick(TResult_Form& form);

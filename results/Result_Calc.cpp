@@ -209,17 +209,28 @@ QString ProfileCounts(const QString& resultTest, const QString& resultProfil) {
     return resultProfil;
 }
 
-void FillChartBars(Widgets::TStringGrid& grid, QStringView plus, QStringView minus) {
-    constexpr int plusBase = kHeaderRows + kChartMaxBar - 1; // row 7, the bottom of the plus half
+QVector<QStringList> ChartBarTexts(QStringView plus, QStringView minus) {
+    constexpr int rows = kChartRows - kHeaderRows;
+    constexpr int plusBottom = kChartMaxBar - 1; // the bottom of the plus half, counted from row 2
+    QVector<QStringList> texts(rows, QStringList(Calc::kFactorCount, QString()));
     for (int c = 0; c < Calc::kFactorCount; ++c) {
         // A count beyond one half (impossible from a test run) stays inside its half.
         const int n = std::min(countDigit(plus[c]), kChartMaxBar);
         const int m = std::min(countDigit(minus[c]), kChartMaxBar);
         for (int k = 0; k < n; ++k)
-            grid.SetCell(c, plusBase - k, kPlusBar);
+            texts[plusBottom - k][c] = kPlusBar;
         for (int k = 0; k < m; ++k)
-            grid.SetCell(c, plusBase + 1 + k, kMinusBar);
+            texts[plusBottom + 1 + k][c] = kMinusBar;
     }
+    return texts;
+}
+
+void FillChartBars(Widgets::TStringGrid& grid, QStringView plus, QStringView minus) {
+    const QVector<QStringList> texts = ChartBarTexts(plus, minus);
+    for (int r = 0; r < texts.size(); ++r)
+        for (int c = 0; c < Calc::kFactorCount; ++c)
+            if (!texts[r][c].isEmpty())
+                grid.SetCell(c, kHeaderRows + r, texts[r][c]);
 }
 
 } // namespace Results

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+#include <QVector>
 
 #include <array>
 
@@ -71,5 +73,8 @@ QString ProfileCounts(const QString& resultTest, const QString& resultProfil);
 // Bars of one profile into a chart grid: for column c, plus count plus[c] fills rows 7 upward with " ",
 // minus count minus[c] rows 8 downward with "  " (each at most 6 rows). `plus` and `minus` are 8 digits.
 void FillChartBars(Widgets::TStringGrid& grid, QStringView plus, QStringView minus);
+// The texts that FillChartBars leaves in rows 2 to 13 of an empty chart grid, as 12 rows of 8 columns
+// (" ", "  " or empty): the chart page's texts without building its grid.
+QVector<QStringList> ChartBarTexts(QStringView plus, QStringView minus);
 
 } // namespace Results

@@ -13,6 +13,7 @@
 #include "widgets/StringGrid.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -613,6 +614,28 @@ void TResult_Form::ToolButton2Click() { close(); }
 void TResult_Form::Print_ButClick() { Results::Print_ButClick(*this); }
 
 void TResult_Form::Pdf_ButClick() { Results::Pdf_ButClick(*this); }
+
+void TResult_Form::SetExporting(bool exporting) {
+    m_exporting = exporting;
+    Excel_But->setEnabled(!exporting);
+    ToolButton2->setEnabled(!exporting);
+    Print_But->setEnabled(!exporting);
+    Pdf_But->setEnabled(!exporting);
+}
+
+void TResult_Form::closeEvent(QCloseEvent* event) {
+    // The export still reads nothing from the window, but it reports to it when it ends.
+    if (m_exporting) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void TResult_Form::reject() {
+    if (!m_exporting)
+        QDialog::reject();
+}
 
 void ShowResults(int MenID, bool ListOpen, QWidget* parent) {
     Data::TQuery* query = Main_DataModule->ListTest_Query;

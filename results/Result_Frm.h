@@ -93,6 +93,11 @@ public:
     QVector<Widgets::TStringGrid*> EKPCharts;
     Widgets::TStringGrid* PPPChart(int page);
     Widgets::TStringGrid* EKPChart(int page);
+    // The 32 count digits the chart page was (or will be) filled from; empty for a record without any.
+    QString ChartCounts(int page) const { return m_chartCounts.value(page); }
+    // While an export runs in the background the window cannot be closed, nor a second export started.
+    void SetExporting(bool exporting);
+    bool Exporting() const { return m_exporting; }
 
     // The formula picture (649 x 257), shown by Image.
     QImage& Picture() { return m_picture; }
@@ -124,6 +129,13 @@ private:
     QImage m_picture;
     // Per chart page: the 32 count digits of its test (empty: no bars).
     QVector<QString> m_chartCounts;
+    bool m_exporting = false;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+public:
+    void reject() override;
 };
 
 // Opens the results window for testee `MenID`. With `ListOpen` true the caller holds ListTest_Query open

@@ -154,8 +154,10 @@ void TTest_Form::ShowSeries(int series) {
         // A picture that cannot be read leaves an empty panel that can still be chosen by its place;
         // the screen is laid out completely and the first error is reported afterwards.
         try {
+            // A large photograph is scaled down while it is decoded, never below the panel's picture.
             const QPixmap picture = QPixmap::fromImage(
-                Platform::LoadJpeg(folder + d + QStringLiteral(".jpg"), Platform::TJpegTarget::Display));
+                Platform::LoadJpeg(folder + d + QStringLiteral(".jpg"), Platform::TJpegTarget::Display,
+                                   QSize(kPanelWidth - 2 * kImageLeft, kPanelHeight - 2 * kImageTop)));
             image->setPixmap(picture);
             image->resize(picture.size());
         } catch (const Platform::EJpegError& e) {

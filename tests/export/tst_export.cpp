@@ -1,6 +1,8 @@
 // The report export on temporary program directories with known test records: the written workbook is
-// read back with the same package reader and checked against the results window's grids.
+// read back with the same package reader and checked against the results window's grids, with the
+// system's Python for well-formedness, and against a report written by the earlier synchronous export.
 #include "results/ExportExcel.h"
+#include "results/ReportTemplate.h"
 #include "results/Result_Calc.h"
 #include "results/Result_Frm.h"
 #include "results/WaitingFrm.h"
@@ -8,14 +10,24 @@
 #include "TestSupport.h"
 #include "platform/Dialogs.h"
 #include "platform/Locale.h"
+#include "platform/PngWriter.h"
 #include "platform/Shell.h"
 #include "platform/XlsxWorkbook.h"
 #include "scoring/Calc_Records.h"
 #include "widgets/StringGrid.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineEdit>
+#include <QPainter>
+#include <QProcess>
+#include <QSet>
 #include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
 #include <QToolButton>
+
+#include <atomic>
 
 using namespace Results;
 using Platform::TXlsxWorkbook;
@@ -61,6 +73,68 @@ bool hasMerge(const TXlsxWorksheet& ws, const QString& ref) {
     return std::find(ws.Merges().begin(), ws.Merges().end(), want) != ws.Merges().end();
 }
 
+// Runs the independent reader (tests/export/xlsx_cells.py) with the system's Python; fails the test with
+// the reason when it cannot run or refuses the file.
+QJsonObject pythonCells(const QString& path) {
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(MORVEL_XLSX_READER), path});
+    if (!python.waitForFinished(60000) || python.exitStatus() != QProcess::NormalExit) {
+        QTest::qFail(qPrintable(QStringLiteral("python3 did not run: ") + python.errorString()), __FILE__,
+                     __LINE__);
+        return {};
+    }
+    if (python.exitCode() != 0) {
+        QTest::qFail(qPrintable(QStringLiteral("python3 refused the workbook: ") +
+                                QString::fromUtf8(python.readAllStandardError())),
+                     __FILE__, __LINE__);
+        return {};
+    }
+    return QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+}
+
+// A copy of the template with `old` replaced by `replacement` in one part, written by Python's zipfile.
+bool rewriteTemplate(const QString& dst, const QString& part, const QString& old,
+                     const QString& replacement) {
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral(MORVEL_XLSX_READER), QStringLiteral("--rewrite"),
+                  QStringLiteral(MORVEL_TEMPLATE), dst, part, old, replacement});
+    const bool ok = python.waitForFinished(60000) && python.exitCode() == 0;
+    if (!ok)
+        qWarning("%s", python.readAllStandardError().constData());
+    return ok;
+}
+
+using MergeSet = QSet<QPair<QPair<int, int>, QPair<int, int>>>;
+MergeSet mergeSet(const TXlsxWorksheet& ws) {
+    MergeSet out;
+    for (const QRect& m : ws.Merges())
+        out.insert({{m.top(), m.left()}, {m.bottom(), m.right()}});
+    return out;
+}
+
+// Everything of two sheets that a reader sees: cell texts, bold, merges, row heights, formats' ranges.
+void compareSheets(const TXlsxWorksheet& got, const TXlsxWorksheet& want) {
+    QMap<QPair<int, int>, QString> a, b;
+    got.ForEachCell([&](int r, int c, const QString& t) { a.insert({r, c}, t); });
+    want.ForEachCell([&](int r, int c, const QString& t) { b.insert({r, c}, t); });
+    QCOMPARE(a.size(), b.size());
+    for (auto it = b.cbegin(); it != b.cend(); ++it) {
+        const QString where = Platform::CellName(it.key().first, it.key().second);
+        QVERIFY2(a.contains(it.key()), qPrintable(where));
+        QVERIFY2(a.value(it.key()) == it.value(), qPrintable(where + QLatin1Char(' ') + a.value(it.key()) +
+                                                             QStringLiteral(" / ") + it.value()));
+        QVERIFY2(got.IsBold(it.key().first, it.key().second) == want.IsBold(it.key().first, it.key().second),
+                 qPrintable(where));
+    }
+    QVERIFY(mergeSet(got) == mergeSet(want));
+    QCOMPARE(got.LastRow(), want.LastRow());
+    for (int r = 1; r <= want.LastRow(); ++r)
+        QCOMPARE(got.RowHeight(r), want.RowHeight(r));
+    QCOMPARE(got.Dimension(), want.Dimension());
+    QCOMPARE(got.ConditionalRanges(), want.ConditionalRanges());
+}
+
 } // namespace
 
 class TestExport : public QObject {
@@ -76,6 +150,22 @@ private slots:
     void rowOperationsMoveMergesAndHeights();
     void reportNames_data();
     void reportNames();
+    void oddCharactersKeepTheWorkbookWellFormed_data();
+    void oddCharactersKeepTheWorkbookWellFormed();
+    void longNameExportsUnderShortenedName();
+    void equalsTheReportOfTheSynchronousExport();
+    void waitingWindowAnimatesAndWindowStaysWhileExporting();
+    void bulkRowInsertEqualsSingleInserts_data();
+    void bulkRowInsertEqualsSingleInserts();
+    void damagedTemplatesGiveErrors_data();
+    void damagedTemplatesGiveErrors();
+    void longCellTextIsCutBetweenCharacters();
+    void cellAddressesStayInsideTheGrid_data();
+    void cellAddressesStayInsideTheGrid();
+    void templateOperationsCheckTheirArguments_data();
+    void templateOperationsCheckTheirArguments();
+    void pictureReadsBackPixelForPixel_data();
+    void pictureReadsBackPixelForPixel();
 
 private:
     void installTemplate();
@@ -304,14 +394,344 @@ void TestExport::reportNames_data() {
     QTest::newRow("slashes") << QStringLiteral("a/b\\c:d") << QStringLiteral("a_b_c_d");
     QTest::newRow("empty") << QString() << QStringLiteral("Отчёт");
     QTest::newRow("dots") << QStringLiteral("..") << QStringLiteral("Отчёт");
+    QTest::newRow("controls and a lone surrogate")
+        << QString(QStringLiteral("a") + QChar(0x01) + QChar(0xD800) + QStringLiteral("b"))
+        << QStringLiteral("a__b");
+    // 120 Cyrillic letters are 240 bytes: with the date and the ending the name would pass 255 bytes.
+    QTest::newRow("long cyrillic") << QString(120, QChar(u'Ж')) << QString(115, QChar(u'Ж'));
+    // A character outside the basic plane (two UTF-16 units, four bytes) is never cut in half.
+    QString faces;
+    for (int i = 0; i < 60; ++i)
+        faces += QString::fromUcs4(U"\U0001F600");
+    QTest::newRow("astral characters") << faces << faces.left(2 * 57);
 }
 
 void TestExport::reportNames() {
     QFETCH(QString, fio);
     QFETCH(QString, stem);
     const QDate date(2026, 3, 14);
-    QCOMPARE(UniqueReportPath(QStringLiteral("/nowhere"), fio, date),
-             QStringLiteral("/nowhere/") + stem + QStringLiteral(" 14.03.2026.xlsx"));
+    const QString path = UniqueReportPath(QStringLiteral("/nowhere"), fio, date);
+    QCOMPARE(path, QStringLiteral("/nowhere/") + stem + QStringLiteral(" 14.03.2026.xlsx"));
+    const QString name = QFileInfo(path).fileName();
+    QVERIFY(name.toUtf8().size() <= kMaxFileNameBytes - kSaveTemporaryBytes);
+    QCOMPARE(QString::fromUtf8(name.toUtf8()), name); // no half character
+}
+
+void TestExport::oddCharactersKeepTheWorkbookWellFormed_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("kept");
+    QTest::newRow("controls") << QString(QStringLiteral("a") + QChar(0x01) + QChar(0x08) + QChar(0x0B) +
+                                         QChar(0x0C) + QChar(0x1F) + QStringLiteral("b"))
+                              << QStringLiteral("ab");
+    QTest::newRow("tab and line breaks") << QStringLiteral("a\tb\nc\rd") << QStringLiteral("a\tb\nc\rd");
+    QTest::newRow("lone surrogates") << QString(QStringLiteral("a") + QChar(0xD800) + QStringLiteral("b") +
+                                                QChar(0xDC00) + QStringLiteral("c") + QChar(0xDBFF))
+                                     << QStringLiteral("abc");
+    QTest::newRow("non-characters") << QString(QStringLiteral("a") + QChar(0xFFFE) + QChar(0xFFFF) +
+                                               QStringLiteral("b"))
+                                    << QStringLiteral("ab");
+    QTest::newRow("astral pair and markup")
+        << QString(QStringLiteral("<&>\"'") + QString::fromUcs4(U"\U0001F600") + QStringLiteral("]]>"))
+        << QString(QStringLiteral("<&>\"'") + QString::fromUcs4(U"\U0001F600") + QStringLiteral("]]>"));
+    QTest::newRow("blanks at the ends") << QStringLiteral("  x  ") << QStringLiteral("  x  ");
+}
+
+void TestExport::oddCharactersKeepTheWorkbookWellFormed() {
+    QFETCH(QString, text);
+    QFETCH(QString, kept);
+    addRecords(2);
+    TResult_Form form;
+    form.FIO_Edit->setText(QStringLiteral("Имя ") + text);
+    form.Group_Edit->setText(text);
+    form.Age_Sex->setText(text + text);
+    form.LoadResults();
+    Platform::MessageRecorder recorder;
+    const QString path = ExportReport(form, m_docs->path());
+    QVERIFY(recorder.messages.isEmpty());
+    QVERIFY(QFileInfo::exists(path));
+    const QJsonObject cells = pythonCells(path);
+    QCOMPARE(cells.value(QStringLiteral("B5")).toString(), QStringLiteral("Имя ") + kept);
+    QCOMPARE(cells.value(QStringLiteral("B6")).toString(), kept);
+    QCOMPARE(cells.value(QStringLiteral("B8")).toString(), kept + kept);
+    // Our own reader sees the same.
+    TXlsxWorkbook book(path);
+    QCOMPARE(book.Worksheet(1).Text(6, 2), kept);
+}
+
+void TestExport::longNameExportsUnderShortenedName() {
+    addRecords(1);
+    TResult_Form form;
+    const QString fio = QString(150, QChar(u'Щ'));
+    form.FIO_Edit->setText(fio);
+    form.LoadResults();
+    Platform::MessageRecorder recorder;
+    const QString path = ExportReport(form, m_docs->path());
+    QVERIFY(recorder.messages.isEmpty());
+    QVERIFY(QFileInfo(path).isFile());
+    QVERIFY(QFileInfo(path).fileName().toUtf8().size() <= kMaxFileNameBytes);
+    QVERIFY(QFileInfo(path).fileName().startsWith(QString(100, QChar(u'Щ'))));
+    QCOMPARE(pythonCells(path).value(QStringLiteral("B5")).toString(), fio);
+    // A second export of the same testee gets a name of its own, as short.
+    const QString second = ExportReport(form, m_docs->path());
+    QVERIFY(second != path && QFileInfo(second).isFile());
+    QVERIFY(QFileInfo(second).fileName().toUtf8().size() <= kMaxFileNameBytes);
+}
+
+void TestExport::equalsTheReportOfTheSynchronousExport() {
+    // The expected report was written by the export before it moved to a worker thread and to the
+    // compact sheet model, from these records and particulars.
+    addRecords(100);
+    TResult_Form form;
+    form.FIO_Edit->setText(QStringLiteral("Иванов Иван Иванович"));
+    form.Group_Edit->setText(QStringLiteral("Группа 1"));
+    form.Sex_Edit->setText(QStringLiteral("муж."));
+    form.Age_Sex->setText(QStringLiteral("33"));
+    form.LoadResults();
+    const QString path = ExportReport(form, m_docs->path());
+    QVERIFY(QFileInfo::exists(path));
+    TXlsxWorkbook got(path);
+    TXlsxWorkbook want(QStringLiteral(MORVEL_EXPECTED_DIR "/report100.xlsx"));
+    compareSheets(got.Worksheet(1), want.Worksheet(1));
+    QVERIFY(got.Worksheet(1).HasPicture());
+    // And the independent reader agrees, cell by cell.
+    QCOMPARE(pythonCells(path), pythonCells(QStringLiteral(MORVEL_EXPECTED_DIR "/report100.xlsx")));
+}
+
+void TestExport::waitingWindowAnimatesAndWindowStaysWhileExporting() {
+    addRecords(100);
+    TResult_Form form;
+    form.FIO_Edit->setText(QStringLiteral("Сидоров"));
+    form.LoadResults();
+    form.show();
+
+    // Paint events of the animation, counted on the GUI thread, with the frames they showed.
+    struct PaintCounter : QObject {
+        std::atomic<int> paints{0};
+        QSet<int> frames;
+        bool eventFilter(QObject* watched, QEvent* event) override {
+            if (event->type() == QEvent::Paint)
+                if (auto* animate = qobject_cast<TWaitingAnimate*>(watched)) {
+                    frames.insert(animate->Frame());
+                    ++paints;
+                }
+            return false;
+        }
+    } counter;
+    qApp->installEventFilter(&counter);
+
+    // While the worker runs: a second export and closing the window are refused.
+    bool butDisabled = false, stayedOpen = false, secondRefused = false;
+    QTimer::singleShot(0, &form, [&] {
+        butDisabled = !form.Excel_But->isEnabled();
+        form.close();
+        form.reject();
+        stayedOpen = form.isVisible();
+        secondRefused = ExportReport(form, m_docs->path()).isEmpty();
+    });
+    // The worker holds the export until the animation has painted several frames (or 20 s passed).
+    const QString path = ExportReport(form, m_docs->path(), [&counter] {
+        for (int i = 0; i < 2000 && counter.paints.load() < 5; ++i)
+            QThread::msleep(10);
+    });
+    qApp->removeEventFilter(&counter);
+
+    QVERIFY2(counter.paints.load() >= 5, qPrintable(QString::number(counter.paints.load())));
+    QVERIFY(counter.frames.size() >= 3);
+    QVERIFY(butDisabled);
+    QVERIFY(stayedOpen);
+    QVERIFY(secondRefused);
+    QVERIFY(QFileInfo::exists(path));
+    QCOMPARE(QDir(m_docs->path()).entryList(QDir::Files).size(), 1);
+    QVERIFY(!WaitingForm());
+    QVERIFY(form.Excel_But->isEnabled());
+    form.close();
+    QVERIFY(!form.isVisible());
+}
+
+void TestExport::bulkRowInsertEqualsSingleInserts_data() {
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("count");
+    QTest::newRow("one") << 32 << 1;
+    QTest::newRow("two") << 32 << 2;
+    QTest::newRow("many at the data row") << 31 << 40;
+    QTest::newRow("inside a vertical merge") << 38 << 3; // G37:G38 grows
+}
+
+void TestExport::bulkRowInsertEqualsSingleInserts() {
+    QFETCH(int, row);
+    QFETCH(int, count);
+    TXlsxWorkbook single(ReportTemplatePath());
+    TXlsxWorkbook bulk(ReportTemplatePath());
+    AddReportMacros(single);
+    AddReportMacros(bulk);
+    for (int k = 0; k < count; ++k)
+        single.Run(QStringLiteral("AddString"), {row});
+    bulk.Run(QStringLiteral("AddString"), {row, count});
+    compareSheets(bulk.Worksheet(1), single.Worksheet(1));
+    QVERIFY(!overlapping(bulk.Worksheet(1).Merges()));
+}
+
+void TestExport::damagedTemplatesGiveErrors_data() {
+    QTest::addColumn<QString>("part");
+    QTest::addColumn<QString>("old");
+    QTest::addColumn<QString>("replacement");
+    QTest::addColumn<QString>("message");
+    const QString sheet = QStringLiteral("xl/worksheets/sheet1.xml");
+    QTest::newRow("60,000 nested elements")
+        << sheet << QStringLiteral("</worksheet>")
+        << QStringLiteral("<extLst>@NEST(a,60000)@</extLst></worksheet>") << QStringLiteral("вложенность");
+    QTest::newRow("nested styles") << QStringLiteral("xl/styles.xml") << QStringLiteral("</styleSheet>")
+                                   << QStringLiteral("@NEST(b,60000)@</styleSheet>")
+                                   << QStringLiteral("вложенность");
+    QTest::newRow("column of 20 letters")
+        << sheet << QStringLiteral("r=\"B5\"") << QStringLiteral("r=\"ABCDEFGHIJKLMNOPQRST5\"")
+        << QStringLiteral("адрес");
+    QTest::newRow("row 2^31 - 1") << sheet << QStringLiteral("<row r=\"5\"")
+                                  << QStringLiteral("<row r=\"2147483647\"") << QStringLiteral("строки");
+    QTest::newRow("row past the grid") << sheet << QStringLiteral("<row r=\"5\"")
+                                       << QStringLiteral("<row r=\"1048577\"") << QStringLiteral("строки");
+    QTest::newRow("last row of the grid, then rows inserted")
+        << sheet << QStringLiteral("</sheetData>")
+        << QStringLiteral("<row r=\"1048576\"><c r=\"A1048576\"/></row></sheetData>")
+        << QStringLiteral("нет места");
+    // Written back without the NUL, the name would double the "Target" attribute.
+    QTest::newRow("NUL inside an attribute name")
+        << QStringLiteral("xl/_rels/workbook.xml.rels") << QStringLiteral("Target=\"styles.xml\"")
+        << QStringLiteral("Tar@NUL@get=\"styles.xml\" Target=\"x\"") << QStringLiteral("недопустимый символ");
+    QTest::newRow("not XML") << sheet << QStringLiteral("<sheetData>") << QStringLiteral("<sheetData><<")
+                             << QStringLiteral("Ошибка");
+}
+
+void TestExport::damagedTemplatesGiveErrors() {
+    QFETCH(QString, part);
+    QFETCH(QString, old);
+    QFETCH(QString, replacement);
+    QFETCH(QString, message);
+    const QString path = m_docs->path() + QStringLiteral("/damaged.xlsx");
+    QVERIFY2(rewriteTemplate(path, part, old, replacement), "python3 could not write the damaged template");
+    try {
+        TXlsxWorkbook book(path);
+        AddReportMacros(book);
+        TXlsxWorksheet& ws = book.Worksheet(1);
+        book.Run(QStringLiteral("AddString"), {32, 5});
+        ws.SetBold(5, 2, 5, 2);
+        QFAIL("no error");
+    } catch (const Platform::EError& e) {
+        QVERIFY2(e.message().contains(message), qPrintable(e.message()));
+    }
+}
+
+void TestExport::longCellTextIsCutBetweenCharacters() {
+    TXlsxWorkbook book(ReportTemplatePath());
+    TXlsxWorksheet& ws = book.Worksheet(1);
+    ws.SetText(5, 2, QString(40000, QLatin1Char('x')));
+    QCOMPARE(ws.Text(5, 2), QString(Platform::kMaxCellChars, QLatin1Char('x')));
+    // A character of two UTF-16 units across the limit goes as a whole.
+    const QString face = QString::fromUcs4(U"\U0001F600");
+    ws.SetText(6, 2, QString(Platform::kMaxCellChars - 1, QLatin1Char('y')) + face);
+    QCOMPARE(ws.Text(6, 2), QString(Platform::kMaxCellChars - 1, QLatin1Char('y')));
+    const QString path = m_docs->path() + QStringLiteral("/long.xlsx");
+    book.SaveAs(path);
+    QCOMPARE(pythonCells(path).value(QStringLiteral("B5")).toString().size(), Platform::kMaxCellChars);
+}
+
+void TestExport::cellAddressesStayInsideTheGrid_data() {
+    QTest::addColumn<QString>("ref");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("col");
+    QTest::newRow("B5") << "B5" << 5 << 2;
+    QTest::newRow("last cell") << "XFD1048576" << 1048576 << 16384;
+    QTest::newRow("column past XFD") << "XFE1" << 0 << 0;
+    QTest::newRow("20 letters") << "ABCDEFGHIJKLMNOPQRST1" << 0 << 0;
+    QTest::newRow("row past the grid") << "A1048577" << 0 << 0;
+    QTest::newRow("row 2^31 - 1") << "A2147483647" << 0 << 0;
+    QTest::newRow("row of 30 digits") << "A123456789012345678901234567890" << 0 << 0;
+    QTest::newRow("row 0") << "A0" << 0 << 0;
+    QTest::newRow("no column") << "15" << 0 << 0;
+    QTest::newRow("no row") << "AB" << 0 << 0;
+    QTest::newRow("lower case") << "b5" << 0 << 0;
+    QTest::newRow("sign") << "B-5" << 0 << 0;
+}
+
+void TestExport::cellAddressesStayInsideTheGrid() {
+    QFETCH(QString, ref);
+    QFETCH(int, row);
+    QFETCH(int, col);
+    int r = -1, c = -1;
+    QCOMPARE(Platform::ParseCellName(ref, r, c), row > 0);
+    if (row > 0) {
+        QCOMPARE(r, row);
+        QCOMPARE(c, col);
+        QCOMPARE(Platform::CellName(r, c), ref);
+    }
+}
+
+void TestExport::templateOperationsCheckTheirArguments_data() {
+    QTest::addColumn<QString>("macro");
+    QTest::addColumn<QVariantList>("args");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no row") << "AddString" << QVariantList{} << "аргументов";
+    QTest::newRow("row not a number") << "DelString" << QVariantList{QStringLiteral("x")} << "аргумент 1";
+    QTest::newRow("row zero") << "DelString" << QVariantList{0} << "строки";
+    QTest::newRow("no such sheet") << "CreateProfilTables"
+                                   << QVariantList{70, 2, QStringLiteral("Нет"), QString()} << "нет листа";
+    QTest::newRow("past the last column")
+        << "CreateProfilTables"
+        << QVariantList{70, Platform::kMaxSheetCols, QStringLiteral("Test"), QString()} << "нельзя поместить";
+    QTest::newRow("unknown") << "Nope" << QVariantList{1} << "не найден";
+}
+
+void TestExport::templateOperationsCheckTheirArguments() {
+    QFETCH(QString, macro);
+    QFETCH(QVariantList, args);
+    QFETCH(QString, message);
+    TXlsxWorkbook book(ReportTemplatePath());
+    AddReportMacros(book);
+    try {
+        book.Run(macro, args);
+        QFAIL("no error");
+    } catch (const Platform::EError& e) {
+        QVERIFY2(e.message().contains(message), qPrintable(e.message()));
+    }
+}
+
+void TestExport::pictureReadsBackPixelForPixel_data() {
+    QTest::addColumn<QImage>("image");
+    // Like the formula picture: text drawn on a light background.
+    QImage drawn(649, 257, QImage::Format_RGB32);
+    drawn.fill(QColor(255, 255, 225));
+    {
+        QPainter painter(&drawn);
+        painter.setFont(QFont(QStringLiteral("Liberation Serif"), 14));
+        painter.drawText(10, 30, QStringLiteral("Формула побуждений: h s e hy k p d m"));
+        painter.setPen(Qt::red);
+        painter.drawLine(10, 40, 300, 60);
+    }
+    QTest::newRow("drawn picture") << drawn;
+    QImage noise(37, 5, QImage::Format_RGB32);
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x)
+            noise.setPixel(x, y, qRgb((x * 97 + y * 31) & 0xFF, (x * 13) & 0xFF, (y * 71 + x) & 0xFF));
+    QTest::newRow("every pixel different") << noise;
+    QImage grey(3, 4, QImage::Format_Grayscale8);
+    for (int y = 0; y < grey.height(); ++y)
+        for (int x = 0; x < grey.width(); ++x)
+            grey.scanLine(y)[x] = uchar(x * 80 + y * 5);
+    QTest::newRow("greyscale, odd width") << grey;
+    QImage dot(1, 1, QImage::Format_RGB32);
+    dot.fill(qRgb(1, 2, 3));
+    QTest::newRow("one pixel") << dot;
+}
+
+void TestExport::pictureReadsBackPixelForPixel() {
+    QFETCH(QImage, image);
+    // Read with the system's PNG library, not with our writer's code.
+    const QImage back = QImage::fromData(Platform::EncodePng(image), "PNG");
+    QVERIFY(!back.isNull());
+    QCOMPARE(back.size(), image.size());
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            QCOMPARE(back.pixel(x, y), image.pixel(x, y));
 }
 
 QTEST_MAIN(TestExport)

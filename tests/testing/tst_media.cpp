@@ -1,5 +1,7 @@
-// The picture loader and the rich-text reader: demo portraits decode at their size, damaged pictures
-// and missing files give errors, and the RTF constructs of the instruction files come out formatted.
+// The picture loader and the rich-text reader: demo portraits decode at their size, large ones scale
+// down while decoding, damaged or oversized pictures and missing files give errors, and the RTF
+// constructs of the instruction files come out formatted; deep, wide and binary RTF input is read in
+// bounded time.
 #include "platform/JpegLoader.h"
 #include "platform/RtfReader.h"
 #include "tools/portraits/PortraitArt.h"
@@ -18,6 +20,32 @@ QTextCharFormat formatAt(const QTextDocument& doc, const QString& text) {
     QTextCursor cursor(const_cast<QTextDocument*>(&doc));
     cursor.setPosition(pos + 1);
     return cursor.charFormat();
+}
+
+// The JPEG with the frame header's height and width replaced (the first SOFn marker).
+QByteArray withSize(QByteArray jpeg, int width, int height) {
+    for (qsizetype i = 2; i + 9 < jpeg.size(); ++i) {
+        const auto marker = static_cast<unsigned char>(jpeg[i + 1]);
+        if (static_cast<unsigned char>(jpeg[i]) == 0xFF && marker >= 0xC0 && marker <= 0xC2) {
+            jpeg[i + 5] = char(height >> 8);
+            jpeg[i + 6] = char(height);
+            jpeg[i + 7] = char(width >> 8);
+            jpeg[i + 8] = char(width);
+            return jpeg;
+        }
+    }
+    return {};
+}
+
+// A smooth grey picture of the given size, as JPEG.
+QByteArray gradientJpeg(int width, int height) {
+    QImage image(width, height, QImage::Format_Grayscale8);
+    for (int y = 0; y < height; ++y) {
+        uchar* line = image.scanLine(y);
+        for (int x = 0; x < width; ++x)
+            line[x] = uchar((x + y) & 0xFF);
+    }
+    return Portraits::EncodeJpeg(image);
 }
 
 } // namespace
@@ -77,6 +105,56 @@ private Q_SLOTS:
             QFAIL("no error");
         } catch (const Platform::EJpegError& e) {
             QVERIFY2(e.message().contains(QStringLiteral("«Photo1.jpg»")), qPrintable(e.message()));
+        }
+    }
+
+    void oversizedPicturesRefusedBeforeDecoding_data() {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::newRow("65,000 square") << 65000 << 65000;
+        QTest::newRow("too wide") << Platform::kMaxJpegSide + 1 << 246;
+        QTest::newRow("too high") << 162 << Platform::kMaxJpegSide + 1;
+    }
+    void oversizedPicturesRefusedBeforeDecoding() {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        // Only the header is forged: the data behind it would never fill such a picture.
+        const QByteArray jpeg = withSize(Portraits::EncodeJpeg(Portraits::DrawPortrait(2, 2)), width, height);
+        QVERIFY(!jpeg.isEmpty());
+        for (const auto target : {Platform::TJpegTarget::Natural, Platform::TJpegTarget::Display}) {
+            try {
+                Platform::DecodeJpeg(jpeg, QStringLiteral("Photo2.jpg"), target, QSize(162, 246));
+                QFAIL("no error");
+            } catch (const Platform::EJpegError& e) {
+                QVERIFY2(e.message().contains(QStringLiteral("«Photo2.jpg» слишком велик")),
+                         qPrintable(e.message()));
+                QVERIFY(e.message().contains(QString::number(width)));
+            }
+        }
+    }
+
+    void largePicturesScaleWhileDecoding_data() {
+        QTest::addColumn<QSize>("picture");
+        QTest::addColumn<QSize>("atLeast");
+        QTest::addColumn<QSize>("decoded");
+        QTest::newRow("panel size stays") << QSize(162, 246) << QSize(162, 246) << QSize(162, 246);
+        QTest::newRow("smaller stays") << QSize(100, 120) << QSize(162, 246) << QSize(100, 120);
+        QTest::newRow("eighth exactly") << QSize(1296, 1968) << QSize(162, 246) << QSize(162, 246);
+        QTest::newRow("eighth rounded up") << QSize(2000, 3000) << QSize(162, 246) << QSize(250, 375);
+        QTest::newRow("half") << QSize(400, 600) << QSize(162, 246) << QSize(200, 300);
+        QTest::newRow("the height decides") << QSize(1300, 500) << QSize(162, 246) << QSize(650, 250);
+        QTest::newRow("largest legal side") << QSize(Platform::kMaxJpegSide, 1000) << QSize(162, 246)
+                                            << QSize(Platform::kMaxJpegSide / 4, 250);
+        QTest::newRow("no wish, full size") << QSize(400, 600) << QSize() << QSize(400, 600);
+    }
+    void largePicturesScaleWhileDecoding() {
+        QFETCH(QSize, picture);
+        QFETCH(QSize, atLeast);
+        QFETCH(QSize, decoded);
+        const QByteArray jpeg = gradientJpeg(picture.width(), picture.height());
+        for (const auto target : {Platform::TJpegTarget::Natural, Platform::TJpegTarget::Display}) {
+            const QImage image = Platform::DecodeJpeg(jpeg, QString(), target, atLeast);
+            QCOMPARE(image.size(), decoded);
         }
     }
 
@@ -143,6 +221,66 @@ private Q_SLOTS:
             QCOMPARE(e.message(),
                      QStringLiteral("Не удалось открыть файл «/nonexistent/First_Instruct.rtf»."));
         }
+    }
+
+    void rtfByteOrderMarkAndBinaryData_data() {
+        QTest::addColumn<QByteArray>("rtf");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF{\\rtf1 hello}") << "hello";
+        QTest::newRow("mark, then blanks") << QByteArray("\xEF\xBB\xBF \r\n{\\rtf1 hello}") << "hello";
+        // The bytes after \binN are data, whatever they look like: braces, backslashes, letters.
+        QTest::newRow("binary picture data") << QByteArray("{\\rtf1 a{\\*\\pict\\bin6 }{x\\b}}b}") << "ab";
+        QTest::newRow("binary outside a destination") << QByteArray("{\\rtf1 a\\bin3 xyzb}") << "ab";
+        QTest::newRow("binary length past the end") << QByteArray("{\\rtf1 a\\bin99999 xyz") << "a";
+        QTest::newRow("negative binary length") << QByteArray("{\\rtf1 a\\bin-5 b}") << "ab";
+    }
+    void rtfByteOrderMarkAndBinaryData() {
+        QFETCH(QByteArray, rtf);
+        QFETCH(QString, text);
+        QTextDocument doc;
+        Platform::ReadRtf(rtf, doc);
+        QCOMPARE(doc.toPlainText(), text);
+    }
+
+    // Each file is read and laid out; a quadratic reader or layout would hold the suite for minutes.
+    void rtfDeepAndWideFiles_data() {
+        QTest::addColumn<QByteArray>("rtf");
+        QTest::addColumn<int>("letters");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("60,000 nested groups") << QByteArray(60000, '{').prepend("{\\rtf1 ") << 0 << true;
+        QTest::newRow("300,000 small groups")
+            << QByteArray("{\\b a}").repeated(300000).prepend("{\\rtf1 ").append('}') << 300000 << false;
+        QTest::newRow("300,000 alternating formats")
+            << QByteArray("{\\b a}{\\i a}").repeated(150000).prepend("{\\rtf1 ").append('}') << 300000
+            << false;
+        QTest::newRow("one word of 300,000 letters")
+            << QByteArray(300000, 'a').prepend("{\\rtf1 ").append('}') << 300000 << false;
+    }
+    void rtfDeepAndWideFiles() {
+        QFETCH(QByteArray, rtf);
+        QFETCH(int, letters);
+        QFETCH(bool, refused);
+        QTextDocument doc;
+        if (refused) {
+            QVERIFY_THROWS_EXCEPTION(Platform::ERtfError, Platform::ReadRtf(rtf, doc));
+            return;
+        }
+        Platform::ReadRtf(rtf, doc);
+        QCOMPARE(doc.toPlainText().count(QLatin1Char('a')), letters);
+        QVERIFY(!doc.isUndoAvailable());
+        doc.setTextWidth(600);
+        QVERIFY(doc.size().height() > 0);
+    }
+
+    // Long paragraphs are broken into blocks of bounded length; short ones stay whole.
+    void rtfLongParagraphsAreBroken() {
+        QTextDocument doc;
+        Platform::ReadRtf(QByteArray("word ").repeated(2000).prepend("{\\rtf1 ").append("\\par short}"), doc);
+        QVERIFY(doc.blockCount() > 2);
+        for (QTextBlock b = doc.firstBlock(); b.isValid(); b = b.next())
+            QVERIFY(b.length() <= 4001);
+        QCOMPARE(doc.lastBlock().text(), QStringLiteral("short"));
+        QCOMPARE(doc.toPlainText().count(QStringLiteral("word")), 2000);
     }
 
     void shippedInstructions_data() {
