@@ -72,7 +72,7 @@ struct Cell {
 
 // The cells the export writes, taken from the same data (zero-based for libxlsxwriter).
 std::vector<Cell> reportCells(TResult_Form& form) {
-    const Results::TReportData data = Results::GatherReport(form);
+    const Results::TExportData data = Results::GatherReport(form);
     std::vector<Cell> cells;
     auto put = [&](int row, int col, const QString& text) {
         cells.push_back({row - 1, col - 1, text.toUtf8()});

@@ -138,8 +138,8 @@ QString UniqueReportPath(const QString& folder, const QString& fio, const QDate&
     return path;
 }
 
-TReportData GatherReport(TResult_Form& form) {
-    TReportData data;
+TExportData GatherReport(TResult_Form& form) {
+    TExportData data;
     const QLineEdit* const edits[4] = {form.FIO_Edit, form.Group_Edit, form.Sex_Edit, form.Age_Sex};
     for (int i = 0; i < 4; ++i)
         data.particulars[size_t(i)] = edits[i]->text();
@@ -158,7 +158,7 @@ TReportData GatherReport(TResult_Form& form) {
     return data;
 }
 
-void FillReport(const TReportData& data, Platform::TXlsxWorkbook& book) {
+void FillReport(const TExportData& data, Platform::TXlsxWorkbook& book) {
     Platform::TXlsxWorksheet& ws = book.Worksheet(1);
     const int n = data.tests;
     const auto footer = [&](int b, int f, int r) { return data.footers[size_t(b)].value(r).value(f); };
@@ -240,7 +240,7 @@ void FillReport(const TReportData& data, Platform::TXlsxWorkbook& book) {
     }
 }
 
-void WriteReport(const TReportData& data, const QString& templatePath, const QString& path) {
+void WriteReport(const TExportData& data, const QString& templatePath, const QString& path) {
     // The formula picture is encoded beside the workbook, on a thread of its own; it goes in from
     // memory (the package stores it as it is).
     std::future<QByteArray> png =
@@ -268,7 +268,7 @@ QString ExportReport(TResult_Form& form, const QString& folder, const std::funct
             form.SetExporting(false);
             HideWaiting();
         });
-        const TReportData data = GatherReport(form);
+        const TExportData data = GatherReport(form);
         if (!QDir().mkpath(folder))
             throw Platform::EError(
                 QStringLiteral("Не удается создать папку %1").arg(QDir::toNativeSeparators(folder)));

@@ -42,7 +42,7 @@ inline constexpr int kChartPageRows = 17;
 
 // Everything the report shows, copied out of the results window on the GUI thread, so that the workbook
 // can be built and written on another one.
-struct TReportData {
+struct TExportData {
     std::array<QString, 4> particulars; // FIO, group, sex, age
     int tests = 0;
     std::array<QVector<QStringList>, 3> tables;  // ППП, ЭКП, ТКП: per test the 13 exported columns
@@ -53,18 +53,18 @@ struct TReportData {
 };
 
 // The window's contents (GUI thread; builds no chart page).
-TReportData GatherReport(TResult_Form& form);
+TExportData GatherReport(TResult_Form& form);
 
 // Fills the first worksheet of a workbook made from the template, with the template's operations
 // (AddReportMacros), with the report (without the formula picture). Safe on any thread.
-void FillReport(const TReportData& data, Platform::TXlsxWorkbook& book);
+void FillReport(const TExportData& data, Platform::TXlsxWorkbook& book);
 inline void FillReport(TResult_Form& form, Platform::TXlsxWorkbook& book) {
     FillReport(GatherReport(form), book);
 }
 
 // The whole workbook from the template at `templatePath`, with the picture, saved as `path` (complete or
 // not at all). Throws EError. Safe on any thread.
-void WriteReport(const TReportData& data, const QString& templatePath, const QString& path);
+void WriteReport(const TExportData& data, const QString& templatePath, const QString& path);
 
 // The whole export into `folder`: returns the path of the saved report, or an empty string when the
 // template is missing (after its message). The workbook is built and written on a worker thread while

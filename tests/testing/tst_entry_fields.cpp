@@ -35,7 +35,10 @@ class TestEntryFields : public QObject {
     std::unique_ptr<Fixture> m_fixture;
 
 private Q_SLOTS:
-    void init() { m_fixture = std::make_unique<Fixture>(false, false); }
+    void init() {
+        m_fixture = std::make_unique<Fixture>(false, false);
+        m_fixture->addTestee(kMen);
+    }
     void cleanup() { m_fixture.reset(); }
 
     void dateTypedAfterFirstClick_data() {
