@@ -95,22 +95,24 @@ void readResult(const QSqlDatabase& db, const QString& sql, const QVariantMap& p
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
         for (int i = 0; i < n; ++i) {
-            switch (sqlite3_column_type(stmt, i)) {
+            // One look-up of the column's value serves its type and its contents.
+            sqlite3_value* value = sqlite3_column_value(stmt, i);
+            switch (sqlite3_value_type(value)) {
             case SQLITE_INTEGER:
-                rows.AppendInteger(sqlite3_column_int64(stmt, i));
+                rows.AppendInteger(sqlite3_value_int64(value));
                 break;
             case SQLITE_FLOAT:
-                rows.AppendFloat(sqlite3_column_double(stmt, i));
+                rows.AppendFloat(sqlite3_value_double(value));
                 break;
             case SQLITE_TEXT: {
-                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
-                rows.AppendText(QByteArrayView(text, sqlite3_column_bytes(stmt, i)));
+                const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+                rows.AppendText(QByteArrayView(text, sqlite3_value_bytes(value)));
                 break;
             }
             case SQLITE_BLOB: {
                 // A zero-length value comes back without data; it stays an empty value, not NULL.
-                const auto* data = static_cast<const char*>(sqlite3_column_blob(stmt, i));
-                rows.AppendBlob(QByteArrayView(data ? data : "", sqlite3_column_bytes(stmt, i)));
+                const auto* data = static_cast<const char*>(sqlite3_value_blob(value));
+                rows.AppendBlob(QByteArrayView(data ? data : "", sqlite3_value_bytes(value)));
                 break;
             }
             default:
@@ -155,10 +157,15 @@ void TDataset::Open() {
     if (Active())
         return;
     QStringList fields;
-    TRowStore rows;
-    DoOpen(fields, rows);
+    // The rows are read into the storage of the last result (a refresh fills memory already in use).
+    try {
+        DoOpen(fields, m_rows);
+    } catch (...) {
+        m_rows.Reset(0);
+        throw;
+    }
+    m_rows.Trim();
     m_fields = std::move(fields);
-    m_rows = std::move(rows);
     m_state = State::Browse;
     m_row = 0;
     m_bof = true;
@@ -169,7 +176,7 @@ void TDataset::Open() {
 void TDataset::Close() {
     if (!Active())
         return;
-    m_rows.Reset(0);
+    m_rows.Reset(m_rows.ColumnCount());
     m_buffer.clear();
     m_state = State::Inactive;
     m_row = 0;

@@ -55,6 +55,8 @@ public:
 
     TDataset(const QString& connectionName, QObject* parent);
 
+    // Close drops the rows but keeps their memory for the next Open, so that a refresh of a large list
+    // writes into pages already in use; the memory goes with the dataset.
     void Open();
     void Close();
     bool Active() const { return m_state != State::Inactive; }
@@ -113,7 +115,8 @@ Q_SIGNALS:
     void DataChange();
 
 protected:
-    // Fills fields and rows (reset to the number of fields); throws EDatabaseError.
+    // Fills fields and rows (Reset to the number of fields; the rows may hold the memory of an earlier
+    // result); throws EDatabaseError.
     virtual void DoOpen(QStringList& fields, TRowStore& rows) = 0;
     // Writes a posted row (insert when inserting); may update the row (assigned keys).
     virtual void DoPost(QVector<QVariant>& row, bool inserting) = 0;

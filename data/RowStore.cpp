@@ -4,20 +4,17 @@
 
 #include "platform/ErrorDisplay.h"
 
-#include <QHash>
 #include <QString>
 #include <QtEndian>
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
+#include <new>
 
 namespace Data {
 
 namespace {
-
-// Integers are kept zigzag-coded, so that small negative values need narrow slotData too.
-quint64 zigzag(qint64 v) { return (static_cast<quint64>(v) << 1) ^ static_cast<quint64>(v >> 63); }
-qint64 unzigzag(quint64 z) { return static_cast<qint64>(z >> 1) ^ -static_cast<qint64>(z & 1); }
 
 int widthFor(quint64 slot) {
     if (slot <= 0xFFu)
@@ -41,13 +38,24 @@ quint64 readSlot(const char* at, int width) {
 }
 
 void writeSlot(char* at, int width, quint64 slot) {
-    const quint64 le = qToLittleEndian(slot);
-    std::memcpy(at, &le, static_cast<size_t>(width));
+    switch (width) {
+    case 1:
+        *at = static_cast<char>(slot);
+        break;
+    case 2:
+        qToLittleEndian(static_cast<quint16>(slot), at);
+        break;
+    case 4:
+        qToLittleEndian(static_cast<quint32>(slot), at);
+        break;
+    default:
+        qToLittleEndian(slot, at);
+        break;
+    }
 }
 
-// The bytes of the arena entry at `offset`: its LEB128 length, then the bytes.
-QByteArrayView entryAt(const QByteArray& arena, quint64 offset) {
-    const char* p = arena.constData() + offset;
+// The entry whose length (LEB128) starts at `p`.
+QByteArrayView entryAt(const char* p) {
     quint64 size = 0;
     int shift = 0;
     quint8 byte;
@@ -57,6 +65,23 @@ QByteArrayView entryAt(const QByteArray& arena, quint64 offset) {
         shift += 7;
     } while (byte & 0x80);
     return QByteArrayView(p, static_cast<qsizetype>(size));
+}
+
+// A hash of a short text from its length and its first and last eight bytes: enough to tell the
+// few values of a column of repeated texts apart.
+quint64 shortHash(QByteArrayView bytes) {
+    const qsizetype n = bytes.size();
+    quint64 head = 0;
+    quint64 tail = 0;
+    if (n > 0)
+        std::memcpy(&head, bytes.data(), static_cast<size_t>(std::min<qsizetype>(n, 8)));
+    if (n > 8) {
+        const qsizetype rest = std::min<qsizetype>(n - 8, 8);
+        std::memcpy(&tail, bytes.data() + n - rest, static_cast<size_t>(rest));
+    }
+    const quint64 h =
+        (head ^ (tail * 0x9E3779B97F4A7C15ull) ^ static_cast<quint64>(n)) * 0xFF51AFD7ED558CCDull;
+    return h ^ (h >> 29);
 }
 
 void checkSize(qsizetype values, int columns) {
@@ -70,44 +95,147 @@ void checkSize(qsizetype values, int columns) {
 
 TRowStore::TColumnData::TColumnData() { recent.fill(-1); }
 
+void TRowStore::TColumnData::Clear() {
+    uniform = TCellKind::Null;
+    kinds.clear();
+    slotData.clear(); // the width stays: a refill of the same list needs it again
+    arena.Clear();
+    recent.fill(-1);
+    looked = 0;
+    shared = 0;
+    sharing = true;
+}
+
+void TRowStore::TBuffer::shrink(qsizetype keep) {
+    if (keep >= m_capacity)
+        return;
+    keep = std::max(keep, m_size);
+    if (keep == 0) {
+        std::free(m_data);
+        m_data = nullptr;
+    } else if (void* data = std::realloc(m_data, static_cast<size_t>(keep))) {
+        m_data = static_cast<char*>(data);
+    } else {
+        return; // the larger block stays valid
+    }
+    m_capacity = keep;
+}
+
+void TRowStore::TBuffer::grow(qsizetype needed) {
+    qsizetype capacity = std::max<qsizetype>(m_capacity, 64);
+    while (capacity < needed)
+        capacity *= 2;
+    void* data = std::realloc(m_data, static_cast<size_t>(capacity));
+    if (!data)
+        throw std::bad_alloc();
+    m_data = static_cast<char*>(data);
+    m_capacity = capacity;
+}
+
+quint64 TRowStore::TArena::Add(QByteArrayView bytes) {
+    const quint64 size = static_cast<quint64>(bytes.size());
+    int lengthBytes = 1;
+    for (quint64 rest = size >> 7; rest != 0; rest >>= 7)
+        ++lengthBytes;
+    const qsizetype needed = lengthBytes + bytes.size();
+    int chunk;
+    if (needed > kChunkSize) {
+        chunk = takeChunk(needed);
+    } else {
+        if (m_open < 0 || m_chunks[static_cast<size_t>(m_open)].size() + needed > kChunkSize) {
+            // The first chunk grows from small, so that a short result holds little; later ones are
+            // taken whole.
+            m_open = takeChunk(m_used == 0 ? 0 : kChunkSize);
+        }
+        chunk = m_open;
+    }
+    TBuffer& buffer = m_chunks[static_cast<size_t>(chunk)];
+    const quint64 slot = (static_cast<quint64>(chunk) << kChunkBits) | static_cast<quint64>(buffer.size());
+    char* at = buffer.extend(needed);
+    quint64 rest = size;
+    for (int i = 0; i < lengthBytes; ++i, rest >>= 7)
+        *at++ = static_cast<char>((rest & 0x7F) | (i + 1 < lengthBytes ? 0x80 : 0));
+    if (size > 0)
+        std::memcpy(at, bytes.data(), static_cast<size_t>(size));
+    return slot;
+}
+
+int TRowStore::TArena::takeChunk(qsizetype capacity) {
+    if (m_used == static_cast<int>(m_chunks.size()))
+        m_chunks.emplace_back();
+    TBuffer& chunk = m_chunks[static_cast<size_t>(m_used)];
+    chunk.clear();
+    chunk.reserve(capacity);
+    return m_used++;
+}
+
+void TRowStore::TArena::Clear() {
+    m_used = 0;
+    m_open = -1;
+}
+
+void TRowStore::TArena::Trim() {
+    // The open chunk's unused end has never been written, so it holds no memory of the system.
+    m_chunks.resize(static_cast<size_t>(m_used));
+}
+
+QByteArrayView TRowStore::TArena::At(quint64 slot) const {
+    const TBuffer& buffer = m_chunks[static_cast<size_t>(slot >> kChunkBits)];
+    return entryAt(buffer.data() + (slot & (kChunkSize - 1)));
+}
+
+qint64 TRowStore::TArena::ByteSize() const {
+    qint64 bytes = 0;
+    for (int c = 0; c < m_used; ++c)
+        bytes += m_chunks[static_cast<size_t>(c)].size();
+    return bytes;
+}
+
+void TRowStore::TBuffer::fill(char byte, qsizetype n) {
+    reserve(n);
+    std::memset(m_data, byte, static_cast<size_t>(n));
+    m_size = n;
+}
+
+void TRowStore::TBuffer::remove(qsizetype pos, qsizetype n) {
+    std::memmove(m_data + pos, m_data + pos + n, static_cast<size_t>(m_size - pos - n));
+    m_size -= n;
+}
+
 void TRowStore::Reset(int columnCount) {
-    m_columns.clear();
-    m_columns.resize(static_cast<size_t>(std::max(columnCount, 0)));
+    const size_t count = static_cast<size_t>(std::max(columnCount, 0));
+    for (size_t c = 0; c < std::min(count, m_columns.size()); ++c)
+        m_columns[c].Clear();
+    m_columns.resize(count);
     m_rows = 0;
     m_next = 0;
 }
 
-// ---- filling ----
-
-void TRowStore::append(TCellKind kind, quint64 slot) {
-    if (m_columns.empty())
-        throw Platform::EError(QStringLiteral("Набор строк без полей не может принять значение"));
-    put(m_columns[static_cast<size_t>(m_next)], m_rows, m_rows, kind, slot);
-    if (++m_next == ColumnCount()) {
-        m_next = 0;
-        ++m_rows;
+void TRowStore::Trim() {
+    // Slot and kind buffers are cut only when far larger than the rows need: their memory is what the
+    // next refill writes into.
+    const auto trim = [](TBuffer& buffer) {
+        if (buffer.capacity() > 4 * buffer.size() + kChunkSize)
+            buffer.shrink(2 * buffer.size());
+    };
+    for (TColumnData& c : m_columns) {
+        c.arena.Trim();
+        trim(c.slotData);
+        trim(c.kinds);
     }
 }
 
-void TRowStore::AppendNull() { append(TCellKind::Null, 0); }
-void TRowStore::AppendInteger(qint64 value) { append(TCellKind::Integer, zigzag(value)); }
+// ---- filling ----
+
+void TRowStore::refuseValue() {
+    throw Platform::EError(QStringLiteral("Набор строк без полей не может принять значение"));
+}
+
 void TRowStore::AppendFloat(double value) { append(TCellKind::Float, std::bit_cast<quint64>(value)); }
-
-void TRowStore::AppendText(QByteArrayView utf8) {
-    if (m_columns.empty())
-        return append(TCellKind::Text, 0); // raises the error
-    append(TCellKind::Text, storeBytes(m_columns[static_cast<size_t>(m_next)], utf8));
-}
-
-void TRowStore::AppendBlob(QByteArrayView bytes) {
-    if (m_columns.empty())
-        return append(TCellKind::Blob, 0);
-    append(TCellKind::Blob, storeBytes(m_columns[static_cast<size_t>(m_next)], bytes));
-}
 
 void TRowStore::AppendValue(const QVariant& value) {
     if (m_columns.empty())
-        return append(TCellKind::Null, 0);
+        refuseValue();
     TCellKind kind;
     quint64 slot;
     encode(m_columns[static_cast<size_t>(m_next)], value, kind, slot);
@@ -124,25 +252,19 @@ void TRowStore::AppendRow(const QVector<QVariant>& values) {
 
 quint64 TRowStore::storeBytes(TColumnData& column, QByteArrayView bytes) {
     qint64* recent = nullptr;
-    if (bytes.size() <= kShortText) {
-        recent = &column.recent[qHash(bytes) % kRecentTexts];
-        if (*recent >= 0 && entryAt(column.arena, static_cast<quint64>(*recent)) == bytes)
+    if (column.sharing && bytes.size() <= kShortText) {
+        recent = &column.recent[shortHash(bytes) % kRecentTexts];
+        if (*recent >= 0 && column.arena.At(static_cast<quint64>(*recent)) == bytes) {
+            ++column.shared;
             return static_cast<quint64>(*recent);
+        }
+        if (++column.looked == kSharingTrial)
+            column.sharing = column.shared >= kSharingTrial / 8;
     }
-    const qint64 offset = column.arena.size();
-    char length[10];
-    int n = 0;
-    quint64 size = static_cast<quint64>(bytes.size());
-    do {
-        length[n] = static_cast<char>((size & 0x7F) | (size > 0x7F ? 0x80 : 0));
-        size >>= 7;
-        ++n;
-    } while (size != 0);
-    column.arena.append(length, n);
-    column.arena.append(bytes.data(), bytes.size());
+    const quint64 slot = column.arena.Add(bytes);
     if (recent)
-        *recent = offset;
-    return static_cast<quint64>(offset);
+        *recent = static_cast<qint64>(slot);
+    return slot;
 }
 
 // The kind and slot a value gets; the conversions are those of binding a value to a statement, so an
@@ -186,42 +308,40 @@ void TRowStore::put(TColumnData& column, int row, int rows, TCellKind kind, quin
         if (rows == 0)
             column.uniform = kind;
         else if (kind != column.uniform)
-            column.kinds = QByteArray(rows, static_cast<char>(column.uniform));
+            column.kinds.fill(static_cast<char>(column.uniform), rows);
     }
     if (!column.kinds.isEmpty()) {
         if (row == rows)
             column.kinds.append(static_cast<char>(kind));
         else
-            column.kinds[row] = static_cast<char>(kind);
+            column.kinds.data()[row] = static_cast<char>(kind);
     }
     const int width = widthFor(slot);
     if (width > column.width)
         widen(column, rows, width);
     if (row == rows) {
-        char bytes[8];
-        writeSlot(bytes, column.width, slot);
-        column.slotData.append(bytes, column.width);
+        writeSlot(column.slotData.extend(column.width), column.width, slot);
     } else {
         writeSlot(column.slotData.data() + static_cast<qsizetype>(row) * column.width, column.width, slot);
     }
 }
 
 void TRowStore::widen(TColumnData& column, int rows, int width) {
-    QByteArray wider;
-    wider.reserve(static_cast<qsizetype>(rows) * width);
-    char bytes[8];
-    for (int r = 0; r < rows; ++r) {
-        writeSlot(bytes, width, slotAt(column, r));
-        wider.append(bytes, width);
-    }
-    column.slotData = std::move(wider);
+    // In place, from the last slot back: a slot's new place never lies before its old one.
+    const int old = column.width;
+    column.slotData.reserve(static_cast<qsizetype>(rows) * width);
+    column.slotData.extend(static_cast<qsizetype>(rows) * (width - old));
+    char* data = column.slotData.data();
+    for (int r = rows - 1; r >= 0; --r)
+        writeSlot(data + static_cast<qsizetype>(r) * width, width,
+                  readSlot(data + static_cast<qsizetype>(r) * old, old));
     column.width = width;
 }
 
 // ---- reading ----
 
 quint64 TRowStore::slotAt(const TColumnData& column, int row) {
-    return readSlot(column.slotData.constData() + static_cast<qsizetype>(row) * column.width, column.width);
+    return readSlot(column.slotData.data() + static_cast<qsizetype>(row) * column.width, column.width);
 }
 
 const TRowStore::TColumnData& TRowStore::cell(int row, int column) const {
@@ -231,7 +351,7 @@ const TRowStore::TColumnData& TRowStore::cell(int row, int column) const {
 
 TCellKind TRowStore::Kind(int row, int column) const {
     const TColumnData& c = cell(row, column);
-    return c.kinds.isEmpty() ? c.uniform : static_cast<TCellKind>(c.kinds[row]);
+    return c.kinds.isEmpty() ? c.uniform : static_cast<TCellKind>(c.kinds.data()[row]);
 }
 
 qint64 TRowStore::Integer(int row, int column) const { return unzigzag(slotAt(cell(row, column), row)); }
@@ -242,7 +362,7 @@ double TRowStore::Float(int row, int column) const {
 
 QByteArrayView TRowStore::Bytes(int row, int column) const {
     const TColumnData& c = cell(row, column);
-    return entryAt(c.arena, slotAt(c, row));
+    return c.arena.At(slotAt(c, row));
 }
 
 QVariant TRowStore::Value(int row, int column) const {
@@ -299,7 +419,7 @@ void TRowStore::RemoveRow(int row) {
 qint64 TRowStore::ByteSize() const {
     qint64 bytes = 0;
     for (const TColumnData& c : m_columns)
-        bytes += c.kinds.size() + c.slotData.size() + c.arena.size();
+        bytes += c.kinds.size() + c.slotData.size() + c.arena.ByteSize();
     return bytes;
 }
 
