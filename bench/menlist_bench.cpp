@@ -5,7 +5,7 @@
 //
 // Built twice: menlist_bench (100,000 testees) and menlist1m_bench (1,000,000). With --no-list the
 // process does everything but open the list (the database it shows is empty), which gives the baseline
-// of its memory for /usr/bin/time -v.
+// of its memory for /usr/bin/time -v. With --shot FILE the window is saved as a picture at the end.
 #include "app/MainFrm.h"
 #include "app/Sour_Frm.h"
 #include "data/Collation.h"
@@ -291,6 +291,9 @@ int main(int argc, char** argv) {
     QCoreApplication::processEvents();
 
     checkWalks(form, *dm);
+    const int shot = app.arguments().indexOf(QStringLiteral("--shot"));
+    if (shot > 0 && shot + 1 < app.arguments().size())
+        check(form.grab().save(app.arguments()[shot + 1]), QStringLiteral("the picture was not saved"));
 
     std::printf("  rows held by the list: %.1f MB; process resident %ld MB, peak %ld MB\n",
                 dm->Men_Query->Rows().ByteSize() / 1048576.0, statusKb("VmRSS:") / 1024,
