@@ -134,6 +134,69 @@ private Q_SLOTS:
         QCOMPARE(s.Kind(0, 0), TCellKind::Float);
     }
 
+    // A refill writes into the memory of the rows before it: nothing of them shows through, whatever
+    // their kinds, widths and texts were.
+    void refillKeepsNothingOfTheRowsBefore_data() {
+        QTest::addColumn<int>("beforeRows");
+        QTest::addColumn<int>("afterRows");
+        QTest::newRow("fewer rows") << 5000 << 3;
+        QTest::newRow("more rows") << 3 << 5000;
+        QTest::newRow("none after many") << 5000 << 0;
+    }
+    void refillKeepsNothingOfTheRowsBefore() {
+        QFETCH(int, beforeRows);
+        QFETCH(int, afterRows);
+        TRowStore s(3);
+        for (int r = 0; r < beforeRows; ++r)
+            s.AppendRow({QVariant(qlonglong(r) << 33), QVariant(QString(40, QChar(u'а' + r % 32))),
+                         r % 3 ? QVariant(1.25) : QVariant()});
+        s.Reset(2);
+        QCOMPARE(s.RowCount(), 0);
+        QCOMPARE(s.ColumnCount(), 2);
+        for (int r = 0; r < afterRows; ++r)
+            s.AppendRow({QVariant(r), QVariant(QStringLiteral("М"))});
+        s.Trim();
+        QCOMPARE(s.RowCount(), afterRows);
+        for (int r = 0; r < afterRows; ++r) {
+            QCOMPARE(s.Kind(r, 0), TCellKind::Integer);
+            QCOMPARE(s.Integer(r, 0), qint64(r));
+            QCOMPARE(s.Kind(r, 1), TCellKind::Text);
+            QCOMPARE(s.Value(r, 1).toString(), QStringLiteral("М"));
+        }
+        QVERIFY(s.ByteSize() < 64 + qint64(afterRows) * 16);
+    }
+
+    // A query reopened with another statement shows only the new result; a statement that fails leaves
+    // the query closed, and the next one opens as usual.
+    void reopenedQueryShowsOnlyTheNewResult() {
+        TestSupport::ProgramDirFixture dir;
+        auto dm = dir.createDataModule();
+        QVERIFY(dm);
+        Data::TQuery q(dm->Main_Database(), nullptr);
+        q.SetSQL(
+            QStringLiteral("with recursive n(i) as (select 1 union all select i + 1 from n where i < 3000) "
+                           "select i, 'строка ' || i, i * 0.5 from n"));
+        q.Open();
+        QCOMPARE(q.RecordCount(), 3000);
+        q.Close();
+        q.SetSQL(QStringLiteral("select 'а', null union all select 'б', 7"));
+        q.Open();
+        QCOMPARE(q.RecordCount(), 2);
+        QCOMPARE(q.FieldNames().size(), 2);
+        QCOMPARE(q.Value(0, 0).toString(), QStringLiteral("а"));
+        QVERIFY(q.Value(0, 1).isNull());
+        QCOMPARE(q.Value(1, 1), QVariant(qlonglong(7)));
+        q.Close();
+        q.SetSQL(QStringLiteral("select no_such_column from DB"));
+        QVERIFY_THROWS_EXCEPTION(Data::EDatabaseError, q.Open());
+        QVERIFY(!q.Active());
+        QCOMPARE(q.RecordCount(), 0);
+        q.SetSQL(QStringLiteral("select 1"));
+        q.Open();
+        QCOMPARE(q.RecordCount(), 1);
+        QCOMPARE(q.Value(0, 0), QVariant(qlonglong(1)));
+    }
+
     void rowOfWrongSizeIsRefused() {
         TRowStore s(2);
         QVERIFY_THROWS_EXCEPTION(Platform::EError, s.AppendRow({QVariant(1)}));
