@@ -241,15 +241,36 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    dm->Current_DB_ID = 1;
     const QString sql = dm->MenQueryBaseSQL();
+    // The first opening of the main window with the list, to its first paint: the rows go into fresh
+    // memory here. A window on the empty database opens first, so that what the process loads once
+    // (fonts, styles) is not counted.
+    double emptyOpen = 0;
+    dm->Current_DB_ID = 2;
+    for (int warm = 0; warm < 2; ++warm) {
+        QElapsedTimer t;
+        t.start();
+        TMain_Form empty;
+        empty.show();
+        QCoreApplication::processEvents();
+        emptyOpen = t.nsecsElapsed() / 1e6;
+    }
+    dm->Current_DB_ID = 1;
+    const double firstAlone = sqliteAlone(*dm, sql);
+    QElapsedTimer firstTimer;
+    firstTimer.start();
     TMain_Form form;
     form.show();
     TPaintCounter counter;
     form.Data_Grid->viewport()->installEventFilter(&counter);
     QCoreApplication::processEvents();
+    const double firstOpen = firstTimer.nsecsElapsed() / 1e6;
+    check(counter.paints > 0, QStringLiteral("the grid was not painted when the window opened"));
     check(dm->Men_Query->RecordCount() == kTestees,
           QStringLiteral("the list has %1 rows").arg(dm->Men_Query->RecordCount()));
+    std::printf("  first opening of the window to its first paint %.1f ms (SQLite alone %.1f ms, %.2fx; "
+                "the window on an empty database %.1f ms)\n",
+                firstOpen, firstAlone, firstOpen / firstAlone, emptyOpen);
 
     // The runs alternate, so that a busy machine slows both alike; the ratio is taken per round.
     std::vector<double> alone, refresh, ratios;
@@ -298,6 +319,10 @@ int main(int argc, char** argv) {
     std::printf("  rows held by the list: %.1f MB; process resident %ld MB, peak %ld MB\n",
                 dm->Men_Query->Rows().ByteSize() / 1048576.0, statusKb("VmRSS:") / 1024,
                 statusKb("VmHWM:") / 1024);
-    std::printf("ratio %s %.2f aim %g\n", MENLIST_NAME, median(ratios), kAim);
+    // The aim of the refresh is the list's own; the million-row list is aimed at from the opening of
+    // the window too, and there the larger ratio counts.
+    const double ratio =
+        kTestees >= 1000000 ? std::max(median(ratios), firstOpen / firstAlone) : median(ratios);
+    std::printf("ratio %s %.2f aim %g\n", MENLIST_NAME, ratio, kAim);
     return 0;
 }

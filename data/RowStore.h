@@ -123,10 +123,13 @@ private:
         qsizetype m_capacity = 0;
     };
 
-    // Text and blob entries (a LEB128 length, then the bytes) in chunks of up to 1 MiB that never move
+    // Buffers of this size and more are made of huge pages.
+    static constexpr qsizetype kHugePage = qsizetype(2) << 20;
+
+    // Text and blob entries (a LEB128 length, then the bytes) in chunks of up to 2 MiB that never move
     // once full; an entry's slot is its chunk's number and its place there. An entry larger than a
     // chunk gets a chunk of its own.
-    static constexpr int kChunkBits = 20;
+    static constexpr int kChunkBits = 21;
     static constexpr qsizetype kChunkSize = qsizetype(1) << kChunkBits;
 
     class TArena {
