@@ -410,6 +410,53 @@ private Q_SLOTS:
                                  dm->ExecSQL(QStringLiteral("update USER set FIO = 'x' where Men_ID = 1")));
     }
 
+    // A table file damaged beyond the schema passes the start-up check; its copy of the day must not
+    // push the good copies out of the folder.
+    void damagedTableFileKeepsOldCopies() {
+        QString backups;
+        {
+            auto dm = TMain_DataModule::Create(m_dir->path(), seed);
+            backups = Data::BackupDir(dm->DataDir());
+        }
+        QDir().mkpath(backups);
+        const QString good = backups + QStringLiteral("morvel-2025-01-01-120000.db");
+        QVERIFY(QFile::copy(tableFile(), good));
+        sqlite3* raw = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(tableFile()).constData(), &raw), SQLITE_OK);
+        int pageSize = 0;
+        int rootPage = 0;
+        sqlite3_stmt* stmt = nullptr;
+        sqlite3_prepare_v2(raw, "pragma page_size", -1, &stmt, nullptr);
+        QCOMPARE(sqlite3_step(stmt), SQLITE_ROW);
+        pageSize = sqlite3_column_int(stmt, 0);
+        sqlite3_finalize(stmt);
+        sqlite3_prepare_v2(raw, "select rootpage from sqlite_master where name = 'TEST'", -1, &stmt, nullptr);
+        QCOMPARE(sqlite3_step(stmt), SQLITE_ROW);
+        rootPage = sqlite3_column_int(stmt, 0);
+        sqlite3_finalize(stmt);
+        sqlite3_close(raw);
+        QVERIFY(pageSize > 0 && rootPage > 1);
+        QFile file(tableFile());
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.seek(qint64(rootPage - 1) * pageSize));
+        file.write(QByteArray(pageSize, 'Z'));
+        file.close();
+
+        auto dm = TMain_DataModule::Create(m_dir->path(), seed);
+        QVERIFY(dm);
+        QString error;
+        try {
+            Data::MakeBackup(dm->Connection(), dm->DataDir(), 1);
+        } catch (const Data::EDatabaseError& e) {
+            error = e.message();
+        }
+        QVERIFY2(error.contains(QStringLiteral("повреждён")), qPrintable(error));
+        const QList<Data::TBackupInfo> list = Data::ListBackups(dm->DataDir());
+        QCOMPARE(list.size(), 1);
+        QCOMPARE(list[0].path, good);
+        QCOMPARE(QDir(backups).entryList(QDir::Files).size(), 1);
+    }
+
     void oldCopiesArePruned() {
         auto dm = TMain_DataModule::Create(m_dir->path(), seed);
         QDir().mkpath(Data::BackupDir(dm->DataDir()));
