@@ -21,6 +21,15 @@ QString madeText(const QDateTime& made) {
            made.time().toString(QStringLiteral("HH:mm"));
 }
 
+// A copy's size in Russian units: the locale's data-size format writes "KiB" in every language.
+QString sizeText(qint64 bytes) {
+    const QLocale locale;
+    constexpr qint64 kKilo = 1024;
+    if (bytes < kKilo * kKilo)
+        return QStringLiteral("%1 КБ").arg(locale.toString((bytes + kKilo - 1) / kKilo));
+    return QStringLiteral("%1 МБ").arg(locale.toString(double(bytes) / double(kKilo * kKilo), 'f', 1));
+}
+
 } // namespace
 
 int BackupsKept() {
@@ -77,10 +86,8 @@ TRestore_Form::TRestore_Form(QWidget* parent) : QDialog(parent) {
 void TRestore_Form::FillList() {
     m_copies = Data::ListBackups(Main_DataModule->DataDir());
     Copies_List->clear();
-    const QLocale locale;
     for (const Data::TBackupInfo& copy : std::as_const(m_copies)) {
-        auto* item =
-            new QTreeWidgetItem(Copies_List, {madeText(copy.made), locale.formattedDataSize(copy.size)});
+        auto* item = new QTreeWidgetItem(Copies_List, {madeText(copy.made), sizeText(copy.size)});
         item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
     }
     if (!m_copies.isEmpty())
