@@ -354,8 +354,7 @@ void TQuery::DoOpen(QStringList& fields, QVector<QVector<QVariant>>& rows) {
         rows.append(std::move(row));
     }
     if (rc != SQLITE_DONE)
-        throw EDatabaseError(QStringLiteral("Ошибка выполнения запроса: ") +
-                             QString::fromUtf8(sqlite3_errmsg(db)));
+        throw EDatabaseError(EngineMessage(db, QStringLiteral("Ошибка выполнения запроса")));
 }
 
 int TQuery::ExecSQL() { return ExecBound(Database(), m_sql, m_params); }
