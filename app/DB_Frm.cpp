@@ -62,6 +62,8 @@ TDB_Form::TDB_Form(QWidget* parent) : QDialog(parent) {
     Bases_Grid->horizontalHeader()->hide();
     Bases_Grid->horizontalHeader()->setStretchLastSection(true);
     Bases_Grid->setWordWrap(true);
+    // Rows as high as their wrapped names: two long names that differ at the end stay distinguishable.
+    Bases_Grid->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     Bases_Grid->setShowGrid(false);
     QPalette pal = Bases_Grid->palette();
     const int c = kBasesColor;

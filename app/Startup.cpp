@@ -12,6 +12,34 @@
 #include <cstdio>
 #include <memory>
 
+namespace {
+
+// The type column of Qt's file dialogs asks for "Folder" and its kin in a context that Qt's Russian
+// translation of this version does not cover; without this a Russian dialog says "Folder".
+class TFileTypeTranslator : public QTranslator {
+public:
+    using QTranslator::QTranslator;
+    bool isEmpty() const override { return false; }
+    QString translate(const char* context, const char* sourceText, const char* disambiguation,
+                      int n) const override {
+        Q_UNUSED(disambiguation);
+        Q_UNUSED(n);
+        if (qstrcmp(context, "QAbstractFileIconProvider") != 0)
+            return {};
+        static const struct {
+            const char* source;
+            const char* russian;
+        } kTypes[] = {{"Drive", "Диск"},  {"Folder", "Папка"},   {"File Folder", "Папка"},
+                      {"Alias", "Ярлык"}, {"Shortcut", "Ярлык"}, {"Unknown", "Неизвестно"}};
+        for (const auto& t : kTypes)
+            if (qstrcmp(sourceText, t.source) == 0)
+                return QString::fromUtf8(t.russian);
+        return {};
+    }
+};
+
+} // namespace
+
 namespace Startup {
 
 bool SetupApplication(QApplication& app) {
@@ -33,6 +61,7 @@ bool SetupApplication(QApplication& app) {
     }
     translator->setParent(&app);
     QApplication::installTranslator(translator.release());
+    QApplication::installTranslator(new TFileTypeTranslator(&app));
     return true;
 }
 

@@ -122,6 +122,15 @@ bool DailyBackupDue(const QString& dataDir, const QDate& today) {
 
 QString MakeBackup(const QSqlDatabase& db, const QString& dataDir, int keep) {
     const QString path = writeCopy(EngineHandle(db), dataDir);
+    // A copy of a damaged file is no copy: it must not push the good ones out of the folder.
+    try {
+        VerifyBackup(path);
+    } catch (const EDatabaseError&) {
+        QFile::remove(path);
+        throw EDatabaseError(
+            QStringLiteral("файл базы данных повреждён. Прежние копии сохранены; восстановите "
+                           "данные из копии («База данных» → «Восстановить из копии...»)."));
+    }
     prune(dataDir, keep);
     return path;
 }

@@ -122,8 +122,7 @@ void readResult(const QSqlDatabase& db, const QString& sql, const QVariantMap& p
         }
     }
     if (rc != SQLITE_DONE)
-        throw EDatabaseError(QStringLiteral("Ошибка выполнения запроса: ") +
-                             QString::fromUtf8(sqlite3_errmsg(handle)));
+        throw EDatabaseError(EngineMessage(handle, QStringLiteral("Ошибка выполнения запроса")));
 }
 
 } // namespace

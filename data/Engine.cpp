@@ -41,6 +41,12 @@ QString EngineMessage(sqlite3* handle, const QString& what) {
     const QString mark = QString::fromLatin1(kRefusalMark);
     if (text.startsWith(mark))
         return text.mid(mark.size());
+    // Damage past the schema shows only when a page is read: the user is told what to do, not the
+    // engine's English.
+    const int code = sqlite3_errcode(handle) & 0xff;
+    if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB)
+        return what + QStringLiteral(": файл базы данных повреждён. Восстановите данные из резервной копии "
+                                     "(«База данных» → «Восстановить из копии...»).");
     return what + QStringLiteral(": ") + text;
 }
 

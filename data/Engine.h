@@ -26,7 +26,8 @@ int ExecBound(const QSqlDatabase& db, const QString& sql, const QVariantMap& par
               qint64* lastId = nullptr);
 
 // The message of an engine error: a refusal raised by a schema trigger is the user's message as it
-// stands; anything else is prefixed with what was being done.
+// stands; a damaged file is named as such with the way out; anything else is prefixed with what was
+// being done.
 QString EngineMessage(sqlite3* handle, const QString& what);
 
 // A write transaction (BEGIN IMMEDIATE, so a lock conflict shows at the start and not half-way), or a

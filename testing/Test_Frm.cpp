@@ -236,8 +236,10 @@ void TTest_Form::Next_ButClick() {
         CurPass = 2;
         CurSeries = 1;
     } else if (CurPass == 2 && CurSeries == Calc::kSeriesCount) {
-        Platform::messageBox(this, kFinished, kFinished, Platform::MsgIcon::Information);
+        // Written first: a record the engine refuses is reported alone, never after the end message,
+        // and the window stays on this screen.
         FinishTest();
+        Platform::messageBox(this, kFinished, kFinished, Platform::MsgIcon::Information);
         accept();
         return;
     } else if (CurPass == 2) {

@@ -201,8 +201,7 @@ private Q_SLOTS:
         QTest::newRow("bell in a note") << true << QStringLiteral("звонок\x07") << false;
         QTest::newRow("surrogate statement in a note")
             << true << QStringLiteral("x") + QChar(0xD800) + QStringLiteral("' where 1=1 --") << false;
-        QTest::newRow("lines and tabs in a note")
-            << true << QStringLiteral("строка 1\n\tстрока 2\n") << true;
+        QTest::newRow("lines and tabs in a note") << true << QStringLiteral("строка 1\n\tстрока 2\n") << true;
         QTest::newRow("statement text in a note") << true << QStringLiteral("x' where 1=1 --") << true;
     }
     void forbiddenCharactersAreRefused() {
@@ -355,7 +354,9 @@ private Q_SLOTS:
             QCOMPARE(form->Copies_List->topLevelItemCount(), 1);
             QVERIFY(form->Copies_List->topLevelItem(0)->text(0).contains(
                 QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy"))));
-            QVERIFY(form->Copies_List->topLevelItem(0)->text(1).endsWith(QStringLiteral(" КБ")));
+            // Sizes in Russian units ("64 КБ"), not the locale's "KiB".
+            const QString size = form->Copies_List->topLevelItem(0)->text(1);
+            QVERIFY2(size.endsWith(QStringLiteral(" КБ")) && size.at(0).isDigit(), qPrintable(size));
             whenModal<TDB_Form>([](TDB_Form* choice) { choice->Ok_But->click(); });
             QTest::mouseClick(form->Restore_But, Qt::LeftButton);
         });
@@ -383,7 +384,8 @@ private Q_SLOTS:
         QCOMPARE(count(QStringLiteral("select count(*) from DB where DB_ID = %1").arg(other)), 0);
         const QList<Data::TBackupInfo> copies = Data::ListBackups(f->dm->DataDir());
         QCOMPARE(copies.size(), 1);
-        QCOMPARE(readBack(copies[0].path, QStringLiteral("select count(*) from DB where DB_Name = 'Лишняя' collate binary")),
+        QCOMPARE(readBack(copies[0].path,
+                          QStringLiteral("select count(*) from DB where DB_Name = 'Лишняя' collate binary")),
                  QStringLiteral("1"));
         f->dm->DB_Table->Close();
     }

@@ -159,6 +159,21 @@ private Q_SLOTS:
         QVERIFY(form.Cancel_But->isEnabled());
     }
 
+    // Long names wrap onto further lines of their row instead of being cut off.
+    void longNamesWrap() {
+        addDB(QStringLiteral("Короткая"), QString());
+        const QString stem = QStringLiteral("Школа номер пять, параллель десятых классов, весенний поток ");
+        addDB(stem + QStringLiteral("2025"), QString());
+        addDB(stem + QStringLiteral("2026"), QString());
+        m_dm->DB_Table->Open();
+        TDB_Form form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const int oneLine = form.Bases_Grid->rowHeight(0);
+        QVERIFY(form.Bases_Grid->rowHeight(1) > oneLine);
+        QVERIFY(form.Bases_Grid->rowHeight(2) > oneLine);
+    }
+
     void createdDatabaseIsSelectedNotOpened() {
         m_dm->DB_Table->Open();
         TDB_Form form;

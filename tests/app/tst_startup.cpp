@@ -15,6 +15,8 @@
 #include "widgets/ColorButton.h"
 
 #include <QColorDialog>
+#include <QFileIconProvider>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -130,6 +132,17 @@ private Q_SLOTS:
                                      QStringLiteral("&Повторить действие"), QStringLiteral("&Вырезать"),
                                      QStringLiteral("&Копировать"), QStringLiteral("В&ставить"),
                                      QStringLiteral("Удалить"), QStringLiteral("Выделить всё")}));
+    }
+
+    // The type column of the file dialogs (reports, PDF, CSV): a folder is "Папка", not "Folder".
+    void fileDialogTypeColumn() {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Отчёты")));
+        const QFileInfo folder(dir.path() + QStringLiteral("/Отчёты"));
+        QCOMPARE(QFileIconProvider().type(folder), QStringLiteral("Папка"));
+        QFileSystemModel model;
+        const QModelIndex index = model.index(folder.absoluteFilePath(), 2);
+        QCOMPARE(model.data(index).toString(), QStringLiteral("Папка"));
     }
 
     void windowTitles_data() {

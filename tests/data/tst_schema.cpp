@@ -104,6 +104,31 @@ class TestSchema : public QObject {
             .arg(scalar(dm, QStringLiteral("select count(*) from Symbols")).toInt());
     }
 
+    // Overwrites the root page of a table with noise; the schema stays readable, so the file passes the
+    // start-up check and the damage shows when the table is read.
+    void damageTable(const char* table) {
+        sqlite3* raw = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(tableFile()).constData(), &raw), SQLITE_OK);
+        int pageSize = 0;
+        int rootPage = 0;
+        sqlite3_stmt* stmt = nullptr;
+        sqlite3_prepare_v2(raw, "pragma page_size", -1, &stmt, nullptr);
+        QCOMPARE(sqlite3_step(stmt), SQLITE_ROW);
+        pageSize = sqlite3_column_int(stmt, 0);
+        sqlite3_finalize(stmt);
+        sqlite3_prepare_v2(raw, "select rootpage from sqlite_master where name = ?", -1, &stmt, nullptr);
+        sqlite3_bind_text(stmt, 1, table, -1, SQLITE_STATIC);
+        QCOMPARE(sqlite3_step(stmt), SQLITE_ROW);
+        rootPage = sqlite3_column_int(stmt, 0);
+        sqlite3_finalize(stmt);
+        sqlite3_close(raw);
+        QVERIFY(pageSize > 0 && rootPage > 1);
+        QFile file(tableFile());
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.seek(qint64(rootPage - 1) * pageSize));
+        file.write(QByteArray(pageSize, 'Z'));
+    }
+
 private Q_SLOTS:
     void init() {
         pinRussianLocale();
@@ -408,6 +433,66 @@ private Q_SLOTS:
         QCOMPARE(dm->Men_Query->FieldByName(QStringLiteral("FIO")).AsString(), QStringLiteral("Первый"));
         QVERIFY_THROWS_EXCEPTION(Data::EDatabaseError,
                                  dm->ExecSQL(QStringLiteral("update USER set FIO = 'x' where Men_ID = 1")));
+    }
+
+    // A table file damaged beyond the schema passes the start-up check; its copy of the day must not
+    // push the good copies out of the folder.
+    void damagedTableFileKeepsOldCopies() {
+        QString backups;
+        {
+            auto dm = TMain_DataModule::Create(m_dir->path(), seed);
+            backups = Data::BackupDir(dm->DataDir());
+        }
+        QDir().mkpath(backups);
+        const QString good = backups + QStringLiteral("morvel-2025-01-01-120000.db");
+        QVERIFY(QFile::copy(tableFile(), good));
+        damageTable("TEST");
+        QVERIFY(!QTest::currentTestFailed());
+
+        auto dm = TMain_DataModule::Create(m_dir->path(), seed);
+        QVERIFY(dm);
+        QString error;
+        try {
+            Data::MakeBackup(dm->Connection(), dm->DataDir(), 1);
+        } catch (const Data::EDatabaseError& e) {
+            error = e.message();
+        }
+        QVERIFY2(error.contains(QStringLiteral("повреждён")), qPrintable(error));
+        const QList<Data::TBackupInfo> list = Data::ListBackups(dm->DataDir());
+        QCOMPARE(list.size(), 1);
+        QCOMPARE(list[0].path, good);
+        QCOMPARE(QDir(backups).entryList(QDir::Files).size(), 1);
+    }
+
+    // Reading or writing a damaged table says so in Russian and names the way out, for the list of
+    // tests and for a test written.
+    void damagedTableIsNamed_data() {
+        QTest::addColumn<bool>("write");
+        QTest::newRow("read") << false;
+        QTest::newRow("write") << true;
+    }
+    void damagedTableIsNamed() {
+        QFETCH(bool, write);
+        TMain_DataModule::Create(m_dir->path(), seed).reset();
+        damageTable("TEST");
+        QVERIFY(!QTest::currentTestFailed());
+        auto dm = TMain_DataModule::Create(m_dir->path(), seed);
+        QVERIFY(dm);
+        QString error;
+        try {
+            if (write) {
+                dm->ExecSQL(
+                    QStringLiteral("insert into TEST (DB_ID, Men_ID, Result_Test) values (1, 1, '')"));
+            } else {
+                dm->ListTest_Query->SetParam(QStringLiteral("Men_ID"), 1);
+                dm->ListTest_Query->Open();
+            }
+        } catch (const Data::EDatabaseError& e) {
+            error = e.message();
+        }
+        QVERIFY2(error.contains(QStringLiteral("файл базы данных повреждён")), qPrintable(error));
+        QVERIFY2(error.contains(QStringLiteral("Восстановить из копии")), qPrintable(error));
+        QVERIFY2(!error.contains(QStringLiteral("malformed")), qPrintable(error));
     }
 
     void oldCopiesArePruned() {

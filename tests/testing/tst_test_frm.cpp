@@ -268,6 +268,25 @@ private Q_SLOTS:
         QCOMPARE(form->Panels[left[0].digitValue() - 1]->palette().color(QPalette::Window), QColor(Qt::blue));
     }
 
+    // A record the engine refuses (the testee was deleted at another workstation during the run) is
+    // reported alone: the end message never announces a run that was not stored.
+    void refusedRecordIsNotAnnouncedAsFinished() {
+        Platform::MessageRecorder messages;
+        auto form = newForm();
+        runFirstPass(*form, true);
+        Main_DataModule->ExecSQL(QStringLiteral("update USER set IsDel = 'D' where Men_ID = %1").arg(kMen));
+        for (int series = 1; series <= 6; ++series) {
+            for (QChar d : pickTwo(*form))
+                QTest::keyClick(form.get(), d.toLatin1());
+            QTest::keyClick(form.get(), Qt::Key_Return);
+        }
+        QCOMPARE(messages.messages.size(), 1);
+        QVERIFY2(messages.messages[0].text.startsWith(QStringLiteral("Тестируемый не найден")),
+                 qPrintable(messages.messages[0].text));
+        QVERIFY(form->isVisible());
+        QVERIFY(recordsOf(kMen).isEmpty());
+    }
+
     void earlyCloseWritesNothing() {
         auto form = newForm();
         runFirstPass(*form, true);
