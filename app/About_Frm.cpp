@@ -1,7 +1,7 @@
 // About box.
 #include "app/About_Frm.h"
 
-#include "app/Icons.h"
+#include "widgets/Icons.h"
 #include "platform/Shell.h"
 
 #include <QFrame>

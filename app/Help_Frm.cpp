@@ -1,7 +1,7 @@
 // Help window and the F1 key.
 #include "app/Help_Frm.h"
 
-#include "app/Icons.h"
+#include "widgets/Icons.h"
 #include "platform/Dialogs.h"
 #include "platform/ProgramDir.h"
 #include "platform/Shell.h"

@@ -7,7 +7,7 @@
 #include "app/DB_Frm.h"
 #include "app/Group_Frm.h"
 #include "app/Help_Frm.h"
-#include "app/Icons.h"
+#include "widgets/Icons.h"
 #include "app/Option_Frm.h"
 #include "app/Restore_Frm.h"
 #include "app/Sour_Frm.h"

@@ -1,7 +1,7 @@
 // Splash window.
 #include "app/Splash_Frm.h"
 
-#include "app/Icons.h"
+#include "widgets/Icons.h"
 
 #include <QApplication>
 #include <QFrame>

@@ -1,7 +1,7 @@
 // Application set-up and command line.
 #include "app/Startup.h"
 
-#include "app/Icons.h"
+#include "widgets/Icons.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

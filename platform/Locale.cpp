@@ -25,28 +25,62 @@ void appendNumber(QString& out, int value, int digits) {
 
 } // namespace
 
-TDateFormat::TDateFormat(const QLocale& locale) : m_locale(locale), m_format(shortDateFormat(locale)) {
-    // Only ASCII digits are written directly; a run of letters other than d, M and y (names of days
-    // or months, quoted text) leaves the whole format to QLocale.
+TDateFormat::TDateFormat(const QLocale& locale) : TDateFormat(locale, shortDateFormat(locale)) {}
+
+TDateFormat::TDateFormat(const QLocale& locale, const QString& format) : m_locale(locale), m_format(format) {
+    // Only ASCII digits are written directly; a run of other letters than d, M and y leaves the whole
+    // format to QLocale.
     if (m_locale.zeroDigit() != QLatin1String("0"))
         return;
     QList<TPart> parts;
     for (qsizetype i = 0; i < m_format.size();) {
         const QChar ch = m_format[i];
+        if (ch == u'\'') {
+            // Quoted text; two quotes stand for one.
+            QString text;
+            qsizetype j = i + 1;
+            for (; j < m_format.size(); ++j) {
+                if (m_format[j] != u'\'')
+                    text += m_format[j];
+                else if (j + 1 < m_format.size() && m_format[j + 1] == u'\'')
+                    text += m_format[++j];
+                else
+                    break;
+            }
+            if (j >= m_format.size())
+                return; // unterminated: left to QLocale
+            parts.append({TPart::Literal, 0, j == i + 1 ? QStringLiteral("'") : text});
+            i = j + 1;
+            continue;
+        }
         qsizetype run = 1;
         while (i + run < m_format.size() && m_format[i + run] == ch)
             ++run;
         if (ch == u'd' && run <= 2)
             parts.append({TPart::Day, int(run), {}});
+        else if (ch == u'd' && run <= 4)
+            parts.append({TPart::DayName, int(run) - 3, {}});
         else if (ch == u'M' && run <= 2)
             parts.append({TPart::Month, int(run), {}});
+        else if (ch == u'M' && run <= 4)
+            parts.append({TPart::MonthName, int(run) - 3, {}});
         else if (ch == u'y' && (run == 2 || run == 4))
             parts.append({TPart::Year, int(run), {}});
-        else if (ch.isLetter() || ch == u'\'')
+        else if (ch.isLetter())
             return;
         else
             parts.append({TPart::Literal, 0, m_format.mid(i, run)});
         i += run;
+    }
+    for (const TPart& part : parts) {
+        const int form = part.digits;
+        const QLocale::FormatType type = form == 0 ? QLocale::ShortFormat : QLocale::LongFormat;
+        if (part.kind == TPart::MonthName && m_monthNames[form].isEmpty())
+            for (int m = 1; m <= 12; ++m)
+                m_monthNames[form].append(m_locale.monthName(m, type));
+        if (part.kind == TPart::DayName && m_dayNames[form].isEmpty())
+            for (int d = 1; d <= 7; ++d)
+                m_dayNames[form].append(m_locale.dayName(d, type));
     }
     m_parts = std::move(parts);
 }
@@ -66,6 +100,12 @@ QString TDateFormat::Text(const QDate& date) const {
             break;
         case TPart::Year:
             appendNumber(out, part.digits == 2 ? date.year() % 100 : date.year(), part.digits);
+            break;
+        case TPart::MonthName:
+            out += m_monthNames[part.digits].at(date.month() - 1);
+            break;
+        case TPart::DayName:
+            out += m_dayNames[part.digits].at(date.dayOfWeek() - 1);
             break;
         case TPart::Literal:
             out += part.literal;

@@ -13,24 +13,28 @@ namespace Platform {
 QString DateToStr(const QDate& date);
 
 // DateToStr with the locale's format worked out once, for walks that show a date on every row. A
-// format of numeric days, months and years is written directly; any other goes through QLocale.
+// format of days, months (numbers or names), years, day names and separators is written directly from
+// parts and names looked up once; any other goes through QLocale.
 class TDateFormat {
 public:
     explicit TDateFormat(const QLocale& locale = QLocale());
+    // Any QLocale date format.
+    TDateFormat(const QLocale& locale, const QString& format);
     QString Text(const QDate& date) const;
     const QString& Format() const { return m_format; }
 
 private:
-    // A numeric part of the format (d, dd, M, MM, yy, yyyy) or a literal separator.
+    // A numeric part of the format (d, dd, M, MM, yy, yyyy), a name (MMM, MMMM, ddd, dddd) or a literal.
     struct TPart {
-        enum Kind { Day, Month, Year, Literal } kind;
-        int digits;
+        enum Kind { Day, Month, Year, MonthName, DayName, Literal } kind;
+        int digits; // of a number; for a name, 0 for the short form and 1 for the long one
         QString literal;
     };
 
     QLocale m_locale;
     QString m_format;
-    QList<TPart> m_parts; // empty when the format is not numeric
+    QList<TPart> m_parts;                       // empty when the format is left to QLocale
+    QStringList m_monthNames[2], m_dayNames[2]; // short and long, filled when the format names them
 };
 // Hours, minutes and seconds in the locale's order ("14:05:09").
 QString TimeToStr(const QTime& time);

@@ -10,21 +10,21 @@
 #include "results/PrintReport.h"
 #include "results/Result_Calc.h"
 #include "scoring/Calc_Unit.h"
+#include "widgets/Icons.h"
 #include "widgets/StringGrid.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QStackedWidget>
-#include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
-#include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -243,7 +243,10 @@ void TChartPageControl::setCurrentIndex(int index) {
     if (index < 0 || index >= count())
         return;
     m_current = index;
-    showPage(index);
+    // A hidden control builds its page when it shows: a window filled before it shows may never show
+    // the charts at all.
+    if (isVisible())
+        showPage(index);
     if (m_tabs->count() == count()) {
         const QSignalBlocker blocker(m_tabs);
         m_tabs->setCurrentIndex(index);
@@ -265,6 +268,8 @@ QWidget* TChartPageControl::Page(int index) {
 
 void TChartPageControl::showEvent(QShowEvent* event) {
     syncTabs();
+    if (m_current >= 0)
+        showPage(m_current);
     QWidget::showEvent(event);
 }
 
@@ -301,34 +306,33 @@ TResult_Form::TResult_Form(QWidget* parent) : QDialog(parent) {
 }
 
 void TResult_Form::createWidgets() {
-    auto* toolBar = new QToolBar(this);
-    toolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    toolBar->setIconSize(QSize(24, 24));
-    Excel_But = new QToolButton(toolBar);
-    Excel_But->setText(QStringLiteral("Экспорт в Excel"));
-    Excel_But->setToolTip(QStringLiteral("Экспортировать результаты в Excel"));
-    Excel_But->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
-    Excel_But->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    Print_But = new QToolButton(toolBar);
-    Print_But->setText(QStringLiteral("Печать..."));
-    Print_But->setToolTip(QStringLiteral("Напечатать результаты тестирования"));
-    Print_But->setIcon(QIcon::fromTheme(QStringLiteral("document-print"),
-                                        style()->standardIcon(QStyle::SP_FileDialogDetailedView)));
-    Print_But->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    Pdf_But = new QToolButton(toolBar);
-    Pdf_But->setText(QStringLiteral("Сохранить в PDF..."));
-    Pdf_But->setToolTip(QStringLiteral("Сохранить результаты тестирования в файл PDF"));
-    Pdf_But->setIcon(style()->standardIcon(QStyle::SP_FileIcon));
-    Pdf_But->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    ToolButton2 = new QToolButton(toolBar);
-    ToolButton2->setText(QStringLiteral("Закрыть"));
-    ToolButton2->setToolTip(QStringLiteral("Закрыть окно просмотра результатов тестирования"));
-    ToolButton2->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
-    ToolButton2->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    toolBar->addWidget(Excel_But);
-    toolBar->addWidget(Print_But);
-    toolBar->addWidget(Pdf_But);
-    toolBar->addWidget(ToolButton2);
+    // The tool bar is a row of flat buttons (a QToolBar would build a menu extension and its icons that
+    // this fixed-size window never needs).
+    auto* toolBar = new QWidget(this);
+    auto* toolRow = new QHBoxLayout(toolBar);
+    toolRow->setContentsMargins(2, 2, 2, 2);
+    toolRow->setSpacing(0);
+    const auto toolButton = [toolBar, toolRow](const QString& text, const QString& tip, Icons::Kind icon) {
+        auto* button = new QToolButton(toolBar);
+        button->setText(text);
+        button->setToolTip(tip);
+        button->setIcon(Icons::icon(icon));
+        button->setIconSize(QSize(24, 24));
+        button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        button->setAutoRaise(true);
+        toolRow->addWidget(button);
+        return button;
+    };
+    Excel_But = toolButton(QStringLiteral("Экспорт в Excel"),
+                           QStringLiteral("Экспортировать результаты в Excel"), Icons::Kind::Spreadsheet);
+    Print_But = toolButton(QStringLiteral("Печать..."), QStringLiteral("Напечатать результаты тестирования"),
+                           Icons::Kind::Print);
+    Pdf_But = toolButton(QStringLiteral("Сохранить в PDF..."),
+                         QStringLiteral("Сохранить результаты тестирования в файл PDF"), Icons::Kind::Pdf);
+    ToolButton2 =
+        toolButton(QStringLiteral("Закрыть"),
+                   QStringLiteral("Закрыть окно просмотра результатов тестирования"), Icons::Kind::Close);
+    toolRow->addStretch();
     connect(ToolButton2, &QToolButton::clicked, this, &TResult_Form::ToolButton2Click);
     connect(Excel_But, &QToolButton::clicked, this, [this] { Results::Excel_ButClick(*this); });
     connect(Print_But, &QToolButton::clicked, this, &TResult_Form::Print_ButClick);

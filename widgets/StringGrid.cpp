@@ -116,7 +116,9 @@ void TStringGrid::SetCell(int col, int row, const QString& text) {
     if (col < 0 || col >= m_cols || row < 0 || row >= m_rows)
         return;
     m_cells[index(col, row)] = text;
-    viewport()->update();
+    // A hidden grid (a window filling its tables before it shows) paints everything when it shows.
+    if (isVisible())
+        viewport()->update();
 }
 
 void TStringGrid::ClearCells() {
@@ -191,6 +193,15 @@ QRect TStringGrid::CellRect(int col, int row) const {
 }
 
 void TStringGrid::updateScrollBars() {
+    if (!isVisible()) {
+        m_scrollBarsStale = true;
+        return;
+    }
+    setScrollBars();
+}
+
+void TStringGrid::setScrollBars() {
+    m_scrollBarsStale = false;
     const QSize content = ContentSize();
     const QSize view = viewport()->size();
     horizontalScrollBar()->setRange(0, std::max(0, content.width() - view.width()));
@@ -202,6 +213,8 @@ void TStringGrid::updateScrollBars() {
 }
 
 void TStringGrid::ensureVisible(int col, int row) {
+    if (m_scrollBarsStale)
+        setScrollBars();
     if (col >= m_fixedCols) {
         const int fixedW = colLeft(m_fixedCols);
         const int left = colLeft(col) - fixedW;
@@ -227,6 +240,12 @@ void TStringGrid::ensureVisible(int col, int row) {
 void TStringGrid::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
     updateScrollBars();
+}
+
+void TStringGrid::showEvent(QShowEvent* event) {
+    if (m_scrollBarsStale)
+        setScrollBars();
+    QAbstractScrollArea::showEvent(event);
 }
 
 void TStringGrid::scrollContentsBy(int, int) { viewport()->update(); }

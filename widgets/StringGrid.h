@@ -96,6 +96,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     bool viewportEvent(QEvent* event) override;
 
@@ -104,7 +105,10 @@ private:
     int colLeft(int col) const; // content coordinates
     int rowTop(int row) const;
     void cellAt(const QPoint& viewportPos, int& col, int& row) const;
+    // Sets the scroll ranges for the content; a hidden grid only marks them stale (a window filling its
+    // grids before it shows would otherwise reset them at every column and row) and sets them when shown.
     void updateScrollBars();
+    void setScrollBars();
     void ensureVisible(int col, int row);
     void paintCell(QPainter& p, const QRect& rect, int col, int row) const;
     QString fittedText(const QString& text, const QRect& rect, const QFont& font) const;
@@ -119,6 +123,7 @@ private:
     QVector<int> m_colWidths;
     QVector<int> m_rowHeights;
     QVector<QString> m_cells;
+    bool m_scrollBarsStale = false;
     QVector<QRect> m_merges; // x = col, y = row, width/height in cells
     int m_col = 1;
     int m_row = 1;

@@ -3,7 +3,7 @@
 // picture at the size it has always had.
 #include "TestSupport.h"
 
-#include "app/Icons.h"
+#include "widgets/Icons.h"
 #include "results/Result_Frm.h"
 #include "scoring/Calc_Records.h"
 

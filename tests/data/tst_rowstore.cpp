@@ -283,6 +283,7 @@ private Q_SLOTS:
     void dateFormatMatchesLocale_data() {
         QTest::addColumn<QLocale>("locale");
         QTest::addColumn<QDate>("date");
+        QTest::addColumn<QString>("format");
         const QList<QLocale> locales = {QLocale(QLocale::Russian, QLocale::Russia),
                                         QLocale(QLocale::English, QLocale::UnitedStates),
                                         QLocale(QLocale::German, QLocale::Germany),
@@ -290,19 +291,32 @@ private Q_SLOTS:
                                         QLocale(QLocale::Arabic, QLocale::Egypt),
                                         QLocale(QLocale::Persian, QLocale::Iran),
                                         QLocale::c()};
+        // Besides each locale's own short format, formats with names and quoted text.
+        const QStringList formats = {QString(),
+                                     QStringLiteral("d MMM yyyy"),
+                                     QStringLiteral("dddd, d MMMM yyyy"),
+                                     QStringLiteral("ddd dd.MM.yy"),
+                                     QStringLiteral("yyyy'г. ''x''' MMM"),
+                                     QStringLiteral("dd 'de' MMMM"),
+                                     QStringLiteral("dd.MM.yyyy 'open")};
         const QList<QDate> dates = {QDate(2026, 12, 9), QDate(2000, 2, 29), QDate(1905, 1, 1),
                                     QDate(999, 7, 30), QDate()};
         for (const QLocale& locale : locales)
-            for (const QDate& date : dates)
-                QTest::addRow("%s %s", qPrintable(locale.name()), qPrintable(date.toString(Qt::ISODate)))
-                    << locale << date;
+            for (const QString& format : formats)
+                for (const QDate& date : dates)
+                    QTest::addRow("%s %s %s", qPrintable(locale.name()), qPrintable(format),
+                                  qPrintable(date.toString(Qt::ISODate)))
+                        << locale << date << format;
     }
     void dateFormatMatchesLocale() {
         QFETCH(QLocale, locale);
         QFETCH(QDate, date);
-        const Platform::TDateFormat format(locale);
-        QVERIFY(format.Format().contains(QLatin1String("yyyy")));
-        QCOMPARE(format.Text(date), locale.toString(date, format.Format()));
+        QFETCH(QString, format);
+        const Platform::TDateFormat worked =
+            format.isEmpty() ? Platform::TDateFormat(locale) : Platform::TDateFormat(locale, format);
+        if (format.isEmpty())
+            QVERIFY(worked.Format().contains(QLatin1String("yyyy")));
+        QCOMPARE(worked.Text(date), locale.toString(date, worked.Format()));
     }
 
     void dateToStrFollowsTheDefaultLocale() {

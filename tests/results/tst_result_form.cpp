@@ -184,7 +184,11 @@ void TestResultForm::chartPages() {
     QCOMPARE(form.Profil_PageControl->count(), 3);
     QCOMPARE(form.Profil_PageControl->tabText(0), QStringLiteral("3 - ") + Platform::DateToStr(third));
     QCOMPARE(form.Profil_PageControl->tabText(2), QStringLiteral("1 - ") + Platform::DateToStr(first));
-    // Only the page on show is built at load time.
+    // No page is built while the charts are hidden; the current page when they show.
+    QVERIFY(!form.PPPCharts[0] && !form.PPPCharts[1] && !form.EKPCharts[2]);
+    form.show();
+    QVERIFY(!form.PPPCharts[0]);
+    form.PageControl1->setCurrentWidget(form.TabSheet2);
     QVERIFY(form.PPPCharts[0] && !form.PPPCharts[1] && !form.EKPCharts[2]);
     QCOMPARE(barsOf(form, *form.PPPChart(2), 0), QStringLiteral("++++++......"));
     QCOMPARE(barsOf(form, *form.EKPChart(2), 7), QStringLiteral("......------"));

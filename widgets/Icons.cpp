@@ -1,5 +1,5 @@
 // Icons and logo.
-#include "app/Icons.h"
+#include "widgets/Icons.h"
 
 #include <QIconEngine>
 #include <QPainter>
@@ -216,6 +216,44 @@ void drawIcon(QPainter& p, Kind kind) {
         p.drawRoundedRect(QRectF(1.5, 6.5, 13, 6), 1.5, 1.5);
         p.setBrush(Qt::white);
         p.drawRect(QRectF(4.5, 10.5, 7, 4));
+        break;
+    case Kind::Spreadsheet:
+        // A sheet with a green header row and grid lines.
+        p.setPen(QPen(kGreen.darker(140), 1));
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(1.5, 2.5, 13, 11));
+        p.setBrush(kGreen);
+        p.drawRect(QRectF(1.5, 2.5, 13, 3));
+        p.setPen(QPen(QColor(150, 150, 160), 0.8));
+        for (const qreal y : {8.5, 11.0})
+            p.drawLine(QPointF(2, y), QPointF(14, y));
+        for (const qreal x : {6.0, 10.0})
+            p.drawLine(QPointF(x, 6), QPointF(x, 13));
+        break;
+    case Kind::Pdf: {
+        // A page with a folded corner and a red band.
+        QPainterPath page;
+        page.moveTo(3.5, 1.5);
+        page.lineTo(10, 1.5);
+        page.lineTo(12.5, 4);
+        page.lineTo(12.5, 14.5);
+        page.lineTo(3.5, 14.5);
+        page.closeSubpath();
+        p.setPen(QPen(QColor(70, 70, 80), 1));
+        p.setBrush(Qt::white);
+        p.drawPath(page);
+        p.setPen(Qt::NoPen);
+        p.setBrush(kRed);
+        p.drawRect(QRectF(2, 8, 12, 4));
+        p.setPen(QPen(QColor(150, 150, 160), 0.8));
+        p.drawLine(QPointF(5, 5), QPointF(10, 5));
+        break;
+    }
+    case Kind::Close:
+        // A red cross.
+        p.setPen(QPen(kRed, 2.4, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(3.5, 3.5), QPointF(12.5, 12.5));
+        p.drawLine(QPointF(12.5, 3.5), QPointF(3.5, 12.5));
         break;
     case Kind::App:
         drawApp(p);

@@ -25,6 +25,9 @@ enum class Kind {
     Back,
     Forward,
     Print,
+    Spreadsheet, // export of the results to a workbook
+    Pdf,
+    Close,
     App // the program's own icon (windows, desktop menu)
 };
 
