@@ -4,9 +4,12 @@
 #include "formula/ExprCommon.h"
 
 #include <QFontMetrics>
+#include <QGlyphRun>
 #include <QLocale>
 #include <QPaintDevice>
+#include <QPaintEngine>
 #include <QPainter>
+#include <QRawFont>
 
 #include <cmath>
 #include <optional>
@@ -25,15 +28,32 @@ constexpr double kUnitDivisor = 27.6;
 // ===================================================================================================
 // TExprClass
 
-// The fonts of one pixel size: upright and italic, the metrics of both on the device they were last
-// asked for, and the fonts of the script size below. Nodes of one size share them, so a font is resolved
-// once per size and not once per node.
+// The fonts of one pixel size: upright and italic, what was measured with them on the device they were
+// last asked for, and the fonts of the script size below. Nodes of one size share them, so a font is
+// resolved and measured once per size and not once per node.
 struct TNodeFonts {
+    // The metrics every node of the size works with (see TExprClass::CalcMetrics).
+    struct TUnits {
+        double unitX = 1;
+        double unitY = 1;
+        int lineX = 1;
+        int lineY = 1;
+    };
+
+    // One character of a style drawn as a glyph of the font the painter resolves the style to.
+    struct TGlyphs {
+        const QPainter* canvas = nullptr;
+        QRawFont font;
+        QGlyphRun run;
+    };
+
     QFont upright;
     std::optional<QFont> italicFont;
     const QPaintDevice* device = nullptr;
     std::optional<QFontMetrics> uprightMetrics;
     std::optional<QFontMetrics> italicMetrics;
+    std::optional<TUnits> units;
+    TGlyphs glyphs[2];
     TNodeFontsPtr script;
 
     explicit TNodeFonts(const QFont& font) : upright(font) {}
@@ -46,17 +66,31 @@ struct TNodeFonts {
         return *italicFont;
     }
 
+    const QFont& font(bool isItalic) { return isItalic ? italic() : upright; }
+
+    // Everything measured belongs to one device; another device measures again.
+    void useDevice(const QPaintDevice* on) {
+        if (on == device)
+            return;
+        device = on;
+        uprightMetrics.reset();
+        italicMetrics.reset();
+        units.reset();
+        for (TGlyphs& g : glyphs)
+            g = TGlyphs();
+    }
+
     QFontMetrics metrics(bool isItalic, const QPaintDevice* on) {
         if (!on)
-            return QFontMetrics(isItalic ? italic() : upright);
-        if (on != device) {
-            device = on;
-            uprightMetrics.reset();
-            italicMetrics.reset();
-        }
+            return QFontMetrics(font(isItalic));
+        return cachedMetrics(isItalic, on);
+    }
+
+    const QFontMetrics& cachedMetrics(bool isItalic, const QPaintDevice* on) {
+        useDevice(on);
         std::optional<QFontMetrics>& cached = isItalic ? italicMetrics : uprightMetrics;
         if (!cached)
-            cached.emplace(isItalic ? italic() : upright, on);
+            cached.emplace(font(isItalic), on);
         return *cached;
     }
 };
@@ -212,14 +246,28 @@ quint32 TExprClass::EffectiveColor() const {
 }
 
 void TExprClass::CalcMetrics() {
-    const QFontMetrics fm = Fonts()->metrics(false, m_Canvas ? m_Canvas->device() : nullptr);
-    m_UnitX = fm.height() / kUnitDivisor;
+    TNodeFonts& fonts = *Fonts();
     const QPaintDevice* device = m_Canvas ? m_Canvas->device() : nullptr;
+    if (device) {
+        // Once per size and device: every node of the size has the same.
+        fonts.useDevice(device);
+        if (fonts.units) {
+            m_UnitX = fonts.units->unitX;
+            m_UnitY = fonts.units->unitY;
+            m_LineX = fonts.units->lineX;
+            m_LineY = fonts.units->lineY;
+            return;
+        }
+    }
+    const QFontMetrics fm = fonts.metrics(false, device);
+    m_UnitX = fm.height() / kUnitDivisor;
     const double dpiX = device ? device->logicalDpiX() : 96;
     const double dpiY = device ? device->logicalDpiY() : 96;
     m_UnitY = m_UnitX * dpiY / dpiX;
     m_LineY = std::max(1, fm.boundingRect(QChar('_')).height());
     m_LineX = std::max(1, roundEven(dpiX * m_LineY / dpiY));
+    if (device)
+        fonts.units = TNodeFonts::TUnits{m_UnitX, m_UnitY, m_LineX, m_LineY};
 }
 
 void TExprClass::CopyMetrics(const TExprClass& from) {
@@ -267,13 +315,9 @@ void TExprClass::FontChanged() { m_InvalidMask = imAll; }
 
 void TExprClass::CanvasChanged() {}
 
-void TExprClass::ApplyFont() {
+void TExprClass::ApplyPen() {
     if (!m_Canvas)
         return;
-    // Setting a font resolves it again; most nodes draw in the font of the node before them.
-    const QFont& font = DrawFont();
-    if (m_Canvas->font() != font)
-        m_Canvas->setFont(font);
     const QColor color = DrawColor();
     if (m_Canvas->pen().color() != color || m_Canvas->pen().style() != Qt::SolidLine)
         m_Canvas->setPen(color);
@@ -310,14 +354,68 @@ int TExprClass::TextWidth(const QString& text) const {
 }
 int TExprClass::TextHeight() const { return Metrics().height(); }
 
-void TExprClass::TextOut(int X, int Y, const QString& text) {
-    if (!m_Canvas)
+namespace {
+
+// Glyphs at least this large are filled as outlines by the raster engine, not drawn from its glyph cache.
+constexpr int kLargestCachedGlyph = 64;
+
+// Whether a lone character is drawn as its glyph: one of the Latin and common characters, which a font
+// maps to one glyph without any shaping, on the raster engine, with at most a translation, in a size that
+// the engine draws from its glyph cache. Such a glyph comes out exactly as drawText would draw it.
+bool drawnAsGlyph(const QPainter& canvas, QChar ch, int pixels) {
+    if (pixels >= kLargestCachedGlyph || !ch.isPrint() || ch.isMark())
+        return false;
+    const QChar::Category category = ch.category();
+    if (category == QChar::Separator_Line || category == QChar::Separator_Paragraph)
+        return false;
+    const QChar::Script script = ch.script();
+    if (script != QChar::Script_Common && script != QChar::Script_Latin)
+        return false;
+    const QPaintEngine* engine = canvas.paintEngine();
+    return engine && engine->type() == QPaintEngine::Raster &&
+           canvas.combinedTransform().type() <= QTransform::TxTranslate;
+}
+
+} // namespace
+
+void TExprClass::TextOut(int X, int Y, const QString& text) { TextOut(X, Y, text, Fonts(), Italic()); }
+
+void TExprClass::TextOut(int X, int Y, const QString& text, const TNodeFontsPtr& fonts, bool italic) {
+    if (!m_Canvas || text.isEmpty())
         return;
-    // Nearly always the canvas holds the node's own font, whose metrics are at hand.
-    const QFont& font = m_Canvas->font();
-    const int ascent =
-        font == DrawFont() ? Metrics().ascent() : QFontMetrics(font, m_Canvas->device()).ascent();
-    m_Canvas->drawText(QPoint(X, Y + ascent), text);
+    const QColor color = DrawColor();
+    if (m_Canvas->pen().color() != color || m_Canvas->pen().style() == Qt::NoPen)
+        m_Canvas->setPen(color);
+    const QPoint baseline(X, Y + fonts->cachedMetrics(italic, m_Canvas->device()).ascent());
+    const QFont& font = fonts->font(italic);
+    // A single character, the most common text of a formula, needs no shaping: its glyph is drawn
+    // directly, without setting the painter's font, which makes the painter resolve the font again.
+    if (text.size() == 1 && drawnAsGlyph(*m_Canvas, text.front(), font.pixelSize())) {
+        TNodeFonts::TGlyphs& glyphs = fonts->glyphs[italic ? 1 : 0];
+        if (glyphs.canvas != m_Canvas) {
+            // The font the painter draws the style in, with whatever it takes over from the device.
+            if (m_Canvas->font() != font)
+                m_Canvas->setFont(font);
+            glyphs.canvas = m_Canvas;
+            glyphs.font = QRawFont::fromFont(m_Canvas->font());
+            glyphs.run = QGlyphRun();
+            glyphs.run.setRawFont(glyphs.font);
+        }
+        const QChar ch = text.front();
+        quint32 glyph = 0;
+        int count = 1;
+        if (glyphs.font.isValid() && glyphs.font.glyphIndexesForChars(&ch, 1, &glyph, &count) && count == 1 &&
+            glyph != 0) {
+            static constexpr QPointF kOrigin(0, 0);
+            glyphs.run.setRawData(&glyph, &kOrigin, 1);
+            m_Canvas->drawGlyphRun(baseline, glyphs.run);
+            return;
+        }
+        // Not in the font: drawText finds it in another one.
+    }
+    if (m_Canvas->font() != font)
+        m_Canvas->setFont(font);
+    m_Canvas->drawText(baseline, text);
 }
 
 #define EXPR_CACHED(query, bit, member, compute)                                                             \
@@ -375,7 +473,7 @@ void TExprClass::Draw(int X, int Y, int HAlign, int VAlign) {
     else if (VAlign == 2)
         Y -= Height() - 1;
     m_Canvas->setBackgroundMode(Qt::TransparentMode);
-    ApplyFont();
+    ApplyPen();
     Paint(X, Y);
 }
 
@@ -772,10 +870,7 @@ void TExprNumber::Paint(int X, int Y) {
     const QString first = MantissaText();
     const int d = roundEven(TextHeight() * 0.2);
     TextOut(X, Y + d, first);
-    const int x = X + TextWidth(first);
-    Canvas()->setFont(ScriptFonts()->upright);
-    TextOut(x, Y, m_Exponent);
-    Canvas()->setFont(DrawFont());
+    TextOut(X + TextWidth(first), Y, m_Exponent, ScriptFonts(), false);
 }
 
 TExprExpNumber::TExprExpNumber(double value, int precision, int digits, int expThreshold)

@@ -127,7 +127,8 @@ protected:
     // Protocol operations.
     virtual void FontChanged();
     virtual void CanvasChanged();
-    virtual void ApplyFont();
+    // Puts the node's colour into the canvas's pen; the font is put there when text is written.
+    virtual void ApplyPen();
     virtual void Paint(int X, int Y);
     virtual int CalcWidth();
     virtual int CalcHeight();
@@ -147,8 +148,9 @@ protected:
     QFontMetrics Metrics() const;
     int TextWidth(const QString& text) const;
     int TextHeight() const;
-    // Draws text with its top-left corner at (X, Y) in the canvas's current font.
+    // Draws text with its top-left corner at (X, Y) in the node's font, or in the given fonts of a size.
     void TextOut(int X, int Y, const QString& text);
+    void TextOut(int X, int Y, const QString& text, const TNodeFontsPtr& fonts, bool italic);
     void Invalidate(quint32 bits = imAll) { m_InvalidMask |= bits; }
     void ClearInvalid(quint32 bits) { m_InvalidMask &= ~bits; }
     void CalcMetrics();
