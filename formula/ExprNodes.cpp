@@ -13,6 +13,7 @@
 
 #include <cmath>
 #include <optional>
+#include <vector>
 
 using namespace ExprCommon;
 
@@ -40,7 +41,7 @@ struct TNodeFonts {
         int lineY = 1;
     };
 
-    // One character of a style drawn as a glyph of the font the painter resolves the style to.
+    // Lone characters of a style drawn as glyphs of the font the painter resolves the style to.
     struct TGlyphs {
         const QPainter* canvas = nullptr;
         QRawFont font;
@@ -49,14 +50,23 @@ struct TNodeFonts {
 
     QFont upright;
     std::optional<QFont> italicFont;
+    // For the fonts every node starts with (see defaultFonts), the number of script steps below the
+    // default size; -1 for fonts a tree was given. The default ones are shared by all trees and are
+    // never written to after they are made: they cache no measurements.
+    int defaultLevel = -1;
     const QPaintDevice* device = nullptr;
     std::optional<QFontMetrics> uprightMetrics;
     std::optional<QFontMetrics> italicMetrics;
     std::optional<TUnits> units;
-    TGlyphs glyphs[2];
+    std::unique_ptr<TGlyphs> glyphs[2];
     TNodeFontsPtr script;
 
-    explicit TNodeFonts(const QFont& font) : upright(font) {}
+    explicit TNodeFonts(const QFont& font, int level = -1) : upright(font), defaultLevel(level) {
+        if (level >= 0)
+            italic();
+    }
+
+    bool caches() const { return defaultLevel < 0; }
 
     const QFont& italic() {
         if (!italicFont) {
@@ -76,17 +86,15 @@ struct TNodeFonts {
         uprightMetrics.reset();
         italicMetrics.reset();
         units.reset();
-        for (TGlyphs& g : glyphs)
-            g = TGlyphs();
+        for (auto& g : glyphs)
+            g.reset();
     }
 
     QFontMetrics metrics(bool isItalic, const QPaintDevice* on) {
         if (!on)
             return QFontMetrics(font(isItalic));
-        return cachedMetrics(isItalic, on);
-    }
-
-    const QFontMetrics& cachedMetrics(bool isItalic, const QPaintDevice* on) {
+        if (!caches())
+            return QFontMetrics(font(isItalic), on);
         useDevice(on);
         std::optional<QFontMetrics>& cached = isItalic ? italicMetrics : uprightMetrics;
         if (!cached)
@@ -97,24 +105,26 @@ struct TNodeFonts {
 
 namespace {
 
-// The font every node starts with, made once and never changed.
-const QFont& defaultFont() {
-    static const QFont font = [] {
-        QFont f(QStringLiteral("Times New Roman"));
-        f.setPixelSize(kDefaultFontPixels);
-        return f;
-    }();
-    return font;
-}
+// Pixel height of the font one script step below a font of the given height.
+int scriptPixels(int pixels) { return std::max(1, roundEven(pixels * kScriptScale)); }
 
-// The font of the scripts of a node with the default font, made once and never changed.
-const QFont& defaultScriptFont() {
-    static const QFont font = [] {
-        QFont f = defaultFont();
-        f.setPixelSize(std::max(1, roundEven(kDefaultFontPixels * kScriptScale)));
-        return f;
+// The fonts every node starts with, and those of its scripts, scripts of scripts and so on down to one
+// pixel: made once, shared by all trees being built, never changed.
+const std::vector<TNodeFontsPtr>& defaultFonts() {
+    static const std::vector<TNodeFontsPtr> levels = [] {
+        std::vector<TNodeFontsPtr> fonts;
+        QFont font(QStringLiteral("Times New Roman"));
+        int pixels = kDefaultFontPixels;
+        for (int level = 0;; ++level) {
+            font.setPixelSize(pixels);
+            fonts.push_back(std::make_shared<TNodeFonts>(font, level));
+            if (pixels == scriptPixels(pixels))
+                break;
+            pixels = scriptPixels(pixels);
+        }
+        return fonts;
     }();
-    return font;
+    return levels;
 }
 
 } // namespace
@@ -122,25 +132,20 @@ const QFont& defaultScriptFont() {
 TExprClass::TExprClass() = default;
 
 const TNodeFontsPtr& TExprClass::Fonts() const {
-    // Made when first asked for; a node placed into a tree takes over the fonts of its parent or
-    // predecessor instead.
-    if (!m_Fonts)
-        m_Fonts = std::make_shared<TNodeFonts>(defaultFont());
-    return m_Fonts;
+    // A node keeps the default fonts until a tree is given its own.
+    return m_Fonts ? m_Fonts : defaultFonts().front();
 }
 
 const TNodeFontsPtr& TExprClass::ScriptFonts() const {
     const TNodeFontsPtr& fonts = Fonts();
+    if (!fonts->caches()) {
+        const std::vector<TNodeFontsPtr>& levels = defaultFonts();
+        return levels[std::min(size_t(fonts->defaultLevel) + 1, levels.size() - 1)];
+    }
     if (!fonts->script) {
-        const int pixels = std::max(1, roundEven(fonts->upright.pixelSize() * kScriptScale));
-        if (fonts->upright == defaultFont()) {
-            // Scripts of nodes being built, before the tree gets its font: no new font for each.
-            fonts->script = std::make_shared<TNodeFonts>(defaultScriptFont());
-        } else {
-            QFont scaled = fonts->upright;
-            scaled.setPixelSize(pixels);
-            fonts->script = std::make_shared<TNodeFonts>(scaled);
-        }
+        QFont scaled = fonts->upright;
+        scaled.setPixelSize(scriptPixels(fonts->upright.pixelSize()));
+        fonts->script = std::make_shared<TNodeFonts>(scaled);
     }
     return fonts->script;
 }
@@ -220,7 +225,7 @@ void TExprClass::SetFont(const QFont& font) {
     GiveFont(m_Next.get(), m_Fonts, *this);
 }
 
-int TExprClass::FontHeight() const { return m_Fonts ? m_Fonts->upright.pixelSize() : kDefaultFontPixels; }
+int TExprClass::FontHeight() const { return Fonts()->upright.pixelSize(); }
 
 void TExprClass::SetFontHeight(int pixels) {
     QFont font = Font();
@@ -248,7 +253,7 @@ quint32 TExprClass::EffectiveColor() const {
 void TExprClass::CalcMetrics() {
     TNodeFonts& fonts = *Fonts();
     const QPaintDevice* device = m_Canvas ? m_Canvas->device() : nullptr;
-    if (device) {
+    if (device && fonts.caches()) {
         // Once per size and device: every node of the size has the same.
         fonts.useDevice(device);
         if (fonts.units) {
@@ -266,7 +271,7 @@ void TExprClass::CalcMetrics() {
     m_UnitY = m_UnitX * dpiY / dpiX;
     m_LineY = std::max(1, fm.boundingRect(QChar('_')).height());
     m_LineX = std::max(1, roundEven(dpiX * m_LineY / dpiY));
-    if (device)
+    if (device && fonts.caches())
         fonts.units = TNodeFonts::TUnits{m_UnitX, m_UnitY, m_LineX, m_LineY};
 }
 
@@ -386,21 +391,23 @@ void TExprClass::TextOut(int X, int Y, const QString& text, const TNodeFontsPtr&
     const QColor color = DrawColor();
     if (m_Canvas->pen().color() != color || m_Canvas->pen().style() == Qt::NoPen)
         m_Canvas->setPen(color);
-    const QPoint baseline(X, Y + fonts->cachedMetrics(italic, m_Canvas->device()).ascent());
+    const QPoint baseline(X, Y + fonts->metrics(italic, m_Canvas->device()).ascent());
     const QFont& font = fonts->font(italic);
     // A single character, the most common text of a formula, needs no shaping: its glyph is drawn
     // directly, without setting the painter's font, which makes the painter resolve the font again.
-    if (text.size() == 1 && drawnAsGlyph(*m_Canvas, text.front(), font.pixelSize())) {
-        TNodeFonts::TGlyphs& glyphs = fonts->glyphs[italic ? 1 : 0];
-        if (glyphs.canvas != m_Canvas) {
+    if (text.size() == 1 && fonts->caches() && drawnAsGlyph(*m_Canvas, text.front(), font.pixelSize())) {
+        fonts->useDevice(m_Canvas->device());
+        std::unique_ptr<TNodeFonts::TGlyphs>& cached = fonts->glyphs[italic ? 1 : 0];
+        if (!cached || cached->canvas != m_Canvas) {
             // The font the painter draws the style in, with whatever it takes over from the device.
             if (m_Canvas->font() != font)
                 m_Canvas->setFont(font);
-            glyphs.canvas = m_Canvas;
-            glyphs.font = QRawFont::fromFont(m_Canvas->font());
-            glyphs.run = QGlyphRun();
-            glyphs.run.setRawFont(glyphs.font);
+            cached = std::make_unique<TNodeFonts::TGlyphs>();
+            cached->canvas = m_Canvas;
+            cached->font = QRawFont::fromFont(m_Canvas->font());
+            cached->run.setRawFont(cached->font);
         }
+        TNodeFonts::TGlyphs& glyphs = *cached;
         const QChar ch = text.front();
         quint32 glyph = 0;
         int count = 1;

@@ -179,8 +179,8 @@ private:
 
     TExprClass* m_Parent = nullptr;
     TExprPtr m_Next;
-    // Made with the default font when first asked for, unless given before.
-    mutable TNodeFontsPtr m_Fonts;
+    // None while the node has the default font.
+    TNodeFontsPtr m_Fonts;
     int m_Width = 0, m_Height = 0, m_MidLineUp = 0, m_MidLineDn = 0, m_SupPosX = 0, m_SupPosY = 0,
         m_SubPosX = 0, m_SubPosY = 0, m_TopGap = 0, m_ItalicLeft = 0, m_ItalicRight = 0;
     TCanvas* m_Canvas = nullptr;
