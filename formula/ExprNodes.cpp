@@ -365,8 +365,9 @@ namespace {
 constexpr int kLargestCachedGlyph = 64;
 
 // Whether a lone character is drawn as its glyph: one of the Latin and common characters, which a font
-// maps to one glyph without any shaping, on the raster engine, with at most a translation, in a size that
-// the engine draws from its glyph cache. Such a glyph comes out exactly as drawText would draw it.
+// maps to one glyph without any shaping, left to right (right to left mirrors brackets), on the raster
+// engine, with at most a translation, in a size that the engine draws from its glyph cache. Such a glyph
+// comes out exactly as drawText would draw it; a non-raster engine (a PDF) keeps text as text.
 bool drawnAsGlyph(const QPainter& canvas, QChar ch, int pixels) {
     if (pixels >= kLargestCachedGlyph || !ch.isPrint() || ch.isMark())
         return false;
@@ -377,7 +378,7 @@ bool drawnAsGlyph(const QPainter& canvas, QChar ch, int pixels) {
     if (script != QChar::Script_Common && script != QChar::Script_Latin)
         return false;
     const QPaintEngine* engine = canvas.paintEngine();
-    return engine && engine->type() == QPaintEngine::Raster &&
+    return engine && engine->type() == QPaintEngine::Raster && canvas.layoutDirection() != Qt::RightToLeft &&
            canvas.combinedTransform().type() <= QTransform::TxTranslate;
 }
 
