@@ -68,6 +68,13 @@ struct TNodeFonts {
 
     bool caches() const { return defaultLevel < 0; }
 
+    // Whether a lone character of these fonts is its glyph and nothing else: no line drawn with it and no
+    // change of case, which drawText would add.
+    bool plainGlyphs() const {
+        return !upright.underline() && !upright.overline() && !upright.strikeOut() &&
+               upright.capitalization() == QFont::MixedCase;
+    }
+
     const QFont& italic() {
         if (!italicFont) {
             italicFont = upright;
@@ -320,7 +327,7 @@ void TExprClass::FontChanged() { m_InvalidMask = imAll; }
 
 void TExprClass::CanvasChanged() {}
 
-void TExprClass::ApplyPen() {
+void TExprClass::ApplyFont() {
     if (!m_Canvas)
         return;
     const QColor color = DrawColor();
@@ -396,7 +403,8 @@ void TExprClass::TextOut(int X, int Y, const QString& text, const TNodeFontsPtr&
     const QFont& font = fonts->font(italic);
     // A single character, the most common text of a formula, needs no shaping: its glyph is drawn
     // directly, without setting the painter's font, which makes the painter resolve the font again.
-    if (text.size() == 1 && fonts->caches() && drawnAsGlyph(*m_Canvas, text.front(), font.pixelSize())) {
+    if (text.size() == 1 && fonts->caches() && fonts->plainGlyphs() &&
+        drawnAsGlyph(*m_Canvas, text.front(), font.pixelSize())) {
         fonts->useDevice(m_Canvas->device());
         std::unique_ptr<TNodeFonts::TGlyphs>& cached = fonts->glyphs[italic ? 1 : 0];
         if (!cached || cached->canvas != m_Canvas) {
@@ -481,7 +489,7 @@ void TExprClass::Draw(int X, int Y, int HAlign, int VAlign) {
     else if (VAlign == 2)
         Y -= Height() - 1;
     m_Canvas->setBackgroundMode(Qt::TransparentMode);
-    ApplyPen();
+    ApplyFont();
     Paint(X, Y);
 }
 

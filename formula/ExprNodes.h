@@ -127,8 +127,10 @@ protected:
     // Protocol operations.
     virtual void FontChanged();
     virtual void CanvasChanged();
-    // Puts the node's colour into the canvas's pen; the font is put there when text is written.
-    virtual void ApplyPen();
+    // Makes the node's font and colour those its text is drawn in: the colour goes into the canvas's pen
+    // at once, the font onto the canvas only when text is written (a painter given a font resolves it
+    // again, and most nodes write no text or draw lone characters as glyphs).
+    virtual void ApplyFont();
     virtual void Paint(int X, int Y);
     virtual int CalcWidth();
     virtual int CalcHeight();

@@ -55,6 +55,61 @@ QImage freshDriveLine(QImage image, int pixels) {
     return image;
 }
 
+// Every printable character of the first 256 codes and some others (Greek and Cyrillic, which are shaped
+// as before, and one that the font lacks) drawn as nodes of their own and with drawText on equally
+// prepared painters; the first difference, or nothing. The node is given the font itself when givenFont
+// is set, only its height otherwise.
+QString loneCharactersDifference(const std::function<void(QPainter&)>& prepare, QFont font, bool italic,
+                                 quint32 colour, bool givenFont) {
+    QString chars;
+    for (char16_t c = 33; c < 127; ++c)
+        chars += QChar(c);
+    for (char16_t c = 0xA1; c <= 0xFF; ++c)
+        if (c != 0xAD)
+            chars += QChar(c);
+    chars += QStringLiteral("−…→∂∞≈≠≤≥ħαΔЖж一");
+    const int pixels = font.pixelSize();
+    const int step = pixels * 3 / 2;
+    const int perRow = 1100 / step;
+    const int height = (int(chars.size()) / perRow + 2) * step;
+    QImage engine = whitePicture(1200, height);
+    QImage reference = whitePicture(1200, height);
+    QPainter e(&engine);
+    QPainter r(&reference);
+    // A grey background under some of the characters, so the composition has something to work on.
+    e.fillRect(0, 0, 600, height, QColor(200, 220, 180));
+    r.fillRect(0, 0, 600, height, QColor(200, 220, 180));
+    prepare(e);
+    prepare(r);
+    const QFont given = font;
+    font.setItalic(italic || font.italic());
+    const QFontMetrics fm(font, &reference);
+    r.setFont(font);
+    r.setPen(QColor::fromRgb(QRgb(colour)));
+    for (int i = 0; i < chars.size(); ++i) {
+        const int x = 4 + (i % perRow) * step;
+        const int y = 4 + (i / perRow) * step;
+        const QString text(chars[i]);
+        std::unique_ptr<TExprClass> node;
+        if (italic)
+            node = std::make_unique<TExprVar>(text);
+        else
+            node = std::make_unique<TExprSimple>(text);
+        node->SetColor(colour);
+        node->SetCanvas(&e);
+        if (givenFont)
+            node->SetFont(given);
+        else
+            node->SetFontHeight(pixels);
+        node->Draw(x, y, 0, 0);
+        // Where the engine writes the text: the top-left corner less a left overhang, at the ascent.
+        r.drawText(QPoint(x - std::min(0, fm.leftBearing(chars[i])), y + fm.ascent()), text);
+    }
+    e.end();
+    r.end();
+    return firstDifference(engine, reference);
+}
+
 } // namespace
 
 class TestFormulaPixels : public QObject {
@@ -65,6 +120,8 @@ private slots:
     void drawingUnchanged();
     void loneCharactersAsDrawText_data();
     void loneCharactersAsDrawText();
+    void loneCharactersInGivenFonts_data();
+    void loneCharactersInGivenFonts();
     void treeDrawnAgainElsewhere();
     void pdfKeepsTextAsText();
 };
@@ -128,15 +185,6 @@ void TestFormulaPixels::loneCharactersAsDrawText() {
     QFETCH(int, pixels);
     QFETCH(bool, italic);
     QFETCH(quint32, colour);
-    // Every printable character of the first 256 codes, and some others: Greek and Cyrillic, which are
-    // shaped as before, and one that the font lacks.
-    QString chars;
-    for (char16_t c = 33; c < 127; ++c)
-        chars += QChar(c);
-    for (char16_t c = 0xA1; c <= 0xFF; ++c)
-        if (c != 0xAD)
-            chars += QChar(c);
-    chars += QStringLiteral("−…→∂∞≈≠≤≥ħαΔЖж一");
     const std::function<void(QPainter&)> prepare = [&state](QPainter& painter) {
         if (state == QLatin1String("fractional translation"))
             painter.translate(3.5, 2.25);
@@ -155,43 +203,53 @@ void TestFormulaPixels::loneCharactersAsDrawText() {
         else if (state == QLatin1String("rotated"))
             painter.rotate(3);
     };
-    const int step = pixels * 3 / 2;
-    const int perRow = 1100 / step;
-    const int height = (int(chars.size()) / perRow + 2) * step;
-    QImage engine = whitePicture(1200, height);
-    QImage reference = whitePicture(1200, height);
-    QPainter e(&engine);
-    QPainter r(&reference);
-    // A grey background under some of the characters, so the composition has something to work on.
-    e.fillRect(0, 0, 600, height, QColor(200, 220, 180));
-    r.fillRect(0, 0, 600, height, QColor(200, 220, 180));
-    prepare(e);
-    prepare(r);
     QFont font(QStringLiteral("Times New Roman"));
     font.setPixelSize(pixels);
-    font.setItalic(italic);
-    const QFontMetrics fm(font, &reference);
-    r.setFont(font);
-    r.setPen(QColor::fromRgb(QRgb(colour)));
-    for (int i = 0; i < chars.size(); ++i) {
-        const int x = 4 + (i % perRow) * step;
-        const int y = 4 + (i / perRow) * step;
-        const QString text(chars[i]);
-        std::unique_ptr<TExprClass> node;
-        if (italic)
-            node = std::make_unique<TExprVar>(text);
-        else
-            node = std::make_unique<TExprSimple>(text);
-        node->SetColor(colour);
-        node->SetCanvas(&e);
-        node->SetFontHeight(pixels);
-        node->Draw(x, y, 0, 0);
-        // Where the engine writes the text: the top-left corner less a left overhang, at the ascent.
-        r.drawText(QPoint(x - std::min(0, fm.leftBearing(chars[i])), y + fm.ascent()), text);
-    }
-    e.end();
-    r.end();
-    const QString difference = firstDifference(engine, reference);
+    const QString difference = loneCharactersDifference(prepare, font, italic, colour, false);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+}
+
+void TestFormulaPixels::loneCharactersInGivenFonts_data() {
+    QTest::addColumn<QFont>("font");
+    QTest::addColumn<bool>("italic");
+    QFont base(QStringLiteral("Times New Roman"));
+    base.setPixelSize(17);
+    const auto row = [&base](const char* name, const std::function<void(QFont&)>& change, bool italic) {
+        QFont font = base;
+        change(font);
+        QTest::newRow(name) << font << italic;
+    };
+    row(
+        "underlined", [](QFont& f) { f.setUnderline(true); }, false);
+    row(
+        "overlined, italic", [](QFont& f) { f.setOverline(true); }, true);
+    row(
+        "struck out", [](QFont& f) { f.setStrikeOut(true); }, false);
+    row(
+        "small capitals", [](QFont& f) { f.setCapitalization(QFont::SmallCaps); }, false);
+    row(
+        "all upper case, italic", [](QFont& f) { f.setCapitalization(QFont::AllUppercase); }, true);
+    row(
+        "all lower case", [](QFont& f) { f.setCapitalization(QFont::AllLowercase); }, false);
+    row(
+        "stretched", [](QFont& f) { f.setStretch(150); }, false);
+    row(
+        "bold", [](QFont& f) { f.setBold(true); }, false);
+    row(
+        "without antialiasing", [](QFont& f) { f.setStyleStrategy(QFont::NoAntialias); }, false);
+    row(
+        "full hinting", [](QFont& f) { f.setHintingPreference(QFont::PreferFullHinting); }, true);
+    row(
+        "letter spacing", [](QFont& f) { f.setLetterSpacing(QFont::AbsoluteSpacing, 3); }, false);
+    row(
+        "another family", [](QFont& f) { f.setFamily(QStringLiteral("DejaVu Sans")); }, false);
+}
+
+void TestFormulaPixels::loneCharactersInGivenFonts() {
+    // A tree may be given any font; its lone characters come out as drawText writes them in that font.
+    QFETCH(QFont, font);
+    QFETCH(bool, italic);
+    const QString difference = loneCharactersDifference([](QPainter&) {}, font, italic, 0x000000u, true);
     QVERIFY2(difference.isEmpty(), qPrintable(difference));
 }
 
