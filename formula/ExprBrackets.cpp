@@ -294,7 +294,7 @@ int TExprSign::CalcWidth() {
 
 void TExprSign::Paint(int X, int Y) {
     TCanvas* canvas = Canvas();
-    const QFontMetrics fm(canvas->font(), canvas->device());
+    const QFontMetrics fm = Metrics();
     const int x0 = X + kSignBearing * m_LineX;
     const int ascent = fm.ascent();
     const int descent = fm.descent();

@@ -157,7 +157,6 @@ void TExprCap::Paint(int X, int Y) {
     const int x2 = X + Width() + std::min(0, Rt);
     const int xc = X + shift + InkCentre() - AccentWidth() / 2;
     TCanvas* canvas = Canvas();
-    ApplyFont();
     SetPenAndBrush();
     switch (m_CapStyle) {
     case csDots:
@@ -819,7 +818,6 @@ void TExprIntegral::PaintSigns(int cx, int cy, bool large) {
     PaintSign(start + w1 + m_LineX, cy, large);
     const int h = OperatorHeight();
     const int symbolTop = cy - h / 2;
-    ApplyFont();
     TextOut(start + 2 * w1 + 3 * m_LineX, symbolTop + h - TextHeight(), QString(QChar(8230)));
     SetPenAndBrush();
     PaintSign(start + sw - w1, cy, large);

@@ -4,12 +4,16 @@
 #include "formula/ExprCommon.h"
 
 #include <QFontMetrics>
+#include <QGlyphRun>
 #include <QLocale>
 #include <QPaintDevice>
+#include <QPaintEngine>
 #include <QPainter>
+#include <QRawFont>
 
 #include <cmath>
 #include <optional>
+#include <vector>
 
 using namespace ExprCommon;
 
@@ -25,18 +29,51 @@ constexpr double kUnitDivisor = 27.6;
 // ===================================================================================================
 // TExprClass
 
-// The fonts of one pixel size: upright and italic, the metrics of both on the device they were last
-// asked for, and the fonts of the script size below. Nodes of one size share them, so a font is resolved
-// once per size and not once per node.
+// The fonts of one pixel size: upright and italic, what was measured with them on the device they were
+// last asked for, and the fonts of the script size below. Nodes of one size share them, so a font is
+// resolved and measured once per size and not once per node.
 struct TNodeFonts {
+    // The metrics every node of the size works with (see TExprClass::CalcMetrics).
+    struct TUnits {
+        double unitX = 1;
+        double unitY = 1;
+        int lineX = 1;
+        int lineY = 1;
+    };
+
+    // Lone characters of a style drawn as glyphs of the font the painter resolves the style to.
+    struct TGlyphs {
+        const QPainter* canvas = nullptr;
+        QRawFont font;
+        QGlyphRun run;
+    };
+
     QFont upright;
     std::optional<QFont> italicFont;
+    // For the fonts every node starts with (see defaultFonts), the number of script steps below the
+    // default size; -1 for fonts a tree was given. The default ones are shared by all trees and are
+    // never written to after they are made: they cache no measurements.
+    int defaultLevel = -1;
     const QPaintDevice* device = nullptr;
     std::optional<QFontMetrics> uprightMetrics;
     std::optional<QFontMetrics> italicMetrics;
+    std::optional<TUnits> units;
+    std::unique_ptr<TGlyphs> glyphs[2];
     TNodeFontsPtr script;
 
-    explicit TNodeFonts(const QFont& font) : upright(font) {}
+    explicit TNodeFonts(const QFont& font, int level = -1) : upright(font), defaultLevel(level) {
+        if (level >= 0)
+            italic();
+    }
+
+    bool caches() const { return defaultLevel < 0; }
+
+    // Whether a lone character of these fonts is its glyph and nothing else: no line drawn with it and no
+    // change of case, which drawText would add.
+    bool plainGlyphs() const {
+        return !upright.underline() && !upright.overline() && !upright.strikeOut() &&
+               upright.capitalization() == QFont::MixedCase;
+    }
 
     const QFont& italic() {
         if (!italicFont) {
@@ -46,41 +83,55 @@ struct TNodeFonts {
         return *italicFont;
     }
 
+    const QFont& font(bool isItalic) { return isItalic ? italic() : upright; }
+
+    // Everything measured belongs to one device; another device measures again.
+    void useDevice(const QPaintDevice* on) {
+        if (on == device)
+            return;
+        device = on;
+        uprightMetrics.reset();
+        italicMetrics.reset();
+        units.reset();
+        for (auto& g : glyphs)
+            g.reset();
+    }
+
     QFontMetrics metrics(bool isItalic, const QPaintDevice* on) {
         if (!on)
-            return QFontMetrics(isItalic ? italic() : upright);
-        if (on != device) {
-            device = on;
-            uprightMetrics.reset();
-            italicMetrics.reset();
-        }
+            return QFontMetrics(font(isItalic));
+        if (!caches())
+            return QFontMetrics(font(isItalic), on);
+        useDevice(on);
         std::optional<QFontMetrics>& cached = isItalic ? italicMetrics : uprightMetrics;
         if (!cached)
-            cached.emplace(isItalic ? italic() : upright, on);
+            cached.emplace(font(isItalic), on);
         return *cached;
     }
 };
 
 namespace {
 
-// The font every node starts with, made once and never changed.
-const QFont& defaultFont() {
-    static const QFont font = [] {
-        QFont f(QStringLiteral("Times New Roman"));
-        f.setPixelSize(kDefaultFontPixels);
-        return f;
-    }();
-    return font;
-}
+// Pixel height of the font one script step below a font of the given height.
+int scriptPixels(int pixels) { return std::max(1, roundEven(pixels * kScriptScale)); }
 
-// The font of the scripts of a node with the default font, made once and never changed.
-const QFont& defaultScriptFont() {
-    static const QFont font = [] {
-        QFont f = defaultFont();
-        f.setPixelSize(std::max(1, roundEven(kDefaultFontPixels * kScriptScale)));
-        return f;
+// The fonts every node starts with, and those of its scripts, scripts of scripts and so on down to one
+// pixel: made once, shared by all trees being built, never changed.
+const std::vector<TNodeFontsPtr>& defaultFonts() {
+    static const std::vector<TNodeFontsPtr> levels = [] {
+        std::vector<TNodeFontsPtr> fonts;
+        QFont font(QStringLiteral("Times New Roman"));
+        int pixels = kDefaultFontPixels;
+        for (int level = 0;; ++level) {
+            font.setPixelSize(pixels);
+            fonts.push_back(std::make_shared<TNodeFonts>(font, level));
+            if (pixels == scriptPixels(pixels))
+                break;
+            pixels = scriptPixels(pixels);
+        }
+        return fonts;
     }();
-    return font;
+    return levels;
 }
 
 } // namespace
@@ -88,25 +139,20 @@ const QFont& defaultScriptFont() {
 TExprClass::TExprClass() = default;
 
 const TNodeFontsPtr& TExprClass::Fonts() const {
-    // Made when first asked for; a node placed into a tree takes over the fonts of its parent or
-    // predecessor instead.
-    if (!m_Fonts)
-        m_Fonts = std::make_shared<TNodeFonts>(defaultFont());
-    return m_Fonts;
+    // A node keeps the default fonts until a tree is given its own.
+    return m_Fonts ? m_Fonts : defaultFonts().front();
 }
 
 const TNodeFontsPtr& TExprClass::ScriptFonts() const {
     const TNodeFontsPtr& fonts = Fonts();
+    if (!fonts->caches()) {
+        const std::vector<TNodeFontsPtr>& levels = defaultFonts();
+        return levels[std::min(size_t(fonts->defaultLevel) + 1, levels.size() - 1)];
+    }
     if (!fonts->script) {
-        const int pixels = std::max(1, roundEven(fonts->upright.pixelSize() * kScriptScale));
-        if (fonts->upright == defaultFont()) {
-            // Scripts of nodes being built, before the tree gets its font: no new font for each.
-            fonts->script = std::make_shared<TNodeFonts>(defaultScriptFont());
-        } else {
-            QFont scaled = fonts->upright;
-            scaled.setPixelSize(pixels);
-            fonts->script = std::make_shared<TNodeFonts>(scaled);
-        }
+        QFont scaled = fonts->upright;
+        scaled.setPixelSize(scriptPixels(fonts->upright.pixelSize()));
+        fonts->script = std::make_shared<TNodeFonts>(scaled);
     }
     return fonts->script;
 }
@@ -186,7 +232,7 @@ void TExprClass::SetFont(const QFont& font) {
     GiveFont(m_Next.get(), m_Fonts, *this);
 }
 
-int TExprClass::FontHeight() const { return m_Fonts ? m_Fonts->upright.pixelSize() : kDefaultFontPixels; }
+int TExprClass::FontHeight() const { return Fonts()->upright.pixelSize(); }
 
 void TExprClass::SetFontHeight(int pixels) {
     QFont font = Font();
@@ -212,14 +258,28 @@ quint32 TExprClass::EffectiveColor() const {
 }
 
 void TExprClass::CalcMetrics() {
-    const QFontMetrics fm = Fonts()->metrics(false, m_Canvas ? m_Canvas->device() : nullptr);
-    m_UnitX = fm.height() / kUnitDivisor;
+    TNodeFonts& fonts = *Fonts();
     const QPaintDevice* device = m_Canvas ? m_Canvas->device() : nullptr;
+    if (device && fonts.caches()) {
+        // Once per size and device: every node of the size has the same.
+        fonts.useDevice(device);
+        if (fonts.units) {
+            m_UnitX = fonts.units->unitX;
+            m_UnitY = fonts.units->unitY;
+            m_LineX = fonts.units->lineX;
+            m_LineY = fonts.units->lineY;
+            return;
+        }
+    }
+    const QFontMetrics fm = fonts.metrics(false, device);
+    m_UnitX = fm.height() / kUnitDivisor;
     const double dpiX = device ? device->logicalDpiX() : 96;
     const double dpiY = device ? device->logicalDpiY() : 96;
     m_UnitY = m_UnitX * dpiY / dpiX;
     m_LineY = std::max(1, fm.boundingRect(QChar('_')).height());
     m_LineX = std::max(1, roundEven(dpiX * m_LineY / dpiY));
+    if (device && fonts.caches())
+        fonts.units = TNodeFonts::TUnits{m_UnitX, m_UnitY, m_LineX, m_LineY};
 }
 
 void TExprClass::CopyMetrics(const TExprClass& from) {
@@ -270,10 +330,6 @@ void TExprClass::CanvasChanged() {}
 void TExprClass::ApplyFont() {
     if (!m_Canvas)
         return;
-    // Setting a font resolves it again; most nodes draw in the font of the node before them.
-    const QFont& font = DrawFont();
-    if (m_Canvas->font() != font)
-        m_Canvas->setFont(font);
     const QColor color = DrawColor();
     if (m_Canvas->pen().color() != color || m_Canvas->pen().style() != Qt::SolidLine)
         m_Canvas->setPen(color);
@@ -310,14 +366,72 @@ int TExprClass::TextWidth(const QString& text) const {
 }
 int TExprClass::TextHeight() const { return Metrics().height(); }
 
-void TExprClass::TextOut(int X, int Y, const QString& text) {
-    if (!m_Canvas)
+namespace {
+
+// Glyphs at least this large are filled as outlines by the raster engine, not drawn from its glyph cache.
+constexpr int kLargestCachedGlyph = 64;
+
+// Whether a lone character is drawn as its glyph: one of the Latin and common characters, which a font
+// maps to one glyph without any shaping, left to right (right to left mirrors brackets), on the raster
+// engine, with at most a translation, in a size that the engine draws from its glyph cache. Such a glyph
+// comes out exactly as drawText would draw it; a non-raster engine (a PDF) keeps text as text.
+bool drawnAsGlyph(const QPainter& canvas, QChar ch, int pixels) {
+    if (pixels >= kLargestCachedGlyph || !ch.isPrint() || ch.isMark())
+        return false;
+    const QChar::Category category = ch.category();
+    if (category == QChar::Separator_Line || category == QChar::Separator_Paragraph)
+        return false;
+    const QChar::Script script = ch.script();
+    if (script != QChar::Script_Common && script != QChar::Script_Latin)
+        return false;
+    const QPaintEngine* engine = canvas.paintEngine();
+    return engine && engine->type() == QPaintEngine::Raster && canvas.layoutDirection() != Qt::RightToLeft &&
+           canvas.combinedTransform().type() <= QTransform::TxTranslate;
+}
+
+} // namespace
+
+void TExprClass::TextOut(int X, int Y, const QString& text) { TextOut(X, Y, text, Fonts(), Italic()); }
+
+void TExprClass::TextOut(int X, int Y, const QString& text, const TNodeFontsPtr& fonts, bool italic) {
+    if (!m_Canvas || text.isEmpty())
         return;
-    // Nearly always the canvas holds the node's own font, whose metrics are at hand.
-    const QFont& font = m_Canvas->font();
-    const int ascent =
-        font == DrawFont() ? Metrics().ascent() : QFontMetrics(font, m_Canvas->device()).ascent();
-    m_Canvas->drawText(QPoint(X, Y + ascent), text);
+    const QColor color = DrawColor();
+    if (m_Canvas->pen().color() != color || m_Canvas->pen().style() == Qt::NoPen)
+        m_Canvas->setPen(color);
+    const QPoint baseline(X, Y + fonts->metrics(italic, m_Canvas->device()).ascent());
+    const QFont& font = fonts->font(italic);
+    // A single character, the most common text of a formula, needs no shaping: its glyph is drawn
+    // directly, without setting the painter's font, which makes the painter resolve the font again.
+    if (text.size() == 1 && fonts->caches() && fonts->plainGlyphs() &&
+        drawnAsGlyph(*m_Canvas, text.front(), font.pixelSize())) {
+        fonts->useDevice(m_Canvas->device());
+        std::unique_ptr<TNodeFonts::TGlyphs>& cached = fonts->glyphs[italic ? 1 : 0];
+        if (!cached || cached->canvas != m_Canvas) {
+            // The font the painter draws the style in, with whatever it takes over from the device.
+            if (m_Canvas->font() != font)
+                m_Canvas->setFont(font);
+            cached = std::make_unique<TNodeFonts::TGlyphs>();
+            cached->canvas = m_Canvas;
+            cached->font = QRawFont::fromFont(m_Canvas->font());
+            cached->run.setRawFont(cached->font);
+        }
+        TNodeFonts::TGlyphs& glyphs = *cached;
+        const QChar ch = text.front();
+        quint32 glyph = 0;
+        int count = 1;
+        if (glyphs.font.isValid() && glyphs.font.glyphIndexesForChars(&ch, 1, &glyph, &count) && count == 1 &&
+            glyph != 0) {
+            static constexpr QPointF kOrigin(0, 0);
+            glyphs.run.setRawData(&glyph, &kOrigin, 1);
+            m_Canvas->drawGlyphRun(baseline, glyphs.run);
+            return;
+        }
+        // Not in the font: drawText finds it in another one.
+    }
+    if (m_Canvas->font() != font)
+        m_Canvas->setFont(font);
+    m_Canvas->drawText(baseline, text);
 }
 
 #define EXPR_CACHED(query, bit, member, compute)                                                             \
@@ -772,10 +886,7 @@ void TExprNumber::Paint(int X, int Y) {
     const QString first = MantissaText();
     const int d = roundEven(TextHeight() * 0.2);
     TextOut(X, Y + d, first);
-    const int x = X + TextWidth(first);
-    Canvas()->setFont(ScriptFonts()->upright);
-    TextOut(x, Y, m_Exponent);
-    Canvas()->setFont(DrawFont());
+    TextOut(X + TextWidth(first), Y, m_Exponent, ScriptFonts(), false);
 }
 
 TExprExpNumber::TExprExpNumber(double value, int precision, int digits, int expThreshold)

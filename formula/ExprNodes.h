@@ -127,6 +127,9 @@ protected:
     // Protocol operations.
     virtual void FontChanged();
     virtual void CanvasChanged();
+    // Makes the node's font and colour those its text is drawn in: the colour goes into the canvas's pen
+    // at once, the font onto the canvas only when text is written (a painter given a font resolves it
+    // again, and most nodes write no text or draw lone characters as glyphs).
     virtual void ApplyFont();
     virtual void Paint(int X, int Y);
     virtual int CalcWidth();
@@ -147,8 +150,9 @@ protected:
     QFontMetrics Metrics() const;
     int TextWidth(const QString& text) const;
     int TextHeight() const;
-    // Draws text with its top-left corner at (X, Y) in the canvas's current font.
+    // Draws text with its top-left corner at (X, Y) in the node's font, or in the given fonts of a size.
     void TextOut(int X, int Y, const QString& text);
+    void TextOut(int X, int Y, const QString& text, const TNodeFontsPtr& fonts, bool italic);
     void Invalidate(quint32 bits = imAll) { m_InvalidMask |= bits; }
     void ClearInvalid(quint32 bits) { m_InvalidMask &= ~bits; }
     void CalcMetrics();
@@ -177,8 +181,8 @@ private:
 
     TExprClass* m_Parent = nullptr;
     TExprPtr m_Next;
-    // Made with the default font when first asked for, unless given before.
-    mutable TNodeFontsPtr m_Fonts;
+    // None while the node has the default font.
+    TNodeFontsPtr m_Fonts;
     int m_Width = 0, m_Height = 0, m_MidLineUp = 0, m_MidLineDn = 0, m_SupPosX = 0, m_SupPosY = 0,
         m_SubPosX = 0, m_SubPosY = 0, m_TopGap = 0, m_ItalicLeft = 0, m_ItalicRight = 0;
     TCanvas* m_Canvas = nullptr;
