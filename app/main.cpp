@@ -9,6 +9,7 @@
 #include "data/DataMod.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorDisplay.h"
+#include "platform/Heap.h"
 #include "platform/ProgramDir.h"
 
 #include <QDir>
@@ -16,6 +17,7 @@
 #include <memory>
 
 int main(int argc, char** argv) {
+    Platform::TuneHeap();
     Platform::TApplication app(argc, argv);
     Startup::SetupApplication(app);
     const Startup::TOptions options = Startup::ParseCommandLine(app);

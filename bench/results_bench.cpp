@@ -4,6 +4,7 @@
 #include "results/Result_Frm.h"
 
 #include "data/DataMod.h"
+#include "platform/Heap.h"
 #include "scoring/Calc_Records.h"
 #include "tests/scoring/RandomRuns.h"
 
@@ -75,6 +76,7 @@ void loadWindow(int menId) {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    Platform::TuneHeap(); // as the program does at start
     QApplication app(argc, argv);
     // Dates in the tables as the program's users see them.
     QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));

@@ -16,11 +16,19 @@ QString shortDateFormat(const QLocale& locale) {
     return format;
 }
 
+// A non-negative number with at least `digits` digits, written without a temporary string.
 void appendNumber(QString& out, int value, int digits) {
-    const QString text = QString::number(value);
-    for (qsizetype i = text.size(); i < digits; ++i)
+    char reversed[12];
+    int n = 0;
+    auto rest = static_cast<unsigned>(value);
+    do {
+        reversed[n++] = char('0' + rest % 10);
+        rest /= 10;
+    } while (rest != 0);
+    for (int i = n; i < digits; ++i)
         out += QLatin1Char('0');
-    out += text;
+    while (n > 0)
+        out += QLatin1Char(reversed[--n]);
 }
 
 } // namespace

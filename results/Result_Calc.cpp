@@ -22,7 +22,7 @@ const QString kPlus = Calc::ReactionSigns[2];
 const QString kMinus = Calc::ReactionSigns[3];
 
 // Marks of a factor cell: its length after the reaction character.
-int marksOf(const QString& cell) { return std::max(0, static_cast<int>(cell.size()) - 1); }
+int marksOf(QStringView cell) { return std::max(0, static_cast<int>(cell.size()) - 1); }
 
 QString invertedReaction(const QString& cell) {
     const QString sign = cell.left(1);
@@ -85,10 +85,9 @@ bool countBalance(const Widgets::TStringGrid& table, Widgets::TStringGrid& foote
         int a = 0;
         int b = 0;
         for (int r = kHeaderRows; r < table.RowCount(); ++r) {
-            const QString first = table.Cell(2 * v + 2, r);
-            const QString second = table.Cell(2 * v + 3, r);
-            const auto found =
-                values.constFind(pairKey(v, QStringView(first).left(1), QStringView(second).left(1)));
+            const QStringView first = table.CellView(2 * v + 2, r);
+            const QStringView second = table.CellView(2 * v + 3, r);
+            const auto found = values.constFind(pairKey(v, first.left(1), second.left(1)));
             if (found == values.constEnd()) {
                 Platform::messageBox(owner, QStringLiteral("Неверный номер вектора или реакции!"),
                                      QStringLiteral("Ошибка расчета мажорно-минорных реакций"),
@@ -150,7 +149,7 @@ void CountFooter(const Widgets::TStringGrid& table, Widgets::TStringGrid& footer
         int zeros = 0;
         int ambivalents = 0;
         for (int r = kHeaderRows; r < table.RowCount(); ++r) {
-            const QString cell = table.Cell(f + 1, r);
+            const QStringView cell = table.CellView(f + 1, r);
             if (cell.startsWith(kZero))
                 ++zeros;
             else if (cell.startsWith(kAmbivalent))

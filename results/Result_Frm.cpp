@@ -524,11 +524,12 @@ void TResult_Form::FillProfileRows() {
     std::array<QString, Calc::kFactorCount + 1> counts;
     for (std::size_t n = 0; n < counts.size(); ++n)
         counts[n] = QString::number(n);
+    m_dateTexts.resize(count);
     // The query lists the newest test first; the tables list the oldest first.
     for (int k = 1; k <= count; ++k) {
         const int record = count - k;
         const int row = k + 1;
-        const QString date = dateText(query->Value(record, fields.date), dateFormat);
+        const QString& date = m_dateTexts[record] = dateText(query->Value(record, fields.date), dateFormat);
         const QString types = query->Value(record, fields.calcProfil).toString();
         const QString intensities = query->Value(record, fields.calcProfilNapr).toString();
         const QString note = query->Value(record, fields.note).toString();
@@ -564,7 +565,10 @@ void TResult_Form::DrawFormulas() {
     // screen's pixel density, so that they stay sharp on a high-density screen.
     const qreal ratio = Image->devicePixelRatioF();
     if (ratio <= 1.0) {
-        Image->setPixmap(QPixmap::fromImage(m_picture));
+        // The pixmap takes over the picture's pixels and shares them back: no copy of the picture.
+        const QPixmap shown = QPixmap::fromImage(std::move(m_picture));
+        m_picture = shown.toImage();
+        Image->setPixmap(shown);
         return;
     }
     QImage sharp(m_picture.size() * ratio, m_picture.format());
@@ -587,10 +591,9 @@ void TResult_Form::FillProfileCharts() {
     for (int j = 0; j < count; ++j)
         m_chartCounts.append(ProfileCounts(query->Value(j, fields.resultTest).toString(),
                                            query->Value(j, fields.resultProfil).toString()));
-    const Platform::TDateFormat dateFormat;
     for (int j = 0; j < count; ++j)
         Profil_PageControl->AddPage(QString::number(count - j) + QStringLiteral(" - ") +
-                                    dateText(query->Value(j, fields.date), dateFormat));
+                                    m_dateTexts.value(j));
 }
 
 void TResult_Form::BuildChartPage(int index, QWidget* page) {

@@ -129,6 +129,7 @@ private:
     QImage m_picture;
     // Per chart page: the 32 count digits of its test (empty: no bars).
     QVector<QString> m_chartCounts;
+    QVector<QString> m_dateTexts; // of every record in the query's order, made once per loading
     bool m_exporting = false;
 
 protected:

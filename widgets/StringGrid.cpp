@@ -112,6 +112,12 @@ QString TStringGrid::Cell(int col, int row) const {
     return m_cells[index(col, row)];
 }
 
+QStringView TStringGrid::CellView(int col, int row) const {
+    if (col < 0 || col >= m_cols || row < 0 || row >= m_rows)
+        return {};
+    return m_cells[index(col, row)];
+}
+
 void TStringGrid::SetCell(int col, int row, const QString& text) {
     if (col < 0 || col >= m_cols || row < 0 || row >= m_rows)
         return;

@@ -39,6 +39,8 @@ public:
 
     // Cells, addressed (column, row) as the grid's callers count them.
     QString Cell(int col, int row) const;
+    // The text of a cell without a copy, for walks over many cells; valid until the cell changes.
+    QStringView CellView(int col, int row) const;
     void SetCell(int col, int row, const QString& text);
     void ClearCells();
 
