@@ -7,6 +7,7 @@
 #include "platform/Dialogs.h"
 #include "platform/ErrorDisplay.h"
 #include "platform/Locale.h"
+#include "platform/SaveFile.h"
 #include "results/ExportExcel.h"
 #include "results/Result_Calc.h"
 #include "scoring/Calc_Unit.h"
@@ -85,7 +86,7 @@ QString isoTime(const QVariant& value) {
 }
 
 void writeOut(QIODevice& out, QByteArray& buffer) {
-    if (out.write(buffer) != buffer.size())
+    if (!Platform::WriteAll(out, buffer.constData(), buffer.size()))
         throw Platform::EError(QStringLiteral("Не удается записать файл: ") + out.errorString());
     buffer.clear();
 }
@@ -268,9 +269,9 @@ bool ExportStatistics(const QString& path, const Data::TDataset& query, const QV
         file.cancelWriting();
         return false;
     }
-    if (!file.commit())
-        throw Platform::EError(QStringLiteral("Не удается записать файл %1:\n%2")
-                                   .arg(QDir::toNativeSeparators(path), file.errorString()));
+    if (QString reason; !Platform::CommitAll(file, reason))
+        throw Platform::EError(
+            QStringLiteral("Не удается записать файл %1:\n%2").arg(QDir::toNativeSeparators(path), reason));
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include "platform/XlsxWorkbook.h"
 
 #include "platform/ErrorDisplay.h"
+#include "platform/SaveFile.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -371,8 +372,12 @@ void TXlsxWorkbook::SaveAs(const QString& path) {
     // the final name never holds a half-written workbook.
     const QByteArray bytes = SaveToBytes();
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        fail(QStringLiteral("Не удается сохранить книгу %1: %2").arg(path, file.errorString()));
+    QString reason;
+    if (!file.open(QIODevice::WriteOnly) || !WriteAll(file, bytes.constData(), bytes.size()))
+        reason = file.errorString();
+    else if (CommitAll(file, reason))
+        return;
+    fail(QStringLiteral("Не удается сохранить книгу %1: %2").arg(path, reason));
 }
 
 } // namespace Platform

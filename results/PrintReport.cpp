@@ -5,6 +5,7 @@
 #include "platform/Dialogs.h"
 #include "platform/ErrorDisplay.h"
 #include "platform/Locale.h"
+#include "platform/SaveFile.h"
 #include "results/ExportExcel.h"
 #include "results/ReportDocument.h"
 #include "results/Result_Frm.h"
@@ -72,9 +73,9 @@ int SaveResultsPdf(const TResult_Form& form, const QString& path) {
             throw;
         }
     }
-    if (!file.commit())
-        throw Platform::EError(QStringLiteral("Не удается записать файл %1:\n%2")
-                                   .arg(QDir::toNativeSeparators(path), file.errorString()));
+    if (QString reason; !Platform::CommitAll(file, reason))
+        throw Platform::EError(
+            QStringLiteral("Не удается записать файл %1:\n%2").arg(QDir::toNativeSeparators(path), reason));
     return pages;
 }
 

@@ -3,6 +3,7 @@
 #include "results/Result_Frm.h"
 
 #include "data/DataMod.h"
+#include "platform/Dialogs.h"
 #include "platform/Locale.h"
 #include "platform/SysColors.h"
 #include "results/ExportExcel.h"
@@ -685,12 +686,19 @@ void ShowResults(int MenID, bool ListOpen, QWidget* parent) {
                 query->Close();
         }
     } closeOwnQuery{query, !ListOpen};
-    auto form = std::make_unique<TResult_Form>(parent);
     if (!ListOpen) {
         query->Close();
         query->SetParam(QStringLiteral("Men_ID"), MenID);
         query->Open();
     }
+    // The list that offered the command may be older than the tests: another copy of the program can
+    // have deleted them since. A window of no tests would show zero indices and formulas as results.
+    if (query->IsEmpty()) {
+        Platform::messageBox(parent, QStringLiteral("У тестируемого нет тестирований."),
+                             QStringLiteral("Информация"), Platform::MsgIcon::Information);
+        return;
+    }
+    auto form = std::make_unique<TResult_Form>(parent);
     form->ShowTestee(MenID);
     form->LoadResults();
     form->PageControl1->setCurrentIndex(0);

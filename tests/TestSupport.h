@@ -14,8 +14,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <memory>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace TestSupport {
@@ -89,6 +91,28 @@ private:
     QStringList m_files;
     bool m_ok = false;
     QString m_error;
+};
+
+// A disk that fills up while a file is written, for the test's life: no file of this process grows past
+// `bytes`; the write that crosses the limit is cut short and the next one fails (EFBIG), as on a full disk.
+class TFileSizeLimit {
+public:
+    explicit TFileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &m_old);
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{bytes, m_old.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~TFileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+    TFileSizeLimit(const TFileSizeLimit&) = delete;
+    TFileSizeLimit& operator=(const TFileSizeLimit&) = delete;
+
+private:
+    rlimit m_old{};
+    void (*m_oldHandler)(int) = nullptr;
 };
 
 // Makes sure a database with this DB_ID exists (tests that write rows for a fixed database).

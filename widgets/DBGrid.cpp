@@ -1,6 +1,7 @@
 // Data-aware grid.
 #include "widgets/DBGrid.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -213,6 +214,21 @@ void TDBGrid::currentChanged(const QModelIndex& current, const QModelIndex& prev
         m_dataset->SetRecNo(current.row() + 1);
         m_syncing = false;
     }
+}
+
+QItemSelectionModel::SelectionFlags TDBGrid::selectionCommand(const QModelIndex& index,
+                                                              const QEvent* event) const {
+    // With several rows selectable, Ctrl with a movement key would move the current row without its
+    // highlight; the actions work on the current row, so the highlight goes with it.
+    if (event && event->type() == QEvent::KeyPress && selectionMode() == ExtendedSelection) {
+        const auto* key = static_cast<const QKeyEvent*>(event);
+        const bool movement = key->key() == Qt::Key_Up || key->key() == Qt::Key_Down ||
+                              key->key() == Qt::Key_Home || key->key() == Qt::Key_End ||
+                              key->key() == Qt::Key_PageUp || key->key() == Qt::Key_PageDown;
+        if (movement && key->modifiers() == Qt::ControlModifier)
+            return QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
+    }
+    return QTableView::selectionCommand(index, event);
 }
 
 void TDBGrid::syncFromDataset() {

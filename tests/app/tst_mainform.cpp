@@ -131,6 +131,30 @@ private Q_SLOTS:
             QVERIFY2(a->isEnabled(), qPrintable(a->text()));
     }
 
+    void movedCurrentRowIsTheHighlightedOne_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("row");
+        QTest::newRow("Ctrl+Down") << int(Qt::Key_Down) << 1;
+        QTest::newRow("Ctrl+End") << int(Qt::Key_End) << 2;
+        QTest::newRow("Ctrl+PageDown") << int(Qt::Key_PageDown) << 2;
+    }
+    void movedCurrentRowIsTheHighlightedOne() {
+        QFETCH(int, key);
+        QFETCH(int, row);
+        TMain_Form form;
+        form.show();
+        QWidget* grid = form.Data_Grid;
+        QTest::mouseClick(grid->findChild<QWidget*>(QStringLiteral("qt_scrollarea_viewport")), Qt::LeftButton,
+                          Qt::NoModifier,
+                          form.Data_Grid->visualRect(form.Data_Grid->model()->index(0, 0)).center());
+        QTest::keyClick(grid, Qt::Key(key), Qt::ControlModifier);
+        // Delete and every other action take this row: it must be the one the user sees selected.
+        QCOMPARE(m_dm->Men_Query->CurrentRow(), row);
+        const QModelIndexList selected = form.Data_Grid->selectionModel()->selectedRows();
+        QCOMPARE(selected.size(), 1);
+        QCOMPARE(selected[0].row(), row);
+    }
+
     void rowColoursAlternateFromSettings() {
         {
             TMain_Form form;

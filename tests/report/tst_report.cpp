@@ -151,6 +151,8 @@ private slots:
     void formulaPageIsVectorOnly();
     void printedPageRange();
     void unwritablePathFailsAndLeavesNothing();
+    void fullDiskLeavesNoCutPdf_data();
+    void fullDiskLeavesNoCutPdf();
     void pdfButtonAsksBeforeReplacing();
     void printButtonOpensThePrintDialog();
 
@@ -420,6 +422,32 @@ void TestReport::unwritablePathFailsAndLeavesNothing() {
     QCOMPARE(recorder.messages.size(), 1);
     QCOMPARE(recorder.messages[0].icon, Platform::MsgIcon::Error);
     QVERIFY(recorder.messages[0].text.contains(QStringLiteral("report.pdf")));
+}
+
+void TestReport::fullDiskLeavesNoCutPdf_data() {
+    QTest::addColumn<int>("missing");
+    // Bytes the disk lacks: the end of the file stays in the buffer until the file is named.
+    QTest::newRow("disk full in the last bytes") << 100;
+    QTest::newRow("disk full halfway") << -2;
+}
+
+void TestReport::fullDiskLeavesNoCutPdf() {
+    QFETCH(int, missing);
+    addRecords(9);
+    TResult_Form form;
+    fillParticulars(form);
+    form.LoadResults();
+    const QString path = m_out->filePath(QStringLiteral("report.pdf"));
+    SaveResultsPdf(form, path);
+    const qint64 size = QFileInfo(path).size();
+    QVERIFY(QFile::remove(path));
+    const qint64 room = missing < 0 ? size / -missing : size - missing;
+    {
+        const TestSupport::TFileSizeLimit limit{rlim_t(room)};
+        QVERIFY_THROWS_EXCEPTION(Platform::EError, SaveResultsPdf(form, path));
+    }
+    QVERIFY(!QFile::exists(path));
+    QCOMPARE(QDir(m_out->path()).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
 void TestReport::pdfButtonAsksBeforeReplacing() {

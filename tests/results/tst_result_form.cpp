@@ -68,6 +68,8 @@ private slots:
     void chartPages();
     void showResultsKeepsOrClosesTheList_data();
     void showResultsKeepsOrClosesTheList();
+    void testsDeletedMeanwhileOpenNoWindow_data();
+    void testsDeletedMeanwhileOpenNoWindow();
     void chartWindow();
 
 private:
@@ -252,6 +254,38 @@ void TestResultForm::showResultsKeepsOrClosesTheList() {
     QCOMPARE(list->Active(), listOpen);
     if (listOpen)
         QCOMPARE(list->RecNo(), 2);
+}
+
+void TestResultForm::testsDeletedMeanwhileOpenNoWindow_data() {
+    QTest::addColumn<bool>("listOpen");
+    QTest::newRow("from the main window") << false;
+    QTest::newRow("from an emptied test list") << true;
+}
+
+void TestResultForm::testsDeletedMeanwhileOpenNoWindow() {
+    QFETCH(bool, listOpen);
+    // The command was offered while the testee had a test; another copy of the program deleted it.
+    addRecord(QDate(2026, 1, 1), kAllZero, kNoMarks);
+    {
+        QSqlQuery q(m_dm->Connection());
+        QVERIFY(q.exec(QStringLiteral("delete from TEST where Men_ID = %1").arg(kMenId)));
+    }
+    if (listOpen)
+        openList();
+    bool opened = false;
+    QTimer::singleShot(0, [&] {
+        if (auto* form = qobject_cast<TResult_Form*>(QApplication::activeModalWidget())) {
+            opened = true;
+            form->ToolButton2->click();
+        }
+    });
+    Platform::MessageRecorder recorder;
+    ShowResults(kMenId, listOpen);
+    QVERIFY(!opened);
+    QCOMPARE(recorder.messages.size(), 1);
+    QCOMPARE(recorder.messages[0].text, QStringLiteral("У тестируемого нет тестирований."));
+    QCOMPARE(recorder.messages[0].icon, Platform::MsgIcon::Information);
+    QCOMPARE(m_dm->ListTest_Query->Active(), listOpen);
 }
 
 void TestResultForm::chartWindow() {

@@ -23,6 +23,8 @@
 #include <QSqlQuery>
 #include <QTimer>
 
+#include <cerrno>
+
 namespace {
 
 // Reads a CSV file with the system's Python: {"bom": <file starts with a UTF-8 byte-order mark>,
@@ -84,6 +86,7 @@ private slots:
     void awkwardTextsRoundTrip();
     void selectedTesteesOnly();
     void cancelledExportLeavesNoFile();
+    void fullDiskIsAnErrorAndKeepsTheOldFile();
     void menuCommandWritesTheFile();
 
 private:
@@ -404,6 +407,30 @@ void TestStatExport::cancelledExportLeavesNoFile() {
     QVERIFY_THROWS_EXCEPTION(Platform::EError,
                              Stat::ExportStatistics(m_out->filePath(QStringLiteral("no/x.csv")), *query, rows,
                                                     Stat::TCsvOptions{}, nullptr));
+}
+
+void TestStatExport::fullDiskIsAnErrorAndKeepsTheOldFile() {
+    // The whole demo database is a few kilobytes: it stays in the file buffer until the file is named.
+    Demo::CreateDemoDatabase(*m_dm);
+    m_dm->Current_DB_ID = demoDbId();
+    const auto query = Stat::OpenStatQuery(m_dm->Current_DB_ID);
+    const QString path = m_out->filePath(QStringLiteral("out.csv"));
+    QFile old(path);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("old");
+    old.close();
+    QString message;
+    {
+        const TestSupport::TFileSizeLimit limit(1024);
+        try {
+            Stat::ExportStatistics(path, *query, Stat::SelectRows(*query, {}), Stat::TCsvOptions{}, nullptr);
+        } catch (const Platform::EError& e) {
+            message = e.message();
+        }
+    }
+    QVERIFY2(message.endsWith(qt_error_string(EFBIG)), qPrintable(message));
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("old"));
 }
 
 void TestStatExport::menuCommandWritesTheFile() {
