@@ -11,6 +11,7 @@
 #include "results/Result_Frm.h"
 
 #include "data/DataMod.h"
+#include "platform/Heap.h"
 #include "platform/PngWriter.h"
 #include "platform/ProgramDir.h"
 #include "platform/Shell.h"
@@ -137,6 +138,7 @@ private:
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    Platform::TuneHeap(); // as the program does at start
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     const QString templatePath = QStringLiteral(MORVEL_TEMPLATE);

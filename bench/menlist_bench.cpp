@@ -12,6 +12,7 @@
 #include "data/DataMod.h"
 #include "data/Engine.h"
 #include "platform/ErrorDisplay.h"
+#include "platform/Heap.h"
 #include "platform/ProgramDir.h"
 #include "widgets/DBGrid.h"
 
@@ -217,6 +218,7 @@ void checkWalks(TMain_Form& form, TMain_DataModule& dm) {
 } // namespace
 
 int main(int argc, char** argv) {
+    Platform::TuneHeap(); // as the program does at start
     Platform::TApplication app(argc, argv);
     const bool noList = app.arguments().contains(QStringLiteral("--no-list"));
     QTemporaryDir dir;

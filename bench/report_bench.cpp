@@ -6,6 +6,7 @@
 #include "results/Result_Frm.h"
 
 #include "data/DataMod.h"
+#include "platform/Heap.h"
 #include "platform/ProgramDir.h"
 #include "platform/Shell.h"
 #include "scoring/Calc_Records.h"
@@ -52,6 +53,7 @@ std::pair<double, double> bestOfTurns(const std::function<void()>& first,
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    Platform::TuneHeap(); // as the program does at start
     QApplication app(argc, argv);
     QTemporaryDir dir;
     QDir(dir.path()).mkpath(QStringLiteral("DB"));
