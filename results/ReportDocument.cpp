@@ -12,15 +12,21 @@
 #include "widgets/StringGrid.h"
 
 #include <QFontMetricsF>
+#include <QGlyphRun>
+#include <QHash>
 #include <QLineEdit>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRawFont>
+#include <QTextLayout>
 #include <QTextOption>
 
 #include <algorithm>
+#include <limits>
 #include <memory>
 #include <numeric>
+#include <vector>
 
 namespace Results {
 
@@ -71,6 +77,83 @@ void drawCentred(QPainter& p, const QFontMetricsF& metrics, const QRectF& rect, 
     const double baseline = rect.center().y() + (metrics.ascent() - metrics.descent()) / 2;
     p.drawText(QPointF(rect.center().x() - width / 2, baseline), text);
 }
+
+// Texts of the tables and charts drawn as glyph runs: every distinct text of a font is shaped and
+// measured once per document, and the texts of a block reach the page as one run per font, so a page
+// holds one text object per block instead of one per cell.
+class TTextRuns {
+public:
+    struct TShaped {
+        QList<QGlyphRun> runs; // positions from the top left of the text
+        double width = 0;
+        double ascent = 0;
+    };
+
+    explicit TTextRuns(QPaintDevice* device) : m_device(device) {}
+
+    const TShaped& Shaped(const QFont& font, const QString& text) {
+        QHash<QString, TShaped>& ofFont = m_shaped[font.key()];
+        const auto found = ofFont.constFind(text);
+        if (found != ofFont.constEnd())
+            return *found;
+        QTextLayout layout(text, font, m_device);
+        QTextOption option;
+        option.setWrapMode(QTextOption::NoWrap);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        QTextLine line = layout.createLine();
+        TShaped shaped;
+        if (line.isValid()) {
+            line.setLineWidth(std::numeric_limits<float>::max());
+            shaped.width = line.horizontalAdvance();
+            shaped.ascent = line.ascent();
+        }
+        layout.endLayout();
+        shaped.runs = layout.glyphRuns();
+        return *ofFont.insert(text, shaped);
+    }
+
+private:
+    QPaintDevice* m_device;
+    QHash<QString, QHash<QString, TShaped>> m_shaped;
+};
+
+// Glyphs gathered for one drawing: one run per font.
+class TGlyphBatch {
+public:
+    // A shaped text with its baseline at `baseline`, starting at `left`.
+    void Add(const TTextRuns::TShaped& shaped, double left, double baseline) {
+        const QPointF origin(left, baseline - shaped.ascent);
+        for (const QGlyphRun& run : shaped.runs) {
+            const QRawFont font = run.rawFont();
+            auto part = std::find_if(m_parts.begin(), m_parts.end(),
+                                     [&font](const TPart& candidate) { return candidate.font == font; });
+            if (part == m_parts.end())
+                part = m_parts.insert(m_parts.end(), TPart{font, {}, {}});
+            part->indexes += run.glyphIndexes();
+            for (const QPointF& position : run.positions())
+                part->positions.append(position + origin);
+        }
+    }
+
+    void Draw(QPainter& p) const {
+        for (const TPart& part : m_parts) {
+            QGlyphRun run;
+            run.setRawFont(part.font);
+            run.setGlyphIndexes(part.indexes);
+            run.setPositions(part.positions);
+            p.drawGlyphRun(QPointF(0, 0), run);
+        }
+    }
+
+private:
+    struct TPart {
+        QRawFont font;
+        QList<quint32> indexes;
+        QList<QPointF> positions;
+    };
+    std::vector<TPart> m_parts;
+};
 
 QFont reportFont(double points, bool bold = false) {
     QFont f(QStringLiteral("Tahoma"));
@@ -263,8 +346,8 @@ private:
         const double pad = pt(kCellPadding);
         const double line = pt(kLineWidth);
         const QPaintDevice* device = &m_device;
-        b.Draw = [&grid, heights, first, last, back, lefts, font, pad, line, device](QPainter& p,
-                                                                                     double top) {
+        b.Draw = [&grid, heights, first, last, back, lefts, font, pad, line, device,
+                  texts = m_texts](QPainter& p, double top) {
             QVector<double> tops{top};
             for (int r = first; r <= last; ++r)
                 tops.append(tops.last() + heights[r]);
@@ -305,6 +388,8 @@ private:
             p.setPen(Qt::black);
             p.setFont(font);
             const QFontMetricsF metrics(font, device);
+            const double lift = (metrics.ascent() - metrics.descent()) / 2;
+            TGlyphBatch batch;
             for (const TCell& cell : cells) {
                 const QString& text = *cell.text;
                 if (text.isEmpty())
@@ -315,18 +400,21 @@ private:
                     continue;
                 }
                 // A text wider than its cell is set smaller, never cut.
-                const double width = metrics.horizontalAdvance(text);
-                if (width <= inner.width()) {
-                    drawCentred(p, metrics, cell.rect, text, width);
+                const TTextRuns::TShaped& shaped = texts->Shaped(font, text);
+                if (shaped.width <= inner.width()) {
+                    batch.Add(shaped, cell.rect.center().x() - shaped.width / 2,
+                              cell.rect.center().y() + lift);
                     continue;
                 }
                 QFont smaller = font;
-                smaller.setPointSizeF(std::max(kMinCellFont, font.pointSizeF() * inner.width() / width));
+                smaller.setPointSizeF(
+                    std::max(kMinCellFont, font.pointSizeF() * inner.width() / shaped.width));
                 const QFontMetricsF small(smaller, device);
                 p.setFont(smaller);
                 drawCentred(p, small, cell.rect, text, small.horizontalAdvance(text));
                 p.setFont(font);
             }
+            batch.Draw(p);
         };
         return b;
     }
@@ -406,7 +494,7 @@ private:
             std::min(colWidth * 25 / 40, (height - captionHeight - labelHeight - pt(kRuleGap)) / kChartRows);
         const double line = pt(kLineWidth);
         const double width = m_width;
-        b.Draw = [=](QPainter& p, double top) {
+        b.Draw = [=, texts = m_texts](QPainter& p, double top) {
             p.setPen(Qt::black);
             p.setFont(captionFont);
             p.drawText(QRectF(0, top, width, captionHeight), Qt::AlignLeft | Qt::AlignVCenter, chart.Caption);
@@ -421,7 +509,7 @@ private:
                 const QStringView digits(chart.Counts);
                 const QStringView plus = digits.mid(half * 16, 8);
                 const QStringView minus = digits.mid(half * 16 + 8, 8);
-                paintChart(p, QPointF(left, y), colWidth, rowHeight, plus, minus, cellFont, line);
+                paintChart(p, *texts, QPointF(left, y), colWidth, rowHeight, plus, minus, cellFont, line);
             }
         };
         return b;
@@ -429,8 +517,8 @@ private:
 
     // The chart grid of the window: vector and factor names in two header rows, plus bars (red) from row
     // 7 upward, minus bars (blue) from row 8 downward. A bar is one filled rectangle, the grid one path.
-    static void paintChart(QPainter& p, QPointF origin, double colWidth, double rowHeight, QStringView plus,
-                           QStringView minus, const QFont& font, double line) {
+    static void paintChart(QPainter& p, TTextRuns& texts, QPointF origin, double colWidth, double rowHeight,
+                           QStringView plus, QStringView minus, const QFont& font, double line) {
         const auto count = [](QStringView digits, int c) {
             if (c >= digits.size() || !digits[c].isDigit())
                 return 0;
@@ -467,19 +555,24 @@ private:
         p.setPen(Qt::black);
         p.setFont(font);
         const QFontMetricsF metrics(font, p.device());
+        const double lift = (metrics.ascent() - metrics.descent()) / 2;
+        TGlyphBatch batch;
         const auto label = [&](const QRectF& rect, const QString& text) {
-            drawCentred(p, metrics, rect, text, metrics.horizontalAdvance(text));
+            const TTextRuns::TShaped& shaped = texts.Shaped(font, text);
+            batch.Add(shaped, rect.center().x() - shaped.width / 2, rect.center().y() + lift);
         };
         for (int v = 0; v < 4; ++v)
             label(QRectF(left + 2 * v * colWidth, origin.y(), 2 * colWidth, rowHeight), Calc::VectorNames[v]);
         for (int c = 0; c < Calc::kFactorCount; ++c)
             label(QRectF(left + c * colWidth, origin.y() + rowHeight, colWidth, rowHeight),
                   Calc::FactorNames[c]);
+        batch.Draw(p);
     }
 
     QPainter& m_painter;
     const TReportData& m_data;
     QPaintDevice& m_device;
+    std::shared_ptr<TTextRuns> m_texts = std::make_shared<TTextRuns>(&m_device);
     int m_dpi;
     double m_width;
     double m_headerHeight = 0;
