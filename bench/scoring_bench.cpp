@@ -83,5 +83,6 @@ int main(int argc, char** argv) {
     std::printf("  compose, classify and insert:      %9.1f ms\n", full);
     std::printf("  compose and classify alone:        %9.1f ms\n", classifyOnly);
     std::printf("  ratio full / bare:                 %9.2fx\n", full / bare);
+    std::printf("ratio scoring_write %.2f aim 2\n", full / bare);
     return 0;
 }
