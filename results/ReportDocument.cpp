@@ -24,6 +24,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <map>
 #include <memory>
 #include <numeric>
 #include <vector>
@@ -92,7 +93,15 @@ public:
     explicit TTextRuns(QPaintDevice* device) : m_device(device) {}
 
     const TShaped& Shaped(const QFont& font, const QString& text) {
-        QHash<QString, TShaped>& ofFont = m_shaped[font.key()];
+        // A block asks with one font many times; its key is worked out when the font changes.
+        if (!m_lastTexts || !(font == m_lastFont)) {
+            std::unique_ptr<QHash<QString, TShaped>>& texts = m_shaped[font.key()];
+            if (!texts)
+                texts = std::make_unique<QHash<QString, TShaped>>();
+            m_lastFont = font;
+            m_lastTexts = texts.get();
+        }
+        QHash<QString, TShaped>& ofFont = *m_lastTexts;
         const auto found = ofFont.constFind(text);
         if (found != ofFont.constEnd())
             return *found;
@@ -115,7 +124,9 @@ public:
 
 private:
     QPaintDevice* m_device;
-    QHash<QString, QHash<QString, TShaped>> m_shaped;
+    std::map<QString, std::unique_ptr<QHash<QString, TShaped>>> m_shaped; // by font key
+    QFont m_lastFont;
+    QHash<QString, TShaped>* m_lastTexts = nullptr;
 };
 
 // Glyphs gathered for one drawing: one run per font.
