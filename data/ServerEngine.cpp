@@ -275,13 +275,15 @@ bool IsServer(const QSqlDatabase& db) { return db.isValid() && db.driverName() =
 
 void PrepareSession(PGconn* conn) {
     PQsetClientEncoding(conn, "UTF8");
-    ExecPlain(conn, "set datestyle to ISO, YMD; set client_min_messages to warning",
+    // A row or table another workstation holds is waited for as long as the table file's lock retries
+    // wait (15 times 100 ms), then reported.
+    ExecPlain(conn, "set datestyle to ISO, YMD; set client_min_messages to warning; set lock_timeout = 1500",
               QStringLiteral("Не удалось подготовить соединение с сервером"));
 }
 
 PGconn* Handle(const QSqlDatabase& db) {
     const QVariant v = db.isValid() && db.isOpen() ? db.driver()->handle() : QVariant();
-    if (!v.isValid() || qstrcmp(v.typeName(), "PGconn*") != 0)
+    if (!v.isValid() || qstrcmp(v.typeName(), "pg_conn*") != 0)
         throw EDatabaseError(QStringLiteral("Нет соединения с базой данных"));
     PGconn* conn = *static_cast<PGconn* const*>(v.data());
     if (!conn)
