@@ -31,7 +31,8 @@ int BackupsKept() {
 
 void MakeDailyBackup() {
     TMain_DataModule* dm = Main_DataModule;
-    if (!dm || dm->ReadOnly() || !Data::DailyBackupDue(dm->DataDir()))
+    // Copies are of the table file; the server keeps its own.
+    if (!dm || dm->ReadOnly() || dm->IsServer() || !Data::DailyBackupDue(dm->DataDir()))
         return;
     try {
         Data::MakeBackup(dm->Connection(), dm->DataDir(), BackupsKept());

@@ -46,8 +46,9 @@ QString dataDirOf(const QString& programDir) {
 
 } // namespace
 
-std::unique_ptr<TMain_DataModule> TMain_DataModule::Create(const QString& programDir, const TSeed& seed,
-                                                           const std::function<bool(const QString&)>& isNetworkFolder) {
+std::unique_ptr<TMain_DataModule>
+TMain_DataModule::Create(const QString& programDir, const TSeed& seed,
+                         const std::function<bool(const QString&)>& isNetworkFolder) {
     const QString dataDir = dataDirOf(programDir);
     if (dataDir.isEmpty())
         return nullptr;
@@ -112,7 +113,7 @@ std::unique_ptr<TMain_DataModule> TMain_DataModule::CreateServer(const QString& 
     const QString connection = QStringLiteral("Main_DB_%1").arg(++g_connectionSerial);
     const Data::TConnectResult result = Data::OpenServer(server, password, connection);
     if (result.failure != Data::TConnectFailure::None)
-        throw Data::EConnectionLost(result.message);
+        throw Data::EServerRefused(result);
     std::unique_ptr<TMain_DataModule> dm;
     try {
         dm.reset(new TMain_DataModule(dataDir, connection));

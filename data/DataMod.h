@@ -26,18 +26,17 @@ public:
     // opened read-only (ReadOnly()).
     // A data directory on a network file system (NFS, SMB/CIFS) gets the rollback journal instead of the
     // write-ahead log (NetworkFolder()); `isNetworkFolder` decides that (statfs by default).
-    static std::unique_ptr<TMain_DataModule> Create(
-        const QString& programDir, const TSeed& seed = {},
-        const std::function<bool(const QString&)>& isNetworkFolder = Data::IsNetworkFolder);
+    static std::unique_ptr<TMain_DataModule>
+    Create(const QString& programDir, const TSeed& seed = {},
+           const std::function<bool(const QString&)>& isNetworkFolder = Data::IsNetworkFolder);
 
     // Connects to the database of a PostgreSQL server instead of the table file; the data directory of
     // the program directory must exist as for Create (the portraits live there). An empty database gets
     // the schema and the reference rows in one transaction; one with tables of another program is
     // refused. Connection failures throw EConnectionLost with the server's answer; an empty password
     // leaves it to ~/.pgpass.
-    static std::unique_ptr<TMain_DataModule> CreateServer(const QString& programDir,
-                                                          const Data::TStoreSettings& server,
-                                                          const QString& password);
+    static std::unique_ptr<TMain_DataModule>
+    CreateServer(const QString& programDir, const Data::TStoreSettings& server, const QString& password);
     ~TMain_DataModule() override;
 
     // Data directory with its trailing separator.

@@ -313,14 +313,15 @@ void TQuery::SetParam(const QString& name, const QVariant& value) { m_params.ins
 
 void TQuery::DoOpen(QStringList& fields, QVector<QVector<QVariant>>& rows) {
     if (Server::IsServer(Database())) {
-        Server::Select(Database(), m_sql, m_params,
-                       {[&fields](const QStringList& names) { fields = names; },
-                        [&rows, &fields](int count) {
-                            rows.resize(count);
-                            for (auto& row : rows)
-                                row.resize(fields.size());
-                        },
-                        [&rows](int row, int column, QVariant&& value) { rows[row][column] = std::move(value); }});
+        Server::Select(
+            Database(), m_sql, m_params,
+            {[&fields](const QStringList& names) { fields = names; },
+             [&rows, &fields](int count) {
+                 rows.resize(count);
+                 for (auto& row : rows)
+                     row.resize(fields.size());
+             },
+             [&rows](int row, int column, QVariant&& value) { rows[row][column] = std::move(value); }});
         return;
     }
     // The result is read straight from the engine's statement on the connection's handle: the whole

@@ -147,8 +147,8 @@ struct TVersioned {
     const char* table; // as SQL names it
     const char* key;
 };
-const TVersioned kVersionedTables[] = {{"DB", "DB_ID"}, {"USER", "Men_ID"}, {"\"GROUP\"", "Group_ID"},
-                                       {"TEST", "Test_ID"}};
+const TVersioned kVersionedTables[] = {
+    {"DB", "DB_ID"}, {"USER", "Men_ID"}, {"\"GROUP\"", "Group_ID"}, {"TEST", "Test_ID"}};
 
 // The trigger that counts a row's version up on every update that did not set it itself.
 QString versionTrigger(const TVersioned& t) {
@@ -313,9 +313,9 @@ const QList<TTableKey>& TableKeys() {
     static const QList<TTableKey> keys = [] {
         QList<TTableKey> k;
         for (const TTableDef& t : kDataTables)
-            k.append({QString::fromLatin1(t.name), t.columns.first()});
+            k.append({QString::fromLatin1(t.name), t.columns.first(), t.columns + QStringList{kRowVersion}});
         for (const TReferenceDef& r : kReferenceTables)
-            k.append({QString::fromLatin1(r.table.name), r.table.columns.first()});
+            k.append({QString::fromLatin1(r.table.name), r.table.columns.first(), r.table.columns});
         return k;
     }();
     return keys;
@@ -354,8 +354,8 @@ void PrepareConnection(QSqlDatabase& db) {
 
 void SetJournalMode(QSqlDatabase& db, bool networkFolder) {
     sqlite3* handle = EngineHandle(db);
-    sqlite3_exec(handle, networkFolder ? "pragma journal_mode = delete" : "pragma journal_mode = wal", nullptr,
-                 nullptr, nullptr);
+    sqlite3_exec(handle, networkFolder ? "pragma journal_mode = delete" : "pragma journal_mode = wal",
+                 nullptr, nullptr, nullptr);
     sqlite3_exec(handle, "pragma synchronous = normal", nullptr, nullptr, nullptr);
 }
 
@@ -586,9 +586,10 @@ TSchemaReport PrepareServerSchema(QSqlDatabase& db) {
     if (!any) {
         if (!foreign.isEmpty()) {
             foreign.sort();
-            throw EDatabaseError(QStringLiteral("База данных «%1» на сервере содержит таблицы другой программы "
-                                                "(%2) и не будет изменена. Укажите пустую базу данных.")
-                                     .arg(name, foreign.join(QStringLiteral(", "))));
+            throw EDatabaseError(
+                QStringLiteral("База данных «%1» на сервере содержит таблицы другой программы "
+                               "(%2) и не будет изменена. Укажите пустую базу данных.")
+                    .arg(name, foreign.join(QStringLiteral(", "))));
         }
         execServer(db, "create collation if not exists russian (provider = icu, locale = 'ru-RU')");
         for (const char* sql : kServerTables)
@@ -614,9 +615,10 @@ TSchemaReport PrepareServerSchema(QSqlDatabase& db) {
         }
         // A table that is missing altogether shows as all its columns: name it once.
         if (!missing.isEmpty())
-            throw EDatabaseError(QStringLiteral("В базе данных «%1» на сервере не хватает таблиц или полей: %2. "
-                                                "База данных оставлена без изменений.")
-                                     .arg(name, missing.join(QStringLiteral(", "))));
+            throw EDatabaseError(
+                QStringLiteral("В базе данных «%1» на сервере не хватает таблиц или полей: %2. "
+                               "База данных оставлена без изменений.")
+                    .arg(name, missing.join(QStringLiteral(", "))));
     }
     for (const TReferenceDef& r : kReferenceTables)
         if (restoreRows(db, r, report.created) > 0 && !report.created)

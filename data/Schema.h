@@ -14,10 +14,12 @@ inline const QString kTableFileName = QStringLiteral("morvel.db");
 // version of each row of DB, USER, GROUP and TEST that refuses lost updates.
 constexpr int kSchemaVersion = 3;
 
-// A table of the program and its key column.
+// A table of the program, its key column and the columns the program reads and writes (with
+// Row_Version where rows carry one).
 struct TTableKey {
     QString table;
     QString key;
+    QStringList columns;
 };
 // Every table of the program with its key (DB, USER, GROUP, TEST, Symbols, DurMoll, Soz).
 const QList<TTableKey>& TableKeys();

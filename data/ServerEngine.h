@@ -33,11 +33,11 @@ void PrepareSession(PGconn* conn);
 
 // A program SQL text as the server reads it.
 struct TStatement {
-    QByteArray text;        // the translated text
-    QStringList params;     // parameter names in the order of $1, $2, ...
-    QByteArray table;       // for an insert into one of our tables: its server name
-    QByteArray keyColumn;   // ... and its key column
-    bool keyGiven = false;  // ... the insert names the key column itself
+    QByteArray text;       // the translated text
+    QStringList params;    // parameter names in the order of $1, $2, ...
+    QByteArray table;      // for an insert into one of our tables: its server name
+    QByteArray keyColumn;  // ... and its key column
+    bool keyGiven = false; // ... the insert names the key column itself
 };
 
 // Translates a program SQL text: double-quoted identifiers in lower case ("GROUP" becomes "group"),

@@ -57,12 +57,13 @@ TConnectResult classify(const TStoreSettings& s, const QString& password, const 
         r.message = QStringLiteral("Сервер %1 не отвечает: проверьте адрес и порт и запущен ли сервер.")
                         .arg(s.Describe());
     } else {
-        const std::unique_ptr<PGconn, void (*)(PGconn*)> conn(PQconnectdbParams(keys.data(), values.data(), 0),
-                                                             PQfinish);
+        const std::unique_ptr<PGconn, void (*)(PGconn*)> conn(
+            PQconnectdbParams(keys.data(), values.data(), 0), PQfinish);
         const QString answer = QString::fromUtf8(PQerrorMessage(conn.get())).trimmed();
         if (PQstatus(conn.get()) == CONNECTION_OK) {
             r.failure = TConnectFailure::Other;
-            r.message = QStringLiteral("Не удалось подключиться к серверу %1: %2").arg(s.Describe(), qtMessage);
+            r.message =
+                QStringLiteral("Не удалось подключиться к серверу %1: %2").arg(s.Describe(), qtMessage);
             return r;
         }
         if (PQconnectionNeedsPassword(conn.get())) {
@@ -95,9 +96,10 @@ QString TStoreSettings::Describe() const {
 TStoreSettings ReadStoreSettings(const QString& iniPath) {
     const Platform::TIniFile ini(iniPath);
     TStoreSettings s;
-    s.kind = ini.ReadString(kStoreSection, kKindKey, kLocalValue).compare(kServerValue, Qt::CaseInsensitive) == 0
-                 ? TStoreSettings::Kind::Server
-                 : TStoreSettings::Kind::Local;
+    s.kind =
+        ini.ReadString(kStoreSection, kKindKey, kLocalValue).compare(kServerValue, Qt::CaseInsensitive) == 0
+            ? TStoreSettings::Kind::Server
+            : TStoreSettings::Kind::Local;
     s.host = ini.ReadString(kStoreSection, kHostKey, QString());
     s.port = ini.ReadInteger(kStoreSection, kPortKey, 5432);
     s.database = ini.ReadString(kStoreSection, kNameKey, QString());
@@ -126,7 +128,8 @@ TConnectResult OpenServer(const TStoreSettings& s, const QString& password, cons
         if (!db.isValid()) {
             QSqlDatabase::removeDatabase(connectionName);
             result.failure = TConnectFailure::Other;
-            result.message = QStringLiteral("Не установлен драйвер Qt для PostgreSQL (пакет libqt6sql6-psql).");
+            result.message =
+                QStringLiteral("Не установлен драйвер Qt для PostgreSQL (пакет libqt6sql6-psql).");
             return result;
         }
         db.setHostName(s.host);
@@ -134,7 +137,8 @@ TConnectResult OpenServer(const TStoreSettings& s, const QString& password, cons
         db.setDatabaseName(s.database);
         db.setUserName(s.user);
         db.setPassword(password);
-        db.setConnectOptions(QStringLiteral("connect_timeout=%1;application_name=morvel").arg(kConnectTimeout));
+        db.setConnectOptions(
+            QStringLiteral("connect_timeout=%1;application_name=morvel").arg(kConnectTimeout));
         if (db.open()) {
             try {
                 Server::PrepareSession(Server::Handle(db));
@@ -167,13 +171,16 @@ TConnectResult TestServerConnection(const TStoreSettings& s, const QString& pass
         for (int r = 0; r < q.RecordCount(); ++r)
             ours = ours || q.Value(r, 0).toString().compare(QLatin1String("test"), Qt::CaseInsensitive) == 0;
         const QString version = Server::ServerVersion(Server::Handle(db));
-        result.message = QStringLiteral("Соединение установлено: PostgreSQL %1, база данных «%2» ").arg(version, s.database);
+        result.message = QStringLiteral("Соединение установлено: PostgreSQL %1, база данных «%2» ")
+                             .arg(version, s.database);
         if (q.IsEmpty())
-            result.message += QStringLiteral("пуста; при первом подключении в ней будут созданы таблицы программы.");
+            result.message +=
+                QStringLiteral("пуста; при первом подключении в ней будут созданы таблицы программы.");
         else if (ours)
             result.message += QStringLiteral("содержит данные программы.");
         else
-            result.message += QStringLiteral("содержит таблицы другой программы и не может быть использована.");
+            result.message +=
+                QStringLiteral("содержит таблицы другой программы и не может быть использована.");
     } catch (const EDatabaseError& e) {
         result.failure = TConnectFailure::Other;
         result.message = e.message();
@@ -183,7 +190,9 @@ TConnectResult TestServerConnection(const TStoreSettings& s, const QString& pass
     return result;
 }
 
-bool IsNetworkFileSystemType(long type) { return type == kNfs || type == kSmb || type == kCifs || type == kSmb2; }
+bool IsNetworkFileSystemType(long type) {
+    return type == kNfs || type == kSmb || type == kCifs || type == kSmb2;
+}
 
 bool IsNetworkFolder(const QString& path) {
     struct statfs info {};

@@ -3,6 +3,8 @@
 // its refusals, and the check whether the data folder lies on a network file system.
 #pragma once
 
+#include "data/Dataset.h"
+
 #include <QSqlDatabase>
 #include <QString>
 
@@ -42,6 +44,14 @@ enum class TConnectFailure {
 struct TConnectResult {
     TConnectFailure failure = TConnectFailure::None;
     QString message; // Russian, with the server's own words
+};
+
+// The server refused or could not be reached when connecting; says why.
+class EServerRefused : public EConnectionLost {
+public:
+    explicit EServerRefused(const TConnectResult& result)
+        : EConnectionLost(result.message), failure(result.failure) {}
+    TConnectFailure failure;
 };
 
 // Opens Qt's PostgreSQL connection `connectionName` to the server; an empty password leaves it to

@@ -33,7 +33,8 @@ inline void addStoreRows() {
 inline bool clusterCommand(const QString& action, QString* output = nullptr) {
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(QStringLiteral("bash"), {QStringLiteral(MORVEL_TEST_PG_SCRIPT), action, QStringLiteral(MORVEL_TEST_PG_DIR)});
+    p.start(QStringLiteral("bash"),
+            {QStringLiteral(MORVEL_TEST_PG_SCRIPT), action, QStringLiteral(MORVEL_TEST_PG_DIR)});
     const bool ok = p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
     if (output)
         *output = QString::fromLocal8Bit(p.readAll());

@@ -98,7 +98,8 @@ inline bool execBound(const QSqlDatabase& db, const QString& sql, const QVariant
     try {
         Data::ExecBound(db, sql, params, lastId);
     } catch (const std::exception& e) {
-        QTest::qFail(qPrintable(sql + QStringLiteral(": ") + QString::fromUtf8(e.what())), __FILE__, __LINE__);
+        QTest::qFail(qPrintable(sql + QStringLiteral(": ") + QString::fromUtf8(e.what())), __FILE__,
+                     __LINE__);
         return false;
     }
     return true;
@@ -106,8 +107,9 @@ inline bool execBound(const QSqlDatabase& db, const QString& sql, const QVariant
 
 // Makes sure a database with this DB_ID exists (tests that write rows for a fixed database).
 inline void ensureDatabase(const QSqlDatabase& db, int dbId) {
-    QVERIFY(execBound(db, QStringLiteral("insert or ignore into DB (DB_ID, DB_Name) values (:id, :name)"),
-                      {{QStringLiteral("id"), dbId}, {QStringLiteral("name"), QStringLiteral("База %1").arg(dbId)}}));
+    QVERIFY(execBound(
+        db, QStringLiteral("insert or ignore into DB (DB_ID, DB_Name) values (:id, :name)"),
+        {{QStringLiteral("id"), dbId}, {QStringLiteral("name"), QStringLiteral("База %1").arg(dbId)}}));
 }
 
 // Makes sure a live testee with this Men_ID exists in database `dbId` (and the database too), so that
@@ -115,10 +117,11 @@ inline void ensureDatabase(const QSqlDatabase& db, int dbId) {
 inline void ensureTestee(const QSqlDatabase& db, int dbId, int menId,
                          const QString& fio = QStringLiteral("Тестируемый")) {
     ensureDatabase(db, dbId);
-    QVERIFY(execBound(db,
-                      QStringLiteral("insert or ignore into USER (Men_ID, DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
-                                     "values (:men, :db, :fio, 'М', 30, 0, '')"),
-                      {{QStringLiteral("men"), menId}, {QStringLiteral("db"), dbId}, {QStringLiteral("fio"), fio}}));
+    QVERIFY(execBound(
+        db,
+        QStringLiteral("insert or ignore into USER (Men_ID, DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
+                       "values (:men, :db, :fio, 'М', 30, 0, '')"),
+        {{QStringLiteral("men"), menId}, {QStringLiteral("db"), dbId}, {QStringLiteral("fio"), fio}}));
 }
 
 } // namespace TestSupport

@@ -92,7 +92,8 @@ private Q_SLOTS:
     void newDataDirGetsSchemaAndReferenceRows() {
         QVERIFY(m_dm->CreatedTableFile());
         for (const auto& [table, rows] : {std::pair{"Symbols", 49}, {"DurMoll", 64}, {"Soz", 64}})
-            QCOMPARE(scalar(QStringLiteral("select count(*) from %1").arg(QLatin1String(table))).toInt(), rows);
+            QCOMPARE(scalar(QStringLiteral("select count(*) from %1").arg(QLatin1String(table))).toInt(),
+                     rows);
         m_dm->Symbols_Table->Open();
         QVERIFY(m_dm->Symbols_Table->Locate(QStringLiteral("Posit_Select;Negat_Select"),
                                             {QStringLiteral("2"), QStringLiteral("2")}));
@@ -198,7 +199,8 @@ private Q_SLOTS:
         }
         q->First();
         QCOMPARE(q->FieldByName(QStringLiteral("Numb")).AsInteger(), 2);
-        QCOMPARE(scalar(QStringLiteral("select count(*) from TEST where Note in ('a', 'b', 'c')")).toInt(), 3);
+        QCOMPARE(scalar(QStringLiteral("select count(*) from TEST where Note in ('a', 'b', 'c')")).toInt(),
+                 3);
         q->Close();
         q->Open();
         QCOMPARE(q->FieldByName(QStringLiteral("Numb")).AsInteger(), 1);
@@ -274,25 +276,29 @@ private Q_SLOTS:
         const QByteArray file = (m_dm->DataDir() + Data::kTableFileName).toUtf8();
         std::atomic<bool> locked{false};
         // On the server, another session holds the group table for a while in the same way.
-        std::thread other(m_fix->store == TStore::Server ? std::function<void()>([&] {
-            const QByteArray info = "host='" + QByteArray(MORVEL_TEST_PG_DIR) + "' user=postgres dbname=" +
-                                    m_fix->server->name().toUtf8();
-            PGconn* conn = PQconnectdb(info.constData());
-            PQclear(PQexec(conn, "begin; lock table \"group\" in exclusive mode"));
-            locked = true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
-            PQclear(PQexec(conn, "commit"));
-            PQfinish(conn);
-        }) : std::function<void()>([&] {
-            sqlite3* db = nullptr;
-            sqlite3_open(file.constData(), &db);
-            sqlite3_exec(db, "begin immediate; insert into \"GROUP\" (Group_Name) values ('чужая');", nullptr,
-                         nullptr, nullptr);
-            locked = true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
-            sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
-            sqlite3_close(db);
-        }));
+        std::thread other(
+            m_fix->store == TStore::Server
+                ? std::function<void()>([&] {
+                      const QByteArray info = "host='" + QByteArray(MORVEL_TEST_PG_DIR) +
+                                              "' user=postgres dbname=" + m_fix->server->name().toUtf8();
+                      PGconn* conn = PQconnectdb(info.constData());
+                      PQclear(PQexec(conn, "begin; lock table \"group\" in exclusive mode"));
+                      locked = true;
+                      std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
+                      PQclear(PQexec(conn, "commit"));
+                      PQfinish(conn);
+                  })
+                : std::function<void()>([&] {
+                      sqlite3* db = nullptr;
+                      sqlite3_open(file.constData(), &db);
+                      sqlite3_exec(db,
+                                   "begin immediate; insert into \"GROUP\" (Group_Name) values ('чужая');",
+                                   nullptr, nullptr, nullptr);
+                      locked = true;
+                      std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
+                      sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
+                      sqlite3_close(db);
+                  }));
         while (!locked)
             std::this_thread::yield();
         QElapsedTimer timer;
@@ -330,7 +336,8 @@ private Q_SLOTS:
                      static_cast<unsigned char>((static_cast<unsigned char>(plain[i]) + shift) & 0xFF));
         QCOMPARE(Data::DecipherPassword(stored), password);
         // Through the table as well: the stored bytes come back exactly.
-        QVERIFY(execBound(m_dm->Connection(), QStringLiteral("insert into DB (DB_Name, Password) values ('x', :p)"),
+        QVERIFY(execBound(m_dm->Connection(),
+                          QStringLiteral("insert into DB (DB_Name, Password) values ('x', :p)"),
                           {{QStringLiteral("p"), stored}}));
         m_dm->DB_Table->Open();
         m_dm->DB_Table->Last();
