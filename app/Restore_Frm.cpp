@@ -21,6 +21,15 @@ QString madeText(const QDateTime& made) {
            made.time().toString(QStringLiteral("HH:mm"));
 }
 
+// Size in the Russian units a user reads: kilobytes under a megabyte, megabytes with one decimal above.
+QString sizeText(qint64 bytes) {
+    const QLocale locale;
+    constexpr double kKilo = 1024.0;
+    if (bytes < kKilo * kKilo)
+        return locale.toString(std::max<qint64>(1, qRound64(bytes / kKilo))) + QStringLiteral(" КБ");
+    return locale.toString(bytes / (kKilo * kKilo), 'f', 1) + QStringLiteral(" МБ");
+}
+
 } // namespace
 
 int BackupsKept() {
@@ -31,8 +40,10 @@ int BackupsKept() {
 
 void MakeDailyBackup() {
     TMain_DataModule* dm = Main_DataModule;
-    // Copies are of the table file; the server keeps its own.
-    if (!dm || dm->ReadOnly() || dm->IsServer() || !Data::DailyBackupDue(dm->DataDir()))
+    // Copies are of the table file (the server keeps its own); a file made at this start holds nothing
+    // worth a copy yet.
+    if (!dm || dm->ReadOnly() || dm->IsServer() || dm->CreatedTableFile() ||
+        !Data::DailyBackupDue(dm->DataDir()))
         return;
     try {
         Data::MakeBackup(dm->Connection(), dm->DataDir(), BackupsKept());
@@ -78,10 +89,8 @@ TRestore_Form::TRestore_Form(QWidget* parent) : QDialog(parent) {
 void TRestore_Form::FillList() {
     m_copies = Data::ListBackups(Main_DataModule->DataDir());
     Copies_List->clear();
-    const QLocale locale;
     for (const Data::TBackupInfo& copy : std::as_const(m_copies)) {
-        auto* item =
-            new QTreeWidgetItem(Copies_List, {madeText(copy.made), locale.formattedDataSize(copy.size)});
+        auto* item = new QTreeWidgetItem(Copies_List, {madeText(copy.made), sizeText(copy.size)});
         item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
     }
     if (!m_copies.isEmpty())

@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <optional>
+
 namespace {
 
 const QString kFields[] = {QStringLiteral("FIO"), QStringLiteral("AGE"), QStringLiteral("GROUP_NAME")};
@@ -37,6 +39,56 @@ bool matches(QStringView value, QStringView upperText, bool wholeValue) {
         if (value[i].toUpper() != upperText[i])
             return false;
     return true;
+}
+
+// The same test on a stored UTF-8 text, decoded only as far as the comparison goes. Returns nullopt
+// for bytes that are no well-formed UTF-8, which the caller then compares as converted text.
+std::optional<bool> matchesUtf8(QByteArrayView value, QStringView upperText, bool wholeValue) {
+    if (!wholeValue && upperText.isEmpty())
+        return false;
+    const auto* p = reinterpret_cast<const unsigned char*>(value.data());
+    const auto* end = p + value.size();
+    qsizetype i = 0;
+    while (i < upperText.size()) {
+        if (p == end)
+            return false;
+        char32_t cp = *p++;
+        if (cp >= 0x80) {
+            int extra;
+            if (cp >= 0xC2 && cp <= 0xDF)
+                extra = 1;
+            else if (cp >= 0xE0 && cp <= 0xEF)
+                extra = 2;
+            else if (cp >= 0xF0 && cp <= 0xF4)
+                extra = 3;
+            else
+                return std::nullopt;
+            if (end - p < extra)
+                return std::nullopt;
+            cp &= 0x3F >> extra;
+            for (int k = 0; k < extra; ++k) {
+                if ((*p & 0xC0) != 0x80)
+                    return std::nullopt;
+                cp = (cp << 6) | (*p++ & 0x3F);
+            }
+            // Overlong forms, surrogates and values past the last code point are malformed.
+            if ((extra == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
+                (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
+                return std::nullopt;
+        }
+        if (cp < 0x10000) {
+            if (QChar(static_cast<char16_t>(cp)).toUpper() != upperText[i])
+                return false;
+            ++i;
+        } else {
+            // A surrogate pair has no case: both halves compare as they stand.
+            const QChar pair[2] = {QChar::highSurrogate(cp), QChar::lowSurrogate(cp)};
+            if (i + 1 >= upperText.size() || pair[0] != upperText[i] || pair[1] != upperText[i + 1])
+                return false;
+            i += 2;
+        }
+    }
+    return !wholeValue || p == end;
 }
 
 // Decimal text of an integer in a buffer of the caller.
@@ -70,20 +122,22 @@ bool SearchTester(Data::TDataset& dataset, const QString& field, const QString& 
         // walk reads the rows by their place rather than by moving the cursor, so the views have nothing
         // to catch up with afterwards and a miss leaves the cursor on the noted row.
         Data::TWalkGuard walk(dataset);
-        const int rows = dataset.RecordCount();
+        const Data::TRowStore& store = dataset.Rows();
+        const int rows = store.RowCount();
         for (int row = fromCursor ? dataset.CurrentRow() + 1 : 0; row < rows; ++row) {
-            const QVariant value = dataset.Value(row, column);
-            bool match;
+            const Data::TCellKind kind = store.Kind(row, column);
+            std::optional<bool> match;
             if (age) {
                 char16_t buffer[12];
+                const QVariant value = store.Value(row, column);
                 match = matches(decimal(value.isNull() ? 0 : value.toInt(), buffer), upperText, wholeValue);
-            } else if (value.metaType() == QMetaType::fromType<QString>()) {
-                // The text in place, without a copy of it per row.
-                match = matches(*static_cast<const QString*>(value.constData()), upperText, wholeValue);
-            } else {
-                match = matches(value.toString(), upperText, wholeValue);
+            } else if (kind == Data::TCellKind::Text) {
+                // The stored bytes in place, without a converted copy of each row.
+                match = matchesUtf8(store.Bytes(row, column), upperText, wholeValue);
             }
-            if (match) {
+            if (!match)
+                match = matches(store.Value(row, column).toString(), upperText, wholeValue);
+            if (*match) {
                 found = row;
                 break;
             }

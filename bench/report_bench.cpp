@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -62,6 +63,12 @@ int main(int argc, char** argv) {
         qFatal("no data module");
     Platform::SetProgramDir(dir.path());
     Platform::setShellHandler([](const QString&) { return true; });
+    // The records belong to a database and a testee that exist.
+    QSqlQuery rows(dm->Connection());
+    if (!rows.exec(QStringLiteral("insert into DB (DB_ID, DB_Name) values (1, 'Замер')")) ||
+        !rows.exec(QStringLiteral("insert into USER (Men_ID, DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
+                                  "values (1, 1, 'Тестируемый', 'М', 30, 0, '')")))
+        qFatal("no testee");
 
     QRandomGenerator random(4321);
     for (int i = 0; i < kTests; ++i)

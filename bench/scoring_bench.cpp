@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -28,6 +29,12 @@ double timed(const std::function<void()>& work) {
     auto dm = TMain_DataModule::Create(dir.path());
     if (!dm)
         qFatal("no data module");
+    // The records belong to a database and a testee that exist.
+    QSqlQuery q(dm->Connection());
+    if (!q.exec(QStringLiteral("insert into DB (DB_ID, DB_Name) values (1, 'Замер')")) ||
+        !q.exec(QStringLiteral("insert into USER (Men_ID, DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
+                               "values (1, 1, 'Тестируемый', 'М', 30, 0, '')")))
+        qFatal("no testee");
     QElapsedTimer timer;
     timer.start();
     work();

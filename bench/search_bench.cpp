@@ -1,6 +1,7 @@
 // Time of one "&Искать" over 100,000 testees that finds the last row, against a plain loop that
-// compares the same names in memory; both measured in the same run. A second line repeats the search
-// with the testee grid bound to the list, as in the main window.
+// compares the same names held as QStrings in memory; both measured in the same run. A second line
+// repeats the search with the testee grid bound to the list, as in the main window (for information:
+// it adds the grid's move to the last row and its paint).
 #include "app/Sour_Frm.h"
 #include "data/DataMod.h"
 #include "platform/ProgramDir.h"
@@ -20,6 +21,8 @@ namespace {
 
 constexpr int kTestees = 100000;
 constexpr int kRounds = 31;
+// The search reads the names as stored (UTF-8); a loop over names already converted is its floor.
+constexpr double kAim = 2;
 const QString kLastName = QStringLiteral("Яблоков Последний Искомый");
 const QString kSearchText = QStringLiteral("яблоков");
 
@@ -125,5 +128,6 @@ int main(int argc, char** argv) {
                 median(searchRatios));
     std::printf("  \"&Искать\" with the grid bound:       %10.0f us   ratio %.2fx\n", median(gridTimes),
                 median(gridRatios));
+    std::printf("ratio search %.2f aim %g\n", median(searchRatios), kAim);
     return 0;
 }

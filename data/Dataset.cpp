@@ -1,4 +1,4 @@
-// Datasets over Qt Sql: results are read to the end once, then navigated in memory.
+// Datasets over the table engine: results are read to the end once, then navigated in memory.
 #include "data/Dataset.h"
 
 #include "data/Engine.h"
@@ -12,6 +12,7 @@
 #include <sqlite3.h>
 
 #include <memory>
+#include <vector>
 
 namespace Data {
 
@@ -25,6 +26,109 @@ bool sameValue(const QVariant& a, const QVariant& b) {
     if (ta == QMetaType::QString || tb == QMetaType::QString)
         return a.toString() == b.toString();
     return a == b;
+}
+
+bool isInteger(const QVariant& v) {
+    switch (v.metaType().id()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// One field and value of a Locate, prepared once so that the walk compares stored cells in place: text
+// as UTF-8 bytes, integers as integers. Other pairs compare as the values they read as.
+class TLocateKey {
+public:
+    TLocateKey(int column, const QVariant& value)
+        : m_column(column), m_value(value), m_null(value.isNull()),
+          m_text(!m_null && value.metaType().id() == QMetaType::QString),
+          m_integer(!m_null && isInteger(value)) {
+        if (m_text)
+            m_utf8 = value.toString().toUtf8();
+        if (m_integer)
+            m_number = value.toLongLong();
+    }
+
+    bool Matches(const TRowStore& rows, int row) const {
+        const TCellKind kind = rows.Kind(row, m_column);
+        if (kind == TCellKind::Null || m_null)
+            return kind == TCellKind::Null && m_null;
+        if (kind == TCellKind::Text && m_text)
+            return rows.Bytes(row, m_column) == QByteArrayView(m_utf8);
+        if (kind == TCellKind::Integer && m_integer)
+            return rows.Integer(row, m_column) == m_number;
+        return sameValue(rows.Value(row, m_column), m_value);
+    }
+
+private:
+    int m_column;
+    QVariant m_value;
+    bool m_null;
+    bool m_text;
+    bool m_integer;
+    QByteArray m_utf8;
+    qint64 m_number = 0;
+};
+
+// Reads the whole result of a select into `rows`, straight from the engine's statement on the
+// connection's handle (or the server's result through libpq): this is the hot path of every list refresh.
+void readResult(const QSqlDatabase& db, const QString& sql, const QVariantMap& params, QStringList& fields,
+                TRowStore& rows) {
+    if (Server::IsServer(db)) {
+        Server::Select(db, sql, params, fields, rows);
+        return;
+    }
+    sqlite3* handle = EngineHandle(db);
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare16_v2(handle, sql.utf16(), -1, &stmt, nullptr) != SQLITE_OK) {
+        const QString error = QString::fromUtf8(sqlite3_errmsg(handle));
+        sqlite3_finalize(stmt);
+        throw EDatabaseError(QStringLiteral("Ошибка в запросе: ") + error);
+    }
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(stmt, sqlite3_finalize);
+    BindParams(stmt, params, false);
+    const int n = sqlite3_column_count(stmt);
+    for (int i = 0; i < n; ++i)
+        fields.append(QString::fromUtf8(sqlite3_column_name(stmt, i)));
+    rows.Reset(n);
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        for (int i = 0; i < n; ++i) {
+            // One look-up of the column's value serves its type and its contents.
+            sqlite3_value* value = sqlite3_column_value(stmt, i);
+            switch (sqlite3_value_type(value)) {
+            case SQLITE_INTEGER:
+                rows.AppendInteger(sqlite3_value_int64(value));
+                break;
+            case SQLITE_FLOAT:
+                rows.AppendFloat(sqlite3_value_double(value));
+                break;
+            case SQLITE_TEXT: {
+                const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+                rows.AppendText(QByteArrayView(text, sqlite3_value_bytes(value)));
+                break;
+            }
+            case SQLITE_BLOB: {
+                // A zero-length value comes back without data; it stays an empty value, not NULL.
+                const auto* data = static_cast<const char*>(sqlite3_value_blob(value));
+                rows.AppendBlob(QByteArrayView(data ? data : "", sqlite3_value_bytes(value)));
+                break;
+            }
+            default:
+                rows.AppendNull();
+                break;
+            }
+        }
+    }
+    if (rc != SQLITE_DONE)
+        throw EDatabaseError(QStringLiteral("Ошибка выполнения запроса: ") +
+                             QString::fromUtf8(sqlite3_errmsg(handle)));
 }
 
 } // namespace
@@ -58,22 +162,26 @@ void TDataset::Open() {
     if (Active())
         return;
     QStringList fields;
-    QVector<QVector<QVariant>> rows;
-    DoOpen(fields, rows);
+    // The rows are read into the storage of the last result (a refresh fills memory already in use).
+    try {
+        DoOpen(fields, m_rows);
+    } catch (...) {
+        m_rows.Reset(0);
+        throw;
+    }
+    m_rows.Trim();
     m_fields = std::move(fields);
-    m_rows = std::move(rows);
     m_state = State::Browse;
     m_row = 0;
     m_bof = true;
-    m_eof = m_rows.isEmpty();
+    m_eof = m_rows.IsEmpty();
     notifyReset();
 }
 
 void TDataset::Close() {
     if (!Active())
         return;
-    m_rows.clear();
-    m_rows.squeeze();
+    m_rows.Reset(m_rows.ColumnCount());
     m_buffer.clear();
     m_state = State::Inactive;
     m_row = 0;
@@ -99,19 +207,19 @@ void TDataset::First() {
     checkActive();
     setRow(0);
     m_bof = true;
-    m_eof = m_rows.isEmpty();
+    m_eof = m_rows.IsEmpty();
 }
 
 void TDataset::Last() {
     checkActive();
-    setRow(m_rows.isEmpty() ? 0 : static_cast<int>(m_rows.size()) - 1);
+    setRow(m_rows.IsEmpty() ? 0 : m_rows.RowCount() - 1);
     m_eof = true;
-    m_bof = m_rows.isEmpty();
+    m_bof = m_rows.IsEmpty();
 }
 
 void TDataset::Next() {
     checkActive();
-    if (m_row + 1 < m_rows.size()) {
+    if (m_row + 1 < m_rows.RowCount()) {
         setRow(m_row + 1);
         m_bof = false;
         m_eof = false;
@@ -135,16 +243,16 @@ void TDataset::Prior() {
 
 void TDataset::SetRecNo(int recNo) {
     checkActive();
-    if (m_rows.isEmpty())
+    if (m_rows.IsEmpty())
         return;
-    const int row = std::clamp(recNo - 1, 0, static_cast<int>(m_rows.size()) - 1);
+    const int row = std::clamp(recNo - 1, 0, m_rows.RowCount() - 1);
     setRow(row);
     m_bof = m_eof = false;
 }
 
 void TDataset::GotoBookmark(TBookmark bookmark) {
     checkActive();
-    if (bookmark >= 0 && bookmark < m_rows.size()) {
+    if (bookmark >= 0 && bookmark < m_rows.RowCount()) {
         setRow(bookmark);
         m_bof = m_eof = false;
     }
@@ -169,9 +277,9 @@ QVariant TDataset::fieldValue(int index) const {
     checkActive();
     if (m_state == State::Edit || m_state == State::Insert)
         return m_buffer[index];
-    if (m_rows.isEmpty())
+    if (m_rows.IsEmpty())
         return {};
-    return m_rows[m_row][index];
+    return m_rows.Value(m_row, index);
 }
 
 void TDataset::setFieldValue(int index, const QVariant& value) {
@@ -185,17 +293,18 @@ bool TDataset::Locate(const QString& fields, const QVariantList& values) {
     const QStringList names = fields.split(QLatin1Char(';'), Qt::SkipEmptyParts);
     if (names.size() != values.size())
         throw EDatabaseError(QStringLiteral("Число полей поиска не совпадает с числом значений"));
-    QVector<int> columns;
-    for (const QString& n : names) {
-        const int c = FieldIndex(n.trimmed());
+    std::vector<TLocateKey> keys;
+    for (int k = 0; k < names.size(); ++k) {
+        const int c = FieldIndex(names[k].trimmed());
         if (c < 0)
-            throw EDatabaseError(QStringLiteral("Поле «%1» не найдено").arg(n));
-        columns.append(c);
+            throw EDatabaseError(QStringLiteral("Поле «%1» не найдено").arg(names[k]));
+        keys.emplace_back(c, values[k]);
     }
-    for (int r = 0; r < m_rows.size(); ++r) {
+    const int rows = m_rows.RowCount();
+    for (int r = 0; r < rows; ++r) {
         bool match = true;
-        for (int k = 0; k < columns.size() && match; ++k)
-            match = sameValue(m_rows[r][columns[k]], values[k]);
+        for (std::size_t k = 0; k < keys.size() && match; ++k)
+            match = keys[k].Matches(m_rows, r);
         if (match) {
             setRow(r);
             m_bof = m_eof = false;
@@ -209,9 +318,9 @@ void TDataset::Edit() {
     checkActive();
     if (m_state == State::Edit || m_state == State::Insert)
         return;
-    if (m_rows.isEmpty())
+    if (m_rows.IsEmpty())
         throw EDatabaseError(QStringLiteral("Нет текущей записи для редактирования"));
-    m_buffer = m_rows[m_row];
+    m_buffer = m_rows.Row(m_row);
     m_state = State::Edit;
 }
 
@@ -236,13 +345,13 @@ void TDataset::Post() {
         throw;
     }
     if (inserting) {
-        m_rows.append(m_buffer);
-        m_row = static_cast<int>(m_rows.size()) - 1;
+        m_rows.AppendRow(m_buffer);
+        m_row = m_rows.RowCount() - 1;
         m_state = State::Browse;
         m_bof = m_eof = false;
         notifyReset();
     } else {
-        m_rows[m_row] = m_buffer;
+        m_rows.SetRow(m_row, m_buffer);
         m_state = State::Browse;
         notifyRow(m_row);
     }
@@ -259,13 +368,13 @@ void TDataset::Cancel() {
 void TDataset::Delete() {
     checkActive();
     Cancel();
-    if (m_rows.isEmpty())
+    if (m_rows.IsEmpty())
         throw EDatabaseError(QStringLiteral("Нет текущей записи для удаления"));
-    DoDelete(m_rows[m_row]);
-    m_rows.removeAt(m_row);
-    if (m_row >= m_rows.size())
-        m_row = std::max(0, static_cast<int>(m_rows.size()) - 1);
-    m_eof = m_rows.isEmpty();
+    DoDelete(m_rows.Row(m_row));
+    m_rows.RemoveRow(m_row);
+    if (m_row >= m_rows.RowCount())
+        m_row = std::max(0, m_rows.RowCount() - 1);
+    m_eof = m_rows.IsEmpty();
     notifyReset();
 }
 
@@ -311,64 +420,8 @@ void TDataset::notifyMove() {
 
 void TQuery::SetParam(const QString& name, const QVariant& value) { m_params.insert(name, value); }
 
-void TQuery::DoOpen(QStringList& fields, QVector<QVector<QVariant>>& rows) {
-    if (Server::IsServer(Database())) {
-        Server::Select(
-            Database(), m_sql, m_params,
-            {[&fields](const QStringList& names) { fields = names; },
-             [&rows, &fields](int count) {
-                 rows.resize(count);
-                 for (auto& row : rows)
-                     row.resize(fields.size());
-             },
-             [&rows](int row, int column, QVariant&& value) { rows[row][column] = std::move(value); }});
-        return;
-    }
-    // The result is read straight from the engine's statement on the connection's handle: the whole
-    // result is kept, and this is the hot path of every list refresh.
-    sqlite3* db = EngineHandle(Database());
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare16_v2(db, m_sql.utf16(), -1, &stmt, nullptr) != SQLITE_OK) {
-        const QString error = QString::fromUtf8(sqlite3_errmsg(db));
-        sqlite3_finalize(stmt);
-        throw EDatabaseError(QStringLiteral("Ошибка в запросе: ") + error);
-    }
-    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(stmt, sqlite3_finalize);
-    BindParams(stmt, m_params, false);
-    const int n = sqlite3_column_count(stmt);
-    for (int i = 0; i < n; ++i)
-        fields.append(QString::fromUtf8(sqlite3_column_name(stmt, i)));
-    int rc;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        QVector<QVariant> row(n);
-        for (int i = 0; i < n; ++i) {
-            switch (sqlite3_column_type(stmt, i)) {
-            case SQLITE_INTEGER:
-                row[i] = QVariant(static_cast<qlonglong>(sqlite3_column_int64(stmt, i)));
-                break;
-            case SQLITE_FLOAT:
-                row[i] = QVariant(sqlite3_column_double(stmt, i));
-                break;
-            case SQLITE_TEXT: {
-                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
-                row[i] = QVariant(QString::fromUtf8(text, sqlite3_column_bytes(stmt, i)));
-                break;
-            }
-            case SQLITE_BLOB: {
-                // A zero-length value comes back without data; it stays an empty value, not NULL.
-                const auto* data = static_cast<const char*>(sqlite3_column_blob(stmt, i));
-                row[i] = QVariant(QByteArray(data ? data : "", sqlite3_column_bytes(stmt, i)));
-                break;
-            }
-            default:
-                break;
-            }
-        }
-        rows.append(std::move(row));
-    }
-    if (rc != SQLITE_DONE)
-        throw EDatabaseError(QStringLiteral("Ошибка выполнения запроса: ") +
-                             QString::fromUtf8(sqlite3_errmsg(db)));
+void TQuery::DoOpen(QStringList& fields, TRowStore& rows) {
+    readResult(Database(), m_sql, m_params, fields, rows);
 }
 
 int TQuery::ExecSQL(qint64* lastId) { return ExecBound(Database(), m_sql, m_params, lastId); }
@@ -377,18 +430,10 @@ int TQuery::ExecSQL(qint64* lastId) { return ExecBound(Database(), m_sql, m_para
 
 QString TTable::quotedTable() const { return QLatin1Char('"') + m_tableName + QLatin1Char('"'); }
 
-void TTable::DoOpen(QStringList& fields, QVector<QVector<QVariant>>& rows) {
-    TQuery q(Database().connectionName(), nullptr);
-    q.SetSQL(QStringLiteral("select * from ") + quotedTable() + QStringLiteral(" order by ") + m_indexField);
-    q.Open();
-    fields = q.FieldNames();
-    rows.reserve(q.RecordCount());
-    for (int r = 0; r < q.RecordCount(); ++r) {
-        QVector<QVariant> row(fields.size());
-        for (int c = 0; c < fields.size(); ++c)
-            row[c] = q.Value(r, c);
-        rows.append(std::move(row));
-    }
+void TTable::DoOpen(QStringList& fields, TRowStore& rows) {
+    readResult(Database(),
+               QStringLiteral("select * from ") + quotedTable() + QStringLiteral(" order by ") + m_indexField,
+               {}, fields, rows);
 }
 
 void TTable::DoPost(QVector<QVariant>& row, bool inserting) {

@@ -1,8 +1,8 @@
 // Record-level access to tables and query results: a cursor over rows held in memory, with
 // locate, bookmarks, edit/append/post/delete, and suspendable notification of bound views.
 //
-// TQuery runs a select with named parameters and keeps the whole result; edits to it stay in
-// that private copy. TTable shows one table in key order and writes edits through to it.
+// TQuery runs a select with named parameters and keeps the whole result, column by column (RowStore.h);
+// edits to it stay in that private copy. TTable shows one table in key order and writes edits through to it.
 #pragma once
 
 #include <QObject>
@@ -11,6 +11,7 @@
 #include <QVariant>
 #include <QVector>
 
+#include "data/RowStore.h"
 #include "platform/ErrorDisplay.h"
 
 namespace Data {
@@ -74,6 +75,8 @@ public:
 
     TDataset(const QString& connectionName, QObject* parent);
 
+    // Close drops the rows but keeps their memory for the next Open, so that a refresh of a large list
+    // writes into pages already in use; the memory goes with the dataset.
     void Open();
     void Close();
     bool Active() const { return m_state != State::Inactive; }
@@ -86,18 +89,21 @@ public:
     void Prior();
     bool Eof() const { return m_eof; }
     bool Bof() const { return m_bof; }
-    bool IsEmpty() const { return m_rows.isEmpty(); }
-    int RecordCount() const { return static_cast<int>(m_rows.size()); }
+    bool IsEmpty() const { return m_rows.IsEmpty(); }
+    int RecordCount() const { return m_rows.RowCount(); }
     // 1-based number of the current row; 0 when empty.
-    int RecNo() const { return m_rows.isEmpty() ? 0 : m_row + 1; }
+    int RecNo() const { return m_rows.IsEmpty() ? 0 : m_row + 1; }
     void SetRecNo(int recNo);
-    int CurrentRow() const { return m_rows.isEmpty() ? -1 : m_row; }
+    int CurrentRow() const { return m_rows.IsEmpty() ? -1 : m_row; }
 
     // Fields (names matched without regard to case).
     const QStringList& FieldNames() const { return m_fields; }
     int FieldIndex(const QString& name) const;
     TField FieldByName(const QString& name);
-    const QVariant& Value(int row, int field) const { return m_rows[row][field]; }
+    // The stored value of a row by its place (the edit buffer is not looked at).
+    QVariant Value(int row, int field) const { return m_rows.Value(row, field); }
+    // The rows as stored, for walks that read many cells without converting each.
+    const TRowStore& Rows() const { return m_rows; }
 
     // Moves to the first row whose fields ("A;B") equal the values exactly; false leaves the cursor.
     bool Locate(const QString& fields, const QVariantList& values);
@@ -129,8 +135,9 @@ Q_SIGNALS:
     void DataChange();
 
 protected:
-    // Fills fields and rows; throws EDatabaseError.
-    virtual void DoOpen(QStringList& fields, QVector<QVector<QVariant>>& rows) = 0;
+    // Fills fields and rows (Reset to the number of fields; the rows may hold the memory of an earlier
+    // result); throws EDatabaseError.
+    virtual void DoOpen(QStringList& fields, TRowStore& rows) = 0;
     // Writes a posted row (insert when inserting); may update the row (assigned keys).
     virtual void DoPost(QVector<QVariant>& row, bool inserting) = 0;
     virtual void DoDelete(const QVector<QVariant>& row) = 0;
@@ -148,7 +155,7 @@ private:
 
     QString m_connectionName;
     QStringList m_fields;
-    QVector<QVector<QVariant>> m_rows;
+    TRowStore m_rows;
     QVector<QVariant> m_buffer; // the row being edited or inserted
     State m_state = State::Inactive;
     int m_row = 0;
@@ -175,7 +182,7 @@ public:
     int ExecSQL(qint64* lastId = nullptr);
 
 protected:
-    void DoOpen(QStringList& fields, QVector<QVector<QVariant>>& rows) override;
+    void DoOpen(QStringList& fields, TRowStore& rows) override;
     void DoPost(QVector<QVariant>&, bool) override {}
     void DoDelete(const QVector<QVariant>&) override {}
 
@@ -195,7 +202,7 @@ public:
     const QString& TableName() const { return m_tableName; }
 
 protected:
-    void DoOpen(QStringList& fields, QVector<QVector<QVariant>>& rows) override;
+    void DoOpen(QStringList& fields, TRowStore& rows) override;
     void DoPost(QVector<QVariant>& row, bool inserting) override;
     void DoDelete(const QVector<QVariant>& row) override;
 

@@ -240,32 +240,71 @@ TResult run(PGconn* conn, const TStatement& st, const QVariantMap& params, bool 
     return res;
 }
 
-QVariant valueOf(const PGresult* res, int row, int column, Oid type) {
-    if (PQgetisnull(res, row, column))
-        return {};
-    const char* text = PQgetvalue(res, row, column);
-    const int length = PQgetlength(res, row, column);
+// How a column of the server's result goes into the row store.
+enum class TColumnRead : quint8 { Integer, Float, Bool, Bytea, Text };
+
+TColumnRead readOf(Oid type) {
     switch (type) {
     case kInt2:
     case kInt4:
     case kInt8:
     case kOid:
-        return QVariant(static_cast<qlonglong>(std::strtoll(text, nullptr, 10)));
+        return TColumnRead::Integer;
     case kFloat4:
     case kFloat8:
     case kNumeric:
-        return QVariant(QByteArray::fromRawData(text, length).toDouble());
+        return TColumnRead::Float;
     case kBool:
-        return QVariant(static_cast<qlonglong>(text[0] == 't' ? 1 : 0));
-    case kBytea: {
+        return TColumnRead::Bool;
+    case kBytea:
+        return TColumnRead::Bytea;
+    default:
+        return TColumnRead::Text;
+    }
+}
+
+// Parses a decimal integer of the server's text form ("-42"); no locale, no allocation.
+qint64 parseInteger(const char* text) {
+    bool negative = false;
+    if (*text == '-') {
+        negative = true;
+        ++text;
+    }
+    quint64 n = 0;
+    for (; *text >= '0' && *text <= '9'; ++text)
+        n = n * 10 + static_cast<quint64>(*text - '0');
+    return negative ? static_cast<qint64>(0 - n) : static_cast<qint64>(n);
+}
+
+void appendCell(TRowStore& rows, const PGresult* res, int row, int column, TColumnRead read) {
+    if (PQgetisnull(res, row, column)) {
+        rows.AppendNull();
+        return;
+    }
+    const char* text = PQgetvalue(res, row, column);
+    const int length = PQgetlength(res, row, column);
+    switch (read) {
+    case TColumnRead::Integer:
+        rows.AppendInteger(parseInteger(text));
+        break;
+    case TColumnRead::Float:
+        rows.AppendFloat(QByteArray::fromRawData(text, length).toDouble());
+        break;
+    case TColumnRead::Bool:
+        rows.AppendInteger(text[0] == 't' ? 1 : 0);
+        break;
+    case TColumnRead::Bytea: {
         size_t size = 0;
         unsigned char* raw = PQunescapeBytea(reinterpret_cast<const unsigned char*>(text), &size);
-        QByteArray bytes(reinterpret_cast<const char*>(raw), static_cast<qsizetype>(size));
+        if (!raw)
+            throw EDatabaseError(QStringLiteral("Ошибка чтения двоичного значения с сервера"));
+        rows.AppendBlob(QByteArrayView(reinterpret_cast<const char*>(raw), static_cast<qsizetype>(size)));
         PQfreemem(raw);
-        return QVariant(bytes);
+        break;
     }
-    default:
-        return QVariant(QString::fromUtf8(text, length));
+    case TColumnRead::Text:
+        rows.AppendText(QByteArrayView(text, length));
+        break;
     }
 }
 
@@ -336,24 +375,23 @@ int Exec(const QSqlDatabase& db, const QString& sql, const QVariantMap& params, 
     return changed;
 }
 
-void Select(const QSqlDatabase& db, const QString& sql, const QVariantMap& params, const TResultSink& sink) {
+void Select(const QSqlDatabase& db, const QString& sql, const QVariantMap& params, QStringList& fields,
+            TRowStore& rows) {
     PGconn* conn = Handle(db);
     const TResult res =
         run(conn, *cachedStatement(sql), params, false, QStringLiteral("Ошибка выполнения запроса"));
     const PGresult* r = res.get();
     const int columns = PQnfields(r);
-    const int rows = PQntuples(r);
-    QStringList fields;
-    std::vector<Oid> types(static_cast<size_t>(columns));
+    const int count = PQntuples(r);
+    std::vector<TColumnRead> reads(static_cast<size_t>(columns));
     for (int c = 0; c < columns; ++c) {
         fields << CanonicalName(PQfname(r, c));
-        types[static_cast<size_t>(c)] = PQftype(r, c);
+        reads[static_cast<size_t>(c)] = readOf(PQftype(r, c));
     }
-    sink.begin(fields);
-    sink.reserve(rows);
-    for (int row = 0; row < rows; ++row)
+    rows.Reset(columns);
+    for (int row = 0; row < count; ++row)
         for (int c = 0; c < columns; ++c)
-            sink.value(row, c, valueOf(r, row, c, types[static_cast<size_t>(c)]));
+            appendCell(rows, r, row, c, reads[static_cast<size_t>(c)]);
 }
 
 void ExecPlain(PGconn* conn, const QByteArray& sql, const QString& what) {

@@ -10,8 +10,6 @@
 #include <QStringList>
 #include <QVariantMap>
 
-#include <functional>
-
 struct pg_conn;
 typedef struct pg_conn PGconn;
 
@@ -55,15 +53,10 @@ QString CanonicalName(const char* serverName);
 int Exec(const QSqlDatabase& db, const QString& sql, const QVariantMap& params, bool requireAll,
          qint64* lastId);
 
-// Receives a result: the field names once, then the values row by row, left to right.
-struct TResultSink {
-    std::function<void(const QStringList& fields)> begin;
-    std::function<void(int rowCount)> reserve;
-    std::function<void(int row, int column, QVariant&& value)> value;
-};
-
-// Runs a select with its values bound (missing values are NULL) and hands the result to `sink`.
-void Select(const QSqlDatabase& db, const QString& sql, const QVariantMap& params, const TResultSink& sink);
+// Runs a select with its values bound (missing values are NULL) and fills `fields` and `rows` with
+// its result, read in one round trip.
+void Select(const QSqlDatabase& db, const QString& sql, const QVariantMap& params, QStringList& fields,
+            TRowStore& rows);
 
 // Runs plain statements (no parameters, no result): schema, transactions.
 void ExecPlain(PGconn* conn, const QByteArray& sql, const QString& what);

@@ -5,14 +5,77 @@
 
 namespace Platform {
 
-QString DateToStr(const QDate& date) {
-    const QLocale locale;
+namespace {
+
+// The system short date format of a locale: Qt's short Russian format has a two-digit year, the
+// system's shows four.
+QString shortDateFormat(const QLocale& locale) {
     QString format = locale.dateFormat(QLocale::ShortFormat);
-    // Qt's short Russian format has a two-digit year; the system short date shows four.
     if (!format.contains(QLatin1String("yyyy")))
         format.replace(QLatin1String("yy"), QLatin1String("yyyy"));
-    return locale.toString(date, format);
+    return format;
 }
+
+void appendNumber(QString& out, int value, int digits) {
+    const QString text = QString::number(value);
+    for (qsizetype i = text.size(); i < digits; ++i)
+        out += QLatin1Char('0');
+    out += text;
+}
+
+} // namespace
+
+TDateFormat::TDateFormat(const QLocale& locale) : m_locale(locale), m_format(shortDateFormat(locale)) {
+    // Only ASCII digits are written directly; a run of letters other than d, M and y (names of days
+    // or months, quoted text) leaves the whole format to QLocale.
+    if (m_locale.zeroDigit() != QLatin1String("0"))
+        return;
+    QList<TPart> parts;
+    for (qsizetype i = 0; i < m_format.size();) {
+        const QChar ch = m_format[i];
+        qsizetype run = 1;
+        while (i + run < m_format.size() && m_format[i + run] == ch)
+            ++run;
+        if (ch == u'd' && run <= 2)
+            parts.append({TPart::Day, int(run), {}});
+        else if (ch == u'M' && run <= 2)
+            parts.append({TPart::Month, int(run), {}});
+        else if (ch == u'y' && (run == 2 || run == 4))
+            parts.append({TPart::Year, int(run), {}});
+        else if (ch.isLetter() || ch == u'\'')
+            return;
+        else
+            parts.append({TPart::Literal, 0, m_format.mid(i, run)});
+        i += run;
+    }
+    m_parts = std::move(parts);
+}
+
+QString TDateFormat::Text(const QDate& date) const {
+    if (m_parts.isEmpty() || !date.isValid() || date.year() < 1 || date.year() > 9999)
+        return m_locale.toString(date, m_format);
+    QString out;
+    out.reserve(m_format.size() + 2);
+    for (const TPart& part : m_parts) {
+        switch (part.kind) {
+        case TPart::Day:
+            appendNumber(out, date.day(), part.digits);
+            break;
+        case TPart::Month:
+            appendNumber(out, date.month(), part.digits);
+            break;
+        case TPart::Year:
+            appendNumber(out, part.digits == 2 ? date.year() % 100 : date.year(), part.digits);
+            break;
+        case TPart::Literal:
+            out += part.literal;
+            break;
+        }
+    }
+    return out;
+}
+
+QString DateToStr(const QDate& date) { return TDateFormat().Text(date); }
 
 QString TimeToStr(const QTime& time) {
     const QLocale locale;

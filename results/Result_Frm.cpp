@@ -28,6 +28,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <array>
 #include <memory>
 
 using Widgets::TStringGrid;
@@ -61,12 +62,13 @@ QFont tahoma(bool bold) {
     return f;
 }
 
-QString dateText(const QVariant& value) {
+// The date of a record as the tables show it; the format is worked out once per walk.
+QString dateText(const QVariant& value, const Platform::TDateFormat& format) {
     if (value.isNull())
         return {};
     const QDate date =
         value.metaType().id() == QMetaType::QDate ? value.toDate() : Platform::IsoToDate(value.toString());
-    return Platform::DateToStr(date);
+    return format.Text(date);
 }
 
 // Field positions of ListTest_Query, looked up once per walk.
@@ -85,23 +87,41 @@ struct TestFields {
     int date, resultTest, resultProfil, calcProfil, calcProfilNapr, note;
 };
 
-// One factor cell: reaction type `i` of Calc_Profil followed by the marks of intensity digit `i`.
-// A record whose strings do not hold a known type and a digit 0 to 3 there cannot be shown.
-QString factorCell(const QString& types, const QString& intensities, int i, const QString& date) {
-    const QString type = types.mid(i, 1);
-    if (std::find(Calc::ReactionSigns.begin(), Calc::ReactionSigns.end(), type) ==
-            Calc::ReactionSigns.end() ||
-        type.isEmpty())
-        throw Calc::EConvertError(
-            QStringLiteral("Неверный тип реакции «%1» в записи тестирования от %2").arg(type, date));
-    const QString digit = intensities.mid(i, 1);
-    const int marks = digit.isEmpty() ? -1 : digit[0].unicode() - '0';
-    if (marks < 0 || marks >= static_cast<int>(MarkStrings.size()))
-        throw Calc::EConvertError(
-            QStringLiteral("Неверная интенсивность реакции «%1» в записи тестирования от %2")
-                .arg(digit, date));
-    return type + MarkStrings[marks];
-}
+// The texts of the factor cells: a reaction type followed by the marks of its intensity, made once per
+// walk, so that the cells of every row share them.
+class TFactorCells {
+public:
+    TFactorCells() {
+        for (std::size_t t = 0; t < Calc::ReactionSigns.size(); ++t)
+            for (std::size_t m = 0; m < MarkStrings.size(); ++m)
+                m_cells[t][m] = Calc::ReactionSigns[t] + MarkStrings[m];
+    }
+
+    // Reaction type `i` of Calc_Profil with intensity digit `i` of Calc_ProfilNapr. A record whose
+    // strings do not hold a known type and a digit 0 to 3 there cannot be shown. `type` receives the
+    // type's place in ReactionSigns.
+    const QString& Cell(const QString& types, const QString& intensities, int i, const QString& date,
+                        int& type) const {
+        const QStringView sign = QStringView(types).mid(i, 1);
+        const auto found = std::find(Calc::ReactionSigns.begin(), Calc::ReactionSigns.end(), sign);
+        if (sign.isEmpty() || found == Calc::ReactionSigns.end())
+            throw Calc::EConvertError(QStringLiteral("Неверный тип реакции «%1» в записи тестирования от %2")
+                                          .arg(sign.toString(), date));
+        const QStringView digit = QStringView(intensities).mid(i, 1);
+        const int marks = digit.isEmpty() ? -1 : digit[0].unicode() - '0';
+        if (marks < 0 || marks >= static_cast<int>(MarkStrings.size()))
+            throw Calc::EConvertError(
+                QStringLiteral("Неверная интенсивность реакции «%1» в записи тестирования от %2")
+                    .arg(digit.toString(), date));
+        type = static_cast<int>(found - Calc::ReactionSigns.begin());
+        return m_cells[static_cast<std::size_t>(type)][static_cast<std::size_t>(marks)];
+    }
+
+private:
+    std::array<std::array<QString, std::tuple_size_v<decltype(MarkStrings)>>,
+               std::tuple_size_v<decltype(Calc::ReactionSigns)>>
+        m_cells;
+};
 
 void setupTable(TStringGrid* grid) {
     grid->SetColCount(kTableCols);
@@ -494,31 +514,40 @@ void TResult_Form::FillProfileRows() {
     Data::TQuery* query = Main_DataModule->ListTest_Query;
     const TestFields fields(*query);
     const int count = query->RecordCount();
+    const Platform::TDateFormat dateFormat;
+    const TFactorCells factorCells;
+    // The texts of the sums of a half row (0 to 8 factors).
+    std::array<QString, Calc::kFactorCount + 1> counts;
+    for (std::size_t n = 0; n < counts.size(); ++n)
+        counts[n] = QString::number(n);
     // The query lists the newest test first; the tables list the oldest first.
     for (int k = 1; k <= count; ++k) {
         const int record = count - k;
         const int row = k + 1;
-        const QString date = dateText(query->Value(record, fields.date));
+        const QString date = dateText(query->Value(record, fields.date), dateFormat);
         const QString types = query->Value(record, fields.calcProfil).toString();
         const QString intensities = query->Value(record, fields.calcProfilNapr).toString();
         const QString note = query->Value(record, fields.note).toString();
+        const QString number = QString::number(k);
         for (int half = 0; half < 2; ++half) {
             TStringGrid* grid = half == 0 ? PPP_Grid : EKP_Grid;
-            grid->SetCell(0, row, QString::number(k));
+            grid->SetCell(0, row, number);
             grid->SetCell(1, row, date);
             int zeros = 0;
             int ambivalents = 0;
             for (int i = 0; i < Calc::kFactorCount; ++i) {
-                const QString cell = factorCell(types, intensities, half * Calc::kFactorCount + i, date);
-                grid->SetCell(i + 2, row, cell);
-                if (cell.startsWith(Calc::ReactionSigns[0]))
+                int type = 0;
+                grid->SetCell(
+                    i + 2, row,
+                    factorCells.Cell(types, intensities, half * Calc::kFactorCount + i, date, type));
+                if (type == 0)
                     ++zeros;
-                else if (cell.startsWith(Calc::ReactionSigns[1]))
+                else if (type == 1)
                     ++ambivalents;
             }
-            grid->SetCell(kSumZeroCol, row, QString::number(zeros));
-            grid->SetCell(kSumAmbCol, row, QString::number(ambivalents));
-            grid->SetCell(kSntCol, row, QString::number(zeros + ambivalents));
+            grid->SetCell(kSumZeroCol, row, counts[static_cast<std::size_t>(zeros)]);
+            grid->SetCell(kSumAmbCol, row, counts[static_cast<std::size_t>(ambivalents)]);
+            grid->SetCell(kSntCol, row, counts[static_cast<std::size_t>(zeros + ambivalents)]);
             grid->SetCell(kNoteCol, row, note);
         }
     }
@@ -554,9 +583,10 @@ void TResult_Form::FillProfileCharts() {
     for (int j = 0; j < count; ++j)
         m_chartCounts.append(ProfileCounts(query->Value(j, fields.resultTest).toString(),
                                            query->Value(j, fields.resultProfil).toString()));
+    const Platform::TDateFormat dateFormat;
     for (int j = 0; j < count; ++j)
         Profil_PageControl->AddPage(QString::number(count - j) + QStringLiteral(" - ") +
-                                    dateText(query->Value(j, fields.date)));
+                                    dateText(query->Value(j, fields.date), dateFormat));
 }
 
 void TResult_Form::BuildChartPage(int index, QWidget* page) {

@@ -1,8 +1,6 @@
 // Dataset model.
 #include "widgets/DatasetModel.h"
 
-#include "platform/Locale.h"
-
 namespace Widgets {
 
 TDatasetModel::TDatasetModel(Data::TDataset* dataset, QList<TColumn> columns, QObject* parent)
@@ -14,6 +12,7 @@ TDatasetModel::TDatasetModel(Data::TDataset* dataset, QList<TColumn> columns, QO
 }
 
 void TDatasetModel::resolveFields() {
+    m_dateFormat = Platform::TDateFormat();
     m_fieldIndex.clear();
     for (const TColumn& c : m_columns)
         m_fieldIndex.append(m_dataset->Active() ? m_dataset->FieldIndex(c.field) : -1);
@@ -42,7 +41,7 @@ QString TDatasetModel::cellText(int row, int column) const {
     const QVariant v = m_dataset->Value(row, field);
     switch (m_columns[column].kind) {
     case TColumn::Kind::Date:
-        return v.isNull() ? QString() : Platform::DateToStr(Platform::IsoToDate(v.toString()));
+        return v.isNull() ? QString() : m_dateFormat.Text(Platform::IsoToDate(v.toString()));
     case TColumn::Kind::Time:
         return v.isNull() ? QString() : Platform::TimeToStr(Platform::IsoToTime(v.toString()));
     case TColumn::Kind::Text:

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "data/Dataset.h"
+#include "platform/Locale.h"
 
 #include <QAbstractTableModel>
 #include <QColor>
@@ -50,6 +51,7 @@ private:
     Data::TDataset* m_dataset;
     QList<TColumn> m_columns;
     QVector<int> m_fieldIndex;
+    Platform::TDateFormat m_dateFormat; // taken again at every reset
 };
 
 } // namespace Widgets

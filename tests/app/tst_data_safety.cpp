@@ -355,7 +355,7 @@ private Q_SLOTS:
             QCOMPARE(form->Copies_List->topLevelItemCount(), 1);
             QVERIFY(form->Copies_List->topLevelItem(0)->text(0).contains(
                 QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy"))));
-            QVERIFY(!form->Copies_List->topLevelItem(0)->text(1).isEmpty());
+            QVERIFY(form->Copies_List->topLevelItem(0)->text(1).endsWith(QStringLiteral(" КБ")));
             whenModal<TDB_Form>([](TDB_Form* choice) { choice->Ok_But->click(); });
             QTest::mouseClick(form->Restore_But, Qt::LeftButton);
         });

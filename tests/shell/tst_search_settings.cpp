@@ -116,6 +116,44 @@ private Q_SLOTS:
         QVERIFY(!f->dm->Men_Query->ControlsDisabled());
     }
 
+    // Names are compared as they are stored (UTF-8), decoded only as far as the text goes; bytes that
+    // are no UTF-8 are compared as the text they read as.
+    void searchStoredBytes_data() {
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("whole");
+        QTest::addColumn<bool>("found");
+        QTest::newRow("cyrillic prefix") << QByteArray("Щукин Ёж") << "щукин ё" << false << true;
+        QTest::newRow("text longer than the name") << QByteArray("Щукин") << "щукина" << false << false;
+        QTest::newRow("whole, name longer") << QByteArray("Щукина") << "щукин" << true << false;
+        QTest::newRow("whole, equal") << QByteArray("Щукин") << "ЩУКИН" << true << true;
+        QTest::newRow("outside the BMP") << QByteArray("😀ab") << "😀A" << false << true;
+        QTest::newRow("outside the BMP, other") << QByteArray("😀ab") << "😁A" << false << false;
+        QTest::newRow("three-byte character") << QByteArray("€uro") << "€U" << false << true;
+        QTest::newRow("malformed byte reads as a replacement")
+            << QByteArray("\xC3xyz") << "\uFFFDX" << false << true;
+        QTest::newRow("malformed byte is no letter") << QByteArray("\xC3xyz") << "xyz" << false << false;
+        QTest::newRow("cut sequence at the end") << QByteArray("ab\xD0") << "ab" << true << false;
+    }
+    void searchStoredBytes() {
+        QFETCH(QByteArray, stored);
+        QFETCH(QString, text);
+        QFETCH(bool, whole);
+        QFETCH(bool, found);
+        f->addTester(QStringLiteral("Первый"));
+        QSqlQuery q(f->dm->Connection());
+        // The bytes go in as they are, as another program could have written them.
+        q.prepare(QStringLiteral("insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
+                                 "values (?, cast(? as text), 'М', 30, 0, '')"));
+        q.addBindValue(f->dm->Current_DB_ID);
+        q.addBindValue(stored);
+        QVERIFY(q.exec());
+        f->openMenQuery();
+        QCOMPARE(f->dm->Men_Query->RecordCount(), 2);
+        QCOMPARE(SearchTester(*f->dm->Men_Query, QStringLiteral("FIO"), text, whole, false), found);
+        QCOMPARE(f->dm->Men_Query->RecNo(), found ? 2 : 1);
+    }
+
     void fromCursorOnLastRowFindsNothing() {
         fillRows();
         f->openMenQuery();

@@ -1,0 +1,318 @@
+// The column-wise row store and the dataset walks over it: values read back as stored across slot
+// widening and mixed kinds, edits and removals keep the other rows, locate compares stored cells as
+// values; and the cached date format writes what QLocale writes.
+#include "TestSupport.h"
+
+#include "data/DataMod.h"
+#include "data/RowStore.h"
+#include "platform/Locale.h"
+
+#include <QtTest>
+
+#include <limits>
+
+using Data::TCellKind;
+using Data::TRowStore;
+
+Q_DECLARE_METATYPE(TCellKind)
+
+namespace {
+
+// The reading a value gets from a store, as Dataset::Value gives it.
+QVariant readBack(const QVariant& v) {
+    TRowStore s(1);
+    s.AppendValue(v);
+    return s.Value(0, 0);
+}
+
+} // namespace
+
+class TestRowStore : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void valuesReadBackAsBound_data() {
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<TCellKind>("kind");
+        QTest::addColumn<QVariant>("expected");
+        const qint64 big = std::numeric_limits<qint64>::max();
+        const qint64 small = std::numeric_limits<qint64>::min();
+        QTest::newRow("null") << QVariant() << TCellKind::Null << QVariant();
+        QTest::newRow("zero") << QVariant(0) << TCellKind::Integer << QVariant(qlonglong(0));
+        QTest::newRow("minus one") << QVariant(-1) << TCellKind::Integer << QVariant(qlonglong(-1));
+        QTest::newRow("one byte edge") << QVariant(127) << TCellKind::Integer << QVariant(qlonglong(127));
+        QTest::newRow("past one byte") << QVariant(-129) << TCellKind::Integer << QVariant(qlonglong(-129));
+        QTest::newRow("past two bytes")
+            << QVariant(70000) << TCellKind::Integer << QVariant(qlonglong(70000));
+        QTest::newRow("largest") << QVariant(qlonglong(big)) << TCellKind::Integer
+                                 << QVariant(qlonglong(big));
+        QTest::newRow("smallest") << QVariant(qlonglong(small)) << TCellKind::Integer
+                                  << QVariant(qlonglong(small));
+        QTest::newRow("bool as integer") << QVariant(true) << TCellKind::Integer << QVariant(qlonglong(1));
+        QTest::newRow("double") << QVariant(-2.5) << TCellKind::Float << QVariant(-2.5);
+        QTest::newRow("empty text") << QVariant(QStringLiteral("")) << TCellKind::Text
+                                    << QVariant(QStringLiteral(""));
+        QTest::newRow("cyrillic") << QVariant(QStringLiteral("Ёлкин Пётр")) << TCellKind::Text
+                                  << QVariant(QStringLiteral("Ёлкин Пётр"));
+        QTest::newRow("outside the BMP")
+            << QVariant(QStringLiteral("a😀b")) << TCellKind::Text << QVariant(QStringLiteral("a😀b"));
+        QTest::newRow("long text") << QVariant(QString(300, u'ж')) << TCellKind::Text
+                                   << QVariant(QString(300, u'ж'));
+        QTest::newRow("empty blob is no null")
+            << QVariant(QByteArray("")) << TCellKind::Blob << QVariant(QByteArray(""));
+        QTest::newRow("blob with zeros")
+            << QVariant(QByteArray("a\0b", 3)) << TCellKind::Blob << QVariant(QByteArray("a\0b", 3));
+        QTest::newRow("date as its ISO text")
+            << QVariant(QDate(2026, 12, 9)) << TCellKind::Text << QVariant(QStringLiteral("2026-12-09"));
+    }
+    void valuesReadBackAsBound() {
+        QFETCH(QVariant, value);
+        QFETCH(TCellKind, kind);
+        QFETCH(QVariant, expected);
+        // The value alone, and as the last of a column that held small values before it (the column's
+        // slots widen under the earlier ones) and of a column that mixes kinds.
+        for (const QVariant& before : {QVariant(), QVariant(1), QVariant(QStringLiteral("x"))}) {
+            TRowStore s(2);
+            for (int r = 0; r < 300; ++r) {
+                s.AppendValue(before.isValid() ? before : QVariant(r));
+                s.AppendValue(r);
+            }
+            s.AppendValue(value);
+            s.AppendInteger(-7);
+            QCOMPARE(s.RowCount(), 301);
+            QCOMPARE(s.Kind(300, 0), kind);
+            const QVariant got = s.Value(300, 0);
+            QCOMPARE(got.isNull(), expected.isNull());
+            QCOMPARE(got.metaType(), expected.metaType());
+            QCOMPARE(got, expected);
+            QCOMPARE(s.Value(300, 1), QVariant(qlonglong(-7)));
+            for (int r = 0; r < 300; ++r) {
+                QCOMPARE(s.Value(r, 0), readBack(before.isValid() ? before : QVariant(r)));
+                QCOMPARE(s.Integer(r, 1), qint64(r));
+            }
+        }
+    }
+
+    void sharedShortTextsStayApartOnEdit() {
+        TRowStore s(1);
+        for (int r = 0; r < 4; ++r)
+            s.AppendText("М");
+        const qint64 size = s.ByteSize();
+        QVERIFY2(size < 4 * 4, "repeated short texts are stored once");
+        s.SetRow(1, {QStringLiteral("Ж")});
+        s.SetRow(2, {QVariant()});
+        QCOMPARE(s.Value(0, 0).toString(), QStringLiteral("М"));
+        QCOMPARE(s.Value(1, 0).toString(), QStringLiteral("Ж"));
+        QCOMPARE(s.Kind(2, 0), TCellKind::Null);
+        QCOMPARE(s.Value(3, 0).toString(), QStringLiteral("М"));
+    }
+
+    void removeRowKeepsTheOthers_data() {
+        QTest::addColumn<int>("row");
+        QTest::newRow("first") << 0;
+        QTest::newRow("middle") << 2;
+        QTest::newRow("last") << 4;
+    }
+    void removeRowKeepsTheOthers() {
+        QFETCH(int, row);
+        TRowStore s(3);
+        QList<QVector<QVariant>> rows;
+        for (int r = 0; r < 5; ++r) {
+            // Column 0 uniform, column 1 mixed, column 2 wide.
+            rows.append({QVariant(qlonglong(r)), r % 2 ? QVariant(QStringLiteral("т%1").arg(r)) : QVariant(),
+                         QVariant(qlonglong(r) << 40)});
+            s.AppendRow(rows.last());
+        }
+        s.RemoveRow(row);
+        rows.removeAt(row);
+        QCOMPARE(s.RowCount(), 4);
+        for (int r = 0; r < 4; ++r)
+            QCOMPARE(s.Row(r), rows[r]);
+        while (!s.IsEmpty())
+            s.RemoveRow(0);
+        s.AppendRow({QVariant(1.5), QVariant(2), QVariant(3)});
+        QCOMPARE(s.Kind(0, 0), TCellKind::Float);
+    }
+
+    // A refill writes into the memory of the rows before it: nothing of them shows through, whatever
+    // their kinds, widths and texts were.
+    void refillKeepsNothingOfTheRowsBefore_data() {
+        QTest::addColumn<int>("beforeRows");
+        QTest::addColumn<int>("afterRows");
+        QTest::newRow("fewer rows") << 5000 << 3;
+        QTest::newRow("more rows") << 3 << 5000;
+        QTest::newRow("none after many") << 5000 << 0;
+    }
+    void refillKeepsNothingOfTheRowsBefore() {
+        QFETCH(int, beforeRows);
+        QFETCH(int, afterRows);
+        TRowStore s(3);
+        for (int r = 0; r < beforeRows; ++r)
+            s.AppendRow({QVariant(qlonglong(r) << 33), QVariant(QString(40, QChar(u'а' + r % 32))),
+                         r % 3 ? QVariant(1.25) : QVariant()});
+        s.Reset(2);
+        QCOMPARE(s.RowCount(), 0);
+        QCOMPARE(s.ColumnCount(), 2);
+        for (int r = 0; r < afterRows; ++r)
+            s.AppendRow({QVariant(r), QVariant(QStringLiteral("М"))});
+        s.Trim();
+        QCOMPARE(s.RowCount(), afterRows);
+        for (int r = 0; r < afterRows; ++r) {
+            QCOMPARE(s.Kind(r, 0), TCellKind::Integer);
+            QCOMPARE(s.Integer(r, 0), qint64(r));
+            QCOMPARE(s.Kind(r, 1), TCellKind::Text);
+            QCOMPARE(s.Value(r, 1).toString(), QStringLiteral("М"));
+        }
+        QVERIFY(s.ByteSize() < 64 + qint64(afterRows) * 16);
+    }
+
+    // A query reopened with another statement shows only the new result; a statement that fails leaves
+    // the query closed, and the next one opens as usual.
+    void reopenedQueryShowsOnlyTheNewResult() {
+        TestSupport::ProgramDirFixture dir;
+        auto dm = dir.createDataModule();
+        QVERIFY(dm);
+        Data::TQuery q(dm->Main_Database(), nullptr);
+        q.SetSQL(
+            QStringLiteral("with recursive n(i) as (select 1 union all select i + 1 from n where i < 3000) "
+                           "select i, 'строка ' || i, i * 0.5 from n"));
+        q.Open();
+        QCOMPARE(q.RecordCount(), 3000);
+        q.Close();
+        q.SetSQL(QStringLiteral("select 'а', null union all select 'б', 7"));
+        q.Open();
+        QCOMPARE(q.RecordCount(), 2);
+        QCOMPARE(q.FieldNames().size(), 2);
+        QCOMPARE(q.Value(0, 0).toString(), QStringLiteral("а"));
+        QVERIFY(q.Value(0, 1).isNull());
+        QCOMPARE(q.Value(1, 1), QVariant(qlonglong(7)));
+        q.Close();
+        q.SetSQL(QStringLiteral("select no_such_column from DB"));
+        QVERIFY_THROWS_EXCEPTION(Data::EDatabaseError, q.Open());
+        QVERIFY(!q.Active());
+        QCOMPARE(q.RecordCount(), 0);
+        q.SetSQL(QStringLiteral("select 1"));
+        q.Open();
+        QCOMPARE(q.RecordCount(), 1);
+        QCOMPARE(q.Value(0, 0), QVariant(qlonglong(1)));
+    }
+
+    void rowOfWrongSizeIsRefused() {
+        TRowStore s(2);
+        QVERIFY_THROWS_EXCEPTION(Platform::EError, s.AppendRow({QVariant(1)}));
+        s.AppendRow({QVariant(1), QVariant(2)});
+        QVERIFY_THROWS_EXCEPTION(Platform::EError, s.SetRow(0, {QVariant(1), QVariant(2), QVariant(3)}));
+        QCOMPARE(s.Row(0), (QVector<QVariant>{QVariant(qlonglong(1)), QVariant(qlonglong(2))}));
+        TRowStore none(0);
+        QVERIFY_THROWS_EXCEPTION(Platform::EError, none.AppendText("a"));
+        QCOMPARE(none.RowCount(), 0);
+    }
+
+    // Locate compares as values: text with text exactly, numbers with numbers, text with the text of a
+    // number; a null matches only a null.
+    void locateComparesStoredCells_data() {
+        QTest::addColumn<QString>("fields");
+        QTest::addColumn<QVariantList>("values");
+        QTest::addColumn<int>("recNo");
+        QTest::newRow("text") << "FIO" << QVariantList{QStringLiteral("Ёлкин")} << 2;
+        QTest::newRow("text, case differs") << "FIO" << QVariantList{QStringLiteral("ёлкин")} << 0;
+        QTest::newRow("text, a prefix") << "FIO" << QVariantList{QStringLiteral("Ёл")} << 0;
+        QTest::newRow("integer") << "Age" << QVariantList{40} << 3;
+        QTest::newRow("integer as text") << "Age" << QVariantList{QStringLiteral("40")} << 3;
+        QTest::newRow("text holding a number") << "FIO" << QVariantList{7} << 4;
+        QTest::newRow("integer as a double") << "Age" << QVariantList{40.0} << 3;
+        QTest::newRow("null") << "Group_Name" << QVariantList{QVariant()} << 1;
+        QTest::newRow("empty text is no null") << "Group_Name" << QVariantList{QStringLiteral("")} << 0;
+        QTest::newRow("two fields") << "FIO;Age" << QVariantList{QStringLiteral("Ёлкин"), 41} << 5;
+        QTest::newRow("field names in any case")
+            << "fio; AGE" << QVariantList{QStringLiteral("Ёлкин"), 41} << 5;
+    }
+    void locateComparesStoredCells() {
+        QFETCH(QString, fields);
+        QFETCH(QVariantList, values);
+        QFETCH(int, recNo);
+        TestSupport::ProgramDirFixture dir;
+        auto dm = dir.createDataModule();
+        QVERIFY(dm);
+        QSqlQuery q(dm->Connection());
+        QVERIFY(q.exec(QStringLiteral("insert into DB (DB_ID, DB_Name) values (1, 'База')")));
+        QVERIFY(q.exec(QStringLiteral("insert into \"GROUP\" (Group_ID, Group_Name) values (1, 'Первая')")));
+        QVERIFY(q.exec(QStringLiteral(
+            "insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) values "
+            "(1, 'Иванов', 'М', 30, 0, ''), (1, 'Ёлкин', 'М', 30, 1, ''), (1, 'Петров', 'М', 40, 1, ''), "
+            "(1, '7', 'Ж', 20, 1, ''), (1, 'Ёлкин', 'М', 41, 1, '')")));
+        Data::TQuery* men = dm->Men_Query;
+        men->SetSQL(dm->MenQueryBaseSQL());
+        men->SetParam(QStringLiteral("DB_ID"), 1);
+        men->Open();
+        QCOMPARE(men->RecordCount(), 5);
+        men->Last();
+        QCOMPARE(men->Locate(fields, values), recNo != 0);
+        QCOMPARE(men->RecNo(), recNo != 0 ? recNo : 5);
+    }
+
+    // Rows edited in a query stay in its copy and read back as values; a refused post keeps the row.
+    void editedRowsReadBack() {
+        TestSupport::ProgramDirFixture dir;
+        auto dm = dir.createDataModule();
+        QVERIFY(dm);
+        Data::TTable* groups = dm->Group_Table;
+        groups->Open();
+        for (const QString& name : {QStringLiteral("Первая"), QStringLiteral("Вторая")}) {
+            groups->Append();
+            groups->FieldByName(QStringLiteral("Group_Name")).SetValue(name);
+            groups->Post();
+        }
+        QCOMPARE(groups->RecordCount(), 2);
+        QVERIFY(groups->FieldByName(QStringLiteral("Group_ID")).AsInteger() > 0);
+        groups->First();
+        groups->Edit();
+        groups->FieldByName(QStringLiteral("Group_Name")).SetValue(QString(200, u'д'));
+        groups->Post();
+        QCOMPARE(groups->FieldByName(QStringLiteral("Group_Name")).AsString(), QString(200, u'д'));
+        groups->Next();
+        QCOMPARE(groups->FieldByName(QStringLiteral("Group_Name")).AsString(), QStringLiteral("Вторая"));
+        groups->Delete();
+        QCOMPARE(groups->RecordCount(), 1);
+        QCOMPARE(groups->Value(0, groups->FieldIndex(QStringLiteral("Group_Name"))).toString(),
+                 QString(200, u'д'));
+    }
+
+    // The date format worked out once writes what QLocale writes with the same format, in locales
+    // whose format is written directly and in those left to QLocale.
+    void dateFormatMatchesLocale_data() {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QDate>("date");
+        const QList<QLocale> locales = {QLocale(QLocale::Russian, QLocale::Russia),
+                                        QLocale(QLocale::English, QLocale::UnitedStates),
+                                        QLocale(QLocale::German, QLocale::Germany),
+                                        QLocale(QLocale::Japanese, QLocale::Japan),
+                                        QLocale(QLocale::Arabic, QLocale::Egypt),
+                                        QLocale(QLocale::Persian, QLocale::Iran),
+                                        QLocale::c()};
+        const QList<QDate> dates = {QDate(2026, 12, 9), QDate(2000, 2, 29), QDate(1905, 1, 1),
+                                    QDate(999, 7, 30), QDate()};
+        for (const QLocale& locale : locales)
+            for (const QDate& date : dates)
+                QTest::addRow("%s %s", qPrintable(locale.name()), qPrintable(date.toString(Qt::ISODate)))
+                    << locale << date;
+    }
+    void dateFormatMatchesLocale() {
+        QFETCH(QLocale, locale);
+        QFETCH(QDate, date);
+        const Platform::TDateFormat format(locale);
+        QVERIFY(format.Format().contains(QLatin1String("yyyy")));
+        QCOMPARE(format.Text(date), locale.toString(date, format.Format()));
+    }
+
+    void dateToStrFollowsTheDefaultLocale() {
+        TestSupport::pinRussianLocale();
+        QCOMPARE(Platform::DateToStr(QDate(2026, 12, 9)), QStringLiteral("09.12.2026"));
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        QCOMPARE(Platform::DateToStr(QDate(2026, 12, 9)), QStringLiteral("12/9/2026"));
+        TestSupport::pinRussianLocale();
+    }
+};
+
+QTEST_MAIN(TestRowStore)
+#include "tst_rowstore.moc"
