@@ -44,10 +44,24 @@ bool connectionState(const char* state) {
     const char* state = res ? PQresultErrorField(res, PG_DIAG_SQLSTATE) : nullptr;
     const char* primary = res ? PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
     const QString text = QString::fromUtf8(primary ? primary : PQerrorMessage(conn)).trimmed();
-    if (PQstatus(conn) == CONNECTION_BAD || connectionState(state))
+    // An error without a state of the server's comes from libpq itself: the server went away.
+    if (PQstatus(conn) == CONNECTION_BAD || !state || connectionState(state)) {
+        // libpq may still count the connection as open after its server closed it; a new attempt now
+        // restores it or marks it broken, so that the next statement tries again.
+        if (PQstatus(conn) != CONNECTION_BAD) {
+            PQreset(conn);
+            if (PQstatus(conn) == CONNECTION_OK) {
+                try {
+                    PrepareSession(conn);
+                } catch (const EDatabaseError&) {
+                    // Reported with the next statement.
+                }
+            }
+        }
         throw EConnectionLost(QStringLiteral("Нет связи с сервером базы данных. Изменения не сохранены; "
                                              "повторите, когда связь восстановится.\n(%1)")
                                   .arg(text));
+    }
     const QString mark = QString::fromLatin1(kRefusalMark);
     if (text.startsWith(mark))
         throw EDatabaseError(text.mid(mark.size()));
@@ -321,7 +335,9 @@ void PrepareSession(PGconn* conn) {
 }
 
 PGconn* Handle(const QSqlDatabase& db) {
-    const QVariant v = db.isValid() && db.isOpen() ? db.driver()->handle() : QVariant();
+    // Qt's driver counts a connection whose server went away as closed; its handle stays (null only
+    // after close()), so that it can be re-established below.
+    const QVariant v = db.isValid() ? db.driver()->handle() : QVariant();
     if (!v.isValid() || qstrcmp(v.typeName(), "pg_conn*") != 0)
         throw EDatabaseError(QStringLiteral("Нет соединения с базой данных"));
     PGconn* conn = *static_cast<PGconn* const*>(v.data());

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Starts or stops the throwaway PostgreSQL cluster of a test run: `pg_cluster.sh start DIR` creates a
 # cluster in DIR that listens only on a Unix socket in DIR (no TCP port); `pg_cluster.sh stop DIR`
-# stops it and removes DIR. As root, the server runs as the postgres system user.
+# stops it and removes DIR. `kill DIR` stops the server at once, as a crash would (immediate mode), and
+# `restart DIR` starts it again on the same cluster. As root, the server runs as the postgres system user.
 set -euo pipefail
 action=$1
 dir=$2
@@ -24,6 +25,20 @@ if [ "$(id -u)" -eq 0 ]; then
   as_owner=(runuser -u postgres --)
 fi
 
+# The server skips waiting for the disk unless PG_CLUSTER_DURABLE=1 (for tests that crash it on purpose).
+start_server() {
+  local options="-c listen_addresses='' -c unix_socket_directories='$dir' -c max_connections=60"
+  if [ "${PG_CLUSTER_DURABLE:-0}" != 1 ]; then
+    options="$options -c fsync=off -c synchronous_commit=off -c full_page_writes=off"
+  fi
+  if ! "${as_owner[@]}" "$bindir/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 -o "$options" \
+      start >/dev/null; then
+    echo "pg_cluster: the server did not start:" >&2
+    cat "$dir/server.log" >&2
+    exit 1
+  fi
+}
+
 case "$action" in
   start)
     # A cluster left by an interrupted run is stopped and replaced.
@@ -40,14 +55,14 @@ case "$action" in
       cat "$dir/initdb.log" >&2
       exit 1
     fi
-    if ! "${as_owner[@]}" "$bindir/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
-        -o "-c listen_addresses='' -c unix_socket_directories='$dir' -c fsync=off -c synchronous_commit=off -c full_page_writes=off -c max_connections=60" \
-        start >/dev/null; then
-      echo "pg_cluster: the server did not start:" >&2
-      cat "$dir/server.log" >&2
-      exit 1
-    fi
+    start_server
     echo "pg_cluster: server listening on $dir"
+    ;;
+  kill)
+    "${as_owner[@]}" "$bindir/pg_ctl" -D "$dir/data" -m immediate -w stop >/dev/null
+    ;;
+  restart)
+    start_server
     ;;
   stop)
     if [ -f "$dir/data/postmaster.pid" ]; then
@@ -56,7 +71,7 @@ case "$action" in
     rm -rf "$dir"
     ;;
   *)
-    echo "usage: pg_cluster.sh start|stop DIR" >&2
+    echo "usage: pg_cluster.sh start|stop|kill|restart DIR" >&2
     exit 2
     ;;
 esac
