@@ -117,8 +117,8 @@ void listBench(const QString& dir, TMain_DataModule& dm, const QString& database
         conn,
         QStringLiteral(
             "insert into \"user\" (db_id, fio, sex, age, group_id, isdel) "
-            "select 1, (array['Иванов','Петров','Сидоров','Ёлкин','Кузнецов','Смирнов'])[1 + (i * 7919) % 6] "
-            "|| ' ' || (array['Иван','Пётр','Анна','Мария'])[1 + (i * 104729) % 4] || ' ' || i, "
+            "select 1, (array['Иванов','Петров','Сидоров','Ёлкин','Кузнецов','Смирнов'])[1 + (i::bigint * 7919) % 6] "
+            "|| ' ' || (array['Иван','Пётр','Анна','Мария'])[1 + (i::bigint * 104729) % 4] || ' ' || i, "
             "case when i % 2 = 0 then 'М' else 'Ж' end, 3 + (i * 37) % 118, (i * 13) % 4, '' "
             "from generate_series(1, %1) i")
             .arg(kTestees)

@@ -135,8 +135,12 @@ TFileSum fileChecksum(sqlite3* handle, const TTableKey& t) {
 
 TFileSum serverChecksum(const QSqlDatabase& db, const TTableKey& t) {
     QStringList values;
+    // Bytes as the file side writes them, "\x" and hex: the session's own text form of bytea is the
+    // escape form that Qt's driver chooses.
     for (const QString& c : t.columns)
-        values << QStringLiteral("coalesce(%1::text, '\\N')").arg(c.toLower());
+        values << (isBytes(c) ? QStringLiteral("coalesce('\\x' || encode(%1, 'hex'), '\\N')")
+                              : QStringLiteral("coalesce(%1::text, '\\N')"))
+                      .arg(c.toLower());
     TQuery q(db.connectionName(), nullptr);
     // Written for the server as it stands: no translation of names is wanted here.
     q.SetSQL(QStringLiteral(
