@@ -113,16 +113,16 @@ void listBench(const QString& dir, TMain_DataModule& dm, const QString& database
     PGconn* conn = connect(dir, database.toUtf8().constData());
     exec(conn, "insert into db (db_id, db_name) values (1, 'Большая')");
     exec(conn, "insert into \"group\" (group_name) values ('Первая'), ('Вторая'), ('Третья')");
-    exec(
-        conn,
-        QStringLiteral(
-            "insert into \"user\" (db_id, fio, sex, age, group_id, isdel) "
-            "select 1, (array['Иванов','Петров','Сидоров','Ёлкин','Кузнецов','Смирнов'])[1 + (i::bigint * 7919) % 6] "
-            "|| ' ' || (array['Иван','Пётр','Анна','Мария'])[1 + (i::bigint * 104729) % 4] || ' ' || i, "
-            "case when i % 2 = 0 then 'М' else 'Ж' end, 3 + (i * 37) % 118, (i * 13) % 4, '' "
-            "from generate_series(1, %1) i")
-            .arg(kTestees)
-            .toUtf8());
+    exec(conn,
+         QStringLiteral(
+             "insert into \"user\" (db_id, fio, sex, age, group_id, isdel) "
+             "select 1, (array['Иванов','Петров','Сидоров','Ёлкин','Кузнецов','Смирнов'])[1 + (i::bigint * "
+             "7919) % 6] "
+             "|| ' ' || (array['Иван','Пётр','Анна','Мария'])[1 + (i::bigint * 104729) % 4] || ' ' || i, "
+             "case when i % 2 = 0 then 'М' else 'Ж' end, 3 + (i * 37) % 118, (i * 13) % 4, '' "
+             "from generate_series(1, %1) i")
+             .arg(kTestees)
+             .toUtf8());
     exec(conn, "analyze");
     dm.Current_DB_ID = 1;
     const QByteArray sql = Data::Server::Translate(dm.MenQueryBaseSQL()).text;
