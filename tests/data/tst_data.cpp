@@ -179,6 +179,17 @@ private Q_SLOTS:
         QCOMPARE(
             sign(Data::CompareRussianUtf8(ua.constData(), int(ua.size()), ub.constData(), int(ub.size()))),
             order);
+        // The store sorts the list alike: the table file through the comparator, the server through its
+        // collation.
+        addUser(1, b, 0);
+        addUser(1, a, 0);
+        const QStringList ascending = menList(1, QStringLiteral(" ORDER BY FIO"));
+        QCOMPARE(ascending.size(), 2);
+        if (order != 0)
+            QCOMPARE(ascending.first(), (order < 0 ? a : b) + QLatin1Char('|'));
+        const QStringList descending = menList(1, QStringLiteral(" ORDER BY FIO DESC"));
+        if (order != 0)
+            QCOMPARE(descending.first(), (order < 0 ? b : a) + QLatin1Char('|'));
     }
 
     void listTestNumbEditsStayInTheResult() {
