@@ -18,10 +18,15 @@ namespace {
 
 const QString kInsertTester = QStringLiteral("insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel)\n"
                                              "values (:DB_ID, :FIO, :Sex, :Age, :Group_ID, '')");
+// Saves only over the version the dialog showed; the schema counts the version up.
 const QString kUpdateTester =
     QStringLiteral("update USER set FIO = :FIO, Sex = :Sex, Age = :Age, Group_ID = :Group_ID\n"
-                   "where Men_ID = :Men_ID and IsDel <> 'D'");
-const QString kNewTesterID = QStringLiteral("select last_insert_rowid() as Men_ID");
+                   "where Men_ID = :Men_ID and IsDel <> 'D' and Row_Version = :Row_Version");
+const QString kStoredTester = QStringLiteral("select FIO, Sex, Age, Group_ID, IsDel, Row_Version\n"
+                                             "from USER\n"
+                                             "where Men_ID = :Men_ID");
+const QString kTesterGone = QStringLiteral("Тестируемый не найден: он удалён, возможно, на другом "
+                                           "рабочем месте. Изменения не сохранены.");
 const QString kDeleteTester = QStringLiteral("update USER set IsDel = 'D' where Men_ID = :Men_ID");
 
 constexpr int kMaxDigits = 9; // an age typed longer than this is not a number we bring to a bound
@@ -162,18 +167,26 @@ void TAddTester_Form::FillGroups() {
 }
 
 void TAddTester_Form::LoadCurrentTester() {
-    Data::TQuery* q = Main_DataModule->Men_Query;
-    FIO_Edit->setText(q->FieldByName(field("FIO")).AsString());
-    const QVariant age = q->FieldByName(field("Age")).Value();
+    // The testee as stored now (the list may be older), with the version an edit saves over. One
+    // deleted meanwhile is shown as the list has him; saving then tells that he is gone.
+    Data::TQuery stored(Main_DataModule->Main_Database(), nullptr);
+    stored.SetSQL(kStoredTester);
+    stored.SetParam(field("Men_ID"), Men_ID);
+    stored.Open();
+    const bool live =
+        !stored.IsEmpty() && stored.FieldByName(field("IsDel")).AsString() != QLatin1String("D");
+    m_version = live ? stored.FieldByName(Data::kRowVersion).Value().toLongLong() : -1;
+    Data::TDataset& q = live ? static_cast<Data::TDataset&>(stored) : *Main_DataModule->Men_Query;
+    FIO_Edit->setText(q.FieldByName(field("FIO")).AsString());
+    const QVariant age = q.FieldByName(field("Age")).Value();
     if (age.isNull())
         Age_Edit->Clear();
     else
         Age_Edit->setValue(age.toInt());
-    const QString sex = q->FieldByName(field("Sex")).AsString();
+    const QString sex = q.FieldByName(field("Sex")).AsString();
     Sex_ComboBox->setCurrentIndex(Sex_ComboBox->findData(sex));
     // By key rather than by name, so that a name shared by two groups keeps the testee's own group.
-    const int group =
-        Group_ComboBox->findData(QString::number(q->FieldByName(field("Group_ID")).AsInteger()));
+    const int group = Group_ComboBox->findData(QString::number(q.FieldByName(field("Group_ID")).AsInteger()));
     Group_ComboBox->setCurrentIndex(group);
     if (group < 0)
         Group_ComboBox->setEditText(QString());
@@ -224,16 +237,16 @@ void TAddTester_Form::Ok_ButClick() {
     q->SetParam(field("Age"), Age_Edit->value());
     q->SetParam(field("Group_ID"), groupId);
     q->SetParam(field("Men_ID"), Men_ID);
-    // A testee removed meanwhile (elsewhere) changes no row: nothing was saved, and the user is told.
-    if (q->ExecSQL() == 0)
-        throw Data::EDatabaseError(QStringLiteral("Тестируемый не найден: он удалён, возможно, на другом "
-                                                  "рабочем месте. Изменения не сохранены."));
-    if (Men_ID == -1) {
-        q->SetSQL(kNewTesterID);
-        q->Open();
-        Men_ID = q->FieldByName(field("Men_ID")).AsInteger();
-        q->Close();
+    q->SetParam(Data::kRowVersion, m_version);
+    qint64 newId = 0;
+    // A testee removed or changed meanwhile (elsewhere) changes no row: nothing was saved, and the user
+    // is told. A changed one is shown again as stored, so he sees what he would overwrite.
+    if (q->ExecSQL(&newId) == 0) {
+        LoadCurrentTester();
+        throw Data::ERecordChanged(m_version < 0 ? kTesterGone : Data::kRecordChanged);
     }
+    if (Men_ID == -1)
+        Men_ID = static_cast<int>(newId);
     accept();
 }
 

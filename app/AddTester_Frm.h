@@ -48,7 +48,8 @@ public:
 
     // Refills the group list from Group_Table (keys: Group_ID as decimal text).
     void FillGroups();
-    // Fills the boxes from the current row of Men_Query.
+    // Fills the boxes from the stored record of the testee Men_ID and notes its version; a testee deleted
+    // meanwhile is shown from the current row of Men_Query.
     void LoadCurrentTester();
 
 public Q_SLOTS:
@@ -56,6 +57,7 @@ public Q_SLOTS:
     void Group_ButClick();
 
 private:
+    qint64 m_version = -1; // Row_Version of the testee when the dialog read him
     bool refuse(QWidget* field, const QString& text);
 };
 

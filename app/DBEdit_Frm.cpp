@@ -87,10 +87,34 @@ void TDBEdit_Form::Ok_ButClick() {
         table->FieldByName(QStringLiteral("DB_Name")).SetValue(name);
         if (PasswordChanged)
             table->FieldByName(QStringLiteral("Password")).SetValue(Data::EncipherPassword(password));
-        table->Post();
+        table->FieldByName(Data::kRowVersion).SetValue(m_version);
+        try {
+            table->Post();
+        } catch (const Data::ERecordChanged&) {
+            // Changed (or deleted) on another workstation: the list and the dialog show it as stored.
+            table->Close();
+            table->Open();
+            table->Locate(QStringLiteral("DB_ID"), DB_ID);
+            LoadRecord();
+            throw;
+        }
     }
     DBName = name;
     accept();
+}
+
+void TDBEdit_Form::LoadRecord() {
+    Data::TQuery stored(Main_DataModule->Main_Database(), nullptr);
+    stored.SetSQL(QStringLiteral("select DB_Name, Password, Row_Version from DB where DB_ID = :DB_ID"));
+    stored.SetParam(QStringLiteral("DB_ID"), DB_ID);
+    stored.Open();
+    m_version = stored.IsEmpty() ? -1 : stored.FieldByName(Data::kRowVersion).Value().toLongLong();
+    Data::TDataset& row =
+        stored.IsEmpty() ? static_cast<Data::TDataset&>(*Main_DataModule->DB_Table) : stored;
+    DB_Edit->setText(row.FieldByName(QStringLiteral("DB_Name")).AsString());
+    Password_Edit->setText(
+        Data::DecipherPassword(row.FieldByName(QStringLiteral("Password")).Value().toByteArray()));
+    PasswordChanged = false;
 }
 
 bool EditDBData(int& DB_ID, QString& name) {
@@ -101,12 +125,8 @@ bool EditDBData(int& DB_ID, QString& name) {
         form.setWindowTitle(QStringLiteral("Создание базы данных"));
     } else {
         form.setWindowTitle(QStringLiteral("Изменение данных базы данных"));
-        Data::TTable* table = Main_DataModule->DB_Table;
-        form.DB_Edit->setText(table->FieldByName(QStringLiteral("DB_Name")).AsString());
-        form.Password_Edit->setText(
-            Data::DecipherPassword(table->FieldByName(QStringLiteral("Password")).Value().toByteArray()));
+        form.LoadRecord();
     }
-    form.PasswordChanged = false;
     if (form.exec() != QDialog::Accepted)
         return false;
     DB_ID = form.DB_ID;

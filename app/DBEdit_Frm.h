@@ -20,8 +20,15 @@ public:
     QString DBName;
     bool PasswordChanged = false;
 
+    // Fills both boxes from the stored record DB_ID and notes its version (what a save may replace);
+    // a record deleted meanwhile is shown from the current row of DB_Table.
+    void LoadRecord();
+
 public Q_SLOTS:
     void Ok_ButClick();
+
+private:
+    qint64 m_version = -1; // Row_Version of the record when the dialog read it
 };
 
 // DB_ID -1 creates a database; any other value edits the current record of DB_Table (positioned on it

@@ -160,11 +160,15 @@ void TDB_Form::Delete_ItemClick() {
                              Platform::MsgIcon::Question, Platform::MsgButtons::YesNo,
                              Platform::MsgAnswer::No) != Platform::MsgAnswer::Yes)
         return;
-    // A copy first: a database deleted by mistake can be brought back. No copy, no deletion.
-    try {
-        Data::MakeBackup(Main_DataModule->Connection(), Main_DataModule->DataDir(), BackupsKept());
-    } catch (const std::exception& e) {
-        throw Data::EDatabaseError(QStringLiteral("База данных не удалена: ") + QString::fromUtf8(e.what()));
+    // A copy first: a database deleted by mistake can be brought back. No copy, no deletion. The
+    // server's data is kept by the server's own backups.
+    if (!Main_DataModule->IsServer()) {
+        try {
+            Data::MakeBackup(Main_DataModule->Connection(), Main_DataModule->DataDir(), BackupsKept());
+        } catch (const std::exception& e) {
+            throw Data::EDatabaseError(QStringLiteral("База данных не удалена: ") +
+                                       QString::fromUtf8(e.what()));
+        }
     }
     // The database, its testees and their test records go together or not at all.
     QSqlDatabase db = Main_DataModule->Connection();

@@ -103,9 +103,18 @@ void TGroup_Form::Edit_ButClick() {
               kMaxGroupNameLength, this);
     if (name == current)
         return;
+    const QVariant id = table->FieldByName(QStringLiteral("Group_ID")).Value();
     table->Edit();
     table->FieldByName(kGroupName).SetValue(name);
-    table->Post();
+    try {
+        table->Post();
+    } catch (const Data::ERecordChanged&) {
+        // Renamed or deleted on another workstation since the list was read: show the groups as stored.
+        table->Close();
+        table->Open();
+        table->Locate(QStringLiteral("Group_ID"), id);
+        throw;
+    }
 }
 
 void TGroup_Form::Del_ButClick() {

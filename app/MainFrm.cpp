@@ -269,6 +269,9 @@ void TMain_Form::UpdateActions() {
     if (Main_DataModule->ReadOnly())
         for (QAction* a : {NewDB, AddTest, EditTest, DelTest, RestoreDB})
             a->setEnabled(false);
+    // Copies of the day are of the table file; the server keeps its own.
+    if (Main_DataModule->IsServer())
+        RestoreDB->setEnabled(false);
 }
 
 bool TMain_Form::DatabaseExists(int dbId) const {
@@ -383,8 +386,20 @@ void TMain_Form::ResultTestExecute() {
 }
 
 void TMain_Form::OptionExecute() {
-    if (ShowOptions(this))
-        ReadColors();
+    if (!ShowOptions(this))
+        return;
+    ReadColors();
+    if (SameStore(Data::ReadStoreSettings(SettingsFilePath()), Main_DataModule->Store()))
+        return;
+    if (Platform::messageBox(
+            this,
+            QStringLiteral("Выбрано другое хранилище данных. Подключиться к нему сейчас? Все "
+                           "окна будут закрыты, затем будет предложен выбор базы данных."),
+            QStringLiteral("Подтверждение"), Platform::MsgIcon::Question, Platform::MsgButtons::YesNo,
+            Platform::MsgAnswer::Yes) != Platform::MsgAnswer::Yes)
+        return;
+    m_reconnect = true;
+    close();
 }
 
 void TMain_Form::GroupExecute() { ShowGroups(this); }

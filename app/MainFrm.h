@@ -59,6 +59,9 @@ public:
     // True when the DB table holds this database.
     bool DatabaseExists(int dbId) const;
 
+    // True when the window was closed to connect to the store chosen in the settings.
+    bool ReconnectRequested() const { return m_reconnect; }
+
 public Q_SLOTS:
     void NewDBExecute();
     void OpenDBExecute();
@@ -86,6 +89,7 @@ private:
     QColor rowColor(int row) const;
 
     QSet<int> m_testedMen; // Men_IDs of Tests_Query
+    bool m_reconnect = false;
 };
 
 // The settings file (beside the program, or in the user's folders), and the row colours' defaults.

@@ -40,8 +40,10 @@ int BackupsKept() {
 
 void MakeDailyBackup() {
     TMain_DataModule* dm = Main_DataModule;
-    // A file made at this start holds nothing worth a copy yet.
-    if (!dm || dm->ReadOnly() || dm->CreatedTableFile() || !Data::DailyBackupDue(dm->DataDir()))
+    // Copies are of the table file (the server keeps its own); a file made at this start holds nothing
+    // worth a copy yet.
+    if (!dm || dm->ReadOnly() || dm->IsServer() || dm->CreatedTableFile() ||
+        !Data::DailyBackupDue(dm->DataDir()))
         return;
     try {
         Data::MakeBackup(dm->Connection(), dm->DataDir(), BackupsKept());

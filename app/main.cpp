@@ -6,6 +6,7 @@
 #include "app/Restore_Frm.h"
 #include "app/Splash_Frm.h"
 #include "app/Startup.h"
+#include "app/StoreStart.h"
 #include "data/DataMod.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorDisplay.h"
@@ -43,36 +44,33 @@ int main(int argc, char** argv) {
         QApplication::processEvents();
         splash->StepIt();
 
-        std::unique_ptr<TMain_DataModule> dataModule =
-            TMain_DataModule::Create(Platform::DataRoot(), Demo::CreateDemoDatabase);
-        if (!dataModule)
-            return 1;
+        // Until the main window closes for good: after the settings changed the store, everything is
+        // closed and the new store is opened as at start.
+        for (;;) {
+            std::unique_ptr<TMain_DataModule> dataModule =
+                OpenStore(Platform::DataRoot(), Demo::CreateDemoDatabase);
+            if (!dataModule)
+                return 1;
+            if (splash) {
+                splash->StepIt();
+                splash.reset();
+            }
+            ShowStoreNotices(*dataModule);
+            MakeDailyBackup();
 
-        splash->StepIt();
-        splash.reset();
-        if (dataModule->ReadOnly())
-            Platform::messageBox(
-                nullptr,
-                QStringLiteral("Папка данных «%1» недоступна для записи. Базы данных открыты "
-                               "только для просмотра: добавлять и изменять данные нельзя.")
-                    .arg(QDir::toNativeSeparators(dataModule->DataDir())),
-                QStringLiteral("Информация"), Platform::MsgIcon::Information);
-        for (const QString& table : dataModule->RepairedTables())
-            Platform::messageBox(
-                nullptr, QStringLiteral("Справочная таблица %1 была неполной и восстановлена.").arg(table),
-                QStringLiteral("Информация"), Platform::MsgIcon::Information);
-        MakeDailyBackup();
+            int dbId = 0;
+            QString name;
+            if (!ChooseDB(dbId, name))
+                return 0;
+            dataModule->Current_DB_ID = dbId;
 
-        int dbId = 0;
-        QString name;
-        if (!ChooseDB(dbId, name))
-            return 0;
-        dataModule->Current_DB_ID = dbId;
-
-        TMain_Form mainForm;
-        mainForm.SetDBCaption(name);
-        mainForm.show();
-        return app.exec();
+            TMain_Form mainForm;
+            mainForm.SetDBCaption(name);
+            mainForm.show();
+            const int code = app.exec();
+            if (!mainForm.ReconnectRequested())
+                return code;
+        }
     } catch (const std::exception& e) {
         Platform::showException(e);
         return 1;

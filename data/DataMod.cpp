@@ -31,13 +31,27 @@ bool writable(const QString& dataDir, const QString& file) {
 
 } // namespace
 
-std::unique_ptr<TMain_DataModule> TMain_DataModule::Create(const QString& programDir, const TSeed& seed) {
+namespace {
+
+// The data directory of the program directory, or empty after the message that it is missing.
+QString dataDirOf(const QString& programDir) {
     const QString dataDir = programDir + QStringLiteral("/DB/");
     if (!QFileInfo(dataDir).isDir()) {
         Platform::messageBox(nullptr, QStringLiteral("Не могу открыть базу данных! Не существует папки DB!"),
                              QStringLiteral("Error"), Platform::MsgIcon::Error);
-        return nullptr;
+        return {};
     }
+    return dataDir;
+}
+
+} // namespace
+
+std::unique_ptr<TMain_DataModule>
+TMain_DataModule::Create(const QString& programDir, const TSeed& seed,
+                         const std::function<bool(const QString&)>& isNetworkFolder) {
+    const QString dataDir = dataDirOf(programDir);
+    if (dataDir.isEmpty())
+        return nullptr;
     const QString file = dataDir + Data::kTableFileName;
     const bool readOnly = !writable(dataDir, file);
     if (readOnly && !QFileInfo::exists(file))
@@ -79,8 +93,37 @@ std::unique_ptr<TMain_DataModule> TMain_DataModule::Create(const QString& progra
             if (report.needsSeed && seed)
                 seed(*dm);
             transaction.Commit();
-            Data::SetJournalMode(db);
+            dm->m_networkFolder = isNetworkFolder && isNetworkFolder(dataDir);
+            Data::SetJournalMode(db, dm->m_networkFolder);
         }
+    } catch (...) {
+        if (!dm)
+            QSqlDatabase::removeDatabase(connection);
+        throw;
+    }
+    return dm;
+}
+
+std::unique_ptr<TMain_DataModule> TMain_DataModule::CreateServer(const QString& programDir,
+                                                                 const Data::TStoreSettings& server,
+                                                                 const QString& password) {
+    const QString dataDir = dataDirOf(programDir);
+    if (dataDir.isEmpty())
+        return nullptr;
+    const QString connection = QStringLiteral("Main_DB_%1").arg(++g_connectionSerial);
+    const Data::TConnectResult result = Data::OpenServer(server, password, connection);
+    if (result.failure != Data::TConnectFailure::None)
+        throw Data::EServerRefused(result);
+    std::unique_ptr<TMain_DataModule> dm;
+    try {
+        dm.reset(new TMain_DataModule(dataDir, connection));
+        dm->m_store = server;
+        QSqlDatabase db = dm->Connection();
+        Data::TTransaction transaction(db);
+        const Data::TSchemaReport report = Data::PrepareServerSchema(db);
+        dm->m_created = report.created;
+        dm->m_repaired = report.repaired;
+        transaction.Commit();
     } catch (...) {
         if (!dm)
             QSqlDatabase::removeDatabase(connection);
@@ -131,6 +174,15 @@ QSqlDatabase TMain_DataModule::Connection() const { return QSqlDatabase::databas
 const QString& TMain_DataModule::MenQueryBaseSQL() const { return Data::kMenQuerySQL; }
 
 QString TMain_DataModule::TableFilePath() const { return m_dataDir + Data::kTableFileName; }
+
+qint64 TMain_DataModule::RowVersion(const QString& table, const QString& keyField, qint64 key) {
+    Data::TQuery q(m_connection, nullptr);
+    q.SetSQL(QStringLiteral("select ") + Data::kRowVersion + QStringLiteral(" from ") + table +
+             QStringLiteral(" where ") + keyField + QStringLiteral(" = :key"));
+    q.SetParam(QStringLiteral("key"), key);
+    q.Open();
+    return q.IsEmpty() ? -1 : q.Value(0, 0).toLongLong();
+}
 
 int TMain_DataModule::ExecSQL(const QString& sql, const QVariantMap& params) {
     Update_Query->Close();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "data/Dataset.h"
+#include "data/Store.h"
 
 #include <QObject>
 #include <QString>
@@ -23,7 +24,19 @@ public:
     // reference tables or rows are restored; missing data tables or columns, or a file that is not a
     // database, raise EDatabaseError and change nothing. A data directory that cannot be written is
     // opened read-only (ReadOnly()).
-    static std::unique_ptr<TMain_DataModule> Create(const QString& programDir, const TSeed& seed = {});
+    // A data directory on a network file system (NFS, SMB/CIFS) gets the rollback journal instead of the
+    // write-ahead log (NetworkFolder()); `isNetworkFolder` decides that (statfs by default).
+    static std::unique_ptr<TMain_DataModule>
+    Create(const QString& programDir, const TSeed& seed = {},
+           const std::function<bool(const QString&)>& isNetworkFolder = Data::IsNetworkFolder);
+
+    // Connects to the database of a PostgreSQL server instead of the table file; the data directory of
+    // the program directory must exist as for Create (the portraits live there). An empty database gets
+    // the schema and the reference rows in one transaction; one with tables of another program is
+    // refused. Connection failures throw EConnectionLost with the server's answer; an empty password
+    // leaves it to ~/.pgpass.
+    static std::unique_ptr<TMain_DataModule>
+    CreateServer(const QString& programDir, const Data::TStoreSettings& server, const QString& password);
     ~TMain_DataModule() override;
 
     // Data directory with its trailing separator.
@@ -36,6 +49,11 @@ public:
     const QStringList& RepairedTables() const { return m_repaired; }
     // The table file.
     QString TableFilePath() const;
+    // True when the data lives on a PostgreSQL server; Store() says which.
+    bool IsServer() const { return m_store.IsServer(); }
+    const Data::TStoreSettings& Store() const { return m_store; }
+    // True when the data directory of the local file lies on a network file system.
+    bool NetworkFolder() const { return m_networkFolder; }
 
     // Engine session and connection: the connection name of the table file.
     const QString Main_Session = QStringLiteral("Main_SessIn");
@@ -62,12 +80,18 @@ public:
     // returns the number of rows changed.
     int ExecSQL(const QString& sql, const QVariantMap& params = {});
 
+    // The stored version of a record of DB, USER, GROUP or TEST (Row_Version), read when an edit
+    // dialog opens; an update saves only over this version. -1 when the record is gone.
+    qint64 RowVersion(const QString& table, const QString& keyField, qint64 key);
+
 private:
     TMain_DataModule(const QString& dataDir, const QString& connection);
     QString m_dataDir;
     QString m_connection;
     bool m_created = false;
     bool m_readOnly = false;
+    bool m_networkFolder = false;
+    Data::TStoreSettings m_store;
     QStringList m_repaired;
 };
 

@@ -2,6 +2,7 @@
 #include "data/Dataset.h"
 
 #include "data/Engine.h"
+#include "data/ServerEngine.h"
 
 #include <QSqlDriver>
 #include <QSqlError>
@@ -76,9 +77,13 @@ private:
 };
 
 // Reads the whole result of a select into `rows`, straight from the engine's statement on the
-// connection's handle: this is the hot path of every list refresh.
+// connection's handle (or the server's result through libpq): this is the hot path of every list refresh.
 void readResult(const QSqlDatabase& db, const QString& sql, const QVariantMap& params, QStringList& fields,
                 TRowStore& rows) {
+    if (Server::IsServer(db)) {
+        Server::Select(db, sql, params, fields, rows);
+        return;
+    }
     sqlite3* handle = EngineHandle(db);
     sqlite3_stmt* stmt = nullptr;
     if (sqlite3_prepare16_v2(handle, sql.utf16(), -1, &stmt, nullptr) != SQLITE_OK) {
@@ -418,7 +423,7 @@ void TQuery::DoOpen(QStringList& fields, TRowStore& rows) {
     readResult(Database(), m_sql, m_params, fields, rows);
 }
 
-int TQuery::ExecSQL() { return ExecBound(Database(), m_sql, m_params); }
+int TQuery::ExecSQL(qint64* lastId) { return ExecBound(Database(), m_sql, m_params, lastId); }
 
 // ---- TTable ----
 
@@ -442,8 +447,9 @@ void TTable::DoPost(QVector<QVariant>& row, bool inserting) {
         // The key (first field) is left to the engine when it was not set.
         QStringList names;
         QStringList marks;
+        const int version = FieldIndex(kRowVersion);
         for (int i = 0; i < fields.size(); ++i) {
-            if (i == 0 && row[0].isNull())
+            if ((i == 0 && row[0].isNull()) || i == version)
                 continue;
             names << fields[i];
             marks << param(i);
@@ -460,24 +466,40 @@ void TTable::DoPost(QVector<QVariant>& row, bool inserting) {
         }
         if (row[0].isNull())
             row[0] = id;
+        if (version >= 0)
+            row[version] = 1;
     } else {
+        // The row's version, read with it, must still be the stored one: a record changed elsewhere
+        // meanwhile is not overwritten. The schema's triggers count the version up on every update.
+        const int version = FieldIndex(kRowVersion);
         QStringList sets;
         for (int i = 1; i < fields.size(); ++i)
-            sets << fields[i] + QStringLiteral(" = ") + param(i);
+            if (i != version)
+                sets << fields[i] + QStringLiteral(" = ") + param(i);
         if (sets.isEmpty())
             return;
+        QString where = fields[0] + QStringLiteral(" = ") + param(0);
+        if (version >= 0 && !row[version].isNull())
+            where += QStringLiteral(" and ") + fields[version] + QStringLiteral(" = ") + param(version);
         int changed = 0;
         try {
             changed = ExecBound(Database(),
                                 QStringLiteral("update ") + quotedTable() + QStringLiteral(" set ") +
-                                    sets.join(u',') + QStringLiteral(" where ") + fields[0] +
-                                    QStringLiteral(" = ") + param(0),
+                                    sets.join(u',') + QStringLiteral(" where ") + where,
                                 params);
         } catch (const EDatabaseError& e) {
             throw EDatabaseError(writeError(e));
         }
-        if (changed == 0)
-            throw EDatabaseError(kRecordGone);
+        if (changed == 0) {
+            TQuery q(Database().connectionName(), nullptr);
+            q.SetSQL(QStringLiteral("select ") + fields[0] + QStringLiteral(" from ") + quotedTable() +
+                     QStringLiteral(" where ") + fields[0] + QStringLiteral(" = :key"));
+            q.SetParam(QStringLiteral("key"), row[0]);
+            q.Open();
+            throw ERecordChanged(q.IsEmpty() ? kRecordGone : kRecordChanged);
+        }
+        if (version >= 0 && !row[version].isNull())
+            row[version] = row[version].toLongLong() + 1;
     }
 }
 

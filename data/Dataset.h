@@ -22,11 +22,31 @@ public:
     using Platform::EError::EError;
 };
 
+// The server of the shared store cannot be reached: nothing of the operation was written.
+class EConnectionLost : public EDatabaseError {
+public:
+    using EDatabaseError::EDatabaseError;
+};
+
+// An update refused because the record was changed (or deleted) elsewhere since it was read.
+class ERecordChanged : public EDatabaseError {
+public:
+    using EDatabaseError::EDatabaseError;
+};
+
 class TDataset;
 
 // The message of an update whose record is no longer there.
 inline const QString kRecordGone = QStringLiteral(
     "Запись не найдена: она удалена, возможно, на другом рабочем месте. Изменения не сохранены.");
+
+// The message of an update refused because another workstation changed the record first.
+inline const QString kRecordChanged =
+    QStringLiteral("Запись изменена на другом рабочем месте. Изменения не сохранены; запись показана в том "
+                   "виде, в каком она теперь хранится.");
+
+// Name of the column that counts the changes of a row (DB, USER, GROUP and TEST).
+inline const QString kRowVersion = QStringLiteral("Row_Version");
 
 // One field of the current row; reads and (in edit or insert state) writes its value.
 class TField {
@@ -158,7 +178,8 @@ public:
     void ClearParams() { m_params.clear(); }
 
     // Runs a statement that returns no rows (insert, update, delete); returns the rows affected.
-    int ExecSQL();
+    // `lastId` receives the key of an inserted row.
+    int ExecSQL(qint64* lastId = nullptr);
 
 protected:
     void DoOpen(QStringList& fields, TRowStore& rows) override;

@@ -1,10 +1,14 @@
-// Bound statements and transactions on the SQLite handle of a connection.
+// Bound statements and transactions: on the SQLite handle of a table-file connection, or handed to the
+// server engine.
 #include "data/Engine.h"
+
+#include "data/ServerEngine.h"
 
 #include "platform/TextRules.h"
 
 #include <QSqlDriver>
 
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 #include <memory>
@@ -25,6 +29,8 @@ void execPlain(sqlite3* handle, const char* sql, const QString& what) {
 constexpr char kSavepoint[] = "morvel_nested";
 
 } // namespace
+
+bool IsServer(const QSqlDatabase& db) { return Server::IsServer(db); }
 
 sqlite3* EngineHandle(const QSqlDatabase& db) {
     const QVariant v = db.isValid() && db.isOpen() ? db.driver()->handle() : QVariant();
@@ -103,6 +109,8 @@ void BindParams(sqlite3_stmt* stmt, const QVariantMap& params, bool requireAll) 
 }
 
 int ExecBound(const QSqlDatabase& db, const QString& sql, const QVariantMap& params, qint64* lastId) {
+    if (Server::IsServer(db))
+        return Server::Exec(db, sql, params, true, lastId);
     sqlite3* handle = EngineHandle(db);
     sqlite3_stmt* stmt = nullptr;
     const QByteArray text = sql.toUtf8();
@@ -123,36 +131,60 @@ int ExecBound(const QSqlDatabase& db, const QString& sql, const QVariantMap& par
     return sqlite3_changes(handle);
 }
 
-TTransaction::TTransaction(const QSqlDatabase& db) : m_handle(EngineHandle(db)) {
-    if (sqlite3_get_autocommit(m_handle)) {
-        execPlain(m_handle, "begin immediate", QStringLiteral("Не удалось начать запись"));
+TTransaction::TTransaction(const QSqlDatabase& db) {
+    bool open;
+    if (Server::IsServer(db)) {
+        m_server = Server::Handle(db);
+        open = !Server::Idle(m_server);
+    } else {
+        m_handle = EngineHandle(db);
+        open = !sqlite3_get_autocommit(m_handle);
+    }
+    if (!open) {
+        plain(m_server ? "begin" : "begin immediate", QStringLiteral("Не удалось начать запись"));
     } else {
         m_savepoint = QString::fromLatin1(kSavepoint);
-        execPlain(m_handle, QByteArray("savepoint " + m_savepoint.toLatin1()).constData(),
-                  QStringLiteral("Не удалось начать запись"));
+        plain(QByteArray("savepoint " + m_savepoint.toLatin1()).constData(),
+              QStringLiteral("Не удалось начать запись"));
     }
+}
+
+void TTransaction::plain(const char* sql, const QString& what) {
+    if (m_server)
+        Server::ExecPlain(m_server, sql, what);
+    else
+        execPlain(m_handle, sql, what);
 }
 
 TTransaction::~TTransaction() {
     if (m_done)
         return;
-    if (m_savepoint.isEmpty()) {
-        sqlite3_exec(m_handle, "rollback", nullptr, nullptr, nullptr);
-    } else {
-        const QByteArray name = m_savepoint.toLatin1();
-        sqlite3_exec(m_handle, QByteArray("rollback to " + name).constData(), nullptr, nullptr, nullptr);
-        sqlite3_exec(m_handle, QByteArray("release " + name).constData(), nullptr, nullptr, nullptr);
+    // Rolling back cannot fail in a way the caller could act on; on a lost server connection the
+    // server has rolled back already.
+    try {
+        if (m_savepoint.isEmpty()) {
+            plain("rollback", QString());
+        } else {
+            const QByteArray name = m_savepoint.toLatin1();
+            plain(QByteArray("rollback to " + name).constData(), QString());
+            plain(QByteArray("release " + name).constData(), QString());
+        }
+    } catch (const EDatabaseError&) {
     }
 }
 
 void TTransaction::Commit() {
     if (m_done)
         return;
+    // The server answers a commit of a failed transaction with a rollback, not an error.
+    if (m_server && PQtransactionStatus(m_server) == PQTRANS_INERROR)
+        throw EDatabaseError(QStringLiteral("Не удалось завершить запись: операция прервана ошибкой. "
+                                            "Изменения не сохранены."));
     if (m_savepoint.isEmpty())
-        execPlain(m_handle, "commit", QStringLiteral("Не удалось завершить запись"));
+        plain("commit", QStringLiteral("Не удалось завершить запись"));
     else
-        execPlain(m_handle, QByteArray("release " + m_savepoint.toLatin1()).constData(),
-                  QStringLiteral("Не удалось завершить запись"));
+        plain(QByteArray("release " + m_savepoint.toLatin1()).constData(),
+              QStringLiteral("Не удалось завершить запись"));
     m_done = true;
 }
 

@@ -1,5 +1,6 @@
-// Statements on the table file's connection: every value is bound, never spliced into the text, and
-// transactions are held by a guard that rolls back on every exit path that did not commit.
+// Statements on the store's connection (the table file, or a PostgreSQL server): every value is bound,
+// never spliced into the text, and transactions are held by a guard that rolls back on every exit path
+// that did not commit.
 #pragma once
 
 #include "data/Dataset.h"
@@ -9,10 +10,14 @@
 
 struct sqlite3;
 struct sqlite3_stmt;
+struct pg_conn;
 
 namespace Data {
 
-// The engine handle of an open connection; throws EDatabaseError when there is none.
+// True when the connection is to the PostgreSQL server rather than the table file.
+bool IsServer(const QSqlDatabase& db);
+
+// The SQLite handle of an open table-file connection; throws EDatabaseError when there is none.
 sqlite3* EngineHandle(const QSqlDatabase& db);
 
 // Binds the named parameters (":Name") of a prepared statement from `params` (keys without the colon).
@@ -30,8 +35,8 @@ int ExecBound(const QSqlDatabase& db, const QString& sql, const QVariantMap& par
 // being done.
 QString EngineMessage(sqlite3* handle, const QString& what);
 
-// A write transaction (BEGIN IMMEDIATE, so a lock conflict shows at the start and not half-way), or a
-// savepoint inside one that is already open. Destruction without Commit() rolls back.
+// A write transaction (on the table file BEGIN IMMEDIATE, so a lock conflict shows at the start and not
+// half-way), or a savepoint inside one that is already open. Destruction without Commit() rolls back.
 class TTransaction {
 public:
     explicit TTransaction(const QSqlDatabase& db);
@@ -41,7 +46,9 @@ public:
     TTransaction& operator=(const TTransaction&) = delete;
 
 private:
-    sqlite3* m_handle;
+    void plain(const char* sql, const QString& what);
+    sqlite3* m_handle = nullptr;
+    pg_conn* m_server = nullptr;
     QString m_savepoint; // empty for a transaction of its own
     bool m_done = false;
 };

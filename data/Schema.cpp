@@ -4,6 +4,7 @@
 #include "data/Collation.h"
 #include "data/Dataset.h"
 #include "data/Engine.h"
+#include "data/ServerEngine.h"
 
 #include <QFile>
 #include <QHash>
@@ -32,7 +33,8 @@ const TTableDef kDataTables[] = {
      R"(create table DB (
         DB_ID integer primary key autoincrement,
         DB_Name varchar(100) collate RUSSIAN not null default '',
-        Password blob not null default x''))",
+        Password blob not null default x'',
+        Row_Version integer not null default 1))",
      {"DB_ID", "DB_Name", "Password"}},
     {"USER",
      R"(create table USER (
@@ -42,12 +44,14 @@ const TTableDef kDataTables[] = {
         Sex varchar(1) collate RUSSIAN not null default '',
         Age smallint,
         Group_ID integer not null default 0,
-        IsDel varchar(1) not null default ''))",
+        IsDel varchar(1) not null default '',
+        Row_Version integer not null default 1))",
      {"Men_ID", "DB_ID", "FIO", "Sex", "Age", "Group_ID", "IsDel"}},
     {"GROUP",
      R"(create table "GROUP" (
         Group_ID integer primary key autoincrement,
-        Group_Name varchar(50) collate RUSSIAN not null default ''))",
+        Group_Name varchar(50) collate RUSSIAN not null default '',
+        Row_Version integer not null default 1))",
      {"Group_ID", "Group_Name"}},
     {"TEST",
      R"(create table TEST (
@@ -60,7 +64,8 @@ const TTableDef kDataTables[] = {
         Result_Test varchar(48) not null default '',
         Result_Profil varchar(32) not null default '',
         Calc_Profil varchar(16) not null default '',
-        Calc_ProfilNapr varchar(50) not null default ''))",
+        Calc_ProfilNapr varchar(50) not null default '',
+        Row_Version integer not null default 1))",
      {"Test_ID", "DB_ID", "Men_ID", "Date_Test", "Time_Test", "Note", "Result_Test", "Result_Profil",
       "Calc_Profil", "Calc_ProfilNapr"}},
 };
@@ -136,6 +141,25 @@ const char* const kGuards[] = {
        end)",
 };
 
+// Tables whose rows carry a version: every update counts it up, and an edit saves only over the version
+// it read (a record changed elsewhere meanwhile is not overwritten).
+struct TVersioned {
+    const char* table; // as SQL names it
+    const char* key;
+};
+const TVersioned kVersionedTables[] = {
+    {"DB", "DB_ID"}, {"USER", "Men_ID"}, {"\"GROUP\"", "Group_ID"}, {"TEST", "Test_ID"}};
+
+// The trigger that counts a row's version up on every update that did not set it itself.
+QString versionTrigger(const TVersioned& t) {
+    QString name = QString::fromLatin1(t.table);
+    name.remove(u'"');
+    return QStringLiteral("create trigger if not exists %1_Version after update on %2 "
+                          "when new.Row_Version = old.Row_Version "
+                          "begin update %2 set Row_Version = old.Row_Version + 1 where %3 = new.%3; end")
+        .arg(name, QString::fromLatin1(t.table), QString::fromLatin1(t.key));
+}
+
 void exec(QSqlDatabase& db, const QString& sql) {
     try {
         ExecBound(db, sql);
@@ -162,6 +186,16 @@ QString quoted(const QString& name) { return QLatin1Char('"') + name + QLatin1Ch
 // Column names of a table, in lower case (names are matched without regard to case).
 QSet<QString> columnsOf(QSqlDatabase& db, const QString& table) {
     QSet<QString> columns;
+    if (IsServer(db)) {
+        TQuery q(db.connectionName(), nullptr);
+        q.SetSQL(QStringLiteral("select column_name from information_schema.columns "
+                                "where table_schema = current_schema() and table_name = :name"));
+        q.SetParam(QStringLiteral("name"), table.toLower());
+        q.Open();
+        for (int r = 0; r < q.RecordCount(); ++r)
+            columns.insert(q.Value(r, 0).toString().toLower());
+        return columns;
+    }
     select(db, QStringLiteral("pragma table_info(") + quoted(table) + QLatin1Char(')'),
            [&columns](const QVariantList& v) { columns.insert(v[1].toString().toLower()); });
     return columns;
@@ -275,6 +309,32 @@ int busyHandler(void*, int retries) {
 
 } // namespace
 
+const QList<TTableKey>& TableKeys() {
+    static const QList<TTableKey> keys = [] {
+        QList<TTableKey> k;
+        for (const TTableDef& t : kDataTables)
+            k.append({QString::fromLatin1(t.name), t.columns.first(), t.columns + QStringList{kRowVersion}});
+        for (const TReferenceDef& r : kReferenceTables)
+            k.append({QString::fromLatin1(r.table.name), r.table.columns.first(), r.table.columns});
+        return k;
+    }();
+    return keys;
+}
+
+const QStringList& SchemaColumnNames() {
+    static const QStringList names = [] {
+        QStringList n;
+        for (const TTableDef& t : kDataTables)
+            n << t.columns;
+        for (const TReferenceDef& r : kReferenceTables)
+            n << r.table.columns;
+        n << kRowVersion;
+        n.removeDuplicates();
+        return n;
+    }();
+    return names;
+}
+
 void PrepareConnection(QSqlDatabase& db) {
     sqlite3* handle = EngineHandle(db);
     sqlite3_busy_handler(handle, busyHandler, nullptr);
@@ -292,9 +352,10 @@ void PrepareConnection(QSqlDatabase& db) {
     }
 }
 
-void SetJournalMode(QSqlDatabase& db) {
+void SetJournalMode(QSqlDatabase& db, bool networkFolder) {
     sqlite3* handle = EngineHandle(db);
-    sqlite3_exec(handle, "pragma journal_mode = wal", nullptr, nullptr, nullptr);
+    sqlite3_exec(handle, networkFolder ? "pragma journal_mode = delete" : "pragma journal_mode = wal",
+                 nullptr, nullptr, nullptr);
     sqlite3_exec(handle, "pragma synchronous = normal", nullptr, nullptr, nullptr);
 }
 
@@ -370,10 +431,21 @@ TSchemaReport PrepareSchema(QSqlDatabase& db, bool readOnly) {
     }
     for (const char* sql : kIndexes)
         exec(db, QString::fromUtf8(sql));
+    // Files of version 2 and earlier get the row versions in place; every row keeps its values and
+    // starts at version 1.
+    for (const TVersioned& t : kVersionedTables) {
+        QString name = QString::fromLatin1(t.table);
+        name.remove(u'"');
+        if (!columnsOf(db, name).contains(kRowVersion.toLower()))
+            exec(db, QStringLiteral("alter table %1 add column Row_Version integer not null default 1")
+                         .arg(QString::fromLatin1(t.table)));
+    }
     const int version = userVersion(db);
     if (version < kSchemaVersion) {
         for (const char* sql : kGuards)
             exec(db, QString::fromUtf8(sql));
+        for (const TVersioned& t : kVersionedTables)
+            exec(db, versionTrigger(t));
         // A file of an earlier version in which no database, group, testee or test was ever written
         // lost its first start between the tables and the demo data.
         if (version == 0 && !report.created) {
@@ -384,6 +456,173 @@ TSchemaReport PrepareSchema(QSqlDatabase& db, bool readOnly) {
         }
         exec(db, QStringLiteral("pragma user_version = %1").arg(kSchemaVersion));
     }
+    return report;
+}
+
+// ---- The schema on a PostgreSQL server ----
+
+namespace {
+
+// Server names are the program's in lower case; USER and GROUP are keywords there and are quoted.
+// Text columns that lists sort by use the ICU collation "russian", which orders as CompareRussian does.
+const char* const kServerTables[] = {
+    R"(create table db (
+        db_id serial primary key,
+        db_name text collate russian not null default '',
+        password bytea not null default '',
+        row_version integer not null default 1))",
+    R"(create table "user" (
+        men_id serial primary key,
+        db_id integer not null,
+        fio text collate russian not null default '',
+        sex text collate russian not null default '',
+        age smallint,
+        group_id integer not null default 0,
+        isdel text not null default '',
+        row_version integer not null default 1))",
+    R"(create table "group" (
+        group_id serial primary key,
+        group_name text collate russian not null default '',
+        row_version integer not null default 1))",
+    R"(create table test (
+        test_id serial primary key,
+        db_id integer not null,
+        men_id integer not null,
+        date_test date,
+        time_test time(0),
+        note text collate russian not null default '',
+        result_test text not null default '',
+        result_profil text not null default '',
+        calc_profil text not null default '',
+        calc_profilnapr text not null default '',
+        row_version integer not null default 1))",
+    R"(create table symbols (
+        id_rec serial primary key,
+        type_reaction text not null default '',
+        posit_select text not null default '',
+        negat_select text not null default '',
+        napr text not null default ''))",
+    R"(create table durmoll (
+        id_rec serial primary key,
+        vector smallint not null,
+        reaction text not null default '',
+        durmoll smallint not null default 0))",
+    R"(create table soz (
+        id_rec serial primary key,
+        vector smallint not null,
+        reaction text not null default '',
+        soz smallint not null default 0))",
+    "create table morvel_schema (version integer not null)",
+};
+
+// Table of the schema version on the server.
+constexpr char kServerVersionTable[] = "morvel_schema";
+
+const char* const kServerObjects[] = {
+    "create index user_db on \"user\" (db_id)",
+    "create index test_men on test (men_id)",
+    "create index test_db on test (db_id, men_id)",
+    R"(create function morvel_user_owner() returns trigger language plpgsql as $$
+       begin
+         if not exists (select 1 from db where db_id = new.db_id) then
+           raise exception 'MORVEL: База данных не найдена: она удалена, возможно, на другом рабочем месте. Запись не сохранена.';
+         end if;
+         return new;
+       end $$)",
+    R"(create trigger user_owner before insert or update of db_id on "user"
+       for each row execute function morvel_user_owner())",
+    R"(create function morvel_test_owner() returns trigger language plpgsql as $$
+       begin
+         if tg_op = 'INSERT' and not exists (select 1 from db where db_id = new.db_id) then
+           raise exception 'MORVEL: База данных не найдена: она удалена, возможно, на другом рабочем месте. Результаты теста не сохранены.';
+         end if;
+         if not exists (select 1 from "user" where men_id = new.men_id and db_id = new.db_id and isdel <> 'D') then
+           raise exception 'MORVEL: Тестируемый не найден: он удалён, возможно, на другом рабочем месте. Результаты теста не сохранены.';
+         end if;
+         return new;
+       end $$)",
+    R"(create trigger test_owner before insert or update of db_id, men_id on test
+       for each row execute function morvel_test_owner())",
+    R"(create function morvel_row_version() returns trigger language plpgsql as $$
+       begin
+         if new.row_version = old.row_version then
+           new.row_version := old.row_version + 1;
+         end if;
+         return new;
+       end $$)",
+    R"(create trigger db_version before update on db for each row execute function morvel_row_version())",
+    R"(create trigger user_version before update on "user" for each row execute function morvel_row_version())",
+    R"(create trigger group_version before update on "group" for each row execute function morvel_row_version())",
+    R"(create trigger test_version before update on test for each row execute function morvel_row_version())",
+};
+
+void execServer(QSqlDatabase& db, const QByteArray& sql) {
+    Server::ExecPlain(Server::Handle(db), sql, QStringLiteral("Не удалось подготовить таблицы базы данных"));
+}
+
+} // namespace
+
+TSchemaReport PrepareServerSchema(QSqlDatabase& db) {
+    TSchemaReport report;
+    QSet<QString> tables;
+    select(db,
+           QStringLiteral("select table_name from information_schema.tables "
+                          "where table_schema = current_schema()"),
+           [&tables](const QVariantList& v) { tables.insert(v[0].toString().toLower()); });
+    QSet<QString> ours{QString::fromLatin1(kServerVersionTable)};
+    for (const TTableDef& t : kDataTables)
+        ours.insert(QString::fromLatin1(t.name).toLower());
+    for (const TReferenceDef& r : kReferenceTables)
+        ours.insert(QString::fromLatin1(r.table.name).toLower());
+    bool any = false;
+    QStringList foreign;
+    for (const QString& t : std::as_const(tables)) {
+        if (ours.contains(t))
+            any = true;
+        else
+            foreign << t;
+    }
+    const QString name = db.databaseName();
+    if (!any) {
+        if (!foreign.isEmpty()) {
+            foreign.sort();
+            throw EDatabaseError(
+                QStringLiteral("База данных «%1» на сервере содержит таблицы другой программы "
+                               "(%2) и не будет изменена. Укажите пустую базу данных.")
+                    .arg(name, foreign.join(QStringLiteral(", "))));
+        }
+        execServer(db, "create collation if not exists russian (provider = icu, locale = 'ru-RU')");
+        for (const char* sql : kServerTables)
+            execServer(db, sql);
+        for (const char* sql : kServerObjects)
+            execServer(db, sql);
+        execServer(db, QByteArray(QByteArray("insert into ") + kServerVersionTable + " (version) values (" +
+                                  QByteArray::number(kSchemaVersion) + ")"));
+        report.created = true;
+    } else {
+        QStringList missing;
+        for (const TTableDef& t : kDataTables)
+            missing << missingColumns(db, t);
+        for (const TReferenceDef& r : kReferenceTables)
+            missing << missingColumns(db, r.table);
+        if (!tables.contains(QString::fromLatin1(kServerVersionTable)))
+            missing << QString::fromLatin1(kServerVersionTable);
+        for (const TVersioned& t : kVersionedTables) {
+            QString table = QString::fromLatin1(t.table);
+            table.remove(u'"');
+            if (!columnsOf(db, table).contains(kRowVersion.toLower()))
+                missing << table + QLatin1Char('.') + kRowVersion;
+        }
+        // A table that is missing altogether shows as all its columns: name it once.
+        if (!missing.isEmpty())
+            throw EDatabaseError(
+                QStringLiteral("В базе данных «%1» на сервере не хватает таблиц или полей: %2. "
+                               "База данных оставлена без изменений.")
+                    .arg(name, missing.join(QStringLiteral(", "))));
+    }
+    for (const TReferenceDef& r : kReferenceTables)
+        if (restoreRows(db, r, report.created) > 0 && !report.created)
+            report.repaired << QString::fromLatin1(r.table.name);
     return report;
 }
 

@@ -10,8 +10,21 @@ namespace Data {
 // File name of the table file inside the data directory.
 inline const QString kTableFileName = QStringLiteral("morvel.db");
 
-// Schema version kept in the file (SQLite's user_version); 2 adds the guards against orphan rows.
-constexpr int kSchemaVersion = 2;
+// Schema version kept in the file (SQLite's user_version); 2 adds the guards against orphan rows, 3 the
+// version of each row of DB, USER, GROUP and TEST that refuses lost updates.
+constexpr int kSchemaVersion = 3;
+
+// A table of the program, its key column and the columns the program reads and writes (with
+// Row_Version where rows carry one).
+struct TTableKey {
+    QString table;
+    QString key;
+    QStringList columns;
+};
+// Every table of the program with its key (DB, USER, GROUP, TEST, Symbols, DurMoll, Soz).
+const QList<TTableKey>& TableKeys();
+// Every column name of the program's tables, as the program spells them.
+const QStringList& SchemaColumnNames();
 
 struct TSchemaReport {
     bool created = false;   // the file had no tables of ours: the whole schema was created
@@ -26,12 +39,18 @@ struct TSchemaReport {
 // With `readOnly` nothing is written: only the checks of data tables and columns are made.
 TSchemaReport PrepareSchema(QSqlDatabase& db, bool readOnly);
 
+// The same for a database on a PostgreSQL server, inside the caller's transaction: an empty database
+// gets the tables, the Russian collation (ICU), the reference rows, the guards and the row versions; a
+// database with tables of another program and none of ours is refused, unchanged.
+TSchemaReport PrepareServerSchema(QSqlDatabase& db);
+
 // Registers the Russian collation "RUSSIAN" and the lock-retry handler on an open connection. Throws
 // EDatabaseError when the file is not a database. Writes nothing to the file.
 void PrepareConnection(QSqlDatabase& db);
 
 // Switches a checked, writable file to the write-ahead log, so that readers and a writer of other
-// program instances do not block each other.
-void SetJournalMode(QSqlDatabase& db);
+// program instances do not block each other. In a folder on a network file system the write-ahead log
+// cannot work (it needs memory shared between the processes): there the rollback journal is used.
+void SetJournalMode(QSqlDatabase& db, bool networkFolder = false);
 
 } // namespace Data

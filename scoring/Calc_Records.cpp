@@ -185,13 +185,21 @@ void InsertTestRecord(int dbId, int menId, const QDate& date, const QTime& time,
 }
 
 void UpdateTestRecord(int testId, const QDate& date, const QTime& time, const QString& note,
-                      const TTestRecord& record) {
+                      const TTestRecord& record, qint64 version) {
     TMain_DataModule& dm = dataModule();
     static const QString sql = BoundTestSQL(UpdateTestSQL, UpdateTestParams);
+    // The version check joins the statement's own condition; the schema counts the version up.
+    static const QString checkedSql =
+        sql + QStringLiteral(" and ") + Data::kRowVersion + QStringLiteral(" = :") + Data::kRowVersion;
     QVariantMap params = recordParams(date, time, note, record);
     params.insert(QStringLiteral("Test_ID"), testId);
-    if (dm.ExecSQL(sql, params) == 0)
-        throw Data::EDatabaseError(Data::kRecordGone);
+    if (version >= 0)
+        params.insert(Data::kRowVersion, version);
+    if (dm.ExecSQL(version >= 0 ? checkedSql : sql, params) == 0)
+        throw Data::ERecordChanged(dm.RowVersion(QStringLiteral("TEST"), QStringLiteral("Test_ID"), testId) <
+                                           0
+                                       ? Data::kRecordGone
+                                       : Data::kRecordChanged);
 }
 
 } // namespace Calc

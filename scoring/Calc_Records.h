@@ -32,9 +32,11 @@ TTestRecord ComposeProfileRecord(const QString& resultProfil);
 void InsertTestRecord(int dbId, int menId, const QDate& date, const QTime& time, const QString& note,
                       const TTestRecord& record);
 
-// Rewrites TEST record `testId` with UpdateTestSQL (DB_ID and Men_ID unchanged). Throws
-// Data::EDatabaseError when no record has that Test_ID, so a lost edit is never reported as saved.
+// Rewrites TEST record `testId` with UpdateTestSQL (DB_ID and Men_ID unchanged). With a `version` of 0
+// or more the record is written only while its stored Row_Version is still that one (read when the
+// record was opened for editing). Throws Data::ERecordChanged when no record has that Test_ID, or when
+// it was changed elsewhere meanwhile, so a lost edit is never reported as saved.
 void UpdateTestRecord(int testId, const QDate& date, const QTime& time, const QString& note,
-                      const TTestRecord& record);
+                      const TTestRecord& record, qint64 version = -1);
 
 } // namespace Calc

@@ -247,7 +247,20 @@ void TBlank_Form::LoadRecord() {
         Blank_RBClick();
         return;
     }
-    Data::TQuery* q = Main_DataModule->ListTest_Query;
+    // The record as stored now, with its version: an edit saves only over what it showed.
+    if (m_testId == 0)
+        m_testId = Main_DataModule->ListTest_Query->FieldByName(QStringLiteral("Test_ID")).AsInteger();
+    Data::TQuery stored(Main_DataModule->Main_Database(), nullptr);
+    stored.SetSQL(
+        QStringLiteral("select Date_Test, Time_Test, Note, Result_Test, Result_Profil, Row_Version\n"
+                       "from TEST\n"
+                       "where Test_ID = :Test_ID"));
+    stored.SetParam(QStringLiteral("Test_ID"), m_testId);
+    stored.Open();
+    if (stored.IsEmpty())
+        throw Data::ERecordChanged(Data::kRecordGone);
+    Data::TQuery* q = &stored;
+    m_version = q->FieldByName(Data::kRowVersion).Value().toLongLong();
     DateTest_Edit->setDate(Platform::IsoToDate(q->FieldByName(QStringLiteral("Date_Test")).AsString()));
     TimeTest_Edit->setTime(Platform::IsoToTime(q->FieldByName(QStringLiteral("Time_Test")).AsString()));
     NoteTest_Edit->setPlainText(q->FieldByName(QStringLiteral("Note")).AsString());
@@ -397,9 +410,23 @@ void TBlank_Form::Ok_ButClick() {
     if (!Widgets::CheckTypedText(this, NoteTest_Edit, note, QStringLiteral("Примечание"), true))
         return;
     if (EditMode) {
-        const int testId =
-            Main_DataModule->ListTest_Query->FieldByName(QStringLiteral("Test_ID")).AsInteger();
-        Calc::UpdateTestRecord(testId, date, time, note, record);
+        try {
+            Calc::UpdateTestRecord(m_testId, date, time, note, record, m_version);
+        } catch (const Data::ERecordChanged& e) {
+            // Changed on another workstation: show the record as it is stored now, so the user sees
+            // what he would overwrite and can save again. A deleted record cannot be saved at all.
+            Platform::messageBox(this, e.message(), QStringLiteral("Ошибка"), Platform::MsgIcon::Error);
+            if (Main_DataModule->RowVersion(QStringLiteral("TEST"), QStringLiteral("Test_ID"), m_testId) <
+                0) {
+                reject();
+                return;
+            }
+            Blank_RB->setEnabled(true);
+            Profil_RB->setEnabled(true);
+            InitGrids();
+            LoadRecord();
+            return;
+        }
     } else {
         Calc::InsertTestRecord(Main_DataModule->Current_DB_ID, MenID, date, time, note, record);
     }

@@ -60,6 +60,9 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // The record being edited and the Row_Version it was read at.
+    int m_testId = 0;
+    qint64 m_version = -1;
     void createWidgets();
     void createLayout();
     void createConnections();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "data/DataMod.h"
+#include "data/Engine.h"
 #include "platform/ProgramDir.h"
 
 #include <QDir>
@@ -115,13 +116,24 @@ private:
     void (*m_oldHandler)(int) = nullptr;
 };
 
+// Runs one statement with bound values on either store; fails the test with the engine's message.
+inline bool execBound(const QSqlDatabase& db, const QString& sql, const QVariantMap& params = {},
+                      qint64* lastId = nullptr) {
+    try {
+        Data::ExecBound(db, sql, params, lastId);
+    } catch (const std::exception& e) {
+        QTest::qFail(qPrintable(sql + QStringLiteral(": ") + QString::fromUtf8(e.what())), __FILE__,
+                     __LINE__);
+        return false;
+    }
+    return true;
+}
+
 // Makes sure a database with this DB_ID exists (tests that write rows for a fixed database).
 inline void ensureDatabase(const QSqlDatabase& db, int dbId) {
-    QSqlQuery q(db);
-    q.prepare(QStringLiteral("insert or ignore into DB (DB_ID, DB_Name) values (?, ?)"));
-    q.addBindValue(dbId);
-    q.addBindValue(QStringLiteral("База %1").arg(dbId));
-    QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+    QVERIFY(execBound(
+        db, QStringLiteral("insert or ignore into DB (DB_ID, DB_Name) values (:id, :name)"),
+        {{QStringLiteral("id"), dbId}, {QStringLiteral("name"), QStringLiteral("База %1").arg(dbId)}}));
 }
 
 // Makes sure a live testee with this Men_ID exists in database `dbId` (and the database too), so that
@@ -129,13 +141,11 @@ inline void ensureDatabase(const QSqlDatabase& db, int dbId) {
 inline void ensureTestee(const QSqlDatabase& db, int dbId, int menId,
                          const QString& fio = QStringLiteral("Тестируемый")) {
     ensureDatabase(db, dbId);
-    QSqlQuery q(db);
-    q.prepare(QStringLiteral("insert or ignore into USER (Men_ID, DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
-                             "values (?, ?, ?, 'М', 30, 0, '')"));
-    q.addBindValue(menId);
-    q.addBindValue(dbId);
-    q.addBindValue(fio);
-    QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+    QVERIFY(execBound(
+        db,
+        QStringLiteral("insert or ignore into USER (Men_ID, DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
+                       "values (:men, :db, :fio, 'М', 30, 0, '')"),
+        {{QStringLiteral("men"), menId}, {QStringLiteral("db"), dbId}, {QStringLiteral("fio"), fio}}));
 }
 
 } // namespace TestSupport

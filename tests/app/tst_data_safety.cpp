@@ -10,8 +10,10 @@
 #include "app/Group_Frm.h"
 #include "app/MainFrm.h"
 #include "app/Restore_Frm.h"
+#include "app/StoreStart.h"
 #include "data/Backup.h"
 #include "data/Engine.h"
+#include "data/Store.h"
 #include "platform/Dialogs.h"
 #include "scoring/Calc_Records.h"
 #include "testing/Blank_Frm.h"
@@ -420,6 +422,49 @@ private Q_SLOTS:
                  QStringLiteral("Демонстрационная база"));
         QCOMPARE(readBack(file, QStringLiteral("select count(*) from USER")), QStringLiteral("8"));
         QCOMPARE(readBack(file, QStringLiteral("select count(*) from TEST")), QStringLiteral("28"));
+    }
+
+    // File system types as statfs reports them: only network folders count.
+    void networkFileSystemTypes_data() {
+        QTest::addColumn<long>("type");
+        QTest::addColumn<bool>("network");
+        QTest::newRow("NFS") << 0x6969L << true;
+        QTest::newRow("SMB") << 0x517BL << true;
+        QTest::newRow("CIFS") << 0xFF534D42L << true;
+        QTest::newRow("SMB2") << 0xFE534D42L << true;
+        QTest::newRow("ext4") << 0xEF53L << false;
+        QTest::newRow("tmpfs") << 0x01021994L << false;
+        QTest::newRow("overlay") << 0x794C7630L << false;
+    }
+    void networkFileSystemTypes() {
+        QFETCH(long, type);
+        QFETCH(bool, network);
+        QCOMPARE(Data::IsNetworkFileSystemType(type), network);
+    }
+
+    // A data folder on a network file system: the table file keeps a rollback journal (no write-ahead
+    // log, which needs shared memory), and the start says once that shared use there is unsafe.
+    void networkFolderGetsRollbackJournalAndOneNotice() {
+        QCOMPARE(readBack(tableFile(), QStringLiteral("pragma journal_mode")), QStringLiteral("wal"));
+        QVERIFY(!Data::IsNetworkFolder(f->dir.path()));
+        const QString file = tableFile();
+        f->dm.reset();
+        auto dm = TMain_DataModule::Create(f->dir.path(), {}, [](const QString&) { return true; });
+        QVERIFY(dm);
+        QVERIFY(dm->NetworkFolder());
+        QCOMPARE(TestSupport::selectValue(dm->Connection(), QStringLiteral("pragma journal_mode")).toString(),
+                 QStringLiteral("delete"));
+        Platform::MessageRecorder recorder;
+        ShowStoreNotices(*dm);
+        QCOMPARE(recorder.messages.size(), 1);
+        QVERIFY(recorder.messages[0].text.contains(QStringLiteral("сетевом диске")));
+        QVERIFY(recorder.messages[0].text.contains(QStringLiteral("PostgreSQL")));
+        // Writes go on as before.
+        QVERIFY(TestSupport::execBound(dm->Connection(),
+                                       QStringLiteral("insert into DB (DB_Name) values ('Сеть')")));
+        dm.reset();
+        QCOMPARE(readBack(file, QStringLiteral("select DB_Name from DB order by DB_ID desc limit 1")),
+                 QStringLiteral("Сеть"));
     }
 };
 

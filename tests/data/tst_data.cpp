@@ -1,5 +1,5 @@
 // Data module: schema, stored queries, datasets, collation, password cipher.
-#include "TestSupport.h"
+#include "StoreSupport.h"
 
 #include "data/Collation.h"
 #include "data/DataMod.h"
@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QSqlQuery>
 
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 #include <QtTest>
@@ -23,24 +24,29 @@ using namespace TestSupport;
 class TestData : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<ProgramDirFixture> m_dir;
-    std::unique_ptr<TMain_DataModule> m_dm;
+    std::unique_ptr<TStoreFixture> m_fix;
+    TMain_DataModule* m_dm = nullptr;
 
-    void exec(const QString& sql) {
-        QSqlQuery q(m_dm->Connection());
-        QVERIFY2(q.exec(sql), qPrintable(sql));
+    void exec(const QString& sql) { execBound(m_dm->Connection(), sql); }
+    // The first value of a select.
+    QVariant scalar(const QString& sql) {
+        Data::TQuery q(m_dm->Main_Database(), nullptr);
+        q.SetSQL(sql);
+        q.Open();
+        return q.IsEmpty() ? QVariant() : q.Value(0, 0);
     }
     int addUser(int dbId, const QString& fio, int groupId, const QString& isDel = QString()) {
         ensureDatabase(m_dm->Connection(), dbId);
-        QSqlQuery q(m_dm->Connection());
-        q.prepare(QStringLiteral(
-            "insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) values (?, ?, 'М', 30, ?, ?)"));
-        q.addBindValue(dbId);
-        q.addBindValue(fio);
-        q.addBindValue(groupId);
-        q.addBindValue(isDel.isNull() ? QString(QLatin1String("")) : isDel);
-        q.exec();
-        return q.lastInsertId().toInt();
+        qint64 id = 0;
+        execBound(m_dm->Connection(),
+                  QStringLiteral("insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
+                                 "values (:db, :fio, 'М', 30, :group, :del)"),
+                  {{QStringLiteral("db"), dbId},
+                   {QStringLiteral("fio"), fio},
+                   {QStringLiteral("group"), groupId},
+                   {QStringLiteral("del"), isDel.isNull() ? QString(QLatin1String("")) : isDel}},
+                  &id);
+        return static_cast<int>(id);
     }
     QStringList menList(int dbId, const QString& orderBy = QString()) {
         Data::TQuery* q = m_dm->Men_Query;
@@ -56,22 +62,26 @@ class TestData : public QObject {
     }
 
 private Q_SLOTS:
+    void initTestCase_data() { addStoreRows(); }
     void init() {
+        QFETCH_GLOBAL(TStore, store);
         pinRussianLocale();
-        m_dir = std::make_unique<ProgramDirFixture>();
-        m_dm = m_dir->createDataModule();
-        QVERIFY(m_dm);
+        m_fix = std::make_unique<TStoreFixture>(store);
+        QVERIFY2(m_fix->open(), qPrintable(m_fix->error));
+        m_dm = m_fix->dm.get();
     }
     void cleanup() {
-        m_dm.reset();
-        m_dir.reset();
+        m_dm = nullptr;
+        m_fix.reset();
     }
 
     void missingDataDirShowsErrorAndNoModule() {
-        m_dm.reset();
         ProgramDirFixture bare(false);
         Platform::MessageRecorder recorder;
-        QVERIFY(!TMain_DataModule::Create(bare.path()));
+        if (m_fix->store == TStore::Server)
+            QVERIFY(!TMain_DataModule::CreateServer(bare.path(), m_fix->server->settings(), QString()));
+        else
+            QVERIFY(!TMain_DataModule::Create(bare.path()));
         QCOMPARE(recorder.messages.size(), 1);
         QCOMPARE(recorder.messages[0].text,
                  QStringLiteral("Не могу открыть базу данных! Не существует папки DB!"));
@@ -81,20 +91,18 @@ private Q_SLOTS:
 
     void newDataDirGetsSchemaAndReferenceRows() {
         QVERIFY(m_dm->CreatedTableFile());
-        for (const auto& [table, rows] : {std::pair{"Symbols", 49}, {"DurMoll", 64}, {"Soz", 64}}) {
-            QSqlQuery q(m_dm->Connection());
-            QVERIFY(q.exec(QStringLiteral("select count(*) from %1").arg(QLatin1String(table))));
-            QVERIFY(q.next());
-            QCOMPARE(q.value(0).toInt(), rows);
-        }
+        for (const auto& [table, rows] : {std::pair{"Symbols", 49}, {"DurMoll", 64}, {"Soz", 64}})
+            QCOMPARE(scalar(QStringLiteral("select count(*) from %1").arg(QLatin1String(table))).toInt(),
+                     rows);
         m_dm->Symbols_Table->Open();
         QVERIFY(m_dm->Symbols_Table->Locate(QStringLiteral("Posit_Select;Negat_Select"),
                                             {QStringLiteral("2"), QStringLiteral("2")}));
         QCOMPARE(m_dm->Symbols_Table->FieldByName(QStringLiteral("Type_Reaction")).AsString(),
                  QStringLiteral("±"));
-        // A second module on the same directory finds the file and creates nothing.
-        m_dm.reset();
-        m_dm = m_dir->createDataModule();
+        // A second module on the same store finds the tables and creates nothing.
+        m_fix->dm.reset();
+        QVERIFY2(m_fix->open(), qPrintable(m_fix->error));
+        m_dm = m_fix->dm.get();
         QVERIFY(!m_dm->CreatedTableFile());
     }
 
@@ -171,6 +179,17 @@ private Q_SLOTS:
         QCOMPARE(
             sign(Data::CompareRussianUtf8(ua.constData(), int(ua.size()), ub.constData(), int(ub.size()))),
             order);
+        // The store sorts the list alike: the table file through the comparator, the server through its
+        // collation.
+        addUser(1, b, 0);
+        addUser(1, a, 0);
+        const QStringList ascending = menList(1, QStringLiteral(" ORDER BY FIO"));
+        QCOMPARE(ascending.size(), 2);
+        if (order != 0)
+            QCOMPARE(ascending.first(), (order < 0 ? a : b) + QLatin1Char('|'));
+        const QStringList descending = menList(1, QStringLiteral(" ORDER BY FIO DESC"));
+        if (order != 0)
+            QCOMPARE(descending.first(), (order < 0 ? b : a) + QLatin1Char('|'));
     }
 
     void listTestNumbEditsStayInTheResult() {
@@ -191,10 +210,8 @@ private Q_SLOTS:
         }
         q->First();
         QCOMPARE(q->FieldByName(QStringLiteral("Numb")).AsInteger(), 2);
-        QSqlQuery check(m_dm->Connection());
-        QVERIFY(check.exec(QStringLiteral("select count(*) from TEST where Note in ('a', 'b', 'c')")));
-        QVERIFY(check.next());
-        QCOMPARE(check.value(0).toInt(), 3);
+        QCOMPARE(scalar(QStringLiteral("select count(*) from TEST where Note in ('a', 'b', 'c')")).toInt(),
+                 3);
         q->Close();
         q->Open();
         QCOMPARE(q->FieldByName(QStringLiteral("Numb")).AsInteger(), 1);
@@ -269,16 +286,30 @@ private Q_SLOTS:
         QFETCH(bool, succeeds);
         const QByteArray file = (m_dm->DataDir() + Data::kTableFileName).toUtf8();
         std::atomic<bool> locked{false};
-        std::thread other([&] {
-            sqlite3* db = nullptr;
-            sqlite3_open(file.constData(), &db);
-            sqlite3_exec(db, "begin immediate; insert into \"GROUP\" (Group_Name) values ('чужая');", nullptr,
-                         nullptr, nullptr);
-            locked = true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
-            sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
-            sqlite3_close(db);
-        });
+        // On the server, another session holds the group table for a while in the same way.
+        std::thread other(
+            m_fix->store == TStore::Server
+                ? std::function<void()>([&] {
+                      const QByteArray info = "host='" + QByteArray(MORVEL_TEST_PG_DIR) +
+                                              "' user=postgres dbname=" + m_fix->server->name().toUtf8();
+                      PGconn* conn = PQconnectdb(info.constData());
+                      PQclear(PQexec(conn, "begin; lock table \"group\" in exclusive mode"));
+                      locked = true;
+                      std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
+                      PQclear(PQexec(conn, "commit"));
+                      PQfinish(conn);
+                  })
+                : std::function<void()>([&] {
+                      sqlite3* db = nullptr;
+                      sqlite3_open(file.constData(), &db);
+                      sqlite3_exec(db,
+                                   "begin immediate; insert into \"GROUP\" (Group_Name) values ('чужая');",
+                                   nullptr, nullptr, nullptr);
+                      locked = true;
+                      std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
+                      sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
+                      sqlite3_close(db);
+                  }));
         while (!locked)
             std::this_thread::yield();
         QElapsedTimer timer;
@@ -316,10 +347,9 @@ private Q_SLOTS:
                      static_cast<unsigned char>((static_cast<unsigned char>(plain[i]) + shift) & 0xFF));
         QCOMPARE(Data::DecipherPassword(stored), password);
         // Through the table as well: the stored bytes come back exactly.
-        QSqlQuery q(m_dm->Connection());
-        q.prepare(QStringLiteral("insert into DB (DB_Name, Password) values ('x', ?)"));
-        q.addBindValue(stored);
-        QVERIFY(q.exec());
+        QVERIFY(execBound(m_dm->Connection(),
+                          QStringLiteral("insert into DB (DB_Name, Password) values ('x', :p)"),
+                          {{QStringLiteral("p"), stored}}));
         m_dm->DB_Table->Open();
         m_dm->DB_Table->Last();
         QCOMPARE(m_dm->DB_Table->FieldByName(QStringLiteral("Password")).Value().toByteArray(), stored);

@@ -192,9 +192,15 @@ private Q_SLOTS:
         QVERIFY(!dm->CreatedTableFile());
         QCOMPARE(counts(*dm), QStringLiteral("1/1/2/49")); // the orphan of the old file is kept, too
         QCOMPARE(scalar(*dm, QStringLiteral("pragma user_version")).toInt(), Data::kSchemaVersion);
+        // Four write guards and the four counters of row versions.
         QCOMPARE(
             scalar(*dm, QStringLiteral("select count(*) from sqlite_master where type = 'trigger'")).toInt(),
-            4);
+            8);
+        // Every kept row starts at version 1, and an update counts it up.
+        QCOMPARE(scalar(*dm, QStringLiteral("select group_concat(Row_Version) from TEST")).toString(),
+                 QStringLiteral("1,1"));
+        Data::ExecBound(dm->Connection(), QStringLiteral("update USER set FIO = 'Петров' where Men_ID = 1"));
+        QCOMPARE(scalar(*dm, QStringLiteral("select Row_Version from USER where Men_ID = 1")).toInt(), 2);
     }
 
     // Reference tables and rows are the program's own: what is missing comes back at start.

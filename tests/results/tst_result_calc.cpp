@@ -2,12 +2,10 @@
 #include "results/FormulaLines.h"
 #include "results/Result_Calc.h"
 
-#include "TestSupport.h"
+#include "StoreSupport.h"
 #include "platform/Dialogs.h"
 #include "scoring/Calc_Unit.h"
 #include "widgets/StringGrid.h"
-
-#include <QSqlQuery>
 
 using namespace Results;
 using Widgets::TStringGrid;
@@ -49,6 +47,7 @@ using CellMap = QMap<QPair<int, int>, QString>; // (column, row) -> text
 class TestResultCalc : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase_data() { TestSupport::addStoreRows(); }
     void initTestCase() { TestSupport::pinRussianLocale(); }
     void percent_data();
     void percent();
@@ -190,8 +189,9 @@ void TestResultCalc::balances() {
     QFETCH(bool, soz);
     QFETCH(QList<QStringList>, rows);
     QFETCH(CellMap, expected);
-    TestSupport::ProgramDirFixture dir;
-    auto dm = dir.createDataModule();
+    QFETCH_GLOBAL(TestSupport::TStore, store);
+    TestSupport::TStoreFixture data(store);
+    QVERIFY2(data.open(), qPrintable(data.error));
     Platform::MessageRecorder recorder;
     auto t = table(rows);
     auto f = footer();
@@ -202,10 +202,11 @@ void TestResultCalc::balances() {
 }
 
 void TestResultCalc::missingReferenceRowEndsOnlyItsCall() {
-    TestSupport::ProgramDirFixture dir;
-    auto dm = dir.createDataModule();
-    QSqlQuery q(dm->Connection());
-    QVERIFY(q.exec(QStringLiteral("delete from DurMoll where Vector = 2 and Reaction = '00'")));
+    QFETCH_GLOBAL(TestSupport::TStore, store);
+    TestSupport::TStoreFixture data(store);
+    QVERIFY2(data.open(), qPrintable(data.error));
+    QVERIFY(TestSupport::execBound(
+        data.dm->Connection(), QStringLiteral("delete from DurMoll where Vector = 2 and Reaction = '00'")));
     Platform::MessageRecorder recorder;
     auto t = table(repeated("0 0 0 0 0 0 0 0", 8));
     auto f = footer();

@@ -1,9 +1,10 @@
-// The results window and the chart window on data directories with known test records, offscreen.
+// The results window and the chart window on data directories with known test records, offscreen, on
+// the table file and on the server.
 #include "results/Graph_Frm.h"
 #include "results/Result_Calc.h"
 #include "results/Result_Frm.h"
 
-#include "TestSupport.h"
+#include "StoreSupport.h"
 #include "platform/Dialogs.h"
 #include "platform/Locale.h"
 #include "scoring/Calc_Records.h"
@@ -12,7 +13,6 @@
 #include <QApplication>
 #include <QBarSet>
 #include <QLineEdit>
-#include <QSqlQuery>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -59,6 +59,7 @@ QString barsOf(const TResult_Form& form, const Widgets::TStringGrid& grid, int c
 class TestResultForm : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase_data() { TestSupport::addStoreRows(); }
     void init();
     void cleanup();
     void oneTest();
@@ -73,21 +74,22 @@ private slots:
     void chartWindow();
 
 private:
-    std::unique_ptr<TestSupport::ProgramDirFixture> m_dir;
-    std::unique_ptr<TMain_DataModule> m_dm;
+    std::unique_ptr<TestSupport::TStoreFixture> m_store;
+    TMain_DataModule* m_dm = nullptr;
 };
 
 void TestResultForm::init() {
     TestSupport::pinRussianLocale();
-    m_dir = std::make_unique<TestSupport::ProgramDirFixture>();
-    m_dm = m_dir->createDataModule();
-    QVERIFY(m_dm);
+    QFETCH_GLOBAL(TestSupport::TStore, store);
+    m_store = std::make_unique<TestSupport::TStoreFixture>(store);
+    QVERIFY2(m_store->open(), qPrintable(m_store->error));
+    m_dm = m_store->dm.get();
     TestSupport::ensureTestee(m_dm->Connection(), 1, kMenId);
 }
 
 void TestResultForm::cleanup() {
-    m_dm.reset();
-    m_dir.reset();
+    m_dm = nullptr;
+    m_store.reset();
 }
 
 void TestResultForm::oneTest() {
@@ -215,12 +217,11 @@ void TestResultForm::showResultsKeepsOrClosesTheList_data() {
 void TestResultForm::showResultsKeepsOrClosesTheList() {
     QFETCH(bool, listOpen);
     QFETCH(bool, broken);
-    {
-        QSqlQuery q(m_dm->Connection());
-        QVERIFY(q.exec(QStringLiteral("update USER set FIO = 'Смирнова Ольга', Sex = 'Ж', Age = 39 "
-                                      "where Men_ID = %1")
-                           .arg(kMenId)));
-    }
+    QVERIFY(
+        TestSupport::execBound(m_dm->Connection(),
+                               QStringLiteral("update USER set FIO = 'Смирнова Ольга', Sex = 'Ж', Age = 39 "
+                                              "where Men_ID = :men"),
+                               {{QStringLiteral("men"), kMenId}}));
     m_dm->Men_Query->SetParam(QStringLiteral("DB_ID"), 1);
     m_dm->Men_Query->Open();
     for (int i = 0; i < 3; ++i)

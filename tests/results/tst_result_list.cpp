@@ -1,9 +1,10 @@
-// The results and chart windows opened from the test list: the list keeps its current row.
+// The results and chart windows opened from the test list: the list keeps its current row (on the
+// table file and on the server).
 #include "results/Graph_Frm.h"
 #include "results/Result_Frm.h"
 #include "testing/ListTest_Frm.h"
 
-#include "TestSupport.h"
+#include "StoreSupport.h"
 #include "scoring/Calc_Records.h"
 #include "widgets/DBGrid.h"
 
@@ -42,22 +43,24 @@ struct ModalCloser {
 class TestResultList : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase_data() { TestSupport::addStoreRows(); }
     void init() {
         TestSupport::pinRussianLocale();
-        m_dir = std::make_unique<TestSupport::ProgramDirFixture>();
-        m_dm = m_dir->createDataModule();
-        QVERIFY(m_dm);
+        QFETCH_GLOBAL(TestSupport::TStore, store);
+        m_store = std::make_unique<TestSupport::TStoreFixture>(store);
+        QVERIFY2(m_store->open(), qPrintable(m_store->error));
+        m_dm = m_store->dm.get();
         TestSupport::ensureTestee(m_dm->Connection(), 1, kMenId);
     }
     void cleanup() {
-        m_dm.reset();
-        m_dir.reset();
+        m_dm = nullptr;
+        m_store.reset();
     }
     void listKeepsItsRow();
 
 private:
-    std::unique_ptr<TestSupport::ProgramDirFixture> m_dir;
-    std::unique_ptr<TMain_DataModule> m_dm;
+    std::unique_ptr<TestSupport::TStoreFixture> m_store;
+    TMain_DataModule* m_dm = nullptr;
 };
 
 void TestResultList::listKeepsItsRow() {

@@ -1,10 +1,8 @@
 // Classification through the Symbols table and TEST records written and rewritten through the data
-// module, on a fresh data directory per test.
+// module, on a fresh data directory per test, on the table file and on the server.
 #include "scoring/Calc_Records.h"
 
-#include "TestSupport.h"
-
-#include <QSqlQuery>
+#include "StoreSupport.h"
 
 using namespace Calc;
 
@@ -15,15 +13,16 @@ const QString kExampleRun = QStringLiteral("135724681538264713457812"
 
 // The stored fields of one TEST record.
 QStringList fieldsOf(int testId) {
-    QSqlQuery q(Main_DataModule->Connection());
-    q.prepare(QStringLiteral("select DB_ID, Men_ID, Date_Test, Time_Test, Note, Result_Test, Result_Profil, "
-                             "Calc_Profil, Calc_ProfilNapr from TEST where Test_ID = ?"));
-    q.addBindValue(testId);
-    if (!q.exec() || !q.next())
+    const auto rows = TestSupport::selectRows(
+        Main_DataModule->Connection(),
+        QStringLiteral("select DB_ID, Men_ID, Date_Test, Time_Test, Note, Result_Test, Result_Profil, "
+                       "Calc_Profil, Calc_ProfilNapr from TEST where Test_ID = :id"),
+        {{QStringLiteral("id"), testId}});
+    if (rows.isEmpty())
         return {};
     QStringList fields;
-    for (int i = 0; i < 9; ++i)
-        fields << q.value(i).toString();
+    for (const QVariant& v : rows[0])
+        fields << v.toString();
     return fields;
 }
 
@@ -34,13 +33,15 @@ QStringList expectedFields(int dbId, int menId, const QString& date, const QStri
 }
 
 int testCount() {
-    QSqlQuery q(QStringLiteral("select count(*) from TEST"), Main_DataModule->Connection());
-    return q.next() ? q.value(0).toInt() : -1;
+    const QVariant n =
+        TestSupport::selectValue(Main_DataModule->Connection(), QStringLiteral("select count(*) from TEST"));
+    return n.isValid() ? n.toInt() : -1;
 }
 
 int lastTestId() {
-    QSqlQuery q(QStringLiteral("select max(Test_ID) from TEST"), Main_DataModule->Connection());
-    return q.next() ? q.value(0).toInt() : -1;
+    const QVariant n = TestSupport::selectValue(Main_DataModule->Connection(),
+                                                QStringLiteral("select max(Test_ID) from TEST"));
+    return n.isValid() ? n.toInt() : -1;
 }
 
 } // namespace
@@ -48,6 +49,7 @@ int lastTestId() {
 class TestCalcRecords : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase_data() { TestSupport::addStoreRows(); }
     void init();
     void cleanup();
     void classifyWorkedExample();
@@ -59,22 +61,23 @@ private slots:
     void refusedInputWritesNothing();
 
 private:
-    std::unique_ptr<TestSupport::ProgramDirFixture> m_dir;
-    std::unique_ptr<TMain_DataModule> m_dm;
+    std::unique_ptr<TestSupport::TStoreFixture> m_store;
+    TMain_DataModule* m_dm = nullptr;
 };
 
 void TestCalcRecords::init() {
     TestSupport::pinRussianLocale();
-    m_dir = std::make_unique<TestSupport::ProgramDirFixture>();
-    m_dm = m_dir->createDataModule();
-    QVERIFY(m_dm);
+    QFETCH_GLOBAL(TestSupport::TStore, store);
+    m_store = std::make_unique<TestSupport::TStoreFixture>(store);
+    QVERIFY2(m_store->open(), qPrintable(m_store->error));
+    m_dm = m_store->dm.get();
     for (const auto& [db, men] : {std::pair{2, 5}, {1, 1}, {1, 2}})
         TestSupport::ensureTestee(m_dm->Connection(), db, men);
 }
 
 void TestCalcRecords::cleanup() {
-    m_dm.reset();
-    m_dir.reset();
+    m_dm = nullptr;
+    m_store.reset();
 }
 
 void TestCalcRecords::classifyWorkedExample() {

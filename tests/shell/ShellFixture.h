@@ -1,11 +1,11 @@
-// Shared set-up of the shell tests: a program directory with a data module, one open database, and
-// helpers to insert testees and groups and to answer modal windows.
+// Shared set-up of the shell tests: a program directory with a data module on the store of the test
+// row (the table file or the server), one open database, and helpers to insert testees and groups and
+// to answer modal windows.
 #pragma once
 
-#include "TestSupport.h"
+#include "StoreSupport.h"
 
 #include <QApplication>
-#include <QSqlQuery>
 #include <QTimer>
 #include <QtTest>
 
@@ -15,38 +15,52 @@ namespace ShellTest {
 
 class Fixture {
 public:
-    Fixture() {
+    Fixture() : Fixture(TestSupport::TStore::File) {}
+    explicit Fixture(TestSupport::TStore kind, const QString& clusterDir = TestSupport::kClusterDir)
+        : store(kind, clusterDir) {
         TestSupport::pinRussianLocale();
-        dm = dir.createDataModule();
-        QSqlQuery q(dm->Connection());
-        q.exec(QStringLiteral("insert into DB (DB_Name) values ('Основная')"));
-        dm->Current_DB_ID = q.lastInsertId().toInt();
+        if (!store.open())
+            QTest::qFail(qPrintable(QStringLiteral("The store cannot be opened: ") + store.error), __FILE__,
+                         __LINE__);
+        if (!dm)
+            return;
+        qint64 id = 0;
+        TestSupport::execBound(dm->Connection(),
+                               QStringLiteral("insert into DB (DB_Name) values ('Основная')"), {}, &id);
+        dm->Current_DB_ID = static_cast<int>(id);
+    }
+    // The store of the suite's global data row ("file" or "server").
+    static TestSupport::TStore currentStore() {
+        QFETCH_GLOBAL(TestSupport::TStore, store);
+        return store;
     }
 
     int addGroup(const QString& name) {
-        QSqlQuery q(dm->Connection());
-        q.prepare(QStringLiteral("insert into \"GROUP\" (Group_Name) values (?)"));
-        q.addBindValue(name);
-        q.exec();
-        return q.lastInsertId().toInt();
+        qint64 id = 0;
+        TestSupport::execBound(dm->Connection(),
+                               QStringLiteral("insert into \"GROUP\" (Group_Name) values (:name)"),
+                               {{QStringLiteral("name"), name}}, &id);
+        return static_cast<int>(id);
     }
     int addTester(const QString& fio, int age = 30, const QString& sex = QStringLiteral("М"),
                   int groupId = 0) {
-        QSqlQuery q(dm->Connection());
-        q.prepare(QStringLiteral(
-            "insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) values (?, ?, ?, ?, ?, '')"));
-        q.addBindValue(dm->Current_DB_ID);
-        q.addBindValue(fio);
-        q.addBindValue(sex);
-        q.addBindValue(age);
-        q.addBindValue(groupId);
-        q.exec();
-        return q.lastInsertId().toInt();
+        qint64 id = 0;
+        TestSupport::execBound(dm->Connection(),
+                               QStringLiteral("insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
+                                              "values (:db, :fio, :sex, :age, :group, '')"),
+                               {{QStringLiteral("db"), dm->Current_DB_ID},
+                                {QStringLiteral("fio"), fio},
+                                {QStringLiteral("sex"), sex},
+                                {QStringLiteral("age"), age},
+                                {QStringLiteral("group"), groupId}},
+                               &id);
+        return static_cast<int>(id);
     }
     QVariant scalar(const QString& sql) {
-        QSqlQuery q(dm->Connection());
-        q.exec(sql);
-        return q.next() ? q.value(0) : QVariant();
+        Data::TQuery q(dm->Main_Database(), nullptr);
+        q.SetSQL(sql);
+        q.Open();
+        return q.IsEmpty() ? QVariant() : q.Value(0, 0);
     }
     // Opens Men_Query in its natural order.
     void openMenQuery(const QString& orderBy = QString()) {
@@ -58,8 +72,9 @@ public:
     }
     QString currentFIO() { return dm->Men_Query->FieldByName(QStringLiteral("FIO")).AsString(); }
 
-    TestSupport::ProgramDirFixture dir;
-    std::unique_ptr<TMain_DataModule> dm;
+    TestSupport::TStoreFixture store;
+    TestSupport::ProgramDirFixture& dir = store.dir;
+    std::unique_ptr<TMain_DataModule>& dm = store.dm;
 };
 
 // Types the text as key presses (also letters that QTest's own key clicks do not know).

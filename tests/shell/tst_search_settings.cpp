@@ -67,7 +67,8 @@ class TestSearchSettings : public QObject {
     }
 
 private Q_SLOTS:
-    void init() { f = std::make_unique<Fixture>(); }
+    void initTestCase_data() { TestSupport::addStoreRows(); }
+    void init() { f = std::make_unique<Fixture>(Fixture::currentStore()); }
     void cleanup() { f.reset(); }
 
     void search_data() {
@@ -141,13 +142,24 @@ private Q_SLOTS:
         QFETCH(bool, whole);
         QFETCH(bool, found);
         f->addTester(QStringLiteral("Первый"));
-        QSqlQuery q(f->dm->Connection());
-        // The bytes go in as they are, as another program could have written them.
-        q.prepare(QStringLiteral("insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
-                                 "values (?, cast(? as text), 'М', 30, 0, '')"));
-        q.addBindValue(f->dm->Current_DB_ID);
-        q.addBindValue(stored);
-        QVERIFY(q.exec());
+        if (f->store.store == TestSupport::TStore::Server) {
+            // The server keeps only valid UTF-8: a name comes there decoded, malformed bytes as U+FFFD,
+            // and the same search results hold.
+            QVERIFY(TestSupport::execBound(
+                f->dm->Connection(),
+                QStringLiteral("insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
+                               "values (:db, :fio, 'М', 30, 0, '')"),
+                {{QStringLiteral("db"), f->dm->Current_DB_ID},
+                 {QStringLiteral("fio"), QString::fromUtf8(stored)}}));
+        } else {
+            QSqlQuery q(f->dm->Connection());
+            // The bytes go in as they are, as another program could have written them.
+            q.prepare(QStringLiteral("insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
+                                     "values (?, cast(? as text), 'М', 30, 0, '')"));
+            q.addBindValue(f->dm->Current_DB_ID);
+            q.addBindValue(stored);
+            QVERIFY(q.exec());
+        }
         f->openMenQuery();
         QCOMPARE(f->dm->Men_Query->RecordCount(), 2);
         QCOMPARE(SearchTester(*f->dm->Men_Query, QStringLiteral("FIO"), text, whole, false), found);
@@ -210,13 +222,20 @@ private Q_SLOTS:
     }
 
     void cancelWritesNothing() {
+        // On the server store the settings file already names the server; it stays as it was.
+        const auto contents = [] {
+            QFile file(SettingsFilePath());
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
+        };
+        const QByteArray before = contents();
+        QCOMPARE(before == "(none)", f->store.store == TestSupport::TStore::File);
         TMain_Form main;
         whenModal<TOptions_Form>([](TOptions_Form* form) {
             form->FirstColor_Edit->PickColor(0x0000FF);
             QTest::mouseClick(form->Cancel_But, Qt::LeftButton);
         });
         main.Option->trigger();
-        QVERIFY(!QFile::exists(SettingsFilePath()));
+        QCOMPARE(contents(), before);
         QCOMPARE(main.FirstColor, Platform::clInfoBk);
     }
 

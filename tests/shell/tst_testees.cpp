@@ -41,15 +41,17 @@ class TestTestees : public QObject {
     }
     QStringList groupNames() {
         QStringList names;
-        QSqlQuery q(f->dm->Connection());
-        q.exec(QStringLiteral("select Group_Name from \"GROUP\" order by Group_ID"));
-        while (q.next())
-            names << q.value(0).toString();
+        Data::TQuery q(f->dm->Main_Database(), nullptr);
+        q.SetSQL(QStringLiteral("select Group_Name from \"GROUP\" order by Group_ID"));
+        q.Open();
+        for (int r = 0; r < q.RecordCount(); ++r)
+            names << q.Value(r, 0).toString();
         return names;
     }
 
 private Q_SLOTS:
-    void init() { f = std::make_unique<Fixture>(); }
+    void initTestCase_data() { TestSupport::addStoreRows(); }
+    void init() { f = std::make_unique<Fixture>(Fixture::currentStore()); }
     void cleanup() { f.reset(); }
 
     void addTesterShowsAndSelectsHim() {
@@ -407,10 +409,10 @@ private Q_SLOTS:
         f->addTester(QStringLiteral("Андреев"));
         const int id = f->addTester(QStringLiteral("Борисов"));
         f->addTester(QStringLiteral("Гусев"));
-        QSqlQuery(f->dm->Connection())
-            .exec(QStringLiteral("insert into TEST (DB_ID, Men_ID) values (%1, %2)")
-                      .arg(f->dm->Current_DB_ID)
-                      .arg(id));
+        TestSupport::execBound(f->dm->Connection(),
+                               QStringLiteral("insert into TEST (DB_ID, Men_ID) values (%1, %2)")
+                                   .arg(f->dm->Current_DB_ID)
+                                   .arg(id));
         TMain_Form main;
         main.show();
         // Several rows selected: only the current one goes.

@@ -1,0 +1,56 @@
+// Server password prompt and the log-in loop.
+#include "app/ServerLogin.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+TServerPassword_Form::TServerPassword_Form(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("Вход на сервер базы данных"));
+    setWindowFlags(Qt::Tool | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(360, 170);
+    Prompt_Label = new QLabel(this);
+    Prompt_Label->setGeometry(12, 10, 336, 76);
+    Prompt_Label->setWordWrap(true);
+    Prompt_Label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    auto* label = new QLabel(QStringLiteral("Пароль"), this);
+    label->setGeometry(12, 92, 80, 24);
+    Password_Edit = new QLineEdit(this);
+    Password_Edit->setObjectName(QStringLiteral("Password_Edit"));
+    Password_Edit->setEchoMode(QLineEdit::Password);
+    Password_Edit->setGeometry(96, 92, 252, 24);
+    label->setBuddy(Password_Edit);
+    Ok_But = new QPushButton(QStringLiteral("OK"), this);
+    Ok_But->setGeometry(162, 132, 90, 28);
+    Ok_But->setDefault(true);
+    Cancel_But = new QPushButton(QStringLiteral("Отмена"), this);
+    Cancel_But->setGeometry(258, 132, 90, 28);
+    connect(Ok_But, &QPushButton::clicked, this, &QDialog::accept);
+    connect(Cancel_But, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+bool AskServerPassword(QWidget* parent, const Data::TStoreSettings& settings, const QString& reason,
+                       QString& password) {
+    TServerPassword_Form form(parent);
+    form.Prompt_Label->setText(reason +
+                               QStringLiteral("\n\nВведите пароль для %1.").arg(settings.Describe()));
+    if (form.exec() != QDialog::Accepted)
+        return false;
+    password = form.Password_Edit->text();
+    return true;
+}
+
+Data::TConnectResult
+WithServerPassword(QWidget* parent, const Data::TStoreSettings& settings,
+                   const std::function<Data::TConnectResult(const QString& password)>& attempt) {
+    QString password;
+    for (;;) {
+        const Data::TConnectResult result = attempt(password);
+        if (result.failure != Data::TConnectFailure::PasswordNeeded &&
+            result.failure != Data::TConnectFailure::PasswordWrong)
+            return result;
+        if (!AskServerPassword(parent, settings, result.message, password))
+            return result;
+    }
+}

@@ -1,0 +1,21 @@
+// Opening the store at start and after the settings changed it: the local file or the server of the
+// settings file, with the log-in, the choice to change the settings when the server cannot be reached,
+// and the notices about the store that the user should read once.
+#pragma once
+
+#include "data/DataMod.h"
+
+#include <memory>
+
+class QWidget;
+
+// Opens the store of the settings file for the program directory. When the server cannot be reached
+// or refuses, says why and offers the page "База данных" of the settings; returns null when the user
+// gives up (or the data directory is missing, after its message).
+std::unique_ptr<TMain_DataModule> OpenStore(const QString& programDir, const TMain_DataModule::TSeed& seed);
+
+// The notices of an opened store: read-only folder, restored reference tables, a network folder.
+void ShowStoreNotices(const TMain_DataModule& dm);
+
+// The message about a data folder on a network file system.
+QString NetworkFolderNotice(const QString& dataDir);

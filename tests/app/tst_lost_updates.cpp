@@ -1,0 +1,215 @@
+// Two workstations on one store (two connections to one table file, or to one server database): a save
+// over a record that the other changed meanwhile is refused with a message, the dialog shows the record
+// as now stored and stays open, and a second save then succeeds. Deleting what the other deleted
+// already is no error.
+#include "shell/ShellFixture.h"
+
+#include "app/AddTester_Frm.h"
+#include "app/DBEdit_Frm.h"
+#include "data/Store.h"
+#include "platform/Dialogs.h"
+#include "scoring/Calc_Records.h"
+#include "testing/Blank_Frm.h"
+#include "widgets/StringGrid.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QtTest>
+
+using namespace ShellTest;
+
+namespace {
+
+const QString kSheet = QStringLiteral("135724681538264713457812"
+                                      "264815372467381567285634");
+
+// The other workstation: a connection of its own to the same store.
+class TOtherWorkstation {
+public:
+    explicit TOtherWorkstation(const TestSupport::TStoreFixture& store) {
+        if (store.store == TestSupport::TStore::File) {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kName);
+            db.setDatabaseName(store.dm->TableFilePath());
+            m_ok = db.open();
+            m_error = db.lastError().text();
+        } else {
+            const Data::TConnectResult r = Data::OpenServer(store.server->settings(), QString(), kName);
+            m_ok = r.failure == Data::TConnectFailure::None;
+            m_error = r.message;
+        }
+    }
+    ~TOtherWorkstation() {
+        QSqlDatabase::database(kName, false).close();
+        QSqlDatabase::removeDatabase(kName);
+    }
+    bool ok() const { return m_ok; }
+    const QString& error() const { return m_error; }
+    bool exec(const QString& sql, const QVariantMap& params = {}) {
+        return TestSupport::execBound(QSqlDatabase::database(kName, false), sql, params);
+    }
+
+private:
+    inline static const QString kName = QStringLiteral("other_workstation");
+    bool m_ok = false;
+    QString m_error;
+};
+
+} // namespace
+
+class TestLostUpdates : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<Fixture> f;
+    std::unique_ptr<TOtherWorkstation> other;
+
+    QString stored(const QString& sql, const QVariantMap& params) {
+        return TestSupport::selectValue(f->dm->Connection(), sql, params).toString();
+    }
+
+private Q_SLOTS:
+    void initTestCase_data() { TestSupport::addStoreRows(); }
+    void init() {
+        f = std::make_unique<Fixture>(Fixture::currentStore());
+        QVERIFY(f->dm);
+        other = std::make_unique<TOtherWorkstation>(f->store);
+        QVERIFY2(other->ok(), qPrintable(other->error()));
+    }
+    void cleanup() {
+        other.reset();
+        f.reset();
+    }
+
+    // The testee dialog: the other renames him while the dialog is open.
+    void testeeChangedElsewhere() {
+        const int men = f->addTester(QStringLiteral("Петров"), 30);
+        f->openMenQuery();
+        Platform::MessageRecorder recorder;
+        TAddTester_Form form;
+        form.FillGroups();
+        form.Men_ID = men;
+        form.LoadCurrentTester();
+        form.show();
+        QVERIFY(other->exec(QStringLiteral("update USER set FIO = 'Сидоров', Age = 41 where Men_ID = :men"),
+                            {{QStringLiteral("men"), men}}));
+        form.FIO_Edit->setText(QStringLiteral("Иванов"));
+        QTest::mouseClick(form.Ok_But, Qt::LeftButton);
+        QVERIFY(form.isVisible());
+        QCOMPARE(recorder.messages.size(), 1);
+        QCOMPARE(recorder.messages[0].text, Data::kRecordChanged);
+        QCOMPARE(form.FIO_Edit->text(), QStringLiteral("Сидоров"));
+        const QString sql = QStringLiteral("select FIO || ' ' || Age from USER where Men_ID = :men");
+        const QVariantMap key{{QStringLiteral("men"), men}};
+        QCOMPARE(stored(sql, key), QStringLiteral("Сидоров 41"));
+        // Saved again over what it now shows: accepted.
+        form.FIO_Edit->setText(QStringLiteral("Иванов"));
+        QTest::mouseClick(form.Ok_But, Qt::LeftButton);
+        QVERIFY(!form.isVisible());
+        QCOMPARE(recorder.messages.size(), 1);
+        QCOMPARE(stored(sql, key), QStringLiteral("Иванов 41"));
+    }
+
+    // The database dialog: the other renames the database entry.
+    void databaseChangedElsewhere() {
+        const int db = f->dm->Current_DB_ID;
+        Platform::MessageRecorder recorder;
+        Main_DataModule->DB_Table->Open();
+        QVERIFY(Main_DataModule->DB_Table->Locate(QStringLiteral("DB_ID"), db));
+        TDBEdit_Form form;
+        form.DB_ID = db;
+        form.LoadRecord();
+        form.show();
+        QVERIFY(other->exec(QStringLiteral("update DB set DB_Name = 'Чужая' where DB_ID = :db"),
+                            {{QStringLiteral("db"), db}}));
+        form.DB_Edit->setText(QStringLiteral("Моя"));
+        QTest::mouseClick(form.Ok_But, Qt::LeftButton);
+        QVERIFY(form.isVisible());
+        QCOMPARE(recorder.messages.size(), 1);
+        QCOMPARE(recorder.messages[0].text, Data::kRecordChanged);
+        QCOMPARE(form.DB_Edit->text(), QStringLiteral("Чужая"));
+        const QString sql = QStringLiteral("select DB_Name from DB where DB_ID = :db");
+        QCOMPARE(stored(sql, {{QStringLiteral("db"), db}}), QStringLiteral("Чужая"));
+        form.DB_Edit->setText(QStringLiteral("Моя"));
+        QTest::mouseClick(form.Ok_But, Qt::LeftButton);
+        QVERIFY(!form.isVisible());
+        QCOMPARE(stored(sql, {{QStringLiteral("db"), db}}), QStringLiteral("Моя"));
+        Main_DataModule->DB_Table->Close();
+    }
+
+    // The test record dialog: the other changes the note, or deletes the record.
+    void testRecordChangedElsewhere_data() {
+        QTest::addColumn<bool>("deleted");
+        QTest::newRow("changed") << false;
+        QTest::newRow("deleted") << true;
+    }
+    void testRecordChangedElsewhere() {
+        QFETCH(bool, deleted);
+        const int men = f->addTester(QStringLiteral("Петров"));
+        Calc::InsertTestRecord(f->dm->Current_DB_ID, men, QDate(2026, 1, 1), QTime(9, 0),
+                               QStringLiteral("было"), Calc::ComposeRecord(kSheet));
+        f->dm->ListTest_Query->SetParam(QStringLiteral("Men_ID"), men);
+        f->dm->ListTest_Query->Open();
+        const int test = f->dm->ListTest_Query->FieldByName(QStringLiteral("Test_ID")).AsInteger();
+        Platform::MessageRecorder recorder;
+        TBlank_Form form;
+        form.MenID = men;
+        form.EditMode = true;
+        form.InitGrids();
+        form.LoadRecord();
+        form.show();
+        QVERIFY(other->exec(deleted ? QStringLiteral("delete from TEST where Test_ID = :id")
+                                    : QStringLiteral("update TEST set Note = 'чужое' where Test_ID = :id"),
+                            {{QStringLiteral("id"), test}}));
+        form.NoteTest_Edit->setPlainText(QStringLiteral("моё"));
+        QTest::mouseClick(form.Ok_But, Qt::LeftButton);
+        QCOMPARE(recorder.messages.size(), 1);
+        QCOMPARE(recorder.messages[0].text, deleted ? Data::kRecordGone : Data::kRecordChanged);
+        const QString sql = QStringLiteral("select count(*) || ' ' || max(Note) from TEST");
+        if (deleted) {
+            // Nothing to save over: the dialog closes, and no record came back.
+            QVERIFY(!form.isVisible());
+            QCOMPARE(stored(QStringLiteral("select count(*) from TEST"), {}), QStringLiteral("0"));
+            return;
+        }
+        QVERIFY(form.isVisible());
+        QCOMPARE(form.NoteTest_Edit->toPlainText(), QStringLiteral("чужое"));
+        QCOMPARE(stored(sql, {}), QStringLiteral("1 чужое"));
+        form.NoteTest_Edit->setPlainText(QStringLiteral("моё"));
+        QTest::mouseClick(form.Ok_But, Qt::LeftButton);
+        QVERIFY(!form.isVisible());
+        QCOMPARE(recorder.messages.size(), 1);
+        QCOMPARE(stored(sql, {}), QStringLiteral("1 моё"));
+    }
+
+    // Groups through their table: a rename over the other's rename is refused; deleting a group the
+    // other deleted already is no error.
+    void groupChangedOrDeletedElsewhere() {
+        const int kept = f->addGroup(QStringLiteral("Первая"));
+        const int gone = f->addGroup(QStringLiteral("Вторая"));
+        Data::TTable& groups = *f->dm->Group_Table;
+        groups.Open();
+        QVERIFY(other->exec(QStringLiteral("update \"GROUP\" set Group_Name = 'Чужая' where Group_ID = :id"),
+                            {{QStringLiteral("id"), kept}}));
+        QVERIFY(other->exec(QStringLiteral("delete from \"GROUP\" where Group_ID = :id"),
+                            {{QStringLiteral("id"), gone}}));
+        QVERIFY(groups.Locate(QStringLiteral("Group_ID"), kept));
+        groups.Edit();
+        groups.FieldByName(QStringLiteral("Group_Name")).SetValue(QStringLiteral("Моя"));
+        QVERIFY_THROWS_EXCEPTION(Data::ERecordChanged, groups.Post());
+        groups.Cancel();
+        QVERIFY(groups.Locate(QStringLiteral("Group_ID"), gone));
+        groups.Delete();
+        groups.Close();
+        const auto rows = TestSupport::selectRows(
+            f->dm->Connection(),
+            QStringLiteral("select Group_ID, Group_Name from \"GROUP\" where Group_ID in "
+                           "(:kept, :gone)"),
+            {{QStringLiteral("kept"), kept}, {QStringLiteral("gone"), gone}});
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows[0][1].toString(), QStringLiteral("Чужая"));
+    }
+};
+
+QTEST_MAIN(TestLostUpdates)
+#include "tst_lost_updates.moc"
