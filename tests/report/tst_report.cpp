@@ -219,10 +219,10 @@ void TestReport::paginate() {
     QFETCH(QStringList, blocks);
     QFETCH(QString, pages);
     QVector<TPageBlock> list;
-    for (const QString& spec : blocks) {
+    for (const QString& written : blocks) {
         TPageBlock b;
         const QRegularExpressionMatch m =
-            QRegularExpression(QStringLiteral("^(\\d+)(k?)(n?)(?:s(\\d+))?$")).match(spec);
+            QRegularExpression(QStringLiteral("^(\\d+)(k?)(n?)(?:s(\\d+))?$")).match(written);
         QVERIFY(m.hasMatch());
         b.Height = m.captured(1).toDouble();
         b.KeepWithNext = !m.captured(2).isEmpty();
