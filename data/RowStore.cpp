@@ -41,23 +41,6 @@ quint64 readSlot(const char* at, int width) {
     }
 }
 
-void writeSlot(char* at, int width, quint64 slot) {
-    switch (width) {
-    case 1:
-        *at = static_cast<char>(slot);
-        break;
-    case 2:
-        qToLittleEndian(static_cast<quint16>(slot), at);
-        break;
-    case 4:
-        qToLittleEndian(static_cast<quint32>(slot), at);
-        break;
-    default:
-        qToLittleEndian(slot, at);
-        break;
-    }
-}
-
 // The entry whose length (LEB128) starts at `p`.
 QByteArrayView entryAt(const char* p) {
     quint64 size = 0;
@@ -342,9 +325,9 @@ void TRowStore::put(TColumnData& column, int row, int rows, TCellKind kind, quin
     if (width > column.width)
         widen(column, rows, width);
     if (row == rows) {
-        writeSlot(column.slotData.extend(column.width), column.width, slot);
+        WriteSlot(column.slotData.extend(column.width), column.width, slot);
     } else {
-        writeSlot(column.slotData.data() + static_cast<qsizetype>(row) * column.width, column.width, slot);
+        WriteSlot(column.slotData.data() + static_cast<qsizetype>(row) * column.width, column.width, slot);
     }
 }
 
@@ -355,7 +338,7 @@ void TRowStore::widen(TColumnData& column, int rows, int width) {
     column.slotData.extend(static_cast<qsizetype>(rows) * (width - old));
     char* data = column.slotData.data();
     for (int r = rows - 1; r >= 0; --r)
-        writeSlot(data + static_cast<qsizetype>(r) * width, width,
+        WriteSlot(data + static_cast<qsizetype>(r) * width, width,
                   readSlot(data + static_cast<qsizetype>(r) * old, old));
     column.width = width;
 }

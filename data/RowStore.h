@@ -19,6 +19,24 @@
 
 namespace Data {
 
+// Writes a slot of 1, 2, 4 or 8 bytes, little-endian.
+inline void WriteSlot(char* at, int width, quint64 slot) {
+    switch (width) {
+    case 1:
+        *at = static_cast<char>(slot);
+        break;
+    case 2:
+        qToLittleEndian(static_cast<quint16>(slot), at);
+        break;
+    case 4:
+        qToLittleEndian(static_cast<quint32>(slot), at);
+        break;
+    default:
+        qToLittleEndian(slot, at);
+        break;
+    }
+}
+
 // The kinds of value an engine returns.
 enum class TCellKind : quint8 { Null, Integer, Float, Text, Blob };
 
@@ -186,21 +204,7 @@ private:
         TColumnData& column = m_columns[static_cast<size_t>(m_next)];
         if (m_rows > 0 && column.kinds.isEmpty() && kind == column.uniform &&
             ((slot >> (8 * column.width - 1)) >> 1) == 0) {
-            char* at = column.slotData.extend(column.width);
-            switch (column.width) {
-            case 1:
-                *at = static_cast<char>(slot);
-                break;
-            case 2:
-                qToLittleEndian(static_cast<quint16>(slot), at);
-                break;
-            case 4:
-                qToLittleEndian(static_cast<quint32>(slot), at);
-                break;
-            default:
-                qToLittleEndian(slot, at);
-                break;
-            }
+            WriteSlot(column.slotData.extend(column.width), column.width, slot);
         } else {
             put(column, m_rows, m_rows, kind, slot);
         }
