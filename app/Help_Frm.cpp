@@ -1,10 +1,10 @@
 // Help window and the F1 key.
 #include "app/Help_Frm.h"
 
-#include "widgets/Icons.h"
 #include "platform/Dialogs.h"
 #include "platform/ProgramDir.h"
 #include "platform/Shell.h"
+#include "widgets/Icons.h"
 
 #include <QAction>
 #include <QApplication>
@@ -124,6 +124,11 @@ void THelp_Form::createWidgets() {
         Find_Edit->selectAll();
     });
     addAction(findFocus);
+    // Escape closes the help, as it closes the program's other windows.
+    auto* closeAction = new QAction(this);
+    closeAction->setShortcut(QKeySequence(Qt::Key_Escape));
+    connect(closeAction, &QAction::triggered, this, &QWidget::close);
+    addAction(closeAction);
 
     auto* splitter = new QSplitter(this);
     Contents_Tree = new QTreeWidget(splitter);
@@ -135,7 +140,7 @@ void THelp_Form::createWidgets() {
     Help_Browser->setOpenLinks(false);
     splitter->setStretchFactor(0, 0);
     splitter->setStretchFactor(1, 1);
-    splitter->setSizes({230, 810});
+    splitter->setSizes({270, 770});
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -183,12 +188,28 @@ void THelp_Form::fillContents() {
             parent = parents[l];
         auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(Contents_Tree);
         item->setText(0, block.text().trimmed());
+        item->setToolTip(0, item->text(0));
         item->setData(0, kAnchorRole, anchor);
         parents[level] = item;
         for (int l = level + 1; l <= 3; ++l)
             parents[l] = nullptr;
     }
     Contents_Tree->expandAll();
+    // The pane is wide enough for the longest heading (within reason), so no heading is cut.
+    constexpr int kWidestPane = 420;
+    const QFontMetrics metrics(Contents_Tree->font());
+    int widest = 0;
+    for (QTreeWidgetItemIterator it(Contents_Tree); *it; ++it) {
+        int depth = Contents_Tree->rootIsDecorated() ? 1 : 0;
+        for (const QTreeWidgetItem* up = (*it)->parent(); up; up = up->parent())
+            ++depth;
+        widest = std::max(widest,
+                          depth * Contents_Tree->indentation() + metrics.horizontalAdvance((*it)->text(0)));
+    }
+    constexpr int kTextMargins = 12;
+    const int wanted = widest + kTextMargins + 2 * Contents_Tree->frameWidth() +
+                       Contents_Tree->verticalScrollBar()->sizeHint().width();
+    Contents_Tree->setMinimumWidth(std::min(wanted, kWidestPane));
 }
 
 void THelp_Form::selectContentsOf(const QString& page) {

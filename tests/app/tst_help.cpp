@@ -162,6 +162,24 @@ private Q_SLOTS:
         QCOMPARE(help.CurrentPage(), QStringLiteral("settings"));
     }
 
+    // Escape closes the help window; every heading shows whole in its contents row.
+    void escapeClosesAndHeadingsFit() {
+        THelp_Form help;
+        help.resize(1000, 700);
+        help.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&help));
+        const QFontMetrics metrics(help.Contents_Tree->font());
+        for (QTreeWidgetItemIterator it(help.Contents_Tree); *it; ++it) {
+            const QRect row = help.Contents_Tree->visualItemRect(*it);
+            const QString text = (*it)->text(0);
+            QVERIFY2(metrics.horizontalAdvance(text) + 8 <= row.width(), qPrintable(text));
+            QVERIFY2(row.right() <= help.Contents_Tree->viewport()->width(), qPrintable(text));
+            QCOMPARE((*it)->toolTip(0), text);
+        }
+        QTest::keyClick(help.Help_Browser, Qt::Key_Escape);
+        QVERIFY(!help.isVisible());
+    }
+
     void findOnPage_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("found");
