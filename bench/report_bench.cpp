@@ -5,6 +5,7 @@
 #include "results/PrintReport.h"
 #include "results/Result_Frm.h"
 
+#include "bench/ReportSetup.h"
 #include "data/DataMod.h"
 #include "platform/Heap.h"
 #include "platform/ProgramDir.h"
@@ -56,26 +57,8 @@ int main(int argc, char** argv) {
     Platform::TuneHeap(); // as the program does at start
     QApplication app(argc, argv);
     QTemporaryDir dir;
-    QDir(dir.path()).mkpath(QStringLiteral("DB"));
-    QDir(dir.path()).mkpath(QStringLiteral("Templates"));
-    if (!QFile::copy(QStringLiteral(MORVEL_TEMPLATE), dir.path() + QStringLiteral("/Templates/morvel.xlsx")))
-        qFatal("no template beside the benchmark (build the report_template target)");
-    auto dm = TMain_DataModule::Create(dir.path());
-    if (!dm)
-        qFatal("no data module");
-    Platform::SetProgramDir(dir.path());
-    Platform::setShellHandler([](const QString&) { return true; });
-    // The records belong to a database and a testee that exist.
-    QSqlQuery rows(dm->Connection());
-    if (!rows.exec(QStringLiteral("insert into DB (DB_ID, DB_Name) values (1, 'Замер')")) ||
-        !rows.exec(QStringLiteral("insert into USER (Men_ID, DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
-                                  "values (1, 1, 'Тестируемый', 'М', 30, 0, '')")))
-        qFatal("no testee");
-
-    QRandomGenerator random(4321);
-    for (int i = 0; i < kTests; ++i)
-        Calc::InsertTestRecord(1, 1, QDate(2020, 1, 1).addDays(i), QTime(10, 0), QStringLiteral("примечание"),
-                               Calc::ComposeRecord(TestSupport::RandomRun(random)));
+    const auto dm =
+        SetUpReportData(dir.path(), QStringLiteral(MORVEL_TEMPLATE), kTests, QStringLiteral("примечание"));
     Data::TQuery* list = Main_DataModule->ListTest_Query;
     list->SetParam(QStringLiteral("Men_ID"), 1);
     list->Open();
