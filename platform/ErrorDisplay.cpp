@@ -2,6 +2,7 @@
 #include "platform/ErrorDisplay.h"
 
 #include "platform/Dialogs.h"
+#include "platform/Log.h"
 
 #include <QApplication>
 
@@ -11,7 +12,11 @@ void showError(const QString& message) {
     messageBox(QApplication::activeWindow(), message, QStringLiteral("Ошибка"), MsgIcon::Error);
 }
 
-void showException(const std::exception& e) { showError(QString::fromUtf8(e.what())); }
+void showException(const std::exception& e) {
+    if (const auto* error = dynamic_cast<const EError*>(&e); error && !error->detail().isEmpty())
+        LogError(error->message(), error->detail());
+    showError(QString::fromUtf8(e.what()));
+}
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
