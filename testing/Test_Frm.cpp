@@ -131,8 +131,9 @@ TTest_Form::TTest_Form(QWidget* parent) : QDialog(parent) {
     Abort_But->setGeometry(8, kButtonTop, kButtonWidth, kButtonHeight);
     Series_Label = new QLabel(Board);
     Series_Label->setObjectName(QStringLiteral("Series_Label"));
-    Series_Label->setGeometry(16 + kButtonWidth, kButtonTop, kClientWidth - 40 - 4 * kButtonWidth,
-                              kButtonHeight);
+    // Between "Прервать" and "Назад".
+    const int prevLeft = kClientWidth - 16 - 2 * kButtonWidth;
+    Series_Label->setGeometry(16 + kButtonWidth, kButtonTop, prevLeft - 24 - kButtonWidth, kButtonHeight);
     Series_Label->setAlignment(Qt::AlignCenter);
     Series_Label->setFont(keyFont);
     Series_Label->setPalette(navy);
@@ -140,7 +141,7 @@ TTest_Form::TTest_Form(QWidget* parent) : QDialog(parent) {
     Prev_But->setObjectName(QStringLiteral("Prev_But"));
     Next_But = new QPushButton(QStringLiteral("Далее"), Board);
     Next_But->setObjectName(QStringLiteral("Next_But"));
-    Prev_But->setGeometry(kClientWidth - 16 - 2 * kButtonWidth, kButtonTop, kButtonWidth, kButtonHeight);
+    Prev_But->setGeometry(prevLeft, kButtonTop, kButtonWidth, kButtonHeight);
     Next_But->setGeometry(kClientWidth - 8 - kButtonWidth, kButtonTop, kButtonWidth, kButtonHeight);
     for (QPushButton* b : {Abort_But, Prev_But, Next_But}) {
         QFont bold = b->font();
