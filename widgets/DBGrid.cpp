@@ -210,7 +210,7 @@ void TDBGrid::keyPressEvent(QKeyEvent* event) {
     // Enter opens what a double click opens; a window that does not listen keeps Enter for its default
     // button.
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (enter && event->modifiers() == Qt::NoModifier && currentIndex().isValid() &&
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && currentIndex().isValid() &&
         isSignalConnected(QMetaMethod::fromSignal(&TDBGrid::RowDoubleClicked))) {
         event->accept();
         Q_EMIT RowDoubleClicked();
