@@ -3,14 +3,17 @@
 
 #include "app/Input_Frm.h"
 #include "data/DataMod.h"
+#include "data/Testee.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorDisplay.h"
+#include "platform/Locale.h"
 #include "widgets/DBGrid.h"
 
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QShortcut>
 
 namespace {
 
@@ -70,6 +73,13 @@ TGroup_Form::TGroup_Form(QWidget* parent) : QDialog(parent) {
             Platform::guarded([this] { Edit_ButClick(); });
     });
     connect(Ok_But, &QPushButton::clicked, this, &QDialog::accept);
+    // Del in the list deletes the current group, as the button does (when it may).
+    auto* del = new QShortcut(QKeySequence::Delete, Group_DBGrid);
+    del->setContext(Qt::WidgetShortcut);
+    connect(del, &QShortcut::activated, this, [this] {
+        if (Del_But->isEnabled())
+            Del_But->click();
+    });
     connect(groups(), &Data::TDataset::DataChange, this, &TGroup_Form::UpdateButtons);
     UpdateButtons();
 }
@@ -118,12 +128,23 @@ void TGroup_Form::Edit_ButClick() {
 }
 
 void TGroup_Form::Del_ButClick() {
-    if (Platform::messageBox(this, QStringLiteral("Вы действительно хотите удалить группу?"),
+    Data::TTable* table = groups();
+    const int members = Data::GroupMemberCount(table->FieldByName(QStringLiteral("Group_ID")).AsInteger());
+    const QString name = table->FieldByName(kGroupName).AsString();
+    // Its testees stay, listed without a group; its key is never given to another group.
+    const QString question =
+        members == 0
+            ? QStringLiteral("В группе «%1» нет тестируемых.").arg(name)
+            : QStringLiteral("В группе «%1» %2 %3.")
+                  .arg(name, QString::number(members),
+                       Platform::RussianPlural(members, QStringLiteral("тестируемый"),
+                                               QStringLiteral("тестируемых"), QStringLiteral("тестируемых")));
+    if (Platform::messageBox(this, question + QStringLiteral("\nВы действительно хотите удалить группу?"),
                              QStringLiteral("Подтверждение удаления"), Platform::MsgIcon::Question,
                              Platform::MsgButtons::YesNo,
                              Platform::MsgAnswer::No) != Platform::MsgAnswer::Yes)
         return;
-    groups()->Delete();
+    table->Delete();
 }
 
 void ShowGroups(QWidget* parent) {

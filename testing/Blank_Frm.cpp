@@ -2,6 +2,7 @@
 #include "testing/Blank_Frm.h"
 
 #include "data/DataMod.h"
+#include "data/Testee.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorDisplay.h"
 #include "platform/Locale.h"
@@ -445,6 +446,9 @@ bool EditBlank(bool editMode, int menId, QWidget* parent) {
     auto form = std::make_unique<TBlank_Form>(parent);
     form->EditMode = editMode;
     form->MenID = menId;
+    // A stored record is corrected, not entered anew.
+    form->setWindowTitle(
+        Data::TesteeCaption(editMode ? QStringLiteral("Изменение записи тестирования") : kCaption, menId));
     form->InitGrids();
     form->LoadRecord();
     return form->exec() == QDialog::Accepted;

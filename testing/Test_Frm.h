@@ -1,6 +1,8 @@
 // The test window: six series of eight portraits, the two passes of the test, and the test record
-// written after the last screen. The testee chooses with the mouse or with the digit keys 1 to 8;
-// Enter acts as "Далее" and Backspace as "Назад".
+// written after the last screen. The testee chooses with the mouse or with the digit keys 1 to 8, which
+// the portraits carry as labels; Enter acts as "Далее" and Backspace as "Назад". The window covers the
+// screen, so that nothing else (other testees' names) is in sight during the run; leaving it before the
+// end asks first.
 #pragma once
 
 #include "scoring/Calc_Unit.h"
@@ -31,11 +33,17 @@ public:
     TPassSlots FirstPass;
     TPassSlots SecondPass;
 
+    // The screen of the test at its own size (746 x 659), centred in the window.
+    QWidget* Board;
     QLabel* Comment_Label;
-    // Panel1..Panel8 with Image1..Image8: above 1 to 4, below 5 to 8.
+    // Panel1..Panel8 with Image1..Image8: above 1 to 4, below 5 to 8. Each panel carries the number of
+    // its key (Key1..Key8) over its picture.
     std::array<QFrame*, Calc::kPortraitsPerSeries> Panels{};
     std::array<QLabel*, Calc::kPortraitsPerSeries> Images{};
+    std::array<QLabel*, Calc::kPortraitsPerSeries> KeyLabels{};
     QFrame* Bevel;
+    QLabel* Series_Label; // "Серия n из 6"
+    QPushButton* Abort_But;
     QPushButton* Prev_But;
     QPushButton* Next_But;
 
@@ -49,6 +57,8 @@ public:
 
     // True when the panel shows the selected state.
     bool IsSelected(const QFrame* panel) const;
+    // True while leaving would lose choices: some are made and the record is not written yet.
+    bool HasAnswers() const;
 
 public Q_SLOTS:
     void Panel2Click(QFrame* sender);
@@ -56,10 +66,13 @@ public Q_SLOTS:
     void Next_ButClick();
     void Prev_ButClick();
 
+    // Leaving before the end (close button, Alt+F4, Escape, "Прервать") asks first while answers would
+    // be lost; No keeps the run.
+    void reject() override;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
 
 private:
     // The portrait number of a panel or image: the last character of its name.
@@ -67,6 +80,7 @@ private:
     void SetSelected(QFrame* panel, bool selected);
     bool OnFirstScreenOfPass() const;
     void UpdatePrevBut();
+    bool m_finished = false;
 };
 
 // Runs the test for testee `menId`: the window from the first screen to the end or until closed.
