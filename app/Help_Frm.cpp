@@ -165,7 +165,9 @@ void THelp_Form::createConnections() {
             [this](QTreeWidgetItem* item) { OpenPage(item->data(0, kAnchorRole).toString()); });
     connect(Contents_Tree, &QTreeWidget::itemActivated, this,
             [this](QTreeWidgetItem* item) { OpenPage(item->data(0, kAnchorRole).toString()); });
-    connect(Help_Browser, &QTextBrowser::sourceChanged, this, [this] { selectContentsOf(CurrentPage()); });
+    // The new address comes with the signal: source() may still give the old one while it is sent.
+    connect(Help_Browser, &QTextBrowser::sourceChanged, this,
+            [this](const QUrl& url) { selectContentsOf(url.fragment()); });
     // Links out of the manual (web, mail) go to the desktop, and say so when nothing can open them.
     connect(Help_Browser, &QTextBrowser::anchorClicked, this, [this](const QUrl& url) {
         if (url.isLocalFile() || url.scheme().isEmpty() || url.scheme() == QLatin1String("qrc"))

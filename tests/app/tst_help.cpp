@@ -90,6 +90,10 @@ private Q_SLOTS:
                 if (THelp_Form* help = helpOf(dialog); help && help->isVisible()) {
                     page = help->CurrentPage();
                     shown = help;
+                    // The contents follow the page shown.
+                    if (const QTreeWidgetItem* item = help->Contents_Tree->currentItem();
+                        !item || item->data(0, Qt::UserRole).toString() != page)
+                        page = QStringLiteral("contents not at ") + page;
                 }
                 dialog->close();
             });
