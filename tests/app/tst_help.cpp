@@ -88,17 +88,16 @@ private Q_SLOTS:
                 QWidget* focus = dialog->focusWidget() ? dialog->focusWidget() : dialog;
                 QTest::keyClick(focus, Qt::Key_F1);
                 if (THelp_Form* help = helpOf(dialog); help && help->isVisible()) {
-                    page = help->CurrentPage();
+                    // The page shown, and the page the contents stand at.
+                    const QTreeWidgetItem* item = help->Contents_Tree->currentItem();
+                    page = help->CurrentPage() + QLatin1Char('/') +
+                           (item ? item->data(0, Qt::UserRole).toString() : QString());
                     shown = help;
-                    // The contents follow the page shown.
-                    if (const QTreeWidgetItem* item = help->Contents_Tree->currentItem();
-                        !item || item->data(0, Qt::UserRole).toString() != page)
-                        page = QStringLiteral("contents not at ") + page;
                 }
                 dialog->close();
             });
             ShowOptions(&main);
-            QCOMPARE(page, QStringLiteral("settings"));
+            QCOMPARE(page, QStringLiteral("settings/settings"));
             QVERIFY(shown);
             if (round == 0)
                 first = shown;
@@ -106,13 +105,7 @@ private Q_SLOTS:
         }
         QVERIFY(first && first->isVisible());
         QCOMPARE(first->parentWidget(), &main);
-        const QRect area = first->screen()->availableGeometry();
-        QVERIFY2(area.contains(first->frameGeometry()),
-                 qPrintable(QStringLiteral("%1x%2 window on a %3x%4 screen")
-                                .arg(first->frameGeometry().width())
-                                .arg(first->frameGeometry().height())
-                                .arg(area.width())
-                                .arg(area.height())));
+        QVERIFY(first->screen()->availableGeometry().contains(first->frameGeometry()));
     }
 
     void pageOfWindow_data() {

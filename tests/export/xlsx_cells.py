@@ -1,12 +1,8 @@
 #!/usr/bin/python3
 """Independent reader of a written workbook for the export tests: every XML part of the package must
 parse with the standard library's strict parser; then the cells of sheet "Test" are printed as JSON with
-the text a spreadsheet program shows under a Russian locale ({"B5": "text", "F34": "3", "T38": "66,7%"}:
-numbers through their number format, a decimal comma). Exit status 1 with the reason on stderr when a
-part is not well-formed.
-
-xlsx_cells.py --types FILE prints what each cell stores instead: ["s"] for a text, ["n", format code] for
-a number.
+the text shown under a Russian locale ({"B5": "text", "T38": "66,7%"}). Exit status 1 with the reason on
+stderr when a part is not well-formed. With --types: ["s"] for a text, ["n", format code] for a number.
 
 Also: xlsx_cells.py --rewrite SRC DST PART OLD NEW writes a copy of the package SRC as DST with the first
 OLD in PART replaced by NEW (texts as UTF-8; in NEW, "@NEST(tag,N)@" stands for N nested empty
