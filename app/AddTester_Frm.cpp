@@ -163,6 +163,19 @@ TAddTester_Form::TAddTester_Form(QWidget* parent) : QDialog(parent) {
             if (index < 0)
                 Group_ComboBox->setEditText(v);
         });
+    // The chosen group's key after its name, so that of two groups of one name the chosen one comes back.
+    Restore_But->AddField(
+        QString(),
+        [this] {
+            const int index = Group_ComboBox->currentIndex();
+            return index >= 0 && Group_ComboBox->itemText(index) == Group_ComboBox->currentText()
+                       ? Group_ComboBox->itemData(index).toString()
+                       : QString();
+        },
+        [this](const QString& v) {
+            if (const int index = Group_ComboBox->findData(v); !v.isEmpty() && index >= 0)
+                Group_ComboBox->setCurrentIndex(index);
+        });
 
     connect(Ok_But, &QPushButton::clicked, this, [this] { Platform::guarded([this] { Ok_ButClick(); }); });
     connect(Cancel_But, &QPushButton::clicked, this, &QDialog::reject);

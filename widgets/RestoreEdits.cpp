@@ -48,11 +48,12 @@ void TRestoreEdits_But::Offer() {
             it = m_kept.erase(it); // the stored record holds it already
             continue;
         }
-        lines << (f.showValue ? QStringLiteral("%1: %2").arg(f.name, it->second)
-                              : QStringLiteral("%1 (изменено)").arg(f.name));
+        if (!f.name.isEmpty())
+            lines << (f.showValue ? QStringLiteral("%1: %2").arg(f.name, it->second)
+                                  : QStringLiteral("%1 (изменено)").arg(f.name));
         ++it;
     }
-    if (lines.isEmpty()) {
+    if (m_kept.empty()) {
         Withdraw();
         return;
     }

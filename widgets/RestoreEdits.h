@@ -22,7 +22,8 @@ public:
     explicit TRestoreEdits_But(QDialog* dialog);
 
     // A field of the dialog: its name for the button's tooltip, its value as text and how to set it.
-    // `showValue` false lists the field without its value (a password, a grid).
+    // `showValue` false lists the field without its value (a password, a grid); a field without a name
+    // (a key behind a shown text) is not listed.
     void AddField(const QString& name, std::function<QString()> read,
                   std::function<void(const QString&)> write, bool showValue = true);
 
