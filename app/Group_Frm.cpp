@@ -107,23 +107,31 @@ void TGroup_Form::Add_ButClick() {
 
 void TGroup_Form::Edit_ButClick() {
     Data::TTable* table = groups();
-    const QString current = table->FieldByName(kGroupName).AsString();
-    QString name;
-    InputText(QStringLiteral("Изменить название группы"), QStringLiteral("Группа"), current, name,
-              kMaxGroupNameLength, this);
-    if (name == current)
-        return;
     const QVariant id = table->FieldByName(QStringLiteral("Group_ID")).Value();
-    table->Edit();
-    table->FieldByName(kGroupName).SetValue(name);
-    try {
-        table->Post();
-    } catch (const Data::ERecordChanged&) {
-        // Renamed or deleted on another workstation since the list was read: show the groups as stored.
-        table->Close();
-        table->Open();
-        table->Locate(QStringLiteral("Group_ID"), id);
-        throw;
+    QString current = table->FieldByName(kGroupName).AsString();
+    QString unsaved; // the user's name that a refused save did not keep
+    for (;;) {
+        QString name;
+        InputText(QStringLiteral("Изменить название группы"), QStringLiteral("Группа"), current, name,
+                  kMaxGroupNameLength, this, unsaved);
+        if (name == current)
+            return;
+        table->Edit();
+        table->FieldByName(kGroupName).SetValue(name);
+        try {
+            table->Post();
+            return;
+        } catch (const Data::ERecordChanged& e) {
+            // Renamed or deleted on another workstation since the list was read: show the groups as
+            // stored. A renamed group is asked for again with its stored name, the user's name kept.
+            table->Close();
+            table->Open();
+            if (!table->Locate(QStringLiteral("Group_ID"), id))
+                throw;
+            Platform::messageBox(this, e.message(), QStringLiteral("Ошибка"), Platform::MsgIcon::Error);
+            current = table->FieldByName(kGroupName).AsString();
+            unsaved = name;
+        }
     }
 }
 
