@@ -72,7 +72,9 @@ void openForReading(const QString& connection, const QString& file, std::unique_
                     bool& hidden) {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
     const QString wal = file + QStringLiteral("-wal");
-    const bool shared = QFileInfo::exists(file + QStringLiteral("-shm"));
+    // An empty shared-memory file is one that a failed attempt to write left behind: it cannot be used
+    // without writing to it.
+    const bool shared = QFileInfo(file + QStringLiteral("-shm")).size() > 0;
     const bool log = QFileInfo(wal).size() > kWalHeaderSize;
     QString path = file;
     QString mode = shared ? QStringLiteral("mode=ro") : QStringLiteral("immutable=1");

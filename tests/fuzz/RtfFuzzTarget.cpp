@@ -10,7 +10,7 @@
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    FuzzTimeout::apply(argc, argv);
+    ApplyFuzzTimeout(argc, argv);
     FileFuzz::init();
     return 0;
 }
