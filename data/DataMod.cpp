@@ -63,34 +63,10 @@ bool viewableAfter(int code) {
 
 QString newConnectionName() { return QStringLiteral("Main_DB_%1").arg(++g_connectionSerial); }
 
-// Opens a connection for reading only and checks that it can read the file. The write-ahead log needs
-// its shared-memory file beside the table file; where there is none and none can be made (a folder
-// nobody can write, a full disk), the engine cannot read the log in place: the file and its log are then
-// read from a private copy, and when even that cannot be made, the file is read as it was before the
-// log (`hidden` says so).
-void openForReading(const QString& connection, const QString& file, std::unique_ptr<QTemporaryDir>& snapshot,
-                    bool& hidden) {
+// Opens a connection to `path` for reading only (`mode`: the URI parameter, none for a private copy,
+// whose writes are refused instead) and checks that it can read the file.
+void openAt(const QString& connection, const QString& path, const QString& mode) {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-    const QString wal = file + QStringLiteral("-wal");
-    // An empty shared-memory file is one that a failed attempt to write left behind: it cannot be used
-    // without writing to it.
-    const bool shared = QFileInfo(file + QStringLiteral("-shm")).size() > 0;
-    const bool log = QFileInfo(wal).size() > kWalHeaderSize;
-    QString path = file;
-    QString mode = shared ? QStringLiteral("mode=ro") : QStringLiteral("immutable=1");
-    if (!shared && log) {
-        auto copy = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/morvel-view-XXXXXX"));
-        const QString copied = copy->path() + QLatin1Char('/') + Data::kTableFileName;
-        if (copy->isValid() && QFile::copy(file, copied) &&
-            QFile::copy(wal, copied + QStringLiteral("-wal"))) {
-            // The private copy takes the log into its file; writes to it are refused below.
-            snapshot = std::move(copy);
-            path = copied;
-            mode.clear();
-        } else {
-            hidden = true;
-        }
-    }
     if (mode.isEmpty()) {
         db.setDatabaseName(path);
     } else {
@@ -100,11 +76,46 @@ void openForReading(const QString& connection, const QString& file, std::unique_
     if (!db.open())
         throw Data::EDatabaseError(
             QStringLiteral("Не могу открыть базу данных «%1»: не удаётся прочитать файл.")
-                .arg(QDir::toNativeSeparators(file)),
+                .arg(QDir::toNativeSeparators(path)),
             db.lastError().text());
     Data::PrepareConnection(db);
-    if (snapshot)
+    if (mode.isEmpty())
         Data::ExecBound(db, QStringLiteral("pragma query_only = 1"));
+}
+
+// Opens the table file for reading only. The write-ahead log is read in place through the shared-memory
+// file of a program that has the table file open. Without one (a folder nobody can write, a full disk,
+// a program killed), the engine cannot read the log in place: the file and its log are then read from a
+// private copy, and when even that cannot be made, the file is read as it was before the log (`hidden`
+// says so).
+void openForReading(const QString& connection, const QString& file, std::unique_ptr<QTemporaryDir>& snapshot,
+                    bool& hidden) {
+    const QString wal = file + QStringLiteral("-wal");
+    const bool shared = QFileInfo::exists(file + QStringLiteral("-shm"));
+    const bool log = QFileInfo(wal).size() > kWalHeaderSize;
+    if (shared || !log) {
+        try {
+            openAt(connection, file, shared ? QStringLiteral("mode=ro") : QStringLiteral("immutable=1"));
+            return;
+        } catch (const Data::EEngineError&) {
+            // A shared-memory file that a failed attempt to write left unfinished cannot be used.
+            QSqlDatabase::removeDatabase(connection);
+            if (!shared)
+                throw;
+        }
+    }
+    if (log) {
+        auto copy = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/morvel-view-XXXXXX"));
+        const QString copied = copy->path() + QLatin1Char('/') + Data::kTableFileName;
+        if (copy->isValid() && QFile::copy(file, copied) &&
+            QFile::copy(wal, copied + QStringLiteral("-wal"))) {
+            snapshot = std::move(copy);
+            openAt(connection, copied, QString());
+            return;
+        }
+        hidden = true;
+    }
+    openAt(connection, file, QStringLiteral("immutable=1"));
 }
 
 } // namespace
@@ -158,7 +169,8 @@ TMain_DataModule::Create(const QString& programDir, const TSeed& seed,
         if (!existed || !viewableAfter(e.code()))
             throw;
         Platform::LogError(e.message(), e.detail());
-        return openReadOnly(dataDir, TViewReason::WriteFailed, e.message());
+        return openReadOnly(dataDir, TViewReason::WriteFailed,
+                            e.reason().isEmpty() ? e.message() : e.reason());
     } catch (...) {
         if (!dm)
             QSqlDatabase::removeDatabase(connection);
@@ -201,7 +213,7 @@ std::unique_ptr<TMain_DataModule> TMain_DataModule::openReadOnly(const QString& 
 QString TMain_DataModule::ReadOnlyNotice() const {
     if (!m_readOnly)
         return {};
-    const QString folder = QDir::toNativeSeparators(m_dataDir);
+    const QString folder = QDir::toNativeSeparators(QDir::cleanPath(m_dataDir));
     QString notice;
     switch (m_viewReason) {
     case TViewReason::Folder:
@@ -210,10 +222,11 @@ QString TMain_DataModule::ReadOnlyNotice() const {
                      .arg(folder);
         break;
     case TViewReason::WriteFailed:
-        notice = QStringLiteral("Базу данных в папке «%1» не удалось открыть для записи (%2). Базы данных "
-                                "открыты только для просмотра: добавлять и изменять данные нельзя. Устраните "
-                                "причину и перезапустите программу.")
-                     .arg(folder, m_writeError);
+        notice =
+            QStringLiteral("Базу данных в папке «%1» нельзя открыть для записи. Причина: %2 Базы данных "
+                           "открыты только для просмотра: добавлять и изменять данные нельзя. Когда причина "
+                           "устранена, перезапустите программу.")
+                .arg(folder, m_writeError.left(1).toLower() + m_writeError.mid(1));
         break;
     case TViewReason::Chosen:
         notice =

@@ -111,7 +111,8 @@ EEngineError EngineError(sqlite3* handle, const QString& what) {
         text.startsWith(QString::fromLatin1(kRefusalMark))
             ? QString()
             : QStringLiteral("%1 (код %2, errno %3)").arg(text).arg(code).arg(sqlite3_system_errno(handle));
-    return EEngineError(EngineMessage(handle, what), detail, code & 0xff);
+    return EEngineError(EngineMessage(handle, what), detail, code & 0xff,
+                        ResultCodeText(code, sqlite3_system_errno(handle)));
 }
 
 void BindParams(sqlite3_stmt* stmt, const QVariantMap& params, bool requireAll) {

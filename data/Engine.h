@@ -35,13 +35,16 @@ int ExecBound(const QSqlDatabase& db, const QString& sql, const QVariantMap& par
 // file that cannot be written read-only instead).
 class EEngineError : public EDatabaseError {
 public:
-    EEngineError(const QString& message, const QString& detail, int code)
-        : EDatabaseError(message, detail), m_code(code) {}
+    EEngineError(const QString& message, const QString& detail, int code, QString reason = {})
+        : EDatabaseError(message, detail), m_code(code), m_reason(std::move(reason)) {}
     // The primary result code (SQLITE_FULL, SQLITE_IOERR...).
     int code() const { return m_code; }
+    // What went wrong and what to do, without what was being done (ResultCodeText).
+    const QString& reason() const { return m_reason; }
 
 private:
     int m_code;
+    QString m_reason;
 };
 
 // A table file that cannot be used as it is: not a database, damaged, or without the tables and columns
