@@ -202,10 +202,11 @@ public:
             removeWithEngineFiles(m_path);
             // The check could not be made (a full disk, no memory): that says nothing about the copy.
             const auto* engine = dynamic_cast<const EEngineError*>(&e);
-            throw EDatabaseError(
-                QStringLiteral("Не удалось проверить резервную копию «%1»: %2")
-                    .arg(name, engine ? reason(ResultCodeText(engine->code())) : e.message()),
-                e.detail());
+            throw EDatabaseError(QStringLiteral("Не удалось проверить резервную копию «%1»: %2")
+                                     .arg(name, engine && !engine->reason().isEmpty()
+                                                    ? reason(engine->reason())
+                                                    : e.message()),
+                                 e.detail());
         }
     }
     ~TScratch() {
