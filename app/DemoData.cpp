@@ -131,6 +131,7 @@ void writeDemoTests(int dbId, int menId, int testee, QRandomGenerator& random) {
 int insert(QSqlQuery& q) {
     if (!q.exec())
         throw Data::EDatabaseError(QStringLiteral("Не удалось создать демонстрационную базу: ") +
+                                       Data::ResultCodeText(q.lastError().nativeErrorCode().toInt()),
                                    q.lastError().databaseText());
     return q.lastInsertId().toInt();
 }

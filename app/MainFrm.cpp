@@ -63,10 +63,14 @@ TMain_Form::TMain_Form(QWidget* parent) : QMainWindow(parent) {
     statusBar();
     RefreshMenList();
     ReadColors();
+    // Where the data live stays in sight: the same database name may exist in several places.
+    auto* location = new QLabel(QStringLiteral("Данные: ") + Main_DataModule->Location(), statusBar());
+    location->setObjectName(QStringLiteral("DataLocation_Label"));
+    location->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    statusBar()->addWidget(location, 1);
     if (Main_DataModule->ReadOnly()) {
         // Said once at start; here the state stays in sight.
-        auto* note =
-            new QLabel(QStringLiteral("Только просмотр: папка данных недоступна для записи"), statusBar());
+        auto* note = new QLabel(Main_DataModule->ReadOnlyStatus(), statusBar());
         note->setObjectName(QStringLiteral("ReadOnly_Label"));
         statusBar()->addPermanentWidget(note);
     }

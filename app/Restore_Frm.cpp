@@ -6,12 +6,18 @@
 #include "platform/ErrorDisplay.h"
 #include "platform/IniFile.h"
 #include "platform/Locale.h"
+#include "platform/Log.h"
 #include "platform/ProgramDir.h"
+#include "platform/SystemError.h"
 
+#include <QBoxLayout>
+#include <QDir>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
+#include <QStyle>
 #include <QTreeWidget>
 
 namespace {
@@ -21,16 +27,18 @@ QString madeText(const QDateTime& made) {
            made.time().toString(QStringLiteral("HH:mm"));
 }
 
-// Size in the Russian units a user reads: kilobytes under a megabyte, megabytes with one decimal above.
-QString sizeText(qint64 bytes) {
+} // namespace
+
+QString BackupSizeText(qint64 bytes) {
+    // Russian units a user reads; an empty or tiny file is not rounded up to a kilobyte it does not have.
     const QLocale locale;
     constexpr double kKilo = 1024.0;
+    if (bytes < kKilo)
+        return locale.toString(bytes) + QStringLiteral(" байт");
     if (bytes < kKilo * kKilo)
-        return locale.toString(std::max<qint64>(1, qRound64(bytes / kKilo))) + QStringLiteral(" КБ");
+        return locale.toString(qRound64(bytes / kKilo)) + QStringLiteral(" КБ");
     return locale.toString(bytes / (kKilo * kKilo), 'f', 1) + QStringLiteral(" МБ");
 }
-
-} // namespace
 
 int BackupsKept() {
     const Platform::TIniFile ini(Platform::SettingsPath());
@@ -48,14 +56,18 @@ void MakeDailyBackup() {
     try {
         Data::MakeBackup(dm->Connection(), dm->DataDir(), BackupsKept());
     } catch (const std::exception& e) {
-        Platform::messageBox(nullptr,
-                             QStringLiteral("Резервная копия данных за сегодня не сделана: %1")
-                                 .arg(QString::fromUtf8(e.what())),
-                             QStringLiteral("Предупреждение"), Platform::MsgIcon::Warning);
+        const QString message = QStringLiteral("Резервная копия данных за сегодня не сделана: %1")
+                                    .arg(Platform::RussianSystemTexts(QString::fromUtf8(e.what())));
+        if (const auto* error = dynamic_cast<const Platform::EError*>(&e);
+            error && !error->detail().isEmpty())
+            Platform::LogError(message, error->detail());
+        Platform::messageBox(nullptr, message, QStringLiteral("Предупреждение"), Platform::MsgIcon::Warning);
     }
 }
 
-TRestore_Form::TRestore_Form(QWidget* parent) : QDialog(parent) {
+TRestore_Form::TRestore_Form(QWidget* parent, const QString& dataDir)
+    : QDialog(parent),
+      m_dataDir(dataDir.isEmpty() && Main_DataModule ? Main_DataModule->DataDir() : dataDir) {
     setWindowTitle(QStringLiteral("Восстановление из резервной копии"));
     setProperty("helpPage", QStringLiteral("safety"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -87,10 +99,10 @@ TRestore_Form::TRestore_Form(QWidget* parent) : QDialog(parent) {
 }
 
 void TRestore_Form::FillList() {
-    m_copies = Data::ListBackups(Main_DataModule->DataDir());
+    m_copies = Data::ListBackups(m_dataDir);
     Copies_List->clear();
     for (const Data::TBackupInfo& copy : std::as_const(m_copies)) {
-        auto* item = new QTreeWidgetItem(Copies_List, {madeText(copy.made), sizeText(copy.size)});
+        auto* item = new QTreeWidgetItem(Copies_List, {madeText(copy.made), BackupSizeText(copy.size)});
         item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
     }
     if (!m_copies.isEmpty())
@@ -108,30 +120,100 @@ void TRestore_Form::Restore_ButClick() {
     if (!copy)
         return;
     const QString when = madeText(copy->made);
+    TMain_DataModule* dm = Main_DataModule;
+    const bool online = dm && !dm->IsServer() && QFileInfo(dm->DataDir()) == QFileInfo(m_dataDir);
     if (Platform::messageBox(
             this,
-            QStringLiteral("Заменить все данные копией от %1? Текущие данные будут сохранены "
-                           "отдельной резервной копией.")
-                .arg(when),
+            QStringLiteral("Заменить все данные копией от %1? ").arg(when) +
+                (online ? QStringLiteral("Текущие данные будут сохранены отдельной резервной "
+                                         "копией.")
+                        : QStringLiteral("Текущий файл базы данных будет сохранён в папке "
+                                         "резервных копий.")),
             QStringLiteral("Подтверждение восстановления"), Platform::MsgIcon::Question,
             Platform::MsgButtons::YesNo, Platform::MsgAnswer::No) != Platform::MsgAnswer::Yes)
         return;
-    TMain_DataModule* dm = Main_DataModule;
-    // Nothing may hold rows of the old data while the pages are replaced.
-    for (Data::TDataset* ds : dm->findChildren<Data::TDataset*>(Qt::FindDirectChildrenOnly))
-        ds->Close();
-    Data::RestoreBackup(dm->Connection(), dm->DataDir(), copy->path, BackupsKept());
-    Platform::messageBox(this, QStringLiteral("Данные восстановлены из копии от %1.").arg(when),
+    QString note;
+    if (online) {
+        // Nothing may hold rows of the old data while the pages are replaced.
+        for (Data::TDataset* ds : dm->findChildren<Data::TDataset*>(Qt::FindDirectChildrenOnly))
+            ds->Close();
+        Data::RestoreBackup(dm->Connection(), dm->DataDir(), copy->path, BackupsKept());
+    } else {
+        const QString kept = Data::RestoreTableFile(m_dataDir, copy->path);
+        if (!kept.isEmpty())
+            note = QStringLiteral(" Прежний файл сохранён как «%1».").arg(QDir::toNativeSeparators(kept));
+    }
+    Platform::messageBox(this, QStringLiteral("Данные восстановлены из копии от %1.").arg(when) + note,
                          QStringLiteral("Информация"), Platform::MsgIcon::Information);
     accept();
 }
 
-bool ShowRestore(QWidget* parent) {
-    TRestore_Form form(parent);
+namespace {
+
+bool showRestore(QWidget* parent, const QString& dataDir) {
+    TRestore_Form form(parent, dataDir);
     if (form.Copies_List->topLevelItemCount() == 0) {
         Platform::messageBox(parent, QStringLiteral("Резервных копий пока нет."),
                              QStringLiteral("Информация"), Platform::MsgIcon::Information);
         return false;
     }
     return form.exec() == QDialog::Accepted;
+}
+
+} // namespace
+
+bool ShowRestore(QWidget* parent) { return showRestore(parent, QString()); }
+
+bool ShowRestoreAtStart(const QString& dataDir) { return showRestore(nullptr, dataDir); }
+
+// ---- TFileProblem_Form ----
+
+TFileProblem_Form::TFileProblem_Form(const QString& reason, bool haveCopies, bool canView, QWidget* parent)
+    : QDialog(parent) {
+    setWindowTitle(QStringLiteral("Базу данных нельзя открыть"));
+    setProperty("helpPage", QStringLiteral("safety"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    auto* icon = new QLabel(this);
+    icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxCritical).pixmap(32, 32));
+    icon->setAlignment(Qt::AlignTop);
+    QString text = reason;
+    if (!haveCopies)
+        text += QStringLiteral("\n\nРезервных копий в папке данных нет.");
+    Reason_Label = new QLabel(text, this);
+    Reason_Label->setObjectName(QStringLiteral("Reason_Label"));
+    Reason_Label->setWordWrap(true);
+    Reason_Label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    Reason_Label->setMinimumWidth(420);
+    Restore_But = new QPushButton(QStringLiteral("&Восстановить из копии..."), this);
+    Restore_But->setEnabled(haveCopies);
+    View_But = new QPushButton(QStringLiteral("Открыть только для &просмотра"), this);
+    View_But->setVisible(canView);
+    Exit_But = new QPushButton(QStringLiteral("В&ыход"), this);
+    (haveCopies ? Restore_But : Exit_But)->setDefault(true);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(icon);
+    top->addWidget(Reason_Label, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(Restore_But);
+    buttons->addWidget(View_But);
+    buttons->addWidget(Exit_But);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addSpacing(8);
+    layout->addLayout(buttons);
+
+    const auto choose = [this](TChoice choice) {
+        m_choice = choice;
+        accept();
+    };
+    connect(Restore_But, &QPushButton::clicked, this, [choose] { choose(TChoice::Restore); });
+    connect(View_But, &QPushButton::clicked, this, [choose] { choose(TChoice::View); });
+    connect(Exit_But, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+TFileProblem_Form::TChoice AskFileProblem(const QString& reason, bool haveCopies, bool canView) {
+    TFileProblem_Form form(reason, haveCopies, canView);
+    return form.exec() == QDialog::Accepted ? form.Choice() : TFileProblem_Form::TChoice::Exit;
 }

@@ -4,6 +4,7 @@
 #include "widgets/Icons.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QProgressBar>
@@ -50,9 +51,25 @@ TSplash_Form::TSplash_Form(QWidget* parent)
 
     if (const QScreen* screen = QApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
+    qApp->installEventFilter(this);
+}
+
+bool TSplash_Form::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Show && watched != this && watched->isWidgetType()) {
+        const auto* widget = static_cast<const QWidget*>(watched);
+        // Tool tips and menus belong to a window already shown; any other window is one to read.
+        if (widget->isWindow() && widget->windowType() != Qt::ToolTip && widget->windowType() != Qt::Popup) {
+            m_stepAside = true;
+            qApp->removeEventFilter(this);
+            hide();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TSplash_Form::StepIt() {
+    if (m_stepAside)
+        return;
     Splash_ProgressBar->setValue(Splash_ProgressBar->value() + 1);
     repaint();
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);

@@ -1,4 +1,6 @@
-// The splash window shown while the program starts.
+// The splash window shown while the program starts. It stays on top of everything, so it steps aside
+// for good as soon as any other window appears (a password prompt, a question, the settings): the user
+// must see what he is asked.
 #pragma once
 
 #include <QWidget>
@@ -12,6 +14,12 @@ public:
 
     QProgressBar* Splash_ProgressBar;
 
-    // Advances the progress bar by one step and paints at once.
+    // Advances the progress bar by one step and paints at once (nothing once it stepped aside).
     void StepIt();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool m_stepAside = false;
 };

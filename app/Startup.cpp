@@ -1,10 +1,17 @@
 // Application set-up and command line.
 #include "app/Startup.h"
 
+#include "app/Restore_Frm.h"
+#include "app/StoreStart.h"
+#include "data/Backup.h"
+#include "data/Engine.h"
+#include "platform/ErrorDisplay.h"
+#include "platform/Log.h"
 #include "widgets/Icons.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -38,13 +45,19 @@ public:
     }
 };
 
+const QString kQtTranslation = QStringLiteral("qtbase_ru");
+
+void setNames() {
+    QCoreApplication::setApplicationName(QStringLiteral("morvel"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(MORVEL_VERSION));
+}
+
 } // namespace
 
 namespace Startup {
 
 bool SetupApplication(QApplication& app) {
-    QApplication::setApplicationName(QStringLiteral("morvel"));
-    QApplication::setApplicationVersion(QStringLiteral(MORVEL_VERSION));
+    setNames();
     // No display name: window titles are exactly what each window sets. The desktop file ties the
     // windows to the menu entry and its icon.
     QApplication::setDesktopFileName(QStringLiteral("org.example.morvel"));
@@ -55,7 +68,7 @@ bool SetupApplication(QApplication& app) {
         QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
     // The interface is Russian whatever the locale, and so are Qt's own dialogs, buttons and menus.
     auto translator = std::make_unique<QTranslator>();
-    if (!translator->load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    if (!translator->load(kQtTranslation, QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         std::fprintf(stderr, "morvel: Qt's Russian translation (qtbase_ru.qm) was not found\n");
         return false;
     }
@@ -65,7 +78,14 @@ bool SetupApplication(QApplication& app) {
     return true;
 }
 
-TOptions ParseCommandLine(const QApplication& app) {
+TOptions ParseCommandLine(int& argc, char** argv) {
+    setNames();
+    // A console-only application: it needs no display, and Qt's own texts of the parser ("Использование:",
+    // "Параметры:") come in Russian through its translation.
+    const QCoreApplication core(argc, argv);
+    QTranslator translator;
+    if (translator.load(kQtTranslation, QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&translator);
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Тест Morvel: проведение и обработка портретного теста."));
@@ -79,7 +99,7 @@ TOptions ParseCommandLine(const QApplication& app) {
         QStringLiteral("папка"));
     parser.addOptions({help, version, dataDir});
     TOptions options;
-    if (!parser.parse(app.arguments())) {
+    if (!parser.parse(QCoreApplication::arguments())) {
         std::fprintf(stderr, "%s\n\n%s", qPrintable(parser.errorText()), qPrintable(parser.helpText()));
         options.exit = true;
         options.exitCode = 2;
@@ -93,9 +113,11 @@ TOptions ParseCommandLine(const QApplication& app) {
         return options;
     }
     if (parser.isSet(help) || parser.isSet(version)) {
-        std::printf("%s", parser.isSet(help)
-                              ? qPrintable(parser.helpText())
-                              : qPrintable(QStringLiteral("morvel %1\n").arg(app.applicationVersion())));
+        std::printf(
+            "%s",
+            parser.isSet(help)
+                ? qPrintable(parser.helpText())
+                : qPrintable(QStringLiteral("morvel %1\n").arg(QCoreApplication::applicationVersion())));
         options.exit = true;
         return options;
     }
@@ -106,6 +128,49 @@ TOptions ParseCommandLine(const QApplication& app) {
         options.exitCode = 2;
     }
     return options;
+}
+
+QString MissingDisplayMessage() {
+    // A platform named by the user (offscreen, vnc, eglfs...) needs no display variable.
+    for (const char* variable : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        if (!qEnvironmentVariableIsEmpty(variable))
+            return {};
+    return QStringLiteral("morvel: не найден графический экран (не заданы переменные DISPLAY и "
+                          "WAYLAND_DISPLAY). Запустите программу в графическом сеансе; для "
+                          "подключения по ssh используйте «ssh -X».\n");
+}
+
+std::unique_ptr<TMain_DataModule> OpenStoreAtStart(const QString& programDir,
+                                                   const TMain_DataModule::TSeed& seed) {
+    for (;;) {
+        QString reason;
+        try {
+            return OpenStore(programDir, seed);
+        } catch (const Data::EDamagedFile& e) {
+            Platform::LogError(e.message(), e.detail());
+            reason = e.message();
+        }
+        // Only the table file is damaged this way; its data directory exists (the store opened it).
+        const QString dataDir = programDir + QStringLiteral("/DB/");
+        std::unique_ptr<TMain_DataModule> view;
+        try {
+            view = TMain_DataModule::OpenForViewing(programDir);
+        } catch (const Data::EDatabaseError& e) {
+            Platform::LogError(QStringLiteral("Просмотр файла базы данных невозможен"), e.detail());
+        }
+        const bool haveCopies = !Data::ListBackups(dataDir).isEmpty();
+        switch (AskFileProblem(reason, haveCopies, view != nullptr)) {
+        case TFileProblem_Form::TChoice::View:
+            return view;
+        case TFileProblem_Form::TChoice::Restore:
+            // The file is replaced only while nothing holds it open.
+            view.reset();
+            Platform::guarded([&dataDir] { ShowRestoreAtStart(dataDir); });
+            break; // opened anew, restored or not
+        case TFileProblem_Form::TChoice::Exit:
+            return nullptr;
+        }
+    }
 }
 
 } // namespace Startup

@@ -2,7 +2,11 @@
 // Qt's own dialogs and menus, the date and number formats, and the command-line options.
 #pragma once
 
+#include "data/DataMod.h"
+
 #include <QString>
+
+#include <memory>
 
 class QApplication;
 
@@ -19,7 +23,20 @@ struct TOptions {
     int exitCode = 0;
 };
 
-// Reads the options of the running application; prints help, version or an error to the terminal.
-TOptions ParseCommandLine(const QApplication& app);
+// Reads the options before any window system is needed (help and version work over ssh or on a text
+// console): a console-only application lives for the parsing alone. Prints help, version or an error to
+// the terminal, in Russian.
+TOptions ParseCommandLine(int& argc, char** argv);
+
+// The message for a start without a screen to show windows on (no DISPLAY, no WAYLAND_DISPLAY and no
+// QT_QPA_PLATFORM), or empty when there is one: Qt would otherwise abort with its English text.
+QString MissingDisplayMessage();
+
+// Opens the store of the settings file as OpenStore does. A table file that cannot be used (damaged,
+// not the program's, without its tables) is not a dead end: the reason is shown with the restore window
+// to choose a copy from and, where the file can still be read, "Открыть только для просмотра". Null
+// when the user gives up.
+std::unique_ptr<TMain_DataModule> OpenStoreAtStart(const QString& programDir,
+                                                   const TMain_DataModule::TSeed& seed);
 
 } // namespace Startup

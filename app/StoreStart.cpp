@@ -52,11 +52,8 @@ QString NetworkFolderNotice(const QString& dataDir) {
 
 void ShowStoreNotices(const TMain_DataModule& dm) {
     if (dm.ReadOnly())
-        Platform::messageBox(nullptr,
-                             QStringLiteral("Папка данных «%1» недоступна для записи. Базы данных открыты "
-                                            "только для просмотра: добавлять и изменять данные нельзя.")
-                                 .arg(QDir::toNativeSeparators(dm.DataDir())),
-                             QStringLiteral("Информация"), Platform::MsgIcon::Information);
+        Platform::messageBox(nullptr, dm.ReadOnlyNotice(), QStringLiteral("Информация"),
+                             Platform::MsgIcon::Information);
     if (dm.NetworkFolder())
         Platform::messageBox(nullptr, NetworkFolderNotice(dm.DataDir()), QStringLiteral("Предупреждение"),
                              Platform::MsgIcon::Warning);

@@ -15,15 +15,21 @@
 
 #include <QDir>
 
+#include <cstdio>
 #include <memory>
 
 int main(int argc, char** argv) {
     Platform::TuneHeap();
-    Platform::TApplication app(argc, argv);
-    Startup::SetupApplication(app);
-    const Startup::TOptions options = Startup::ParseCommandLine(app);
+    // Help and version need no display; a start without one says so in Russian instead of Qt's abort.
+    const Startup::TOptions options = Startup::ParseCommandLine(argc, argv);
     if (options.exit)
         return options.exitCode;
+    if (const QString missing = Startup::MissingDisplayMessage(); !missing.isEmpty()) {
+        std::fputs(qPrintable(missing), stderr);
+        return 1;
+    }
+    Platform::TApplication app(argc, argv);
+    Startup::SetupApplication(app);
 
     try {
         // Program files beside the executable or in share/morvel; data and settings beside them or in
@@ -48,7 +54,7 @@ int main(int argc, char** argv) {
         // closed and the new store is opened as at start.
         for (;;) {
             std::unique_ptr<TMain_DataModule> dataModule =
-                OpenStore(Platform::DataRoot(), Demo::CreateDemoDatabase);
+                Startup::OpenStoreAtStart(Platform::DataRoot(), Demo::CreateDemoDatabase);
             if (!dataModule)
                 return 1;
             if (splash) {

@@ -1,19 +1,29 @@
-// Online copies of the table file through SQLite's backup interface.
+// Online copies of the table file through SQLite's backup interface; copies are checked on scratch files.
 #include "data/Backup.h"
 
 #include "data/Dataset.h"
 #include "data/Engine.h"
 #include "data/Schema.h"
+#include "platform/SaveFile.h"
+#include "platform/SystemError.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QScopeGuard>
+#include <QSqlError>
 #include <QThread>
 
 #include <sqlite3.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <memory>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace Data {
 
@@ -21,7 +31,15 @@ namespace {
 
 const QString kPrefix = QStringLiteral("morvel-");
 const QString kSuffix = QStringLiteral(".db");
+const QString kPart = QStringLiteral(".part");
 const QString kStampFormat = QStringLiteral("yyyy-MM-dd-HHmmss");
+// The engine's files beside a database file.
+const QStringList kEngineSuffixes = {QStringLiteral("-journal"), QStringLiteral("-wal"),
+                                     QStringLiteral("-shm")};
+// A left-over changed more recently than this may belong to a copy being made right now elsewhere.
+constexpr qint64 kLeftoverAgeSeconds = 10 * 60;
+// A write-ahead log of no more than its header holds no data.
+constexpr qint64 kWalHeaderSize = 32;
 
 // A copy's file name: the prefix, the moment it was made, the suffix.
 const QRegularExpression& namePattern() {
@@ -34,23 +52,26 @@ struct TCloser {
 };
 using THandle = std::unique_ptr<sqlite3, TCloser>;
 
+QString shown(const QString& path) { return QDir::toNativeSeparators(path); }
+
 THandle openFile(const QString& path, int flags) {
     sqlite3* raw = nullptr;
     const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &raw, flags, nullptr);
     THandle handle(raw);
     if (rc != SQLITE_OK)
-        throw EDatabaseError(QStringLiteral("Не удалось открыть файл «%1»: %2")
-                                 .arg(QDir::toNativeSeparators(path),
-                                      QString::fromUtf8(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc))));
+        throw EEngineError(QStringLiteral("Не удалось открыть файл «%1»: %2")
+                               .arg(shown(path), ResultCodeText(rc, raw ? sqlite3_system_errno(raw) : 0)),
+                           QString::fromUtf8(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc)), rc & 0xff);
     sqlite3_busy_timeout(handle.get(), 1500);
     return handle;
 }
 
-// Copies every page of `from` into `to`; the destination's lock is retried for a while.
+// Copies every page of `from` into `to`; the destination's lock is retried for a while. The pages go
+// in one step of the engine: the destination holds all of them or none.
 void copyPages(sqlite3* to, sqlite3* from, const QString& what) {
     sqlite3_backup* backup = sqlite3_backup_init(to, "main", from, "main");
     if (!backup)
-        throw EDatabaseError(what + QStringLiteral(": ") + QString::fromUtf8(sqlite3_errmsg(to)));
+        throw EngineError(to, what);
     int rc;
     int waits = 0;
     do {
@@ -64,37 +85,245 @@ void copyPages(sqlite3* to, sqlite3* from, const QString& what) {
     } while (rc == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED);
     sqlite3_backup_finish(backup);
     if (rc != SQLITE_DONE)
-        throw EDatabaseError(what + QStringLiteral(": ") + QString::fromUtf8(sqlite3_errstr(rc)));
+        throw EEngineError(what + QStringLiteral(": ") + ResultCodeText(rc, sqlite3_system_errno(to)),
+                           QString::fromUtf8(sqlite3_errstr(rc)), rc & 0xff);
 }
 
-QString newCopyPath(const QString& dir) {
-    const QString stamp = QDateTime::currentDateTime().toString(kStampFormat);
-    QString path = dir + kPrefix + stamp + kSuffix;
+QString stamp() { return QDateTime::currentDateTime().toString(kStampFormat); }
+
+// A new file name in `dir`: prefix, the moment, suffix; numbered when the second is taken.
+QString newPath(const QString& dir, const QString& prefix, const QString& suffix) {
+    const QString now = stamp();
+    QString path = dir + prefix + now + suffix;
     for (int n = 2; QFileInfo::exists(path); ++n)
-        path = dir + kPrefix + stamp + QStringLiteral("-%1").arg(n) + kSuffix;
+        path = dir + prefix + now + QStringLiteral("-%1").arg(n) + suffix;
     return path;
 }
 
-QString writeCopy(sqlite3* source, const QString& dataDir) {
+QString makeBackupDir(const QString& dataDir) {
     const QString dir = BackupDir(dataDir);
     if (!QDir().mkpath(dir))
-        throw EDatabaseError(QStringLiteral("Не удалось создать папку резервных копий «%1».")
-                                 .arg(QDir::toNativeSeparators(dir)));
-    const QString path = newCopyPath(dir);
-    const QString part = path + QStringLiteral(".part");
-    QFile::remove(part);
+        throw EDatabaseError(
+            QStringLiteral("Не удалось создать папку резервных копий «%1».").arg(shown(dir)));
+    return dir;
+}
+
+void removeWithEngineFiles(const QString& path) {
+    QFile::remove(path);
+    for (const QString& suffix : kEngineSuffixes)
+        QFile::remove(path + suffix);
+}
+
+// Writes the file out to the disk, so that a rename after it never names a file whose bytes are lost
+// with the power.
+bool syncPath(const QString& path, int flags) {
+    const int fd = ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// A reason to follow a colon: its first letter in lower case.
+QString reason(const QString& text) { return text.isEmpty() ? text : text.front().toLower() + text.mid(1); }
+
+// Copies a file byte for byte into a new file; throws the reason of a failure in Russian.
+void copyFile(const QString& from, const QString& to) {
+    bool created = false;
+    const auto fail = [&](const QFile& file) {
+        const EDatabaseError error(reason(Platform::FileErrorText(file)), file.errorString());
+        if (created)
+            QFile::remove(to);
+        throw error;
+    };
+    QFile source(from);
+    if (!source.open(QIODevice::ReadOnly))
+        fail(source);
+    QFile target(to);
+    if (!target.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        fail(target);
+    created = true;
+    constexpr qint64 kChunk = 1 << 20;
+    while (!source.atEnd()) {
+        const QByteArray bytes = source.read(kChunk);
+        if (bytes.isEmpty() && source.error() != QFileDevice::NoError)
+            fail(source);
+        if (!Platform::WriteAll(target, bytes.constData(), bytes.size()))
+            fail(target);
+    }
+    // A short write keeps the rest in the buffer; the second flush gives the reason.
+    if (!target.flush() && !target.flush())
+        fail(target);
+}
+
+// The one text of a pragma or select.
+QString scalar(sqlite3* handle, const char* sql, const QString& what) {
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(handle, sql, -1, &stmt, nullptr) != SQLITE_OK)
+        throw EngineError(handle, what);
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(stmt, sqlite3_finalize);
+    const int rc = sqlite3_step(stmt);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+        throw EngineError(handle, what);
+    return rc == SQLITE_ROW ? QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)))
+                            : QString();
+}
+
+void execOn(sqlite3* handle, const char* sql, const QString& what) {
+    if (sqlite3_exec(handle, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+        throw EngineError(handle, what);
+}
+
+// A scratch file made of a copy: checked with the engine and brought to this program's schema (and to a
+// given page size) without the copy itself ever being opened by the engine. The scratch file and the
+// engine's files beside it are removed at the end, unless the file was taken over (Release).
+class TScratch {
+public:
+    TScratch(const QString& copy, const QString& folder, int pageSize) {
+        const QString name = shown(copy);
+        if (!QFileInfo(copy).isFile())
+            throw EDatabaseError(QStringLiteral("Резервная копия «%1» не найдена.").arg(name));
+        static int serial = 0;
+        m_path = newPath(folder,
+                         QStringLiteral("check-%1-%2-").arg(QCoreApplication::applicationPid()).arg(++serial),
+                         kSuffix + kPart);
+        try {
+            copyFile(copy, m_path);
+            // A hand-placed copy may have committed changes still in its write-ahead log.
+            const QString wal = copy + QStringLiteral("-wal");
+            if (QFileInfo(wal).size() > kWalHeaderSize)
+                copyFile(wal, m_path + QStringLiteral("-wal"));
+            checkAs(name, pageSize);
+        } catch (const EDamagedFile&) {
+            removeWithEngineFiles(m_path);
+            throw;
+        } catch (const EDatabaseError& e) {
+            removeWithEngineFiles(m_path);
+            // The check could not be made (a full disk, no memory): that says nothing about the copy.
+            const auto* engine = dynamic_cast<const EEngineError*>(&e);
+            throw EDatabaseError(QStringLiteral("Не удалось проверить резервную копию «%1»: %2")
+                                     .arg(name, engine && !engine->reason().isEmpty()
+                                                    ? reason(engine->reason())
+                                                    : e.message()),
+                                 e.detail());
+        }
+    }
+    ~TScratch() {
+        if (!m_path.isEmpty())
+            removeWithEngineFiles(m_path);
+    }
+    TScratch(const TScratch&) = delete;
+    TScratch& operator=(const TScratch&) = delete;
+
+    const QString& Path() const { return m_path; }
+    // The scratch file now lives under another name; only the engine's files are left to remove.
+    void Release() {
+        for (const QString& suffix : kEngineSuffixes)
+            QFile::remove(m_path + suffix);
+        m_path.clear();
+    }
+
+private:
+    // The check, its failures said of the copy as the user named it.
+    void checkAs(const QString& name, int pageSize) {
+        try {
+            check(pageSize);
+        } catch (const EDamagedFile& e) {
+            if (!e.missing().isEmpty())
+                throw EDamagedFile(
+                    QStringLiteral("Резервная копия «%1» не подходит: в ней нет таблиц или полей, "
+                                   "нужных программе (%2). Выберите другую копию.")
+                        .arg(name, e.missing().join(QStringLiteral(", "))),
+                    e.detail(), e.missing());
+            throw EDamagedFile(m_notOurs
+                                   ? QStringLiteral("Файл «%1» не является резервной копией базы данных "
+                                                    "программы. Выберите другую копию.")
+                                         .arg(name)
+                                   : QStringLiteral("Резервная копия «%1» повреждена и не может быть "
+                                                    "использована. Выберите другую копию.")
+                                         .arg(name),
+                               e.detail().isEmpty() ? e.message() : e.detail());
+        }
+    }
+
+    void check(int pageSize) {
+        static int serial = 0;
+        const QString connection = QStringLiteral("Scratch_%1").arg(++serial);
+        const auto remove = qScopeGuard([&connection] { QSqlDatabase::removeDatabase(connection); });
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(m_path);
+        if (!db.open())
+            throw EDatabaseError(QStringLiteral("не удалось открыть рабочий файл проверки."),
+                                 db.lastError().text());
+        const auto close = qScopeGuard([&db] { db.close(); });
+        PrepareConnection(db);
+        sqlite3* handle = EngineHandle(db);
+        const QString what = QStringLiteral("проверка копии");
+        // A file of its own: the log copied along is taken into it, and no log is kept beside it.
+        execOn(handle, "pragma journal_mode = delete", what);
+        QStringList answers;
+        {
+            sqlite3_stmt* stmt = nullptr;
+            int rc = sqlite3_prepare_v2(handle, "pragma integrity_check", -1, &stmt, nullptr);
+            if (rc == SQLITE_OK)
+                while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
+                    answers << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+            sqlite3_finalize(stmt);
+            const int code = sqlite3_errcode(handle) & 0xff;
+            if (rc != SQLITE_DONE && (code == SQLITE_CORRUPT || code == SQLITE_NOTADB))
+                throw EDamagedFile(QString(), QString::fromUtf8(sqlite3_errmsg(handle)));
+            if (rc != SQLITE_DONE)
+                throw EngineError(handle, what);
+        }
+        if (answers != QStringList{QStringLiteral("ok")})
+            throw EDamagedFile(QString(), answers.join(QStringLiteral("; ")));
+        {
+            TTransaction transaction(db);
+            const TSchemaReport report = [&] {
+                try {
+                    return PrepareSchema(db, false);
+                } catch (const EDamagedFile&) {
+                    m_notOurs = true;
+                    throw;
+                }
+            }();
+            // A file without any table of the program (an empty one, too) is no copy of its data.
+            if (report.created) {
+                m_notOurs = true;
+                throw EDamagedFile(QString());
+            }
+            transaction.Commit();
+        }
+        // Pages are written into a live file in its write-ahead log only at the live file's page size.
+        if (pageSize > 0 && scalar(handle, "pragma page_size", what).toInt() != pageSize) {
+            execOn(handle, QByteArray("pragma page_size = " + QByteArray::number(pageSize)).constData(),
+                   what);
+            execOn(handle, "vacuum", what);
+        }
+    }
+
+    QString m_path;
+    bool m_notOurs = false;
+};
+
+QString writeCopy(sqlite3* source, const QString& dataDir) {
+    const QString path = newPath(makeBackupDir(dataDir), kPrefix, kSuffix);
+    const QString part = path + kPart;
+    removeWithEngineFiles(part);
     try {
         {
             THandle target = openFile(part, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
             copyPages(target.get(), source, QStringLiteral("Не удалось сделать резервную копию"));
             // The copy is a file of its own: no journal of the source's kind is needed beside it.
-            sqlite3_exec(target.get(), "pragma journal_mode = delete", nullptr, nullptr, nullptr);
+            execOn(target.get(), "pragma journal_mode = delete",
+                   QStringLiteral("Не удалось сделать резервную копию"));
         }
         if (!QFile::rename(part, path))
-            throw EDatabaseError(QStringLiteral("Не удалось сохранить резервную копию «%1».")
-                                     .arg(QDir::toNativeSeparators(path)));
+            throw EDatabaseError(
+                QStringLiteral("Не удалось сохранить резервную копию «%1».").arg(shown(path)));
     } catch (...) {
-        QFile::remove(part);
+        removeWithEngineFiles(part);
         throw;
     }
     return path;
@@ -125,11 +354,14 @@ QString MakeBackup(const QSqlDatabase& db, const QString& dataDir, int keep) {
     // A copy of a damaged file is no copy: it must not push the good ones out of the folder.
     try {
         VerifyBackup(path);
-    } catch (const EDatabaseError&) {
+    } catch (const EDamagedFile& e) {
         QFile::remove(path);
-        throw EDatabaseError(
-            QStringLiteral("файл базы данных повреждён. Прежние копии сохранены; восстановите "
-                           "данные из копии («База данных» → «Восстановить из копии...»)."));
+        throw EDamagedFile(QStringLiteral("файл базы данных повреждён. Прежние копии сохранены; восстановите "
+                                          "данные из копии («База данных» → «Восстановить из копии...»)."),
+                           e.detail());
+    } catch (...) {
+        QFile::remove(path);
+        throw;
     }
     prune(dataDir, keep);
     return path;
@@ -152,53 +384,75 @@ QList<TBackupInfo> ListBackups(const QString& dataDir) {
     return list;
 }
 
-void VerifyBackup(const QString& path) {
-    const QString shown = QDir::toNativeSeparators(path);
-    if (!QFileInfo(path).isFile())
-        throw EDatabaseError(QStringLiteral("Резервная копия «%1» не найдена.").arg(shown));
-    THandle handle = openFile(path, SQLITE_OPEN_READONLY);
-    QStringList answers;
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(handle.get(), "pragma integrity_check", -1, &stmt, nullptr) == SQLITE_OK) {
-        while (sqlite3_step(stmt) == SQLITE_ROW)
-            answers << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
-    }
-    const int rc = sqlite3_finalize(stmt);
-    if (rc != SQLITE_OK || answers != QStringList{QStringLiteral("ok")})
-        throw EDatabaseError(QStringLiteral("Резервная копия «%1» повреждена и не может быть использована%2")
-                                 .arg(shown, answers.isEmpty() ? QStringLiteral(".")
-                                                               : QStringLiteral(": ") + answers.first()));
-    for (const char* table : {"DB", "USER", "GROUP", "TEST"}) {
-        sqlite3_stmt* check = nullptr;
-        sqlite3_prepare_v2(handle.get(),
-                           "select 1 from sqlite_master where type = 'table' and name = ? collate nocase", -1,
-                           &check, nullptr);
-        sqlite3_bind_text(check, 1, table, -1, SQLITE_STATIC);
-        const bool found = sqlite3_step(check) == SQLITE_ROW;
-        sqlite3_finalize(check);
-        if (!found)
-            throw EDatabaseError(
-                QStringLiteral("Файл «%1» не является резервной копией базы данных программы: нет "
-                               "таблицы %2.")
-                    .arg(shown, QString::fromLatin1(table)));
+void RemoveLeftovers(const QString& dataDir) {
+    static const QRegularExpression unfinished(QStringLiteral(R"(\.db\.part(-journal|-wal|-shm)?$)"));
+    static const QRegularExpression beside(QStringLiteral(R"(\.db-(wal|shm)$)"));
+    const QDateTime before = QDateTime::currentDateTime().addSecs(-kLeftoverAgeSeconds);
+    const QDir dir(BackupDir(dataDir));
+    for (const QFileInfo& file : dir.entryInfoList(QDir::Files | QDir::Hidden)) {
+        if (file.lastModified() > before)
+            continue;
+        const QString name = file.fileName();
+        const QRegularExpressionMatch engineFile = beside.match(name);
+        // The shared-memory file never holds data; a log beside a copy does when it has more than its
+        // header (a copy placed by hand with its log), and then it stays.
+        const bool remove = unfinished.match(name).hasMatch() ||
+                            (engineFile.hasMatch() && (engineFile.captured(1) == QLatin1String("shm") ||
+                                                       file.size() <= kWalHeaderSize));
+        if (remove)
+            QFile::remove(file.absoluteFilePath());
     }
 }
 
+void VerifyBackup(const QString& path) {
+    TScratch(path, QFileInfo(path).absolutePath() + QLatin1Char('/'), 0);
+}
+
 QString RestoreBackup(const QSqlDatabase& db, const QString& dataDir, const QString& backupPath, int keep) {
-    VerifyBackup(backupPath);
     sqlite3* live = EngineHandle(db);
-    THandle source = openFile(backupPath, SQLITE_OPEN_READONLY);
+    const int pageSize =
+        scalar(live, "pragma page_size", QStringLiteral("Не удалось восстановить данные из копии")).toInt();
+    const TScratch scratch(backupPath, makeBackupDir(dataDir), pageSize);
+    THandle source = openFile(scratch.Path(), SQLITE_OPEN_READONLY);
     const QString kept = writeCopy(live, dataDir);
     copyPages(live, source.get(), QStringLiteral("Не удалось восстановить данные из копии"));
     source.reset();
-    {
-        // A copy made by an earlier version gets the schema of this one.
-        QSqlDatabase connection = db;
-        TTransaction transaction(connection);
-        PrepareSchema(connection, false);
-        transaction.Commit();
-    }
     prune(dataDir, keep + 1);
+    return kept;
+}
+
+QString RestoreTableFile(const QString& dataDir, const QString& backupPath) {
+    const QString dir = makeBackupDir(dataDir);
+    const QString live = QDir(dataDir).filePath(kTableFileName);
+    TScratch scratch(backupPath, dir, 0);
+    const QString what = QStringLiteral("Не удалось восстановить данные из копии");
+    // The unusable file is kept, with its log, for whoever can still rescue something from it.
+    QString kept;
+    if (QFileInfo::exists(live)) {
+        kept = newPath(dir, QStringLiteral("damaged-"), kSuffix);
+        try {
+            copyFile(live, kept);
+            if (QFileInfo::exists(live + QStringLiteral("-wal")))
+                copyFile(live + QStringLiteral("-wal"), kept + QStringLiteral("-wal"));
+        } catch (const EDatabaseError& e) {
+            removeWithEngineFiles(kept);
+            throw EDatabaseError(what + QStringLiteral(": ") + e.message(), e.detail());
+        }
+        QFile::setPermissions(scratch.Path(), QFile::permissions(live));
+    }
+    if (!syncPath(scratch.Path(), O_RDONLY))
+        throw EDatabaseError(what + QStringLiteral(": ") + reason(Platform::SystemErrorText(errno)));
+    // The engine's files of the old file must not be applied to the new one.
+    for (const QString& suffix : kEngineSuffixes) {
+        QFile file(live + suffix);
+        if (file.exists() && !file.remove())
+            throw EDatabaseError(what + QStringLiteral(": ") + reason(Platform::FileErrorText(file)),
+                                 file.errorString());
+    }
+    if (std::rename(QFile::encodeName(scratch.Path()).constData(), QFile::encodeName(live).constData()) != 0)
+        throw EDatabaseError(what + QStringLiteral(": ") + reason(Platform::SystemErrorText(errno)));
+    scratch.Release();
+    syncPath(dataDir, O_RDONLY | O_DIRECTORY);
     return kept;
 }
 

@@ -32,14 +32,28 @@ QString MakeBackup(const QSqlDatabase& db, const QString& dataDir, int keep);
 // The copies of the backup folder, newest first.
 QList<TBackupInfo> ListBackups(const QString& dataDir);
 
-// Checks a copy before it is used: the engine's integrity check passes and the program's data tables
-// are there. Throws EDatabaseError saying what is wrong.
+// Removes what a backup or restore that was killed midway left behind: unfinished copies ("*.db.part")
+// with the engine's files beside them, and the engine's empty files beside the copies. Files changed in
+// the last minutes are left alone: another workstation may be making its copy right now.
+void RemoveLeftovers(const QString& dataDir);
+
+// Checks a copy before it is used, on a scratch file beside it (the copy itself is never opened by the
+// engine, so nothing is left beside it): the integrity check, every table and column the program needs,
+// the reference rows. Throws EDamagedFile when the copy cannot be used, another EDatabaseError when
+// the check itself failed (a full disk).
 void VerifyBackup(const QString& path);
 
-// Replaces the data of the connection's database with a checked copy: the current data is first
-// kept as one more copy, then the copy's pages are written into the live file through the engine (so
-// other connections see either the old or the restored data), and its schema is brought up to date.
+// Replaces the data of the connection's database with a copy: the copy is checked and brought to this
+// program's schema and to the live file's page size as a scratch file, the current data is kept as one
+// more copy, and only then are the scratch file's pages written into the live file, in one step of the
+// engine that either completes or leaves the old data (other connections see one or the other).
 // Returns the path of the copy of the current data.
 QString RestoreBackup(const QSqlDatabase& db, const QString& dataDir, const QString& backupPath, int keep);
+
+// The same when the live table file cannot be opened (damaged, or not the program's): the checked
+// scratch file takes the place of the table file in one rename. The unusable file is kept in the backup
+// folder as "damaged-YYYY-MM-DD-HHMMSS.db"; returns that path (empty when there was no table file).
+// Nothing may have the table file open.
+QString RestoreTableFile(const QString& dataDir, const QString& backupPath);
 
 } // namespace Data

@@ -1,15 +1,19 @@
 // Data module: connection set-up, schema on first use, and the members the windows use.
 #include "data/DataMod.h"
 
+#include "data/Backup.h"
 #include "data/Engine.h"
 #include "data/Queries.h"
 #include "data/Schema.h"
 #include "platform/Dialogs.h"
+#include "platform/Log.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QUrl>
+
+#include <sqlite3.h>
 
 #include <unistd.h>
 
@@ -46,6 +50,76 @@ QString dataDirOf(const QString& programDir) {
 
 } // namespace
 
+namespace {
+
+// A write-ahead log of no more than its header holds no committed changes.
+constexpr qint64 kWalHeaderSize = 32;
+
+// Engine failures of a file that can be read but not written: the data is shown read-only.
+bool viewableAfter(int code) {
+    return code == SQLITE_FULL || code == SQLITE_IOERR || code == SQLITE_READONLY ||
+           code == SQLITE_CANTOPEN || code == SQLITE_PERM;
+}
+
+QString newConnectionName() { return QStringLiteral("Main_DB_%1").arg(++g_connectionSerial); }
+
+// Opens a connection to `path` for reading only (`mode`: the URI parameter, none for a private copy,
+// whose writes are refused instead) and checks that it can read the file.
+void openAt(const QString& connection, const QString& path, const QString& mode) {
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+    if (mode.isEmpty()) {
+        db.setDatabaseName(path);
+    } else {
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"));
+        db.setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QLatin1Char('?') + mode);
+    }
+    if (!db.open())
+        throw Data::EDatabaseError(
+            QStringLiteral("Не могу открыть базу данных «%1»: не удаётся прочитать файл.")
+                .arg(QDir::toNativeSeparators(path)),
+            db.lastError().text());
+    Data::PrepareConnection(db);
+    if (mode.isEmpty())
+        Data::ExecBound(db, QStringLiteral("pragma query_only = 1"));
+}
+
+// Opens the table file for reading only. The write-ahead log is read in place through the shared-memory
+// file of a program that has the table file open. Without one (a folder nobody can write, a full disk,
+// a program killed), the engine cannot read the log in place: the file and its log are then read from a
+// private copy, and when even that cannot be made, the file is read as it was before the log (`hidden`
+// says so).
+void openForReading(const QString& connection, const QString& file, std::unique_ptr<QTemporaryDir>& snapshot,
+                    bool& hidden) {
+    const QString wal = file + QStringLiteral("-wal");
+    const bool shared = QFileInfo::exists(file + QStringLiteral("-shm"));
+    const bool log = QFileInfo(wal).size() > kWalHeaderSize;
+    if (shared || !log) {
+        try {
+            openAt(connection, file, shared ? QStringLiteral("mode=ro") : QStringLiteral("immutable=1"));
+            return;
+        } catch (const Data::EEngineError&) {
+            // A shared-memory file that a failed attempt to write left unfinished cannot be used.
+            QSqlDatabase::removeDatabase(connection);
+            if (!shared)
+                throw;
+        }
+    }
+    if (log) {
+        auto copy = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/morvel-view-XXXXXX"));
+        const QString copied = copy->path() + QLatin1Char('/') + Data::kTableFileName;
+        if (copy->isValid() && QFile::copy(file, copied) &&
+            QFile::copy(wal, copied + QStringLiteral("-wal"))) {
+            snapshot = std::move(copy);
+            openAt(connection, copied, QString());
+            return;
+        }
+        hidden = true;
+    }
+    openAt(connection, file, QStringLiteral("immutable=1"));
+}
+
+} // namespace
+
 std::unique_ptr<TMain_DataModule>
 TMain_DataModule::Create(const QString& programDir, const TSeed& seed,
                          const std::function<bool(const QString&)>& isNetworkFolder) {
@@ -53,49 +127,50 @@ TMain_DataModule::Create(const QString& programDir, const TSeed& seed,
     if (dataDir.isEmpty())
         return nullptr;
     const QString file = dataDir + Data::kTableFileName;
-    const bool readOnly = !writable(dataDir, file);
-    if (readOnly && !QFileInfo::exists(file))
-        throw Data::EDatabaseError(
-            QStringLiteral("Папка данных «%1» доступна только для чтения, а файла базы "
-                           "данных в ней нет.")
-                .arg(QDir::toNativeSeparators(dataDir)));
+    if (!writable(dataDir, file)) {
+        if (!QFileInfo::exists(file))
+            throw Data::EDatabaseError(
+                QStringLiteral("Папка данных «%1» доступна только для чтения, а файла базы "
+                               "данных в ней нет.")
+                    .arg(QDir::toNativeSeparators(dataDir)));
+        return openReadOnly(dataDir, TViewReason::Folder, QString());
+    }
+    Data::RemoveLeftovers(dataDir);
+    const bool existed = QFileInfo(file).size() > 0;
 
-    const QString connection = QStringLiteral("Main_DB_%1").arg(++g_connectionSerial);
+    const QString connection = newConnectionName();
     std::unique_ptr<TMain_DataModule> dm;
     try {
         {
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
             db.setDatabaseName(file);
-            if (readOnly) {
-                // The write-ahead log needs its shared-memory file beside the table file. In a folder
-                // nobody can write, there is none unless a program with write access has the file open;
-                // without it the file can only be read as unchanging.
-                db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"));
-                const bool shared = QFileInfo::exists(file + QStringLiteral("-shm"));
-                db.setDatabaseName(QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded) +
-                                   (shared ? QStringLiteral("?mode=ro") : QStringLiteral("?immutable=1")));
-            }
             if (!db.open())
-                throw Data::EDatabaseError(QStringLiteral("Не могу открыть базу данных: ") +
-                                           db.lastError().text());
+                throw Data::EDatabaseError(
+                    QStringLiteral("Не могу открыть базу данных «%1».").arg(QDir::toNativeSeparators(file)),
+                    db.lastError().text());
             Data::PrepareConnection(db);
         }
         dm.reset(new TMain_DataModule(dataDir, connection));
-        dm->m_readOnly = readOnly;
         QSqlDatabase db = dm->Connection();
-        if (readOnly) {
-            Data::PrepareSchema(db, true);
-        } else {
-            Data::TTransaction transaction(db);
-            const Data::TSchemaReport report = Data::PrepareSchema(db, false);
-            dm->m_created = report.created;
-            dm->m_repaired = report.repaired;
-            if (report.needsSeed && seed)
-                seed(*dm);
-            transaction.Commit();
-            dm->m_networkFolder = isNetworkFolder && isNetworkFolder(dataDir);
-            Data::SetJournalMode(db, dm->m_networkFolder);
-        }
+        Data::TTransaction transaction(db);
+        const Data::TSchemaReport report = Data::PrepareSchema(db, false);
+        dm->m_created = report.created;
+        dm->m_repaired = report.repaired;
+        if (report.needsSeed && seed)
+            seed(*dm);
+        transaction.Commit();
+        dm->m_networkFolder = isNetworkFolder && isNetworkFolder(dataDir);
+        Data::SetJournalMode(db, dm->m_networkFolder);
+    } catch (const Data::EEngineError& e) {
+        if (!dm)
+            QSqlDatabase::removeDatabase(connection);
+        dm.reset();
+        // A file that was there and cannot be written now (a full disk) is still worth reading.
+        if (!existed || !viewableAfter(e.code()))
+            throw;
+        Platform::LogError(e.message(), e.detail());
+        return openReadOnly(dataDir, TViewReason::WriteFailed,
+                            e.reason().isEmpty() ? e.message() : e.reason());
     } catch (...) {
         if (!dm)
             QSqlDatabase::removeDatabase(connection);
@@ -104,13 +179,91 @@ TMain_DataModule::Create(const QString& programDir, const TSeed& seed,
     return dm;
 }
 
+std::unique_ptr<TMain_DataModule> TMain_DataModule::OpenForViewing(const QString& programDir) {
+    const QString dataDir = dataDirOf(programDir);
+    if (dataDir.isEmpty())
+        return nullptr;
+    return openReadOnly(dataDir, TViewReason::Chosen, QString());
+}
+
+std::unique_ptr<TMain_DataModule> TMain_DataModule::openReadOnly(const QString& dataDir, TViewReason reason,
+                                                                 const QString& writeError) {
+    const QString connection = newConnectionName();
+    std::unique_ptr<QTemporaryDir> snapshot;
+    bool hidden = false;
+    std::unique_ptr<TMain_DataModule> dm;
+    try {
+        openForReading(connection, dataDir + Data::kTableFileName, snapshot, hidden);
+        dm.reset(new TMain_DataModule(dataDir, connection));
+        dm->m_readOnly = true;
+        dm->m_viewReason = reason;
+        dm->m_writeError = writeError;
+        dm->m_recentChangesHidden = hidden;
+        dm->m_snapshot = std::move(snapshot);
+        QSqlDatabase db = dm->Connection();
+        Data::PrepareSchema(db, true);
+    } catch (...) {
+        if (!dm)
+            QSqlDatabase::removeDatabase(connection);
+        throw;
+    }
+    return dm;
+}
+
+QString TMain_DataModule::ReadOnlyNotice() const {
+    if (!m_readOnly)
+        return {};
+    const QString folder = QDir::toNativeSeparators(QDir::cleanPath(m_dataDir));
+    QString notice;
+    switch (m_viewReason) {
+    case TViewReason::Folder:
+        notice = QStringLiteral("Папка данных «%1» недоступна для записи. Базы данных открыты только для "
+                                "просмотра: добавлять и изменять данные нельзя.")
+                     .arg(folder);
+        break;
+    case TViewReason::WriteFailed:
+        notice =
+            QStringLiteral("Базу данных в папке «%1» нельзя открыть для записи. Причина: %2 Базы данных "
+                           "открыты только для просмотра: добавлять и изменять данные нельзя. Когда причина "
+                           "устранена, перезапустите программу.")
+                .arg(folder, m_writeError.left(1).toLower() + m_writeError.mid(1));
+        break;
+    case TViewReason::Chosen:
+        notice =
+            QStringLiteral("Базы данных из папки «%1» открыты только для просмотра: добавлять и изменять "
+                           "данные нельзя.")
+                .arg(folder);
+        break;
+    }
+    if (m_recentChangesHidden)
+        notice += QStringLiteral(" Последние сохранённые изменения ещё не перенесены из журнала «%1-wal» в "
+                                 "файл базы данных, и показать их нельзя: они появятся, когда программа "
+                                 "откроет файл с правом записи.")
+                      .arg(Data::kTableFileName);
+    return notice;
+}
+
+QString TMain_DataModule::ReadOnlyStatus() const {
+    if (!m_readOnly)
+        return {};
+    switch (m_viewReason) {
+    case TViewReason::Folder:
+        return QStringLiteral("Только просмотр: папка данных недоступна для записи");
+    case TViewReason::WriteFailed:
+        return QStringLiteral("Только просмотр: запись в базу данных невозможна");
+    case TViewReason::Chosen:
+        break;
+    }
+    return QStringLiteral("Только просмотр");
+}
+
 std::unique_ptr<TMain_DataModule> TMain_DataModule::CreateServer(const QString& programDir,
                                                                  const Data::TStoreSettings& server,
                                                                  const QString& password) {
     const QString dataDir = dataDirOf(programDir);
     if (dataDir.isEmpty())
         return nullptr;
-    const QString connection = QStringLiteral("Main_DB_%1").arg(++g_connectionSerial);
+    const QString connection = newConnectionName();
     const Data::TConnectResult result = Data::OpenServer(server, password, connection);
     if (result.failure != Data::TConnectFailure::None)
         throw Data::EServerRefused(result);
@@ -174,6 +327,12 @@ QSqlDatabase TMain_DataModule::Connection() const { return QSqlDatabase::databas
 const QString& TMain_DataModule::MenQueryBaseSQL() const { return Data::kMenQuerySQL; }
 
 QString TMain_DataModule::TableFilePath() const { return m_dataDir + Data::kTableFileName; }
+
+QString TMain_DataModule::Location() const {
+    if (IsServer())
+        return QStringLiteral("сервер PostgreSQL %1").arg(m_store.Describe());
+    return QDir::toNativeSeparators(TableFilePath());
+}
 
 qint64 TMain_DataModule::RowVersion(const QString& table, const QString& keyField, qint64 key) {
     Data::TQuery q(m_connection, nullptr);

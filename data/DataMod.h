@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <functional>
 #include <memory>
@@ -26,9 +27,17 @@ public:
     // opened read-only (ReadOnly()).
     // A data directory on a network file system (NFS, SMB/CIFS) gets the rollback journal instead of the
     // write-ahead log (NetworkFolder()); `isNetworkFolder` decides that (statfs by default).
+    // What an interrupted copy or restore left in the backup folder is removed first. When the file
+    // cannot be written although the folder can (a full disk, a file without write permission), it is
+    // opened read-only instead, with ReadOnlyNotice() saying why.
     static std::unique_ptr<TMain_DataModule>
     Create(const QString& programDir, const TSeed& seed = {},
            const std::function<bool(const QString&)>& isNetworkFolder = Data::IsNetworkFolder);
+
+    // Opens the table file of the data directory read-only, as the user chose when the file could not be
+    // used for writing: the data tables are checked, nothing is written. Null when the data directory is
+    // missing (after its message); throws EDatabaseError when the file cannot even be read.
+    static std::unique_ptr<TMain_DataModule> OpenForViewing(const QString& programDir);
 
     // Connects to the database of a PostgreSQL server instead of the table file; the data directory of
     // the program directory must exist as for Create (the portraits live there). An empty database gets
@@ -45,6 +54,14 @@ public:
     bool CreatedTableFile() const { return m_created; }
     // True when the data directory or the table file cannot be written: the data can only be viewed.
     bool ReadOnly() const { return m_readOnly; }
+    // Why the data can only be viewed, and what the user can do: the message to show once at start
+    // (empty when the data can be written).
+    QString ReadOnlyNotice() const;
+    // The same in a few words for the status bar.
+    QString ReadOnlyStatus() const;
+    // True when committed changes in the table file's write-ahead log could not be read (the file is
+    // shown as it was before them).
+    bool RecentChangesHidden() const { return m_recentChangesHidden; }
     // Reference tables whose table or rows were restored at this start.
     const QStringList& RepairedTables() const { return m_repaired; }
     // The table file.
@@ -52,6 +69,8 @@ public:
     // True when the data lives on a PostgreSQL server; Store() says which.
     bool IsServer() const { return m_store.IsServer(); }
     const Data::TStoreSettings& Store() const { return m_store; }
+    // Where the data live, as the user can find them: the table file, or the server's "user@host:port/base".
+    QString Location() const;
     // True when the data directory of the local file lies on a network file system.
     bool NetworkFolder() const { return m_networkFolder; }
 
@@ -85,11 +104,20 @@ public:
     qint64 RowVersion(const QString& table, const QString& keyField, qint64 key);
 
 private:
+    // Why a table file is only viewed.
+    enum class TViewReason { Folder, WriteFailed, Chosen };
+
     TMain_DataModule(const QString& dataDir, const QString& connection);
+    static std::unique_ptr<TMain_DataModule> openReadOnly(const QString& dataDir, TViewReason reason,
+                                                          const QString& writeError);
     QString m_dataDir;
     QString m_connection;
     bool m_created = false;
     bool m_readOnly = false;
+    TViewReason m_viewReason = TViewReason::Folder;
+    QString m_writeError;                      // why the file could not be opened for writing
+    bool m_recentChangesHidden = false;        // the write-ahead log could not be read
+    std::unique_ptr<QTemporaryDir> m_snapshot; // a private copy of a file and its log, read instead
     bool m_networkFolder = false;
     Data::TStoreSettings m_store;
     QStringList m_repaired;

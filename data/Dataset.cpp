@@ -87,9 +87,9 @@ void readResult(const QSqlDatabase& db, const QString& sql, const QVariantMap& p
     sqlite3* handle = EngineHandle(db);
     sqlite3_stmt* stmt = nullptr;
     if (sqlite3_prepare16_v2(handle, sql.utf16(), -1, &stmt, nullptr) != SQLITE_OK) {
-        const QString error = QString::fromUtf8(sqlite3_errmsg(handle));
+        const EEngineError error = EngineError(handle, QStringLiteral("Ошибка в запросе"));
         sqlite3_finalize(stmt);
-        throw EDatabaseError(QStringLiteral("Ошибка в запросе: ") + error);
+        throw error;
     }
     const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(stmt, sqlite3_finalize);
     BindParams(stmt, params, false);
@@ -127,7 +127,7 @@ void readResult(const QSqlDatabase& db, const QString& sql, const QVariantMap& p
         }
     }
     if (rc != SQLITE_DONE)
-        throw EDatabaseError(EngineMessage(handle, QStringLiteral("Ошибка выполнения запроса")));
+        throw EngineError(handle, QStringLiteral("Ошибка выполнения запроса"));
 }
 
 } // namespace

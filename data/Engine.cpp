@@ -4,6 +4,7 @@
 
 #include "data/ServerEngine.h"
 
+#include "platform/SystemError.h"
 #include "platform/TextRules.h"
 
 #include <QSqlDriver>
@@ -11,6 +12,7 @@
 #include <libpq-fe.h>
 #include <sqlite3.h>
 
+#include <cerrno>
 #include <memory>
 
 namespace Data {
@@ -22,7 +24,7 @@ constexpr char kRefusalMark[] = "MORVEL: ";
 
 void execPlain(sqlite3* handle, const char* sql, const QString& what) {
     if (sqlite3_exec(handle, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
-        throw EDatabaseError(EngineMessage(handle, what));
+        throw EngineError(handle, what);
 }
 
 // Nested savepoints may share a name: release and rollback act on the innermost one.
@@ -42,18 +44,75 @@ sqlite3* EngineHandle(const QSqlDatabase& db) {
     return handle;
 }
 
+QString ResultCodeText(int code, int systemError) {
+    switch (code & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+    case SQLITE_PROTOCOL:
+        return QStringLiteral("база данных занята: в неё сейчас записывает другое рабочее место или другая "
+                              "копия программы. Повторите действие через несколько секунд; если сообщение "
+                              "повторяется, закройте программу на других рабочих местах.");
+    case SQLITE_FULL:
+        return QStringLiteral("на диске с папкой данных не хватает места. Освободите место на диске и "
+                              "повторите действие.");
+    case SQLITE_IOERR:
+        if (systemError != 0 && systemError != EIO)
+            return Platform::SystemErrorText(systemError);
+        return QStringLiteral("ошибка чтения или записи файла базы данных: диск неисправен, отключён или "
+                              "переполнен. Проверьте диск и повторите действие.");
+    case SQLITE_READONLY:
+        return QStringLiteral("файл базы данных доступен только для чтения: нет прав на запись в папку "
+                              "данных или в файл. Попросите администратора открыть доступ на запись и "
+                              "перезапустите программу.");
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return QStringLiteral("файл базы данных повреждён. Восстановите данные из резервной копии («База "
+                              "данных» → «Восстановить из копии...»).");
+    case SQLITE_CANTOPEN:
+        if (systemError != 0)
+            return Platform::SystemErrorText(systemError);
+        return QStringLiteral("не удаётся открыть файл базы данных. Проверьте, что папка данных существует "
+                              "и доступна для чтения и записи.");
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+        return QStringLiteral("нет прав доступа к файлу базы данных. Попросите администратора открыть "
+                              "доступ.");
+    case SQLITE_NOMEM:
+        return QStringLiteral("недостаточно памяти. Закройте ненужные окна и программы и повторите "
+                              "действие.");
+    case SQLITE_TOOBIG:
+        return QStringLiteral("значение слишком велико для базы данных. Сократите текст и повторите "
+                              "действие.");
+    case SQLITE_CONSTRAINT:
+        return QStringLiteral("запись противоречит данным, уже сохранённым в базе. Обновите список и "
+                              "повторите действие.");
+    case SQLITE_INTERRUPT:
+        return QStringLiteral("операция прервана.");
+    default:
+        return QStringLiteral("внутренняя ошибка базы данных. Подробности записаны в журнал программы "
+                              "(файл morvel.log в папке данных).");
+    }
+}
+
 QString EngineMessage(sqlite3* handle, const QString& what) {
     const QString text = QString::fromUtf8(sqlite3_errmsg(handle));
     const QString mark = QString::fromLatin1(kRefusalMark);
     if (text.startsWith(mark))
         return text.mid(mark.size());
-    // Damage past the schema shows only when a page is read: the user is told what to do, not the
-    // engine's English.
-    const int code = sqlite3_errcode(handle) & 0xff;
-    if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB)
-        return what + QStringLiteral(": файл базы данных повреждён. Восстановите данные из резервной копии "
-                                     "(«База данных» → «Восстановить из копии...»).");
-    return what + QStringLiteral(": ") + text;
+    return what + QStringLiteral(": ") +
+           ResultCodeText(sqlite3_extended_errcode(handle), sqlite3_system_errno(handle));
+}
+
+EEngineError EngineError(sqlite3* handle, const QString& what) {
+    const QString text = QString::fromUtf8(sqlite3_errmsg(handle));
+    const int code = sqlite3_extended_errcode(handle);
+    // A trigger's refusal is the whole story; the engine's own words are kept for everything else.
+    const QString detail =
+        text.startsWith(QString::fromLatin1(kRefusalMark))
+            ? QString()
+            : QStringLiteral("%1 (код %2, errno %3)").arg(text).arg(code).arg(sqlite3_system_errno(handle));
+    return EEngineError(EngineMessage(handle, what), detail, code & 0xff,
+                        ResultCodeText(code, sqlite3_system_errno(handle)));
 }
 
 void BindParams(sqlite3_stmt* stmt, const QVariantMap& params, bool requireAll) {
@@ -117,7 +176,7 @@ int ExecBound(const QSqlDatabase& db, const QString& sql, const QVariantMap& par
     if (sqlite3_prepare_v2(handle, text.constData(), static_cast<int>(text.size()), &stmt, nullptr) !=
         SQLITE_OK) {
         sqlite3_finalize(stmt);
-        throw EDatabaseError(EngineMessage(handle, QStringLiteral("Ошибка в запросе")));
+        throw EngineError(handle, QStringLiteral("Ошибка в запросе"));
     }
     const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(stmt, sqlite3_finalize);
     BindParams(stmt, params, true);
@@ -125,7 +184,7 @@ int ExecBound(const QSqlDatabase& db, const QString& sql, const QVariantMap& par
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
     }
     if (rc != SQLITE_DONE)
-        throw EDatabaseError(EngineMessage(handle, QStringLiteral("Ошибка выполнения запроса")));
+        throw EngineError(handle, QStringLiteral("Ошибка выполнения запроса"));
     if (lastId)
         *lastId = sqlite3_last_insert_rowid(handle);
     return sqlite3_changes(handle);

@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QSet>
 #include <QSqlDriver>
+#include <QUrl>
 
 #include <sqlite3.h>
 
@@ -183,6 +184,14 @@ template <class F> void select(QSqlDatabase& db, const QString& sql, F&& row) {
 }
 
 QString quoted(const QString& name) { return QLatin1Char('"') + name + QLatin1Char('"'); }
+
+// The file of a table-file connection as the user knows it: a read-only connection is opened by URI.
+QString fileName(const QSqlDatabase& db) {
+    const QString name = db.databaseName();
+    if (!name.startsWith(QLatin1String("file:")))
+        return name;
+    return QUrl(name).toLocalFile();
+}
 
 // Column names of a table, in lower case (names are matched without regard to case).
 QSet<QString> columnsOf(QSqlDatabase& db, const QString& table) {
@@ -386,12 +395,13 @@ void PrepareConnection(QSqlDatabase& db) {
     if (sqlite3_exec(handle, "select count(*) from sqlite_master", nullptr, nullptr, nullptr) != SQLITE_OK) {
         const int code = sqlite3_errcode(handle);
         if (code == SQLITE_NOTADB || code == SQLITE_CORRUPT)
-            throw EDatabaseError(
+            throw EDamagedFile(
                 QStringLiteral("Файл «%1» не является базой данных программы или повреждён. Файл оставлен "
                                "без изменений; восстановите его из резервной копии или переместите, чтобы "
                                "программа создала новый.")
-                    .arg(db.databaseName()));
-        throw EDatabaseError(EngineMessage(handle, QStringLiteral("Не могу открыть базу данных")));
+                    .arg(fileName(db)),
+                QString::fromUtf8(sqlite3_errmsg(handle)));
+        throw EngineError(handle, QStringLiteral("Не могу открыть базу данных"));
     }
 }
 
@@ -436,22 +446,22 @@ TSchemaReport PrepareSchema(QSqlDatabase& db, bool readOnly) {
             if (!ours.contains(t))
                 foreign << t;
         if (!foreign.isEmpty())
-            throw EDatabaseError(QStringLiteral("Файл «%1» содержит таблицы другой программы (%2) и не будет "
-                                                "изменён.")
-                                     .arg(db.databaseName(), foreign.join(QStringLiteral(", "))));
+            throw EDamagedFile(QStringLiteral("Файл «%1» содержит таблицы другой программы (%2) и не будет "
+                                              "изменён.")
+                                   .arg(fileName(db), foreign.join(QStringLiteral(", "))));
         if (readOnly)
             throw EDatabaseError(QStringLiteral("Файл «%1» не содержит таблиц программы, а папка данных "
                                                 "доступна только для чтения.")
-                                     .arg(db.databaseName()));
+                                     .arg(fileName(db)));
         for (const TTableDef& t : kDataTables)
             exec(db, QString::fromUtf8(t.create));
         report.created = true;
         report.needsSeed = true;
     } else if (!missing.isEmpty()) {
-        throw EDatabaseError(
-            QStringLiteral("В базе данных «%1» не хватает таблиц или полей: %2. Файл оставлен "
-                           "без изменений; восстановите его из резервной копии.")
-                .arg(db.databaseName(), missing.join(QStringLiteral(", "))));
+        throw EDamagedFile(QStringLiteral("В базе данных «%1» не хватает таблиц или полей: %2. Файл оставлен "
+                                          "без изменений; восстановите его из резервной копии.")
+                               .arg(fileName(db), missing.join(QStringLiteral(", "))),
+                           QString(), missing);
     }
     if (readOnly)
         return report;
@@ -464,10 +474,10 @@ TSchemaReport PrepareSchema(QSqlDatabase& db, bool readOnly) {
         } else {
             const QStringList lost = missingColumns(db, r.table);
             if (!lost.isEmpty())
-                throw EDatabaseError(
-                    QStringLiteral("В справочной таблице не хватает полей: %1. Файл оставлен без "
-                                   "изменений; восстановите его из резервной копии.")
-                        .arg(lost.join(QStringLiteral(", "))));
+                throw EDamagedFile(QStringLiteral("В справочной таблице не хватает полей: %1. Файл оставлен "
+                                                  "без изменений; восстановите его из резервной копии.")
+                                       .arg(lost.join(QStringLiteral(", "))),
+                                   QString(), lost);
         }
         if (restoreRows(db, r, created) > 0 && !report.created)
             report.repaired << name;

@@ -3,6 +3,7 @@
 
 #include "platform/Dialogs.h"
 #include "platform/Log.h"
+#include "platform/SystemError.h"
 
 #include <QApplication>
 
@@ -13,9 +14,15 @@ void showError(const QString& message) {
 }
 
 void showException(const std::exception& e) {
+    const QString message = QString::fromUtf8(e.what());
+    // A system text that a file operation passed on as it stands (English) is shown in Russian; the
+    // message as it was goes to the log.
+    const QString shown = RussianSystemTexts(message);
     if (const auto* error = dynamic_cast<const EError*>(&e); error && !error->detail().isEmpty())
-        LogError(error->message(), error->detail());
-    showError(QString::fromUtf8(e.what()));
+        LogError(shown, error->detail());
+    else if (shown != message)
+        LogError(shown, message);
+    showError(shown);
 }
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}

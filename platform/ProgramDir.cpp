@@ -33,6 +33,8 @@ const QString kSettingsName = QStringLiteral("morvel.ini");
 const QString kAppFolder = QStringLiteral("/morvel");
 // A file that only a complete set of program files has: it tells an installed share/morvel apart.
 const QString kMarkerFile = QStringLiteral("/First_Instruct.rtf");
+// The table file of a data directory beside the program.
+const QString kTableFile = QStringLiteral("/DB/morvel.db");
 
 // An XDG base folder: the variable when it holds an absolute path, otherwise $HOME + the fallback.
 QString xdgFolder(const QString& variable, const QString& home, const QString& fallback) {
@@ -96,8 +98,22 @@ TLayout ChooseLayout(const TLayoutInputs& in) {
         return layout;
     }
     // An installed program never writes into share/: that folder belongs to the package manager, even
-    // for a user (root) who could write there.
-    if (installed || !isWritableDir(layout.programDir)) {
+    // for a user (root) who could write there. A program folder this user cannot write keeps its data
+    // beside it when its data directory holds a table file (the lab's data, opened read-only if need
+    // be): a new database in the user's folder would hide it under the same name.
+    const bool writable = isWritableDir(layout.programDir);
+    const bool dataBeside = QFileInfo(layout.programDir + kTableFile).size() > 0;
+    if (!installed && !writable && dataBeside) {
+        layout.dataRoot = layout.programDir;
+        // The settings that came with the data stay with it; without them the user keeps his own.
+        const QString beside = layout.programDir + QLatin1Char('/') + kSettingsName;
+        layout.settingsPath = QFileInfo::exists(beside)
+                                  ? beside
+                                  : xdgFolder(in.xdgConfigHome, in.home, QStringLiteral("/.config")) +
+                                        kAppFolder + QLatin1Char('/') + kSettingsName;
+        return layout;
+    }
+    if (installed || !writable) {
         layout.dataRoot = xdgFolder(in.xdgDataHome, in.home, QStringLiteral("/.local/share")) + kAppFolder;
         layout.settingsPath = xdgFolder(in.xdgConfigHome, in.home, QStringLiteral("/.config")) + kAppFolder +
                               QLatin1Char('/') + kSettingsName;
@@ -116,8 +132,12 @@ void ApplyLayout(const TLayout& layout) {
 }
 
 bool PrepareDataDir(const TLayout& layout, QString* error) {
-    if (!layout.perUser)
+    if (!layout.perUser) {
+        // Settings kept apart from data beside the program go into the user's settings folder.
+        if (QFileInfo(layout.settingsPath).absolutePath() != layout.programDir)
+            QDir().mkpath(QFileInfo(layout.settingsPath).absolutePath());
         return true;
+    }
     const QString dataDir = layout.dataRoot + QStringLiteral("/DB");
     if (!QDir().mkpath(dataDir)) {
         if (error)

@@ -47,8 +47,10 @@ TLayoutInputs SystemLayoutInputs(const QString& dataDirOption);
 
 // An installed program (executable in bin/, program files in share/morvel/) keeps data and settings per
 // user, in $XDG_DATA_HOME/morvel and $XDG_CONFIG_HOME/morvel; so does a program directory that is not
-// writable. A program directory that is writable keeps them beside the program. "--data-dir" puts both
-// into the given folder.
+// writable, unless its "DB" holds a table file: that data is used where it is (read-only when it cannot
+// be written), with the settings file beside it when there is one and the user's otherwise. A program
+// directory that is writable keeps data and settings beside the program. "--data-dir" puts both into
+// the given folder.
 TLayout ChooseLayout(const TLayoutInputs& inputs);
 
 // Makes the layout current.

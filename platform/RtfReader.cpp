@@ -8,6 +8,7 @@
 
 #include <QColor>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
 #include <QTextCursor>
@@ -32,6 +33,23 @@ constexpr int kMaxDepth = 256;
 // paragraphs of a few hundred characters and a handful of formats.
 constexpr int kMaxBlockChars = 2000;
 constexpr int kMaxBlockRuns = 200;
+// The largest spacing before and after a paragraph and the largest indent a word processor offers
+// (1584 pt, 22 in); larger numbers are taken as these. Font sizes beyond kMaxHalfPoints fall back to
+// the default.
+constexpr int kMaxSpacingTwips = 31680;
+constexpr int kMaxIndentTwips = 31680;
+constexpr int kMaxHalfPoints = 2000;
+// The text layout loses its way once a document grows to millions of pixels (it stops advancing and
+// never ends), so the reader keeps an upper bound of the height the document can take and refuses a
+// file past kMaxHeight. The bound: every block its spacing and one line; every character the share of
+// a line its glyph takes in the narrowest column the text is shown in (at most a whole line), doubled
+// for the room that wrapping leaves at line ends.
+constexpr double kMaxHeight = 4'000'000.0;
+constexpr double kNarrowestColumn = 200.0;
+constexpr double kLineHeightPerEm = 1.25;
+constexpr double kPixelsPerPoint = 96.0 / 72.0;
+
+double twipsToPixels(int twips) { return twips / kTwipsPerPoint * kPixelsPerPoint; }
 
 struct TCharState {
     bool bold = false;
@@ -69,6 +87,7 @@ public:
     void run() {
         m_stack.push_back(TCharState{});
         m_cursor.beginEditBlock();
+        const auto endEdit = qScopeGuard([this] { m_cursor.endEditBlock(); });
         while (m_pos < m_rtf.size()) {
             const char ch = m_rtf[m_pos++];
             switch (ch) {
@@ -103,7 +122,6 @@ public:
             }
         }
         flushText();
-        m_cursor.endEditBlock();
     }
 
 private:
@@ -199,7 +217,7 @@ private:
         } else if (word == "ulnone") {
             s.underline = false;
         } else if (word == "fs") {
-            s.halfPoints = hasParam && param > 0 && param < 2000 ? param : kDefaultHalfPoints;
+            s.halfPoints = hasParam && param > 0 && param < kMaxHalfPoints ? param : kDefaultHalfPoints;
         } else if (word == "cf") {
             s.color = hasParam ? param : 0;
         } else if (word == "plain") {
@@ -224,13 +242,13 @@ private:
         } else if (word == "qj") {
             m_para.alignment = Qt::AlignJustify;
         } else if (word == "li") {
-            m_para.leftIndent = param;
+            m_para.leftIndent = std::clamp(param, -kMaxIndentTwips, kMaxIndentTwips);
         } else if (word == "fi") {
-            m_para.firstIndent = param;
+            m_para.firstIndent = std::clamp(param, -kMaxIndentTwips, kMaxIndentTwips);
         } else if (word == "sb") {
-            m_para.spaceBefore = param;
+            m_para.spaceBefore = std::clamp(param, 0, kMaxSpacingTwips);
         } else if (word == "sa") {
-            m_para.spaceAfter = param;
+            m_para.spaceAfter = std::clamp(param, 0, kMaxSpacingTwips);
         } else if (word == "colortbl") {
             s.colorTable = true;
             m_colors.clear();
@@ -268,6 +286,8 @@ private:
         m_runFormat = format;
         m_text.append(ch);
         ++m_blockChars;
+        const double em = format.halfPoints / 2.0 * kPixelsPerPoint;
+        addHeight(2.0 * kLineHeightPerEm * em * std::min(1.0, em / kNarrowestColumn));
         if ((m_blockChars >= kMaxBlockChars && ch == QLatin1Char(' ')) || m_blockChars >= 2 * kMaxBlockChars)
             startBlock();
     }
@@ -293,12 +313,21 @@ private:
             return;
         QTextBlockFormat f;
         f.setAlignment(m_para.alignment);
-        f.setLeftMargin(m_para.leftIndent / kTwipsPerPoint * 96.0 / 72.0);
-        f.setTextIndent(m_para.firstIndent / kTwipsPerPoint * 96.0 / 72.0);
-        f.setTopMargin(m_para.spaceBefore / kTwipsPerPoint * 96.0 / 72.0);
-        f.setBottomMargin(m_para.spaceAfter / kTwipsPerPoint * 96.0 / 72.0);
+        f.setLeftMargin(twipsToPixels(m_para.leftIndent));
+        f.setTextIndent(twipsToPixels(m_para.firstIndent));
+        f.setTopMargin(twipsToPixels(m_para.spaceBefore));
+        f.setBottomMargin(twipsToPixels(m_para.spaceAfter));
         m_cursor.setBlockFormat(f);
         m_blockFormatted = true;
+        addHeight(f.topMargin() + f.bottomMargin() +
+                  kLineHeightPerEm * m_runFormat.halfPoints / 2.0 * kPixelsPerPoint);
+    }
+
+    void addHeight(double pixels) {
+        m_height += pixels;
+        if (m_height > kMaxHeight)
+            throw ERtfError(QStringLiteral("Текст слишком велик для показа: в нём слишком много текста, "
+                                           "слишком большие отступы или шрифты."));
     }
 
     void flushText() {
@@ -343,6 +372,7 @@ private:
     QString m_text;
     TRunFormat m_runFormat; // the format of m_text
     int m_pendingSkip = 0;
+    double m_height = 0; // upper bound of the laid-out height so far, in pixels
     std::vector<QColor> m_colors;
     QColor m_color;
     bool m_colorSet = false;
@@ -365,7 +395,15 @@ void ReadRtf(const QByteArray& rtf, QTextDocument& document, const QString& name
     const bool undo = document.isUndoRedoEnabled();
     document.setUndoRedoEnabled(false);
     document.clear();
-    TRtfParser(body, document).run();
+    try {
+        TRtfParser(body, document).run();
+    } catch (const ERtfError& e) {
+        // A document refused half-way is not shown in part.
+        document.clear();
+        document.setUndoRedoEnabled(undo);
+        throw ERtfError(
+            QStringLiteral("Файл «%1» не может быть показан. %2").arg(sourceName(name), e.message()));
+    }
     document.setUndoRedoEnabled(undo);
 }
 

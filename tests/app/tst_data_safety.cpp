@@ -10,6 +10,7 @@
 #include "app/Group_Frm.h"
 #include "app/MainFrm.h"
 #include "app/Restore_Frm.h"
+#include "app/Startup.h"
 #include "app/StoreStart.h"
 #include "data/Backup.h"
 #include "data/Engine.h"
@@ -313,6 +314,10 @@ private Q_SLOTS:
         for (QAction* a : {main.OpenDB, main.SeekTest, main.Input_Test, main.ResultTest})
             QVERIFY2(a->isEnabled(), qPrintable(a->text()));
         QVERIFY(main.statusBar()->findChild<QLabel*>(QStringLiteral("ReadOnly_Label")));
+        QVERIFY(main.statusBar()
+                    ->findChild<QLabel*>(QStringLiteral("DataLocation_Label"))
+                    ->text()
+                    .contains(QDir::toNativeSeparators(tableFile())));
 
         f->dm->DB_Table->Open();
         {
@@ -359,6 +364,8 @@ private Q_SLOTS:
             // Sizes in Russian units ("64 КБ"), not the locale's "KiB".
             const QString size = form->Copies_List->topLevelItem(0)->text(1);
             QVERIFY2(size.endsWith(QStringLiteral(" КБ")) && size.at(0).isDigit(), qPrintable(size));
+            // An empty file is not rounded up to a kilobyte it does not have.
+            QCOMPARE(BackupSizeText(0), QStringLiteral("0 байт"));
             whenModal<TDB_Form>([](TDB_Form* choice) { choice->Ok_But->click(); });
             QTest::mouseClick(form->Restore_But, Qt::LeftButton);
         });
@@ -368,6 +375,47 @@ private Q_SLOTS:
         QCOMPARE(main.Data_Grid->Model()->rowCount(), 1);
         QCOMPARE(f->currentFIO(), QStringLiteral("До копии"));
         QCOMPARE(Data::ListBackups(f->dm->DataDir()).size(), 2);
+    }
+
+    // A table file that cannot be used at start is no dead end: the reason comes with the restore
+    // window, which brings a copy back (the unusable file kept aside), or, where the file can still be
+    // read, with viewing it.
+    void unusableFileAtStartOffersTheRestore_data() {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<bool>("restore");
+        QTest::newRow("no database any more") << "noise" << true;
+        QTest::newRow("data table of another shape") << "drop table USER; create table USER (a)" << true;
+        QTest::newRow("reference table of another shape") << "drop table Soz; create table Soz (a)" << false;
+    }
+    void unusableFileAtStartOffersTheRestore() {
+        QFETCH(QString, damage);
+        QFETCH(bool, restore);
+        f->addTester(QStringLiteral("Из копии"));
+        Data::MakeBackup(f->dm->Connection(), f->dm->DataDir(), 10);
+        const QString file = tableFile();
+        const QString backups = Data::BackupDir(f->dm->DataDir());
+        f->dm.reset();
+        if (damage == QLatin1String("noise")) {
+            QFile noise(file);
+            QVERIFY(noise.open(QIODevice::WriteOnly));
+            noise.write(QByteArray(8192, 'Z'));
+        } else {
+            otherInstance(file, damage);
+        }
+        Platform::MessageRecorder recorder;
+        recorder.answers = {Platform::MsgAnswer::Yes};
+        whenModal<TFileProblem_Form>([&](TFileProblem_Form* form) {
+            QCOMPARE(form->View_But->isVisibleTo(form), !restore);
+            if (!restore)
+                return form->View_But->click();
+            whenModal<TRestore_Form>([](TRestore_Form* copies) { copies->Restore_But->click(); });
+            form->Restore_But->click();
+        });
+        f->dm = Startup::OpenStoreAtStart(f->dir.path(), {});
+        QVERIFY(f->dm);
+        QCOMPARE(f->dm->ReadOnly(), !restore);
+        QCOMPARE(f->scalar(QStringLiteral("select FIO from USER")).toString(), QStringLiteral("Из копии"));
+        QCOMPARE(QDir(backups).entryList({QStringLiteral("damaged-*.db")}).size(), restore ? 1 : 0);
     }
 
     void deletingADatabaseKeepsACopyFirst() {

@@ -7,6 +7,8 @@
 #include "app/Help_Frm.h"
 #include "app/MainFrm.h"
 #include "app/Option_Frm.h"
+#include "app/ServerLogin.h"
+#include "app/Splash_Frm.h"
 #include "app/Startup.h"
 #include "platform/SysColors.h"
 #include "results/Result_Frm.h"
@@ -143,6 +145,23 @@ private Q_SLOTS:
         QFileSystemModel model;
         const QModelIndex index = model.index(folder.absoluteFilePath(), 2);
         QCOMPARE(model.data(index).toString(), QStringLiteral("Папка"));
+    }
+
+    // The splash stays on top of everything, so it steps aside for good when another window shows
+    // while the store opens (the server's password prompt, a question, the settings).
+    void splashStepsAsideForAnyWindow() {
+        TSplash_Form splash;
+        splash.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&splash));
+        bool splashHidden = false;
+        QTimer::singleShot(0, [&splash, &splashHidden] {
+            splashHidden = !splash.isVisible();
+            QApplication::activeModalWidget()->close();
+        });
+        TServerPassword_Form(nullptr).exec();
+        QVERIFY(splashHidden);
+        splash.StepIt();
+        QVERIFY(!splash.isVisible());
     }
 
     void windowTitles_data() {

@@ -8,6 +8,8 @@
 #include "data/Engine.h"
 #include "data/Schema.h"
 #include "platform/Dialogs.h"
+#include "platform/ErrorDisplay.h"
+#include "platform/Log.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -21,6 +23,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <optional>
 #include <thread>
 
 using namespace TestSupport;
@@ -80,6 +83,28 @@ void seed(TMain_DataModule& dm) {
                     {{QStringLiteral("DB"), dbId}}, &menId);
     Data::ExecBound(db, QStringLiteral("insert into TEST (DB_ID, Men_ID) values (:DB, :Men)"),
                     {{QStringLiteral("DB"), dbId}, {QStringLiteral("Men"), menId}});
+}
+
+// The live table file with its log, as a digest: what a refused restore must leave as it was.
+QByteArray liveDigest(const QString& file) { return digest(file) + digest(file + QStringLiteral("-wal")); }
+
+// Leaves a testee in the file's write-ahead log, as a program killed before it took the log into the
+// file does, without the shared-memory file.
+void testeeInLog(const QString& file) {
+    const pid_t child = fork();
+    if (child == 0) {
+        sqlite3* db = nullptr;
+        sqlite3_open(QFile::encodeName(file).constData(), &db);
+        sqlite3_exec(db,
+                     "pragma wal_autocheckpoint = 0; insert into USER (DB_ID, FIO, IsDel) values (1, 'Из "
+                     "журнала', '')",
+                     nullptr, nullptr, nullptr);
+        ::_exit(0);
+    }
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QVERIFY(QFileInfo(file + QStringLiteral("-wal")).size() > 32);
+    QVERIFY(QFile::remove(file + QStringLiteral("-shm")));
 }
 
 } // namespace
@@ -519,6 +544,184 @@ private Q_SLOTS:
         QVERIFY2(error.contains(QStringLiteral("файл базы данных повреждён")), qPrintable(error));
         QVERIFY2(error.contains(QStringLiteral("Восстановить из копии")), qPrintable(error));
         QVERIFY2(!error.contains(QStringLiteral("malformed")), qPrintable(error));
+    }
+
+    // A copy is checked before anything is written: one that does not fit is refused and the live file
+    // stays as it was, byte for byte; a good one restores whatever its page size or log mode and leaves
+    // nothing beside it; a full disk is not taken for a damaged copy.
+    void restoreChecksTheCopyFirst_data() {
+        QTest::addColumn<QStringList>("copy");
+        QTest::addColumn<bool>("fullDisk");
+        QTest::addColumn<QString>("refusal"); // empty: restored
+        const QStringList withRow = oldSchema()
+                                    << QStringLiteral("insert into DB (DB_Name) values ('Из копии')");
+        QTest::newRow("pages of 1,024 bytes")
+            << (QStringList{"pragma page_size = 1024"} + withRow) << false << "";
+        QTest::newRow("write-ahead log mode")
+            << (QStringList{"pragma journal_mode = wal"} + withRow) << false << "";
+        QTest::newRow("our tables, another program's columns")
+            << QStringList{"create table DB (a)", "create table USER (a)", "create table \"GROUP\" (a)",
+                           "create table TEST (a)"}
+            << false << "не подходит";
+        QTest::newRow("good copy, full disk") << withRow << true << "не хватает места";
+    }
+    void restoreChecksTheCopyFirst() {
+        QFETCH(QStringList, copy);
+        QFETCH(bool, fullDisk);
+        QFETCH(QString, refusal);
+        auto dm = TMain_DataModule::Create(m_dir->path(), seed);
+        const QString backups = Data::BackupDir(dm->DataDir());
+        QDir().mkpath(backups);
+        const QString path = backups + QStringLiteral("morvel-2026-01-01-100000.db");
+        rawExec(path, copy);
+        const QByteArray before = liveDigest(tableFile());
+        QString error;
+        try {
+            std::optional<TFileSizeLimit> limit;
+            if (fullDisk)
+                limit.emplace(1);
+            Data::RestoreBackup(dm->Connection(), dm->DataDir(), path, 10);
+        } catch (const Data::EDatabaseError& e) {
+            error = e.message();
+        }
+        if (refusal.isEmpty()) {
+            QVERIFY2(error.isEmpty(), qPrintable(error));
+            QCOMPARE(scalar(*dm, QStringLiteral("select group_concat(DB_Name) from DB")).toString(),
+                     QStringLiteral("Из копии"));
+        } else {
+            QVERIFY2(error.contains(refusal) && !error.contains(QStringLiteral("поврежд")),
+                     qPrintable(error));
+            QCOMPARE(liveDigest(tableFile()), before);
+        }
+        // No scratch file is left, nor a log or shared memory beside the copy.
+        QCOMPARE(QDir(backups).entryList(
+                     {QStringLiteral("*.part*"), QStringLiteral("*-wal"), QStringLiteral("*-shm")}),
+                 QStringList());
+    }
+
+    // What a killed copy or restore left is removed at the next start; a log with data beside a copy
+    // placed by hand, and anything just written (a copy being made elsewhere), stay.
+    void leftoversAreRemovedAtStart_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("minutesAgo");
+        QTest::addColumn<bool>("removed");
+        QTest::newRow("unfinished copy") << "morvel-2026-01-01-100000.db.part" << 8192 << 60 << true;
+        QTest::newRow("shared memory beside a copy")
+            << "morvel-2026-01-01-100000.db-shm" << 32768 << 60 << true;
+        QTest::newRow("log with data beside a copy")
+            << "morvel-2026-01-01-100000.db-wal" << 4096 << 60 << false;
+        QTest::newRow("copy being made now") << "morvel-2026-01-01-100000.db.part" << 8192 << 1 << false;
+    }
+    void leftoversAreRemovedAtStart() {
+        QFETCH(QString, name);
+        QFETCH(int, size);
+        QFETCH(int, minutesAgo);
+        QFETCH(bool, removed);
+        const QString backups = Data::BackupDir(m_dir->path() + QStringLiteral("/DB/"));
+        QDir().mkpath(backups);
+        QFile file(backups + name);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(size, 'x')) == size && file.flush());
+        QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-60 * minutesAgo),
+                                 QFileDevice::FileModificationTime));
+        TMain_DataModule::Create(m_dir->path(), seed).reset();
+        QCOMPARE(!QFileInfo::exists(backups + name), removed);
+    }
+
+    // A file that can only be read shows every committed row: a log without its shared-memory file is
+    // read from a private copy, and where even that cannot be made the notice says recent changes are
+    // not shown. A disk too full to write opens for viewing instead of not at all.
+    void fileThatCannotBeWrittenIsViewed_data() {
+        QTest::addColumn<QString>("obstacle");
+        QTest::addColumn<int>("testees");
+        QTest::addColumn<QString>("notice");
+        QTest::newRow("read-only folder, log without shared memory")
+            << "folder" << 2 << "недоступна для записи";
+        QTest::newRow("read-only folder, no room for a copy") << "no temp" << 1 << "показать их нельзя";
+        QTest::newRow("full disk") << "full disk" << 1 << "не хватает места";
+    }
+    void fileThatCannotBeWrittenIsViewed() {
+        QFETCH(QString, obstacle);
+        QFETCH(int, testees);
+        QFETCH(QString, notice);
+        TMain_DataModule::Create(m_dir->path(), seed).reset();
+        std::unique_ptr<TMain_DataModule> dm;
+        if (obstacle == QLatin1String("full disk")) {
+            TFileSizeLimit limit(1);
+            dm = TMain_DataModule::Create(m_dir->path(), seed);
+        } else {
+            testeeInLog(tableFile());
+            const QByteArray temp = qgetenv("TMPDIR");
+            TReadOnlyFolder lock(m_dir->path() + QStringLiteral("/DB"));
+            QVERIFY2(lock.ok(), qPrintable(lock.error()));
+            if (obstacle == QLatin1String("no temp"))
+                qputenv("TMPDIR", QFile::encodeName(m_dir->path() + QStringLiteral("/DB")));
+            dm = TMain_DataModule::Create(m_dir->path(), seed);
+            qputenv("TMPDIR", temp);
+        }
+        QVERIFY(dm && dm->ReadOnly());
+        QCOMPARE(scalar(*dm, QStringLiteral("select count(*) from USER")).toInt(), testees);
+        QVERIFY2(dm->ReadOnlyNotice().contains(notice), qPrintable(dm->ReadOnlyNotice()));
+        QVERIFY_THROWS_EXCEPTION(Data::EDatabaseError,
+                                 dm->ExecSQL(QStringLiteral("update USER set FIO = 'x' where Men_ID = 1")));
+    }
+
+    // Engine and system errors reach the user in Russian with what to do; the engine's or the system's
+    // own words go to the log.
+    void errorsAreShownInRussian_data() {
+        QTest::addColumn<QString>("russian");
+        QTest::addColumn<QString>("raw");
+        QTest::newRow("locked") << "занята"
+                                << "database is locked";
+        QTest::newRow("read-only") << "только для чтения"
+                                   << "readonly database";
+        QTest::newRow("full disk") << "не хватает места"
+                                   << "errno 27";
+        QTest::newRow("damaged copy") << "повреждена"
+                                      << "malformed";
+        QTest::newRow("long file name") << "Слишком длинное имя файла"
+                                        << "File name too long";
+    }
+    void errorsAreShownInRussian() {
+        QFETCH(QString, russian);
+        QFETCH(QString, raw);
+        const QByteArray failure = QTest::currentDataTag();
+        auto dm = TMain_DataModule::Create(m_dir->path(), seed);
+        sqlite3* other = nullptr;
+        const auto close = qScopeGuard([&other] { sqlite3_close(other); });
+        sqlite3_open_v2(QFile::encodeName(tableFile()).constData(), &other,
+                        failure == "read-only" ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, nullptr);
+        try {
+            std::optional<TFileSizeLimit> limit;
+            if (failure == "locked")
+                sqlite3_exec(other, "begin immediate", nullptr, nullptr, nullptr);
+            else if (failure == "full disk")
+                limit.emplace(1);
+            if (failure == "locked" || failure == "full disk") {
+                dm->ExecSQL(QStringLiteral("insert into \"GROUP\" (Group_Name) values (:n)"),
+                            {{QStringLiteral("n"), QString(100000, u'ж')}});
+            } else if (failure == "read-only") {
+                sqlite3_exec(other, "insert into DB (DB_Name) values ('x')", nullptr, nullptr, nullptr);
+                throw Data::EngineError(other, QStringLiteral("Ошибка выполнения запроса"));
+            } else if (failure == "damaged copy") {
+                damageTable("TEST");
+                Data::VerifyBackup(tableFile());
+            } else {
+                QFile file(m_dir->path() + QLatin1Char('/') + QString(300, u'x'));
+                QVERIFY(!file.open(QIODevice::WriteOnly));
+                throw Platform::EError(QStringLiteral("Не удается создать файл:\n") + file.errorString());
+            }
+            QFAIL("no error");
+        } catch (const std::exception& e) {
+            // Shown as the program shows it: the text to the user, the raw words to the log.
+            Platform::MessageRecorder recorder;
+            Platform::showException(e);
+            const QString shown = recorder.messages.value(0).text;
+            QFile log(Platform::LogFilePath());
+            QVERIFY(log.open(QIODevice::ReadOnly));
+            QVERIFY2(shown.contains(russian) && !shown.contains(raw), qPrintable(shown));
+            QVERIFY2(log.readAll().contains(raw.toUtf8()), qPrintable(shown));
+        }
     }
 
     void oldCopiesArePruned() {

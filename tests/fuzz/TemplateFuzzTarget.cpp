@@ -1,13 +1,16 @@
 // libFuzzer entry of the template reader: see FileFuzz.h for what one input does.
 #include "FileFuzz.h"
 
+#include "FuzzTimeout.h"
+
 #include <cstddef>
 #include <cstdint>
 
 // The font configuration library keeps its caches until exit by design; they are not ours to free.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    ApplyFuzzTimeout(argc, argv);
     FileFuzz::init();
     return 0;
 }

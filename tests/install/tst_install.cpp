@@ -137,6 +137,54 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(home.path() + QStringLiteral("/config/morvel")));
     }
 
+    // Help and version work where there is no display (ssh, a text console); a plain start there says
+    // why it cannot show its windows instead of aborting.
+    void optionsWithoutDisplay_data() {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("output");
+        QTest::newRow("version") << "--version" << 0 << "morvel ";
+        QTest::newRow("help") << "--help" << 0 << "--data-dir";
+        QTest::newRow("plain start") << "" << 1 << "графический экран";
+    }
+    void optionsWithoutDisplay() {
+        QFETCH(QString, option);
+        QFETCH(int, exitCode);
+        QFETCH(QString, output);
+        QTemporaryDir home;
+        QProcessEnvironment env = environment(home.path());
+        for (const char* variable : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+            env.remove(QString::fromLatin1(variable));
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.start(installed(QStringLiteral("/bin/morvel")),
+                      option.isEmpty() ? QStringList() : QStringList{option});
+        QVERIFY(program.waitForFinished(20000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), exitCode);
+        const QString printed =
+            QString::fromUtf8(program.readAllStandardOutput() + program.readAllStandardError());
+        QVERIFY2(printed.contains(output), qPrintable(printed));
+    }
+
+    // The package pulls in the driver of the shared server store, not only that of the local file.
+    void packageNamesTheServerDriver() {
+        QTemporaryDir out;
+        QProcess cpack;
+        cpack.setProcessChannelMode(QProcess::MergedChannels);
+        cpack.start(QStringLiteral(MORVEL_CPACK),
+                    {QStringLiteral("--config"), QStringLiteral(MORVEL_BUILD_DIR "/CPackConfig.cmake"),
+                     QStringLiteral("-B"), out.path()});
+        QVERIFY2(cpack.waitForFinished(300000) && cpack.exitCode() == 0, cpack.readAll().constData());
+        const QString deb = QDir(out.path()).entryInfoList({QStringLiteral("*.deb")}).value(0).filePath();
+        QProcess fields;
+        fields.start(QStringLiteral("dpkg-deb"),
+                     {QStringLiteral("-f"), deb, QStringLiteral("Depends"), QStringLiteral("Recommends")});
+        QVERIFY(fields.waitForFinished(60000) && fields.exitCode() == 0);
+        const QString control = QString::fromUtf8(fields.readAllStandardOutput());
+        QVERIFY2(control.contains(QStringLiteral("libqt6sql6-psql")), qPrintable(control));
+    }
+
     // A wrong option ends the program with a message, before any folder is made.
     void wrongOption() {
         QTemporaryDir home;

@@ -4,8 +4,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <unistd.h>
 
 using Platform::TLayout;
 using Platform::TLayoutInputs;
@@ -17,6 +20,16 @@ void touch(const QString& path) {
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write("x");
+}
+
+// A folder nobody may write to, root included (for whom permission bits do not count).
+void setLocked(const QString& dir, bool locked) {
+    if (::geteuid() == 0)
+        QProcess::execute(QStringLiteral("chattr"),
+                          {locked ? QStringLiteral("+i") : QStringLiteral("-i"), dir});
+    else
+        QFile::setPermissions(dir, QFile::ReadOwner | QFile::ExeOwner |
+                                       (locked ? QFile::Permissions() : QFile::WriteOwner));
 }
 
 } // namespace
@@ -35,12 +48,18 @@ private Q_SLOTS:
         // An installed program: bin/ and share/morvel/.
         QDir().mkpath(at("/usr/bin"));
         touch(at("/usr/share/morvel/First_Instruct.rtf"));
-        // A program folder the user cannot write to.
+        // Program folders the user cannot write to: one without data, one whose DB holds the lab's.
         touch(at("/locked/First_Instruct.rtf"));
-        QFile::setPermissions(at("/locked"), QFile::ReadOwner | QFile::ExeOwner);
+        touch(at("/lab/First_Instruct.rtf"));
+        touch(at("/lab/DB/morvel.db"));
+        for (const char* dir : {"/locked", "/lab"}) {
+            setLocked(at(dir), true);
+            QVERIFY(!QFileInfo(at(dir)).isWritable());
+        }
     }
     void cleanupTestCase() {
-        QFile::setPermissions(at("/locked"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        for (const char* dir : {"/locked", "/lab"})
+            setLocked(at(dir), false);
     }
 
     void chooseLayout_data() {
@@ -102,23 +121,21 @@ private Q_SLOTS:
                                                        << "/build/bin"
                                                        << "/stick"
                                                        << "/stick/morvel.ini" << true;
-        // Root writes into any folder: for him the locked folder is as good as a writable one.
-        if (QFileInfo(at("/locked")).isWritable())
-            QTest::newRow("program folder writable for this user") << "/locked"
-                                                                   << ""
-                                                                   << "/xdg/data"
-                                                                   << ""
-                                                                   << "/locked"
-                                                                   << "/locked"
-                                                                   << "/locked/morvel.ini" << false;
-        else
-            QTest::newRow("read-only program folder: XDG folders") << "/locked"
-                                                                   << ""
-                                                                   << "/xdg/data"
-                                                                   << ""
-                                                                   << "/locked"
-                                                                   << "!/xdg/data/morvel"
-                                                                   << "~/.config/morvel/morvel.ini" << true;
+        QTest::newRow("read-only program folder: XDG folders") << "/locked"
+                                                               << ""
+                                                               << "/xdg/data"
+                                                               << ""
+                                                               << "/locked"
+                                                               << "!/xdg/data/morvel"
+                                                               << "~/.config/morvel/morvel.ini" << true;
+        QTest::newRow("read-only program folder with data: used where it is")
+            << "/lab"
+            << ""
+            << "/xdg/data"
+            << ""
+            << "/lab"
+            << "/lab"
+            << "~/.config/morvel/morvel.ini" << false;
     }
     // Paths in the table: "/x" lies in the test's root, "!/x" is absolute, "~/x" under the home folder.
     void chooseLayout() {

@@ -272,6 +272,32 @@ private Q_SLOTS:
         QVERIFY(doc.size().height() > 0);
     }
 
+    // Spacing, indents and sizes of 10^8 are taken as the largest real ones, so the layout stays small
+    // and quick; a document that would still grow past what the layout handles is refused instead of
+    // hanging the test window.
+    void rtfHugeNumbersKeepTheLayoutBounded_data() {
+        QTest::addColumn<QByteArray>("rtf");
+        QTest::addColumn<bool>("refused");
+        const QByteArray paragraphs = QByteArray("words of a paragraph\\par ").repeated(5) + '}';
+        for (const char* word : {"sb", "sa", "li", "fi-", "fs"})
+            QTest::newRow(word) << "{\\rtf1\\" + QByteArray(word) + "100000000 " + paragraphs << false;
+        QTest::newRow("largest spacing on 20,000 paragraphs")
+            << "{\\rtf1\\sb31680\\sa31680 " + QByteArray("x\\par ").repeated(20000) + '}' << true;
+    }
+    void rtfHugeNumbersKeepTheLayoutBounded() {
+        QFETCH(QByteArray, rtf);
+        QFETCH(bool, refused);
+        QTextDocument doc;
+        if (refused) {
+            QVERIFY_THROWS_EXCEPTION(Platform::ERtfError, Platform::ReadRtf(rtf, doc));
+            QVERIFY(doc.isEmpty());
+            return;
+        }
+        Platform::ReadRtf(rtf, doc);
+        doc.setTextWidth(600);
+        QVERIFY(doc.size().height() < 100000 && doc.size().width() < 100000);
+    }
+
     // Long paragraphs are broken into blocks of bounded length; short ones stay whole.
     void rtfLongParagraphsAreBroken() {
         QTextDocument doc;
