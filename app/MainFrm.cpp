@@ -7,7 +7,6 @@
 #include "app/DB_Frm.h"
 #include "app/Group_Frm.h"
 #include "app/Help_Frm.h"
-#include "widgets/Icons.h"
 #include "app/Option_Frm.h"
 #include "app/Restore_Frm.h"
 #include "app/Sour_Frm.h"
@@ -22,6 +21,8 @@
 #include "results/Result_Frm.h"
 #include "testing/ListTest_Frm.h"
 #include "widgets/DBGrid.h"
+#include "widgets/Icons.h"
+#include "widgets/LiveList.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -59,17 +60,29 @@ TMain_Form::TMain_Form(QWidget* parent) : QMainWindow(parent) {
         move(screen->availableGeometry().center() - rect().center());
     createActions();
     createGrid();
+    m_live =
+        new Widgets::TLiveList(this, TMain_DataModule::ChangeTables(), [this] { RefreshKeepingPlace(); });
+    Refresh = m_live->RefreshAction();
     createMenus();
     statusBar();
     RefreshMenList();
     ReadColors();
     if (Main_DataModule->ReadOnly()) {
         // Said once at start; here the state stays in sight.
-        auto* note =
-            new QLabel(QStringLiteral("Только просмотр: папка данных недоступна для записи"), statusBar());
+        auto* note = new QLabel(Main_DataModule->IsServer()
+                                    ? QStringLiteral("Только чтение: нет прав на изменение данных на сервере")
+                                    : QStringLiteral("Только просмотр: папка данных недоступна для записи"),
+                                statusBar());
         note->setObjectName(QStringLiteral("ReadOnly_Label"));
         statusBar()->addPermanentWidget(note);
     }
+    m_staleLabel = new QLabel(
+        QStringLiteral("Нет связи с сервером: список может быть устаревшим (F5 — обновить)"), statusBar());
+    m_staleLabel->setObjectName(QStringLiteral("Stale_Label"));
+    m_staleLabel->setVisible(false);
+    statusBar()->addWidget(m_staleLabel);
+    connect(Main_DataModule, &TMain_DataModule::ChangeWatch, m_staleLabel,
+            [this](bool working) { m_staleLabel->setVisible(!working); });
 }
 
 void TMain_Form::createActions() {
@@ -149,6 +162,8 @@ void TMain_Form::createMenus() {
     testees->addActions({AddTest, EditTest, DelTest});
     testees->addSeparator();
     testees->addAction(SeekTest);
+    testees->addSeparator();
+    testees->addAction(Refresh);
     QMenu* testing = bar->addMenu(QStringLiteral("Тестирование"));
     testing->addActions({Input_Test, ResultTest});
     QMenu* service = bar->addMenu(QStringLiteral("Сервис"));
@@ -180,6 +195,8 @@ void TMain_Form::createMenus() {
     Grid_PopupMenu->addAction(DelTest);
     Grid_PopupMenu->addSeparator();
     Grid_PopupMenu->addAction(ResultTest);
+    Grid_PopupMenu->addSeparator();
+    Grid_PopupMenu->addAction(Refresh);
 }
 
 void TMain_Form::createGrid() {
@@ -236,11 +253,35 @@ void TMain_Form::RefreshMenList() {
         m_testedMen.insert(dm->Tests_Query->Value(r, 0).toInt());
 
     dm->Men_Query->Close();
-    // The clause goes onto a copy of the base text, so clauses never pile up.
-    dm->Men_Query->SetSQL(dm->MenQueryBaseSQL() + OrderByClause());
+    // The clause goes onto a copy of the base text, so clauses never pile up. Men_ID orders what the
+    // markers leave equal, so that every workstation shows the same order and a new testee comes last.
+    const QString order = OrderByClause();
+    dm->Men_Query->SetSQL(dm->MenQueryBaseSQL() + (order.isEmpty() ? QStringLiteral(" ORDER BY Men_ID")
+                                                                   : order + QStringLiteral(" , Men_ID")));
     dm->Men_Query->SetParam(field("DB_ID"), dm->Current_DB_ID);
     dm->Men_Query->Open();
     UpdateActions();
+}
+
+void TMain_Form::RefreshKeepingPlace() {
+    Data::TQuery* q = Main_DataModule->Men_Query;
+    const int current = CurrentMenID();
+    const int idField = q->FieldIndex(field("Men_ID"));
+    QSet<int> selected;
+    if (q->Active())
+        for (const QModelIndex& index : Data_Grid->selectionModel()->selectedRows())
+            selected.insert(q->Value(index.row(), idField).toInt());
+    RefreshMenList();
+    if (current != 0)
+        LocateMen(current);
+    if (selected.size() < 2)
+        return;
+    QItemSelection selection;
+    const int last = Data_Grid->model()->columnCount() - 1;
+    for (int r = 0; r < q->RecordCount(); ++r)
+        if (selected.contains(q->Value(r, idField).toInt()))
+            selection.select(Data_Grid->model()->index(r, 0), Data_Grid->model()->index(r, last));
+    Data_Grid->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
 }
 
 bool TMain_Form::LocateMen(int menId) { return Main_DataModule->Men_Query->Locate(field("Men_ID"), menId); }

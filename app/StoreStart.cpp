@@ -4,6 +4,7 @@
 #include "app/MainFrm.h"
 #include "app/Option_Frm.h"
 #include "app/ServerLogin.h"
+#include "app/ServerWait.h"
 #include "platform/Dialogs.h"
 
 #include <QDir>
@@ -13,6 +14,7 @@ std::unique_ptr<TMain_DataModule> OpenStore(const QString& programDir, const TMa
         const Data::TStoreSettings store = Data::ReadStoreSettings(SettingsFilePath());
         if (!store.IsServer())
             return TMain_DataModule::Create(programDir, seed);
+        InstallServerWait();
         std::unique_ptr<TMain_DataModule> dm;
         bool missingDir = false;
         const Data::TConnectResult result = WithServerPassword(nullptr, store, [&](const QString& password) {
@@ -51,7 +53,15 @@ QString NetworkFolderNotice(const QString& dataDir) {
 }
 
 void ShowStoreNotices(const TMain_DataModule& dm) {
-    if (dm.ReadOnly())
+    if (dm.ReadOnly() && dm.IsServer())
+        Platform::messageBox(
+            nullptr,
+            QStringLiteral("Только чтение: у пользователя сервера (%1) нет прав на изменение "
+                           "данных. Базы данных открыты только для просмотра: добавлять и "
+                           "изменять данные нельзя. Права выдаёт администратор сервера.")
+                .arg(dm.Store().Describe()),
+            QStringLiteral("Информация"), Platform::MsgIcon::Information);
+    else if (dm.ReadOnly())
         Platform::messageBox(nullptr,
                              QStringLiteral("Папка данных «%1» недоступна для записи. Базы данных открыты "
                                             "только для просмотра: добавлять и изменять данные нельзя.")
