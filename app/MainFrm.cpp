@@ -260,6 +260,8 @@ void TMain_Form::RefreshMenList() {
                                                                    : order + QStringLiteral(" , Men_ID")));
     dm->Men_Query->SetParam(field("DB_ID"), dm->Current_DB_ID);
     dm->Men_Query->Open();
+    if (m_live)
+        m_live->Refreshed();
     UpdateActions();
 }
 

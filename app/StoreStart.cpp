@@ -6,6 +6,7 @@
 #include "app/ServerLogin.h"
 #include "app/ServerWait.h"
 #include "platform/Dialogs.h"
+#include "platform/Log.h"
 
 #include <QDir>
 
@@ -25,6 +26,8 @@ std::unique_ptr<TMain_DataModule> OpenStore(const QString& programDir, const TMa
             } catch (const Data::EServerRefused& e) {
                 return Data::TConnectResult{e.failure, e.message()};
             } catch (const Data::EDatabaseError& e) {
+                if (!e.detail().isEmpty())
+                    Platform::LogError(e.message(), e.detail());
                 return Data::TConnectResult{Data::TConnectFailure::Other, e.message()};
             }
         });

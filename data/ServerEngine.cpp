@@ -350,6 +350,9 @@ void prepareSession(PGconn* conn, TWait& wait) {
 // Makes the connection anew with its parameters, within kReconnectLimitMs; false when that failed (or
 // the user stopped waiting). Listeners learn that notices may have been missed.
 bool reconnect(PGconn* conn, TWait& wait) {
+    // Busy: nothing else may use the connection while the wait lets the program repaint.
+    withLink(conn, [](TLinkState& s) { s.busy = true; });
+    auto idle = qScopeGuard([conn] { withLink(conn, [](TLinkState& s) { s.busy = false; }); });
     if (!PQresetStart(conn))
         return false;
     const qint64 start = wait.Elapsed();
@@ -366,6 +369,8 @@ bool reconnect(PGconn* conn, TWait& wait) {
             return false;
         state = PQresetPoll(conn);
     }
+    idle.dismiss();
+    withLink(conn, [](TLinkState& s) { s.busy = false; });
     try {
         prepareSession(conn, wait);
     } catch (const EDatabaseError&) {
@@ -734,7 +739,8 @@ PGconn* Handle(const QSqlDatabase& db) {
         // The server went away (restart, network): one new attempt with the same parameters.
         TWait wait;
         if (!reconnect(conn, wait))
-            throw EConnectionLost(kNoLink, QString::fromUtf8(PQerrorMessage(conn)).trimmed());
+            throw EConnectionLost(wait.cancelled ? kReadCancelled : kNoLink,
+                                  QString::fromUtf8(PQerrorMessage(conn)).trimmed());
     }
     return conn;
 }
@@ -945,8 +951,7 @@ void Commit(PGconn* conn) {
         return;
     }
     if (!reconnect(conn, wait))
-        throw EConnectionLost(keys ? kWriteUnknown : kTransactionLost,
-                              QString::fromUtf8(PQerrorMessage(conn)).trimmed());
+        throw EConnectionLost(kWriteUnknown, QString::fromUtf8(PQerrorMessage(conn)).trimmed());
     endOldSession(conn, pid, wait);
     const TOutcome o = keys ? lookUp(conn, key, wait) : TOutcome();
     if (!o.found)

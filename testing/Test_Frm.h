@@ -5,6 +5,7 @@
 
 #include "scoring/Calc_Unit.h"
 
+#include <QDateTime>
 #include <QDialog>
 #include <QString>
 
@@ -67,6 +68,9 @@ private:
     void SetSelected(QFrame* panel, bool selected);
     bool OnFirstScreenOfPass() const;
     void UpdatePrevBut();
+
+    // The moment the test ended, kept for a save that is tried again: the same values are the same write.
+    QDateTime m_finishedAt;
 };
 
 // Runs the test for testee `menId`: the window from the first screen to the end or until closed.

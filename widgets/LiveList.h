@@ -28,6 +28,8 @@ public:
     QAction* RefreshAction() const { return m_action; }
     // True while a change is waiting for the window to come on top.
     bool Pending() const { return m_pending; }
+    // The window read its list itself: a waiting change is taken in.
+    void Refreshed() { m_pending = false; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
