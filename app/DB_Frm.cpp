@@ -141,6 +141,9 @@ void TDB_Form::UpdateButtons() {
     Delete_Item->setEnabled(any && writable);
 
     const bool server = Main_DataModule->IsServer();
+    // A hidden button keeps no focus: Enter would press it unseen.
+    if (any && (focusWidget() == CreateDB_But || focusWidget() == TransferDB_But))
+        Bases_Grid->setFocus();
     for (QWidget* w : std::initializer_list<QWidget*>{Empty_Label, CreateDB_But})
         w->setVisible(!any);
     TransferDB_But->setVisible(!any && server);

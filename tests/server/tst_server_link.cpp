@@ -10,6 +10,7 @@
 #include "app/AddTester_Frm.h"
 #include "app/DB_Frm.h"
 #include "app/MainFrm.h"
+#include "app/ServerLogin.h"
 #include "app/ServerWait.h"
 #include "app/StoreStart.h"
 #include "data/Engine.h"
@@ -238,6 +239,29 @@ private Q_SLOTS:
                     ->findChild<QLabel*>(QStringLiteral("ReadOnly_Label"))
                     ->text()
                     .startsWith(QStringLiteral("Только чтение")));
+    }
+
+    // The password the server accepted is asked once per run, whatever part of the program connects.
+    void passwordAskedOncePerRun() {
+        int prompts = 0;
+        const auto attempt = [](const QString& password) {
+            return password == QStringLiteral("тайна")
+                       ? Data::TConnectResult{}
+                       : Data::TConnectResult{Data::TConnectFailure::PasswordNeeded,
+                                              QStringLiteral("Сервер требует пароль.")};
+        };
+        for (int run = 0; run < 2; ++run) {
+            ShellTest::whenModal<TServerPassword_Form>(
+                [&prompts](TServerPassword_Form* form) {
+                    ++prompts;
+                    form->Password_Edit->setText(QStringLiteral("тайна"));
+                    form->accept();
+                },
+                100);
+            QCOMPARE(WithServerPassword(nullptr, settings(), attempt).failure, Data::TConnectFailure::None);
+        }
+        QTest::qWait(1100); // a second prompt would have been answered by now
+        QCOMPARE(prompts, 1);
     }
 
     void emptyDatabaseOffersWhatToDo() {
