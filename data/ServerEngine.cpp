@@ -55,9 +55,10 @@ constexpr int kSliceMs = 50;         // the step of a wait: the observer is told
 constexpr int kCancelGraceMs = 2000; // after a cancel, the server's answer is awaited this long
 constexpr int kEndSessionMs = 3000;  // ending the old session of a lost statement is awaited this long
 
-// What the engine knows of each connection.
+// What the engine knows of each libpq connection (Qt's driver owns the handles; this state goes with
+// them, reset when a connection is opened, whatever handle it had before).
 struct TLinkState {
-    bool keys = false; // the database has the table of write keys
+    bool keys = false; // the database has the table of write keys and the role may write it
     bool busy = false; // a statement waits on it
     TNoticeHandler listener;
 };
