@@ -116,6 +116,25 @@ private Q_SLOTS:
         QCOMPARE(names(), QStringList{QStringLiteral("Чужой")});
     }
 
+    // Another program on the same file adds a testee: the list shows it by itself, on the same row.
+    void otherConnectionsInsertShows() {
+        TMain_Form form;
+        form.show();
+        QVERIFY(form.LocateMen(3));
+        {
+            QSqlDatabase other =
+                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+            other.setDatabaseName(m_dm->TableFilePath());
+            QVERIFY(other.open());
+            QVERIFY(QSqlQuery(other).exec(
+                QStringLiteral("insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
+                               "values (1, 'Яковлев', 'М', 30, 0, '')")));
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("other"));
+        QTRY_COMPARE_WITH_TIMEOUT(names().size(), 4, 2500);
+        QCOMPARE(form.CurrentMenID(), 3);
+    }
+
     void actionsFollowTheList() {
         TMain_Form form;
         form.show();
