@@ -14,6 +14,7 @@
 #include "app/ServerWait.h"
 #include "app/StoreStart.h"
 #include "data/Engine.h"
+#include "data/ServerEngine.h"
 #include "platform/Dialogs.h"
 #include "shell/ShellFixture.h"
 #include "testing/Blank_Frm.h"
@@ -262,6 +263,26 @@ private Q_SLOTS:
         }
         QTest::qWait(1100); // a second prompt would have been answered by now
         QCOMPARE(prompts, 1);
+    }
+
+    // A database of the previous version gets the write keys and the notices when the program opens it.
+    void olderDatabaseGetsKeysAndNotices() {
+        Data::Server::ExecPlain(Data::Server::Handle(m_dm->Connection()),
+                                "drop table morvel_write; drop function morvel_notify() cascade; "
+                                "update morvel_schema set version = 3",
+                                QString());
+        m_dm.reset();
+        m_dm = TMain_DataModule::CreateServer(m_dir->path(), settings(), QString());
+        m_dm->Current_DB_ID = 1;
+        addTester(QStringLiteral("Петров"));
+        QCOMPARE(count("morvel_write"), 1);
+        QCOMPARE(
+            TestSupport::selectValue(m_dm->Connection(), QStringLiteral("select version from morvel_schema")),
+            QVariant(4));
+        QCOMPARE(TestSupport::selectValue(
+                     m_dm->Connection(),
+                     QStringLiteral("select count(*) from pg_trigger where tgname like '%_notify'")),
+                 QVariant(4));
     }
 
     void emptyDatabaseOffersWhatToDo() {
