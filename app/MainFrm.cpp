@@ -7,6 +7,7 @@
 #include "app/DB_Frm.h"
 #include "app/Group_Frm.h"
 #include "app/Help_Frm.h"
+#include "widgets/Icons.h"
 #include "app/Option_Frm.h"
 #include "app/Restore_Frm.h"
 #include "app/Sour_Frm.h"
@@ -21,7 +22,6 @@
 #include "results/Result_Frm.h"
 #include "testing/ListTest_Frm.h"
 #include "widgets/DBGrid.h"
-#include "widgets/Icons.h"
 #include "widgets/LiveList.h"
 
 #include <QApplication>
