@@ -5,6 +5,7 @@
 #include "data/DataMod.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorDisplay.h"
+#include "widgets/RestoreEdits.h"
 #include "widgets/TextLimit.h"
 
 #include <QComboBox>
@@ -143,6 +144,39 @@ TAddTester_Form::TAddTester_Form(QWidget* parent) : QDialog(parent) {
     Cancel_But = new QPushButton(QStringLiteral("Отмена"), this);
     Cancel_But->setGeometry(200, 190, 90, 28);
 
+    Restore_But = new Widgets::TRestoreEdits_But(this);
+    Restore_But->AddField(
+        fioLabel->text(), [this] { return FIO_Edit->text(); },
+        [this](const QString& v) { FIO_Edit->setText(v); });
+    Restore_But->AddField(
+        sexLabel->text(), [this] { return Sex_ComboBox->currentText(); },
+        [this](const QString& v) { Sex_ComboBox->setCurrentIndex(Sex_ComboBox->findText(v)); });
+    Restore_But->AddField(
+        ageLabel->text(),
+        [this] { return Age_Edit->IsEmpty() ? QString() : QString::number(Age_Edit->value()); },
+        [this](const QString& v) { v.isEmpty() ? Age_Edit->Clear() : Age_Edit->setValue(v.toInt()); });
+    Restore_But->AddField(
+        groupLabel->text(), [this] { return Group_ComboBox->currentText(); },
+        [this](const QString& v) {
+            const int index = Group_ComboBox->findText(v, Qt::MatchExactly | Qt::MatchCaseSensitive);
+            Group_ComboBox->setCurrentIndex(index);
+            if (index < 0)
+                Group_ComboBox->setEditText(v);
+        });
+    // The chosen group's key after its name, so that of two groups of one name the chosen one comes back.
+    Restore_But->AddField(
+        QString(),
+        [this] {
+            const int index = Group_ComboBox->currentIndex();
+            return index >= 0 && Group_ComboBox->itemText(index) == Group_ComboBox->currentText()
+                       ? Group_ComboBox->itemData(index).toString()
+                       : QString();
+        },
+        [this](const QString& v) {
+            if (const int index = Group_ComboBox->findData(v); !v.isEmpty() && index >= 0)
+                Group_ComboBox->setCurrentIndex(index);
+        });
+
     connect(Ok_But, &QPushButton::clicked, this, [this] { Platform::guarded([this] { Ok_ButClick(); }); });
     connect(Cancel_But, &QPushButton::clicked, this, &QDialog::reject);
     connect(Group_But, &QToolButton::clicked, this,
@@ -190,6 +224,7 @@ void TAddTester_Form::LoadCurrentTester() {
     Group_ComboBox->setCurrentIndex(group);
     if (group < 0)
         Group_ComboBox->setEditText(QString());
+    Restore_But->NoteLoaded();
 }
 
 bool TAddTester_Form::refuse(QWidget* field, const QString& text) {
@@ -240,9 +275,15 @@ void TAddTester_Form::Ok_ButClick() {
     q->SetParam(Data::kRowVersion, m_version);
     qint64 newId = 0;
     // A testee removed or changed meanwhile (elsewhere) changes no row: nothing was saved, and the user
-    // is told. A changed one is shown again as stored, so he sees what he would overwrite.
+    // is told. A changed one is shown again as stored, so he sees what he would overwrite, and his own
+    // changes wait behind "Вернуть мои изменения".
     if (q->ExecSQL(&newId) == 0) {
+        Restore_But->KeepChanges();
         LoadCurrentTester();
+        if (m_version < 0)
+            Restore_But->Withdraw();
+        else
+            Restore_But->Offer();
         throw Data::ERecordChanged(m_version < 0 ? kTesterGone : Data::kRecordChanged);
     }
     if (Men_ID == -1)

@@ -9,6 +9,9 @@ class QComboBox;
 class QLineEdit;
 class QPushButton;
 class QToolButton;
+namespace Widgets {
+class TRestoreEdits_But;
+}
 
 // The age box: a typed value outside the range is brought to the nearer bound instead of being
 // refused; it may also be empty (no age given yet).
@@ -43,6 +46,8 @@ public:
     QToolButton* Group_But;
     QPushButton* Ok_But;
     QPushButton* Cancel_But;
+    // Shown after a save refused because the testee was changed elsewhere: puts the user's changes back.
+    Widgets::TRestoreEdits_But* Restore_But;
 
     int Men_ID = -1;
 

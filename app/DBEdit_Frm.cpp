@@ -7,6 +7,7 @@
 #include "platform/Cp1251.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorDisplay.h"
+#include "widgets/RestoreEdits.h"
 #include "widgets/TextLimit.h"
 
 #include <QLabel>
@@ -41,6 +42,13 @@ TDBEdit_Form::TDBEdit_Form(QWidget* parent) : QDialog(parent) {
     Ok_But->setDefault(true);
     Cancel_But = new QPushButton(QStringLiteral("Отмена"), this);
     Cancel_But->setGeometry(184, 124, 90, 28);
+    Restore_But = new Widgets::TRestoreEdits_But(this);
+    Restore_But->AddField(
+        nameLabel->text(), [this] { return DB_Edit->text(); },
+        [this](const QString& v) { DB_Edit->setText(v); });
+    Restore_But->AddField(
+        passwordLabel->text(), [this] { return Password_Edit->text(); },
+        [this](const QString& v) { Password_Edit->setText(v); }, false);
     connect(Password_Edit, &QLineEdit::textChanged, this, [this] { PasswordChanged = true; });
     connect(Ok_But, &QPushButton::clicked, this, [this] { Platform::guarded([this] { Ok_ButClick(); }); });
     connect(Cancel_But, &QPushButton::clicked, this, &QDialog::reject);
@@ -91,11 +99,17 @@ void TDBEdit_Form::Ok_ButClick() {
         try {
             table->Post();
         } catch (const Data::ERecordChanged&) {
-            // Changed (or deleted) on another workstation: the list and the dialog show it as stored.
+            // Changed (or deleted) on another workstation: the list and the dialog show it as stored, and
+            // the user's own changes wait behind "Вернуть мои изменения".
             table->Close();
             table->Open();
             table->Locate(QStringLiteral("DB_ID"), DB_ID);
+            Restore_But->KeepChanges();
             LoadRecord();
+            if (m_version < 0)
+                Restore_But->Withdraw();
+            else
+                Restore_But->Offer();
             throw;
         }
     }
@@ -115,6 +129,7 @@ void TDBEdit_Form::LoadRecord() {
     Password_Edit->setText(
         Data::DecipherPassword(row.FieldByName(QStringLiteral("Password")).Value().toByteArray()));
     PasswordChanged = false;
+    Restore_But->NoteLoaded();
 }
 
 bool EditDBData(int& DB_ID, QString& name) {

@@ -5,6 +5,9 @@
 
 class QLineEdit;
 class QPushButton;
+namespace Widgets {
+class TRestoreEdits_But;
+}
 
 class TDBEdit_Form : public QDialog {
     Q_OBJECT
@@ -15,6 +18,8 @@ public:
     QLineEdit* Password_Edit;
     QPushButton* Ok_But;
     QPushButton* Cancel_But;
+    // Shown after a save refused because the record was changed elsewhere: puts the user's changes back.
+    Widgets::TRestoreEdits_But* Restore_But;
 
     int DB_ID = -1;
     QString DBName;

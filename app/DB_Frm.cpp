@@ -169,7 +169,8 @@ bool TDB_Form::CheckPassword() {
     if (stored.isEmpty())
         return true;
     QString password = Data::DecipherPassword(stored);
-    return AskPassword(QStringLiteral("Ввод пароля"), password, false);
+    return AskPassword(QStringLiteral("Ввод пароля"), password, false,
+                       Main_DataModule->DB_Table->FieldByName(field("DB_Name")).AsString());
 }
 
 void TDB_Form::Ok_ButClick() {

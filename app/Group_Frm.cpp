@@ -3,8 +3,10 @@
 
 #include "app/Input_Frm.h"
 #include "data/DataMod.h"
+#include "data/Testee.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorDisplay.h"
+#include "platform/Locale.h"
 #include "widgets/DBGrid.h"
 #include "widgets/LiveList.h"
 
@@ -12,6 +14,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QShortcut>
 
 namespace {
 
@@ -77,6 +80,13 @@ TGroup_Form::TGroup_Form(QWidget* parent) : QDialog(parent) {
             Platform::guarded([this] { Edit_ButClick(); });
     });
     connect(Ok_But, &QPushButton::clicked, this, &QDialog::accept);
+    // Del in the list deletes the current group, as the button does (when it may).
+    auto* del = new QShortcut(QKeySequence::Delete, Group_DBGrid);
+    del->setContext(Qt::WidgetShortcut);
+    connect(del, &QShortcut::activated, this, [this] {
+        if (Del_But->isEnabled())
+            Del_But->click();
+    });
     connect(groups(), &Data::TDataset::DataChange, this, &TGroup_Form::UpdateButtons);
     UpdateButtons();
 }
@@ -104,33 +114,52 @@ void TGroup_Form::Add_ButClick() {
 
 void TGroup_Form::Edit_ButClick() {
     Data::TTable* table = groups();
-    const QString current = table->FieldByName(kGroupName).AsString();
-    QString name;
-    InputText(QStringLiteral("Изменить название группы"), QStringLiteral("Группа"), current, name,
-              kMaxGroupNameLength, this);
-    if (name == current)
-        return;
     const QVariant id = table->FieldByName(QStringLiteral("Group_ID")).Value();
-    table->Edit();
-    table->FieldByName(kGroupName).SetValue(name);
-    try {
-        table->Post();
-    } catch (const Data::ERecordChanged&) {
-        // Renamed or deleted on another workstation since the list was read: show the groups as stored.
-        table->Close();
-        table->Open();
-        table->Locate(QStringLiteral("Group_ID"), id);
-        throw;
+    QString current = table->FieldByName(kGroupName).AsString();
+    QString unsaved; // the user's name that a refused save did not keep
+    for (;;) {
+        QString name;
+        InputText(QStringLiteral("Изменить название группы"), QStringLiteral("Группа"), current, name,
+                  kMaxGroupNameLength, this, unsaved);
+        if (name == current)
+            return;
+        table->Edit();
+        table->FieldByName(kGroupName).SetValue(name);
+        try {
+            table->Post();
+            return;
+        } catch (const Data::ERecordChanged& e) {
+            // Renamed or deleted on another workstation since the list was read: show the groups as
+            // stored. A renamed group is asked for again with its stored name, the user's name kept.
+            table->Close();
+            table->Open();
+            if (!table->Locate(QStringLiteral("Group_ID"), id))
+                throw;
+            Platform::messageBox(this, e.message(), QStringLiteral("Ошибка"), Platform::MsgIcon::Error);
+            current = table->FieldByName(kGroupName).AsString();
+            unsaved = name;
+        }
     }
 }
 
 void TGroup_Form::Del_ButClick() {
-    if (Platform::messageBox(this, QStringLiteral("Вы действительно хотите удалить группу?"),
+    Data::TTable* table = groups();
+    const int members = Data::GroupMemberCount(table->FieldByName(QStringLiteral("Group_ID")).AsInteger());
+    const QString name = table->FieldByName(kGroupName).AsString();
+    // Its testees stay, listed without a group; its key is never given to another group.
+    const QString question =
+        members == 0
+            ? QStringLiteral("В группе «%1» нет тестируемых.").arg(name)
+            : QStringLiteral("В группе «%1» %2 %3.")
+                  .arg(name, QString::number(members),
+                       Platform::RussianPlural(members, QStringLiteral("тестируемый"),
+                                               QStringLiteral("тестируемых"), QStringLiteral("тестируемых")));
+    if (Platform::messageBox(this, question + QStringLiteral("\nВы действительно хотите удалить группу?"),
                              QStringLiteral("Подтверждение удаления"), Platform::MsgIcon::Question,
                              Platform::MsgButtons::YesNo,
                              Platform::MsgAnswer::No) != Platform::MsgAnswer::Yes)
         return;
-    groups()->Delete();
+    table->Delete();
 }
 
 void ShowGroups(QWidget* parent) {

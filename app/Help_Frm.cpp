@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTextBlock>
@@ -26,6 +27,7 @@
 namespace {
 
 const QString kHelpFile = QStringLiteral("/morvel.html");
+const QSize kHelpSize(1040, 700);
 constexpr int kAnchorRole = Qt::UserRole;
 
 // Window class → page of the manual.
@@ -69,8 +71,10 @@ protected:
 THelp_Form::THelp_Form(QWidget* parent) : QWidget(parent, Qt::Window) {
     setWindowTitle(QStringLiteral("Справка"));
     setAttribute(Qt::WA_DeleteOnClose);
+    // An open help never keeps the program running after its last other window.
+    setAttribute(Qt::WA_QuitOnClose, false);
     // Wide enough for the pictures of the manual, which show windows at their own size.
-    resize(1040, 700);
+    resize(kHelpSize);
     createWidgets();
     createConnections();
     const QString file = Platform::ProgramPath(kHelpFile);
@@ -161,7 +165,9 @@ void THelp_Form::createConnections() {
             [this](QTreeWidgetItem* item) { OpenPage(item->data(0, kAnchorRole).toString()); });
     connect(Contents_Tree, &QTreeWidget::itemActivated, this,
             [this](QTreeWidgetItem* item) { OpenPage(item->data(0, kAnchorRole).toString()); });
-    connect(Help_Browser, &QTextBrowser::sourceChanged, this, [this] { selectContentsOf(CurrentPage()); });
+    // The new address comes with the signal: source() may still give the old one while it is sent.
+    connect(Help_Browser, &QTextBrowser::sourceChanged, this,
+            [this](const QUrl& url) { selectContentsOf(url.fragment()); });
     // Links out of the manual (web, mail) go to the desktop, and say so when nothing can open them.
     connect(Help_Browser, &QTextBrowser::anchorClicked, this, [this](const QUrl& url) {
         if (url.isLocalFile() || url.scheme().isEmpty() || url.scheme() == QLatin1String("qrc"))
@@ -267,6 +273,47 @@ void THelp_Form::PrintExecute() {
     Help_Browser->print(&printer);
 }
 
+void THelp_Form::MoveTo(QWidget* owner) {
+    if (parentWidget() == owner)
+        return;
+    const QRect place = geometry();
+    const bool visible = isVisible();
+    if (parentWidget())
+        parentWidget()->removeEventFilter(this);
+    setParent(owner, windowFlags());
+    setGeometry(place);
+    if (owner)
+        owner->installEventFilter(this);
+    if (visible)
+        show();
+}
+
+bool THelp_Form::eventFilter(QObject* watched, QEvent* event) {
+    // The window the help belongs to closes (a dialog is destroyed right after): the help moves on to the
+    // window that owned that one, or to the modal window now in front, and stays open.
+    if (watched == parentWidget() && event->type() == QEvent::Hide && !event->spontaneous()) {
+        QWidget* closing = parentWidget();
+        QWidget* next =
+            closing->parentWidget() ? closing->parentWidget()->window() : QApplication::activeModalWidget();
+        MoveTo(next != closing ? next : nullptr);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void THelp_Form::FitToScreen(bool centre) {
+    const QScreen* screen = parentWidget() ? parentWidget()->screen() : this->screen();
+    if (!screen)
+        return;
+    // Room for the frame and title bar that the window system adds around the window.
+    const QMargins frame(8, 32, 8, 8);
+    const QRect area = screen->availableGeometry().marginsRemoved(frame);
+    QRect place = geometry();
+    place.setSize(place.size().boundedTo(area.size()));
+    if (centre || !area.contains(place))
+        place.moveCenter(area.center());
+    setGeometry(place);
+}
+
 QString HelpPageFor(const QWidget* window) {
     if (!window)
         return QString();
@@ -280,13 +327,19 @@ QString HelpPageFor(const QWidget* window) {
 }
 
 THelp_Form* ShowHelp(const QString& page, QWidget* from) {
-    // A help window belongs to the window it was asked from, so a modal dialog does not block it.
+    // The help window belongs to the window it was asked from, so a modal dialog does not block it.
     QWidget* owner = from ? from->window() : nullptr;
     THelp_Form* help = nullptr;
-    if (owner)
-        help = owner->findChild<THelp_Form*>(QString(), Qt::FindDirectChildrenOnly);
-    if (!help)
-        help = new THelp_Form(owner);
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* open = qobject_cast<THelp_Form*>(w); open && open->isVisible())
+            help = open;
+    // A new window opens in the middle of the screen rather than over the window it was asked from,
+    // which may sit near the screen's edge.
+    const bool created = !help;
+    if (created)
+        help = new THelp_Form;
+    help->MoveTo(owner);
+    help->FitToScreen(created);
     help->OpenPage(page);
     help->show();
     help->raise();

@@ -34,8 +34,18 @@ public:
     // at the end; false when the page does not hold it.
     bool FindText(bool backward = false);
 
+    // Makes the help a window of `owner` (which a modal `owner` does not block), keeping its place; when
+    // `owner` goes away the help moves on to the window that owned that one.
+    void MoveTo(QWidget* owner);
+    // Keeps the window within the available area of its screen, shrinking it where it must; `centre`
+    // puts it in the middle of that area.
+    void FitToScreen(bool centre = false);
+
 public Q_SLOTS:
     void PrintExecute();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void createWidgets();
@@ -47,8 +57,8 @@ private:
 // The page of the manual that describes the window (a "helpPage" property of the window wins).
 QString HelpPageFor(const QWidget* window);
 
-// Opens the help window at the page, above the window `from` (which may be modal); an open help window
-// of that window is reused.
+// Opens the help window at the page, above the window `from` (which may be modal). The program has one
+// help window: an open one is reused and moves to `from`.
 THelp_Form* ShowHelp(const QString& page, QWidget* from);
 
 // Lets F1 open the help at the page of the window that has the focus, in every window of the program.

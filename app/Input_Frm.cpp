@@ -1,6 +1,7 @@
 // Prompt dialog.
 #include "app/Input_Frm.h"
 
+#include "widgets/RestoreEdits.h"
 #include "widgets/TextLimit.h"
 
 #include <QLabel>
@@ -26,6 +27,7 @@ TInput_Form::TInput_Form(QWidget* parent) : QDialog(parent) {
     Ok_But->setDefault(true);
     Cancel_But = new QPushButton(QStringLiteral("Отмена"), this);
     Cancel_But->setGeometry(216, 92, 90, 28);
+    Restore_But = new Widgets::TRestoreEdits_But(this);
     connect(Ok_But, &QPushButton::clicked, this, [this] {
         if (Widgets::CheckTypedText(this, Text_Edit, Text_Edit->text(), Promt_Label->text()))
             accept();
@@ -34,13 +36,20 @@ TInput_Form::TInput_Form(QWidget* parent) : QDialog(parent) {
 }
 
 bool InputText(const QString& caption, const QString& prompt, const QString& initial, QString& result,
-               int maxLength, QWidget* parent) {
+               int maxLength, QWidget* parent, const QString& unsaved) {
     TInput_Form form(parent);
     form.setWindowTitle(caption);
     form.Promt_Label->setText(prompt);
     Widgets::LimitChars(form.Text_Edit, maxLength);
     form.Text_Edit->setText(initial);
     form.Text_Edit->selectAll();
+    if (!unsaved.isEmpty()) {
+        QLineEdit* edit = form.Text_Edit;
+        form.Restore_But->AddField(
+            prompt, [edit] { return edit->text(); }, [edit](const QString& v) { edit->setText(v); });
+        form.Restore_But->Keep(0, unsaved);
+        form.Restore_But->Offer();
+    }
     const bool confirmed = form.exec() == QDialog::Accepted;
     result = confirmed ? form.Text_Edit->text() : initial;
     return confirmed;

@@ -6,6 +6,9 @@
 class QLabel;
 class QLineEdit;
 class QPushButton;
+namespace Widgets {
+class TRestoreEdits_But;
+}
 
 class TInput_Form : public QDialog {
     Q_OBJECT
@@ -16,9 +19,11 @@ public:
     QLineEdit* Text_Edit;
     QPushButton* Ok_But;
     QPushButton* Cancel_But;
+    Widgets::TRestoreEdits_But* Restore_But;
 };
 
 // Shows the prompt with the initial text; result is the typed text when the user confirms, the initial
-// text otherwise. maxLength limits the text box. Returns true when confirmed.
+// text otherwise. maxLength limits the text box. `unsaved`, when given, is a text of the user's that a
+// refused save did not keep: "Вернуть мои изменения" puts it back. Returns true when confirmed.
 bool InputText(const QString& caption, const QString& prompt, const QString& initial, QString& result,
-               int maxLength = 32767, QWidget* parent = nullptr);
+               int maxLength = 32767, QWidget* parent = nullptr, const QString& unsaved = {});

@@ -7,7 +7,6 @@
 #include "app/DB_Frm.h"
 #include "app/Group_Frm.h"
 #include "app/Help_Frm.h"
-#include "widgets/Icons.h"
 #include "app/Option_Frm.h"
 #include "app/Restore_Frm.h"
 #include "app/Sour_Frm.h"
@@ -22,6 +21,7 @@
 #include "results/Result_Frm.h"
 #include "testing/ListTest_Frm.h"
 #include "widgets/DBGrid.h"
+#include "widgets/Icons.h"
 #include "widgets/LiveList.h"
 
 #include <QApplication>
@@ -110,9 +110,9 @@ void TMain_Form::createActions() {
          QKeySequence(Qt::Key_Delete), Icons::Kind::DelTest, &TMain_Form::DelTestExecute},
         {SeekTest, QStringLiteral("&Найти..."), QStringLiteral("Найти тестируемого в текущей базе данных"),
          QKeySequence(Qt::CTRL | Qt::Key_F), Icons::Kind::SeekTest, &TMain_Form::SeekTestExecute},
-        {Input_Test, QStringLiteral("Ввод данных..."), QStringLiteral("Ввод данных"), QKeySequence(),
+        {Input_Test, QStringLiteral("&Ввод данных..."), QStringLiteral("Ввод данных"), QKeySequence(),
          Icons::Kind::InputTest, &TMain_Form::Input_TestExecute},
-        {ResultTest, QStringLiteral("Результаты..."), QStringLiteral("Результаты"), QKeySequence(),
+        {ResultTest, QStringLiteral("&Результаты..."), QStringLiteral("Результаты"), QKeySequence(),
          Icons::Kind::ResultTest, &TMain_Form::ResultTestExecute},
         {Option, QStringLiteral("&Настройка..."), QStringLiteral("Настройка"), QKeySequence(),
          Icons::Kind::Option, &TMain_Form::OptionExecute},

@@ -6,6 +6,7 @@
 
 #include "platform/Dialogs.h"
 
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -14,7 +15,8 @@ TInputPassword_Form::TInputPassword_Form(QWidget* parent) : QDialog(parent) {
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     setFixedSize(257, 137);
-    auto* label = new QLabel(QStringLiteral("Пароль"), this);
+    auto* label = Prompt_Label = new QLabel(QStringLiteral("Пароль"), this);
+    label->setObjectName(QStringLiteral("Prompt_Label"));
     label->setGeometry(16, 14, 225, 16);
     Password_Edit = new QLineEdit(this);
     Password_Edit->setObjectName(QStringLiteral("Password_Edit"));
@@ -44,9 +46,21 @@ void TInputPassword_Form::Ok_ButClick() {
     Password_Edit->setFocus();
 }
 
-bool AskPassword(const QString& caption, QString& password, bool ConfirmMode) {
+bool AskPassword(const QString& caption, QString& password, bool ConfirmMode, const QString& dbName) {
     TInputPassword_Form form;
     form.setWindowTitle(caption);
+    if (!dbName.isEmpty()) {
+        // The name on a line of its own; one too long for it is shortened in the middle and shown whole
+        // as a tip.
+        QLabel* label = form.Prompt_Label;
+        const QFontMetrics metrics = label->fontMetrics();
+        label->setGeometry(label->x(), 2, label->width(), 2 * metrics.lineSpacing());
+        label->setText(
+            QStringLiteral("Пароль базы данных\n«%1»:")
+                .arg(metrics.elidedText(dbName, Qt::ElideMiddle,
+                                        label->width() - metrics.horizontalAdvance(QStringLiteral("«»:")))));
+        label->setToolTip(QStringLiteral("Пароль базы данных «%1»").arg(dbName));
+    }
     form.Expected = password;
     form.ConfirmMode = ConfirmMode;
     if (form.exec() != QDialog::Accepted)

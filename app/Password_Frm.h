@@ -3,6 +3,7 @@
 
 #include <QDialog>
 
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -11,6 +12,7 @@ class TInputPassword_Form : public QDialog {
 public:
     explicit TInputPassword_Form(QWidget* parent = nullptr);
 
+    QLabel* Prompt_Label;
     QLineEdit* Password_Edit;
     QPushButton* Ok_But;
     QPushButton* Cancel_But;
@@ -23,4 +25,6 @@ public Q_SLOTS:
 };
 
 // Shows the password dialog; on OK the typed text (equal to the given one) is returned in password.
-bool AskPassword(const QString& caption, QString& password, bool ConfirmMode);
+// A `dbName` names the database whose password is asked.
+bool AskPassword(const QString& caption, QString& password, bool ConfirmMode,
+                 const QString& dbName = QString());

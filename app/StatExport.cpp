@@ -47,20 +47,14 @@ enum Column {
     kColumnCount
 };
 
-// Testee and record (10), counts (32), types and intensities (32), ТКП (8).
-constexpr int kFieldCount = 10 + 4 * Calc::kFactorCount + 4 * Calc::kFactorCount + Calc::kFactorCount;
+// Keys and testee (6), record (6), counts (32), types and intensities (32), ТКП (8), and the indices of
+// ППП, ЭКП and ТКП.
+constexpr int kIndexCount = 6; // Sum 0, Sum ±, СНТ, Sum!, TspQu, Sy%
+constexpr int kFieldCount =
+    12 + 4 * Calc::kFactorCount + 4 * Calc::kFactorCount + Calc::kFactorCount + 3 * kIndexCount;
 
 const QString kModeTest = QStringLiteral("тест");
 const QString kModeProfile = QStringLiteral("профиль");
-
-// The ТКП reaction of a ППП reaction: "0" and "±" change places, so do "+" and "-".
-QString invertedReaction(const QString& type) {
-    constexpr int kInverse[] = {1, 0, 3, 2}; // by index in ReactionSigns
-    for (int i = 0; i < int(Calc::ReactionSigns.size()); ++i)
-        if (Calc::ReactionSigns[i] == type)
-            return Calc::ReactionSigns[kInverse[i]];
-    return {};
-}
 
 bool isReaction(QChar type) {
     return std::find(Calc::ReactionSigns.begin(), Calc::ReactionSigns.end(), QString(type)) !=
@@ -113,46 +107,80 @@ QString GuardFormula(const QString& text) {
     return text;
 }
 
+QString MarkAsText(const QString& text) { return text.isEmpty() ? text : QLatin1Char('\'') + text; }
+
 QStringList HeaderNames(bool latin) {
-    QStringList names =
-        latin ? QStringList{QStringLiteral("FIO"),  QStringLiteral("Group"), QStringLiteral("Sex"),
-                            QStringLiteral("Age"),  QStringLiteral("Date"),  QStringLiteral("Time"),
-                            QStringLiteral("Note"), QStringLiteral("Entry")}
-              : QStringList{QStringLiteral("ФИО"),        QStringLiteral("Группа"),
-                            QStringLiteral("Пол"),        QStringLiteral("Возраст"),
-                            QStringLiteral("Дата"),       QStringLiteral("Время"),
-                            QStringLiteral("Примечание"), QStringLiteral("Способ ввода")};
+    const QString menId = QStringLiteral("Men_ID");
+    const QString testId = QStringLiteral("Test_ID");
+    QStringList names = latin ? QStringList{menId,
+                                            QStringLiteral("FIO"),
+                                            QStringLiteral("Group"),
+                                            QStringLiteral("Sex"),
+                                            QStringLiteral("Age"),
+                                            testId,
+                                            QStringLiteral("Date"),
+                                            QStringLiteral("Time"),
+                                            QStringLiteral("Note"),
+                                            QStringLiteral("Entry")}
+                              : QStringList{menId,
+                                            QStringLiteral("ФИО"),
+                                            QStringLiteral("Группа"),
+                                            QStringLiteral("Пол"),
+                                            QStringLiteral("Возраст"),
+                                            testId,
+                                            QStringLiteral("Дата"),
+                                            QStringLiteral("Время"),
+                                            QStringLiteral("Примечание"),
+                                            QStringLiteral("Способ ввода")};
     names << QStringLiteral("Result_Test") << QStringLiteral("Result_Profil");
-    const QString profiles[2] = {latin ? QStringLiteral("PPP") : QStringLiteral("ППП"),
-                                 latin ? QStringLiteral("EKP") : QStringLiteral("ЭКП")};
+    const QString profiles[3] = {latin ? QStringLiteral("PPP") : QStringLiteral("ППП"),
+                                 latin ? QStringLiteral("EKP") : QStringLiteral("ЭКП"),
+                                 latin ? QStringLiteral("TKP") : QStringLiteral("ТКП")};
     const auto perFactor = [&](const QString& pattern) {
         for (const QString& factor : Calc::FactorNames)
             names << pattern.arg(factor);
     };
-    for (const QString& profile : profiles) {
-        perFactor(profile + (latin ? QStringLiteral("_plus_%1") : QStringLiteral("+ %1")));
-        perFactor(profile + (latin ? QStringLiteral("_minus_%1") : QStringLiteral("- %1")));
+    for (int p = 0; p < 2; ++p) {
+        perFactor(profiles[p] + (latin ? QStringLiteral("_plus_%1") : QStringLiteral("+ %1")));
+        perFactor(profiles[p] + (latin ? QStringLiteral("_minus_%1") : QStringLiteral("- %1")));
     }
-    for (const QString& profile : profiles) {
-        perFactor(profile + (latin ? QStringLiteral("_type_%1") : QStringLiteral(" тип %1")));
-        perFactor(profile + (latin ? QStringLiteral("_intensity_%1") : QStringLiteral(" интенсивность %1")));
+    for (int p = 0; p < 2; ++p) {
+        perFactor(profiles[p] + (latin ? QStringLiteral("_type_%1") : QStringLiteral(" тип %1")));
+        perFactor(profiles[p] +
+                  (latin ? QStringLiteral("_intensity_%1") : QStringLiteral(" интенсивность %1")));
     }
-    perFactor(latin ? QStringLiteral("TKP_%1") : QStringLiteral("ТКП %1"));
+    perFactor(profiles[2] + (latin ? QStringLiteral("_%1") : QStringLiteral(" %1")));
+    const QStringList indices =
+        latin ? QStringList{QStringLiteral("_Sum0"),     QStringLiteral("_SumAmb"), QStringLiteral("_SNT"),
+                            QStringLiteral("_SumMarks"), QStringLiteral("_TspQu"),  QStringLiteral("_SyPct")}
+              : QStringList{QStringLiteral(" Sum 0"), QStringLiteral(" Sum ±"), QStringLiteral(" СНТ"),
+                            QStringLiteral(" Sum!"),  QStringLiteral(" TspQu"), QStringLiteral(" Sy%")};
+    for (const QString& profile : profiles)
+        for (const QString& index : indices)
+            names << profile + index;
     return names;
 }
 
 QStringList RecordFields(const Data::TDataset& query, int row) {
     const auto text = [&](int column) { return query.Value(row, column).toString(); };
+    // A key or an age as its number; anything else a tampered file may hold there as its text.
+    const auto number = [&](int column) {
+        const QVariant value = query.Value(row, column);
+        if (value.isNull())
+            return QString();
+        bool isNumber = false;
+        const qlonglong n = value.toLongLong(&isNumber);
+        return isNumber ? QString::number(n) : value.toString();
+    };
     QStringList fields;
     fields.reserve(kFieldCount);
-    fields << GuardFormula(text(kFio)) << GuardFormula(text(kGroupName)) << text(kSex);
-    const QVariant age = query.Value(row, kAge);
-    fields << (age.isNull() ? QString() : QString::number(age.toInt()));
-    fields << isoDate(query.Value(row, kDate)) << isoTime(query.Value(row, kTime))
-           << GuardFormula(text(kNote));
+    fields << number(kMenId) << text(kFio) << text(kGroupName) << text(kSex) << number(kAge)
+           << number(kTestId) << isoDate(query.Value(row, kDate)) << isoTime(query.Value(row, kTime))
+           << text(kNote);
     const QString resultTest = text(kResultTest);
     const QString profil = text(kResultProfil);
-    fields << (resultTest.isEmpty() ? kModeProfile : kModeTest) << resultTest << profil;
+    fields << (resultTest.isEmpty() ? kModeProfile : kModeTest) << MarkAsText(resultTest)
+           << MarkAsText(profil);
 
     // The counts only from a complete profile of digits: a damaged one gives missing values, not wrong ones.
     constexpr int kCounts = 4 * Calc::kFactorCount;
@@ -178,13 +206,32 @@ QStringList RecordFields(const Data::TDataset& query, int row) {
         for (int f = 0; f < Calc::kFactorCount; ++f)
             fields << intensity(half * Calc::kFactorCount + f);
     }
-    // ТКП as the window shows it: the ППП reaction inverted, with the ППП marks.
-    for (int f = 0; f < Calc::kFactorCount; ++f) {
-        const QString t = type(f);
-        const QString n = intensity(f);
-        fields << (t.isEmpty() || n.isEmpty()
-                       ? QString()
-                       : invertedReaction(t) + Results::MarkStrings[n[0].digitValue()]);
+    // The factor cells of ППП, ЭКП and ТКП as the results window shows them (empty where the record is
+    // damaged); ТКП derived from ППП.
+    std::array<QStringList, 3> cells;
+    bool complete = true;
+    for (int i = 0; i < 2 * Calc::kFactorCount; ++i) {
+        const QString t = type(i);
+        const QString n = intensity(i);
+        complete = complete && !t.isEmpty() && !n.isEmpty();
+        cells[size_t(i / Calc::kFactorCount)]
+            << (t.isEmpty() || n.isEmpty() ? QString() : t + Results::MarkStrings[size_t(n[0].digitValue())]);
+    }
+    for (const QString& cell : cells[0])
+        cells[2] << Results::TheoreticalCell(cell);
+    fields << cells[2];
+    // The footer indices of a table that holds this one record, counted as the results window counts.
+    for (const QStringList& profile : cells) {
+        if (!complete) {
+            for (int k = 0; k < kIndexCount; ++k)
+                fields << QString();
+            continue;
+        }
+        Results::TProfileCounts indices;
+        indices.AddRow([&](int f) { return QStringView(profile[f]); });
+        fields << QString::number(indices.TotalZeros()) << QString::number(indices.TotalAmbivalents())
+               << QString::number(indices.TotalSnt()) << QString::number(indices.Marks())
+               << Platform::FloatToStr(indices.TspQu()) << Platform::FloatToStr(indices.SyPercent());
     }
     return fields;
 }
@@ -217,7 +264,7 @@ bool WriteStatCsv(const Data::TDataset& query, const QVector<int>& rows, QIODevi
         for (int i = 0; i < fields.size(); ++i) {
             if (i > 0)
                 text += separator;
-            text += CsvField(fields[i], options.Separator);
+            text += CsvField(GuardFormula(fields[i]), options.Separator);
         }
         text += QStringLiteral("\r\n");
         return text.toUtf8();

@@ -1,6 +1,7 @@
 // The export for statistics software: every test of the open database (or of chosen testees) as one row
-// of a CSV file, with the testee, the record strings, the 32 counts, the reactions and the ТКП profile;
-// and the small window of the main menu's "Экспорт для статистики..." that asks for the options.
+// of a CSV file, with the keys of testee and record, the testee, the record strings, the 32 counts, the
+// reactions, the ТКП profile and the indices of the record; and the small window of the main menu's
+// "Экспорт для статистики..." that asks for the options.
 #pragma once
 
 #include <QChar>
@@ -39,15 +40,21 @@ QChar LocaleSeparator(const QLocale& locale = QLocale());
 // line break.
 QString CsvField(const QString& text, QChar separator);
 
-// A free text that a spreadsheet program would take for a formula (it begins with "=", "+", "-", "@", a
-// tab or a carriage return) gets an apostrophe in front.
+// A text that a spreadsheet program would take for a formula (it begins with "=", "+", "-", "@", a tab or
+// a carriage return) gets an apostrophe in front. The writer passes every field through it.
 QString GuardFormula(const QString& text);
+
+// A string of digits that must stay text (a 48-digit record would lose digits as a number, a profile its
+// leading zeros) gets the same apostrophe in front; empty stays empty.
+QString MarkAsText(const QString& text);
 
 // The names of the columns: Russian, or Latin identifiers for statistics packages.
 QStringList HeaderNames(bool latin);
 
 // The fields of row `row` of the export query (the columns of Data::kStatExportSQL), in the order of
-// HeaderNames. Counts, reactions and the ТКП profile that the record strings do not hold stay empty.
+// HeaderNames, before the formula guard. Counts, reactions, the ТКП profile and the indices (Sum 0,
+// Sum ±, СНТ, Sum!, TspQu and Sy% of a table holding this one record, as the results window counts them)
+// that the record strings do not hold stay empty.
 QStringList RecordFields(const Data::TDataset& query, int row);
 
 // The export query of database `dbId`, opened.

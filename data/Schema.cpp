@@ -13,6 +13,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace Data {
@@ -296,6 +297,48 @@ int userVersion(QSqlDatabase& db) {
     return version;
 }
 
+// Group keys are never handed out twice: the testees of a deleted group keep its key, and a new group
+// under that key would take them in. The table counts its keys itself (AUTOINCREMENT); a table made
+// without the counter (by another tool) is rebuilt with it, keeping every row and column, and the
+// counter starts above every group key in use, also those that testees still hold.
+void keepGroupKeys(QSqlDatabase& db) {
+    QString made;
+    select(db,
+           QStringLiteral(
+               "select sql from sqlite_master where type = 'table' and name = 'GROUP' collate nocase"),
+           [&made](const QVariantList& v) { made = v[0].toString(); });
+    if (!made.contains(QStringLiteral("autoincrement"), Qt::CaseInsensitive)) {
+        QStringList columns;
+        select(db, QStringLiteral("pragma table_info(\"GROUP\")"),
+               [&columns](const QVariantList& v) { columns << quoted(v[1].toString()); });
+        const TTableDef& group =
+            *std::find_if(std::begin(kDataTables), std::end(kDataTables),
+                          [](const TTableDef& t) { return qstrcmp(t.name, "GROUP") == 0; });
+        QString create = QString::fromUtf8(group.create);
+        create.replace(QStringLiteral("\"GROUP\""), QStringLiteral("\"GROUP_Keys\""));
+        exec(db, create);
+        const QSet<QString> ours = columnsOf(db, QStringLiteral("GROUP_Keys"));
+        for (const QString& column : std::as_const(columns))
+            if (!ours.contains(QString(column).remove(u'"').toLower()))
+                exec(db, QStringLiteral("alter table \"GROUP_Keys\" add column ") + column);
+        const QString list = columns.join(QStringLiteral(", "));
+        exec(db, QStringLiteral("insert into \"GROUP_Keys\" (%1) select %1 from \"GROUP\"").arg(list));
+        exec(db, QStringLiteral("drop table \"GROUP\""));
+        exec(db, QStringLiteral("alter table \"GROUP_Keys\" rename to \"GROUP\""));
+    }
+    qint64 highest = 0;
+    select(db,
+           QStringLiteral("select max(coalesce((select max(seq) from sqlite_sequence where name = 'GROUP' "
+                          "collate nocase), 0), coalesce((select max(Group_ID) from \"GROUP\"), 0), "
+                          "coalesce((select max(Group_ID) from USER), 0))"),
+           [&highest](const QVariantList& v) { highest = v[0].toLongLong(); });
+    exec(db,
+         QStringLiteral("delete from sqlite_sequence where name collate nocase in ('GROUP', 'GROUP_Keys')"));
+    if (highest > 0)
+        ExecBound(db, QStringLiteral("insert into sqlite_sequence (name, seq) values ('GROUP', :seq)"),
+                  {{QStringLiteral("seq"), highest}});
+}
+
 int russianCollation(void*, int lenA, const void* a, int lenB, const void* b) {
     return CompareRussianUtf8(static_cast<const char*>(a), lenA, static_cast<const char*>(b), lenB);
 }
@@ -442,6 +485,9 @@ TSchemaReport PrepareSchema(QSqlDatabase& db, bool readOnly) {
     }
     const int version = userVersion(db);
     if (version < kSchemaVersion) {
+        // First: rebuilding the group table drops its triggers, which are made again below.
+        if (version < 5)
+            keepGroupKeys(db);
         for (const char* sql : kGuards)
             exec(db, QString::fromUtf8(sql));
         for (const TVersioned& t : kVersionedTables)

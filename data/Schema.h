@@ -13,8 +13,8 @@ inline const QString kTableFileName = QStringLiteral("morvel.db");
 // Schema version kept in the file (SQLite's user_version); 2 adds the guards against orphan rows, 3 the
 // version of each row of DB, USER, GROUP and TEST that refuses lost updates, 4 on the server the keys
 // that make the outcome of a write knowable after a lost answer and the notices of changes (the table
-// file needs nothing for it).
-constexpr int kSchemaVersion = 4;
+// file needs nothing for it), 5 group keys that are never handed out again.
+constexpr int kSchemaVersion = 5;
 
 // A table of the program, its key column and the columns the program reads and writes (with
 // Row_Version where rows carry one).

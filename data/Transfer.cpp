@@ -202,6 +202,19 @@ void copyTable(sqlite3* source, PGconn* target, const TTableKey& t) {
                              error);
 }
 
+// The highest key the file ever handed out for a table (its key counter), also that of a row deleted
+// since; 0 when it keeps none.
+qint64 fileKeyCounter(sqlite3* handle, const QString& table) {
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(handle, "select seq from sqlite_sequence where name = ?1 collate nocase", -1, &raw,
+                           nullptr) != SQLITE_OK)
+        return 0;
+    const TStmt stmt(raw, sqlite3_finalize);
+    const QByteArray name = table.toUtf8();
+    sqlite3_bind_text(raw, 1, name.constData(), int(name.size()), SQLITE_TRANSIENT);
+    return sqlite3_step(raw) == SQLITE_ROW ? sqlite3_column_int64(raw, 0) : 0;
+}
+
 } // namespace
 
 bool TTransferReport::ok() const {
@@ -265,10 +278,13 @@ TTransferReport TransferToServer(const QSqlDatabase& source, const QSqlDatabase&
         copyTable(file, server, t);
         const QByteArray table = serverTable(t.table);
         const QByteArray key = t.key.toLower().toLatin1();
+        // Past the file's counter too: a deleted group's or database's key, still held by testees, is
+        // never handed out again.
+        const QByteArray highest = "greatest(coalesce(max(" + key + "), 0), " +
+                                   QByteArray::number(fileKeyCounter(file, t.table)) + ")";
         Server::ExecPlain(server,
-                          "select setval(pg_get_serial_sequence('" + table + "', '" + key +
-                              "'), coalesce(max(" + key + "), 1), max(" + key + ") is not null) from " +
-                              table,
+                          "select setval(pg_get_serial_sequence('" + table + "', '" + key + "'), greatest(" +
+                              highest + ", 1), " + highest + " > 0) from " + table,
                           QStringLiteral("Не удалось перенести счётчик ключей"));
     }
     for (const char* table : {"\"user\"", "test"})

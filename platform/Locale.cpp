@@ -149,4 +149,14 @@ QTime IsoToTime(const QString& text) {
     return t;
 }
 
+const QString& RussianPlural(qint64 n, const QString& one, const QString& few, const QString& many) {
+    const qint64 tens = (n < 0 ? -n : n) % 100;
+    const qint64 units = tens % 10;
+    if (tens >= 11 && tens <= 14)
+        return many;
+    if (units == 1)
+        return one;
+    return units >= 2 && units <= 4 ? few : many;
+}
+
 } // namespace Platform

@@ -42,6 +42,10 @@ QString TimeToStr(const QTime& time);
 // locale's decimal separator, no separator for whole numbers.
 QString FloatToStr(double value);
 
+// The Russian form of a noun after the number n: `one` after 1, 21, 101 ("тестируемый"), `few` after
+// 2 to 4, 22 to 24, ... ("тестируемых"), `many` after 0, 5 to 20, 25 to 30, ... ("тестируемых").
+const QString& RussianPlural(qint64 n, const QString& one, const QString& few, const QString& many);
+
 // ISO texts as stored in the database.
 QString DateToIso(const QDate& date);
 QString TimeToIso(const QTime& time);

@@ -5,6 +5,7 @@
 
 #include "platform/ErrorDisplay.h"
 #include "platform/SaveFile.h"
+#include "platform/XlsxNumber.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -235,6 +236,75 @@ bool TXlsxWorkbook::styleIsBold(int style) {
     const int fontId = xfs->kids[size_t(style)].attr(QStringLiteral("fontId")).toInt();
     return fontId >= 0 && fontId < int(fonts->kids.size()) &&
            fonts->kids[size_t(fontId)].child(QStringLiteral("b"));
+}
+
+QString TXlsxWorkbook::styleNumberFormat(int style) {
+    if (const auto it = m_styleFormats.constFind(style); it != m_styleFormats.constEnd())
+        return *it;
+    QString code = QStringLiteral("General");
+    if (m_parts.contains(QStringLiteral("xl/styles.xml"))) {
+        const XNode& styles = xmlPart(QStringLiteral("xl/styles.xml"));
+        const XNode* xfs = styles.child(QStringLiteral("cellXfs"));
+        if (xfs && style >= 0 && style < int(xfs->kids.size())) {
+            const int id = xfs->kids[size_t(style)].attr(QStringLiteral("numFmtId")).toInt();
+            code = BuiltInNumberFormat(id);
+            if (const XNode* formats = styles.child(QStringLiteral("numFmts")))
+                for (const XNode& f : formats->kids)
+                    if (f.attr(QStringLiteral("numFmtId")).toInt() == id)
+                        code = f.attr(QStringLiteral("formatCode"));
+        }
+    }
+    m_styleFormats.insert(style, code);
+    return code;
+}
+
+int TXlsxWorkbook::numberFormatStyle(int style, const QString& code) {
+    const QPair<int, QString> key(style, code);
+    if (const auto it = m_formatStyles.constFind(key); it != m_formatStyles.constEnd())
+        return *it;
+    if (styleNumberFormat(style) == code)
+        return style;
+    XNode& styles = xmlPart(QStringLiteral("xl/styles.xml"));
+    if (const XNode* xfs = styles.child(QStringLiteral("cellXfs"));
+        !xfs || style < 0 || style >= int(xfs->kids.size()))
+        fail(QStringLiteral("В книге нет стиля ячейки %1").arg(style));
+    // A code that is no built-in format is added to the book's own formats, under the next free id.
+    int id = BuiltInNumberFormatId(code);
+    if (id < 0) {
+        XNode* formats = styles.child(QStringLiteral("numFmts"));
+        if (!formats)
+            formats = &*styles.kids.insert(styles.kids.begin(), XNode{QStringLiteral("numFmts"), {}, {}, {}});
+        constexpr int kFirstCustomFormat = 164;
+        id = kFirstCustomFormat;
+        for (const XNode& f : formats->kids) {
+            const int used = f.attr(QStringLiteral("numFmtId")).toInt();
+            if (f.attr(QStringLiteral("formatCode")) == code) {
+                id = used;
+                break;
+            }
+            id = std::max(id, used + 1);
+        }
+        if (std::none_of(formats->kids.begin(), formats->kids.end(),
+                         [&](const XNode& f) { return f.attr(QStringLiteral("numFmtId")).toInt() == id; })) {
+            formats->kids.push_back(XNode{
+                QStringLiteral("numFmt"),
+                {{QStringLiteral("numFmtId"), QString::number(id)}, {QStringLiteral("formatCode"), code}},
+                {},
+                {}});
+            formats->setAttr(QStringLiteral("count"), QString::number(formats->kids.size()));
+        }
+    }
+    // Looked up again: adding the formats' element may have moved the style sheet's children.
+    XNode* xfs = styles.child(QStringLiteral("cellXfs"));
+    XNode xf = xfs->kids[size_t(style)];
+    xf.setAttr(QStringLiteral("numFmtId"), QString::number(id));
+    xf.setAttr(QStringLiteral("applyNumberFormat"), QStringLiteral("1"));
+    xfs->kids.push_back(std::move(xf));
+    xfs->setAttr(QStringLiteral("count"), QString::number(xfs->kids.size()));
+    const int result = int(xfs->kids.size()) - 1;
+    m_formatStyles.insert(key, result);
+    m_styleFormats.insert(result, code);
+    return result;
 }
 
 // ---- shared strings

@@ -63,6 +63,10 @@ private:
     QString uniquePartName(const QString& pattern) const; // pattern holds "%1"
     int boldStyle(int style);
     bool styleIsBold(int style);
+    // The style `style` with the number format `code` (itself when it has that format already), and the
+    // code of a style's number format ("General" for none).
+    int numberFormatStyle(int style, const QString& code);
+    QString styleNumberFormat(int style);
     // The shared strings: the template's, then the texts written, each once.
     void loadSharedStrings();
     int internString(const QString& text);
@@ -70,6 +74,12 @@ private:
     // Cell elements kept whole (numbers, formulas, inline strings), shared by index between rows.
     int addRawCell(XNode cell);
     const XNode& rawCell(int index) const { return m_rawCells[size_t(index)]; }
+    // Numbers written that are no small integers, shared by index between rows.
+    int addNumber(double value) {
+        m_numbers.push_back(value);
+        return int(m_numbers.size()) - 1;
+    }
+    double number(int index) const { return m_numbers[size_t(index)]; }
 
     QStringList m_order;                // part names in package order
     QHash<QString, QByteArray> m_parts; // raw parts
@@ -78,12 +88,15 @@ private:
     QStringList m_sheetPaths;
     std::map<QString, std::unique_ptr<TXlsxWorksheet>> m_sheets;
     QHash<int, int> m_boldStyles;
+    QHash<QPair<int, QString>, int> m_formatStyles;
+    QHash<int, QString> m_styleFormats;
     QString m_sharedPath;               // the shared-strings part
     XNode m_sharedRoot;                 // its root element without the entries
     std::vector<XNode> m_sharedEntries; // the template's entries, written back as they were
     std::vector<QString> m_shared;      // the texts of all entries
     QHash<QString, int> m_sharedIndex;  // text -> first entry
     std::deque<XNode> m_rawCells;
+    std::vector<double> m_numbers;
     QHash<QString, TMacro> m_macros;
 };
 

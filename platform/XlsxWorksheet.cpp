@@ -3,6 +3,7 @@
 #include "platform/XlsxWorksheet.h"
 
 #include "platform/ErrorDisplay.h"
+#include "platform/XlsxNumber.h"
 #include "platform/XlsxWorkbook.h"
 
 #include <QHash>
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <string>
 
 namespace Platform {
@@ -118,6 +120,13 @@ QString cellText(const QString& text) {
     if (out.size() > kMaxCellChars)
         out.truncate(out[kMaxCellChars - 1].isHighSurrogate() ? kMaxCellChars - 1 : kMaxCellChars);
     return out;
+}
+
+// A number as the file holds it: the shortest text that reads back as the same double.
+std::string numberText(double value) {
+    char digits[32];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    return std::string(digits, size_t(end - digits));
 }
 
 using MergeKey = QPair<qint64, qint64>;
@@ -375,6 +384,16 @@ void TXlsxWorksheet::serialize(const std::function<void(const char*, qsizetype)>
                     putInt(cell.value);
                     out += "</v></c>";
                     break;
+                case TKind::Integer:
+                    out += "><v>";
+                    putInt(cell.value);
+                    out += "</v></c>";
+                    break;
+                case TKind::Number:
+                    out += "><v>";
+                    out += numberText(m_book->number(cell.value));
+                    out += "</v></c>";
+                    break;
                 case TKind::Raw: {
                     const XNode& raw = m_book->rawCell(cell.value);
                     scratch.clear();
@@ -455,12 +474,82 @@ void TXlsxWorksheet::SetRange(int row, int col, const QVector<QStringList>& valu
             SetText(row + r, col + c, values.value(r).value(c));
 }
 
+void TXlsxWorksheet::SetNumber(int row, int col, double value, const QString& format) {
+    if (row < 1 || col < 1 || row > kMaxSheetRows || col > kMaxSheetCols)
+        fail(QStringLiteral("Неверный адрес ячейки (%1, %2)").arg(row).arg(col));
+    if (!std::isfinite(value))
+        fail(QStringLiteral("Ячейка %1: число вне допустимых пределов").arg(CellName(row, col)));
+    TCell& c = cellAt(row, col);
+    if (!format.isEmpty())
+        c.style = m_book->numberFormatStyle(std::max(c.style, 0), format);
+    constexpr double kIntLimit = 1 << 30;
+    if (value == std::trunc(value) && std::abs(value) < kIntLimit) {
+        c.kind = TKind::Integer;
+        c.value = int(value);
+    } else {
+        c.kind = TKind::Number;
+        c.value = m_book->addNumber(value);
+    }
+}
+
+void TXlsxWorksheet::SetTyped(int row, int col, const QString& text, QChar decimalPoint) {
+    // Most texts of a report are no numbers: the first character decides for them without parsing.
+    const bool maybe = !text.isEmpty() && (text[0].isDigit() || text[0] == u'-');
+    if (maybe) {
+        if (const auto number = ParseTypedNumber(text, decimalPoint)) {
+            const TCell* c = findCell(row, col);
+            if (!IsTextFormat(m_book->styleNumberFormat(c ? std::max(c->style, 0) : 0))) {
+                SetNumber(row, col, number->value, number->format);
+                return;
+            }
+        }
+    }
+    SetText(row, col, text);
+}
+
+void TXlsxWorksheet::SetTypedRange(int row, int col, const QVector<QStringList>& values, int rows, int cols,
+                                   QChar decimalPoint) {
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < cols; ++c)
+            SetTyped(row + r, col + c, values.value(r).value(c), decimalPoint);
+}
+
+bool TXlsxWorksheet::Number(int row, int col, double& value) const {
+    const TCell* c = findCell(row, col);
+    if (!c)
+        return false;
+    if (c->kind == TKind::Integer || c->kind == TKind::Number) {
+        value = c->kind == TKind::Integer ? c->value : m_book->number(c->value);
+        return true;
+    }
+    if (c->kind != TKind::Raw)
+        return false;
+    // A number of a workbook read from a file: a value without a type, or of type "n".
+    const XNode& raw = m_book->rawCell(c->value);
+    const QString type = raw.attr(QStringLiteral("t"));
+    const XNode* v = raw.child(QStringLiteral("v"));
+    if (!v || (!type.isEmpty() && type != QLatin1String("n")))
+        return false;
+    bool ok = false;
+    value = v->text.toDouble(&ok);
+    return ok;
+}
+
+QString TXlsxWorksheet::NumberFormat(int row, int col) const {
+    const TCell* c = findCell(row, col);
+    return m_book->styleNumberFormat(c ? std::max(c->style, 0) : 0);
+}
+
 QString TXlsxWorksheet::Text(int row, int col) const {
     const TCell* c = findCell(row, col);
     if (!c || c->kind == TKind::Blank)
         return {};
     if (c->kind == TKind::Shared)
         return m_book->sharedString(c->value);
+    if (c->kind == TKind::Integer)
+        return QString::number(c->value);
+    if (c->kind == TKind::Number)
+        return QString::fromStdString(numberText(m_book->number(c->value)));
     const XNode& raw = m_book->rawCell(c->value);
     const QString type = raw.attr(QStringLiteral("t"));
     if (type == QLatin1String("inlineStr")) {

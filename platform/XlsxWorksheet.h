@@ -39,9 +39,22 @@ public:
     void SetText(int row, int col, const QString& text);
     // Writes the top-left `rows` × `cols` part of a 2-D array of texts (missing entries as empty strings).
     void SetRange(int row, int col, const QVector<QStringList>& values, int rows, int cols);
-    // The shown text of a cell (shared, inline or plain value); empty when the cell does not exist.
+    // Writes a number; `format`, when given, becomes the number format of the cell's style.
+    void SetNumber(int row, int col, double value, const QString& format = {});
+    // Writes what a spreadsheet program makes of `text` typed into the cell under a locale with the
+    // decimal separator `decimalPoint`: a number where ParseTypedNumber finds one and the cell's format
+    // is not text, else the text. The cell shows `text` either way.
+    void SetTyped(int row, int col, const QString& text, QChar decimalPoint);
+    // SetRange through SetTyped.
+    void SetTypedRange(int row, int col, const QVector<QStringList>& values, int rows, int cols,
+                       QChar decimalPoint);
+    // The text of a cell (shared, inline or plain value; a number as the file holds it); empty when the
+    // cell does not exist.
     QString Text(int row, int col) const;
     bool HasCell(int row, int col) const;
+    // A number cell's value (false for any other cell), and the number format of a cell's style.
+    bool Number(int row, int col, double& value) const;
+    QString NumberFormat(int row, int col) const;
 
     void SetBold(int row1, int col1, int row2, int col2);
     bool IsBold(int row, int col) const;
@@ -78,9 +91,10 @@ public:
 
 private:
     friend class TXlsxWorkbook;
-    enum class TKind : quint8 { Blank, Shared, Raw };
+    enum class TKind : quint8 { Blank, Shared, Raw, Integer, Number };
     // A cell: its style index (-1: none given), and for Shared the index into the workbook's strings,
-    // for Raw the index of the cell element kept whole by the workbook (numbers, formulas, inline text).
+    // for Raw the index of the cell element kept whole by the workbook (the template's numbers, formulas,
+    // inline text), for Integer the number itself, for Number the index into the workbook's numbers.
     struct TCell {
         int col;
         int style;

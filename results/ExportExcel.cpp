@@ -20,6 +20,7 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QLocale>
 #include <QScopeGuard>
 #include <QStandardPaths>
 #include <QThread>
@@ -155,6 +156,7 @@ TExportData GatherReport(TResult_Form& form) {
         data.chartCounts << form.ChartCounts(j);
     }
     data.picture = form.Picture().copy();
+    data.decimalPoint = QLocale().decimalPoint().front();
     return data;
 }
 
@@ -164,8 +166,11 @@ void FillReport(const TExportData& data, Platform::TXlsxWorkbook& book) {
     const auto footer = [&](int b, int f, int r) { return data.footers[size_t(b)].value(r).value(f); };
 
     // Particulars.
+    // Texts go in as a spreadsheet program would take them typed: integers, decimals and percentages
+    // become numbers that show the same text.
+    const QChar point = data.decimalPoint;
     for (int i = 0; i < 4; ++i)
-        ws.SetText(kParticularsRow + i, kColB, data.particulars[size_t(i)]);
+        ws.SetTyped(kParticularsRow + i, kColB, data.particulars[size_t(i)], point);
 
     // Blocks grown to N data rows: N − 1 copies of the spare row in one operation, then the spare row
     // deleted, then the first data row's formats filled down over the rows above the last one.
@@ -182,7 +187,8 @@ void FillReport(const TExportData& data, Platform::TXlsxWorkbook& book) {
     for (int k = 0; k < n; ++k)
         for (int i = 0; i < kExportedTableCols; ++i)
             for (int b = 0; b < 3; ++b)
-                ws.SetText(BlockStart(b, n) + k, sheetColumn(i), data.tables[size_t(b)].value(k).value(i));
+                ws.SetTyped(BlockStart(b, n) + k, sheetColumn(i), data.tables[size_t(b)].value(k).value(i),
+                            point);
 
     // Footer rows 0–2 of the factor columns, as one block each.
     for (int b = 0; b < 3; ++b) {
@@ -193,16 +199,16 @@ void FillReport(const TExportData& data, Platform::TXlsxWorkbook& book) {
                 row << footer(b, f, r);
             block << row;
         }
-        ws.SetRange(BlockStart(b, n) + n, kColF, block, 3, kFactorCount);
+        ws.SetTypedRange(BlockStart(b, n) + n, kColF, block, 3, kFactorCount, point);
     }
     // The single footer cells.
     for (int b = 0; b < 3; ++b) {
         const int base = BlockStart(b, n) + n;
-        ws.SetText(base, kColT, footer(b, kFooterQuotientCol, 0));
-        ws.SetText(base + 2, kColT, footer(b, kFooterQuotientCol, 2));
+        ws.SetTyped(base, kColT, footer(b, kFooterQuotientCol, 0), point);
+        ws.SetTyped(base + 2, kColT, footer(b, kFooterQuotientCol, 2), point);
     }
     for (int b = 0; b < 3; ++b)
-        ws.SetText(BlockStart(b, n) + n + 3, kColN, footer(b, kFooterTotalCol, 3));
+        ws.SetTyped(BlockStart(b, n) + n + 3, kColN, footer(b, kFooterTotalCol, 3), point);
     for (int f = 1; f <= kFooterQuotientCol; ++f) {
         if (f == 10 || f == 11)
             continue;
@@ -216,7 +222,7 @@ void FillReport(const TExportData& data, Platform::TXlsxWorkbook& book) {
                 const int rows = b == 2 ? kTkpFooterRows : kFooterRows;
                 if (r >= rows)
                     continue;
-                ws.SetText(BlockStart(b, n) + n + r, footerColumn(f), footer(b, f, r));
+                ws.SetTyped(BlockStart(b, n) + n + r, footerColumn(f), footer(b, f, r), point);
             }
         }
     }
@@ -228,7 +234,7 @@ void FillReport(const TExportData& data, Platform::TXlsxWorkbook& book) {
     for (int j = 0; j < data.captions.size(); ++j, p += kChartPageRows) {
         if (j % kChartPagesPerSheet == 0)
             ws.AddPageBreak(j == 0 ? p - kChartTitleAbove : p);
-        ws.SetText(p, kColB, data.captions[j]);
+        ws.SetTyped(p, kColB, data.captions[j], point);
         ws.SetBold(p, kColB, p, kColB);
         book.Run(QStringLiteral("CreateProfilTables"),
                  {p, kColB, QStringLiteral("Test"), QStringLiteral("ППП")});

@@ -50,13 +50,16 @@ struct TExportData {
     QStringList captions;                        // the chart pages' captions, newest test first
     QVector<QString> chartCounts;                // per page the 32 count digits (empty: no bars)
     QImage picture;                              // the formula picture
+    QChar decimalPoint = QLatin1Char(',');       // of the user's locale, which wrote the numbers
 };
 
 // The window's contents (GUI thread; builds no chart page).
 TExportData GatherReport(TResult_Form& form);
 
 // Fills the first worksheet of a workbook made from the template, with the template's operations
-// (AddReportMacros), with the report (without the formula picture). Safe on any thread.
+// (AddReportMacros), with the report (without the formula picture). Every text goes in as a spreadsheet
+// program would take it typed into the cell (integers, decimals and percentages become numbers that
+// show the same text). Safe on any thread.
 void FillReport(const TExportData& data, Platform::TXlsxWorkbook& book);
 inline void FillReport(TResult_Form& form, Platform::TXlsxWorkbook& book) {
     FillReport(GatherReport(form), book);

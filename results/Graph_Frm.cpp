@@ -3,6 +3,8 @@
 #include "results/Graph_Frm.h"
 
 #include "data/DataMod.h"
+#include "data/Testee.h"
+#include "platform/Locale.h"
 #include "results/Result_Calc.h"
 #include "scoring/Calc_Unit.h"
 
@@ -132,8 +134,20 @@ void TGraph_Form::FillCharts() {
     }
 }
 
-void ShowCharts(QWidget* parent) {
+QString ChartsCaption(int menId) {
+    Data::TQuery* query = Main_DataModule->ListTest_Query;
+    QString caption = Data::TesteeCaption(QStringLiteral("График"), menId);
+    if (query->Active() && !query->IsEmpty())
+        caption += QStringLiteral(", тестирование %1 от %2")
+                       .arg(query->FieldByName(QStringLiteral("Numb")).AsString(),
+                            Platform::DateToStr(Platform::IsoToDate(
+                                query->FieldByName(QStringLiteral("Date_Test")).AsString())));
+    return caption;
+}
+
+void ShowCharts(int menId, QWidget* parent) {
     auto form = std::make_unique<TGraph_Form>(parent);
+    form->setWindowTitle(ChartsCaption(menId));
     form->FillCharts();
     form->exec();
 }

@@ -29,5 +29,8 @@ private:
     QChartView* createChart();
 };
 
-// Shows the charts of the current record of ListTest_Query modally.
-void ShowCharts(QWidget* parent = nullptr);
+// The caption of the chart window: whose test it shows, its number and date (current record of
+// ListTest_Query).
+QString ChartsCaption(int menId);
+// Shows the charts of the current record of ListTest_Query, a test of testee `menId`, modally.
+void ShowCharts(int menId, QWidget* parent = nullptr);

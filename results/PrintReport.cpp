@@ -38,6 +38,12 @@ QString documentTitle(const TResult_Form& form) {
     return QStringLiteral("Результаты тестирования: ") + form.FIO_Edit->text();
 }
 
+// The print job's name, which the print dialog also proposes as the name of a file to print into: the
+// name "Сохранить в PDF..." proposes, with no character that a file name cannot hold.
+QString printJobName(const TResult_Form& form) {
+    return QFileInfo(ProposedPdfPath(QString(), form.FIO_Edit->text(), QDate::currentDate())).fileName();
+}
+
 } // namespace
 
 QString ProposedPdfPath(const QString& folder, const QString& fio, const QDate& date) {
@@ -48,8 +54,11 @@ QString ProposedPdfPath(const QString& folder, const QString& fio, const QDate& 
     // A name of dots only would point outside or at the folder itself.
     if (name.isEmpty() || name.count(QLatin1Char('.')) == name.size())
         name = QStringLiteral("Отчёт");
-    return folder + QLatin1Char('/') + name + QLatin1Char(' ') + Platform::DateToStr(date) +
-           QStringLiteral(".pdf");
+    // A long name is shortened, between characters, so that the file name with the saving's temporary
+    // ending fits the file systems' limit.
+    const QString tail = QLatin1Char(' ') + Platform::DateToStr(date) + QStringLiteral(".pdf");
+    const QString stem = FitFileName(name, kMaxFileNameBytes - kSaveTemporaryBytes - tail.toUtf8().size());
+    return folder + QLatin1Char('/') + (stem.size() < name.size() ? stem.trimmed() : stem) + tail;
 }
 
 int SaveResultsPdf(const TResult_Form& form, const QString& path) {
@@ -89,7 +98,7 @@ void Print_ButClick(TResult_Form& form) {
     Platform::guarded([&] {
         QPrinter printer(QPrinter::HighResolution);
         printer.setPageLayout(ReportPageLayout());
-        printer.setDocName(documentTitle(form));
+        printer.setDocName(printJobName(form));
         QPrintDialog dialog(&printer, &form);
         dialog.setWindowTitle(QStringLiteral("Печать"));
         dialog.setOption(QAbstractPrintDialog::PrintSelection, false);

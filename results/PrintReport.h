@@ -10,7 +10,8 @@ class TResult_Form;
 
 namespace Results {
 
-// "<FIO> <date>.pdf" in `folder`; characters that cannot stand in a file name become "_".
+// "<FIO> <date>.pdf" in `folder`; characters that cannot stand in a file name become "_", and a long FIO
+// is shortened so that the name fits.
 QString ProposedPdfPath(const QString& folder, const QString& fio, const QDate& date);
 
 // Writes the report of the loaded window as an A4 PDF file and returns its page count. The file appears

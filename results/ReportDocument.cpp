@@ -64,9 +64,10 @@ const QColor kLineColor(0x60, 0x60, 0x60);
 const QColor kPlusColor(255, 0, 0);
 const QColor kMinusColor(0, 0, 255);
 
-// The note: wrapped between words, inside a word only when the word is wider than the cell.
-QTextOption wrapOption() {
-    QTextOption option(Qt::AlignCenter);
+// The note and the particulars: wrapped between words, inside a word only when the word is wider than
+// its room.
+QTextOption wrapOption(Qt::Alignment alignment = Qt::AlignCenter) {
+    QTextOption option(alignment);
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     return option;
 }
@@ -269,20 +270,19 @@ private:
             b.Height = h;
             b.KeepWithNext = true;
             const double width = m_width;
-            // A long name wraps under itself rather than running off the page.
-            const QRectF valueRect(labelWidth, 0, width - labelWidth, h);
+            // A long name wraps under itself rather than running off the page, a word longer than the
+            // line inside the word.
+            const QTextOption wrap = wrapOption(Qt::AlignLeft | Qt::AlignTop);
+            m_painter.setFont(value);
             const double needed =
-                QFontMetricsF(value, &m_device)
-                    .boundingRect(QRectF(0, 0, valueRect.width(), 1e6), Qt::TextWordWrap, text)
-                    .height();
+                m_painter.boundingRect(QRectF(0, 0, width - labelWidth, 1e6), text, wrap).height();
             b.Height = std::max(h, needed + h - lineHeight(value));
             b.Draw = [=, height = b.Height](QPainter& p, double top) {
                 p.setPen(Qt::black);
                 p.setFont(label);
                 p.drawText(QRectF(0, top, labelWidth, h), Qt::AlignLeft | Qt::AlignVCenter, caption);
                 p.setFont(value);
-                p.drawText(QRectF(labelWidth, top, width - labelWidth, height),
-                           Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
+                p.drawText(QRectF(labelWidth, top, width - labelWidth, height), text, wrap);
             };
             blocks.append(b);
         }

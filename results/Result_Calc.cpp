@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <numeric>
 
 namespace Results {
 
@@ -23,20 +24,6 @@ const QString kMinus = Calc::ReactionSigns[3];
 
 // Marks of a factor cell: its length after the reaction character.
 int marksOf(QStringView cell) { return std::max(0, static_cast<int>(cell.size()) - 1); }
-
-QString invertedReaction(const QString& cell) {
-    const QString sign = cell.left(1);
-    const QString marks = cell.mid(1);
-    if (sign == kPlus)
-        return kMinus + marks;
-    if (sign == kMinus)
-        return kPlus + marks;
-    if (sign == kZero)
-        return kAmbivalent + marks;
-    if (sign == kAmbivalent)
-        return kZero + marks;
-    return {};
-}
 
 // A count digit of the profile strings as a number.
 int countDigit(QChar ch) {
@@ -110,6 +97,44 @@ bool countBalance(const Widgets::TStringGrid& table, Widgets::TStringGrid& foote
 
 } // namespace
 
+QString TheoreticalCell(const QString& cell) {
+    const QString sign = cell.left(1);
+    const QString marks = cell.mid(1);
+    if (sign == kPlus)
+        return kMinus + marks;
+    if (sign == kMinus)
+        return kPlus + marks;
+    if (sign == kZero)
+        return kAmbivalent + marks;
+    if (sign == kAmbivalent)
+        return kZero + marks;
+    return {};
+}
+
+void TProfileCounts::addCell(int f, QStringView cell) {
+    if (cell.startsWith(kZero))
+        ++m_zeros[size_t(f)];
+    else if (cell.startsWith(kAmbivalent))
+        ++m_ambivalents[size_t(f)];
+    m_marks += marksOf(cell);
+}
+
+int TProfileCounts::TotalZeros() const { return std::accumulate(m_zeros.begin(), m_zeros.end(), 0); }
+
+int TProfileCounts::TotalAmbivalents() const {
+    return std::accumulate(m_ambivalents.begin(), m_ambivalents.end(), 0);
+}
+
+double TProfileCounts::TspQu() const {
+    const int ambivalents = TotalAmbivalents();
+    return ambivalents == 0 ? 0.0 : RoundHalfUp(double(TotalZeros()) / ambivalents, 2);
+}
+
+double TProfileCounts::SyPercent() const {
+    // A table without tests has no factor cells: its share is 0 rather than a division by zero.
+    return m_tests > 0 ? RoundHalfUp(double(TotalSnt()) / (kFactors * m_tests) * 100, 1) : 0.0;
+}
+
 double RoundHalfUp(double x, int k) {
     const double unit = std::pow(10.0, -k);
     return std::trunc(x / unit + 0.5) * unit;
@@ -134,50 +159,28 @@ void DeriveTheoretical(const Widgets::TStringGrid& ppp, Widgets::TStringGrid& tk
             else if (c == kSumAmbCol)
                 text = ppp.Cell(kSumZeroCol, r);
             else
-                text = invertedReaction(ppp.Cell(c, r));
+                text = TheoreticalCell(ppp.Cell(c, r));
             tkp.SetCell(c, r, text);
         }
 }
 
 void CountFooter(const Widgets::TStringGrid& table, Widgets::TStringGrid& footer) {
-    const int tests = table.RowCount() - kHeaderRows;
-    int totalZeros = 0;
-    int totalAmbivalents = 0;
-    int totalMarks = 0;
-    std::array<int, Calc::kFactorCount + 1> snt{};
+    TProfileCounts counts;
+    for (int r = kHeaderRows; r < table.RowCount(); ++r)
+        counts.AddRow([&](int f) { return table.CellView(f + 2, r); });
     for (int f = 1; f <= Calc::kFactorCount; ++f) {
-        int zeros = 0;
-        int ambivalents = 0;
-        for (int r = kHeaderRows; r < table.RowCount(); ++r) {
-            const QStringView cell = table.CellView(f + 1, r);
-            if (cell.startsWith(kZero))
-                ++zeros;
-            else if (cell.startsWith(kAmbivalent))
-                ++ambivalents;
-            totalMarks += marksOf(cell);
-        }
-        snt[f] = zeros + ambivalents;
-        footer.SetCell(f, 0, QString::number(zeros));
-        footer.SetCell(f, 1, QString::number(ambivalents));
-        footer.SetCell(f, 2, QString::number(snt[f]));
+        footer.SetCell(f, 0, QString::number(counts.Zeros(f - 1)));
+        footer.SetCell(f, 1, QString::number(counts.Ambivalents(f - 1)));
+        footer.SetCell(f, 2, QString::number(counts.Snt(f - 1)));
         if (f % 2 == 0)
-            footer.SetCell(f - 1, 3, QString::number(std::abs(snt[f - 1] - snt[f])));
-        totalZeros += zeros;
-        totalAmbivalents += ambivalents;
+            footer.SetCell(f - 1, 3, QString::number(std::abs(counts.Snt(f - 2) - counts.Snt(f - 1))));
     }
-    const int sum = totalZeros + totalAmbivalents;
-    footer.SetCell(kFooterTotalCol, 0, QString::number(totalZeros));
-    footer.SetCell(kFooterTotalCol + 1, 1, QString::number(totalAmbivalents));
-    footer.SetCell(kFooterTotalCol + 2, 2, QString::number(sum));
-    footer.SetCell(kFooterTotalCol, 3, QStringLiteral("Sum! = ") + QString::number(totalMarks));
-    footer.SetCell(kFooterQuotientCol, 0,
-                   QStringLiteral("TspQu=") +
-                       (totalAmbivalents == 0
-                            ? QStringLiteral("0")
-                            : Platform::FloatToStr(RoundHalfUp(double(totalZeros) / totalAmbivalents, 2))));
-    // A table without tests has no factor cells: its share is 0 rather than a division by zero.
-    const double share = tests > 0 ? RoundHalfUp(double(sum) / (Calc::kFactorCount * tests) * 100, 1) : 0.0;
-    footer.SetCell(kFooterQuotientCol, 2, QStringLiteral("Sy%=") + Platform::FloatToStr(share));
+    footer.SetCell(kFooterTotalCol, 0, QString::number(counts.TotalZeros()));
+    footer.SetCell(kFooterTotalCol + 1, 1, QString::number(counts.TotalAmbivalents()));
+    footer.SetCell(kFooterTotalCol + 2, 2, QString::number(counts.TotalSnt()));
+    footer.SetCell(kFooterTotalCol, 3, QStringLiteral("Sum! = ") + QString::number(counts.Marks()));
+    footer.SetCell(kFooterQuotientCol, 0, QStringLiteral("TspQu=") + Platform::FloatToStr(counts.TspQu()));
+    footer.SetCell(kFooterQuotientCol, 2, QStringLiteral("Sy%=") + Platform::FloatToStr(counts.SyPercent()));
 }
 
 bool CountDurMoll(const Widgets::TStringGrid& table, Widgets::TStringGrid& footer, int row, QWidget* owner) {

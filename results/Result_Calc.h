@@ -4,6 +4,8 @@
 // window; Result_Frm calls them in its loading order.
 #pragma once
 
+#include "scoring/Calc_Unit.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -51,9 +53,46 @@ double RoundHalfUp(double x, int k);
 // "0%" for a total of 0, else x * 100 / total rounded to one decimal, in the user's locale, with "%".
 QString Percent(int x, int total);
 
+// The ТКП cell of a ППП factor cell: the reaction inverted ("+" <-> "-", "0" <-> "±"), the marks kept;
+// empty for a cell that starts with no reaction.
+QString TheoreticalCell(const QString& cell);
+
 // Writes the ТКП table from the ППП table: headers, numbers, dates and notes copied, every reaction
-// inverted ("+" <-> "-", "0" <-> "±", the marks kept), Sum 0 and Sum ± swapped, СНТ kept.
+// inverted (TheoreticalCell), Sum 0 and Sum ± swapped, СНТ kept.
 void DeriveTheoretical(const Widgets::TStringGrid& ppp, Widgets::TStringGrid& tkp);
+
+// The counting indices of a profile table (footer rows 0 to 3), gathered row by row from the factor
+// cells as the tables show them. The footer and the statistics export both count through it.
+class TProfileCounts {
+public:
+    // Adds one data row: `cell(f)` is the cell of factor f (0 to 7).
+    template <class CellOf> void AddRow(CellOf&& cell) {
+        for (int f = 0; f < kFactors; ++f)
+            addCell(f, cell(f));
+        ++m_tests;
+    }
+
+    int Tests() const { return m_tests; }
+    int Zeros(int f) const { return m_zeros[size_t(f)]; }
+    int Ambivalents(int f) const { return m_ambivalents[size_t(f)]; }
+    int Snt(int f) const { return Zeros(f) + Ambivalents(f); }
+    int TotalZeros() const;
+    int TotalAmbivalents() const;
+    int TotalSnt() const { return TotalZeros() + TotalAmbivalents(); }
+    int Marks() const { return m_marks; }
+    // Zeros over ambivalents rounded to two decimals; 0 without ambivalents.
+    double TspQu() const;
+    // The share of zeros and ambivalents among all factor cells, in percent to one decimal; 0 without tests.
+    double SyPercent() const;
+
+private:
+    static constexpr int kFactors = Calc::kFactorCount;
+    void addCell(int f, QStringView cell);
+    std::array<int, kFactors> m_zeros{};
+    std::array<int, kFactors> m_ambivalents{};
+    int m_marks = 0;
+    int m_tests = 0;
+};
 
 // Rows 0 to 3 of a footer: zeros, ambivalents, СНТ and РВН per factor, their totals, the marks total,
 // "TspQu=" and "Sy%=".

@@ -3,6 +3,7 @@
 #include "results/Result_Frm.h"
 
 #include "data/DataMod.h"
+#include "data/Testee.h"
 #include "platform/Dialogs.h"
 #include "platform/Locale.h"
 #include "platform/SysColors.h"
@@ -258,11 +259,13 @@ QWidget* TChartPageControl::Page(int index) {
     if (index < 0 || index >= m_pages.size())
         return nullptr;
     if (!m_pages[index]) {
-        auto* page = new QWidget;
-        m_stack->addWidget(page);
-        m_pages[index] = page;
+        // Built before it joins the stack: the first page of a shown stack is shown at once, and
+        // children added to a widget that is already shown stay hidden.
+        auto page = std::make_unique<QWidget>();
         if (BuildPage)
-            BuildPage(index, page);
+            BuildPage(index, page.get());
+        m_pages[index] = page.get();
+        m_stack->addWidget(page.release());
     }
     return m_pages[index];
 }
@@ -699,6 +702,7 @@ void ShowResults(int MenID, bool ListOpen, QWidget* parent) {
         return;
     }
     auto form = std::make_unique<TResult_Form>(parent);
+    form->setWindowTitle(Data::TesteeCaption(form->windowTitle(), MenID));
     form->ShowTestee(MenID);
     form->LoadResults();
     form->PageControl1->setCurrentIndex(0);

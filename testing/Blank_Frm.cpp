@@ -2,11 +2,13 @@
 #include "testing/Blank_Frm.h"
 
 #include "data/DataMod.h"
+#include "data/Testee.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorDisplay.h"
 #include "platform/Locale.h"
 #include "scoring/Calc_Records.h"
 #include "widgets/DateEdit.h"
+#include "widgets/RestoreEdits.h"
 #include "widgets/StringGrid.h"
 #include "widgets/TextLimit.h"
 
@@ -157,6 +159,7 @@ void TBlank_Form::createWidgets() {
         b->setAutoDefault(false);
     }
     Ok_But->setDefault(true);
+    Restore_But = new Widgets::TRestoreEdits_But(this);
 }
 
 void TBlank_Form::createLayout() {
@@ -204,6 +207,38 @@ void TBlank_Form::createConnections() {
     connect(Ok_But, &QPushButton::clicked, this, [this] { Platform::guarded([this] { Ok_ButClick(); }); });
     connect(Cancel_But, &QPushButton::clicked, this, &TBlank_Form::Cancel_ButClick);
     Widgets::LimitChars(NoteTest_Edit, kMaxNoteLength);
+
+    // The fields a refused save keeps: a grid as its cells, separated by commas.
+    const auto cells = [](Widgets::TStringGrid* grid, int col0, int row0) {
+        return std::make_pair(
+            [=] {
+                QStringList texts;
+                for (int r = row0; r < grid->RowCount(); ++r)
+                    for (int c = col0; c < grid->ColCount(); ++c)
+                        texts << grid->Cell(c, r);
+                return texts.join(QLatin1Char(','));
+            },
+            [=](const QString& joined) {
+                const QStringList texts = joined.split(QLatin1Char(','));
+                int i = 0;
+                for (int r = row0; r < grid->RowCount(); ++r)
+                    for (int c = col0; c < grid->ColCount(); ++c)
+                        grid->SetCell(c, r, texts.value(i++));
+            });
+    };
+    Restore_But->AddField(
+        QStringLiteral("Дата тестирования"), [this] { return Platform::DateToIso(DateTest_Edit->date()); },
+        [this](const QString& v) { DateTest_Edit->setDate(Platform::IsoToDate(v)); });
+    Restore_But->AddField(
+        QStringLiteral("Время тестирования"), [this] { return Platform::TimeToIso(TimeTest_Edit->time()); },
+        [this](const QString& v) { TimeTest_Edit->setTime(Platform::IsoToTime(v)); });
+    Restore_But->AddField(
+        QStringLiteral("Примечание"), [this] { return NoteTest_Edit->toPlainText(); },
+        [this](const QString& v) { NoteTest_Edit->setPlainText(v); });
+    const auto sheet = cells(Bl_Grid, 1, kFirstPassRow);
+    Restore_But->AddField(QStringLiteral("Бланк"), sheet.first, sheet.second, false);
+    const auto profile = cells(Pr_Grid, kProfilDataCol0, kProfilDataRow0);
+    Restore_But->AddField(QStringLiteral("Профиль"), profile.first, profile.second, false);
 }
 
 void TBlank_Form::InitGrids() {
@@ -285,6 +320,7 @@ void TBlank_Form::LoadRecord() {
         Blank_RB->setChecked(true);
         Blank_RBClick();
     }
+    Restore_But->NoteLoaded();
 }
 
 void TBlank_Form::Blank_RBClick() {
@@ -421,10 +457,12 @@ void TBlank_Form::Ok_ButClick() {
                 reject();
                 return;
             }
+            Restore_But->KeepChanges();
             Blank_RB->setEnabled(true);
             Profil_RB->setEnabled(true);
             InitGrids();
             LoadRecord();
+            Restore_But->Offer();
             return;
         }
     } else {
@@ -445,6 +483,9 @@ bool EditBlank(bool editMode, int menId, QWidget* parent) {
     auto form = std::make_unique<TBlank_Form>(parent);
     form->EditMode = editMode;
     form->MenID = menId;
+    // A stored record is corrected, not entered anew.
+    form->setWindowTitle(
+        Data::TesteeCaption(editMode ? QStringLiteral("Изменение записи тестирования") : kCaption, menId));
     form->InitGrids();
     form->LoadRecord();
     return form->exec() == QDialog::Accepted;

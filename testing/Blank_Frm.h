@@ -14,8 +14,9 @@ class QPushButton;
 class QRadioButton;
 class QTimeEdit;
 namespace Widgets {
+class TRestoreEdits_But;
 class TStringGrid;
-}
+} // namespace Widgets
 
 class TBlank_Form : public QDialog {
     Q_OBJECT
@@ -37,6 +38,8 @@ public:
     Widgets::TStringGrid* Pr_Grid;
     QPushButton* Ok_But;
     QPushButton* Cancel_But;
+    // Shown after a save refused because the record was changed elsewhere: puts the user's changes back.
+    Widgets::TRestoreEdits_But* Restore_But;
 
     void InitGrids();
     void LoadRecord();

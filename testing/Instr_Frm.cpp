@@ -66,10 +66,10 @@ void TInstr_Form::showEvent(QShowEvent* event) {
     BeginTest_But->setFocus();
 }
 
-void ShowInstruction(const QString& suffix, QWidget* parent) {
+bool ShowInstruction(const QString& suffix, QWidget* parent) {
     auto form = std::make_unique<TInstr_Form>(parent);
     form->LoadInstruction(suffix);
     if (QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
         form->move(screen->availableGeometry().center() - form->rect().center());
-    form->exec();
+    return form->exec() == QDialog::Accepted;
 }

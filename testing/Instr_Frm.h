@@ -29,8 +29,9 @@ protected:
 };
 
 // Shows the instruction file program directory + `suffix` ("/First_Instruct.rtf") modally. A missing
-// or unreadable file throws Platform::ERtfError before anything is shown.
-void ShowInstruction(const QString& suffix, QWidget* parent = nullptr);
+// or unreadable file throws Platform::ERtfError before anything is shown. True when the testee began
+// with "Начать тестирование"; Escape or the close button go back (false).
+bool ShowInstruction(const QString& suffix, QWidget* parent = nullptr);
 
 inline const QString kFirstInstruction = QStringLiteral("/First_Instruct.rtf");
 inline const QString kSecondInstruction = QStringLiteral("/Second_Instruct.rtf");

@@ -2,6 +2,7 @@
 #include "testing/ListTest_Frm.h"
 
 #include "data/DataMod.h"
+#include "data/Testee.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorDisplay.h"
 #include "platform/Locale.h"
@@ -108,7 +109,8 @@ void TListTest_Form::createWidgets() {
     y += kButtonGap;
     Result_But = button(QStringLiteral("Результаты..."), "Result_But");
     Graph_But = button(QStringLiteral("График..."), "Graph_But");
-    Cancel_But = button(QStringLiteral("Отмена"), "Cancel_But");
+    // It cancels nothing: the window's changes are stored as they are made.
+    Cancel_But = button(QStringLiteral("Закрыть"), "Cancel_But");
     Cancel_But->move(x, kHeight - kMargin - kButtonHeight);
     Cancel_But->setDefault(true);
 
@@ -180,7 +182,9 @@ void TListTest_Form::RefreshList() {
 }
 
 void TListTest_Form::Test_ButClick() {
-    ShowInstruction(kFirstInstruction, this);
+    // Escape or the close button on the instruction go back to the list.
+    if (!ShowInstruction(kFirstInstruction, this))
+        return;
     RunTest(MenID, this);
     RefreshList();
 }
@@ -229,7 +233,7 @@ void TListTest_Form::Result_ButClick() {
 
 void TListTest_Form::WatchBlank_ButClick() {
     if (HasRecords())
-        ShowCharts(this);
+        ShowCharts(MenID, this);
 }
 
 void TListTest_Form::Tests_GridDblClick() {
@@ -252,6 +256,7 @@ void TListTest_Form::ListTest_DataSourceDataChange() {
 void ShowTestList(int menId, QWidget* parent) {
     auto form = std::make_unique<TListTest_Form>(parent);
     form->MenID = menId;
+    form->setWindowTitle(Data::TesteeCaption(form->windowTitle(), menId));
     form->RefreshList();
     form->exec();
     form.reset();

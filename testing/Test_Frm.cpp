@@ -9,15 +9,16 @@
 #include "scoring/Calc_Records.h"
 #include "testing/Instr_Frm.h"
 
-#include <QCloseEvent>
 #include <QDate>
 #include <QFrame>
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTime>
 
@@ -39,6 +40,11 @@ constexpr int kButtonHeight = 30;
 constexpr int kBevelTop = 597;
 constexpr int kButtonTop = 613;
 constexpr int kPanelBevel = 2;
+// The key number over a picture: a square this big, this far inside the picture's corner.
+constexpr int kKeySize = 24;
+constexpr int kKeyInset = 4;
+
+const QColor kNavy(0, 0, 128);
 
 const QColor kSympatheticColor = Qt::red;
 const QColor kUnpleasantColor = Qt::blue;
@@ -48,16 +54,22 @@ const QString kPromptSympathetic =
 const QString kPromptUnpleasant =
     QStringLiteral("Выберите два портрета, которые кажутся Вам наиболее неприятными");
 const QString kFinished = QStringLiteral("Тестирование закончено!");
+const QString kAbortQuestion = QStringLiteral("Прервать тестирование? Ответы не будут сохранены.");
 
 } // namespace
 
 TTest_Form::TTest_Form(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Тестирование"));
-    setWindowFlags(Qt::Tool | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(kClientWidth, kClientHeight);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
-    Comment_Label = new QLabel(this);
+    Board = new QWidget(this);
+    Board->setObjectName(QStringLiteral("Board"));
+    Board->setFixedSize(kClientWidth, kClientHeight);
+    auto* layout = new QGridLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(Board, 0, 0, Qt::AlignCenter);
+
+    Comment_Label = new QLabel(Board);
     Comment_Label->setObjectName(QStringLiteral("Comment_Label"));
     Comment_Label->setGeometry(8, 6, kClientWidth - 16, 38);
     Comment_Label->setWordWrap(true);
@@ -67,14 +79,17 @@ TTest_Form::TTest_Form(QWidget* parent) : QDialog(parent) {
     prompt.setBold(true);
     Comment_Label->setFont(prompt);
     QPalette navy = Comment_Label->palette();
-    navy.setColor(QPalette::WindowText, QColor(0, 0, 128));
+    navy.setColor(QPalette::WindowText, kNavy);
     Comment_Label->setPalette(navy);
 
     // Created in the order Panel1, Image1, Panel2, Image2, ... so every scan meets the portraits in
     // ascending number.
+    QFont keyFont = font();
+    keyFont.setBold(true);
+    keyFont.setPointSize(11);
     for (int i = 0; i < Calc::kPortraitsPerSeries; ++i) {
         const QString n = QString::number(i + 1);
-        auto* panel = new QFrame(this);
+        auto* panel = new QFrame(Board);
         panel->setObjectName(QStringLiteral("Panel") + n);
         panel->setGeometry(kPanelLeft[i % 4], kPanelTop[i / 4], kPanelWidth, kPanelHeight);
         panel->setFrameShape(QFrame::Panel);
@@ -86,37 +101,65 @@ TTest_Form::TTest_Form(QWidget* parent) : QDialog(parent) {
         image->setObjectName(QStringLiteral("Image") + n);
         image->move(kImageLeft, kImageTop);
         image->installEventFilter(this);
+        // The key's number over the picture's corner; a click on it is a click on the picture.
+        auto* key = new QLabel(n, panel);
+        key->setObjectName(QStringLiteral("Key") + n);
+        key->setGeometry(kImageLeft + kKeyInset, kImageTop + kKeyInset, kKeySize, kKeySize);
+        key->setAlignment(Qt::AlignCenter);
+        key->setFont(keyFont);
+        key->setFrameShape(QFrame::Box);
+        key->setAutoFillBackground(true);
+        QPalette keyColors = key->palette();
+        keyColors.setColor(QPalette::Window, Qt::white);
+        keyColors.setColor(QPalette::WindowText, kNavy);
+        key->setPalette(keyColors);
+        key->setAttribute(Qt::WA_TransparentForMouseEvents);
         Panels[i] = panel;
         Images[i] = image;
+        KeyLabels[i] = key;
         ResetPanel(panel);
     }
 
-    Bevel = new QFrame(this);
+    Bevel = new QFrame(Board);
     Bevel->setFrameShape(QFrame::HLine);
     Bevel->setFrameShadow(QFrame::Sunken);
     Bevel->setGeometry(8, kBevelTop, kClientWidth - 16, 4);
 
-    Prev_But = new QPushButton(QStringLiteral("Назад"), this);
+    Abort_But = new QPushButton(QStringLiteral("Прервать"), Board);
+    Abort_But->setObjectName(QStringLiteral("Abort_But"));
+    Abort_But->setToolTip(QStringLiteral("Прервать тестирование без сохранения ответов"));
+    Abort_But->setGeometry(8, kButtonTop, kButtonWidth, kButtonHeight);
+    Series_Label = new QLabel(Board);
+    Series_Label->setObjectName(QStringLiteral("Series_Label"));
+    // Between "Прервать" and "Назад".
+    const int prevLeft = kClientWidth - 16 - 2 * kButtonWidth;
+    Series_Label->setGeometry(16 + kButtonWidth, kButtonTop, prevLeft - 24 - kButtonWidth, kButtonHeight);
+    Series_Label->setAlignment(Qt::AlignCenter);
+    Series_Label->setFont(keyFont);
+    Series_Label->setPalette(navy);
+    Prev_But = new QPushButton(QStringLiteral("Назад"), Board);
     Prev_But->setObjectName(QStringLiteral("Prev_But"));
-    Next_But = new QPushButton(QStringLiteral("Далее"), this);
+    Next_But = new QPushButton(QStringLiteral("Далее"), Board);
     Next_But->setObjectName(QStringLiteral("Next_But"));
-    Prev_But->setGeometry(kClientWidth - 16 - 2 * kButtonWidth, kButtonTop, kButtonWidth, kButtonHeight);
+    Prev_But->setGeometry(prevLeft, kButtonTop, kButtonWidth, kButtonHeight);
     Next_But->setGeometry(kClientWidth - 8 - kButtonWidth, kButtonTop, kButtonWidth, kButtonHeight);
-    for (QPushButton* b : {Prev_But, Next_But}) {
+    for (QPushButton* b : {Abort_But, Prev_But, Next_But}) {
         QFont bold = b->font();
         bold.setBold(true);
         b->setFont(bold);
-        b->setEnabled(false);
-        // The window takes every key itself (digits, Enter, Backspace).
+        // The window takes every key itself (digits, Enter, Backspace, Escape).
         b->setFocusPolicy(Qt::NoFocus);
         b->setAutoDefault(false);
     }
+    Prev_But->setEnabled(false);
+    Next_But->setEnabled(false);
     setFocusPolicy(Qt::StrongFocus);
 
     connect(Next_But, &QPushButton::clicked, this,
             [this] { Platform::guarded([this] { Next_ButClick(); }); });
     connect(Prev_But, &QPushButton::clicked, this,
             [this] { Platform::guarded([this] { Prev_ButClick(); }); });
+    connect(Abort_But, &QPushButton::clicked, this, &TTest_Form::reject);
 }
 
 QChar TTest_Form::PortraitDigit(const QObject* component) { return component->objectName().back(); }
@@ -170,6 +213,7 @@ void TTest_Form::ShowSeries(int series) {
         panel->show();
     }
     Comment_Label->setText(CurSign == 1 ? kPromptSympathetic : kPromptUnpleasant);
+    Series_Label->setText(QStringLiteral("Серия %1 из %2").arg(series).arg(Calc::kSeriesCount));
     Next_But->setEnabled(false);
     CurSeries = series;
     SelCount = 0;
@@ -230,15 +274,23 @@ void TTest_Form::Next_ButClick() {
     }
 
     if (CurPass == 1 && CurSeries == Calc::kSeriesCount && CurSign == -1) {
-        // A missing second instruction throws here: the window stays on this screen with its choice,
-        // and the next "Далее" stores the same pair again and retries.
-        ShowInstruction(kSecondInstruction, this);
+        // A missing second instruction throws here, and Escape on it goes back: the window stays on this
+        // screen with its choice, which the next "Далее" stores again. Until then the pair is not taken,
+        // so that "Назад" from here shows these portraits again.
+        auto untaken = qScopeGuard([this, s] {
+            FirstPass[2][s] = QStringLiteral("0");
+            FirstPass[3][s] = QStringLiteral("0");
+        });
+        if (!ShowInstruction(kSecondInstruction, this))
+            return;
+        untaken.dismiss();
         CurPass = 2;
         CurSeries = 1;
     } else if (CurPass == 2 && CurSeries == Calc::kSeriesCount) {
         // Written first: a record the engine refuses is reported alone, never after the end message,
         // and the window stays on this screen.
         FinishTest();
+        m_finished = true;
         Platform::messageBox(this, kFinished, kFinished, Platform::MsgIcon::Information);
         accept();
         return;
@@ -315,15 +367,33 @@ void TTest_Form::keyPressEvent(QKeyEvent* event) {
     } else if (key == Qt::Key_Backspace) {
         if (Prev_But->isEnabled())
             Platform::guarded([this] { Prev_ButClick(); });
+    } else if (key == Qt::Key_Escape) {
+        reject();
     }
-    // Every other key, Escape included, is ignored: a stray key never ends the run; the title bar
-    // closes the window.
+    // Every other key is ignored.
     event->accept();
 }
 
-void TTest_Form::closeEvent(QCloseEvent* event) {
-    // Closing early ends the run; the choices are dropped and nothing is written.
-    QDialog::closeEvent(event);
+bool TTest_Form::HasAnswers() const {
+    if (m_finished)
+        return false;
+    if (SelCount > 0)
+        return true;
+    for (const TPassSlots* pass : {&FirstPass, &SecondPass})
+        for (const auto& slot : *pass)
+            for (const QString& digit : slot)
+                if (!digit.isEmpty() && digit != QStringLiteral("0"))
+                    return true;
+    return false;
+}
+
+void TTest_Form::reject() {
+    // The question's default is No: a stray Enter after a stray Escape keeps the run.
+    if (HasAnswers() && Platform::messageBox(this, kAbortQuestion, QStringLiteral("Тестирование"),
+                                             Platform::MsgIcon::Question, Platform::MsgButtons::YesNo,
+                                             Platform::MsgAnswer::No) != Platform::MsgAnswer::Yes)
+        return;
+    QDialog::reject();
 }
 
 void RunTest(int menId, QWidget* parent) {
@@ -331,8 +401,10 @@ void RunTest(int menId, QWidget* parent) {
     form->MenID = menId;
     form->CurSign = 1;
     form->CurPass = 1;
+    // The whole screen: the main window with other testees' names stays out of sight.
     if (QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
-        form->move(screen->availableGeometry().center() - form->rect().center());
+        form->setGeometry(screen->geometry());
+    form->setWindowState(Qt::WindowFullScreen);
     // A picture that cannot be read is reported; the window still opens.
     Platform::guarded([&] { form->ShowSeries(1); });
     form->exec();

@@ -1,6 +1,8 @@
 // The test window: six series of eight portraits, the two passes of the test, and the test record
-// written after the last screen. The testee chooses with the mouse or with the digit keys 1 to 8;
-// Enter acts as "Далее" and Backspace as "Назад".
+// written after the last screen. The testee chooses with the mouse or with the digit keys 1 to 8, which
+// the portraits carry as labels; Enter acts as "Далее" and Backspace as "Назад". The window covers the
+// screen, so that nothing else (other testees' names) is in sight during the run; leaving it before the
+// end asks first.
 #pragma once
 
 #include "scoring/Calc_Unit.h"
@@ -32,11 +34,17 @@ public:
     TPassSlots FirstPass;
     TPassSlots SecondPass;
 
+    // The screen of the test at its own size (746 x 659), centred in the window.
+    QWidget* Board;
     QLabel* Comment_Label;
-    // Panel1..Panel8 with Image1..Image8: above 1 to 4, below 5 to 8.
+    // Panel1..Panel8 with Image1..Image8: above 1 to 4, below 5 to 8. Each panel carries the number of
+    // its key (Key1..Key8) over its picture.
     std::array<QFrame*, Calc::kPortraitsPerSeries> Panels{};
     std::array<QLabel*, Calc::kPortraitsPerSeries> Images{};
+    std::array<QLabel*, Calc::kPortraitsPerSeries> KeyLabels{};
     QFrame* Bevel;
+    QLabel* Series_Label; // "Серия n из 6"
+    QPushButton* Abort_But;
     QPushButton* Prev_But;
     QPushButton* Next_But;
 
@@ -50,6 +58,8 @@ public:
 
     // True when the panel shows the selected state.
     bool IsSelected(const QFrame* panel) const;
+    // True while leaving would lose choices: some are made and the record is not written yet.
+    bool HasAnswers() const;
 
 public Q_SLOTS:
     void Panel2Click(QFrame* sender);
@@ -57,10 +67,13 @@ public Q_SLOTS:
     void Next_ButClick();
     void Prev_ButClick();
 
+    // Leaving before the end (close button, Alt+F4, Escape, "Прервать") asks first while answers would
+    // be lost; No keeps the run.
+    void reject() override;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
 
 private:
     // The portrait number of a panel or image: the last character of its name.
@@ -68,7 +81,7 @@ private:
     void SetSelected(QFrame* panel, bool selected);
     bool OnFirstScreenOfPass() const;
     void UpdatePrevBut();
-
+    bool m_finished = false;
     // The moment the test ended, kept for a save that is tried again: the same values are the same write.
     QDateTime m_finishedAt;
 };

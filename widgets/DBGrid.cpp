@@ -2,6 +2,7 @@
 #include "widgets/DBGrid.h"
 
 #include <QKeyEvent>
+#include <QMetaMethod>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -203,6 +204,30 @@ void TDBGrid::mouseDoubleClickEvent(QMouseEvent* event) {
     QTableView::mouseDoubleClickEvent(event);
     if (event->button() == Qt::LeftButton && indexAt(event->position().toPoint()).isValid())
         Q_EMIT RowDoubleClicked();
+}
+
+void TDBGrid::keyPressEvent(QKeyEvent* event) {
+    // Enter opens what a double click opens; a window that does not listen keeps Enter for its default
+    // button.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && currentIndex().isValid() &&
+        isSignalConnected(QMetaMethod::fromSignal(&TDBGrid::RowDoubleClicked))) {
+        event->accept();
+        Q_EMIT RowDoubleClicked();
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+QModelIndex TDBGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    // In a row list the columns are not places of their own: Home and End move between rows, as Ctrl+Home
+    // and Ctrl+End do.
+    if (selectionBehavior() == SelectRows && (action == MoveHome || action == MoveEnd) &&
+        m_model->rowCount() > 0) {
+        const int column = std::max(0, currentIndex().column());
+        return m_model->index(action == MoveHome ? 0 : m_model->rowCount() - 1, column);
+    }
+    return QTableView::moveCursor(action, modifiers);
 }
 
 void TDBGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {

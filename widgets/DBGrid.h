@@ -54,11 +54,15 @@ public:
 
 Q_SIGNALS:
     void TitleClick(int column, bool ctrl);
+    // A double click on a row, or Enter on the current row when a window listens for it.
     void RowDoubleClicked();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    // Home and End go to the first and the last row when whole rows are selected.
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
                                                          const QEvent* event = nullptr) const override;

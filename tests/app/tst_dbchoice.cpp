@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSqlQuery>
@@ -131,6 +132,9 @@ private Q_SLOTS:
         onNextModal([&](QWidget* w) {
             auto* form = qobject_cast<TDB_Form*>(w);
             onNextModal([&, form](QWidget* ask) {
+                // The prompt says whose password it asks.
+                QCOMPARE(qobject_cast<TInputPassword_Form*>(ask)->Prompt_Label->text(),
+                         QStringLiteral("Пароль базы данных\n«Закрытая»:"));
                 typePassword(ask, QStringLiteral("пароль"));
                 qobject_cast<TInputPassword_Form*>(ask)->Ok_But->click(); // refused
                 qobject_cast<TInputPassword_Form*>(ask)->Cancel_But->click();

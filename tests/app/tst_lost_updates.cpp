@@ -1,22 +1,28 @@
 // Two workstations on one store (two connections to one table file, or to one server database): a save
 // over a record that the other changed meanwhile is refused with a message, the dialog shows the record
-// as now stored and stays open, and a second save then succeeds. Deleting what the other deleted
-// already is no error.
+// as now stored and stays open, "Вернуть мои изменения" puts back what the user changed, and a second
+// save then succeeds. Deleting what the other deleted already is no error.
 #include "shell/ShellFixture.h"
 
 #include "app/AddTester_Frm.h"
 #include "app/DBEdit_Frm.h"
+#include "app/Group_Frm.h"
+#include "app/Input_Frm.h"
 #include "data/Store.h"
 #include "platform/Dialogs.h"
 #include "scoring/Calc_Records.h"
 #include "testing/Blank_Frm.h"
+#include "widgets/RestoreEdits.h"
 #include "widgets/StringGrid.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
+
+#include <functional>
 
 using namespace ShellTest;
 
@@ -55,6 +61,16 @@ private:
     bool m_ok = false;
     QString m_error;
 };
+
+// Runs `work` on the next prompt window once it shows (a prompt other than `previous`).
+void onPrompt(const std::function<void(TInput_Form*)>& work, QPointer<TInput_Form> previous = {}) {
+    QTimer::singleShot(10, [=] {
+        auto* prompt = qobject_cast<TInput_Form*>(QApplication::activeModalWidget());
+        if (!prompt || prompt == previous.data() || !prompt->isVisible())
+            return onPrompt(work, previous);
+        work(prompt);
+    });
+}
 
 } // namespace
 
@@ -102,8 +118,12 @@ private Q_SLOTS:
         const QString sql = QStringLiteral("select FIO || ' ' || Age from USER where Men_ID = :men");
         const QVariantMap key{{QStringLiteral("men"), men}};
         QCOMPARE(stored(sql, key), QStringLiteral("Сидоров 41"));
-        // Saved again over what it now shows: accepted.
-        form.FIO_Edit->setText(QStringLiteral("Иванов"));
+        // The user's change comes back over the stored record (his age was not his change), and saves.
+        QVERIFY(form.Restore_But->isVisible());
+        QTest::mouseClick(form.Restore_But, Qt::LeftButton);
+        QCOMPARE(form.FIO_Edit->text(), QStringLiteral("Иванов"));
+        QCOMPARE(form.Age_Edit->value(), 41);
+        QVERIFY(!form.Restore_But->isVisible());
         QTest::mouseClick(form.Ok_But, Qt::LeftButton);
         QVERIFY(!form.isVisible());
         QCOMPARE(recorder.messages.size(), 1);
@@ -130,7 +150,8 @@ private Q_SLOTS:
         QCOMPARE(form.DB_Edit->text(), QStringLiteral("Чужая"));
         const QString sql = QStringLiteral("select DB_Name from DB where DB_ID = :db");
         QCOMPARE(stored(sql, {{QStringLiteral("db"), db}}), QStringLiteral("Чужая"));
-        form.DB_Edit->setText(QStringLiteral("Моя"));
+        QTest::mouseClick(form.Restore_But, Qt::LeftButton);
+        QCOMPARE(form.DB_Edit->text(), QStringLiteral("Моя"));
         QTest::mouseClick(form.Ok_But, Qt::LeftButton);
         QVERIFY(!form.isVisible());
         QCOMPARE(stored(sql, {{QStringLiteral("db"), db}}), QStringLiteral("Моя"));
@@ -175,11 +196,45 @@ private Q_SLOTS:
         QVERIFY(form.isVisible());
         QCOMPARE(form.NoteTest_Edit->toPlainText(), QStringLiteral("чужое"));
         QCOMPARE(stored(sql, {}), QStringLiteral("1 чужое"));
-        form.NoteTest_Edit->setPlainText(QStringLiteral("моё"));
+        QTest::mouseClick(form.Restore_But, Qt::LeftButton);
+        QCOMPARE(form.NoteTest_Edit->toPlainText(), QStringLiteral("моё"));
         QTest::mouseClick(form.Ok_But, Qt::LeftButton);
         QVERIFY(!form.isVisible());
         QCOMPARE(recorder.messages.size(), 1);
         QCOMPARE(stored(sql, {}), QStringLiteral("1 моё"));
+    }
+
+    // The group dialog: the other renames the group while the user types a new name; the name is asked
+    // for again with the stored one shown and the user's one behind the button.
+    void groupRenamedElsewhereWhileTyping() {
+        const int id = f->addGroup(QStringLiteral("Первая"));
+        const QVariantMap key{{QStringLiteral("id"), id}};
+        Platform::MessageRecorder recorder;
+        f->dm->Group_Table->Open();
+        QVERIFY(f->dm->Group_Table->Locate(QStringLiteral("Group_ID"), id));
+        TGroup_Form form;
+        form.show();
+        QString shownAgain;
+        onPrompt([&](TInput_Form* prompt) {
+            QVERIFY(other->exec(
+                QStringLiteral("update \"GROUP\" set Group_Name = 'Чужая' where Group_ID = :id"), key));
+            prompt->Text_Edit->setText(QStringLiteral("Моя"));
+            onPrompt(
+                [&](TInput_Form* again) {
+                    shownAgain = again->Text_Edit->text();
+                    QTest::mouseClick(again->Restore_But, Qt::LeftButton);
+                    QTest::mouseClick(again->Ok_But, Qt::LeftButton);
+                },
+                prompt);
+            QTest::mouseClick(prompt->Ok_But, Qt::LeftButton);
+        });
+        form.Edit_ButClick();
+        f->dm->Group_Table->Close();
+        QCOMPARE(shownAgain, QStringLiteral("Чужая"));
+        QCOMPARE(recorder.messages.size(), 1);
+        QCOMPARE(recorder.messages[0].text, Data::kRecordChanged);
+        QCOMPARE(stored(QStringLiteral("select Group_Name from \"GROUP\" where Group_ID = :id"), key),
+                 QStringLiteral("Моя"));
     }
 
     // Groups through their table: a rename over the other's rename is refused; deleting a group the

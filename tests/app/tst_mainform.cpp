@@ -200,6 +200,29 @@ private Q_SLOTS:
         form.SetDBCaption(QStringLiteral("Первая"));
         QCOMPARE(form.windowTitle(), QStringLiteral("Тест Morvel - Первая"));
     }
+
+    // Home and End move through the list and Enter opens what a double click opens; the "Тестирование"
+    // menu items have access keys.
+    void keyboard() {
+        TMain_Form form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QTest::keyClick(form.Data_Grid, Qt::Key_End);
+        QCOMPARE(m_dm->Men_Query->RecNo(), 3);
+        QTest::keyClick(form.Data_Grid, Qt::Key_Home);
+        QCOMPARE(m_dm->Men_Query->RecNo(), 1);
+        QString opened;
+        QTimer::singleShot(20, [&] {
+            if (QWidget* w = QApplication::activeModalWidget()) {
+                opened = QString::fromLatin1(w->metaObject()->className());
+                w->close();
+            }
+        });
+        QTest::keyClick(form.Data_Grid, Qt::Key_Return);
+        QCOMPARE(opened, QStringLiteral("TListTest_Form"));
+        QCOMPARE(QKeySequence::mnemonic(form.Input_Test->text())[0].key(), Qt::Key(u'В'));
+        QCOMPARE(QKeySequence::mnemonic(form.ResultTest->text())[0].key(), Qt::Key(u'Р'));
+    }
 };
 
 QTEST_MAIN(TestMainForm)

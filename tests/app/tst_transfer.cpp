@@ -136,6 +136,13 @@ class TestTransfer : public QObject {
                      1);
         QVERIFY(TestSupport::execBound(target.db(), QStringLiteral("delete from DB where DB_ID = :id"),
                                        {{QStringLiteral("id"), id}}));
+        // Also past the key of a group the file deleted, which testees may still hold.
+        QVERIFY(TestSupport::execBound(
+            target.db(), QStringLiteral("insert into \"GROUP\" (Group_Name) values ('Новая')"), {}, &id));
+        QCOMPARE(id, TestSupport::selectValue(
+                         source, QStringLiteral("select seq from sqlite_sequence where name = 'GROUP'"))
+                             .toLongLong() +
+                         1);
 
         // A second transfer into the now filled database is refused and writes nothing.
         QVERIFY_THROWS_EXCEPTION(Data::EDatabaseError, Data::TransferToServer(source, target.db()));
@@ -166,6 +173,14 @@ private Q_SLOTS:
             {{QStringLiteral("p"), QByteArray("\x00\x01\\\t\n\xff\x7f'x", 10)}}, &base));
         TestSupport::ensureTestee(db, static_cast<int>(base), 900,
                                   QStringLiteral("Д'Артаньян \\ обратная\tчерта\nи строка"));
+        // The last group made was deleted; its testee keeps its key.
+        qint64 gone = 0;
+        QVERIFY(TestSupport::execBound(
+            db, QStringLiteral("insert into \"GROUP\" (Group_Name) values ('Прежняя')"), {}, &gone));
+        QVERIFY(TestSupport::execBound(db, QStringLiteral("update USER set Group_ID = :g where Men_ID = 900"),
+                                       {{QStringLiteral("g"), gone}}));
+        QVERIFY(TestSupport::execBound(db, QStringLiteral("delete from \"GROUP\" where Group_ID = :g"),
+                                       {{QStringLiteral("g"), gone}}));
         const qint64 testees =
             TestSupport::selectValue(db, QStringLiteral("select count(*) from USER")).toLongLong();
         const qint64 tests =

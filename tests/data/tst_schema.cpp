@@ -203,6 +203,26 @@ private Q_SLOTS:
         QCOMPARE(scalar(*dm, QStringLiteral("select Row_Version from USER where Men_ID = 1")).toInt(), 2);
     }
 
+    // A group table made without a key counter (by another tool) gets one in place, keeping every row and
+    // column; no key in use, also one that testees of a deleted group still hold, is handed out again.
+    void groupKeysAreNeverHandedOutAgain() {
+        QStringList statements = oldSchema();
+        statements[2] =
+            QStringLiteral("create table \"GROUP\" (Group_ID integer primary key, Group_Name text, X text)");
+        statements << QStringLiteral("insert into \"GROUP\" values (1, 'А', 'x'), (2, 'Б', 'y')")
+                   << QStringLiteral("insert into USER (DB_ID, FIO, Group_ID) values (1, 'Иванов', 5)");
+        rawExec(tableFile(), statements);
+        auto dm = TMain_DataModule::Create(m_dir->path(), seed);
+        qint64 id = 0;
+        Data::ExecBound(dm->Connection(), QStringLiteral("insert into \"GROUP\" (Group_Name) values ('В')"),
+                        {}, &id);
+        QCOMPARE(id, 6);
+        QCOMPARE(scalar(*dm, QStringLiteral("select group_concat(Group_ID || Group_Name || X || Row_Version) "
+                                            "from \"GROUP\" where Group_ID < 6"))
+                     .toString(),
+                 QStringLiteral("1Аx1,2Бy1"));
+    }
+
     // Reference tables and rows are the program's own: what is missing comes back at start.
     void missingReferenceDataIsRestored_data() {
         QTest::addColumn<QString>("damage");

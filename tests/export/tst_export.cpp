@@ -12,15 +12,18 @@
 #include "platform/Locale.h"
 #include "platform/PngWriter.h"
 #include "platform/Shell.h"
+#include "platform/XlsxNumber.h"
 #include "platform/XlsxWorkbook.h"
 #include "scoring/Calc_Records.h"
 #include "widgets/StringGrid.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QPainter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QThread>
@@ -75,9 +78,11 @@ bool hasMerge(const TXlsxWorksheet& ws, const QString& ref) {
 
 // Runs the independent reader (tests/export/xlsx_cells.py) with the system's Python; fails the test with
 // the reason when it cannot run or refuses the file.
-QJsonObject pythonCells(const QString& path) {
+QJsonObject pythonCells(const QString& path, bool types = false) {
     QProcess python;
-    python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(MORVEL_XLSX_READER), path});
+    python.start(QStringLiteral("/usr/bin/python3"),
+                 types ? QStringList{QStringLiteral(MORVEL_XLSX_READER), QStringLiteral("--types"), path}
+                       : QStringList{QStringLiteral(MORVEL_XLSX_READER), path});
     if (!python.waitForFinished(60000) || python.exitStatus() != QProcess::NormalExit) {
         QTest::qFail(qPrintable(QStringLiteral("python3 did not run: ") + python.errorString()), __FILE__,
                      __LINE__);
@@ -105,6 +110,19 @@ bool rewriteTemplate(const QString& dst, const QString& part, const QString& old
     return ok;
 }
 
+// The text a cell shows under the Russian locale the tests pin: a number through its format.
+QString shown(const TXlsxWorksheet& ws, int row, int col) {
+    double value = 0;
+    if (!ws.Number(row, col, value))
+        return ws.Text(row, col);
+    const QString format = ws.NumberFormat(row, col);
+    if (!format.endsWith(QLatin1Char('%')))
+        return Platform::FloatToStr(value);
+    const int point = int(format.indexOf(QLatin1Char('.')));
+    return QLocale().toString(value * 100, 'f', point < 0 ? 0 : int(format.size()) - point - 2) +
+           QLatin1Char('%');
+}
+
 using MergeSet = QSet<QPair<QPair<int, int>, QPair<int, int>>>;
 MergeSet mergeSet(const TXlsxWorksheet& ws) {
     MergeSet out;
@@ -113,11 +131,11 @@ MergeSet mergeSet(const TXlsxWorksheet& ws) {
     return out;
 }
 
-// Everything of two sheets that a reader sees: cell texts, bold, merges, row heights, formats' ranges.
+// Everything of two sheets that a reader sees: shown cell texts, bold, merges, row heights, formats' ranges.
 void compareSheets(const TXlsxWorksheet& got, const TXlsxWorksheet& want) {
     QMap<QPair<int, int>, QString> a, b;
-    got.ForEachCell([&](int r, int c, const QString& t) { a.insert({r, c}, t); });
-    want.ForEachCell([&](int r, int c, const QString& t) { b.insert({r, c}, t); });
+    got.ForEachCell([&](int r, int c, const QString&) { a.insert({r, c}, shown(got, r, c)); });
+    want.ForEachCell([&](int r, int c, const QString&) { b.insert({r, c}, shown(want, r, c)); });
     QCOMPARE(a.size(), b.size());
     for (auto it = b.cbegin(); it != b.cend(); ++it) {
         const QString where = Platform::CellName(it.key().first, it.key().second);
@@ -166,6 +184,10 @@ private slots:
     void templateOperationsCheckTheirArguments();
     void pictureReadsBackPixelForPixel_data();
     void pictureReadsBackPixelForPixel();
+    void typedTexts_data();
+    void typedTexts();
+    void numbersAreStoredAsNumbers_data();
+    void numbersAreStoredAsNumbers();
 
 private:
     void installTemplate();
@@ -274,8 +296,8 @@ void TestExport::positions() {
             QCOMPARE(ws.Text(base + r, 14), footers[b]->Cell(9, r));
             QCOMPARE(ws.Text(base + r, 6).isEmpty(), tests < 8);
         }
-        QCOMPARE(ws.Text(base + 4, 7), footers[b]->Cell(2, 4));
-        QCOMPARE(ws.Text(base + 4, 20), footers[b]->Cell(12, 4));
+        QCOMPARE(shown(ws, base + 4, 7), footers[b]->Cell(2, 4));
+        QCOMPARE(shown(ws, base + 4, 20), footers[b]->Cell(12, 4));
     }
 
     QCOMPARE(ChartSectionRow(tests), pages[0]);
@@ -736,3 +758,73 @@ void TestExport::pictureReadsBackPixelForPixel() {
 
 QTEST_MAIN(TestExport)
 #include "tst_export.moc"
+
+// What a spreadsheet program makes of a typed text, kept only where the number shows as typed.
+void TestExport::typedTexts_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("number");
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("format");
+    QTest::newRow("decimal comma") << "0,33" << true << 0.33 << "General";
+    QTest::newRow("percentage with a decimal") << "66,7%" << true << 0.667 << "0.0%";
+    QTest::newRow("leading zero shows otherwise") << "007" << false << 0.0 << "";
+    QTest::newRow("trailing zero shows otherwise") << "0,50" << false << 0.0 << "";
+    QTest::newRow("minus zero shows otherwise") << "-0" << false << 0.0 << "";
+    QTest::newRow("exponent form when shown") << "123456789012" << false << 0.0 << "";
+}
+
+void TestExport::typedTexts() {
+    QFETCH(QString, text);
+    QFETCH(bool, number);
+    QFETCH(double, value);
+    QFETCH(QString, format);
+    const auto typed = Platform::ParseTypedNumber(text, QLatin1Char(','));
+    QCOMPARE(typed.has_value(), number);
+    if (number) {
+        QCOMPARE(typed->value, value);
+        QCOMPARE(typed->format, format);
+    }
+}
+
+// The report read by Python: counts, sums and percentages are numbers (percentages with a percent
+// format), texts stay texts, and a cell formatted as text keeps even a number as text.
+void TestExport::numbersAreStoredAsNumbers_data() {
+    QTest::addColumn<QString>("cells");
+    QTest::addColumn<QString>("shownText");
+    QTest::addColumn<QString>("stored");
+    // Name, cells (address pattern), shown text (pattern), stored kind.
+    const char* const rows[][4] = {{"integers", "^(?!B[5-8]$)", "^(0|[1-9][0-9]*)$", R"(["n", "General"])"},
+                                   {"whole percentages", "", "^[0-9]+%$", R"(["n", "0%"])"},
+                                   {"percentages with a decimal", "", "^[0-9]+,[0-9]%$", R"(["n", "0.0%"])"},
+                                   {"reactions with marks", "", "^[0±+-]!+$", R"(["s"])"},
+                                   {"dates", "", "^[0-9]{2}\\.[0-9]{2}\\.[0-9]{4}$", R"(["s"])"},
+                                   {"indices with their names", "", "^(TspQu|Sy%|Sum!)", R"(["s"])"},
+                                   {"age in its text cell", "^B8$", "", R"(["s"])"}};
+    for (const auto& row : rows)
+        QTest::newRow(row[0]) << QString::fromUtf8(row[1]) << QString::fromUtf8(row[2])
+                              << QString::fromUtf8(row[3]);
+}
+
+void TestExport::numbersAreStoredAsNumbers() {
+    QFETCH(QString, cells);
+    QFETCH(QString, shownText);
+    QFETCH(QString, stored);
+    addRecords(8);
+    TResult_Form form;
+    form.Age_Sex->setText(QStringLiteral("33"));
+    form.LoadResults();
+    const QString path = ExportReport(form, m_docs->path());
+    const QJsonObject texts = pythonCells(path);
+    const QJsonObject types = pythonCells(path, true);
+    const QJsonValue want = QJsonDocument::fromJson(stored.toUtf8()).array();
+    const QRegularExpression cell(cells), text(shownText);
+    int matched = 0;
+    for (auto it = texts.begin(); it != texts.end(); ++it) {
+        if (!cell.match(it.key()).hasMatch() || !text.match(it.value().toString()).hasMatch())
+            continue;
+        ++matched;
+        QVERIFY2(types.value(it.key()) == want,
+                 qPrintable(it.key() + QLatin1Char(' ') + it.value().toString()));
+    }
+    QVERIFY(matched > 0);
+}

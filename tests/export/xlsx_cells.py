@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Independent reader of a written workbook for the export tests: every XML part of the package must
-parse with the standard library's strict parser; then the texts of the cells of sheet "Test" are printed
-as JSON ({"B5": "text", ...}). Exit status 1 with the reason on stderr when a part is not well-formed.
+parse with the standard library's strict parser; then the cells of sheet "Test" are printed as JSON with
+the text shown under a Russian locale ({"B5": "text", "T38": "66,7%"}). Exit status 1 with the reason on
+stderr when a part is not well-formed. With --types: ["s"] for a text, ["n", format code] for a number.
 
 Also: xlsx_cells.py --rewrite SRC DST PART OLD NEW writes a copy of the package SRC as DST with the first
 OLD in PART replaced by NEW (texts as UTF-8; in NEW, "@NEST(tag,N)@" stands for N nested empty
@@ -22,7 +23,37 @@ def text_of(si):
     return "".join(t.text or "" for t in si.iter("{%s}t" % NS["m"]))
 
 
-def cells(path):
+BUILT_IN_FORMATS = {0: "General", 1: "0", 2: "0.00", 9: "0%", 10: "0.00%", 49: "@"}
+
+
+def number_formats(trees):
+    """The number format code of every cell style."""
+    styles = trees.get("xl/styles.xml")
+    if styles is None:
+        return []
+    custom = {}
+    fmts = styles.find("m:numFmts", NS)
+    if fmts is not None:
+        for f in fmts.findall("m:numFmt", NS):
+            custom[int(f.get("numFmtId"))] = f.get("formatCode")
+    out = []
+    for xf in styles.find("m:cellXfs", NS).findall("m:xf", NS):
+        i = int(xf.get("numFmtId", "0"))
+        out.append(custom.get(i, BUILT_IN_FORMATS.get(i, "General")))
+    return out
+
+
+def shown_number(value, fmt):
+    """A number as shown under a Russian locale by the formats the report uses."""
+    if fmt.endswith("%"):
+        decimals = len(fmt) - fmt.index(".") - 2 if "." in fmt else 0
+        return ("%.*f" % (decimals, value * 100)).replace(".", ",") + "%"
+    if fmt != "General":
+        raise SystemExit("no rendering for the number format " + fmt)
+    return ("%d" % value if value == int(value) else repr(value)).replace(".", ",")
+
+
+def cells(path, types=False):
     with zipfile.ZipFile(path) as z:
         if z.testzip() is not None:
             raise SystemExit("bad CRC in " + path)
@@ -41,15 +72,21 @@ def cells(path):
         sheet = next(s for s in trees["xl/workbook.xml"].find("m:sheets", NS) if s.get("name") == "Test")
         target = rels[sheet.get("{%s}id" % NS["r"])].lstrip("/")
         part = target if target.startswith("xl/") else "xl/" + target
+        formats = number_formats(trees)
         out = {}
         for c in trees[part].iter("{%s}c" % NS["m"]):
             kind = c.get("t")
             if kind == "s":
-                out[c.get("r")] = shared[int(c.find("m:v", NS).text)]
+                out[c.get("r")] = ["s"] if types else shared[int(c.find("m:v", NS).text)]
             elif kind == "inlineStr":
-                out[c.get("r")] = text_of(c.find("m:is", NS))
+                out[c.get("r")] = ["s"] if types else text_of(c.find("m:is", NS))
             elif c.find("m:v", NS) is not None:
-                out[c.get("r")] = c.find("m:v", NS).text
+                text = c.find("m:v", NS).text
+                if kind in (None, "n"):
+                    fmt = formats[int(c.get("s", "0"))] if formats else "General"
+                    out[c.get("r")] = ["n", fmt] if types else shown_number(float(text), fmt)
+                else:
+                    out[c.get("r")] = [kind] if types else text
         return out
 
 
@@ -71,5 +108,7 @@ def rewrite(src, dst, part, old, new):
 if __name__ == "__main__":
     if len(sys.argv) == 7 and sys.argv[1] == "--rewrite":
         rewrite(*sys.argv[2:])
+    elif len(sys.argv) == 3 and sys.argv[1] == "--types":
+        json.dump(cells(sys.argv[2], types=True), sys.stdout, ensure_ascii=False)
     else:
         json.dump(cells(sys.argv[1]), sys.stdout, ensure_ascii=False)

@@ -155,6 +155,7 @@ private slots:
     void fullDiskLeavesNoCutPdf();
     void pdfButtonAsksBeforeReplacing();
     void printButtonOpensThePrintDialog();
+    void overlongNameFitsFileAndPage();
 
 private:
     QString savePdf(TResult_Form& form, int* pages = nullptr);
@@ -509,6 +510,10 @@ void TestReport::printButtonOpensThePrintDialog() {
         seen = dialog != nullptr;
         if (dialog) {
             QCOMPARE(dialog->printer()->pageLayout().pageSize().id(), QPageSize::A4);
+            // The dialog proposes the job's name for printing into a file: no colon in it.
+            QCOMPARE(dialog->printer()->docName(), QStringLiteral("Иванов Иван Иванович ") +
+                                                       Platform::DateToStr(QDate::currentDate()) +
+                                                       QStringLiteral(".pdf"));
             dialog->reject();
         }
     });
@@ -520,6 +525,32 @@ void TestReport::printButtonOpensThePrintDialog() {
         form.grab().save(qEnvironmentVariable("REPORT_KEEP") + QStringLiteral("/window.png"));
     QCOMPARE(form.Print_But->text(), QStringLiteral("Печать..."));
     QCOMPARE(form.Pdf_But->text(), QStringLiteral("Сохранить в PDF..."));
+}
+
+// A name of one word far wider than the page and longer than a file name may be: the proposed file is
+// shortened between characters and written; on the page the word breaks inside itself.
+void TestReport::overlongNameFitsFileAndPage() {
+    addRecords(1);
+    TResult_Form form;
+    fillParticulars(form);
+    const QString word = QStringLiteral("Оченьдлиннаяфамилия").repeated(10);
+    form.FIO_Edit->setText(word);
+    form.LoadResults();
+    QString proposed;
+    const auto previous = Platform::setSaveFileHandler([&](const QString&, const QString& path) {
+        proposed = m_out->filePath(QFileInfo(path).fileName());
+        return proposed;
+    });
+    Platform::MessageRecorder recorder;
+    QTest::mouseClick(form.Pdf_But, Qt::LeftButton);
+    Platform::setSaveFileHandler(previous);
+    QVERIFY(recorder.messages.isEmpty());
+    const QString name = QFileInfo(proposed).fileName();
+    QVERIFY(name.toUtf8().size() <= 255 - 8);
+    QVERIFY(word.startsWith(name.section(QLatin1Char(' '), 0, 0)));
+    const QString page = pagesOf(proposed).value(0);
+    QVERIFY(QString(page).remove(QRegularExpression(QStringLiteral("[^А-Яа-я]"))).contains(word));
+    QVERIFY(!page.contains(word));
 }
 
 QTEST_MAIN(TestReport)

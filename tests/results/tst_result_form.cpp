@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QBarSet>
 #include <QLineEdit>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -113,6 +114,12 @@ void TestResultForm::oneTest() {
     QCOMPARE(form.PPP_FooterGrid->Cell(12, 2), QStringLiteral("Sy%=100"));
     QCOMPARE(form.TKP_FooterGrid->Cell(0, 4), QStringLiteral("Soz+"));
     QCOMPARE(form.Picture().size(), QSize(649, 257));
+    // The one chart page shows its grids when the tab is opened.
+    form.show();
+    QTabBar* tabs = form.PageControl1->tabBar();
+    QTest::mouseClick(tabs, Qt::LeftButton, {},
+                      tabs->tabRect(form.PageControl1->indexOf(form.TabSheet2)).center());
+    QVERIFY(form.PPPCharts[0]->isVisible() && form.EKPCharts[0]->isVisible());
 }
 
 void TestResultForm::cellsAndTheoretical() {
@@ -194,6 +201,7 @@ void TestResultForm::chartPages() {
     QVERIFY(!form.PPPCharts[0]);
     form.PageControl1->setCurrentWidget(form.TabSheet2);
     QVERIFY(form.PPPCharts[0] && !form.PPPCharts[1] && !form.EKPCharts[2]);
+    QVERIFY(form.PPPCharts[0]->isVisible());
     QCOMPARE(barsOf(form, *form.PPPChart(2), 0), QStringLiteral("++++++......"));
     QCOMPARE(barsOf(form, *form.EKPChart(2), 7), QStringLiteral("......------"));
     QCOMPARE(barsOf(form, *form.PPPChart(1), 0), QStringLiteral("....++--...."));
@@ -231,7 +239,7 @@ void TestResultForm::showResultsKeepsOrClosesTheList() {
         openList();
         list->SetRecNo(2);
     }
-    QString fio, sex, age;
+    QString fio, sex, age, title;
     int pages = -1;
     if (broken) {
         QVERIFY_THROWS_EXCEPTION(Calc::EConvertError, ShowResults(kMenId, listOpen));
@@ -244,10 +252,12 @@ void TestResultForm::showResultsKeepsOrClosesTheList() {
             sex = form->Sex_Edit->text();
             age = form->Age_Sex->text();
             pages = form->Profil_PageControl->count();
+            title = form->windowTitle();
             form->ToolButton2->click();
         });
         ShowResults(kMenId, listOpen);
         QCOMPARE(fio, QStringLiteral("Смирнова Ольга"));
+        QCOMPARE(title, QStringLiteral("Результаты тестирования - Смирнова Ольга"));
         QCOMPARE(sex, QStringLiteral("Женский"));
         QCOMPARE(age, QStringLiteral("39"));
         QCOMPARE(pages, 3);

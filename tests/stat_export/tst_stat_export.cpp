@@ -7,8 +7,10 @@
 #include "TestSupport.h"
 #include "data/Queries.h"
 #include "platform/Dialogs.h"
+#include "results/Result_Frm.h"
 #include "scoring/Calc_Records.h"
 #include "widgets/DBGrid.h"
+#include "widgets/StringGrid.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -67,8 +69,12 @@ TCsv readCsv(const QString& path, QChar separator) {
 }
 
 // Column positions of the file.
-constexpr int kFio = 0, kGroup = 1, kSex = 2, kAge = 3, kDate = 4, kTime = 5, kNote = 6, kMode = 7,
-              kResultTest = 8, kResultProfil = 9, kCounts = 10, kTypes = 42, kTkp = 74, kColumns = 82;
+constexpr int kMenId = 0, kFio = 1, kGroup = 2, kSex = 3, kAge = 4, kTestId = 5, kDate = 6, kTime = 7,
+              kNote = 8, kMode = 9, kResultTest = 10, kResultProfil = 11, kCounts = 12, kTypes = 44,
+              kTkp = 76, kIndices = 84, kColumns = 102;
+
+// A field as stored, without the apostrophe that keeps it text in a spreadsheet program.
+QString unguarded(const QString& field) { return field.startsWith(QLatin1Char('\'')) ? field.mid(1) : field; }
 
 } // namespace
 
@@ -85,12 +91,18 @@ private slots:
     void awkwardTextsRoundTrip_data();
     void awkwardTextsRoundTrip();
     void selectedTesteesOnly();
+    void everyTextCellIsGuarded_data();
+    void everyTextCellIsGuarded();
+    void indicesEqualTheResultsWindow_data();
+    void indicesEqualTheResultsWindow();
     void cancelledExportLeavesNoFile();
     void fullDiskIsAnErrorAndKeepsTheOldFile();
     void menuCommandWritesTheFile();
 
 private:
     void sql(const QString& text);
+    // One testee of database 1, the open one, with the one test `record`.
+    void addOneTest(const Calc::TTestRecord& record);
     // Exports the open database (or the testees `menIds`) and reads the file back.
     TCsv exportAndRead(const QList<int>& menIds, QChar separator, bool latin = false);
     std::unique_ptr<TestSupport::ProgramDirFixture> m_dir;
@@ -132,6 +144,13 @@ void TestStatExport::sql(const QString& text) {
     QVERIFY2(q.exec(text), qPrintable(text));
 }
 
+void TestStatExport::addOneTest(const Calc::TTestRecord& record) {
+    sql(QStringLiteral("insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) values (1, 'Иванов', 'М', "
+                       "30, 0, '')"));
+    Calc::InsertTestRecord(1, 1, QDate(2025, 1, 1), QTime(9, 0), QString(), record);
+    m_dm->Current_DB_ID = 1;
+}
+
 TCsv TestStatExport::exportAndRead(const QList<int>& menIds, QChar separator, bool latin) {
     const auto query = Stat::OpenStatQuery(m_dm->Current_DB_ID);
     const QString path = m_out->filePath(QStringLiteral("out.csv"));
@@ -156,6 +175,8 @@ void TestStatExport::formulaGuard_data() {
                         << "'@SUM(A1)";
     QTest::newRow("tab") << "\t=1"
                          << "'\t=1";
+    QTest::newRow("carriage return") << "\r1"
+                                     << "'\r1";
     QTest::newRow("inside is harmless") << "a=b"
                                         << "a=b";
     QTest::newRow("apostrophe already") << "'=x"
@@ -205,14 +226,17 @@ void TestStatExport::demoDatabaseRoundTrips() {
     for (int r = 1; r < csv.rows.size(); ++r) {
         const QStringList& row = csv.rows[r];
         QCOMPARE(row.size(), kColumns);
-        // The 32 counts are the digits of Result_Profil, and derive from the choices where there are any.
-        const QString profil = row[kResultProfil];
+        // The 32 counts are the digits of Result_Profil, and derive from the choices where there are any;
+        // both strings are marked as text.
+        QVERIFY(row[kResultProfil].startsWith(QLatin1Char('\'')));
+        const QString profil = unguarded(row[kResultProfil]);
         QCOMPARE(profil.size(), 32);
         for (int i = 0; i < 32; ++i)
             QCOMPARE(row[kCounts + i], QString(profil[i]));
         if (!row[kResultTest].isEmpty()) {
             QCOMPARE(row[kMode], QStringLiteral("тест"));
-            QCOMPARE(Calc::ComposeRecord(row[kResultTest]).Result_Profil, profil);
+            QCOMPARE(row[kResultTest].size(), 49);
+            QCOMPARE(Calc::ComposeRecord(unguarded(row[kResultTest])).Result_Profil, profil);
         } else {
             QCOMPARE(row[kMode], QStringLiteral("профиль"));
         }
@@ -221,13 +245,13 @@ void TestStatExport::demoDatabaseRoundTrips() {
         QVERIFY(row[kSex] == QStringLiteral("М") || row[kSex] == QStringLiteral("Ж"));
         // ТКП: the ППП reaction inverted, with its marks.
         for (int f = 0; f < 8; ++f) {
-            const QString type = row[kTypes + f];
+            const QString type = unguarded(row[kTypes + f]);
             const int marks = row[kTypes + 8 + f].toInt();
             const QString inverted = type == QStringLiteral("+")   ? QStringLiteral("-")
                                      : type == QStringLiteral("-") ? QStringLiteral("+")
                                      : type == QStringLiteral("0") ? QStringLiteral("±")
                                                                    : QStringLiteral("0");
-            QCOMPARE(row[kTkp + f], inverted + QString(marks, QLatin1Char('!')));
+            QCOMPARE(unguarded(row[kTkp + f]), inverted + QString(marks, QLatin1Char('!')));
         }
     }
 }
@@ -305,17 +329,17 @@ void TestStatExport::awkwardTextsRoundTrip() {
     const QStringList& choices = csv.rows[1];
     QCOMPARE(choices[kDate], QStringLiteral("2025-12-31"));
     QCOMPARE(choices[kTime], QStringLiteral("23:59:58"));
-    QCOMPARE(choices[kResultTest], run.Result_Test);
-    QCOMPARE(choices[kResultProfil], run.Result_Profil);
+    QCOMPARE(choices[kResultTest], QLatin1Char('\'') + run.Result_Test);
+    QCOMPARE(choices[kResultProfil], QLatin1Char('\'') + run.Result_Profil);
     const QStringList& profile = csv.rows[2];
     QCOMPARE(profile[kMode], QStringLiteral("профиль"));
     QCOMPARE(profile[kResultTest], QString());
     QCOMPARE(profile[kCounts], QStringLiteral("6"));
     QCOMPARE(profile[kCounts + 4], QStringLiteral("6"));
-    // Coded fields are written as they are, however they begin.
-    QCOMPARE(profile.mid(kTypes, 8).join(QLatin1Char(' ')), QStringLiteral("+ 0 - ± + 0 - ±"));
+    // Coded fields are guarded like free text where they begin with a sign.
+    QCOMPARE(profile.mid(kTypes, 8).join(QLatin1Char(' ')), QStringLiteral("'+ 0 '- ± '+ 0 '- ±"));
     QCOMPARE(profile.mid(kTypes + 8, 8).join(QString()), QStringLiteral("20132013"));
-    QCOMPARE(profile.mid(kTkp, 8).join(QLatin1Char(' ')), QStringLiteral("-!! ± +! 0!!! -!! ± +! 0!!!"));
+    QCOMPARE(profile.mid(kTkp, 8).join(QLatin1Char(' ')), QStringLiteral("'-!! ± '+! 0!!! '-!! ± '+! 0!!!"));
 }
 
 void TestStatExport::selectedTesteesOnly() {
@@ -336,17 +360,83 @@ void TestStatExport::selectedTesteesOnly() {
     TCsv csv = exportAndRead({}, QLatin1Char(';'), true);
     QCOMPARE(csv.rows[0], Stat::HeaderNames(true));
     QCOMPARE(csv.rows[0][kCounts + 8], QStringLiteral("PPP_minus_h"));
+    // Each row carries the keys of its testee and record.
     QStringList names;
     for (int r = 1; r < csv.rows.size(); ++r)
-        names << csv.rows[r][kFio] + QLatin1Char(' ') + csv.rows[r][kDate];
-    QCOMPARE(names,
-             (QStringList{"Альфа 2025-01-02", "Бета 2025-01-01", "Бета 2024-01-01", "Гамма 2025-01-03"}));
+        names << csv.rows[r][kMenId] + QLatin1Char('/') + csv.rows[r][kTestId] + QLatin1Char(' ') +
+                     csv.rows[r][kFio] + QLatin1Char(' ') + csv.rows[r][kDate];
+    QCOMPARE(names, (QStringList{"2/2 Альфа 2025-01-02", "1/1 Бета 2025-01-01", "1/6 Бета 2024-01-01",
+                                 "3/3 Гамма 2025-01-03"}));
 
     csv = exportAndRead({3, 1}, QLatin1Char(';'));
     names.clear();
     for (int r = 1; r < csv.rows.size(); ++r)
         names << csv.rows[r][kFio];
     QCOMPARE(names, (QStringList{"Бета", "Бета", "Гамма"}));
+}
+
+// A value of any column that a spreadsheet program would take for a formula is guarded, whatever the
+// column: a tampered table file cannot smuggle one in.
+void TestStatExport::everyTextCellIsGuarded_data() {
+    QTest::addColumn<QString>("tamper");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("field");
+    QTest::newRow("sex") << "update USER set Sex = '=1+1'" << kSex << "'=1+1";
+    QTest::newRow("age") << "update USER set Age = '@1'" << kAge << "'@1";
+    QTest::newRow("time") << "update TEST set Time_Test = '@x'" << kTime << "'@x";
+    QTest::newRow("record string") << "update TEST set Result_Test = '=2'" << kResultTest << "'=2";
+    QTest::newRow("reaction") << "update TEST set Calc_Profil = '+0-±+0-±+0-±+0-±'" << kTypes << "'+";
+}
+
+void TestStatExport::everyTextCellIsGuarded() {
+    QFETCH(QString, tamper);
+    QFETCH(int, column);
+    QFETCH(QString, field);
+    addOneTest(Calc::ComposeRecord(QStringLiteral("135724681538264713457812264815372467381567285634")));
+    sql(tamper);
+    const TCsv csv = exportAndRead({}, QLatin1Char(';'));
+    QCOMPARE(csv.rows.size(), 2);
+    QCOMPARE(csv.rows[1].value(column), field);
+}
+
+// The indices of a record are those of the results window showing that one record.
+void TestStatExport::indicesEqualTheResultsWindow_data() {
+    QTest::addColumn<QString>("types");
+    QTest::addColumn<QString>("marks");
+    QTest::newRow("from choices") << QString() << QString();
+    QTest::newRow("every reaction") << "0±+-0±+-±0-+±0-+"
+                                    << "0123012332103210";
+    QTest::newRow("no ambivalents") << "0+-00+-0+-+-0++0"
+                                    << "1000200030001000";
+}
+
+void TestStatExport::indicesEqualTheResultsWindow() {
+    QFETCH(QString, types);
+    QFETCH(QString, marks);
+    addOneTest(types.isEmpty()
+                   ? Calc::ComposeRecord(QStringLiteral("135724681538264713457812264815372467381567285634"))
+                   : Calc::TTestRecord{QString(), QString(32, u'2'), types, marks});
+    const TCsv csv = exportAndRead({}, QLatin1Char(';'));
+    QCOMPARE(csv.rows[0][kIndices], QStringLiteral("ППП Sum 0"));
+    const QStringList& row = csv.rows.value(1);
+    QCOMPARE(row.size(), kColumns);
+
+    Data::TQuery* list = m_dm->ListTest_Query;
+    list->Close();
+    list->SetParam(QStringLiteral("Men_ID"), 1);
+    list->Open();
+    TResult_Form form;
+    form.LoadResults();
+    const Widgets::TStringGrid* footers[] = {form.PPP_FooterGrid, form.EKP_FooterGrid, form.TKP_FooterGrid};
+    for (int b = 0; b < 3; ++b) {
+        const QStringList got = row.mid(kIndices + 6 * b, 6);
+        const Widgets::TStringGrid& footer = *footers[b];
+        const QStringList shown = {footer.Cell(9, 0), footer.Cell(10, 1), footer.Cell(11, 2),
+                                   footer.Cell(9, 3), footer.Cell(12, 0), footer.Cell(12, 2)};
+        QCOMPARE(QStringList({got[0], got[1], got[2], QStringLiteral("Sum! = ") + got[3],
+                              QStringLiteral("TspQu=") + got[4], QStringLiteral("Sy%=") + got[5]}),
+                 shown);
+    }
 }
 
 void TestStatExport::cancelledExportLeavesNoFile() {
@@ -473,7 +563,7 @@ void TestStatExport::menuCommandWritesTheFile() {
     const TCsv csv = readCsv(path, QLatin1Char(';'));
     QCOMPARE(csv.rows.size() - 1, offered);
     QVERIFY(offered > 0);
-    QCOMPARE(csv.rows[0].value(0), QStringLiteral("FIO"));
+    QCOMPARE(csv.rows[0].value(kFio), QStringLiteral("FIO"));
     QCOMPARE(recorder.messages.size(), 1);
     QVERIFY(recorder.messages[0].text.contains(QString::number(offered)));
 }

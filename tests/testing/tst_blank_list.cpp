@@ -4,6 +4,7 @@
 #include "testing/ListTest_Frm.h"
 
 #include "TestingFixture.h"
+#include "results/Graph_Frm.h"
 #include "scoring/Calc_Records.h"
 #include "widgets/DBGrid.h"
 #include "widgets/StringGrid.h"
@@ -396,6 +397,47 @@ private Q_SLOTS:
         QSqlQuery q(Main_DataModule->Connection());
         QVERIFY(q.exec(QStringLiteral("select count(*) from TEST")) && q.next());
         QCOMPARE(q.value(0).toInt(), 4);
+    }
+
+    void windowsNameTheTestee_data() {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("test list") << "list"
+                                   << "Список тестирований - Тестируемый";
+        QTest::newRow("new sheet") << "new"
+                                   << "Ввод с бланка - Тестируемый";
+        QTest::newRow("stored record") << "edit"
+                                       << "Изменение записи тестирования - Тестируемый";
+        QTest::newRow("charts") << "charts"
+                                << "График - Тестируемый, тестирование 2 от 02.01.2026";
+        QTest::newRow("Enter on a test") << "enter"
+                                         << "Результаты тестирования - Тестируемый";
+    }
+    void windowsNameTheTestee() {
+        QFETCH(QString, window);
+        QFETCH(QString, title);
+        addRecord(kSheet, QString(), QDate(2026, 1, 1));
+        addRecord(kSheet, QString(), QDate(2026, 1, 2));
+        auto list = openList();
+        QString seen;
+        QTimer::singleShot(20, [&] {
+            if (QWidget* w = QApplication::activeModalWidget()) {
+                seen = w->windowTitle();
+                w->close();
+            }
+        });
+        if (window == QLatin1String("list"))
+            ShowTestList(kMen);
+        else if (window == QLatin1String("charts"))
+            ShowCharts(kMen);
+        else if (window == QLatin1String("enter"))
+            QTest::keyClick(list->Tests_Grid, Qt::Key_Return);
+        else
+            EditBlank(window == QLatin1String("edit"), kMen);
+        QCOMPARE(seen, title);
+        // Enter on a test opens its results and leaves the list open; its default button closes it.
+        QVERIFY(list->isVisible());
+        QCOMPARE(list->Cancel_But->text(), QStringLiteral("Закрыть"));
     }
 
     void deleteKeepsNeighbour_data() {

@@ -97,6 +97,7 @@ private Q_SLOTS:
             // Sympathetic screens show 8 portraits, unpleasant ones the 6 left.
             QCOMPARE(visibleDigits(*form).size(), step % 2 == 0 ? 8 : 6);
             QCOMPARE(form->CurSign, step % 2 == 0 ? 1 : -1);
+            QCOMPARE(form->Series_Label->text(), QStringLiteral("Серия %1 из 6").arg(step / 2 + 1));
             const QString pick = pickTwo(*form);
             if (keyboard)
                 for (QChar d : pick)
@@ -115,6 +116,7 @@ private Q_SLOTS:
         QCOMPARE(form->CurPass, 2);
         for (int series = 1; series <= 6; ++series) {
             QCOMPARE(form->CurSeries, series);
+            QCOMPARE(form->Series_Label->text(), QStringLiteral("Серия %1 из 6").arg(series));
             QCOMPARE(visibleDigits(*form).size(), 4);
             QCOMPARE(form->Comment_Label->text(),
                      QStringLiteral("Выберите два портрета, которые кажутся Вам наиболее неприятными"));
@@ -205,10 +207,8 @@ private Q_SLOTS:
         QTest::keyClick(form.get(), Qt::Key_Return);
         QCOMPARE(form->CurSign, 1);
         QCOMPARE(form->FirstPass[0][0], QString());
-        // Keys other than the digits of visible portraits are ignored; Escape does not end the run.
+        // Keys other than the digits of visible portraits are ignored.
         QTest::keyClick(form.get(), '9');
-        QTest::keyClick(form.get(), Qt::Key_Escape);
-        QVERIFY(form->isVisible());
         QCOMPARE(form->SelCount, 1);
     }
 
@@ -287,13 +287,53 @@ private Q_SLOTS:
         QVERIFY(recordsOf(kMen).isEmpty());
     }
 
-    void earlyCloseWritesNothing() {
+    void leavingMidTestAsks_data() {
+        QTest::addColumn<int>("way"); // 0 the close button (or Alt+F4), 1 Escape, 2 "Прервать"
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("close button, No stays") << 0 << false;
+        QTest::newRow("Escape, No stays") << 1 << false;
+        QTest::newRow("Прервать, Yes leaves") << 2 << true;
+    }
+    void leavingMidTestAsks() {
+        QFETCH(int, way);
+        QFETCH(bool, yes);
+        Platform::MessageRecorder messages;
+        messages.answers = {yes ? Platform::MsgAnswer::Yes : Platform::MsgAnswer::No};
         auto form = newForm();
-        runFirstPass(*form, true);
-        clickPortraits(*form, pickTwo(*form));
-        form->close();
-        QVERIFY(!form->isVisible());
+        clickPortraits(*form, QStringLiteral("3"));
+        if (way == 0)
+            form->close();
+        else if (way == 1)
+            QTest::keyClick(form.get(), Qt::Key_Escape);
+        else
+            QTest::mouseClick(form->Abort_But, Qt::LeftButton);
+        QCOMPARE(messages.messages.size(), 1);
+        QCOMPARE(messages.messages[0].text,
+                 QStringLiteral("Прервать тестирование? Ответы не будут сохранены."));
+        QCOMPARE(messages.messages[0].defaultAnswer, Platform::MsgAnswer::No);
+        QCOMPARE(form->isVisible(), !yes);
+        QCOMPARE(form->SelCount, 1);
         QCOMPARE(recordsOf(kMen).size(), 0);
+    }
+
+    // The run covers the screen, names the series and numbers the portraits as the keys choose them.
+    void runCoversTheScreenWithNumberedPortraits() {
+        Platform::MessageRecorder messages;
+        messages.answers = {Platform::MsgAnswer::Yes};
+        QString seen;
+        QTimer::singleShot(20, [&] {
+            if (auto* form = qobject_cast<TTest_Form*>(QApplication::activeModalWidget())) {
+                if (form->windowState().testFlag(Qt::WindowFullScreen) &&
+                    form->geometry().contains(form->screen()->geometry()))
+                    seen = form->Series_Label->text() + QLatin1Char(':');
+                QTest::keyClick(form, '6');
+                for (int i = 0; i < 8; ++i)
+                    seen += form->KeyLabels[i]->text() + (form->IsSelected(form->Panels[i]) ? "*" : "");
+                form->reject();
+            }
+        });
+        RunTest(kMen);
+        QCOMPARE(seen, QStringLiteral("Серия 1 из 6:123456*78"));
     }
 
     void missingSecondInstructionRetries() {
@@ -314,6 +354,13 @@ private Q_SLOTS:
         QCOMPARE(form->CurSign, -1);
         QCOMPARE(form->SelCount, 2);
         QVERIFY(form->Next_But->isEnabled());
+        // The pair is not taken yet: back on the sympathetic screen all eight portraits show again.
+        const QString pair = form->CollectPanels(true);
+        QTest::mouseClick(form->Prev_But, Qt::LeftButton);
+        QCOMPARE(visibleDigits(*form), QStringLiteral("12345678"));
+        clickPortraits(*form, pickTwo(*form));
+        QTest::mouseClick(form->Next_But, Qt::LeftButton);
+        clickPortraits(*form, pair);
         // With the file back, "Далее" retries.
         QFile::rename(m_fixture->path() + QStringLiteral("/Second.bak"),
                       m_fixture->path() + QStringLiteral("/Second_Instruct.rtf"));
@@ -351,8 +398,19 @@ private Q_SLOTS:
         QVERIFY(messages.messages[0].text.contains(QStringLiteral("Photo3.jpg")));
     }
 
-    void missingFirstInstructionOpensNoTest() {
-        QFile::remove(m_fixture->path() + QStringLiteral("/First_Instruct.rtf"));
+    void firstInstructionMissingOrLeftOpensNoTest_data() {
+        QTest::addColumn<bool>("missing");
+        QTest::newRow("file missing") << true;
+        QTest::newRow("Escape on it goes back") << false;
+    }
+    void firstInstructionMissingOrLeftOpensNoTest() {
+        QFETCH(bool, missing);
+        if (missing)
+            QFile::remove(m_fixture->path() + QStringLiteral("/First_Instruct.rtf"));
+        QTimer::singleShot(20, [] {
+            if (auto* w = qobject_cast<TInstr_Form*>(QApplication::activeModalWidget()))
+                QTest::keyClick(w, Qt::Key_Escape);
+        });
         Platform::MessageRecorder messages;
         TListTest_Form list;
         list.MenID = kMen;
@@ -361,9 +419,9 @@ private Q_SLOTS:
         int tests = 0;
         answerModal<TTest_Form>("", &tests, 10);
         QTest::mouseClick(list.Test_But, Qt::LeftButton);
-        QCOMPARE(messages.messages.size(), 1);
-        QCOMPARE(messages.messages[0].icon, Platform::MsgIcon::Error);
-        QVERIFY(messages.messages[0].text.contains(QStringLiteral("First_Instruct.rtf")));
+        QCOMPARE(messages.messages.size(), missing ? 1 : 0);
+        if (missing)
+            QVERIFY(messages.messages[0].text.contains(QStringLiteral("First_Instruct.rtf")));
         QTest::qWait(300);
         QCOMPARE(tests, 0);
         QCOMPARE(recordsOf(kMen).size(), 0);

@@ -1,5 +1,6 @@
 // make-screenshots <out dir>: the pictures of the user's manual, made from the program's own windows
 // under the offscreen platform on a demo database, so the manual always shows the windows as they are.
+// Each picture is taken of the window class it is meant to show, and no two pictures may be the same.
 // With QT_SCALE_FACTOR set it shows how the windows look on a high-density screen; it also saves the
 // help window itself ("help-window.png").
 #include "app/AddTester_Frm.h"
@@ -18,8 +19,11 @@
 #include "tools/portraits/PortraitArt.h"
 #include "widgets/DBGrid.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QHash>
+#include <QPointer>
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QStatusBar>
@@ -31,42 +35,75 @@
 
 namespace {
 
+int failures = 0;
+QStringList saved; // the pictures of this run
+
 bool save(QWidget* w, const QString& out, const QString& name) {
     QApplication::processEvents();
     const QString path = out + QLatin1Char('/') + name;
     if (!w->grab().save(path)) {
         std::fprintf(stderr, "make-screenshots: cannot write %s\n", qPrintable(path));
+        ++failures;
         return false;
     }
+    saved << path;
     // The help window of this run shows the pictures too.
     QFile::remove(Platform::ProgramPath(QStringLiteral("/help/")) + name);
     QFile::copy(path, Platform::ProgramPath(QStringLiteral("/help/")) + name);
     return true;
 }
 
-// Once the next modal window is up: saves it as `name`, runs `then` on it (which may open more windows),
-// and closes it.
-void whenModal(const QString& out, const QString& name, std::function<void(QWidget*)> then = {},
-               int tries = 200) {
+// Once the modal window of class `className` is up: saves it as `name` (unless empty), runs `then` on
+// it, and closes it, then `owner` (the window it was opened from) when one is given. `then` returns true
+// when it opens a window of its own from it, which then closes it when done. A window of another class
+// is a failure: the manual would show the wrong window under the name.
+void whenModal(const QString& out, const char* className, const QString& name,
+               std::function<bool(QWidget*)> then = {}, QPointer<QWidget> owner = {}, int tries = 200) {
     QTimer::singleShot(20, [=] {
         QWidget* w = QApplication::activeModalWidget();
-        if (!w) {
+        if (!w || w == owner.data() || !w->inherits(className)) {
             if (tries > 0)
-                whenModal(out, name, then, tries - 1);
-            else
-                std::fprintf(stderr, "make-screenshots: no window for %s\n", qPrintable(name));
+                return whenModal(out, className, name, then, owner, tries - 1);
+            std::fprintf(stderr, "make-screenshots: %s never showed (%s)\n", className, qPrintable(name));
+            ++failures;
+            if (w)
+                w->close();
+            if (owner)
+                owner->close();
             return;
         }
-        save(w, out, name);
-        if (then)
-            then(w);
+        if (!name.isEmpty())
+            save(w, out, name);
+        if (then && then(w))
+            return;
         w->close();
+        if (owner)
+            QTimer::singleShot(0, owner.data(), &QWidget::close);
     });
 }
 
 void clickLater(QWidget* window, const char* button) {
     if (auto* b = window->findChild<QPushButton*>(QLatin1String(button)))
         QTimer::singleShot(0, b, &QPushButton::click);
+}
+
+// Two pictures of one run with the same bytes show one window under two names.
+void refuseIdenticalPictures() {
+    QHash<QByteArray, QString> seen;
+    for (const QString& path : std::as_const(saved)) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            ++failures;
+            continue;
+        }
+        const QByteArray digest = QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+        if (seen.contains(digest)) {
+            std::fprintf(stderr, "make-screenshots: %s and %s are the same picture\n",
+                         qPrintable(seen.value(digest)), qPrintable(path));
+            ++failures;
+        }
+        seen.insert(digest, path);
+    }
 }
 
 } // namespace
@@ -111,7 +148,6 @@ int main(int argc, char** argv) {
         return 1;
     const int menId = q.value(0).toInt();
 
-    int failures = 0;
     try {
         TMain_Form main;
         main.SetDBCaption(dbName);
@@ -119,7 +155,7 @@ int main(int argc, char** argv) {
         main.LocateMen(menId);
         // No hint of a button that happens to lie under the pointer.
         main.statusBar()->clearMessage();
-        failures += !save(&main, out, QStringLiteral("main.png"));
+        save(&main, out, QStringLiteral("main.png"));
         // The list sorted by age, then by sex (Ctrl): arrows and places in the titles.
         main.Data_GridTitleClick(1, false);
         main.Data_GridTitleClick(2, true);
@@ -136,50 +172,54 @@ int main(int argc, char** argv) {
 
         int id = dm->Current_DB_ID;
         QString name;
-        whenModal(out, QStringLiteral("databases.png"));
+        whenModal(out, "TDB_Form", QStringLiteral("databases.png"));
         ChooseDB(id, name);
 
         int editId = menId;
-        whenModal(out, QStringLiteral("testee.png"));
+        whenModal(out, "TAddTester_Form", QStringLiteral("testee.png"));
         EditTester(editId, &main);
 
-        whenModal(out, QStringLiteral("testlist.png"), [out](QWidget* list) {
-            whenModal(out, QStringLiteral("charts.png"));
+        whenModal(out, "TListTest_Form", QStringLiteral("testlist.png"), [out](QWidget* list) {
+            whenModal(out, "TGraph_Form", QStringLiteral("charts.png"), {}, list);
             clickLater(list, "Graph_But");
-            QApplication::processEvents();
+            return true;
         });
         ShowTestList(menId, &main);
 
-        whenModal(out, QStringLiteral("testlist-edit.png"), [out](QWidget* list) {
-            whenModal(out, QStringLiteral("blank.png"));
+        // The answer sheet of a stored test, opened from the test list (no picture of the list again).
+        whenModal(out, "TListTest_Form", QString(), [out](QWidget* list) {
+            whenModal(out, "TBlank_Form", QStringLiteral("blank.png"), {}, list);
             clickLater(list, "EditBlank_But");
+            return true;
         });
         ShowTestList(menId, &main);
 
-        whenModal(out, QStringLiteral("results.png"));
+        whenModal(out, "TResult_Form", QStringLiteral("results.png"));
         ShowResults(menId, false, &main);
 
-        whenModal(out, QStringLiteral("settings.png"));
+        whenModal(out, "TOptions_Form", QStringLiteral("settings.png"));
         ShowOptions(&main);
+        whenModal(out, "TOptions_Form", QStringLiteral("settings-database.png"));
+        ShowOptions(&main, TOptions_Form::kDatabasePage);
 
         TTest_Form test;
         test.MenID = menId;
         test.ShowSeries(1);
         test.show();
-        failures += !save(&test, out, QStringLiteral("test.png"));
+        save(&test, out, QStringLiteral("test.png"));
         test.hide();
 
         THelp_Form* help = ShowHelp(QStringLiteral("main"), &main);
         help->resize(1040, 700);
-        failures += !save(help, out, QStringLiteral("help-window.png"));
+        save(help, out, QStringLiteral("help-window.png"));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "make-screenshots: %s\n", e.what());
         return 1;
     }
-    for (const char* name :
-         {"main", "databases", "testee", "testlist", "charts", "blank", "results", "settings", "test"})
+    for (const char* name : {"main", "databases", "testee", "testlist", "charts", "blank", "results",
+                             "settings", "settings-database", "test"})
         if (!QFile::exists(out + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png")))
             ++failures;
-    QFile::remove(out + QStringLiteral("/testlist-edit.png"));
+    refuseIdenticalPictures();
     return failures == 0 ? 0 : 1;
 }
