@@ -14,6 +14,7 @@
 #include "app/ServerWait.h"
 #include "app/StoreStart.h"
 #include "data/Engine.h"
+#include "data/Schema.h"
 #include "data/ServerEngine.h"
 #include "platform/Dialogs.h"
 #include "shell/ShellFixture.h"
@@ -277,8 +278,9 @@ private Q_SLOTS:
         addTester(QStringLiteral("Петров"));
         QCOMPARE(count("morvel_write"), 1);
         QCOMPARE(
-            TestSupport::selectValue(m_dm->Connection(), QStringLiteral("select version from morvel_schema")),
-            QVariant(4));
+            TestSupport::selectValue(m_dm->Connection(), QStringLiteral("select version from morvel_schema"))
+                .toInt(),
+            Data::kSchemaVersion);
         QCOMPARE(TestSupport::selectValue(
                      m_dm->Connection(),
                      QStringLiteral("select count(*) from pg_trigger where tgname like '%_notify'")),
