@@ -8,14 +8,21 @@
 #include "data/DataMod.h"
 #include "data/Engine.h"
 #include "data/Password.h"
+#include "data/Schema.h"
+#include "data/Transfer.h"
 #include "platform/Dialogs.h"
 #include "widgets/DBGrid.h"
+#include "widgets/LiveList.h"
 
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QToolButton>
 
 namespace {
@@ -93,7 +100,34 @@ TDB_Form::TDB_Form(QWidget* parent) : QDialog(parent) {
         if (!Main_DataModule->DB_Table->IsEmpty())
             Platform::guarded([this] { Ok_ButClick(); });
     });
+    Empty_Label = new QLabel(frame);
+    Empty_Label->setObjectName(QStringLiteral("Empty_Label"));
+    Empty_Label->setGeometry(24, 60, 336, 76);
+    Empty_Label->setWordWrap(true);
+    Empty_Label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    CreateDB_But = new QPushButton(QStringLiteral("Создать базу..."), frame);
+    CreateDB_But->setObjectName(QStringLiteral("CreateDB_But"));
+    CreateDB_But->setGeometry(24, 150, 160, 28);
+    TransferDB_But = new QPushButton(QStringLiteral("Перенести на сервер..."), frame);
+    TransferDB_But->setObjectName(QStringLiteral("TransferDB_But"));
+    TransferDB_But->setGeometry(196, 150, 164, 28);
+    TransferDB_But->setToolTip(
+        QStringLiteral("Скопировать базы данных, группы, тестируемых и тесты локального "
+                       "файла в эту базу данных на сервере"));
+    connect(CreateDB_But, &QPushButton::clicked, this,
+            [this] { Platform::guarded([this] { Create_ItemClick(); }); });
+    connect(TransferDB_But, &QPushButton::clicked, this,
+            [this] { Platform::guarded([this] { TransferDB_ButClick(); }); });
+
+    // Databases made or renamed on other workstations show up; the selection stays on its database.
+    m_live = new Widgets::TLiveList(this, {QStringLiteral("DB")}, [] {
+        Widgets::ReopenKeepingRow(*Main_DataModule->DB_Table, field("DB_ID"));
+    });
+    menu->addSeparator();
+    menu->addAction(m_live->RefreshAction());
+
     connect(Main_DataModule->DB_Table, &Data::TDataset::DataChange, this, &TDB_Form::UpdateButtons);
+    connect(Main_DataModule->DB_Table, &Data::TDataset::DataReset, this, &TDB_Form::UpdateButtons);
     UpdateButtons();
     Bases_Grid->setFocus();
 }
@@ -105,6 +139,29 @@ void TDB_Form::UpdateButtons() {
     Create_Item->setEnabled(writable);
     Edit_Item->setEnabled(any && writable);
     Delete_Item->setEnabled(any && writable);
+
+    const bool server = Main_DataModule->IsServer();
+    // A hidden button keeps no focus: Enter would press it unseen.
+    if (any && (focusWidget() == CreateDB_But || focusWidget() == TransferDB_But))
+        Bases_Grid->setFocus();
+    for (QWidget* w : std::initializer_list<QWidget*>{Empty_Label, CreateDB_But})
+        w->setVisible(!any);
+    TransferDB_But->setVisible(!any && server);
+    CreateDB_But->setEnabled(writable);
+    TransferDB_But->setEnabled(writable);
+    if (any)
+        return;
+    if (!writable)
+        Empty_Label->setText(
+            server ? QStringLiteral("На сервере нет ни одной базы данных, а у пользователя сервера нет прав "
+                                    "их создавать. Обратитесь к администратору сервера.")
+                   : QStringLiteral("Нет ни одной базы данных, а папка данных доступна только для чтения."));
+    else if (server)
+        Empty_Label->setText(
+            QStringLiteral("На сервере ещё нет ни одной базы данных. Создайте новую базу данных "
+                           "или перенесите на сервер данные локального файла."));
+    else
+        Empty_Label->setText(QStringLiteral("Нет ни одной базы данных. Создайте новую базу данных."));
 }
 
 bool TDB_Form::CheckPassword() {
@@ -187,6 +244,56 @@ void TDB_Form::Delete_ItemClick() {
     table->Close();
     table->Open();
     table->SetRecNo(row);
+}
+
+void TDB_Form::TransferDB_ButClick() {
+    const QString file = Main_DataModule->TableFilePath();
+    if (!QFileInfo::exists(file)) {
+        Platform::messageBox(
+            this,
+            QStringLiteral("Локального файла базы данных «%1» нет: переносить на сервер нечего.")
+                .arg(QDir::toNativeSeparators(file)),
+            QStringLiteral("Перенос на сервер"), Platform::MsgIcon::Information);
+        return;
+    }
+    if (Platform::messageBox(
+            this,
+            QStringLiteral("Перенести на сервер %1 все базы данных, группы, тестируемых и тесты "
+                           "локального файла «%2»? Файл останется без изменений.")
+                .arg(Main_DataModule->Store().Describe(), QDir::toNativeSeparators(file)),
+            QStringLiteral("Перенос на сервер"), Platform::MsgIcon::Question, Platform::MsgButtons::YesNo,
+            Platform::MsgAnswer::Yes) != Platform::MsgAnswer::Yes)
+        return;
+    const QString name = QStringLiteral("morvel_transfer_source");
+    Data::TTransferReport report;
+    {
+        struct TDropConnection {
+            QString name;
+            ~TDropConnection() {
+                QSqlDatabase::database(name, false).close();
+                QSqlDatabase::removeDatabase(name);
+            }
+        } drop{name};
+        QSqlDatabase source = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        source.setDatabaseName(file);
+        source.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (!source.open())
+            throw Data::EDatabaseError(QStringLiteral("Не удалось открыть локальный файл базы данных «%1».")
+                                           .arg(QDir::toNativeSeparators(file)));
+        Data::PrepareConnection(source);
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+        report = Data::TransferToServer(source, Main_DataModule->Connection());
+    }
+    Data::TTable* table = Main_DataModule->DB_Table;
+    table->Close();
+    table->Open();
+    table->First();
+    Platform::messageBox(
+        this,
+        QStringLiteral("Данные перенесены на сервер; локальный файл оставлен без изменений.\n\n") +
+            report.Text(),
+        QStringLiteral("Перенос на сервер"), Platform::MsgIcon::Information);
 }
 
 bool ChooseDB(int& DB_ID, QString& name) {

@@ -4,12 +4,14 @@
 
 #include <QDialog>
 
+class QLabel;
 class QPushButton;
 class QToolButton;
 class QAction;
 namespace Widgets {
 class TDBGrid;
-}
+class TLiveList;
+} // namespace Widgets
 
 class TDB_Form : public QDialog {
     Q_OBJECT
@@ -23,6 +25,10 @@ public:
     QAction* Delete_Item;
     QPushButton* Ok_But;
     QPushButton* Cancel_But;
+    // Shown instead of an empty list: what to do when there is no database yet.
+    QLabel* Empty_Label;
+    QPushButton* CreateDB_But; // "Создать базу..."
+    QPushButton* TransferDB_But; // "Перенести на сервер...": the local file's data, on the server store
 
     int DB_ID = 0;
     QString DBName;
@@ -37,6 +43,11 @@ public Q_SLOTS:
     void Create_ItemClick();
     void Edit_ItemClick();
     void Delete_ItemClick();
+    // Copies the data of the local table file into the server's empty database.
+    void TransferDB_ButClick();
+
+private:
+    Widgets::TLiveList* m_live;
 };
 
 // Shows the database choice with DB_ID preselected (0: none). True with the chosen DB_ID and name.

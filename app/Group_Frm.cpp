@@ -8,6 +8,7 @@
 #include "platform/ErrorDisplay.h"
 #include "platform/Locale.h"
 #include "widgets/DBGrid.h"
+#include "widgets/LiveList.h"
 
 #include <QFrame>
 #include <QHeaderView>
@@ -48,6 +49,12 @@ TGroup_Form::TGroup_Form(QWidget* parent) : QDialog(parent) {
     Group_DBGrid->setShowGrid(false);
     Group_DBGrid->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     label->setBuddy(Group_DBGrid);
+    // Groups made, renamed or deleted on other workstations show up; the selection stays on its group.
+    auto* live = new Widgets::TLiveList(this, {QStringLiteral("GROUP")}, [] {
+        Widgets::ReopenKeepingRow(*groups(), QStringLiteral("Group_ID"));
+    });
+    Group_DBGrid->setContextMenuPolicy(Qt::ActionsContextMenu);
+    Group_DBGrid->addAction(live->RefreshAction());
 
     Add_But = new QPushButton(QStringLiteral("&Добавить..."), panel);
     Edit_But = new QPushButton(QStringLiteral("&Изменить..."), panel);

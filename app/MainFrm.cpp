@@ -22,6 +22,7 @@
 #include "testing/ListTest_Frm.h"
 #include "widgets/DBGrid.h"
 #include "widgets/Icons.h"
+#include "widgets/LiveList.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -59,6 +60,9 @@ TMain_Form::TMain_Form(QWidget* parent) : QMainWindow(parent) {
         move(screen->availableGeometry().center() - rect().center());
     createActions();
     createGrid();
+    m_live =
+        new Widgets::TLiveList(this, TMain_DataModule::ChangeTables(), [this] { RefreshKeepingPlace(); });
+    Refresh = m_live->RefreshAction();
     createMenus();
     statusBar();
     RefreshMenList();
@@ -74,6 +78,13 @@ TMain_Form::TMain_Form(QWidget* parent) : QMainWindow(parent) {
         note->setObjectName(QStringLiteral("ReadOnly_Label"));
         statusBar()->addPermanentWidget(note);
     }
+    m_staleLabel = new QLabel(
+        QStringLiteral("Нет связи с сервером: список может быть устаревшим (F5 — обновить)"), statusBar());
+    m_staleLabel->setObjectName(QStringLiteral("Stale_Label"));
+    m_staleLabel->setVisible(false);
+    statusBar()->addWidget(m_staleLabel);
+    connect(Main_DataModule, &TMain_DataModule::ChangeWatch, m_staleLabel,
+            [this](bool working) { m_staleLabel->setVisible(!working); });
 }
 
 void TMain_Form::createActions() {
@@ -153,6 +164,8 @@ void TMain_Form::createMenus() {
     testees->addActions({AddTest, EditTest, DelTest});
     testees->addSeparator();
     testees->addAction(SeekTest);
+    testees->addSeparator();
+    testees->addAction(Refresh);
     QMenu* testing = bar->addMenu(QStringLiteral("Тестирование"));
     testing->addActions({Input_Test, ResultTest});
     QMenu* service = bar->addMenu(QStringLiteral("Сервис"));
@@ -184,6 +197,8 @@ void TMain_Form::createMenus() {
     Grid_PopupMenu->addAction(DelTest);
     Grid_PopupMenu->addSeparator();
     Grid_PopupMenu->addAction(ResultTest);
+    Grid_PopupMenu->addSeparator();
+    Grid_PopupMenu->addAction(Refresh);
 }
 
 void TMain_Form::createGrid() {
@@ -240,11 +255,37 @@ void TMain_Form::RefreshMenList() {
         m_testedMen.insert(dm->Tests_Query->Value(r, 0).toInt());
 
     dm->Men_Query->Close();
-    // The clause goes onto a copy of the base text, so clauses never pile up.
-    dm->Men_Query->SetSQL(dm->MenQueryBaseSQL() + OrderByClause());
+    // The clause goes onto a copy of the base text, so clauses never pile up. Men_ID orders what the
+    // markers leave equal, so that every workstation shows the same order and a new testee comes last.
+    const QString order = OrderByClause();
+    dm->Men_Query->SetSQL(dm->MenQueryBaseSQL() + (order.isEmpty() ? QStringLiteral(" ORDER BY Men_ID")
+                                                                   : order + QStringLiteral(" , Men_ID")));
     dm->Men_Query->SetParam(field("DB_ID"), dm->Current_DB_ID);
     dm->Men_Query->Open();
+    if (m_live)
+        m_live->Refreshed();
     UpdateActions();
+}
+
+void TMain_Form::RefreshKeepingPlace() {
+    Data::TQuery* q = Main_DataModule->Men_Query;
+    const int current = CurrentMenID();
+    const int idField = q->FieldIndex(field("Men_ID"));
+    QSet<int> selected;
+    if (q->Active())
+        for (const QModelIndex& index : Data_Grid->selectionModel()->selectedRows())
+            selected.insert(q->Value(index.row(), idField).toInt());
+    RefreshMenList();
+    if (current != 0)
+        LocateMen(current);
+    if (selected.size() < 2)
+        return;
+    QItemSelection selection;
+    const int last = Data_Grid->model()->columnCount() - 1;
+    for (int r = 0; r < q->RecordCount(); ++r)
+        if (selected.contains(q->Value(r, idField).toInt()))
+            selection.select(Data_Grid->model()->index(r, 0), Data_Grid->model()->index(r, last));
+    Data_Grid->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
 }
 
 bool TMain_Form::LocateMen(int menId) { return Main_DataModule->Men_Query->Locate(field("Men_ID"), menId); }

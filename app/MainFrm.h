@@ -5,11 +5,13 @@
 #include <QSet>
 
 class QAction;
+class QLabel;
 class QMenu;
 class QToolBar;
 namespace Widgets {
 class TDBGrid;
-}
+class TLiveList;
+} // namespace Widgets
 
 class TMain_Form : public QMainWindow {
     Q_OBJECT
@@ -33,6 +35,7 @@ public:
     QAction* About;
     QAction* StatExport;
     QAction* RestoreDB;
+    QAction* Refresh; // "Обновить" (F5): the list read again, keeping the current row and selection
 
     QToolBar* Main_ToolBar;
     QMenu* Grid_PopupMenu;
@@ -44,8 +47,11 @@ public:
 
     // Sets the caption for the open database.
     void SetDBCaption(const QString& name);
-    // Re-runs the testee queries with the ORDER BY clause of the sort markers.
+    // Re-runs the testee queries with the ORDER BY clause of the sort markers (testees of equal values
+    // in Men_ID order, which is also the order of an unsorted list).
     void RefreshMenList();
+    // RefreshMenList keeping the current testee and the selected ones (other workstations' changes, F5).
+    void RefreshKeepingPlace();
     // The ORDER BY clause of the current sort markers ("" when none).
     QString OrderByClause() const;
     // Makes the testee current; false when he is not in the list.
@@ -90,6 +96,8 @@ private:
 
     QSet<int> m_testedMen; // Men_IDs of Tests_Query
     bool m_reconnect = false;
+    Widgets::TLiveList* m_live = nullptr;
+    QLabel* m_staleLabel = nullptr; // the server's change notices do not come: the list may be old
 };
 
 // The settings file (beside the program, or in the user's folders), and the row colours' defaults.

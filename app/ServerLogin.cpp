@@ -1,9 +1,20 @@
 // Server password prompt and the log-in loop.
 #include "app/ServerLogin.h"
 
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+
+namespace {
+
+// Passwords the server accepted in this run, by the server, database and user they are for.
+QHash<QString, QString>& acceptedPasswords() {
+    static QHash<QString, QString> passwords;
+    return passwords;
+}
+
+} // namespace
 
 TServerPassword_Form::TServerPassword_Form(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Вход на сервер базы данных"));
@@ -44,12 +55,16 @@ bool AskServerPassword(QWidget* parent, const Data::TStoreSettings& settings, co
 Data::TConnectResult
 WithServerPassword(QWidget* parent, const Data::TStoreSettings& settings,
                    const std::function<Data::TConnectResult(const QString& password)>& attempt) {
-    QString password;
+    const QString key = settings.Describe();
+    QString password = acceptedPasswords().value(key);
     for (;;) {
         const Data::TConnectResult result = attempt(password);
+        if (result.failure == Data::TConnectFailure::None && !password.isEmpty())
+            acceptedPasswords().insert(key, password);
         if (result.failure != Data::TConnectFailure::PasswordNeeded &&
             result.failure != Data::TConnectFailure::PasswordWrong)
             return result;
+        acceptedPasswords().remove(key);
         if (!AskServerPassword(parent, settings, result.message, password))
             return result;
     }

@@ -1,5 +1,6 @@
 // Logging in to the PostgreSQL server: the password is asked only when the server wants one that
-// ~/.pgpass does not give, is kept for the run in memory and never written anywhere.
+// ~/.pgpass does not give, is kept for the run in memory (asked once per server, database and user,
+// whichever part of the program connects) and never written anywhere.
 #pragma once
 
 #include "data/Store.h"
@@ -27,9 +28,10 @@ public:
 bool AskServerPassword(QWidget* parent, const Data::TStoreSettings& settings, const QString& reason,
                        QString& password);
 
-// Runs `attempt` with no password (libpq then reads ~/.pgpass) and, while the server asks for a password
-// or refuses the one given, again with the one the user types. Returns the last attempt's result; a
-// cancelled prompt returns that refusal.
+// Runs `attempt` with the password kept for these settings, or none (libpq then reads ~/.pgpass), and,
+// while the server asks for a password or refuses the one given, again with the one the user types; a
+// password the server accepted is kept. Returns the last attempt's result; a cancelled prompt returns
+// that refusal.
 Data::TConnectResult
 WithServerPassword(QWidget* parent, const Data::TStoreSettings& settings,
                    const std::function<Data::TConnectResult(const QString& password)>& attempt);

@@ -4,7 +4,9 @@
 #include "app/MainFrm.h"
 #include "app/Option_Frm.h"
 #include "app/ServerLogin.h"
+#include "app/ServerWait.h"
 #include "platform/Dialogs.h"
+#include "platform/Log.h"
 
 #include <QDir>
 
@@ -13,6 +15,7 @@ std::unique_ptr<TMain_DataModule> OpenStore(const QString& programDir, const TMa
         const Data::TStoreSettings store = Data::ReadStoreSettings(SettingsFilePath());
         if (!store.IsServer())
             return TMain_DataModule::Create(programDir, seed);
+        InstallServerWait();
         std::unique_ptr<TMain_DataModule> dm;
         bool missingDir = false;
         const Data::TConnectResult result = WithServerPassword(nullptr, store, [&](const QString& password) {
@@ -23,6 +26,8 @@ std::unique_ptr<TMain_DataModule> OpenStore(const QString& programDir, const TMa
             } catch (const Data::EServerRefused& e) {
                 return Data::TConnectResult{e.failure, e.message()};
             } catch (const Data::EDatabaseError& e) {
+                if (!e.detail().isEmpty())
+                    Platform::LogError(e.message(), e.detail());
                 return Data::TConnectResult{Data::TConnectFailure::Other, e.message()};
             }
         });

@@ -125,7 +125,9 @@ void listBench(const QString& dir, TMain_DataModule& dm, const QString& database
              .toUtf8());
     exec(conn, "analyze");
     dm.Current_DB_ID = 1;
-    const QByteArray sql = Data::Server::Translate(dm.MenQueryBaseSQL()).text;
+    // The unsorted list as the program reads it: in Men_ID order.
+    const QByteArray sql =
+        Data::Server::Translate(dm.MenQueryBaseSQL() + QStringLiteral(" ORDER BY Men_ID")).text;
     std::printf("%s: %d testees on the server; the list's query as the server reads it:\n  %s\n",
                 SERVER_BENCH_NAME, kTestees, sql.simplified().constData());
 

@@ -1,66 +1,186 @@
-// Russian collation with three levels of weights.
+// Russian collation: ICU's root order with the Russian tailoring, the collation the server's text
+// columns use. Names made only of the common letters, digits and punctuation are compared through a
+// table of their ICU weights, read from ICU once; anything else goes to ICU itself.
 #include "data/Collation.h"
 
-#include <QChar>
+#include <QVarLengthArray>
 
+#include <unicode/ucol.h>
+#include <unicode/ucoleitr.h>
+#include <unicode/uset.h>
+
+#include <algorithm>
+#include <array>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 namespace Data {
 
 namespace {
 
-// Primary weight classes, in sort order.
-constexpr unsigned kSpace = 0x10000;
-constexpr unsigned kPunct = 0x20000;
-constexpr unsigned kDigit = 0x30000;
-constexpr unsigned kCyrillic = 0x40000;
-constexpr unsigned kLatin = 0x50000;
-constexpr unsigned kOther = 0x60000;
+// The locale of the collation; the server's collation "russian" is made with the same.
+constexpr char kLocale[] = "ru-RU";
 
-struct Weights {
-    unsigned primary;
-    unsigned char secondary; // 1 for Ё/ё (after Е/е)
-    unsigned char tertiary;  // 1 for upper case
+// Code points the table covers: Basic Latin to Cyrillic, and the general punctuation (dashes, quotes).
+constexpr char32_t kLowEnd = 0x0530;
+constexpr char32_t kPunctFirst = 0x2000;
+constexpr char32_t kPunctEnd = 0x2070;
+
+// The weights of one character whose collation elements are one primary element, optionally followed by
+// one element without a primary (Ё: Е and a diaeresis). ICU compares all primaries of a text first, then
+// all secondaries, then all tertiaries (case), each as a sequence.
+struct TWeights {
+    quint16 primary = 0; // rank among the table's primaries; 0: not in the table
+    quint8 count = 0;    // elements: 1 or 2
+    std::array<quint8, 2> secondary{};
+    std::array<quint8, 2> tertiary{};
 };
 
-Weights weigh(char32_t c) {
-    if (c >= u'а' && c <= u'я')
-        return {kCyrillic + static_cast<unsigned>(c - u'а') * 2, 0, 0};
-    if (c >= u'А' && c <= u'Я')
-        return {kCyrillic + static_cast<unsigned>(c - u'А') * 2, 0, 1};
-    if (c == u'ё')
-        return {kCyrillic + static_cast<unsigned>(u'е' - u'а') * 2, 1, 0};
-    if (c == u'Ё')
-        return {kCyrillic + static_cast<unsigned>(u'е' - u'а') * 2, 1, 1};
-    if (c >= u'a' && c <= u'z')
-        return {kLatin + static_cast<unsigned>(c - u'a'), 0, 0};
-    if (c >= u'A' && c <= u'Z')
-        return {kLatin + static_cast<unsigned>(c - u'A'), 0, 1};
-    if (c >= u'0' && c <= u'9')
-        return {kDigit + static_cast<unsigned>(c - u'0'), 0, 0};
-    if (c == u' ' || c == u'\t' || c == 0x00A0)
-        return {kSpace, 0, 0};
-    if (c < 0x80 || (c >= 0x2010 && c <= 0x205E) || c == 0x00AB || c == 0x00BB)
-        return {kPunct + c, 0, 0};
-    // Other Cyrillic letters (Ukrainian, Belarusian...) after я, by their lower-case form.
-    if (c >= 0x0400 && c <= 0x04FF) {
-        const QChar ch(static_cast<char16_t>(c));
-        return {kCyrillic + 0x100 + ch.toLower().unicode(), 0,
-                static_cast<unsigned char>(ch.isUpper() ? 1 : 0)};
+class TRussianCollator {
+public:
+    TRussianCollator() {
+        UErrorCode status = U_ZERO_ERROR;
+        m_collator.reset(ucol_open(kLocale, &status));
+        if (U_FAILURE(status))
+            m_collator.reset();
+        m_low.resize(kLowEnd);
+        m_punct.resize(kPunctEnd - kPunctFirst);
+        if (m_collator)
+            buildTable();
     }
-    return {kOther + c, 0, 0};
+
+    // The table entry of a code point, or null when ICU must compare.
+    const TWeights* Find(char32_t c) const {
+        const TWeights* w = nullptr;
+        if (c < kLowEnd)
+            w = &m_low[c];
+        else if (c >= kPunctFirst && c < kPunctEnd)
+            w = &m_punct[c - kPunctFirst];
+        return w && w->primary != 0 ? w : nullptr;
+    }
+
+    int Compare(const char16_t* a, qsizetype lenA, const char16_t* b, qsizetype lenB) const {
+        if (!m_collator)
+            return 0;
+        return ucol_strcoll(m_collator.get(), reinterpret_cast<const UChar*>(a), static_cast<int32_t>(lenA),
+                            reinterpret_cast<const UChar*>(b), static_cast<int32_t>(lenB));
+    }
+    int CompareUtf8(const char* a, int lenA, const char* b, int lenB) const {
+        if (!m_collator)
+            return 0;
+        UErrorCode status = U_ZERO_ERROR;
+        return ucol_strcollUTF8(m_collator.get(), a, lenA, b, lenB, &status);
+    }
+
+private:
+    using TCollatorPtr = std::unique_ptr<UCollator, void (*)(UCollator*)>;
+
+    TWeights& slot(char32_t c) { return c < kLowEnd ? m_low[c] : m_punct[c - kPunctFirst]; }
+
+    // Reads every covered character's collation elements from ICU; a character with expansions, long
+    // primaries or no primary stays out, and so do the characters of any contraction made only of
+    // covered characters. Primaries are ranked by comparing the characters at primary strength, which
+    // applies the script order of the tailoring (Cyrillic before Latin).
+    void buildTable() {
+        std::vector<char32_t> chars;
+        const auto consider = [&](char32_t c) {
+            UErrorCode status = U_ZERO_ERROR;
+            const UChar text[1] = {static_cast<UChar>(c)};
+            UCollationElements* it = ucol_openElements(m_collator.get(), text, 1, &status);
+            if (U_FAILURE(status))
+                return;
+            std::vector<quint32> elements;
+            for (int32_t ce; (ce = ucol_next(it, &status)) != UCOL_NULLORDER && U_SUCCESS(status);)
+                elements.push_back(static_cast<quint32>(ce));
+            ucol_closeElements(it);
+            const auto continuation = [](quint32 ce) { return (ce & 0xC0) == 0xC0; };
+            if (U_FAILURE(status) || elements.empty() || elements.size() > 2 || (elements[0] >> 16) == 0 ||
+                std::any_of(elements.begin(), elements.end(), continuation) ||
+                (elements.size() == 2 && (elements[1] >> 16) != 0))
+                return;
+            TWeights& w = slot(c);
+            w.count = static_cast<quint8>(elements.size());
+            for (size_t i = 0; i < elements.size(); ++i) {
+                w.secondary[i] = static_cast<quint8>(elements[i] >> 8);
+                w.tertiary[i] = static_cast<quint8>(elements[i] & 0x3F); // without the case bits
+            }
+            chars.push_back(c);
+        };
+        for (char32_t c = 0x20; c < kLowEnd; ++c)
+            if (c < 0x7F || c >= 0xA0)
+                consider(c);
+        for (char32_t c = kPunctFirst; c < kPunctEnd; ++c)
+            consider(c);
+
+        UErrorCode status = U_ZERO_ERROR;
+        USet* contractions = uset_openEmpty();
+        ucol_getContractionsAndExpansions(m_collator.get(), contractions, nullptr, true, &status);
+        std::vector<char32_t> excluded;
+        for (int32_t i = 0; U_SUCCESS(status) && i < uset_getItemCount(contractions); ++i) {
+            UChar32 start = 0, end = 0;
+            UChar text[32];
+            UErrorCode itemStatus = U_ZERO_ERROR;
+            const int32_t length = uset_getItem(contractions, i, &start, &end, text, 32, &itemStatus);
+            if (length <= 0 || U_FAILURE(itemStatus))
+                continue;
+            bool covered = true;
+            for (int32_t k = 0; k < length && covered; ++k)
+                covered = text[k] < 0xD800 && slot0(text[k]);
+            if (covered)
+                excluded.insert(excluded.end(), text, text + length);
+        }
+        uset_close(contractions);
+
+        TCollatorPtr primaryOnly(ucol_open(kLocale, &status), ucol_close);
+        if (U_FAILURE(status))
+            return;
+        ucol_setStrength(primaryOnly.get(), UCOL_PRIMARY);
+        std::erase_if(chars, [&](char32_t c) {
+            return std::find(excluded.begin(), excluded.end(), c) != excluded.end();
+        });
+        const auto order = [&](char32_t x, char32_t y) {
+            const UChar a[1] = {static_cast<UChar>(x)}, b[1] = {static_cast<UChar>(y)};
+            return ucol_strcoll(primaryOnly.get(), a, 1, b, 1);
+        };
+        std::stable_sort(chars.begin(), chars.end(), [&](char32_t x, char32_t y) { return order(x, y) < 0; });
+        quint16 rank = 0;
+        for (size_t i = 0; i < chars.size(); ++i) {
+            if (i == 0 || order(chars[i - 1], chars[i]) != 0)
+                ++rank;
+            slot(chars[i]).primary = rank;
+        }
+    }
+
+    // True when the code point got weights (before the ranks are set).
+    bool slot0(char32_t c) const {
+        const TWeights* w = c < kLowEnd                         ? &m_low[c]
+                            : c >= kPunctFirst && c < kPunctEnd ? &m_punct[c - kPunctFirst]
+                                                                : nullptr;
+        return w && w->count > 0;
+    }
+
+    TCollatorPtr m_collator{nullptr, ucol_close};
+    std::vector<TWeights> m_low;
+    std::vector<TWeights> m_punct;
+};
+
+const TRussianCollator& collator() {
+    static const TRussianCollator instance;
+    return instance;
 }
-
-} // namespace
-
-namespace {
 
 // Walks the code points of a text one by one: UTF-16 (QStringView) or UTF-8 (the engine's bytes).
 struct Utf16Reader {
     QStringView text;
     qsizetype pos = 0;
     bool atEnd() const { return pos >= text.size(); }
-    char32_t next() { return text[pos++].unicode(); }
+    char32_t next() {
+        const QChar c = text[pos++];
+        if (c.isHighSurrogate() && pos < text.size() && text[pos].isLowSurrogate())
+            return QChar::surrogateToUcs4(c, text[pos++]);
+        return c.unicode();
+    }
 };
 
 struct Utf8Reader {
@@ -79,48 +199,109 @@ struct Utf8Reader {
     }
 };
 
-template <class Reader> int compareWith(Reader a, Reader b, int binaryOrder) {
-    int secondary = 0;
-    int tertiary = 0;
+// Code point order, which is also the byte order of UTF-8: the server's tie-break of equal texts.
+template <class Reader> int codePointOrder(Reader a, Reader b) {
     while (!a.atEnd() && !b.atEnd()) {
-        const char32_t ca = a.next();
-        const char32_t cb = b.next();
-        if (ca == cb)
-            continue;
-        const Weights wa = weigh(ca);
-        const Weights wb = weigh(cb);
-        if (wa.primary != wb.primary)
-            return wa.primary < wb.primary ? -1 : 1;
-        if (secondary == 0 && wa.secondary != wb.secondary)
-            secondary = wa.secondary < wb.secondary ? -1 : 1;
-        if (tertiary == 0 && wa.tertiary != wb.tertiary)
-            tertiary = wa.tertiary < wb.tertiary ? -1 : 1;
+        const char32_t ca = a.next(), cb = b.next();
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
     }
+    return a.atEnd() == b.atEnd() ? 0 : a.atEnd() ? -1 : 1;
+}
+
+constexpr int kNeedsIcu = 2;
+
+// One level after the primaries: the sequences of the characters' secondary (or tertiary) weights.
+template <class Reader> int compareLevel(Reader a, Reader b, bool secondary) {
+    const TRussianCollator& c = collator();
+    const TWeights* wa = nullptr;
+    const TWeights* wb = nullptr;
+    int ia = 0, ib = 0;
+    const auto weight = [secondary](const TWeights* w, int i) {
+        return secondary ? w->secondary[static_cast<size_t>(i)] : w->tertiary[static_cast<size_t>(i)];
+    };
+    // The next non-zero weight of a text, or 0 at its end.
+    const auto advance = [&](Reader& r, const TWeights*& w, int& i) -> int {
+        for (;;) {
+            if (w && i < w->count) {
+                const int v = weight(w, i++);
+                if (v != 0)
+                    return v;
+                continue;
+            }
+            if (r.atEnd())
+                return 0;
+            w = c.Find(r.next());
+            i = 0;
+        }
+    };
+    for (;;) {
+        const int va = advance(a, wa, ia), vb = advance(b, wb, ib);
+        if (va != vb)
+            return va < vb ? -1 : 1;
+        if (va == 0)
+            return 0;
+    }
+}
+
+// Compares through the table: primaries first, then the other levels; kNeedsIcu when a character that
+// decides (or could join the deciding one in a contraction) is not in the table.
+template <class Reader> int compareFast(Reader a, Reader b) {
+    const TRussianCollator& c = collator();
+    const Reader startA = a, startB = b;
+    while (!a.atEnd() && !b.atEnd()) {
+        const char32_t ca = a.next(), cb = b.next();
+        if (ca == cb) {
+            // The same weights on both sides; characters ICU ignores altogether are ASCII controls.
+            if (ca >= 0x80 && !c.Find(ca))
+                return kNeedsIcu;
+            continue;
+        }
+        const TWeights* wa = c.Find(ca);
+        const TWeights* wb = c.Find(cb);
+        if (!wa || !wb)
+            return kNeedsIcu;
+        if (wa->primary != wb->primary) {
+            // A following character outside the table might combine with this one.
+            Reader peekA = a, peekB = b;
+            if ((!peekA.atEnd() && !c.Find(peekA.next())) || (!peekB.atEnd() && !c.Find(peekB.next())))
+                return kNeedsIcu;
+            return wa->primary < wb->primary ? -1 : 1;
+        }
+    }
+    // One text is a prefix of the other at the primary level: the rest must be table characters too.
+    for (Reader* rest : {&a, &b})
+        for (Reader r = *rest; !r.atEnd();)
+            if (!c.Find(r.next()))
+                return kNeedsIcu;
     if (a.atEnd() != b.atEnd())
         return a.atEnd() ? -1 : 1;
-    if (secondary != 0)
-        return secondary;
-    if (tertiary != 0)
-        return tertiary;
-    return binaryOrder;
+    if (const int s = compareLevel(startA, startB, true))
+        return s;
+    return compareLevel(startA, startB, false);
 }
+
+int sign(int v) { return v < 0 ? -1 : v > 0 ? 1 : 0; }
 
 } // namespace
 
 int CompareRussian(QStringView a, QStringView b) {
-    const int binary = a.compare(b);
-    return compareWith(Utf16Reader{a}, Utf16Reader{b}, binary < 0 ? -1 : binary > 0 ? 1 : 0);
+    int order = compareFast(Utf16Reader{a}, Utf16Reader{b});
+    if (order == kNeedsIcu)
+        order = sign(collator().Compare(a.utf16(), a.size(), b.utf16(), b.size()));
+    return order != 0 ? order : codePointOrder(Utf16Reader{a}, Utf16Reader{b});
 }
 
 int CompareRussianUtf8(const char* a, int lenA, const char* b, int lenB) {
     const auto* ua = reinterpret_cast<const unsigned char*>(a);
     const auto* ub = reinterpret_cast<const unsigned char*>(b);
+    int order = compareFast(Utf8Reader{ua, ua + lenA}, Utf8Reader{ub, ub + lenB});
+    if (order == kNeedsIcu)
+        order = sign(collator().CompareUtf8(a, lenA, b, lenB));
+    if (order != 0)
+        return order;
     const int binary = std::memcmp(a, b, static_cast<size_t>(std::min(lenA, lenB)));
-    const int order = binary != 0 ? binary : lenA - lenB;
-    return compareWith(Utf8Reader{ua, ua + lenA}, Utf8Reader{ub, ub + lenB},
-                       order < 0   ? -1
-                       : order > 0 ? 1
-                                   : 0);
+    return binary != 0 ? sign(binary) : sign(lenA - lenB);
 }
 
 } // namespace Data

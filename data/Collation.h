@@ -1,14 +1,15 @@
-// Russian collation of the table file's text columns: the order a Russian user expects, computed
-// without a locale library so that sorting a large list stays fast.
+// Russian collation of the table file's text columns: the order of ICU's root collation with the Russian
+// tailoring, which the server's collation "russian" uses too, so that both stores sort every list alike.
 #pragma once
 
 #include <QStringView>
 
 namespace Data {
 
-// Compares by Russian rules: first the letters regardless of case and of the dots of Ё (spaces and
-// punctuation before digits, digits before letters, Cyrillic before Latin), then Е before Ё, then
-// lower case before upper case, then by code. Returns <0, 0 or >0.
+// Compares by Russian rules: spaces and punctuation before digits, digits before letters, Cyrillic before
+// Latin; letters regardless of case and marks first (Ґ with Г, Ё with Е, Ї with І, Ў with У; Є and І are
+// letters of their own after Е and И), then the marks, then lower case before upper case; texts equal
+// by these rules by their code points. Returns <0, 0 or >0.
 int CompareRussian(QStringView a, QStringView b);
 // The same over UTF-8 bytes, as the engine stores text.
 int CompareRussianUtf8(const char* a, int lenA, const char* b, int lenB);

@@ -5,14 +5,21 @@
 #include "data/Engine.h"
 #include "data/Queries.h"
 #include "data/Schema.h"
+#include "data/ServerEngine.h"
 #include "platform/Dialogs.h"
 #include "platform/Log.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QPointer>
+#include <QSocketNotifier>
 #include <QSqlError>
+#include <QThread>
+#include <QTimer>
 #include <QUrl>
 
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 #include <unistd.h>
@@ -21,7 +28,12 @@ TMain_DataModule* Main_DataModule = nullptr;
 
 namespace {
 int g_connectionSerial = 0;
-}
+
+// Notices that come together are handed on as one change after this wait.
+constexpr int kNoticeDelayMs = 100;
+// The table file's change counter is read this often.
+constexpr int kFilePollMs = 1000;
+} // namespace
 
 namespace {
 
@@ -161,6 +173,7 @@ TMain_DataModule::Create(const QString& programDir, const TSeed& seed,
         transaction.Commit();
         dm->m_networkFolder = isNetworkFolder && isNetworkFolder(dataDir);
         Data::SetJournalMode(db, dm->m_networkFolder);
+        dm->watchChanges();
     } catch (const Data::EEngineError& e) {
         if (!dm)
             QSqlDatabase::removeDatabase(connection);
@@ -202,6 +215,8 @@ std::unique_ptr<TMain_DataModule> TMain_DataModule::openReadOnly(const QString& 
         dm->m_snapshot = std::move(snapshot);
         QSqlDatabase db = dm->Connection();
         Data::PrepareSchema(db, true);
+        // Another workstation that writes the file shows here too (a snapshot never changes).
+        dm->watchChanges();
     } catch (...) {
         if (!dm)
             QSqlDatabase::removeDatabase(connection);
@@ -213,6 +228,11 @@ std::unique_ptr<TMain_DataModule> TMain_DataModule::openReadOnly(const QString& 
 QString TMain_DataModule::ReadOnlyNotice() const {
     if (!m_readOnly)
         return {};
+    if (IsServer())
+        return QStringLiteral("Только чтение: у пользователя сервера (%1) нет прав на изменение данных. Базы "
+                              "данных открыты только для просмотра: добавлять и изменять данные нельзя. Права "
+                              "выдаёт администратор сервера.")
+            .arg(m_store.Describe());
     const QString folder = QDir::toNativeSeparators(QDir::cleanPath(m_dataDir));
     QString notice;
     switch (m_viewReason) {
@@ -246,6 +266,8 @@ QString TMain_DataModule::ReadOnlyNotice() const {
 QString TMain_DataModule::ReadOnlyStatus() const {
     if (!m_readOnly)
         return {};
+    if (IsServer())
+        return QStringLiteral("Только чтение: нет прав на изменение данных на сервере");
     switch (m_viewReason) {
     case TViewReason::Folder:
         return QStringLiteral("Только просмотр: папка данных недоступна для записи");
@@ -272,11 +294,16 @@ std::unique_ptr<TMain_DataModule> TMain_DataModule::CreateServer(const QString& 
         dm.reset(new TMain_DataModule(dataDir, connection));
         dm->m_store = server;
         QSqlDatabase db = dm->Connection();
+        // A role that may only read sees the data as a read-only folder shows it.
+        dm->m_readOnly = Data::ServerRoleReadOnly(db);
         Data::TTransaction transaction(db);
-        const Data::TSchemaReport report = Data::PrepareServerSchema(db);
+        const Data::TSchemaReport report = Data::PrepareServerSchema(db, dm->m_readOnly);
         dm->m_created = report.created;
         dm->m_repaired = report.repaired;
         transaction.Commit();
+        // The session learns that the database keeps write keys now (a new one got them just now).
+        Data::Server::PrepareSession(Data::Server::Handle(db));
+        dm->watchChanges();
     } catch (...) {
         if (!dm)
             QSqlDatabase::removeDatabase(connection);
@@ -305,6 +332,8 @@ TMain_DataModule::TMain_DataModule(const QString& dataDir, const QString& connec
 }
 
 TMain_DataModule::~TMain_DataModule() {
+    if (m_server)
+        Data::Server::Unlisten(m_server);
     for (Data::TDataset* ds :
          {static_cast<Data::TDataset*>(Symbols_Table), static_cast<Data::TDataset*>(DurMoll_Table),
           static_cast<Data::TDataset*>(Soz_Table), static_cast<Data::TDataset*>(Men_Query),
@@ -350,4 +379,102 @@ int TMain_DataModule::ExecSQL(const QString& sql, const QVariantMap& params) {
     for (auto it = params.cbegin(); it != params.cend(); ++it)
         Update_Query->SetParam(it.key(), it.value());
     return Update_Query->ExecSQL();
+}
+
+const QStringList& TMain_DataModule::ChangeTables() {
+    static const QStringList tables = {QStringLiteral("DB"), QStringLiteral("USER"), QStringLiteral("GROUP"),
+                                       QStringLiteral("TEST")};
+    return tables;
+}
+
+bool TMain_DataModule::Busy() const { return m_server && Data::Server::Busy(m_server); }
+
+void TMain_DataModule::watchChanges() {
+    const QCoreApplication* app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() != app->thread())
+        return;
+    m_changeTimer = new QTimer(this);
+    if (!IsServer()) {
+        // Another connection's commit changes the file's counter; this connection's own do not.
+        m_changeTimer->setInterval(kFilePollMs);
+        const auto poll = [this] {
+            sqlite3_stmt* stmt = nullptr;
+            qint64 version = m_dataVersion;
+            try {
+                if (sqlite3_prepare_v2(Data::EngineHandle(Connection()), "pragma data_version", -1, &stmt,
+                                       nullptr) == SQLITE_OK &&
+                    sqlite3_step(stmt) == SQLITE_ROW)
+                    version = sqlite3_column_int64(stmt, 0);
+            } catch (const Data::EDatabaseError&) {
+            }
+            sqlite3_finalize(stmt);
+            if (m_dataVersion >= 0 && version != m_dataVersion)
+                Q_EMIT StoreChanged(ChangeTables());
+            m_dataVersion = version;
+        };
+        connect(m_changeTimer, &QTimer::timeout, this, poll);
+        poll();
+        m_changeTimer->start();
+        return;
+    }
+    m_changeTimer->setSingleShot(true);
+    m_changeTimer->setInterval(kNoticeDelayMs);
+    connect(m_changeTimer, &QTimer::timeout, this, [this] {
+        const QStringList tables = std::exchange(m_changed, {});
+        if (!tables.isEmpty())
+            Q_EMIT StoreChanged(tables);
+    });
+    m_server = Data::Server::Handle(Connection());
+    // The engine calls this in the middle of its work: the notice is handed over from the event loop.
+    const QPointer<TMain_DataModule> self(this);
+    Data::Server::Listen(m_server, [self](const QStringList& tables) {
+        if (self)
+            QMetaObject::invokeMethod(
+                self.data(),
+                [self, tables] {
+                    if (self)
+                        self->noticed(tables);
+                },
+                Qt::QueuedConnection);
+    });
+    watchSocket();
+}
+
+void TMain_DataModule::watchSocket() {
+    delete m_notifier;
+    m_notifier = nullptr;
+    const int socket = PQsocket(m_server);
+    if (socket < 0)
+        return;
+    m_notifier = new QSocketNotifier(socket, QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, [this] {
+        // A statement under way reads the socket itself and hands its notices over.
+        if (Data::Server::Busy(m_server))
+            return;
+        if (!Data::Server::PollNotices(m_server)) {
+            m_notifier->setEnabled(false);
+            setWatchWorking(false);
+        }
+    });
+}
+
+void TMain_DataModule::noticed(const QStringList& tables) {
+    if (tables.isEmpty()) {
+        // A new connection: notices of the time without one are lost, so everything may have changed.
+        watchSocket();
+        setWatchWorking(true);
+        m_changed = ChangeTables();
+    } else {
+        m_changed += tables;
+        m_changed.removeDuplicates();
+    }
+    if (!m_changeTimer->isActive())
+        m_changeTimer->start();
+}
+
+void TMain_DataModule::setWatchWorking(bool working) {
+    if (m_watchWorking == working)
+        return;
+    m_watchWorking = working;
+    Q_EMIT ChangeWatch(working);
 }

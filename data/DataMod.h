@@ -8,9 +8,14 @@
 #include <QObject>
 #include <QString>
 #include <QTemporaryDir>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
+
+class QSocketNotifier;
+class QTimer;
+struct pg_conn;
 
 class TMain_DataModule : public QObject {
     Q_OBJECT
@@ -52,7 +57,8 @@ public:
     const QString& DataDir() const { return m_dataDir; }
     // True when this run created the tables of the table file.
     bool CreatedTableFile() const { return m_created; }
-    // True when the data directory or the table file cannot be written: the data can only be viewed.
+    // True when the data directory or the table file cannot be written, or the server's role may not
+    // write: the data can only be viewed.
     bool ReadOnly() const { return m_readOnly; }
     // Why the data can only be viewed, and what the user can do: the message to show once at start
     // (empty when the data can be written).
@@ -103,9 +109,28 @@ public:
     // dialog opens; an update saves only over this version. -1 when the record is gone.
     qint64 RowVersion(const QString& table, const QString& keyField, qint64 key);
 
+    // The tables of the change notices.
+    static const QStringList& ChangeTables();
+    // True while a statement waits for the server: a list refreshes after it.
+    bool Busy() const;
+    // False while changes of other workstations cannot be noticed (the server's link broke).
+    bool ChangeWatchWorking() const { return m_watchWorking; }
+
+Q_SIGNALS:
+    // Another workstation (or another connection) changed these tables (of ChangeTables()).
+    void StoreChanged(const QStringList& tables);
+    // Changes of others cannot be noticed any more (false), or can again (true).
+    void ChangeWatch(bool working);
+
 private:
     // Why a table file is only viewed.
     enum class TViewReason { Folder, WriteFailed, Chosen };
+    // Starts noticing other workstations' changes, when there is an event loop to hand them over: the
+    // server's notices, or the table file's change counter.
+    void watchChanges();
+    void watchSocket();
+    void noticed(const QStringList& tables);
+    void setWatchWorking(bool working);
 
     TMain_DataModule(const QString& dataDir, const QString& connection);
     static std::unique_ptr<TMain_DataModule> openReadOnly(const QString& dataDir, TViewReason reason,
@@ -121,6 +146,12 @@ private:
     bool m_networkFolder = false;
     Data::TStoreSettings m_store;
     QStringList m_repaired;
+    pg_conn* m_server = nullptr;
+    QSocketNotifier* m_notifier = nullptr;
+    QTimer* m_changeTimer = nullptr; // coalesces notices; on the table file, polls its change counter
+    QStringList m_changed;
+    qint64 m_dataVersion = -1;
+    bool m_watchWorking = true;
 };
 
 // The one data module of the program (set while one exists).

@@ -239,7 +239,9 @@ void TTransaction::Commit() {
     if (m_server && PQtransactionStatus(m_server) == PQTRANS_INERROR)
         throw EDatabaseError(QStringLiteral("Не удалось завершить запись: операция прервана ошибкой. "
                                             "Изменения не сохранены."));
-    if (m_savepoint.isEmpty())
+    if (m_savepoint.isEmpty() && m_server)
+        Server::Commit(m_server);
+    else if (m_savepoint.isEmpty())
         plain("commit", QStringLiteral("Не удалось завершить запись"));
     else
         plain(QByteArray("release " + m_savepoint.toLatin1()).constData(),

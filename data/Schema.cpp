@@ -520,7 +520,8 @@ TSchemaReport PrepareSchema(QSqlDatabase& db, bool readOnly) {
 namespace {
 
 // Server names are the program's in lower case; USER and GROUP are keywords there and are quoted.
-// Text columns that lists sort by use the ICU collation "russian", which orders as CompareRussian does.
+// Text columns that lists sort by use the ICU collation "russian" (root order, Russian tailoring), which
+// CompareRussian follows on the table file.
 const char* const kServerTables[] = {
     R"(create table db (
         db_id serial primary key,
@@ -612,20 +613,60 @@ const char* const kServerObjects[] = {
     R"(create trigger test_version before update on test for each row execute function morvel_row_version())",
 };
 
+// Version 4: every write outside a transaction stores its key and outcome (morvel_write, see
+// ServerEngine.h), and every committed change of a data table is announced to the other sessions.
+const char* const kServerStep4[] = {
+    R"(create table morvel_write (
+        write_key uuid primary key,
+        changed integer not null default 0,
+        row_id bigint,
+        written timestamptz not null default now()))",
+    R"(create function morvel_notify() returns trigger language plpgsql as $$
+       begin
+         perform pg_notify('morvel_change', tg_argv[0]);
+         return null;
+       end $$)",
+    R"(create trigger db_notify after insert or update or delete on db
+       for each statement execute function morvel_notify('DB'))",
+    R"(create trigger user_notify after insert or update or delete on "user"
+       for each statement execute function morvel_notify('USER'))",
+    R"(create trigger group_notify after insert or update or delete on "group"
+       for each statement execute function morvel_notify('GROUP'))",
+    R"(create trigger test_notify after insert or update or delete on test
+       for each statement execute function morvel_notify('TEST'))",
+};
+
+// Write keys are kept a week: long enough for any repetition of a write.
+constexpr char kForgetOldKeys[] = "delete from morvel_write where written < now() - interval '7 days'";
+
 void execServer(QSqlDatabase& db, const QByteArray& sql) {
     Server::ExecPlain(Server::Handle(db), sql, QStringLiteral("Не удалось подготовить таблицы базы данных"));
 }
 
 } // namespace
 
-TSchemaReport PrepareServerSchema(QSqlDatabase& db) {
+bool ServerRoleReadOnly(QSqlDatabase& db) {
+    bool readOnly = false;
+    select(db,
+           QStringLiteral("select coalesce(bool_or(not has_table_privilege(c.oid, p.privilege)), false) "
+                          "from (values ('db'), ('user'), ('group'), ('test')) t(name) "
+                          "cross join (values ('INSERT'), ('UPDATE'), ('DELETE')) p(privilege) "
+                          "join pg_class c on c.oid = to_regclass(quote_ident(t.name)) "
+                          "union all "
+                          "select not has_table_privilege(c.oid, 'INSERT') from pg_class c "
+                          "where c.oid = to_regclass('morvel_write')"),
+           [&readOnly](const QVariantList& v) { readOnly = readOnly || v[0].toBool(); });
+    return readOnly;
+}
+
+TSchemaReport PrepareServerSchema(QSqlDatabase& db, bool readOnly) {
     TSchemaReport report;
     QSet<QString> tables;
     select(db,
            QStringLiteral("select table_name from information_schema.tables "
                           "where table_schema = current_schema()"),
            [&tables](const QVariantList& v) { tables.insert(v[0].toString().toLower()); });
-    QSet<QString> ours{QString::fromLatin1(kServerVersionTable)};
+    QSet<QString> ours{QString::fromLatin1(kServerVersionTable), QStringLiteral("morvel_write")};
     for (const TTableDef& t : kDataTables)
         ours.insert(QString::fromLatin1(t.name).toLower());
     for (const TReferenceDef& r : kReferenceTables)
@@ -652,6 +693,8 @@ TSchemaReport PrepareServerSchema(QSqlDatabase& db) {
             execServer(db, sql);
         for (const char* sql : kServerObjects)
             execServer(db, sql);
+        for (const char* sql : kServerStep4)
+            execServer(db, sql);
         execServer(db, QByteArray(QByteArray("insert into ") + kServerVersionTable + " (version) values (" +
                                   QByteArray::number(kSchemaVersion) + ")"));
         report.created = true;
@@ -675,6 +718,18 @@ TSchemaReport PrepareServerSchema(QSqlDatabase& db) {
                 QStringLiteral("В базе данных «%1» на сервере не хватает таблиц или полей: %2. "
                                "База данных оставлена без изменений.")
                     .arg(name, missing.join(QStringLiteral(", "))));
+        if (readOnly)
+            return report;
+        int version = 0;
+        select(db, QStringLiteral("select coalesce(max(version), 0) from morvel_schema"),
+               [&version](const QVariantList& v) { version = v[0].toInt(); });
+        if (version < 4) {
+            for (const char* sql : kServerStep4)
+                execServer(db, sql);
+        }
+        if (version < kSchemaVersion)
+            execServer(db, "update morvel_schema set version = " + QByteArray::number(kSchemaVersion));
+        execServer(db, kForgetOldKeys);
     }
     for (const TReferenceDef& r : kReferenceTables)
         if (restoreRows(db, r, report.created) > 0 && !report.created)

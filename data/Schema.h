@@ -11,8 +11,9 @@ namespace Data {
 inline const QString kTableFileName = QStringLiteral("morvel.db");
 
 // Schema version kept in the file (SQLite's user_version); 2 adds the guards against orphan rows, 3 the
-// version of each row of DB, USER, GROUP and TEST that refuses lost updates, 5 group keys that are never
-// handed out again.
+// version of each row of DB, USER, GROUP and TEST that refuses lost updates, 4 on the server the keys
+// that make the outcome of a write knowable after a lost answer and the notices of changes (the table
+// file needs nothing for it), 5 group keys that are never handed out again.
 constexpr int kSchemaVersion = 5;
 
 // A table of the program, its key column and the columns the program reads and writes (with
@@ -41,9 +42,15 @@ struct TSchemaReport {
 TSchemaReport PrepareSchema(QSqlDatabase& db, bool readOnly);
 
 // The same for a database on a PostgreSQL server, inside the caller's transaction: an empty database
-// gets the tables, the Russian collation (ICU), the reference rows, the guards and the row versions; a
-// database with tables of another program and none of ours is refused, unchanged.
-TSchemaReport PrepareServerSchema(QSqlDatabase& db);
+// gets the tables, the Russian collation (ICU), the reference rows, the guards, the row versions, the
+// table of write keys and the change notices; a database of an older version gets what it lacks; a
+// database with tables of another program and none of ours is refused, unchanged. With `readOnly`
+// (a role that may only read) nothing is written.
+TSchemaReport PrepareServerSchema(QSqlDatabase& db, bool readOnly = false);
+
+// True when the server role of the connection may not write every table of the program that the
+// database has (insert, update and delete on DB, USER, GROUP and TEST; insert on the write keys).
+bool ServerRoleReadOnly(QSqlDatabase& db);
 
 // Registers the Russian collation "RUSSIAN" and the lock-retry handler on an open connection. Throws
 // EDatabaseError when the file is not a database. Writes nothing to the file.

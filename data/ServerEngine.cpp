@@ -1,17 +1,26 @@
-// The server side of the engine: SQL translation, bound statements and result reading over libpq.
+// The server side of the engine: SQL translation, bound statements and result reading over libpq, with
+// bounded waits, reconnection and the keys that make a write's outcome knowable.
 #include "data/ServerEngine.h"
 
 #include "data/Schema.h"
 #include "platform/TextRules.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QMutex>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSqlDriver>
+#include <QThread>
+#include <QUuid>
 
 #include <libpq-fe.h>
+#include <poll.h>
 
+#include <cerrno>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace Data::Server {
@@ -27,45 +36,411 @@ constexpr Oid kBool = 16, kBytea = 17, kInt8 = 20, kInt2 = 21, kInt4 = 23, kOid 
 
 using TResult = std::unique_ptr<PGresult, void (*)(PGresult*)>;
 
-TResult wrap(PGresult* res) { return TResult(res, PQclear); }
-
 bool isLetter(QChar c) { return c.isLetter() || c == u'_'; }
 bool isWordChar(QChar c) { return c.isLetterOrNumber() || c == u'_'; }
 
-// Server connections lost mid-operation: the operation's class 08 and the shutdown states.
-bool connectionState(const char* state) {
-    if (!state)
-        return false;
-    const QByteArray s(state);
-    return s.startsWith("08") || s == "57P01" || s == "57P02" || s == "57P03";
+// Messages of a lost or stopped wait.
+const QString kNoLink =
+    QStringLiteral("Нет связи с сервером базы данных: он не отвечает. Проверьте сеть и работу сервера и "
+                   "повторите действие.");
+const QString kWriteUnknown = QStringLiteral(
+    "Связь с сервером базы данных прервалась во время записи, и узнать, сохранена ли она, не удалось. "
+    "Когда связь восстановится, повторите действие: сохранённое не будет записано дважды.");
+const QString kTransactionLost = QStringLiteral(
+    "Связь с сервером базы данных прервалась; изменения не сохранены. Повторите, когда связь восстановится.");
+const QString kCancelled = QStringLiteral("Ожидание ответа сервера прервано; изменения не сохранены.");
+const QString kReadCancelled = QStringLiteral("Ожидание ответа сервера прервано.");
+
+constexpr int kSliceMs = 50;         // the step of a wait: the observer is told this often
+constexpr int kCancelGraceMs = 2000; // after a cancel, the server's answer is awaited this long
+constexpr int kEndSessionMs = 3000;  // ending the old session of a lost statement is awaited this long
+
+// What the engine knows of each libpq connection (Qt's driver owns the handles; this state goes with
+// them, reset when a connection is opened, whatever handle it had before).
+struct TLinkState {
+    bool keys = false; // the database has the table of write keys and the role may write it
+    bool busy = false; // a statement waits on it
+    TNoticeHandler listener;
+};
+
+QMutex g_linkMutex;
+QHash<PGconn*, TLinkState> g_links;
+
+template <class F> auto withLink(PGconn* conn, F&& f) {
+    const QMutexLocker lock(&g_linkMutex);
+    return f(g_links[conn]);
 }
 
-[[noreturn]] void raise(PGconn* conn, const PGresult* res, const QString& what) {
-    const char* state = res ? PQresultErrorField(res, PG_DIAG_SQLSTATE) : nullptr;
-    const char* primary = res ? PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
-    const QString text = QString::fromUtf8(primary ? primary : PQerrorMessage(conn)).trimmed();
-    // An error without a state of the server's comes from libpq itself: the server went away.
-    if (PQstatus(conn) == CONNECTION_BAD || !state || connectionState(state)) {
-        // libpq may still count the connection as open after its server closed it; a new attempt now
-        // restores it or marks it broken, so that the next statement tries again.
-        if (PQstatus(conn) != CONNECTION_BAD) {
-            PQreset(conn);
-            if (PQstatus(conn) == CONNECTION_OK) {
-                try {
-                    PrepareSession(conn);
-                } catch (const EDatabaseError&) {
-                    // Reported with the next statement.
-                }
-            }
-        }
-        throw EConnectionLost(QStringLiteral("Нет связи с сервером базы данных. Изменения не сохранены; "
-                                             "повторите, когда связь восстановится.\n(%1)")
-                                  .arg(text));
+// Writes whose outcome could not be learnt: the statement with its values, and the key it was sent with.
+QMutex g_pendingMutex;
+QList<QPair<QByteArray, QString>> g_pending;
+constexpr qsizetype kPendingKept = 32;
+
+QString pendingKey(const QByteArray& signature) {
+    const QMutexLocker lock(&g_pendingMutex);
+    for (const auto& p : std::as_const(g_pending))
+        if (p.first == signature)
+            return p.second;
+    return {};
+}
+
+void setPending(const QByteArray& signature, const QString& key) {
+    const QMutexLocker lock(&g_pendingMutex);
+    g_pending.removeIf([&](const auto& p) { return p.first == signature; });
+    if (!key.isEmpty()) {
+        g_pending.append({signature, key});
+        if (g_pending.size() > kPendingKept)
+            g_pending.removeFirst();
     }
+}
+
+TWaitObserver* g_observer = nullptr;
+
+// One operation's wait for the server, from the first statement to the last repetition: the observer
+// (on the GUI thread) is told while it lasts, and the user's request to stop is kept.
+class TWait {
+public:
+    TWait()
+        : m_gui(g_observer && QCoreApplication::instance() &&
+                QThread::currentThread() == QCoreApplication::instance()->thread()) {
+        m_clock.start();
+    }
+    ~TWait() {
+        if (m_told)
+            g_observer->Done();
+    }
+    TWait(const TWait&) = delete;
+    TWait& operator=(const TWait&) = delete;
+
+    qint64 Elapsed() const { return m_clock.elapsed(); }
+    // Tells the observer; true when the user asked to stop just now.
+    bool Tick() {
+        if (!m_gui || cancelled)
+            return false;
+        m_told = true;
+        if (!g_observer->Waiting(m_clock.elapsed()))
+            return false;
+        cancelled = true;
+        cancelledAt = m_clock.elapsed();
+        return true;
+    }
+
+    bool cancelled = false;
+    qint64 cancelledAt = 0;
+
+private:
+    QElapsedTimer m_clock;
+    bool m_gui;
+    bool m_told = false;
+};
+
+// Asks the server to stop the statement running on the connection, from a thread of its own (the
+// request needs a connection of its own, which a dead link would keep waiting).
+void sendCancel(PGconn* conn) {
+    PGcancel* cancel = PQgetCancel(conn);
+    if (!cancel)
+        return;
+    std::thread([cancel] {
+        char error[256];
+        PQcancel(cancel, error, sizeof error);
+        PQfreeCancel(cancel);
+    }).detach();
+}
+
+enum class TEnd { Answer, Lost, Cancelled };
+
+// Waits until the connection hands over its next result without blocking.
+TEnd waitForResult(PGconn* conn, TWait& wait) {
+    qint64 lastInput = wait.Elapsed();
+    while (PQisBusy(conn)) {
+        pollfd p{PQsocket(conn), POLLIN, 0};
+        if (p.fd < 0)
+            return TEnd::Lost;
+        const int rc = ::poll(&p, 1, kSliceMs);
+        if (rc < 0 && errno != EINTR)
+            return TEnd::Lost;
+        if (rc > 0) {
+            if (!PQconsumeInput(conn))
+                return TEnd::Lost;
+            lastInput = wait.Elapsed();
+        }
+        if (wait.Tick())
+            sendCancel(conn);
+        const qint64 now = wait.Elapsed();
+        if (wait.cancelled && now - wait.cancelledAt > kCancelGraceMs)
+            return TEnd::Cancelled;
+        if (now - lastInput > kSilenceLimitMs)
+            return TEnd::Lost;
+    }
+    return TEnd::Answer;
+}
+
+// The values of a statement's parameters as libpq takes them: text, or bytes for byte arrays.
+struct TBound {
+    std::vector<QByteArray> storage;
+    std::vector<const char*> values;
+    std::vector<int> lengths;
+    std::vector<int> formats;
+
+    // Adds one more text value (the heap data of a QByteArray stays where it is when the vector grows).
+    void Append(const QByteArray& text) {
+        storage.push_back(text);
+        values.push_back(storage.back().constData());
+        lengths.push_back(static_cast<int>(text.size()));
+        formats.push_back(0);
+    }
+};
+
+struct TAnswer {
+    TEnd end = TEnd::Lost;
+    TResult res{nullptr, PQclear};
+};
+
+void deliverNotices(PGconn* conn);
+
+// Sends a statement (bound, or plain text that may hold several) and collects its result: the first
+// error, else the last result.
+TAnswer roundTrip(PGconn* conn, const QByteArray& text, const TBound* bound, TWait& wait) {
+    TAnswer a;
+    withLink(conn, [](TLinkState& s) { s.busy = true; });
+    // Notices read with the answer would wait for the next one: they are handed on at once.
+    const auto idle = qScopeGuard([conn] {
+        withLink(conn, [](TLinkState& s) { s.busy = false; });
+        deliverNotices(conn);
+    });
+    const int sent =
+        bound ? PQsendQueryParams(conn, text.constData(), static_cast<int>(bound->values.size()), nullptr,
+                                  bound->values.data(), bound->lengths.data(), bound->formats.data(), 0)
+              : PQsendQuery(conn, text.constData());
+    if (!sent)
+        return a;
+    for (;;) {
+        const TEnd end = waitForResult(conn, wait);
+        if (end != TEnd::Answer) {
+            a.end = end;
+            a.res.reset();
+            return a;
+        }
+        PGresult* r = PQgetResult(conn);
+        if (!r)
+            break;
+        if (a.res && PQresultStatus(a.res.get()) == PGRES_FATAL_ERROR)
+            PQclear(r);
+        else
+            a.res.reset(r);
+    }
+    a.end = a.res ? TEnd::Answer : TEnd::Lost;
+    return a;
+}
+
+bool succeeded(const PGresult* res) {
+    const ExecStatusType status = PQresultStatus(res);
+    return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
+}
+
+QByteArray stateOf(const PGresult* res) {
+    const char* state = res ? PQresultErrorField(res, PG_DIAG_SQLSTATE) : nullptr;
+    return state ? QByteArray(state) : QByteArray();
+}
+
+// An answer that says the connection is gone: the server's shutdown states and class 08, or an error
+// libpq made itself (no state of the server's).
+bool answeredLost(PGconn* conn, const TAnswer& a) {
+    if (a.end != TEnd::Answer)
+        return true;
+    if (succeeded(a.res.get()))
+        return false;
+    const QByteArray state = stateOf(a.res.get());
+    return PQstatus(conn) == CONNECTION_BAD || state.isEmpty() || state.startsWith("08") ||
+           state == "57P01" || state == "57P02" || state == "57P03";
+}
+
+// The raw text of a server error, for the log.
+QString rawText(PGconn* conn, const PGresult* res) {
+    const char* primary = res ? PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+    const char* detail = res ? PQresultErrorField(res, PG_DIAG_MESSAGE_DETAIL) : nullptr;
+    QString text = QString::fromUtf8(primary ? primary : PQerrorMessage(conn)).trimmed();
+    if (detail)
+        text += QStringLiteral(" (") + QString::fromUtf8(detail).trimmed() + QLatin1Char(')');
+    const QByteArray state = stateOf(res);
+    return state.isEmpty() ? text : QString::fromLatin1(state) + QLatin1Char(' ') + text;
+}
+
+// What a server error means for the user, by its SQLSTATE (class or full code), with what to do.
+QString stateMessage(const QByteArray& state) {
+    static const struct {
+        const char* state;
+        const char* text;
+    } kStates[] = {
+        {"23505", "такая запись уже есть."},
+        {"23503", "запись связана с данными, которых нет или которые ещё используются."},
+        {"23", "значение не подходит для поля базы данных."},
+        {"22", "значение не может быть сохранено в базе данных."},
+        {"42501", "у пользователя сервера нет прав на это действие. Обратитесь к администратору сервера."},
+        {"57014", "сервер не выполнил запрос за отведённое время и прервал его. Повторите позже."},
+        {"55P03", "данные заняты другим рабочим местом. Повторите через несколько секунд."},
+        {"40", "запись столкнулась с записью другого рабочего места. Повторите."},
+        {"53",
+         "серверу не хватает места на диске, памяти или соединений. Обратитесь к администратору сервера."},
+        {"54", "запрос превышает ограничения сервера."},
+        {"28", "сервер не принял имя пользователя или пароль."},
+        {"3D", "на сервере нет такой базы данных."},
+        {"42", "таблицы базы данных на сервере не такие, какие нужны программе. Обратитесь к администратору "
+               "сервера."},
+        {"25", "операция прервана ошибкой. Повторите."},
+        {"XX", "внутренняя ошибка сервера. Обратитесь к администратору сервера."},
+    };
+    for (const auto& s : kStates)
+        if (state.startsWith(s.state))
+            return QString::fromUtf8(s.text);
+    return QStringLiteral("сервер сообщил об ошибке. Повторите; если ошибка повторится, обратитесь к "
+                          "администратору сервера.");
+}
+
+// Messages that schema triggers raise start with this mark; the rest is for the user.
+[[noreturn]] void raiseAnswer(PGconn* conn, const PGresult* res, const QString& what) {
+    const char* primary = res ? PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+    const QString text = QString::fromUtf8(primary ? primary : "");
     const QString mark = QString::fromLatin1(kRefusalMark);
     if (text.startsWith(mark))
         throw EDatabaseError(text.mid(mark.size()));
-    throw EDatabaseError(what + QStringLiteral(": ") + text);
+    throw EDatabaseError(what + QStringLiteral(": ") + stateMessage(stateOf(res)), rawText(conn, res));
+}
+
+void quietNotices(void*, const char*) {}
+
+// Runs plain text on a connection without any repetition (session set-up).
+void plainOnce(PGconn* conn, const QByteArray& sql, TWait& wait, const QString& what,
+               TResult* last = nullptr) {
+    TAnswer a = roundTrip(conn, sql, nullptr, wait);
+    if (a.end != TEnd::Answer)
+        throw EConnectionLost(kNoLink, QString::fromUtf8(PQerrorMessage(conn)).trimmed());
+    if (!succeeded(a.res.get())) {
+        if (answeredLost(conn, a))
+            throw EConnectionLost(kNoLink, rawText(conn, a.res.get()));
+        raiseAnswer(conn, a.res.get(), what);
+    }
+    if (last)
+        *last = std::move(a.res);
+}
+
+void prepareSession(PGconn* conn, TWait& wait) {
+    PQsetClientEncoding(conn, "UTF8");
+    // Warnings (a session ended that was already gone) are not printed on the terminal.
+    PQsetNoticeProcessor(conn, quietNotices, nullptr);
+    // A row or table another workstation holds is waited for as long as the table file's lock retries
+    // wait (15 times 100 ms), then reported; a statement is given up after kStatementTimeoutMs, a
+    // session that left a transaction open after a minute; the server probes an idle link too.
+    const bool listening = withLink(conn, [](TLinkState& s) { return bool(s.listener); });
+    QByteArray sql =
+        "set datestyle to ISO, YMD; set client_min_messages to warning; set lock_timeout = 1500; "
+        "set statement_timeout = " +
+        QByteArray::number(kStatementTimeoutMs) +
+        "; set idle_in_transaction_session_timeout = 60000; set tcp_keepalives_idle = 5; "
+        "set tcp_keepalives_interval = 2; set tcp_keepalives_count = 3; ";
+    if (listening)
+        sql += "listen morvel_change; ";
+    // Keys are written where the table is and the role may write it (one that may only read writes nothing).
+    sql += "select coalesce(has_table_privilege(to_regclass('morvel_write'), 'INSERT'), false)";
+    TResult result(nullptr, PQclear);
+    plainOnce(conn, sql, wait, QStringLiteral("Не удалось подготовить соединение с сервером"), &result);
+    const bool keys = PQntuples(result.get()) == 1 && PQgetvalue(result.get(), 0, 0)[0] == 't';
+    withLink(conn, [keys](TLinkState& s) { s.keys = keys; });
+}
+
+// Makes the connection anew with its parameters, within kReconnectLimitMs; false when that failed (or
+// the user stopped waiting). Listeners learn that notices may have been missed.
+bool reconnect(PGconn* conn, TWait& wait) {
+    // Busy: nothing else may use the connection while the wait lets the program repaint.
+    withLink(conn, [](TLinkState& s) { s.busy = true; });
+    auto idle = qScopeGuard([conn] { withLink(conn, [](TLinkState& s) { s.busy = false; }); });
+    if (!PQresetStart(conn))
+        return false;
+    const qint64 start = wait.Elapsed();
+    PostgresPollingStatusType state = PGRES_POLLING_WRITING;
+    while (state != PGRES_POLLING_OK) {
+        if (state == PGRES_POLLING_FAILED)
+            return false;
+        pollfd p{PQsocket(conn), static_cast<short>(state == PGRES_POLLING_READING ? POLLIN : POLLOUT), 0};
+        if (p.fd < 0)
+            return false;
+        ::poll(&p, 1, kSliceMs);
+        wait.Tick();
+        if (wait.cancelled || wait.Elapsed() - start > kReconnectLimitMs)
+            return false;
+        state = PQresetPoll(conn);
+    }
+    idle.dismiss();
+    withLink(conn, [](TLinkState& s) { s.busy = false; });
+    try {
+        prepareSession(conn, wait);
+    } catch (const EDatabaseError&) {
+        return false;
+    }
+    if (const TNoticeHandler handler = withLink(conn, [](TLinkState& s) { return s.listener; }))
+        handler({});
+    return true;
+}
+
+// Drops a connection whose statement was lost inside a transaction: the transaction is gone with it,
+// and the next statement makes the connection anew.
+void dropLink(PGconn* conn) { PQresetStart(conn); }
+
+// Ends the session that ran a lost statement, when the server still has it, so that whatever it wrote is
+// stored or not by the time the write's key is looked up.
+void endOldSession(PGconn* conn, int pid, TWait& wait) {
+    if (pid <= 0 || pid == PQbackendPID(conn))
+        return;
+    TBound b;
+    b.Append(QByteArray::number(pid));
+    roundTrip(conn,
+              "select pg_terminate_backend(pid, " + QByteArray::number(kEndSessionMs) +
+                  ") from pg_stat_activity where pid = $1::integer",
+              &b, wait);
+}
+
+// The stored outcome of a keyed write.
+struct TOutcome {
+    bool known = false; // the look-up got an answer
+    bool found = false; // the write was stored
+    int changed = 0;
+    qint64 rowId = 0;
+};
+
+TOutcome readOutcome(const PGresult* res) {
+    TOutcome o;
+    o.known = true;
+    o.found = PQntuples(res) > 0;
+    if (o.found) {
+        o.changed = std::atoi(PQgetvalue(res, 0, 0));
+        o.rowId = PQgetisnull(res, 0, 1) ? 0 : std::strtoll(PQgetvalue(res, 0, 1), nullptr, 10);
+    }
+    return o;
+}
+
+TOutcome lookUp(PGconn* conn, const QString& key, TWait& wait) {
+    TBound b;
+    b.Append(key.toLatin1());
+    const TAnswer a =
+        roundTrip(conn, "select changed, row_id from morvel_write where write_key = $1::uuid", &b, wait);
+    if (answeredLost(conn, a) || !succeeded(a.res.get()))
+        return {};
+    return readOutcome(a.res.get());
+}
+
+// Hands the notices other sessions sent, that libpq has read by now, to the connection's listener.
+void deliverNotices(PGconn* conn) {
+    const TNoticeHandler handler = withLink(conn, [](TLinkState& s) { return s.listener; });
+    QStringList tables;
+    const int own = PQbackendPID(conn);
+    while (PGnotify* n = PQnotifies(conn)) {
+        if (n->be_pid != own)
+            tables << QString::fromUtf8(n->extra);
+        PQfreemem(n);
+    }
+    tables.removeDuplicates();
+    if (handler && !tables.isEmpty())
+        handler(tables);
 }
 
 // Key columns of our tables, by server name.
@@ -166,6 +541,20 @@ TStatement translate(const QString& sql) {
     if (!st.table.isEmpty())
         out += QStringLiteral(" returning ") + QString::fromLatin1(st.keyColumn);
     st.text = out.toUtf8();
+
+    // A write outside a transaction stores its key with the number of rows it changed (and the key of
+    // the row it inserted) in the same statement: both are committed together or not at all.
+    static const QRegularExpression write(QStringLiteral(R"(^\s*(insert|update|delete)\b)"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    if (write.match(out).hasMatch()) {
+        st.write = true;
+        const QByteArray key = "$" + QByteArray::number(st.params.size() + 1) + "::uuid";
+        st.keyedText = "with morvel_row as (" + st.text + (st.table.isEmpty() ? " returning 1" : "") +
+                       ") insert into morvel_write (write_key, changed, row_id) select " + key +
+                       ", count(*), " +
+                       (st.table.isEmpty() ? QByteArray("null") : "max(" + st.keyColumn + ")") +
+                       " from morvel_row returning changed, row_id";
+    }
     return st;
 }
 
@@ -183,17 +572,10 @@ std::shared_ptr<const TStatement> cachedStatement(const QString& sql) {
     return *it;
 }
 
-// The values of a statement's parameters as libpq takes them: text, or bytes for byte arrays.
-struct TBound {
-    std::vector<QByteArray> storage;
-    std::vector<const char*> values;
-    std::vector<int> lengths;
-    std::vector<int> formats;
-};
-
 TBound bind(const TStatement& st, const QVariantMap& params, bool requireAll) {
     TBound b;
     const auto count = static_cast<size_t>(st.params.size());
+    b.storage.reserve(count + 1);
     b.storage.resize(count);
     b.values.assign(count, nullptr);
     b.lengths.assign(count, 0);
@@ -241,17 +623,6 @@ TBound bind(const TStatement& st, const QVariantMap& params, bool requireAll) {
         b.lengths[i] = static_cast<int>(bytes.size());
     }
     return b;
-}
-
-TResult run(PGconn* conn, const TStatement& st, const QVariantMap& params, bool requireAll,
-            const QString& what) {
-    const TBound b = bind(st, params, requireAll);
-    TResult res = wrap(PQexecParams(conn, st.text.constData(), static_cast<int>(b.values.size()), nullptr,
-                                    b.values.data(), b.lengths.data(), b.formats.data(), 0));
-    const ExecStatusType status = res ? PQresultStatus(res.get()) : PGRES_FATAL_ERROR;
-    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
-        raise(conn, res.get(), what);
-    return res;
 }
 
 // How a column of the server's result goes into the row store.
@@ -326,12 +697,34 @@ void appendCell(TRowStore& rows, const PGresult* res, int row, int column, TColu
 
 bool IsServer(const QSqlDatabase& db) { return db.isValid() && db.driverName() == kDriver; }
 
+void SetWaitObserver(TWaitObserver* observer) { g_observer = observer; }
+
 void PrepareSession(PGconn* conn) {
-    PQsetClientEncoding(conn, "UTF8");
-    // A row or table another workstation holds is waited for as long as the table file's lock retries
-    // wait (15 times 100 ms), then reported.
-    ExecPlain(conn, "set datestyle to ISO, YMD; set client_min_messages to warning; set lock_timeout = 1500",
-              QStringLiteral("Не удалось подготовить соединение с сервером"));
+    withLink(conn, [](TLinkState& s) { s = TLinkState(); });
+    TWait wait;
+    prepareSession(conn, wait);
+}
+
+void Listen(PGconn* conn, TNoticeHandler handler) {
+    withLink(conn, [&handler](TLinkState& s) { s.listener = std::move(handler); });
+    ExecPlain(conn, "listen morvel_change", QStringLiteral("Не удалось подготовить соединение с сервером"));
+}
+
+void Unlisten(PGconn* conn) {
+    withLink(conn, [](TLinkState& s) { s.listener = nullptr; });
+}
+
+bool Busy(PGconn* conn) {
+    return withLink(conn, [](TLinkState& s) { return s.busy; });
+}
+
+bool PollNotices(PGconn* conn) {
+    if (Busy(conn))
+        return true;
+    if (PQstatus(conn) != CONNECTION_OK || !PQconsumeInput(conn))
+        return false;
+    deliverNotices(conn);
+    return PQstatus(conn) == CONNECTION_OK;
 }
 
 PGconn* Handle(const QSqlDatabase& db) {
@@ -343,14 +736,12 @@ PGconn* Handle(const QSqlDatabase& db) {
     PGconn* conn = *static_cast<PGconn* const*>(v.data());
     if (!conn)
         throw EDatabaseError(QStringLiteral("Нет соединения с базой данных"));
-    if (PQstatus(conn) == CONNECTION_BAD) {
+    if (PQstatus(conn) != CONNECTION_OK) {
         // The server went away (restart, network): one new attempt with the same parameters.
-        PQreset(conn);
-        if (PQstatus(conn) != CONNECTION_OK)
-            throw EConnectionLost(QStringLiteral("Нет связи с сервером базы данных. Изменения не сохранены; "
-                                                 "повторите, когда связь восстановится.\n(%1)")
-                                      .arg(QString::fromUtf8(PQerrorMessage(conn)).trimmed()));
-        PrepareSession(conn);
+        TWait wait;
+        if (!reconnect(conn, wait))
+            throw EConnectionLost(wait.cancelled ? kReadCancelled : kNoLink,
+                                  QString::fromUtf8(PQerrorMessage(conn)).trimmed());
     }
     return conn;
 }
@@ -370,15 +761,104 @@ QString CanonicalName(const char* serverName) {
     return it != names.cend() ? *it : QString::fromUtf8(key);
 }
 
+namespace {
+
+// A statement and its values as one text: the same write tried again after an unknown outcome.
+QByteArray signatureOf(const QString& sql, const TBound& b) {
+    QByteArray sig = sql.toUtf8();
+    for (size_t i = 0; i < b.values.size(); ++i) {
+        sig += '\0';
+        sig += b.values[i] ? QByteArray::number(b.lengths[i]) + ':' + QByteArray(b.values[i], b.lengths[i])
+                           : QByteArray("NULL");
+    }
+    return sig;
+}
+
+// A write outside a transaction, with its key (see the head of ServerEngine.h).
+TOutcome keyedWrite(PGconn* conn, const QString& sql, const TStatement& st, TBound b, TWait& wait) {
+    const QByteArray signature = signatureOf(sql, b);
+    QString key = pendingKey(signature);
+    if (key.isEmpty())
+        key = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    b.Append(key.toLatin1());
+    for (int attempt = 0;; ++attempt) {
+        const int pid = PQbackendPID(conn);
+        const TAnswer a = roundTrip(conn, st.keyedText, &b, wait);
+        if (!answeredLost(conn, a)) {
+            setPending(signature, QString());
+            if (succeeded(a.res.get()))
+                return readOutcome(a.res.get());
+            const QByteArray state = stateOf(a.res.get());
+            const char* constraint = PQresultErrorField(a.res.get(), PG_DIAG_CONSTRAINT_NAME);
+            if (state == "23505" && qstrcmp(constraint, "morvel_write_pkey") == 0) {
+                // An earlier attempt with this key was stored after all.
+                const TOutcome o = lookUp(conn, key, wait);
+                if (o.found)
+                    return o;
+            }
+            if (wait.cancelled && state == "57014")
+                throw EWaitCancelled(kCancelled);
+            raiseAnswer(conn, a.res.get(), QStringLiteral("Ошибка выполнения запроса"));
+        }
+        if (!reconnect(conn, wait)) {
+            setPending(signature, key);
+            throw EConnectionLost(kWriteUnknown, QString::fromUtf8(PQerrorMessage(conn)).trimmed());
+        }
+        endOldSession(conn, pid, wait);
+        const TOutcome o = lookUp(conn, key, wait);
+        if (o.found) {
+            setPending(signature, QString());
+            return o;
+        }
+        if (o.known && wait.cancelled) {
+            setPending(signature, QString());
+            throw EWaitCancelled(kCancelled);
+        }
+        if (!o.known || attempt > 0) {
+            setPending(signature, key);
+            throw EConnectionLost(kWriteUnknown);
+        }
+    }
+}
+
+} // namespace
+
 int Exec(const QSqlDatabase& db, const QString& sql, const QVariantMap& params, bool requireAll,
          qint64* lastId) {
     PGconn* conn = Handle(db);
     const auto statement = cachedStatement(sql);
     const TStatement& st = *statement;
-    const TResult res = run(conn, st, params, requireAll, QStringLiteral("Ошибка выполнения запроса"));
-    const int changed = QByteArray(PQcmdTuples(res.get())).toInt();
-    if (lastId && !st.table.isEmpty() && PQntuples(res.get()) > 0)
-        *lastId = std::strtoll(PQgetvalue(res.get(), PQntuples(res.get()) - 1, 0), nullptr, 10);
+    TBound b = bind(st, params, requireAll);
+    TWait wait;
+    int changed = 0;
+    const bool inTransaction = !Idle(conn);
+    if (st.write && !inTransaction && withLink(conn, [](TLinkState& s) { return s.keys; })) {
+        const TOutcome o = keyedWrite(conn, sql, st, std::move(b), wait);
+        changed = o.changed;
+        if (lastId && !st.table.isEmpty() && o.rowId != 0)
+            *lastId = o.rowId;
+    } else {
+        const TAnswer a = roundTrip(conn, st.text, &b, wait);
+        if (answeredLost(conn, a)) {
+            if (inTransaction) {
+                dropLink(conn);
+                throw EConnectionLost(kTransactionLost);
+            }
+            // Without keys the outcome of a write cannot be learnt; the connection is made anew for
+            // the next statement.
+            reconnect(conn, wait);
+            throw EConnectionLost(st.write ? kWriteUnknown : kNoLink);
+        }
+        if (!succeeded(a.res.get())) {
+            if (wait.cancelled && stateOf(a.res.get()) == "57014")
+                throw EWaitCancelled(kCancelled);
+            raiseAnswer(conn, a.res.get(), QStringLiteral("Ошибка выполнения запроса"));
+        }
+        const PGresult* res = a.res.get();
+        changed = QByteArray(PQcmdTuples(const_cast<PGresult*>(res))).toInt();
+        if (lastId && !st.table.isEmpty() && PQntuples(res) > 0)
+            *lastId = std::strtoll(PQgetvalue(res, PQntuples(res) - 1, 0), nullptr, 10);
+    }
     if (st.keyGiven && changed > 0) {
         // Keys written by hand (a copy, a repair) would otherwise be handed out again by the sequence.
         const QByteArray table = st.table == "user" || st.table == "group" ? '"' + st.table + '"' : st.table;
@@ -394,9 +874,32 @@ int Exec(const QSqlDatabase& db, const QString& sql, const QVariantMap& params, 
 void Select(const QSqlDatabase& db, const QString& sql, const QVariantMap& params, QStringList& fields,
             TRowStore& rows) {
     PGconn* conn = Handle(db);
-    const TResult res =
-        run(conn, *cachedStatement(sql), params, false, QStringLiteral("Ошибка выполнения запроса"));
-    const PGresult* r = res.get();
+    const auto statement = cachedStatement(sql);
+    const TBound b = bind(*statement, params, false);
+    TWait wait;
+    const bool inTransaction = !Idle(conn);
+    TAnswer a = roundTrip(conn, statement->text, &b, wait);
+    // A read outside a transaction is run again once on a new connection, unseen by the user.
+    if (answeredLost(conn, a)) {
+        if (inTransaction) {
+            dropLink(conn);
+            throw EConnectionLost(kTransactionLost);
+        }
+        if (!reconnect(conn, wait))
+            throw EConnectionLost(wait.cancelled ? kReadCancelled : kNoLink,
+                                  QString::fromUtf8(PQerrorMessage(conn)).trimmed());
+        if (wait.cancelled)
+            throw EWaitCancelled(kReadCancelled);
+        a = roundTrip(conn, statement->text, &b, wait);
+        if (answeredLost(conn, a))
+            throw EConnectionLost(kNoLink, QString::fromUtf8(PQerrorMessage(conn)).trimmed());
+    }
+    if (!succeeded(a.res.get())) {
+        if (wait.cancelled && stateOf(a.res.get()) == "57014")
+            throw EWaitCancelled(kReadCancelled);
+        raiseAnswer(conn, a.res.get(), QStringLiteral("Ошибка выполнения запроса"));
+    }
+    const PGresult* r = a.res.get();
     const int columns = PQnfields(r);
     const int count = PQntuples(r);
     std::vector<TColumnRead> reads(static_cast<size_t>(columns));
@@ -411,10 +914,49 @@ void Select(const QSqlDatabase& db, const QString& sql, const QVariantMap& param
 }
 
 void ExecPlain(PGconn* conn, const QByteArray& sql, const QString& what) {
-    const TResult res = wrap(PQexec(conn, sql.constData()));
-    const ExecStatusType status = res ? PQresultStatus(res.get()) : PGRES_FATAL_ERROR;
-    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
-        raise(conn, res.get(), what);
+    TWait wait;
+    const bool inTransaction = !Idle(conn);
+    TAnswer a = roundTrip(conn, sql, nullptr, wait);
+    // Outside a transaction plain statements are session settings and "begin": safe to run again.
+    if (answeredLost(conn, a)) {
+        if (inTransaction) {
+            dropLink(conn);
+            throw EConnectionLost(kTransactionLost);
+        }
+        if (!reconnect(conn, wait) || wait.cancelled)
+            throw EConnectionLost(wait.cancelled ? kReadCancelled : kNoLink,
+                                  QString::fromUtf8(PQerrorMessage(conn)).trimmed());
+        a = roundTrip(conn, sql, nullptr, wait);
+        if (answeredLost(conn, a))
+            throw EConnectionLost(kNoLink, QString::fromUtf8(PQerrorMessage(conn)).trimmed());
+    }
+    if (!succeeded(a.res.get())) {
+        if (wait.cancelled && stateOf(a.res.get()) == "57014")
+            throw EWaitCancelled(kCancelled);
+        raiseAnswer(conn, a.res.get(), what);
+    }
+}
+
+void Commit(PGconn* conn) {
+    TWait wait;
+    const bool keys = withLink(conn, [](TLinkState& s) { return s.keys; });
+    const QString key = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    const QByteArray sql =
+        keys ? QByteArray("insert into morvel_write (write_key) values ('" + key.toLatin1() + "'); commit")
+             : QByteArray("commit");
+    const int pid = PQbackendPID(conn);
+    const TAnswer a = roundTrip(conn, sql, nullptr, wait);
+    if (!answeredLost(conn, a)) {
+        if (!succeeded(a.res.get()))
+            raiseAnswer(conn, a.res.get(), QStringLiteral("Не удалось завершить запись"));
+        return;
+    }
+    if (!reconnect(conn, wait))
+        throw EConnectionLost(kWriteUnknown, QString::fromUtf8(PQerrorMessage(conn)).trimmed());
+    endOldSession(conn, pid, wait);
+    const TOutcome o = keys ? lookUp(conn, key, wait) : TOutcome();
+    if (!o.found)
+        throw EConnectionLost(o.known ? kTransactionLost : kWriteUnknown);
 }
 
 bool Idle(PGconn* conn) { return PQtransactionStatus(conn) == PQTRANS_IDLE; }

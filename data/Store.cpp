@@ -4,6 +4,7 @@
 #include "data/Engine.h"
 #include "data/ServerEngine.h"
 #include "platform/IniFile.h"
+#include "platform/Log.h"
 
 #include <QFile>
 #include <QSqlError>
@@ -62,8 +63,10 @@ TConnectResult classify(const TStoreSettings& s, const QString& password, const 
         const QString answer = QString::fromUtf8(PQerrorMessage(conn.get())).trimmed();
         if (PQstatus(conn.get()) == CONNECTION_OK) {
             r.failure = TConnectFailure::Other;
-            r.message =
-                QStringLiteral("Не удалось подключиться к серверу %1: %2").arg(s.Describe(), qtMessage);
+            r.message = QStringLiteral("Не удалось подключиться к серверу %1. Повторите; если ошибка "
+                                       "повторится, обратитесь к администратору сервера.")
+                            .arg(s.Describe());
+            Platform::LogError(r.message, qtMessage);
             return r;
         }
         if (PQconnectionNeedsPassword(conn.get())) {
@@ -77,10 +80,13 @@ TConnectResult classify(const TStoreSettings& s, const QString& password, const 
             r.message = QStringLiteral("На сервере нет базы данных «%1».").arg(s.database);
         } else {
             r.failure = TConnectFailure::Other;
-            r.message = QStringLiteral("Сервер %1 отказал в соединении.").arg(s.Describe());
+            r.message = QStringLiteral("Сервер %1 отказал в соединении. Проверьте параметры сервера в "
+                                       "настройках или обратитесь к администратору сервера.")
+                            .arg(s.Describe());
         }
+        // The server's own words are English: they go to the log.
         if (!answer.isEmpty())
-            r.message += QStringLiteral("\nОтвет сервера: ") + answer;
+            Platform::LogError(r.message, answer);
     }
     return r;
 }
@@ -138,7 +144,8 @@ TConnectResult OpenServer(const TStoreSettings& s, const QString& password, cons
         db.setUserName(s.user);
         db.setPassword(password);
         db.setConnectOptions(
-            QStringLiteral("connect_timeout=%1;application_name=morvel").arg(kConnectTimeout));
+            QStringLiteral("connect_timeout=%1;application_name=morvel;").arg(kConnectTimeout) +
+            Server::kLinkOptions);
         if (db.open()) {
             try {
                 Server::PrepareSession(Server::Handle(db));

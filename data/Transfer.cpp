@@ -157,8 +157,10 @@ void copyTable(sqlite3* source, PGconn* target, const TTableKey& t) {
     {
         const std::unique_ptr<PGresult, void (*)(PGresult*)> res(PQexec(target, sql.constData()), PQclear);
         if (PQresultStatus(res.get()) != PGRES_COPY_IN)
-            throw EDatabaseError(QStringLiteral("Сервер не принял данные таблицы %1: %2")
-                                     .arg(t.table, QString::fromUtf8(PQerrorMessage(target)).trimmed()));
+            throw EDatabaseError(QStringLiteral("Сервер не принял данные таблицы %1; перенос отменён, на "
+                                                "сервере ничего не изменено.")
+                                     .arg(t.table),
+                                 QString::fromUtf8(PQerrorMessage(target)).trimmed());
     }
     QByteArray chunk;
     constexpr qsizetype kChunk = 1 << 20;
@@ -194,7 +196,10 @@ void copyTable(sqlite3* source, PGconn* target, const TTableKey& t) {
         PQclear(r);
     }
     if (!error.isEmpty())
-        throw EDatabaseError(QStringLiteral("Сервер не принял данные таблицы %1: %2").arg(t.table, error));
+        throw EDatabaseError(QStringLiteral("Сервер не принял данные таблицы %1; перенос отменён, на сервере "
+                                            "ничего не изменено.")
+                                 .arg(t.table),
+                             error);
 }
 
 // The highest key the file ever handed out for a table (its key counter), also that of a row deleted
@@ -242,6 +247,9 @@ TTransferReport TransferToServer(const QSqlDatabase& source, const QSqlDatabase&
     PGconn* server = Server::Handle(target);
 
     TTransaction transaction(target);
+    // Copying a large file may take longer than a statement of the program may.
+    Server::ExecPlain(server, "set local statement_timeout = 0",
+                      QStringLiteral("Не удалось подготовить перенос"));
     PrepareServerSchema(target);
     QStringList filled;
     for (const char* name : {"DB", "GROUP", "USER", "TEST"}) {

@@ -13,6 +13,7 @@
 #include "testing/Instr_Frm.h"
 #include "testing/Test_Frm.h"
 #include "widgets/DBGrid.h"
+#include "widgets/LiveList.h"
 
 #include <QFontMetrics>
 #include <QFrame>
@@ -132,6 +133,17 @@ void TListTest_Form::createConnections() {
     wire(Cancel_But, &TListTest_Form::Cancel_ButClick);
     connect(Tests_Grid, &Widgets::TDBGrid::RowDoubleClicked, this,
             [this] { Platform::guarded([this] { Tests_GridDblClick(); }); });
+    // Records added or deleted on other workstations show up; the selection stays on its record.
+    auto* live = new Widgets::TLiveList(this, {QStringLiteral("TEST")}, [this] {
+        const QVariant id = tests()->Active() && !tests()->IsEmpty()
+                                ? tests()->FieldByName(QStringLiteral("Test_ID")).Value()
+                                : QVariant();
+        RefreshList();
+        if (id.isValid())
+            tests()->Locate(QStringLiteral("Test_ID"), id);
+    });
+    Tests_Grid->setContextMenuPolicy(Qt::ActionsContextMenu);
+    Tests_Grid->addAction(live->RefreshAction());
     connect(tests(), &Data::TDataset::DataChange, this, &TListTest_Form::ListTest_DataSourceDataChange);
     connect(tests(), &Data::TDataset::DataReset, this, &TListTest_Form::ListTest_DataSourceDataChange);
     // A click below the rows clears the highlight: the record buttons then have nothing to act on.

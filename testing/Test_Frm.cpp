@@ -335,9 +335,12 @@ QString TTest_Form::BuildResultTest() const {
 
 void TTest_Form::FinishTest() {
     const Calc::TTestRecord record = Calc::ComposeRecord(BuildResultTest());
-    const QTime now = QTime::currentTime();
-    Calc::InsertTestRecord(Main_DataModule->Current_DB_ID, MenID, QDate::currentDate(),
-                           QTime(now.hour(), now.minute(), now.second()), QString(), record);
+    if (!m_finishedAt.isValid()) {
+        const QTime now = QTime::currentTime();
+        m_finishedAt = QDateTime(QDate::currentDate(), QTime(now.hour(), now.minute(), now.second()));
+    }
+    Calc::InsertTestRecord(Main_DataModule->Current_DB_ID, MenID, m_finishedAt.date(), m_finishedAt.time(),
+                           QString(), record);
 }
 
 bool TTest_Form::eventFilter(QObject* watched, QEvent* event) {

@@ -7,6 +7,7 @@
 
 #include "scoring/Calc_Unit.h"
 
+#include <QDateTime>
 #include <QDialog>
 #include <QString>
 
@@ -81,6 +82,8 @@ private:
     bool OnFirstScreenOfPass() const;
     void UpdatePrevBut();
     bool m_finished = false;
+    // The moment the test ended, kept for a save that is tried again: the same values are the same write.
+    QDateTime m_finishedAt;
 };
 
 // Runs the test for testee `menId`: the window from the first screen to the end or until closed.

@@ -99,7 +99,10 @@ private Q_SLOTS:
             ctrl = false;
         }
         QCOMPARE(form.OrderByClause(), clause);
-        QCOMPARE(m_dm->Men_Query->SQL(), m_dm->MenQueryBaseSQL() + clause);
+        // Men_ID orders what the markers leave equal, and the unsorted list.
+        QCOMPARE(m_dm->Men_Query->SQL(),
+                 m_dm->MenQueryBaseSQL() + (clause.isEmpty() ? QStringLiteral(" ORDER BY Men_ID")
+                                                             : clause + QStringLiteral(" , Men_ID")));
         QCOMPARE(names(), order);
     }
 
@@ -109,8 +112,27 @@ private Q_SLOTS:
         clickTitle(form, 0);
         m_dm->Current_DB_ID = 2;
         form.RefreshMenList();
-        QCOMPARE(m_dm->Men_Query->SQL(), m_dm->MenQueryBaseSQL() + QStringLiteral(" ORDER BY FIO"));
+        QCOMPARE(m_dm->Men_Query->SQL(), m_dm->MenQueryBaseSQL() + QStringLiteral(" ORDER BY FIO , Men_ID"));
         QCOMPARE(names(), QStringList{QStringLiteral("Чужой")});
+    }
+
+    // Another program on the same file adds a testee: the list shows it by itself, on the same row.
+    void otherConnectionsInsertShows() {
+        TMain_Form form;
+        form.show();
+        QVERIFY(form.LocateMen(3));
+        {
+            QSqlDatabase other =
+                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+            other.setDatabaseName(m_dm->TableFilePath());
+            QVERIFY(other.open());
+            QVERIFY(QSqlQuery(other).exec(
+                QStringLiteral("insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
+                               "values (1, 'Яковлев', 'М', 30, 0, '')")));
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("other"));
+        QTRY_COMPARE_WITH_TIMEOUT(names().size(), 4, 2500);
+        QCOMPARE(form.CurrentMenID(), 3);
     }
 
     void actionsFollowTheList() {

@@ -167,6 +167,24 @@ private Q_SLOTS:
                                << "Ёж" << 0;
         QTest::newRow("я last of the alphabet") << "Яков"
                                                 << "Эдуард" << 1;
+        // The order of the server's collation: punctuation by its own order, Ґ, Ї and Ў as marked Г, І
+        // and У, Є and І letters of their own after Е and И.
+        QTest::newRow("space, hyphen, apostrophe") << "Д-р"
+                                                   << "Д'Артаньян" << -1;
+        QTest::newRow("space before hyphen") << "Д р"
+                                             << "Д-р" << -1;
+        QTest::newRow("plain apostrophe before typographic") << "Д'Артаньян"
+                                                             << "Д’Арт" << -1;
+        QTest::newRow("ґ with г") << "Ґава"
+                                  << "Ганна" << -1;
+        QTest::newRow("є after е") << "Ежов"
+                                   << "Єва" << -1;
+        QTest::newRow("і after и") << "Игорь"
+                                   << "Іван" << -1;
+        QTest::newRow("ї with і, before й") << "Їжак"
+                                            << "Йод" << -1;
+        QTest::newRow("ў with у") << "Ўладзь"
+                                  << "Уля" << -1;
     }
     void collationPairs() {
         QFETCH(QString, a);
@@ -190,6 +208,25 @@ private Q_SLOTS:
         const QStringList descending = menList(1, QStringLiteral(" ORDER BY FIO DESC"));
         if (order != 0)
             QCOMPARE(descending.first(), (order < 0 ? b : a) + QLatin1Char('|'));
+    }
+
+    // Sixty names of the letters and punctuation above: the store sorts them as the comparator does (on
+    // the server through its own collation).
+    void sixtyNamesSortAsTheComparator() {
+        QStringList names;
+        for (const char* base :
+             {"Д-р",  "Д'Артаньян", "Д’Арт", "Д р",  "Да",    "Ґава", "Ганна", "Гусев",  "Єва", "Ева",
+              "Ежов", "Ёжик",       "Іван",  "Иван", "Игорь", "Їжак", "Йод",   "Ўладзь", "Уля", "Ухов"})
+            for (const char* tail : {"", " Ґанна", "-Ёлкин"})
+                names << QString::fromUtf8(base) + QString::fromUtf8(tail);
+        for (const QString& name : std::as_const(names))
+            addUser(1, name, 0);
+        std::sort(names.begin(), names.end(),
+                  [](const QString& a, const QString& b) { return Data::CompareRussian(a, b) < 0; });
+        QStringList stored = menList(1, QStringLiteral(" ORDER BY FIO"));
+        for (QString& name : stored)
+            name.chop(1); // "|": no group
+        QCOMPARE(stored, names);
     }
 
     void listTestNumbEditsStayInTheResult() {
