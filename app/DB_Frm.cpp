@@ -7,7 +7,6 @@
 #include "data/Backup.h"
 #include "data/DataMod.h"
 #include "data/Engine.h"
-#include "data/Password.h"
 #include "platform/Dialogs.h"
 #include "widgets/DBGrid.h"
 
@@ -111,7 +110,7 @@ bool TDB_Form::CheckPassword() {
     const QByteArray stored = Main_DataModule->DB_Table->FieldByName(field("Password")).Value().toByteArray();
     if (stored.isEmpty())
         return true;
-    QString password = Data::DecipherPassword(stored);
+    QString password = QString::fromLatin1(stored);
     return AskPassword(QStringLiteral("Ввод пароля"), password, false);
 }
 

@@ -4,6 +4,7 @@
 #include "data/Dataset.h"
 #include "data/Engine.h"
 #include "data/Schema.h"
+#include "platform/SaveFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -77,7 +78,7 @@ QString newCopyPath(const QString& dir) {
 
 QString writeCopy(sqlite3* source, const QString& dataDir) {
     const QString dir = BackupDir(dataDir);
-    if (!QDir().mkpath(dir))
+    if (!Platform::MakePrivatePath(dir))
         throw EDatabaseError(QStringLiteral("Не удалось создать папку резервных копий «%1».")
                                  .arg(QDir::toNativeSeparators(dir)));
     const QString path = newCopyPath(dir);
@@ -85,7 +86,8 @@ QString writeCopy(sqlite3* source, const QString& dataDir) {
     QFile::remove(part);
     try {
         {
-            THandle target = openFile(part, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+            THandle target = Platform::PrivateWrite(
+                part, [&part] { return openFile(part, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE); });
             copyPages(target.get(), source, QStringLiteral("Не удалось сделать резервную копию"));
             // The copy is a file of its own: no journal of the source's kind is needed beside it.
             sqlite3_exec(target.get(), "pragma journal_mode = delete", nullptr, nullptr, nullptr);

@@ -1,16 +1,21 @@
 // Data module: connection set-up, schema on first use, and the members the windows use.
 #include "data/DataMod.h"
 
+#include "data/Backup.h"
 #include "data/Engine.h"
+#include "data/Password.h"
 #include "data/Queries.h"
 #include "data/Schema.h"
 #include "platform/Dialogs.h"
+#include "platform/Log.h"
+#include "platform/SaveFile.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QUrl>
 
+#include <sqlite3.h>
 #include <unistd.h>
 
 TMain_DataModule* Main_DataModule = nullptr;
@@ -27,6 +32,16 @@ bool writable(const QString& dataDir, const QString& file) {
     if (::access(QFile::encodeName(dataDir).constData(), W_OK) != 0)
         return false;
     return !QFileInfo::exists(file) || ::access(QFile::encodeName(file).constData(), W_OK) == 0;
+}
+
+// The files of the data directory with personal data: the table file and its companions, the copies
+// and the log.
+QStringList personalFiles(const QString& dataDir, const QString& file) {
+    QStringList files{file, file + QStringLiteral("-wal"), file + QStringLiteral("-shm"),
+                      file + QStringLiteral("-journal"), Platform::LogFilePath()};
+    for (const Data::TBackupInfo& copy : Data::ListBackups(dataDir))
+        files << copy.path;
+    return files;
 }
 
 } // namespace
@@ -75,7 +90,12 @@ TMain_DataModule::Create(const QString& programDir, const TSeed& seed,
                 db.setDatabaseName(QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded) +
                                    (shared ? QStringLiteral("?mode=ro") : QStringLiteral("?immutable=1")));
             }
-            if (!db.open())
+            // A new table file is created for its owner alone; its journal and write-ahead log take
+            // the file's rights. Files of an earlier version lose the rights of others here.
+            const bool opened =
+                readOnly ? db.open()
+                         : Platform::PrivateWrite(personalFiles(dataDir, file), [&db] { return db.open(); });
+            if (!opened)
                 throw Data::EDatabaseError(QStringLiteral("Не могу открыть базу данных: ") +
                                            db.lastError().text());
             Data::PrepareConnection(db);
@@ -95,6 +115,12 @@ TMain_DataModule::Create(const QString& programDir, const TSeed& seed,
             transaction.Commit();
             dm->m_networkFolder = isNetworkFolder && isNetworkFolder(dataDir);
             Data::SetJournalMode(db, dm->m_networkFolder);
+            // Pages that held passwords in the shifted form are overwritten in the file itself now
+            // rather than at a later checkpoint, and copies of earlier versions get the hashes too.
+            if (report.passwordsHashed > 0)
+                sqlite3_wal_checkpoint_v2(Data::EngineHandle(db), nullptr, SQLITE_CHECKPOINT_TRUNCATE,
+                                          nullptr, nullptr);
+            Data::HashPasswordsOfCopies(dataDir);
         }
     } catch (...) {
         if (!dm)

@@ -4,6 +4,7 @@
 #include "data/Collation.h"
 #include "data/Dataset.h"
 #include "data/Engine.h"
+#include "data/Password.h"
 #include "data/ServerEngine.h"
 
 #include <QFile>
@@ -454,6 +455,9 @@ TSchemaReport PrepareSchema(QSqlDatabase& db, bool readOnly) {
                 empty = empty && rowCount(db, QString::fromLatin1(t.name)) == 0;
             report.needsSeed = empty;
         }
+        // Version 6: passwords are kept as salted hashes instead of the shifted text.
+        if (version < 6)
+            report.passwordsHashed = HashShiftedPasswords(db);
         exec(db, QStringLiteral("pragma user_version = %1").arg(kSchemaVersion));
     }
     return report;
@@ -619,6 +623,15 @@ TSchemaReport PrepareServerSchema(QSqlDatabase& db) {
                 QStringLiteral("В базе данных «%1» на сервере не хватает таблиц или полей: %2. "
                                "База данных оставлена без изменений.")
                     .arg(name, missing.join(QStringLiteral(", "))));
+        int version = 0;
+        select(db, QStringLiteral("select max(version) from ") + QString::fromLatin1(kServerVersionTable),
+               [&version](const QVariantList& v) { version = v[0].toInt(); });
+        // Version 6: passwords are kept as salted hashes instead of the shifted text.
+        if (version < 6)
+            report.passwordsHashed = HashShiftedPasswords(db);
+        if (version < kSchemaVersion)
+            execServer(db, QByteArray("update ") + kServerVersionTable +
+                               " set version = " + QByteArray::number(kSchemaVersion));
     }
     for (const TReferenceDef& r : kReferenceTables)
         if (restoreRows(db, r, report.created) > 0 && !report.created)
