@@ -70,6 +70,14 @@ TMain_Form::TMain_Form(QWidget* parent) : QMainWindow(parent) {
         note->setObjectName(QStringLiteral("ReadOnly_Label"));
         statusBar()->addPermanentWidget(note);
     }
+    if (Main_DataModule->IsServer() && !Main_DataModule->Store().IsLocalHost() &&
+        !Data::LinkSecurity(Main_DataModule->Connection()).encrypted) {
+        auto* note = new QLabel(QStringLiteral("Соединение с сервером не зашифровано"), statusBar());
+        note->setObjectName(QStringLiteral("Unencrypted_Label"));
+        note->setToolTip(QStringLiteral("Записи передаются по сети открытым текстом. Включите шифрование: "
+                                        "«Настройка», страница «База данных», поле «Шифрование»."));
+        statusBar()->addPermanentWidget(note);
+    }
 }
 
 void TMain_Form::createActions() {
