@@ -167,6 +167,8 @@ private Q_SLOTS:
                                << "Ёж" << 0;
         QTest::newRow("я last of the alphabet") << "Яков"
                                                 << "Эдуард" << 1;
+        // 140 bytes of UTF-8: the stored length takes a second byte, the short name beside it one.
+        QTest::newRow("a long name beside a short one") << QString(70, u'Ж') << "Жук" << -1;
     }
     void collationPairs() {
         QFETCH(QString, a);
