@@ -123,7 +123,8 @@ void TDBEdit_Form::LoadRecord() {
     DB_Edit->setText(row.FieldByName(QStringLiteral("DB_Name")).AsString());
     m_hadPassword = !row.FieldByName(QStringLiteral("Password")).Value().toByteArray().isEmpty();
     Password_Edit->clear();
-    Password_Edit->setPlaceholderText(QStringLiteral("не менять"));
+    // An empty box keeps the password; a database without one gets one only when it is typed.
+    Password_Edit->setPlaceholderText(m_hadPassword ? QStringLiteral("не менять") : QString());
     NoPassword_CheckBox->setChecked(!m_hadPassword);
     NoPassword_CheckBox->show();
     Password_Edit->setEnabled(m_hadPassword);

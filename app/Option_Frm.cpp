@@ -31,11 +31,11 @@ TOptions_Form::TOptions_Form(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Настройка"));
     setWindowFlags(Qt::Tool | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
-    setFixedSize(362, 445);
+    setFixedSize(362, 477);
 
     Options_PageControl = new QTabWidget(this);
     Options_PageControl->setObjectName(QStringLiteral("Options_PageControl"));
-    Options_PageControl->setGeometry(6, 6, 350, 392);
+    Options_PageControl->setGeometry(6, 6, 350, 424);
     auto* page = new QWidget;
     Options_PageControl->addTab(page, QStringLiteral("Интерфейс"));
 
@@ -59,17 +59,17 @@ TOptions_Form::TOptions_Form(QWidget* parent) : QDialog(parent) {
     createDatabasePage(databasePage);
 
     Ok_But = new QPushButton(QStringLiteral("OK"), this);
-    Ok_But->setGeometry(168, 408, 90, 28);
+    Ok_But->setGeometry(168, 440, 90, 28);
     Ok_But->setDefault(true);
     Cancel_But = new QPushButton(QStringLiteral("Отмена"), this);
-    Cancel_But->setGeometry(266, 408, 90, 28);
+    Cancel_But->setGeometry(266, 440, 90, 28);
     connect(Ok_But, &QPushButton::clicked, this, [this] { Platform::guarded([this] { Ok_ButClick(); }); });
     connect(Cancel_But, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void TOptions_Form::createDatabasePage(QWidget* page) {
     auto* frame = new QGroupBox(QStringLiteral("Где хранятся данные"), page);
-    frame->setGeometry(8, 8, 326, 272);
+    frame->setGeometry(8, 8, 326, 296);
     LocalStore_RB = new QRadioButton(QStringLiteral("Локальный файл"), frame);
     LocalStore_RB->setObjectName(QStringLiteral("LocalStore_RB"));
     LocalStore_RB->setGeometry(14, 24, 300, 22);
@@ -98,37 +98,41 @@ void TOptions_Form::createDatabasePage(QWidget* page) {
     User_Edit = new QLineEdit;
     User_Edit->setObjectName(QStringLiteral("User_Edit"));
     row(QStringLiteral("Пользователь:"), User_Edit, 160);
-    Tls_ComboBox = new QComboBox;
+    Tls_ComboBox = new QComboBox(frame);
     Tls_ComboBox->setObjectName(QStringLiteral("Tls_ComboBox"));
     Tls_ComboBox->addItems({QStringLiteral("Требовать, проверять сервер"), QStringLiteral("Требовать"),
                             QStringLiteral("Не использовать")});
     Tls_ComboBox->setToolTip(
         QStringLiteral("Шифрование соединения с сервером (TLS). «Требовать, проверять "
                        "сервер» также убеждается по сертификату, что это нужный сервер"));
-    row(QStringLiteral("Шифрование:"), Tls_ComboBox, 188);
+    // The choices are long: the box takes the whole width under its label, as the certificate does.
+    auto* tlsLabel = new QLabel(QStringLiteral("Шифрование:"), frame);
+    tlsLabel->setGeometry(34, 188, 278, 22);
+    Tls_ComboBox->setGeometry(34, 210, 278, 24);
+    tlsLabel->setBuddy(Tls_ComboBox);
     auto* rootCertLabel = new QLabel(QStringLiteral("Корневой сертификат:"), frame);
-    rootCertLabel->setGeometry(34, 216, 278, 22);
+    rootCertLabel->setGeometry(34, 238, 278, 22);
     RootCert_Edit = new QLineEdit(frame);
     RootCert_Edit->setObjectName(QStringLiteral("RootCert_Edit"));
     RootCert_Edit->setPlaceholderText(QStringLiteral("~/.postgresql/root.crt"));
-    RootCert_Edit->setGeometry(34, 240, 246, 24);
+    RootCert_Edit->setGeometry(34, 260, 246, 24);
     rootCertLabel->setBuddy(RootCert_Edit);
     RootCert_But = new QToolButton(frame);
     RootCert_But->setText(QStringLiteral("..."));
     RootCert_But->setToolTip(QStringLiteral("Выбрать файл корневого сертификата"));
-    RootCert_But->setGeometry(284, 240, 28, 24);
+    RootCert_But->setGeometry(284, 260, 28, 24);
 
     auto* note = new QLabel(QStringLiteral("Пароль программа не хранит: он запрашивается при подключении "
                                            "или берётся из файла ~/.pgpass."),
                             page);
     note->setWordWrap(true);
-    note->setGeometry(10, 284, 324, 36);
+    note->setGeometry(10, 306, 324, 44);
     TestConnection_But = new QPushButton(QStringLiteral("Проверить соединение"), page);
     TestConnection_But->setObjectName(QStringLiteral("TestConnection_But"));
-    TestConnection_But->setGeometry(8, 326, 160, 28);
+    TestConnection_But->setGeometry(8, 354, 160, 28);
     Transfer_But = new QPushButton(QStringLiteral("Перенести на сервер..."), page);
     Transfer_But->setObjectName(QStringLiteral("Transfer_But"));
-    Transfer_But->setGeometry(174, 326, 160, 28);
+    Transfer_But->setGeometry(174, 354, 160, 28);
     Transfer_But->setToolTip(QStringLiteral("Скопировать базы данных, группы, тестируемых и тесты локального "
                                             "файла в пустую базу данных на сервере"));
     LocalStore_RB->setChecked(true);
