@@ -4,12 +4,12 @@
 #include "app/Password_Frm.h"
 #include "data/DataMod.h"
 #include "data/Password.h"
-#include "platform/Cp1251.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorDisplay.h"
 #include "widgets/RestoreEdits.h"
 #include "widgets/TextLimit.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -37,6 +37,10 @@ TDBEdit_Form::TDBEdit_Form(QWidget* parent) : QDialog(parent) {
     Password_Edit->setGeometry(80, 76, 194, 24);
     Widgets::LimitChars(Password_Edit, Data::kMaxPasswordLength);
     passwordLabel->setBuddy(Password_Edit);
+    NoPassword_CheckBox = new QCheckBox(QStringLiteral("Без пароля"), this);
+    NoPassword_CheckBox->setObjectName(QStringLiteral("NoPassword_CheckBox"));
+    NoPassword_CheckBox->setGeometry(80, 102, 194, 20);
+    NoPassword_CheckBox->hide(); // a new database without a password simply leaves the box empty
     Ok_But = new QPushButton(QStringLiteral("OK"), this);
     Ok_But->setGeometry(82, 124, 90, 28);
     Ok_But->setDefault(true);
@@ -50,6 +54,12 @@ TDBEdit_Form::TDBEdit_Form(QWidget* parent) : QDialog(parent) {
         passwordLabel->text(), [this] { return Password_Edit->text(); },
         [this](const QString& v) { Password_Edit->setText(v); }, false);
     connect(Password_Edit, &QLineEdit::textChanged, this, [this] { PasswordChanged = true; });
+    connect(NoPassword_CheckBox, &QCheckBox::toggled, this, [this](bool none) {
+        if (none)
+            Password_Edit->clear();
+        Password_Edit->setEnabled(!none);
+        PasswordChanged = true;
+    });
     connect(Ok_But, &QPushButton::clicked, this, [this] { Platform::guarded([this] { Ok_ButClick(); }); });
     connect(Cancel_But, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -64,28 +74,27 @@ void TDBEdit_Form::Ok_ButClick() {
     }
     if (!Widgets::CheckTypedText(this, DB_Edit, name, QStringLiteral("Название базы данных")))
         return;
-    QString password = Password_Edit->text();
-    if (PasswordChanged) {
-        // The stored cipher works on code page 1251 bytes; other characters would not come back.
-        if (!Cp1251::representable(password)) {
-            Platform::messageBox(this,
-                                 QStringLiteral("Пароль может содержать только русские и латинские буквы, "
-                                                "цифры и знаки препинания."),
-                                 QStringLiteral("Информация"), Platform::MsgIcon::Information);
-            Password_Edit->setFocus();
-            return;
-        }
-        if (!password.isEmpty() && !AskPassword(QStringLiteral("Подтверждение пароля"), password, true)) {
-            Password_Edit->setFocus();
-            return;
-        }
+    const bool none = NoPassword_CheckBox->isChecked();
+    QString password = none ? QString() : Password_Edit->text();
+    if (DB_ID != -1 && !none && password.isEmpty() && !m_hadPassword) {
+        Platform::messageBox(this, QStringLiteral("Введите новый пароль или отметьте «Без пароля»."),
+                             QStringLiteral("Информация"), Platform::MsgIcon::Information);
+        Password_Edit->setFocus();
+        return;
     }
+    if (!password.isEmpty() && !AskPassword(QStringLiteral("Подтверждение пароля"), password, true)) {
+        Password_Edit->setFocus();
+        return;
+    }
+    // An empty box keeps the stored password ("не менять").
+    const bool writePassword = DB_ID == -1 || (PasswordChanged && (none || !password.isEmpty()));
+    const QByteArray stored = writePassword ? Data::HashPassword(password) : QByteArray();
     Data::TTable* table = Main_DataModule->DB_Table;
     table->Open();
     if (DB_ID == -1) {
         table->Append();
         table->FieldByName(QStringLiteral("DB_Name")).SetValue(name);
-        table->FieldByName(QStringLiteral("Password")).SetValue(Data::EncipherPassword(password));
+        table->FieldByName(QStringLiteral("Password")).SetValue(stored);
         table->Post();
         DB_ID = table->FieldByName(QStringLiteral("DB_ID")).AsInteger();
     } else {
@@ -93,8 +102,8 @@ void TDBEdit_Form::Ok_ButClick() {
             throw Data::EDatabaseError(QStringLiteral("База данных не найдена"));
         table->Edit();
         table->FieldByName(QStringLiteral("DB_Name")).SetValue(name);
-        if (PasswordChanged)
-            table->FieldByName(QStringLiteral("Password")).SetValue(Data::EncipherPassword(password));
+        if (writePassword)
+            table->FieldByName(QStringLiteral("Password")).SetValue(stored);
         table->FieldByName(Data::kRowVersion).SetValue(m_version);
         try {
             table->Post();
@@ -126,8 +135,13 @@ void TDBEdit_Form::LoadRecord() {
     Data::TDataset& row =
         stored.IsEmpty() ? static_cast<Data::TDataset&>(*Main_DataModule->DB_Table) : stored;
     DB_Edit->setText(row.FieldByName(QStringLiteral("DB_Name")).AsString());
-    Password_Edit->setText(
-        Data::DecipherPassword(row.FieldByName(QStringLiteral("Password")).Value().toByteArray()));
+    m_hadPassword = !row.FieldByName(QStringLiteral("Password")).Value().toByteArray().isEmpty();
+    Password_Edit->clear();
+    // An empty box keeps the password; a database without one gets one only when it is typed.
+    Password_Edit->setPlaceholderText(m_hadPassword ? QStringLiteral("не менять") : QString());
+    NoPassword_CheckBox->setChecked(!m_hadPassword);
+    NoPassword_CheckBox->show();
+    Password_Edit->setEnabled(m_hadPassword);
     PasswordChanged = false;
     Restore_But->NoteLoaded();
 }

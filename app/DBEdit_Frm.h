@@ -3,6 +3,7 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QLineEdit;
 class QPushButton;
 namespace Widgets {
@@ -15,7 +16,10 @@ public:
     explicit TDBEdit_Form(QWidget* parent = nullptr);
 
     QLineEdit* DB_Edit;
+    // The stored password cannot be shown: for an existing database the box starts empty ("не менять")
+    // and takes a new password; "Без пароля" removes it.
     QLineEdit* Password_Edit;
+    QCheckBox* NoPassword_CheckBox;
     QPushButton* Ok_But;
     QPushButton* Cancel_But;
     // Shown after a save refused because the record was changed elsewhere: puts the user's changes back.
@@ -25,15 +29,17 @@ public:
     QString DBName;
     bool PasswordChanged = false;
 
-    // Fills both boxes from the stored record DB_ID and notes its version (what a save may replace);
-    // a record deleted meanwhile is shown from the current row of DB_Table.
+    // Fills the name from the stored record DB_ID, sets "Без пароля" when it has no password, and notes
+    // its version (what a save may replace); a record deleted meanwhile is shown from the current row of
+    // DB_Table.
     void LoadRecord();
 
 public Q_SLOTS:
     void Ok_ButClick();
 
 private:
-    qint64 m_version = -1; // Row_Version of the record when the dialog read it
+    qint64 m_version = -1;      // Row_Version of the record when the dialog read it
+    bool m_hadPassword = false; // the record had a password when the dialog read it
 };
 
 // DB_ID -1 creates a database; any other value edits the current record of DB_Table (positioned on it

@@ -168,7 +168,7 @@ bool TDB_Form::CheckPassword() {
     const QByteArray stored = Main_DataModule->DB_Table->FieldByName(field("Password")).Value().toByteArray();
     if (stored.isEmpty())
         return true;
-    QString password = Data::DecipherPassword(stored);
+    QString password = QString::fromLatin1(stored);
     return AskPassword(QStringLiteral("Ввод пароля"), password, false,
                        Main_DataModule->DB_Table->FieldByName(field("DB_Name")).AsString());
 }

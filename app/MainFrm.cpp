@@ -85,6 +85,14 @@ TMain_Form::TMain_Form(QWidget* parent) : QMainWindow(parent) {
     statusBar()->addWidget(m_staleLabel);
     connect(Main_DataModule, &TMain_DataModule::ChangeWatch, m_staleLabel,
             [this](bool working) { m_staleLabel->setVisible(!working); });
+    if (Main_DataModule->IsServer() && !Main_DataModule->Store().IsLocalHost() &&
+        !Data::LinkSecurity(Main_DataModule->Connection()).encrypted) {
+        auto* note = new QLabel(QStringLiteral("Соединение с сервером не зашифровано"), statusBar());
+        note->setObjectName(QStringLiteral("Unencrypted_Label"));
+        note->setToolTip(QStringLiteral("Записи передаются по сети открытым текстом. Включите шифрование: "
+                                        "«Настройка», страница «База данных», поле «Шифрование»."));
+        statusBar()->addPermanentWidget(note);
+    }
 }
 
 void TMain_Form::createActions() {

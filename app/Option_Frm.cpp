@@ -11,6 +11,7 @@
 #include "widgets/ColorButton.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,6 +19,7 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QToolButton>
 
 namespace {
 const QString kSection = QStringLiteral("Interface");
@@ -29,11 +31,11 @@ TOptions_Form::TOptions_Form(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Настройка"));
     setWindowFlags(Qt::Tool | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
-    setFixedSize(362, 369);
+    setFixedSize(362, 477);
 
     Options_PageControl = new QTabWidget(this);
     Options_PageControl->setObjectName(QStringLiteral("Options_PageControl"));
-    Options_PageControl->setGeometry(6, 6, 350, 316);
+    Options_PageControl->setGeometry(6, 6, 350, 424);
     auto* page = new QWidget;
     Options_PageControl->addTab(page, QStringLiteral("Интерфейс"));
 
@@ -57,17 +59,17 @@ TOptions_Form::TOptions_Form(QWidget* parent) : QDialog(parent) {
     createDatabasePage(databasePage);
 
     Ok_But = new QPushButton(QStringLiteral("OK"), this);
-    Ok_But->setGeometry(168, 332, 90, 28);
+    Ok_But->setGeometry(168, 440, 90, 28);
     Ok_But->setDefault(true);
     Cancel_But = new QPushButton(QStringLiteral("Отмена"), this);
-    Cancel_But->setGeometry(266, 332, 90, 28);
+    Cancel_But->setGeometry(266, 440, 90, 28);
     connect(Ok_But, &QPushButton::clicked, this, [this] { Platform::guarded([this] { Ok_ButClick(); }); });
     connect(Cancel_But, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void TOptions_Form::createDatabasePage(QWidget* page) {
     auto* frame = new QGroupBox(QStringLiteral("Где хранятся данные"), page);
-    frame->setGeometry(8, 8, 326, 194);
+    frame->setGeometry(8, 8, 326, 296);
     LocalStore_RB = new QRadioButton(QStringLiteral("Локальный файл"), frame);
     LocalStore_RB->setObjectName(QStringLiteral("LocalStore_RB"));
     LocalStore_RB->setGeometry(14, 24, 300, 22);
@@ -96,22 +98,60 @@ void TOptions_Form::createDatabasePage(QWidget* page) {
     User_Edit = new QLineEdit;
     User_Edit->setObjectName(QStringLiteral("User_Edit"));
     row(QStringLiteral("Пользователь:"), User_Edit, 160);
+    Tls_ComboBox = new QComboBox(frame);
+    Tls_ComboBox->setObjectName(QStringLiteral("Tls_ComboBox"));
+    Tls_ComboBox->addItems({QStringLiteral("Требовать, проверять сервер"), QStringLiteral("Требовать"),
+                            QStringLiteral("Не использовать")});
+    Tls_ComboBox->setToolTip(
+        QStringLiteral("Шифрование соединения с сервером (TLS). «Требовать, проверять "
+                       "сервер» также убеждается по сертификату, что это нужный сервер"));
+    // The choices are long: the box takes the whole width under its label, as the certificate does.
+    auto* tlsLabel = new QLabel(QStringLiteral("Шифрование:"), frame);
+    tlsLabel->setGeometry(34, 188, 278, 22);
+    Tls_ComboBox->setGeometry(34, 210, 278, 24);
+    tlsLabel->setBuddy(Tls_ComboBox);
+    auto* rootCertLabel = new QLabel(QStringLiteral("Корневой сертификат:"), frame);
+    rootCertLabel->setGeometry(34, 238, 278, 22);
+    RootCert_Edit = new QLineEdit(frame);
+    RootCert_Edit->setObjectName(QStringLiteral("RootCert_Edit"));
+    RootCert_Edit->setPlaceholderText(QStringLiteral("~/.postgresql/root.crt"));
+    RootCert_Edit->setGeometry(34, 260, 246, 24);
+    rootCertLabel->setBuddy(RootCert_Edit);
+    RootCert_But = new QToolButton(frame);
+    RootCert_But->setText(QStringLiteral("..."));
+    RootCert_But->setToolTip(QStringLiteral("Выбрать файл корневого сертификата"));
+    RootCert_But->setGeometry(284, 260, 28, 24);
 
     auto* note = new QLabel(QStringLiteral("Пароль программа не хранит: он запрашивается при подключении "
                                            "или берётся из файла ~/.pgpass."),
                             page);
     note->setWordWrap(true);
-    note->setGeometry(10, 206, 324, 36);
+    note->setGeometry(10, 306, 324, 44);
     TestConnection_But = new QPushButton(QStringLiteral("Проверить соединение"), page);
     TestConnection_But->setObjectName(QStringLiteral("TestConnection_But"));
-    TestConnection_But->setGeometry(8, 248, 160, 28);
+    TestConnection_But->setGeometry(8, 354, 160, 28);
     Transfer_But = new QPushButton(QStringLiteral("Перенести на сервер..."), page);
     Transfer_But->setObjectName(QStringLiteral("Transfer_But"));
-    Transfer_But->setGeometry(174, 248, 160, 28);
+    Transfer_But->setGeometry(174, 354, 160, 28);
     Transfer_But->setToolTip(QStringLiteral("Скопировать базы данных, группы, тестируемых и тесты локального "
                                             "файла в пустую базу данных на сервере"));
     LocalStore_RB->setChecked(true);
     connect(LocalStore_RB, &QRadioButton::toggled, this, [this] { updateStoreWidgets(); });
+    // Until chosen, the encryption follows the host: none on this computer, checked for any other.
+    connect(Host_Edit, &QLineEdit::textChanged, this, [this] {
+        if (!m_tlsChosen)
+            Tls_ComboBox->setCurrentIndex(static_cast<int>(StoreSettings().Tls()));
+    });
+    connect(Tls_ComboBox, &QComboBox::activated, this, [this] { m_tlsChosen = true; });
+    connect(Tls_ComboBox, &QComboBox::currentIndexChanged, this, [this] { updateStoreWidgets(); });
+    connect(RootCert_But, &QToolButton::clicked, this, [this] {
+        const QString path =
+            Platform::getOpenFileName(this, QStringLiteral("Корневой сертификат"), RootCert_Edit->text(),
+                                      QStringLiteral("Сертификаты (*.crt *.pem *.cer);;Все файлы (*)"));
+        if (!path.isEmpty())
+            RootCert_Edit->setText(path);
+    });
+    Tls_ComboBox->setCurrentIndex(static_cast<int>(StoreSettings().Tls()));
     connect(TestConnection_But, &QPushButton::clicked, this,
             [this] { Platform::guarded([this] { TestConnection_ButClick(); }); });
     connect(Transfer_But, &QPushButton::clicked, this,
@@ -121,9 +161,12 @@ void TOptions_Form::createDatabasePage(QWidget* page) {
 
 void TOptions_Form::updateStoreWidgets() {
     const bool server = ServerStore_RB->isChecked();
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{Host_Edit, Port_Edit, Database_Edit, User_Edit, TestConnection_But})
+    for (QWidget* w : std::initializer_list<QWidget*>{Host_Edit, Port_Edit, Database_Edit, User_Edit,
+                                                      Tls_ComboBox, TestConnection_But})
         w->setEnabled(server);
+    const bool tls = server && Tls_ComboBox->currentIndex() != static_cast<int>(Data::TTlsMode::Disable);
+    RootCert_Edit->setEnabled(tls);
+    RootCert_But->setEnabled(tls);
     // The transfer copies the open local file.
     Transfer_But->setEnabled(server && Main_DataModule && !Main_DataModule->IsServer() &&
                              !Main_DataModule->ReadOnly());
@@ -137,6 +180,9 @@ Data::TStoreSettings TOptions_Form::StoreSettings() const {
     s.port = Port_Edit->value();
     s.database = Database_Edit->text().trimmed();
     s.user = User_Edit->text().trimmed();
+    if (m_tlsChosen)
+        s.tls = static_cast<Data::TTlsMode>(Tls_ComboBox->currentIndex());
+    s.rootCert = RootCert_Edit->text().trimmed();
     return s;
 }
 
@@ -208,6 +254,9 @@ void TOptions_Form::ReadSettings() {
     Port_Edit->setValue(store.port);
     Database_Edit->setText(store.database);
     User_Edit->setText(store.user);
+    m_tlsChosen = store.tls.has_value();
+    Tls_ComboBox->setCurrentIndex(static_cast<int>(store.Tls()));
+    RootCert_Edit->setText(store.rootCert);
     updateStoreWidgets();
     const Platform::TIniFile ini(SettingsFilePath());
     FirstColor_Edit->SetColorValue(ini.ReadInteger(kSection, kFirstColor, kDefaultFirstColor));

@@ -7,11 +7,13 @@
 
 #include "data/Store.h"
 
+class QComboBox;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QSpinBox;
 class QTabWidget;
+class QToolButton;
 namespace Widgets {
 class TColorButton;
 }
@@ -31,6 +33,10 @@ public:
     QSpinBox* Port_Edit;
     QLineEdit* Database_Edit;
     QLineEdit* User_Edit;
+    // "Шифрование": the items in the order of Data::TTlsMode.
+    QComboBox* Tls_ComboBox;
+    QLineEdit* RootCert_Edit;
+    QToolButton* RootCert_But;
     QPushButton* TestConnection_But;
     QPushButton* Transfer_But;
     QPushButton* Ok_But;
@@ -58,6 +64,7 @@ private:
     void createDatabasePage(QWidget* page);
     void updateStoreWidgets();
     bool checkServerFields();
+    bool m_tlsChosen = false; // "Шифрование" was set by the user or the file: it no longer follows the host
 };
 
 // True when the user confirmed; the colours and the store are then already in the settings file.

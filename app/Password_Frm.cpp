@@ -1,17 +1,18 @@
 // Password dialog.
 #include "app/Password_Frm.h"
 
-#include "data/Password.h"
-#include "widgets/TextLimit.h"
-
+#include "data/DataMod.h"
 #include "platform/Dialogs.h"
+#include "widgets/TextLimit.h"
 
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 
-TInputPassword_Form::TInputPassword_Form(QWidget* parent) : QDialog(parent) {
+TInputPassword_Form::TInputPassword_Form(QWidget* parent)
+    : QDialog(parent), Delay(Main_DataModule ? &Main_DataModule->PasswordDelay : &m_ownDelay) {
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     setFixedSize(257, 137);
@@ -29,15 +30,44 @@ TInputPassword_Form::TInputPassword_Form(QWidget* parent) : QDialog(parent) {
     Ok_But->setDefault(true);
     Cancel_But = new QPushButton(QStringLiteral("Отмена"), this);
     Cancel_But->setGeometry(150, 92, 90, 28);
+    m_pause = new QTimer(this);
+    m_pause->setSingleShot(true);
+    connect(m_pause, &QTimer::timeout, this, &TInputPassword_Form::holdOk);
     connect(Ok_But, &QPushButton::clicked, this, &TInputPassword_Form::Ok_ButClick);
     connect(Cancel_But, &QPushButton::clicked, this, &QDialog::reject);
     Password_Edit->setFocus();
 }
 
+void TInputPassword_Form::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!ConfirmMode)
+        holdOk();
+}
+
+void TInputPassword_Form::holdOk() {
+    const qint64 remaining = Delay->Remaining();
+    Ok_But->setEnabled(remaining == 0);
+    if (remaining > 0)
+        m_pause->start(static_cast<int>(remaining));
+}
+
 void TInputPassword_Form::Ok_ButClick() {
-    if (Password_Edit->text() == Expected) {
-        accept();
-        return;
+    const QString typed = Password_Edit->text();
+    if (ConfirmMode) {
+        if (typed == Expected) {
+            accept();
+            return;
+        }
+    } else {
+        if (Delay->Remaining() > 0)
+            return;
+        if (Data::PasswordMatches(Expected.toLatin1(), typed)) {
+            Delay->Succeeded();
+            accept();
+            return;
+        }
+        Delay->Failed();
+        holdOk();
     }
     Platform::messageBox(this,
                          ConfirmMode ? QStringLiteral("Пароли не совпадают! Повторите ввод.")

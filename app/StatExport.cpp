@@ -286,7 +286,7 @@ bool WriteStatCsv(const Data::TDataset& query, const QVector<int>& rows, QIODevi
 bool ExportStatistics(const QString& path, const Data::TDataset& query, const QVector<int>& rows,
                       const TCsvOptions& options, QWidget* owner) {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!Platform::PrivateWrite(path, [&file] { return file.open(QIODevice::WriteOnly); }))
         throw Platform::EError(QStringLiteral("Не удается создать файл %1:\n%2")
                                    .arg(QDir::toNativeSeparators(path), file.errorString()));
     std::unique_ptr<QProgressDialog> dialog;
@@ -362,7 +362,7 @@ TStatExport_Form::~TStatExport_Form() = default;
 void TStatExport_Form::Save_ButClick() {
     Platform::guarded([this] {
         const QString folder = Results::ReportFolder();
-        QDir().mkpath(folder);
+        Platform::MakePrivatePath(folder);
         const QString proposed = folder + QStringLiteral("/Статистика ") +
                                  Platform::DateToStr(QDate::currentDate()) + QStringLiteral(".csv");
         const QString path = Platform::getSaveFileName(

@@ -7,6 +7,8 @@
 #include "app/ServerWait.h"
 #include "platform/Dialogs.h"
 #include "platform/Log.h"
+#include "platform/SaveFile.h"
+#include "results/ExportExcel.h"
 
 #include <QDir>
 
@@ -55,12 +57,24 @@ QString NetworkFolderNotice(const QString& dataDir) {
         .arg(QDir::toNativeSeparators(dataDir));
 }
 
+QString ExposedFolderNotice(const QString& folder) {
+    return QStringLiteral("Папку «%1» с данными тестируемых могут просматривать другие пользователи этого "
+                          "компьютера. Закройте к ней доступ (команда: chmod 700 \"%1\") или перенесите "
+                          "данные в папку, доступную только вам.")
+        .arg(QDir::toNativeSeparators(folder));
+}
+
 void ShowStoreNotices(const TMain_DataModule& dm) {
     if (dm.ReadOnly())
         Platform::messageBox(nullptr, dm.ReadOnlyNotice(), QStringLiteral("Информация"),
                              Platform::MsgIcon::Information);
     if (dm.NetworkFolder())
         Platform::messageBox(nullptr, NetworkFolderNotice(dm.DataDir()), QStringLiteral("Предупреждение"),
+                             Platform::MsgIcon::Warning);
+    // Records of testees in a folder that other users of the computer can look into.
+    const QString exposed = Platform::FolderOthersCanRead({dm.DataDir(), Results::ReportFolder()});
+    if (!exposed.isEmpty())
+        Platform::messageBox(nullptr, ExposedFolderNotice(exposed), QStringLiteral("Предупреждение"),
                              Platform::MsgIcon::Warning);
     for (const QString& table : dm.RepairedTables())
         Platform::messageBox(

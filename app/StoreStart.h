@@ -14,8 +14,11 @@ class QWidget;
 // gives up (or the data directory is missing, after its message).
 std::unique_ptr<TMain_DataModule> OpenStore(const QString& programDir, const TMain_DataModule::TSeed& seed);
 
-// The notices of an opened store: read-only folder, restored reference tables, a network folder.
+// The notices of an opened store: read-only folder, restored reference tables, a network folder, a
+// data or report folder that other users can look into.
 void ShowStoreNotices(const TMain_DataModule& dm);
 
 // The message about a data folder on a network file system.
 QString NetworkFolderNotice(const QString& dataDir);
+// The message about a folder with records that other users of the computer can read.
+QString ExposedFolderNotice(const QString& folder);

@@ -102,7 +102,7 @@ QString newPath(const QString& dir, const QString& prefix, const QString& suffix
 
 QString makeBackupDir(const QString& dataDir) {
     const QString dir = BackupDir(dataDir);
-    if (!QDir().mkpath(dir))
+    if (!Platform::MakePrivatePath(dir))
         throw EDatabaseError(
             QStringLiteral("Не удалось создать папку резервных копий «%1».").arg(shown(dir)));
     return dir;
@@ -141,7 +141,9 @@ void copyFile(const QString& from, const QString& to) {
     if (!source.open(QIODevice::ReadOnly))
         fail(source);
     QFile target(to);
-    if (!target.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+    // The copy holds the testees' data: its owner alone may read it.
+    if (!Platform::PrivateWrite(to,
+                                [&target] { return target.open(QIODevice::WriteOnly | QIODevice::NewOnly); }))
         fail(target);
     created = true;
     constexpr qint64 kChunk = 1 << 20;
@@ -313,7 +315,8 @@ QString writeCopy(sqlite3* source, const QString& dataDir) {
     removeWithEngineFiles(part);
     try {
         {
-            THandle target = openFile(part, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+            THandle target = Platform::PrivateWrite(
+                part, [&part] { return openFile(part, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE); });
             copyPages(target.get(), source, QStringLiteral("Не удалось сделать резервную копию"));
             // The copy is a file of its own: no journal of the source's kind is needed beside it.
             execOn(target.get(), "pragma journal_mode = delete",

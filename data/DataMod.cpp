@@ -3,11 +3,13 @@
 
 #include "data/Backup.h"
 #include "data/Engine.h"
+#include "data/Password.h"
 #include "data/Queries.h"
 #include "data/Schema.h"
 #include "data/ServerEngine.h"
 #include "platform/Dialogs.h"
 #include "platform/Log.h"
+#include "platform/SaveFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -43,6 +45,16 @@ bool writable(const QString& dataDir, const QString& file) {
     if (::access(QFile::encodeName(dataDir).constData(), W_OK) != 0)
         return false;
     return !QFileInfo::exists(file) || ::access(QFile::encodeName(file).constData(), W_OK) == 0;
+}
+
+// The files of the data directory with personal data: the table file and its companions, the copies
+// and the log.
+QStringList personalFiles(const QString& dataDir, const QString& file) {
+    QStringList files{file, file + QStringLiteral("-wal"), file + QStringLiteral("-shm"),
+                      file + QStringLiteral("-journal"), Platform::LogFilePath()};
+    for (const Data::TBackupInfo& copy : Data::ListBackups(dataDir))
+        files << copy.path;
+    return files;
 }
 
 } // namespace
@@ -156,7 +168,9 @@ TMain_DataModule::Create(const QString& programDir, const TSeed& seed,
         {
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
             db.setDatabaseName(file);
-            if (!db.open())
+            // A new table file is created for its owner alone; its journal and write-ahead log take
+            // the file's rights. Files of an earlier version lose the rights of others here.
+            if (!Platform::PrivateWrite(personalFiles(dataDir, file), [&db] { return db.open(); }))
                 throw Data::EDatabaseError(
                     QStringLiteral("Не могу открыть базу данных «%1».").arg(QDir::toNativeSeparators(file)),
                     db.lastError().text());
@@ -173,6 +187,12 @@ TMain_DataModule::Create(const QString& programDir, const TSeed& seed,
         transaction.Commit();
         dm->m_networkFolder = isNetworkFolder && isNetworkFolder(dataDir);
         Data::SetJournalMode(db, dm->m_networkFolder);
+        // Pages that held passwords in the shifted form are overwritten in the file itself now rather
+        // than at a later checkpoint, and copies of earlier versions get the hashes too.
+        if (report.passwordsHashed > 0)
+            sqlite3_wal_checkpoint_v2(Data::EngineHandle(db), nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr,
+                                      nullptr);
+        Data::HashPasswordsOfCopies(dataDir);
         dm->watchChanges();
     } catch (const Data::EEngineError& e) {
         if (!dm)
@@ -229,9 +249,10 @@ QString TMain_DataModule::ReadOnlyNotice() const {
     if (!m_readOnly)
         return {};
     if (IsServer())
-        return QStringLiteral("Только чтение: у пользователя сервера (%1) нет прав на изменение данных. Базы "
-                              "данных открыты только для просмотра: добавлять и изменять данные нельзя. Права "
-                              "выдаёт администратор сервера.")
+        return QStringLiteral(
+                   "Только чтение: у пользователя сервера (%1) нет прав на изменение данных. Базы "
+                   "данных открыты только для просмотра: добавлять и изменять данные нельзя. Права "
+                   "выдаёт администратор сервера.")
             .arg(m_store.Describe());
     const QString folder = QDir::toNativeSeparators(QDir::cleanPath(m_dataDir));
     QString notice;

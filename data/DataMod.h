@@ -3,6 +3,7 @@
 #pragma once
 
 #include "data/Dataset.h"
+#include "data/Password.h"
 #include "data/Store.h"
 
 #include <QObject>
@@ -97,6 +98,9 @@ public:
     Data::TQuery* Tests_Query;
 
     int Current_DB_ID = 0;
+
+    // The pause after wrong database passwords, for every password dialog of the run.
+    Data::TRetryDelay PasswordDelay;
 
     // Base text of Men_Query; a refresh appends its ORDER BY clause to a copy of it.
     const QString& MenQueryBaseSQL() const;

@@ -58,6 +58,12 @@ QString ResultCodeText(int code, int systemError) {
     case SQLITE_IOERR:
         if (systemError != 0 && systemError != EIO)
             return Platform::SystemErrorText(systemError);
+        // The engine does not always keep the system's reason of a failed write; a full disk is the
+        // usual one.
+        if (code == SQLITE_IOERR_WRITE || code == SQLITE_IOERR_FSYNC || code == SQLITE_IOERR_TRUNCATE)
+            return QStringLiteral("не удалось записать файл базы данных: на диске не хватает места, или диск "
+                                  "неисправен или отключён. Освободите место на диске или проверьте диск и "
+                                  "повторите действие.");
         return QStringLiteral("ошибка чтения или записи файла базы данных: диск неисправен, отключён или "
                               "переполнен. Проверьте диск и повторите действие.");
     case SQLITE_READONLY:

@@ -4,6 +4,7 @@
 #include "data/Collation.h"
 #include "data/Dataset.h"
 #include "data/Engine.h"
+#include "data/Password.h"
 #include "data/ServerEngine.h"
 
 #include <QFile>
@@ -510,6 +511,9 @@ TSchemaReport PrepareSchema(QSqlDatabase& db, bool readOnly) {
                 empty = empty && rowCount(db, QString::fromLatin1(t.name)) == 0;
             report.needsSeed = empty;
         }
+        // Version 6: passwords are kept as salted hashes instead of the shifted text.
+        if (version < 6)
+            report.passwordsHashed = HashShiftedPasswords(db);
         exec(db, QStringLiteral("pragma user_version = %1").arg(kSchemaVersion));
     }
     return report;
@@ -727,6 +731,9 @@ TSchemaReport PrepareServerSchema(QSqlDatabase& db, bool readOnly) {
             for (const char* sql : kServerStep4)
                 execServer(db, sql);
         }
+        // Version 6: passwords are kept as salted hashes instead of the shifted text.
+        if (version < 6)
+            report.passwordsHashed = HashShiftedPasswords(db);
         if (version < kSchemaVersion)
             execServer(db, "update morvel_schema set version = " + QByteArray::number(kSchemaVersion));
         execServer(db, kForgetOldKeys);

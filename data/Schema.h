@@ -13,8 +13,9 @@ inline const QString kTableFileName = QStringLiteral("morvel.db");
 // Schema version kept in the file (SQLite's user_version); 2 adds the guards against orphan rows, 3 the
 // version of each row of DB, USER, GROUP and TEST that refuses lost updates, 4 on the server the keys
 // that make the outcome of a write knowable after a lost answer and the notices of changes (the table
-// file needs nothing for it), 5 group keys that are never handed out again.
-constexpr int kSchemaVersion = 5;
+// file needs nothing for it), 5 group keys that are never handed out again, 6 the passwords as salted
+// hashes.
+constexpr int kSchemaVersion = 6;
 
 // A table of the program, its key column and the columns the program reads and writes (with
 // Row_Version where rows carry one).
@@ -29,9 +30,10 @@ const QList<TTableKey>& TableKeys();
 const QStringList& SchemaColumnNames();
 
 struct TSchemaReport {
-    bool created = false;   // the file had no tables of ours: the whole schema was created
-    bool needsSeed = false; // no database has ever been made in the file: the demo data belongs there
-    QStringList repaired;   // reference tables whose table or rows were restored
+    bool created = false;    // the file had no tables of ours: the whole schema was created
+    bool needsSeed = false;  // no database has ever been made in the file: the demo data belongs there
+    QStringList repaired;    // reference tables whose table or rows were restored
+    int passwordsHashed = 0; // stored passwords of the shifted form replaced by their hashes
 };
 
 // Brings the file to the program's schema, inside the caller's transaction: creates every table of an

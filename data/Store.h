@@ -8,7 +8,13 @@
 #include <QSqlDatabase>
 #include <QString>
 
+#include <optional>
+
 namespace Data {
+
+// How the link to the server is protected: TLS with the server's certificate checked against a root
+// certificate and its name (verify-full), TLS without that check (require), or none (disable).
+enum class TTlsMode { VerifyFull, Require, Disable };
 
 struct TStoreSettings {
     enum class Kind { Local, Server };
@@ -17,9 +23,20 @@ struct TStoreSettings {
     int port = 5432;
     QString database;
     QString user;
+    std::optional<TTlsMode> tls; // none chosen: the default for the host (Tls())
+    QString rootCert;            // root certificate file; empty: libpq's ~/.postgresql/root.crt
 
     bool IsServer() const { return kind == Kind::Server; }
-    bool operator==(const TStoreSettings&) const = default;
+    // True when the server is on this computer: a Unix socket folder (or none given), localhost or a
+    // loopback address. Nothing travels over a network to it.
+    bool IsLocalHost() const;
+    // The protection chosen, or by default: none on this computer, verify-full for any other.
+    TTlsMode Tls() const { return tls.value_or(IsLocalHost() ? TTlsMode::Disable : TTlsMode::VerifyFull); }
+    // The same store reached the same way (an encryption left to the default equals the one it gives).
+    bool operator==(const TStoreSettings& o) const {
+        return kind == o.kind && host == o.host && port == o.port && database == o.database &&
+               user == o.user && Tls() == o.Tls() && rootCert == o.rootCert;
+    }
     // "postgres@host:5432/base", for messages and the window caption.
     QString Describe() const;
 };
@@ -38,6 +55,7 @@ enum class TConnectFailure {
     PasswordWrong,  // the password or the user name was refused
     NoDatabase,     // the server has no database of that name
     Unreachable,    // no server answers there
+    Encryption,     // the link could not be protected as the settings ask, or the server wants it protected
     Other,
 };
 
@@ -60,8 +78,20 @@ TConnectResult OpenServer(const TStoreSettings& settings, const QString& passwor
                           const QString& connectionName);
 
 // Tries the settings on a connection of its own and describes the answer in Russian: the server's
-// version and whether the database is empty, holds the program's tables or another program's.
+// version, whether the database is empty, holds the program's tables or another program's, and whether
+// the link is encrypted and by what.
 TConnectResult TestServerConnection(const TStoreSettings& settings, const QString& password);
+
+// How a server connection is protected.
+struct TLinkSecurity {
+    bool encrypted = false;
+    QString protocol; // "TLSv1.3"
+    QString cipher;   // "TLS_AES_256_GCM_SHA384"
+};
+// The protection of an open server connection (none while the server cannot be reached).
+TLinkSecurity LinkSecurity(const QSqlDatabase& db);
+// The link in one Russian sentence, for the connection check.
+QString DescribeLink(const TStoreSettings& settings, const TLinkSecurity& link);
 
 // True for the file system types of network folders (NFS, SMB/CIFS), as statfs reports them.
 bool IsNetworkFileSystemType(long type);

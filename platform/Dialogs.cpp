@@ -148,6 +148,12 @@ QString getSaveFileName(QWidget* owner, const QString& caption, const QString& p
     }
 }
 
+QString getOpenFileName(QWidget* owner, const QString& caption, const QString& proposedPath,
+                        const QString& filter) {
+    return saveFileHandler() ? saveFileHandler()(caption, proposedPath)
+                             : QFileDialog::getOpenFileName(owner, caption, proposedPath, filter);
+}
+
 SaveFileHandler setSaveFileHandler(SaveFileHandler handler) {
     return std::exchange(saveFileHandler(), std::move(handler));
 }

@@ -46,8 +46,13 @@ ColorHandler setColorHandler(ColorHandler handler);
 QString getSaveFileName(QWidget* owner, const QString& caption, const QString& proposedPath,
                         const QString& filter, const QString& suffix);
 // Answers the dialog itself (the question about an existing file is still asked); returns the path or "".
+// It answers getOpenFileName too.
 using SaveFileHandler = std::function<QString(const QString& caption, const QString& proposedPath)>;
 SaveFileHandler setSaveFileHandler(SaveFileHandler handler);
+
+// The system open-file dialog opened on `proposedPath`; returns the chosen file or "" when cancelled.
+QString getOpenFileName(QWidget* owner, const QString& caption, const QString& proposedPath,
+                        const QString& filter);
 
 // Records every message and answers with a queue of answers (then with the default answer).
 // Installs itself on construction and restores the previous handler on destruction.

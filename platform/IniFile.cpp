@@ -2,6 +2,7 @@
 #include "platform/IniFile.h"
 
 #include "platform/ErrorDisplay.h"
+#include "platform/SaveFile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -44,10 +45,14 @@ void TIniFile::WriteString(const QString& section, const QString& key, const QSt
     const QFileInfo info(m_path);
     if (info.exists() && !info.isFile())
         throw failed();
-    QSettings ini(m_path, QSettings::IniFormat);
-    ini.setValue(keyOf(section, key), value);
-    ini.sync();
-    if (ini.status() != QSettings::NoError)
+    // The settings name the server and its user: the file is the user's alone.
+    const QSettings::Status status = PrivateWrite(m_path, [&] {
+        QSettings ini(m_path, QSettings::IniFormat);
+        ini.setValue(keyOf(section, key), value);
+        ini.sync();
+        return ini.status();
+    });
+    if (status != QSettings::NoError)
         throw failed();
 }
 

@@ -2,6 +2,7 @@
 #include "platform/Log.h"
 
 #include "platform/ProgramDir.h"
+#include "platform/SaveFile.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -16,7 +17,7 @@ void LogError(const QString& context, const QString& text) {
     static QMutex mutex;
     const QMutexLocker lock(&mutex);
     QFile file(LogFilePath());
-    if (!file.open(QIODevice::Append | QIODevice::Text))
+    if (!PrivateWrite(file.fileName(), [&file] { return file.open(QIODevice::Append | QIODevice::Text); }))
         return;
     QString line = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss ")) + context;
     if (!text.isEmpty())

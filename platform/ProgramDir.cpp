@@ -1,6 +1,8 @@
 // Program directory, data root and settings file, chosen once at start-up.
 #include "platform/ProgramDir.h"
 
+#include "platform/SaveFile.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
@@ -139,7 +141,8 @@ bool PrepareDataDir(const TLayout& layout, QString* error) {
         return true;
     }
     const QString dataDir = layout.dataRoot + QStringLiteral("/DB");
-    if (!QDir().mkpath(dataDir)) {
+    // The folders hold testees and their results: made for their owner alone.
+    if (!MakePrivatePath(dataDir)) {
         if (error)
             *error = QStringLiteral("Не удалось создать папку данных «%1».")
                          .arg(QDir::toNativeSeparators(dataDir));
@@ -147,7 +150,7 @@ bool PrepareDataDir(const TLayout& layout, QString* error) {
     }
     // The rest is a convenience: a settings folder that cannot be made shows up when the settings are
     // saved, and a data folder that is read-only (opened for viewing) may lack the portraits.
-    QDir().mkpath(QFileInfo(layout.settingsPath).absolutePath());
+    MakePrivatePath(QFileInfo(layout.settingsPath).absolutePath());
     // The portraits come with the program files: share/morvel/Images when installed, DB/Images beside a
     // program run from its build folder. Only missing files are copied, so an examiner's own set stays.
     QString source = layout.programDir + QStringLiteral("/Images");

@@ -443,7 +443,8 @@ void TXlsxWorkbook::SaveAs(const QString& path) {
     const QByteArray bytes = SaveToBytes();
     QSaveFile file(path);
     QString reason;
-    if (!file.open(QIODevice::WriteOnly) || !WriteAll(file, bytes.constData(), bytes.size()))
+    if (!PrivateWrite(path, [&file] { return file.open(QIODevice::WriteOnly); }) ||
+        !WriteAll(file, bytes.constData(), bytes.size()))
         reason = file.errorString();
     else if (CommitAll(file, reason))
         return;

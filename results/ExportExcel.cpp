@@ -12,6 +12,7 @@
 #include "platform/Locale.h"
 #include "platform/PngWriter.h"
 #include "platform/ProgramDir.h"
+#include "platform/SaveFile.h"
 #include "platform/Shell.h"
 #include "platform/XlsxWorkbook.h"
 #include "widgets/StringGrid.h"
@@ -275,7 +276,7 @@ QString ExportReport(TResult_Form& form, const QString& folder, const std::funct
             HideWaiting();
         });
         const TExportData data = GatherReport(form);
-        if (!QDir().mkpath(folder))
+        if (!Platform::MakePrivatePath(folder))
             throw Platform::EError(
                 QStringLiteral("Не удается создать папку %1").arg(QDir::toNativeSeparators(folder)));
         path = UniqueReportPath(folder, data.particulars[0], QDate::currentDate());

@@ -65,7 +65,7 @@ int SaveResultsPdf(const TResult_Form& form, const QString& path) {
     const TReportDocument document(ReportDataOf(form));
     // Written beside the target and renamed at the end, so a failure leaves no half-written file.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!Platform::PrivateWrite(path, [&file] { return file.open(QIODevice::WriteOnly); }))
         throw Platform::EError(QStringLiteral("Не удается создать файл %1:\n%2")
                                    .arg(QDir::toNativeSeparators(path), file.errorString()));
     int pages = 0;
@@ -114,7 +114,7 @@ void Pdf_ButClick(TResult_Form& form) {
     Platform::guarded([&] {
         const QString folder = ReportFolder();
         // The dialog opens in the reports folder; it is made on first use, as the export does.
-        QDir().mkpath(folder);
+        Platform::MakePrivatePath(folder);
         const QString path =
             Platform::getSaveFileName(&form, QStringLiteral("Сохранить в PDF"),
                                       ProposedPdfPath(folder, form.FIO_Edit->text(), QDate::currentDate()),

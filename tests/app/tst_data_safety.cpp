@@ -201,6 +201,9 @@ private Q_SLOTS:
         QTest::newRow("line break in a name") << false << QStringLiteral("Иванов\nИван") << false;
         QTest::newRow("lone surrogate in a name") << false << QStringLiteral("Иван") + QChar(0xDC00) << false;
         QTest::newRow("U+FFFF in a name") << false << QStringLiteral("Иван") + QChar(0xFFFF) << false;
+        QTest::newRow("DEL in a name") << false << QStringLiteral("Иван\x7F") << false;
+        QTest::newRow("U+0080 in a name") << false << QStringLiteral("Иван") + QChar(0x80) << false;
+        QTest::newRow("U+009F in a name") << false << QStringLiteral("Иван") + QChar(0x9F) << false;
         QTest::newRow("bell in a note") << true << QStringLiteral("звонок\x07") << false;
         QTest::newRow("surrogate statement in a note")
             << true << QStringLiteral("x") + QChar(0xD800) + QStringLiteral("' where 1=1 --") << false;

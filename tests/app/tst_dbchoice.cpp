@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -50,7 +51,7 @@ class TestDBChoice : public QObject {
         QSqlQuery q(m_dm->Connection());
         q.prepare(QStringLiteral("insert into DB (DB_Name, Password) values (?, ?)"));
         q.addBindValue(name);
-        q.addBindValue(Data::EncipherPassword(password));
+        q.addBindValue(Data::HashPassword(password));
         q.exec();
         return q.lastInsertId().toInt();
     }
@@ -72,26 +73,38 @@ private Q_SLOTS:
         m_dir.reset();
     }
 
+    // In check mode the dialog is given the stored form: the hash, or the shifted text of a file not yet
+    // converted (opened read-only).
     void passwordChecks_data() {
         QTest::addColumn<bool>("confirm");
+        QTest::addColumn<QString>("expected");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<bool>("accepted");
         QTest::addColumn<QString>("message");
-        QTest::newRow("right") << false << "Секрет" << true << "";
-        QTest::newRow("other case") << false << "секрет" << false << "Неверный пароль! Повторите ввод.";
-        QTest::newRow("wrong") << false << "x" << false << "Неверный пароль! Повторите ввод.";
+        const QString password = QStringLiteral("Секрет-Ёж");
+        const QString hash = QString::fromLatin1(Data::HashPassword(password));
+        const QString wrong = QStringLiteral("Неверный пароль! Повторите ввод.");
+        QTest::newRow("right") << false << hash << password << true << "";
+        QTest::newRow("Ё typed as Е and a combining mark")
+            << false << hash << QStringLiteral("Секрет-Е\u0308ж") << true << "";
+        QTest::newRow("right, shifted form")
+            << false << QString::fromLatin1(Data::EncipherPassword(password)) << password << true << "";
+        QTest::newRow("other case") << false << hash << "секрет-ёж" << false << wrong;
+        QTest::newRow("wrong") << false << hash << "x" << false << wrong;
+        QTest::newRow("the stored form typed") << false << hash << hash << false << wrong;
         QTest::newRow("confirm differs")
-            << true << "Секре" << false << "Пароли не совпадают! Повторите ввод.";
-        QTest::newRow("confirm same") << true << "Секрет" << true << "";
+            << true << password << "Секрет-Ё" << false << "Пароли не совпадают! Повторите ввод.";
+        QTest::newRow("confirm same") << true << password << password << true << "";
     }
     void passwordChecks() {
         QFETCH(bool, confirm);
+        QFETCH(QString, expected);
         QFETCH(QString, typed);
         QFETCH(bool, accepted);
         QFETCH(QString, message);
         Platform::MessageRecorder recorder;
         TInputPassword_Form form;
-        form.Expected = QStringLiteral("Секрет");
+        form.Expected = expected;
         form.ConfirmMode = confirm;
         form.show();
         form.Password_Edit->setText(typed);
@@ -104,6 +117,33 @@ private Q_SLOTS:
             QCOMPARE(recorder.messages[0].caption, QStringLiteral("Ошибка ввода пароля"));
             QCOMPARE(form.Password_Edit->text(), typed); // kept for another try
         }
+    }
+
+    // Each wrong try doubles the pause before the next one is checked (0.5 s up to 8 s); a try within
+    // the pause is not checked at all, and the right password clears it.
+    void wrongTriesWaitLonger() {
+        qint64 now = 0;
+        m_dm->PasswordDelay = Data::TRetryDelay([&now] { return now; });
+        Platform::MessageRecorder recorder;
+        TInputPassword_Form form;
+        form.Expected = QString::fromLatin1(Data::HashPassword(QStringLiteral("Секрет")));
+        form.show();
+        for (const qint64 pause : {500, 1000, 2000, 4000, 8000, 8000}) {
+            form.Password_Edit->setText(QStringLiteral("x"));
+            form.Ok_ButClick();
+            QCOMPARE(m_dm->PasswordDelay.Remaining(), pause);
+            QVERIFY(!form.Ok_But->isEnabled());
+            form.Password_Edit->setText(QStringLiteral("Секрет"));
+            now += pause - 1;
+            form.Ok_ButClick();
+            QVERIFY(form.isVisible());
+            ++now;
+        }
+        QCOMPARE(recorder.messages.size(), 6);
+        form.Ok_ButClick();
+        QCOMPARE(form.result(), int(QDialog::Accepted));
+        m_dm->PasswordDelay.Failed();
+        QCOMPARE(m_dm->PasswordDelay.Remaining(), 500);
     }
 
     void openWithoutPasswordAsksNothing() {
@@ -209,30 +249,56 @@ private Q_SLOTS:
         QCOMPARE(count(QStringLiteral("select count(*) from DB")), 0);
     }
 
-    void changedPasswordIsConfirmedThenStored() {
-        const int id = addDB(QStringLiteral("База"), QString());
+    // The edit dialog cannot show the stored password: its box starts empty, and an empty box keeps the
+    // password; a typed one replaces it after the second typing; "Без пароля" removes it.
+    void editKeepsChangesOrRemovesThePassword_data() {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<bool>("none");
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("keep") << "Старый1" << false << "";
+        QTest::newRow("change") << "Старый1" << false << "Ёж1";
+        QTest::newRow("remove") << "Старый1" << true << "";
+        QTest::newRow("set one") << "" << false << "Ёж1";
+    }
+    void editKeepsChangesOrRemovesThePassword() {
+        QFETCH(QString, before);
+        QFETCH(bool, none);
+        QFETCH(QString, typed);
+        const QString after = none ? QString() : typed.isEmpty() ? before : typed;
+        const int id = addDB(QStringLiteral("База"), before);
+        const auto stored = [&] {
+            QSqlQuery q(m_dm->Connection());
+            q.exec(QStringLiteral("select Password from DB"));
+            return q.next() ? q.value(0).toByteArray() : QByteArray("no row");
+        };
+        const QByteArray old = stored();
         m_dm->DB_Table->Open();
         QVERIFY(m_dm->DB_Table->Locate(QStringLiteral("DB_ID"), id));
-        onNextModal([](QWidget* w) {
-            auto* edit = qobject_cast<TDBEdit_Form*>(w);
-            QCOMPARE(edit->windowTitle(), QStringLiteral("Изменение данных базы данных"));
-            QCOMPARE(edit->DB_Edit->text(), QStringLiteral("База"));
-            edit->Password_Edit->setText(QStringLiteral("Ёж1"));
-            onNextModal([](QWidget* confirm) {
-                typePassword(confirm, QStringLiteral("Ёж1"));
+        TDBEdit_Form form;
+        form.DB_ID = id;
+        form.LoadRecord();
+        form.show();
+        QVERIFY(form.Password_Edit->text().isEmpty());
+        QCOMPARE(form.Password_Edit->placeholderText(),
+                 before.isEmpty() ? QString() : QStringLiteral("не менять"));
+        QCOMPARE(form.NoPassword_CheckBox->isChecked(), before.isEmpty());
+        if (form.NoPassword_CheckBox->isChecked() != none)
+            QTest::mouseClick(form.NoPassword_CheckBox, Qt::LeftButton, {}, QPoint(4, 4));
+        if (!typed.isEmpty()) {
+            form.Password_Edit->insert(typed);
+            onNextModal([&typed](QWidget* confirm) {
+                typePassword(confirm, typed);
                 qobject_cast<TInputPassword_Form*>(confirm)->Ok_But->click();
             });
-            edit->Ok_But->click();
-        });
-        int dbId = id;
-        QString name;
-        QVERIFY(EditDBData(dbId, name));
-        m_dm->DB_Table->Close();
-        m_dm->DB_Table->Open();
-        QVERIFY(m_dm->DB_Table->Locate(QStringLiteral("DB_ID"), id));
-        QCOMPARE(Data::DecipherPassword(
-                     m_dm->DB_Table->FieldByName(QStringLiteral("Password")).Value().toByteArray()),
-                 QStringLiteral("Ёж1"));
+        }
+        Platform::MessageRecorder recorder;
+        form.Ok_But->click();
+        QCOMPARE(form.result(), int(QDialog::Accepted));
+        QVERIFY(recorder.messages.isEmpty());
+        QVERIFY(after != before || stored() == old);
+        QCOMPARE(stored().isEmpty(), after.isEmpty());
+        QVERIFY(Data::PasswordMatches(stored(), after));
+        QCOMPARE(Data::PasswordMatches(stored(), before), before == after);
     }
 
     void deletingTakesTestesAndTestsAlong() {

@@ -185,6 +185,8 @@ private Q_SLOTS:
                                             << "Йод" << -1;
         QTest::newRow("ў with у") << "Ўладзь"
                                   << "Уля" << -1;
+        // 140 bytes of UTF-8: the stored length takes a second byte, the short name beside it one.
+        QTest::newRow("a long name beside a short one") << QString(70, u'Ж') << "Жук" << -1;
     }
     void collationPairs() {
         QFETCH(QString, a);

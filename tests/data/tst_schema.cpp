@@ -6,12 +6,15 @@
 #include "data/Backup.h"
 #include "data/DataMod.h"
 #include "data/Engine.h"
+#include "data/Password.h"
 #include "data/Schema.h"
+#include "platform/Cp1251.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorDisplay.h"
 #include "platform/Log.h"
 
 #include <QCryptographicHash>
+#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QSqlQuery>
@@ -384,6 +387,53 @@ private Q_SLOTS:
         QCOMPARE(scalar(*dm, QStringLiteral("select FIO from USER where Men_ID = 1")).toString(), quote);
     }
 
+    // Passwords in the shifted form of the previous schema, in the file and in a copy that version made:
+    // after the first open no byte sequence of the data folder is or deciphers to any of them, and each
+    // still opens its database (in the copies as well).
+    void shiftedPasswordsLeaveNoTrace() {
+        const QStringList passwords{QStringLiteral("secret1"), QStringLiteral("Пароль-Ёж"),
+                                    QString(70, u'ж')};
+        QStringList old = QStringList{QStringLiteral("pragma journal_mode = wal")} + oldSchema();
+        for (const QString& p : passwords)
+            old << QStringLiteral("insert into DB (DB_Name, Password) values ('База', x'%1')")
+                       .arg(QString::fromLatin1(Data::EncipherPassword(p).toHex()));
+        rawExec(tableFile(), old << QStringLiteral("pragma user_version = 3"));
+        const QString copies = m_dir->path() + QStringLiteral("/DB/Backups/");
+        QVERIFY(QDir().mkpath(copies));
+        QVERIFY(QFile::copy(tableFile(), copies + QStringLiteral("morvel-2025-01-01-120000.db")));
+        auto dm = TMain_DataModule::Create(m_dir->path(), seed);
+        Data::MakeBackup(dm->Connection(), dm->DataDir(), 10);
+        QStringList files;
+        for (QDirIterator it(m_dir->path() + QStringLiteral("/DB"), QDir::Files,
+                             QDirIterator::Subdirectories);
+             it.hasNext();) {
+            QFile file(it.next());
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QByteArray bytes = file.readAll();
+            for (const QString& p : passwords)
+                for (const QByteArray& form : {Cp1251::encode(p), p.toUtf8(), Data::EncipherPassword(p)})
+                    QVERIFY2(!bytes.contains(form), qPrintable(file.fileName() + QStringLiteral(": ") + p));
+            if (file.fileName().endsWith(QStringLiteral(".db")))
+                files << file.fileName();
+        }
+        QCOMPARE(files.size(), 3);
+        for (const QString& path : std::as_const(files)) {
+            sqlite3* db = nullptr;
+            QCOMPARE(sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr),
+                     SQLITE_OK);
+            sqlite3_stmt* stmt = nullptr;
+            sqlite3_prepare_v2(db, "select Password from DB order by DB_ID", -1, &stmt, nullptr);
+            for (const QString& p : passwords) {
+                QCOMPARE(sqlite3_step(stmt), SQLITE_ROW);
+                const QByteArray stored(static_cast<const char*>(sqlite3_column_blob(stmt, 0)),
+                                        sqlite3_column_bytes(stmt, 0));
+                QVERIFY2(Data::IsPasswordHash(stored) && Data::PasswordMatches(stored, p), qPrintable(path));
+            }
+            sqlite3_finalize(stmt);
+            sqlite3_close(db);
+        }
+    }
+
     // Copies: made while another connection writes, listed newest first, checked, and restored into
     // the live file while the writer goes on; the current data is kept as one more copy.
     void backupsWhileAnotherConnectionWrites() {
@@ -676,7 +726,7 @@ private Q_SLOTS:
         QTest::newRow("read-only") << "только для чтения"
                                    << "readonly database";
         QTest::newRow("full disk") << "не хватает места"
-                                   << "errno 27";
+                                   << "disk I/O error";
         QTest::newRow("damaged copy") << "повреждена"
                                       << "malformed";
         QTest::newRow("long file name") << "Слишком длинное имя файла"

@@ -662,6 +662,8 @@ void TestExport::cellAddressesStayInsideTheGrid_data() {
     QTest::addColumn<int>("row");
     QTest::addColumn<int>("col");
     QTest::newRow("B5") << "B5" << 5 << 2;
+    QTest::newRow("AZ: a multiple of 26 past Z") << "AZ7" << 7 << 52;
+    QTest::newRow("ZZ") << "ZZ3" << 3 << 702;
     QTest::newRow("last cell") << "XFD1048576" << 1048576 << 16384;
     QTest::newRow("column past XFD") << "XFE1" << 0 << 0;
     QTest::newRow("20 letters") << "ABCDEFGHIJKLMNOPQRST1" << 0 << 0;

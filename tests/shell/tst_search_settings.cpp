@@ -31,7 +31,7 @@ struct Row {
     const char16_t* group;
 };
 const Row kRows[] = {
-    {u"Сиваков Иван", 30, u"Первая"}, {u"Иванов Иван", 3, u"Вторая"},   {u"Петров", 13, u""},
+    {u"Сиваков Иван", 30, u"Первая"}, {u"Иванов Иван", 3, u"Вторая"},   {u"Петров", -13, u""},
     {u"ИВАНОВ", 35, u"Первая"},       {u"иванова Анна", 43, u"вторая"}, {u"Ёлкин", 39, u"Первая"},
 };
 
@@ -87,6 +87,8 @@ private Q_SLOTS:
         QTest::newRow("age prefix") << 1 << "3" << false
                                     << QStringList{"Сиваков Иван", "Иванов Иван", "ИВАНОВ", "Ёлкин"};
         QTest::newRow("age whole") << 1 << "3" << true << QStringList{"Иванов Иван"};
+        // Below the range of the dialog, as another program may have stored it: read with its sign.
+        QTest::newRow("negative age") << 1 << "-13" << true << QStringList{"Петров"};
         QTest::newRow("group") << 2 << "вторая" << true << QStringList{"Иванов Иван", "иванова Анна"};
         QTest::newRow("empty text, whole") << 2 << "" << true << QStringList{"Петров"};
     }

@@ -265,6 +265,10 @@ void TestStatExport::awkwardTextsRoundTrip_data() {
                                            << "Группа; А"
                                            << "сказал \"да\"; потом"
                                            << ";";
+    QTest::newRow("quotes alone") << "\"Ваня\" Иванов"
+                                  << "Группа \"А\""
+                                  << "сказал \"да\""
+                                  << ";";
     QTest::newRow("line breaks") << "Пётр\nПетров"
                                  << "Первая\r\nгруппа"
                                  << "строка 1\nстрока 2\r\n"
