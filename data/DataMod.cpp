@@ -334,7 +334,8 @@ std::unique_ptr<TMain_DataModule> TMain_DataModule::CreateServer(const QString& 
 }
 
 TMain_DataModule::TMain_DataModule(const QString& dataDir, const QString& connection)
-    : m_dataDir(dataDir), m_connection(connection) {
+    : m_repository(std::make_unique<Data::Repository>(connection)), m_dataDir(dataDir),
+      m_connection(connection) {
     using namespace Data;
     DB_Table = new TTable(connection, QStringLiteral("DB"), QStringLiteral("DB_ID"), this);
     Men_Query = new TQuery(connection, this);

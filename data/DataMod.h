@@ -4,12 +4,13 @@
 
 #include "data/Dataset.h"
 #include "data/Password.h"
+#include "data/Repository.h"
 #include "data/Store.h"
 
 #include <QObject>
 #include <QString>
-#include <QTemporaryDir>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <functional>
 #include <memory>
@@ -113,6 +114,9 @@ public:
     // dialog opens; an update saves only over this version. -1 when the record is gone.
     qint64 RowVersion(const QString& table, const QString& keyField, qint64 key);
 
+    // Typed calls to the records of this store.
+    Data::Repository& Repo() { return *m_repository; }
+
     // The tables of the change notices.
     static const QStringList& ChangeTables();
     // True while a statement waits for the server: a list refreshes after it.
@@ -139,6 +143,7 @@ private:
     TMain_DataModule(const QString& dataDir, const QString& connection);
     static std::unique_ptr<TMain_DataModule> openReadOnly(const QString& dataDir, TViewReason reason,
                                                           const QString& writeError);
+    std::unique_ptr<Data::Repository> m_repository;
     QString m_dataDir;
     QString m_connection;
     bool m_created = false;

@@ -8,6 +8,7 @@
 #include "platform/ProgramDir.h"
 #include "scoring/Calc_Records.h"
 #include "testing/Instr_Frm.h"
+#include "testing/RunRecord.h"
 
 #include <QDate>
 #include <QFrame>
@@ -334,13 +335,10 @@ QString TTest_Form::BuildResultTest() const {
 }
 
 void TTest_Form::FinishTest() {
-    const Calc::TTestRecord record = Calc::ComposeRecord(BuildResultTest());
-    if (!m_finishedAt.isValid()) {
-        const QTime now = QTime::currentTime();
-        m_finishedAt = QDateTime(QDate::currentDate(), QTime(now.hour(), now.minute(), now.second()));
-    }
-    Calc::InsertTestRecord(Main_DataModule->Current_DB_ID, MenID, m_finishedAt.date(), m_finishedAt.time(),
-                           QString(), record);
+    // A save repeated after a failure is the same run: it keeps the time of the first attempt.
+    if (!m_finishedAt.isValid())
+        m_finishedAt = QDateTime::currentDateTime();
+    Testing::SaveRun(Main_DataModule->Current_DB_ID, MenID, BuildResultTest(), m_finishedAt);
 }
 
 bool TTest_Form::eventFilter(QObject* watched, QEvent* event) {
