@@ -306,9 +306,10 @@ void TGroupTest_Form::newSession() {
     m_runs->SetSession(nullptr);
     m_session = std::make_unique<TSession>(m_dbId, testees);
     m_saved = QVector<bool>(testees.size(), false);
+    m_failed = m_saved;
     m_runs->SetSession(m_session.get());
     connect(m_session.get(), &TSession::RunChanged, m_runs, &TRunsModel::Apply);
-    connect(m_session.get(), &TSession::RunFinished, this, [this] { saveFinished(); });
+    connect(m_session.get(), &TSession::RunFinished, this, [this] { saveFinished(false); });
     Start_But->setEnabled(!testees.isEmpty());
     PrintCodes_But->setEnabled(!testees.isEmpty());
     const TNetworkSettings settings = ReadNetworkSettings(Platform::SettingsPath());
@@ -386,7 +387,7 @@ void TGroupTest_Form::endSession() {
     m_runs->Tick();
     Finish_But->setEnabled(false);
     Close_But->setDefault(true);
-    saveFinished();
+    saveFinished(true);
     int finished = 0;
     for (int row = 0; row < m_session->Count(); ++row)
         finished += m_session->Info(row).status == TRunStatus::Finished;
@@ -396,30 +397,38 @@ void TGroupTest_Form::endSession() {
                              .arg(m_session->Count()));
 }
 
-bool TGroupTest_Form::saveFinished() {
-    bool all = true;
+bool TGroupTest_Form::saveFinished(bool all) {
+    bool saved = true;
+    bool wrote = false;
     for (int row = 0; row < m_session->Count(); ++row) {
-        if (m_saved[row])
-            continue;
         const TRunInfo info = m_session->Info(row);
-        if (info.status != TRunStatus::Finished)
+        // A run whose record failed is tried again only when all are (at "Завершить" and at closing).
+        if (m_saved[row] || info.status != TRunStatus::Finished || (!all && m_failed[row]))
             continue;
+        // One record per turn of the event loop: the window repaints between the writes of runs that
+        // end together.
+        if (!all && wrote) {
+            QTimer::singleShot(0, this, [this] { saveFinished(false); });
+            break;
+        }
+        wrote = true;
         try {
             Testing::SaveRun(m_session->DbId(), m_session->Testee(row).id, m_session->ResultTest(row),
                              info.finished);
             m_saved[row] = true;
+            m_failed[row] = false;
             m_runs->SetSaveError(row, QString());
         } catch (const std::exception& e) {
-            // Kept: the next finished run, "Завершить" and closing try again.
             const auto* error = dynamic_cast<const Platform::EError*>(&e);
             Platform::LogError(QStringLiteral("Групповое тестирование: запись результата"),
                                error && !error->detail().isEmpty() ? error->detail()
                                                                    : QString::fromUtf8(e.what()));
+            m_failed[row] = true;
             m_runs->SetSaveError(row, QString::fromUtf8(e.what()));
-            all = false;
+            saved = false;
         }
     }
-    return all;
+    return saved;
 }
 
 void TGroupTest_Form::PrintCodes_ButClick() {
@@ -447,7 +456,7 @@ void TGroupTest_Form::reject() {
             return;
         endSession();
     }
-    if (!saveFinished() &&
+    if (!saveFinished(true) &&
         Platform::messageBox(
             this,
             QStringLiteral("Результаты некоторых тестируемых не удалось записать (причина — в "

@@ -100,8 +100,10 @@ private:
     void showAddress();
     // Ends the session: the server closed, unfinished runs aborted, finished ones stored.
     void endSession();
-    // Stores every finished run not stored yet; false when one could not be written.
-    bool saveFinished();
+    // Stores the finished runs not stored yet: all of them now, or (`all` false) one now and the next ones
+    // on the following turns of the event loop, leaving out those that failed before. False when one
+    // could not be written.
+    bool saveFinished(bool all);
     QList<QPair<QString, QList<int>>> m_choices; // Testees_ComboBox: caption and Men_IDs
     QVector<Data::Testee> m_listed;
     int m_dbId;
@@ -109,6 +111,7 @@ private:
     std::unique_ptr<Group::TSession> m_session;
     std::unique_ptr<Group::TServer> m_server;
     QVector<bool> m_saved;
+    QVector<bool> m_failed;
     QHostAddress m_address;
     quint16 m_port = 0;
     bool m_ended = false;

@@ -47,21 +47,23 @@ const QString kEndText = QStringLiteral("Спасибо, тестировани�
 // The session's log file: one line per connection and per request, with the address, never a code.
 class TConnectionLog {
 public:
-    explicit TConnectionLog(const QString& path) : m_file(path) {
+    explicit TConnectionLog(const QString& path)
+        : m_file(path), m_offset(QDateTime::currentDateTime().offsetFromUtc()) {
         Platform::PrivateWrite(path, [this] { return m_file.open(QIODevice::Append | QIODevice::Text); });
     }
     void Line(const QString& text) {
         if (!m_file.isOpen())
             return;
-        m_file.write(
-            (QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz ")) + text)
-                .toUtf8() +
-            '\n');
+        // Local time by the offset of the session's start: asking the time zone on every line costs a
+        // look at the system's zone file.
+        const QDateTime now = QDateTime::currentDateTimeUtc().addSecs(m_offset);
+        m_file.write((now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz ")) + text).toUtf8() + '\n');
         m_file.flush();
     }
 
 private:
     QFile m_file;
+    const int m_offset;
 };
 
 QString peerOf(const QHostAddress& address) {

@@ -50,6 +50,7 @@ private Q_SLOTS:
         m_port = useFreePort();
         m_form = std::make_unique<TGroupTest_Form>(kDbId, testees, QList<int>{1, 2, 3}, 1);
         m_form->show();
+        QCOMPARE(call(m_port, "GET", "/").status, 0); // nothing listens before "Начать"
         QTest::mouseClick(m_form->Start_But, Qt::LeftButton);
         QVERIFY(m_form->Finish_But->isEnabled());
         m_cookie = login(0);
