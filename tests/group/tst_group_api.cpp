@@ -5,11 +5,13 @@
 #include "GroupFixture.h"
 #include "StoreSupport.h"
 
+#include "group/CodeSlips.h"
 #include "group/GroupTest_Frm.h"
 #include "platform/Dialogs.h"
 #include "testing/RunRecord.h"
 
 #include <QComboBox>
+#include <QProcess>
 #include <QPushButton>
 
 using namespace GroupSupport;
@@ -227,6 +229,24 @@ private Q_SLOTS:
         QVERIFY(text.contains("POST /api/login 200") && text.contains("session closed"));
         for (int row = 0; row < 3; ++row)
             QVERIFY(!text.contains(m_form->Session()->Code(row).toLatin1()));
+    }
+
+    // The slips, read back by an independent reader: every name with its code and the address, in a file
+    // for its owner alone.
+    void codeSlips() {
+        QList<Group::TSlip> slips;
+        for (int row = 0; row < m_form->Session()->Count(); ++row)
+            slips.append({m_form->Session()->Testee(row).fio, m_form->Session()->Code(row)});
+        const QString pdf = m_store->dir.path() + QStringLiteral("/codes.pdf");
+        Group::SaveSlipsPdf(pdf, slips, m_form->Address());
+        QCOMPARE(QFile::permissions(pdf) & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
+        QProcess reader;
+        reader.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+        QVERIFY(reader.waitForFinished(60000) && reader.exitCode() == 0);
+        const QString text = QString::fromUtf8(reader.readAllStandardOutput()).simplified();
+        QVERIFY2(text.contains(m_form->Address()), qPrintable(text));
+        for (const Group::TSlip& slip : slips)
+            QVERIFY2(text.contains(slip.fio) && text.contains(slip.code), qPrintable(text));
     }
 
 private:
