@@ -16,7 +16,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QPointer>
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -82,7 +81,13 @@ public:
         connect(socket, &QTcpSocket::readyRead, this, &TRequestGuard::arrived);
         m_idle.setSingleShot(true);
         m_idle.setInterval(kIdleMs);
-        connect(&m_idle, &QTimer::timeout, socket, &QTcpSocket::abort);
+        // A silent connection is closed in order; one whose request was refused is dropped.
+        connect(&m_idle, &QTimer::timeout, socket, [this] {
+            if (m_refused)
+                m_socket->abort();
+            else
+                m_socket->disconnectFromHost();
+        });
         m_idle.start();
     }
 
