@@ -30,6 +30,33 @@ class TestGroupApi : public QObject {
                               R"({"code":")" + m_form->Session()->Code(row).toLatin1() + R"("})", {}, from);
         return r.status == 200 ? r.cookie() : QByteArray();
     }
+    QString status(int row) const {
+        return m_form->Runs()->index(row, Group::TRunsModel::Status).data().toString();
+    }
+    // Takes the whole test for `row` with a step back in each pass, always the two lowest portraits shown:
+    // 1 2 and 3 4 in the first pass, 5 6 of 5 6 7 8 in the second. Returns the run's cookie.
+    QByteArray takeTest(int row) {
+        const QByteArray cookie = login(row);
+        const auto post = [&](const QByteArray& path, int step, const QByteArray& digits = {}) {
+            QByteArray body = R"({"step":)" + QByteArray::number(step);
+            body += digits.isEmpty() ? QByteArray("}") : QByteArray(R"(,"digits":[)" + digits + "]}");
+            return call(m_port, "POST", path, body, cookie).status;
+        };
+        QList<int> statuses{post("/api/begin", 0)};
+        for (int step = 1; step <= 19; ++step) {
+            if (step == 13) {
+                statuses << post("/api/begin", step);
+                continue;
+            }
+            const QByteArray pair = step <= 12 ? (step % 2 ? "2,1" : "3,4") : "5,6";
+            statuses << post("/api/choose", step, step == 6 || step == 16 ? "8,7" : pair);
+            if (step == 6 || step == 16)
+                statuses << post("/api/back", step + 1) << post("/api/choose", step, pair);
+        }
+        if (statuses.count(200) != statuses.size())
+            QTest::qFail("a call of the run was refused", __FILE__, __LINE__);
+        return cookie;
+    }
     int stepOf(const QByteArray& cookie) {
         return call(m_port, "GET", "/api/state", {}, cookie).json()["step"].toInt(-1);
     }
@@ -160,29 +187,10 @@ private Q_SLOTS:
     // test's scoring makes it, at the end of the run. Then "Завершить": testee 1 is aborted with nothing
     // written, and no code opens anything any more.
     void fullRunAndFinish() {
-        const QByteArray cookie = login(1);
-        const auto post = [&](const QByteArray& path, int step, const QByteArray& digits = {}) {
-            QByteArray body = R"({"step":)" + QByteArray::number(step);
-            body += digits.isEmpty() ? QByteArray("}") : QByteArray(R"(,"digits":[)" + digits + "]}");
-            return call(m_port, "POST", path, body, cookie).status;
-        };
-        QCOMPARE(post("/api/begin", 0), 200);
-        // Always the two lowest portraits shown: 1 2 and 3 4 in the first pass, 5 6 of 5 6 7 8 in the second.
-        for (int step = 1; step <= 19; ++step) {
-            if (step == 13) {
-                QCOMPARE(post("/api/begin", step), 200);
-                continue;
-            }
-            const QByteArray pair = step <= 12 ? (step % 2 ? "2,1" : "3,4") : "5,6";
-            QCOMPARE(post("/api/choose", step, step == 6 || step == 16 ? "8,7" : pair), 200);
-            if (step == 6 || step == 16) {
-                QCOMPARE(post("/api/back", step + 1), 200);
-                QCOMPARE(post("/api/choose", step, pair), 200);
-            }
-        }
+        const QByteArray cookie = takeTest(1);
         QCOMPARE(call(m_port, "GET", "/api/state", {}, cookie).json()["text"].toString(),
                  QStringLiteral("Спасибо, тестирование закончено"));
-        QCOMPARE(post("/api/choose", 19, "5,6"), 409);
+        QCOMPARE(call(m_port, "POST", "/api/choose", R"({"step":19,"digits":[5,6]})", cookie).status, 409);
         QCOMPARE(call(m_port, "POST", "/api/login",
                       R"({"code":")" + m_form->Session()->Code(1).toLatin1() + R"("})")
                      .status,
@@ -200,18 +208,12 @@ private Q_SLOTS:
                  std::tie(expected.dbId, expected.testeeId, expected.date, expected.time, expected.note,
                           expected.resultTest, expected.resultProfil, expected.calcProfil,
                           expected.calcProfilNapr));
-        QCOMPARE(m_form->Runs()
-                     ->data(m_form->Runs()->index(1, Group::TRunsModel::Status), Qt::DisplayRole)
-                     .toString(),
-                 QStringLiteral("завершено"));
+        QCOMPARE(status(1), QStringLiteral("завершено"));
 
         Platform::MessageRecorder yes; // testee 1 is under way: "Завершить?" is answered Yes
         yes.answers = {Platform::MsgAnswer::Yes};
         QTest::mouseClick(m_form->Finish_But, Qt::LeftButton);
-        QCOMPARE(m_form->Runs()
-                     ->data(m_form->Runs()->index(0, Group::TRunsModel::Status), Qt::DisplayRole)
-                     .toString(),
-                 QStringLiteral("прервано"));
+        QCOMPARE(status(0), QStringLiteral("прервано"));
         QCOMPARE(call(m_port, "POST", "/api/login",
                       R"({"code":")" + m_form->Session()->Code(2).toLatin1() + R"("})")
                      .status,
@@ -229,6 +231,28 @@ private Q_SLOTS:
         QVERIFY(text.contains("POST /api/login 200") && text.contains("session closed"));
         for (int row = 0; row < 3; ++row)
             QVERIFY(!text.contains(m_form->Session()->Code(row).toLatin1()));
+    }
+
+    // A record the store refuses is kept: its row says so, closing asks before it is lost, and once the
+    // store takes records again it is written, once, at the time the run ended.
+    void unwrittenRecordKept() {
+        const QSqlDatabase db = Main_DataModule->Connection();
+        QVERIFY(TestSupport::execBound(db, QStringLiteral("alter table TEST rename to TEST_away")));
+        takeTest(1);
+        QTRY_COMPARE_WITH_TIMEOUT(status(1), QStringLiteral("завершено, не записано"), 30000);
+        Platform::MessageRecorder answers; // "Завершить?" Yes, then "Закрыть окно и потерять их?" No
+        answers.answers = {Platform::MsgAnswer::Yes, Platform::MsgAnswer::No};
+        m_form->reject();
+        QVERIFY(m_form->isVisible());
+        QCOMPARE(answers.messages.size(), 2);
+        QVERIFY(TestSupport::execBound(db, QStringLiteral("alter table TEST_away rename to TEST")));
+        m_form->reject();
+        QVERIFY(!m_form->isVisible());
+        QCOMPARE(status(1), QStringLiteral("завершено"));
+        const QVector<Data::TestRecord> stored = Main_DataModule->Repo().testsOf(2);
+        QCOMPARE(stored.size(), 1);
+        const QTime end = m_form->Session()->Info(1).finished.time();
+        QCOMPARE(stored[0].time, QTime(end.hour(), end.minute(), end.second()));
     }
 
     // The slips, read back by an independent reader: every name with its code and the address, in a file
