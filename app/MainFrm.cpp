@@ -179,7 +179,8 @@ void TMain_Form::createMenus() {
     testing->addActions({Input_Test, ResultTest});
     GroupTesting = testing->addAction(QStringLiteral("&Групповое тестирование..."));
     GroupTesting->setObjectName(QStringLiteral("GroupTesting"));
-    GroupTesting->setStatusTip(QStringLiteral("Тестирование выбранных тестируемых или группы в браузерах по сети"));
+    GroupTesting->setStatusTip(
+        QStringLiteral("Тестирование выбранных тестируемых или группы в браузерах по сети"));
     connect(GroupTesting, &QAction::triggered, this,
             [this] { Platform::guarded([this] { GroupTestingExecute(); }); });
     QMenu* service = bar->addMenu(QStringLiteral("Сервис"));
