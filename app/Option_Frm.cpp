@@ -5,6 +5,7 @@
 #include "app/ServerLogin.h"
 #include "data/DataMod.h"
 #include "data/Transfer.h"
+#include "group/GroupOptions.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorDisplay.h"
 #include "platform/IniFile.h"
@@ -57,6 +58,8 @@ TOptions_Form::TOptions_Form(QWidget* parent) : QDialog(parent) {
     auto* databasePage = new QWidget;
     Options_PageControl->addTab(databasePage, QStringLiteral("База данных"));
     createDatabasePage(databasePage);
+    Group_Page = new TGroupOptions_Page;
+    Options_PageControl->addTab(Group_Page, QStringLiteral("Сеть"));
 
     Ok_But = new QPushButton(QStringLiteral("OK"), this);
     Ok_But->setGeometry(168, 440, 90, 28);
@@ -258,6 +261,7 @@ void TOptions_Form::ReadSettings() {
     Tls_ComboBox->setCurrentIndex(static_cast<int>(store.Tls()));
     RootCert_Edit->setText(store.rootCert);
     updateStoreWidgets();
+    Group_Page->ReadSettings(SettingsFilePath());
     const Platform::TIniFile ini(SettingsFilePath());
     FirstColor_Edit->SetColorValue(ini.ReadInteger(kSection, kFirstColor, kDefaultFirstColor));
     SecondColor_Edit->SetColorValue(ini.ReadInteger(kSection, kSecondColor, kDefaultSecondColor));
@@ -277,6 +281,7 @@ void TOptions_Form::Ok_ButClick() {
     Platform::TIniFile ini(SettingsFilePath());
     ini.WriteInteger(kSection, kFirstColor, FirstColor_Edit->ColorValue());
     ini.WriteInteger(kSection, kSecondColor, SecondColor_Edit->ColorValue());
+    Group_Page->WriteSettings(SettingsFilePath());
     accept();
 }
 
