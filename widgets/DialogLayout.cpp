@@ -32,6 +32,10 @@ public:
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override {
+        // Layouts of pages and grids filled after the window was built still wait to be redone: redone
+        // now, the window shows at the size they need.
+        if (event->type() == QEvent::Show)
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
         if (event->type() == QEvent::WindowTitleChange || event->type() == QEvent::Show)
             fitTitle();
         if (event->type() == QEvent::Show && !m_opened.isValid())
