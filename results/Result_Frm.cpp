@@ -384,8 +384,9 @@ QWidget* TResult_Form::createInfoTab() {
     valuePalette.setColor(QPalette::Text, QColor(0, 0, 128));
     // Each value under its label: the name across the box, then the group, the sex and the age.
     auto* grid = new QGridLayout(box);
-    auto edit = [&](const QString& label, int row, int col, int span) {
+    auto edit = [&](const char* name, const QString& label, int row, int col, int span) {
         auto* e = new QLineEdit(box);
+        e->setObjectName(QString::fromLatin1(name));
         e->setReadOnly(true);
         e->setFont(valueFont);
         e->setPalette(valuePalette);
@@ -393,20 +394,16 @@ QWidget* TResult_Form::createInfoTab() {
         grid->addWidget(e, row + 1, col, 1, span);
         return e;
     };
-    FIO_Edit = edit(QStringLiteral("Фамилия, имя, отчество:"), 0, 0, 3);
-    Group_Edit = edit(QStringLiteral("Группа:"), 2, 0, 1);
-    Sex_Edit = edit(QStringLiteral("Пол:"), 2, 1, 1);
-    Age_Sex = edit(QStringLiteral("Возраст:"), 2, 2, 1);
+    FIO_Edit = edit("FIO_Edit", QStringLiteral("Фамилия, имя, отчество:"), 0, 0, 3);
+    Group_Edit = edit("Group_Edit", QStringLiteral("Группа:"), 2, 0, 1);
+    Sex_Edit = edit("Sex_Edit", QStringLiteral("Пол:"), 2, 1, 1);
+    Age_Sex = edit("Age_Sex", QStringLiteral("Возраст:"), 2, 2, 1);
     grid->setRowMinimumHeight(4, grid->verticalSpacing() * 6);
     grid->addWidget(new QLabel(QStringLiteral("Формулы:"), box), 5, 0, 1, 3);
     Image = new QLabel(box);
     grid->addWidget(Image, 6, 0, 1, 3, Qt::AlignLeft | Qt::AlignTop);
     grid->setRowStretch(6, 1);
     grid->setColumnStretch(0, 1);
-    FIO_Edit->setObjectName(QStringLiteral("FIO_Edit"));
-    Group_Edit->setObjectName(QStringLiteral("Group_Edit"));
-    Sex_Edit->setObjectName(QStringLiteral("Sex_Edit"));
-    Age_Sex->setObjectName(QStringLiteral("Age_Sex"));
     Image->setObjectName(QStringLiteral("Image"));
     return tab;
 }

@@ -37,16 +37,19 @@ namespace {
 
 using TFactory = std::function<std::unique_ptr<QWidget>()>;
 
-template <class Form> TFactory titled(const char* title) {
-    return [title] {
+// A window of class Form with the title its opening function gives it, prepared as it fills it.
+template <class Form> TFactory made(const char* title = "", std::function<void(Form&)> prepare = {}) {
+    return [title, prepare] {
         auto form = std::make_unique<Form>();
         if (*title)
             form->setWindowTitle(QString::fromUtf8(title));
-        return form;
+        if (prepare)
+            prepare(*form);
+        return std::unique_ptr<QWidget>(std::move(form));
     };
 }
 
-// The ancestors of `w` up to its window that cut part of it off.
+// True when no ancestor of `w` up to its window cuts part of it off.
 bool insideAncestors(const QWidget* w) {
     QRect r = w->rect();
     for (const QWidget* p = w; !p->isWindow(); p = p->parentWidget()) {
@@ -80,26 +83,21 @@ class TestDialogLayouts : public QObject {
     std::unique_ptr<TMain_Form> m_main;
     int m_menId = 0;
 
-    // The results window of a testee of the demo database, filled.
-    TFactory results() {
-        return [this] {
-            Data::TQuery* q = m_dm->ListTest_Query;
-            q->Close();
-            q->SetParam(QStringLiteral("Men_ID"), m_menId);
-            q->Open();
-            auto form = std::make_unique<TResult_Form>();
-            form->ShowTestee(m_menId);
-            form->LoadResults();
-            return form;
-        };
-    }
+    // The test list and the results window of a testee of the demo database, filled.
     TFactory testList() {
-        return [this] {
-            auto form = std::make_unique<TListTest_Form>();
-            form->MenID = m_menId;
-            form->RefreshList();
-            return form;
-        };
+        return made<TListTest_Form>("", [this](TListTest_Form& form) {
+            form.MenID = m_menId;
+            form.RefreshList();
+        });
+    }
+    TFactory results() {
+        return made<TResult_Form>("", [this](TResult_Form& form) {
+            m_dm->ListTest_Query->Close();
+            m_dm->ListTest_Query->SetParam(QStringLiteral("Men_ID"), m_menId);
+            m_dm->ListTest_Query->Open();
+            form.ShowTestee(m_menId);
+            form.LoadResults();
+        });
     }
 
 private Q_SLOTS:
@@ -121,38 +119,30 @@ private Q_SLOTS:
 
     void opensLargeEnough_data() {
         QTest::addColumn<TFactory>("make");
-        QTest::newRow("about") << titled<TAbout_Form>("");
-        QTest::newRow("testee") << titled<TAddTester_Form>("Корректировка данных тестируемого");
-        QTest::newRow("databases") << titled<TDB_Form>("");
-        QTest::newRow("database edit") << TFactory([] {
-            auto form = std::make_unique<TDBEdit_Form>();
-            form->setWindowTitle(QStringLiteral("Изменение данных базы данных"));
-            form->DB_ID = Main_DataModule->Current_DB_ID;
-            form->LoadRecord();
-            return form;
+        QTest::newRow("about") << made<TAbout_Form>();
+        QTest::newRow("testee") << made<TAddTester_Form>("Корректировка данных тестируемого");
+        QTest::newRow("databases") << made<TDB_Form>();
+        QTest::newRow("database edit") << made<TDBEdit_Form>("Изменение данных базы данных", [](auto& form) {
+            form.DB_ID = Main_DataModule->Current_DB_ID;
+            form.LoadRecord();
         });
-        QTest::newRow("groups") << titled<TGroup_Form>("");
-        QTest::newRow("prompt") << titled<TInput_Form>("Изменить название группы");
-        QTest::newRow("settings") << TFactory([] {
-            auto form = std::make_unique<TOptions_Form>();
-            form->ReadSettings();
-            return form;
-        });
-        QTest::newRow("password") << titled<TInputPassword_Form>("Подтверждение пароля");
-        QTest::newRow("restore") << titled<TRestore_Form>("");
+        QTest::newRow("groups") << made<TGroup_Form>();
+        QTest::newRow("prompt") << made<TInput_Form>("Изменить название группы");
+        QTest::newRow("settings") << made<TOptions_Form>("", [](auto& form) { form.ReadSettings(); });
+        QTest::newRow("password") << made<TInputPassword_Form>("Подтверждение пароля");
+        QTest::newRow("restore") << made<TRestore_Form>();
         QTest::newRow("file problem") << TFactory([] {
-            return std::make_unique<TFileProblem_Form>(QStringLiteral("Файл базы данных повреждён."), true,
-                                                       true);
+            return std::make_unique<TFileProblem_Form>(QStringLiteral("Файл повреждён."), true, true);
         });
-        QTest::newRow("server password") << titled<TServerPassword_Form>("");
-        QTest::newRow("server wait") << titled<TServerWait_Form>("");
-        QTest::newRow("search") << titled<TSearch_Form>("");
-        QTest::newRow("instruction") << titled<TInstr_Form>("");
-        QTest::newRow("answer sheet") << titled<TBlank_Form>("Изменение записи тестирования");
+        QTest::newRow("server password") << made<TServerPassword_Form>();
+        QTest::newRow("server wait") << made<TServerWait_Form>();
+        QTest::newRow("search") << made<TSearch_Form>();
+        QTest::newRow("instruction") << made<TInstr_Form>();
+        QTest::newRow("answer sheet") << made<TBlank_Form>("Изменение записи тестирования");
         QTest::newRow("test list") << testList();
         QTest::newRow("results") << results();
-        QTest::newRow("charts") << titled<TGraph_Form>("");
-        QTest::newRow("help") << titled<THelp_Form>("");
+        QTest::newRow("charts") << made<TGraph_Form>();
+        QTest::newRow("help") << made<THelp_Form>();
     }
     void opensLargeEnough() {
         QFETCH(TFactory, make);
@@ -163,11 +153,9 @@ private Q_SLOTS:
         const QSize shown = window->size();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         QCOMPARE(window->size(), shown);
+        QCOMPARE(window->size().expandedTo(window->layout()->totalMinimumSize()), window->size());
         QVERIFY2(window->width() >= Widgets::TitleWidth(window->windowTitle()),
                  qPrintable(window->windowTitle()));
-        const QSize needed = window->layout()->totalMinimumSize();
-        QVERIFY2(window->width() >= needed.width() && window->height() >= needed.height(),
-                 qPrintable(QStringLiteral("%1x%2").arg(needed.width()).arg(needed.height())));
         // Every page of a window with pages.
         const QList<QTabWidget*> tabs = window->findChildren<QTabWidget*>();
         for (int page = 0; page < (tabs.isEmpty() ? 1 : tabs.first()->count()); ++page) {
@@ -187,7 +175,7 @@ private Q_SLOTS:
         QTest::addColumn<TFactory>("make");
         QTest::newRow("results") << results();
         QTest::newRow("test list") << testList();
-        QTest::newRow("help") << titled<THelp_Form>("");
+        QTest::newRow("help") << made<THelp_Form>();
     }
     void resizedWindowsOpenAtTheirSize() {
         QFETCH(TFactory, make);

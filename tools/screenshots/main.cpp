@@ -57,13 +57,21 @@ QStringList saved; // the pictures of this run
 QPixmap shot(QWidget* w) {
     if (QGuiApplication::platformName() != QLatin1String("xcb") || !w->isWindow())
         return w->grab();
-    // The window manager frames and paints a window some moments after it is shown.
-    QElapsedTimer framing;
-    framing.start();
-    while (framing.elapsed() < 400)
-        QApplication::processEvents(QEventLoop::AllEvents, 50);
-    const QRect frame = w->frameGeometry();
-    return w->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+    // The window manager frames and paints a window some moments after it is shown (and the server may
+    // refuse a grab while it does).
+    QPixmap framed;
+    for (int tries = 0; tries < 10 && framed.isNull(); ++tries) {
+        QElapsedTimer framing;
+        framing.start();
+        while (framing.elapsed() < 400)
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+        const QRect frame = w->frameGeometry();
+        framed = w->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+    }
+    if (!framed.isNull())
+        return framed;
+    std::fprintf(stderr, "make-screenshots: %s taken without its frame\n", w->metaObject()->className());
+    return w->grab();
 }
 
 bool save(QWidget* w, const QString& out, const QString& name) {
@@ -176,12 +184,12 @@ void saveOtherDialogs(const QString& out, TMain_Form& main, int menId) {
     server.user = QStringLiteral("psychologist");
     modal("TServerPassword_Form", "server-password",
           [&] { AskServerPassword(&main, server, QStringLiteral("Сервер требует пароль."), text); });
+    // The pages of the results window after the first.
     modal(
         "TResult_Form", "", [&] { ShowResults(menId, false, &main); },
         [&](QWidget* w) {
-            QTabWidget* pages = static_cast<TResult_Form*>(w)->PageControl1;
-            for (int i = 1; i < pages->count(); ++i) {
-                pages->setCurrentIndex(i);
+            for (int i = 1; i < static_cast<TResult_Form*>(w)->PageControl1->count(); ++i) {
+                static_cast<TResult_Form*>(w)->PageControl1->setCurrentIndex(i);
                 save(w, out, QStringLiteral("results-%1.png").arg(i));
             }
             return false;
