@@ -18,8 +18,10 @@
 #include "app/ServerLogin.h"
 #include "app/ServerWait.h"
 #include "app/Sour_Frm.h"
+#include "app/Splash_Frm.h"
 #include "results/Graph_Frm.h"
 #include "results/Result_Frm.h"
+#include "results/WaitingFrm.h"
 #include "testing/Blank_Frm.h"
 #include "testing/Instr_Frm.h"
 #include "testing/ListTest_Frm.h"
@@ -143,6 +145,10 @@ private Q_SLOTS:
         QTest::newRow("results") << results();
         QTest::newRow("charts") << made<TGraph_Form>();
         QTest::newRow("help") << made<THelp_Form>();
+        QTest::newRow("splash") << made<TSplash_Form>();
+        QTest::newRow("waiting") << made<TWaiting_Form>("", [](auto& form) {
+            form.StaticText1->setText(QStringLiteral("Подождите, идет экспорт данных в Excel..."));
+        });
     }
     void opensLargeEnough() {
         QFETCH(TFactory, make);

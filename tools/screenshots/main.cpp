@@ -19,12 +19,14 @@
 #include "app/ServerLogin.h"
 #include "app/ServerWait.h"
 #include "app/Sour_Frm.h"
+#include "app/Splash_Frm.h"
 #include "app/Startup.h"
 #include "data/Backup.h"
 #include "data/DataMod.h"
 #include "platform/ErrorDisplay.h"
 #include "platform/ProgramDir.h"
 #include "results/Result_Frm.h"
+#include "results/WaitingFrm.h"
 #include "testing/Instr_Frm.h"
 #include "testing/ListTest_Frm.h"
 #include "testing/Test_Frm.h"
@@ -34,6 +36,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QWindow>
 #include <QFile>
 #include <QHash>
 #include <QPointer>
@@ -55,7 +58,8 @@ QStringList saved; // the pictures of this run
 
 // The window as the screen shows it, with the frame and title bar of a window manager when there is one.
 QPixmap shot(QWidget* w) {
-    if (QGuiApplication::platformName() != QLatin1String("xcb") || !w->isWindow())
+    if (QGuiApplication::platformName() != QLatin1String("xcb") || !w->isWindow() ||
+        w->windowFlags().testFlag(Qt::FramelessWindowHint))
         return w->grab();
     // The window manager frames and paints a window some moments after it is shown (and the server may
     // refuse a grab while it does).
@@ -71,6 +75,7 @@ QPixmap shot(QWidget* w) {
     if (!framed.isNull())
         return framed;
     std::fprintf(stderr, "make-screenshots: %s taken without its frame\n", w->metaObject()->className());
+    std::fprintf(stderr, "DBG fg %d %d %d %d g %d %d %d %d wh %d %d %d %d exp %d\n", w->frameGeometry().x(), w->frameGeometry().y(), w->frameGeometry().width(), w->frameGeometry().height(), w->geometry().x(), w->geometry().y(), w->width(), w->height(), w->windowHandle()->frameGeometry().x(), w->windowHandle()->frameGeometry().y(), w->windowHandle()->frameGeometry().width(), w->windowHandle()->frameGeometry().height(), w->windowHandle()->isExposed());
     return w->grab();
 }
 
@@ -197,6 +202,12 @@ void saveOtherDialogs(const QString& out, TMain_Form& main, int menId) {
     TServerWait_Form wait(&main);
     wait.show();
     save(&wait, out, QStringLiteral("server-wait.png"));
+    ShowWaiting(QStringLiteral("Подождите, идет экспорт в Excel..."));
+    save(WaitingForm(), out, QStringLiteral("waiting.png"));
+    HideWaiting();
+    TSplash_Form splash;
+    splash.show();
+    save(&splash, out, QStringLiteral("splash.png"));
 }
 
 } // namespace
