@@ -7,16 +7,17 @@
 #include "platform/Locale.h"
 #include "results/Result_Calc.h"
 #include "scoring/Calc_Unit.h"
+#include "widgets/DialogLayout.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QStackedBarSeries>
+#include <QVBoxLayout>
 #include <QValueAxis>
 
 #include <memory>
@@ -36,13 +37,13 @@ TGraph_Form::TGraph_Form(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Graph_Form"));
     setWindowTitle(QStringLiteral("График"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    resize(760, 440);
 
     Sel1_Chart = createChart();
     Sel2_Chart = createChart();
     Sel1_Chart->setObjectName(QStringLiteral("Sel1_Chart"));
     Sel2_Chart->setObjectName(QStringLiteral("Sel2_Chart"));
-    Ok_But = new QPushButton(QStringLiteral("OK"), this);
+    auto* buttons = new QDialogButtonBox(this);
+    Ok_But = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
     Ok_But->setObjectName(QStringLiteral("Ok_But"));
     Ok_But->setDefault(true);
     connect(Ok_But, &QPushButton::clicked, this, &QDialog::accept);
@@ -60,12 +61,10 @@ TGraph_Form::TGraph_Form(QWidget* parent) : QDialog(parent) {
     grid->addWidget(right, 0, 1);
     grid->addWidget(Sel1_Chart, 1, 0);
     grid->addWidget(Sel2_Chart, 1, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(Ok_But);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid, 1);
-    layout->addLayout(buttons);
+    layout->addWidget(buttons);
+    Widgets::OpenAt(this, QSize(760, 440));
 }
 
 QChartView* TGraph_Form::createChart() {

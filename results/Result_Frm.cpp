@@ -12,11 +12,13 @@
 #include "results/PrintReport.h"
 #include "results/Result_Calc.h"
 #include "scoring/Calc_Unit.h"
+#include "widgets/DialogLayout.h"
 #include "widgets/Icons.h"
 #include "widgets/StringGrid.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -38,20 +40,13 @@ using namespace Results;
 
 namespace {
 
-constexpr int kClientWidth = 705;
-constexpr int kClientHeight = 552;
+const QSize kOpeningSize(705, 552);
 constexpr int kPictureWidth = 649;
 constexpr int kPictureHeight = 257;
 constexpr int kTableRowHeight = 21;
 constexpr int kTableColWidths[kTableCols] = {25, 69, 40, 40, 40, 40, 40, 40, 40, 40, 45, 45, 40, 84};
 constexpr int kFooterColWidths[kFooterCols] = {94, 40, 40, 40, 40, 40, 40, 40, 40, 45, 45, 40, 84};
 // Chart pages: two grids side by side under their labels.
-constexpr int kChartTop = 31;
-constexpr int kChartLabelTop = 16;
-constexpr int kPppChartLeft = 13;
-constexpr int kEkpChartLeft = 352;
-constexpr int kChartWidth = 322;
-constexpr int kChartHeight = 352;
 constexpr int kChartColWidth = 40;
 constexpr int kChartRowHeight = 25;
 // Vector pairs classified by the balance rows only from this many tests on.
@@ -302,16 +297,17 @@ void TChartPageControl::showPage(int index) {
 TResult_Form::TResult_Form(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Result_Form"));
     setWindowTitle(QStringLiteral("Результаты тестирования"));
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    setFixedSize(kClientWidth, kClientHeight);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowMaximizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    createWidgets();
+    Widgets::RememberSize(this, QStringLiteral("Results"), kOpeningSize);
     if (const QScreen* screen = QApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
-    createWidgets();
 }
 
 void TResult_Form::createWidgets() {
     // The tool bar is a row of flat buttons (a QToolBar would build a menu extension and its icons that
-    // this fixed-size window never needs).
+    // this window, as wide as its buttons at least, never needs).
     auto* toolBar = new QWidget(this);
     auto* toolRow = new QHBoxLayout(toolBar);
     toolRow->setContentsMargins(2, 2, 2, 2);
@@ -381,39 +377,33 @@ void TResult_Form::createWidgets() {
 QWidget* TResult_Form::createInfoTab() {
     auto* tab = new QWidget;
     auto* box = new QGroupBox(QStringLiteral("Информация о тестируемом "), tab);
-    box->setGeometry(6, 4, 685, 462);
+    (new QVBoxLayout(tab))->addWidget(box);
     QFont valueFont = font();
     valueFont.setBold(true);
     QPalette valuePalette = palette();
     valuePalette.setColor(QPalette::Text, QColor(0, 0, 128));
-    auto edit = [&](int x, int y, int w) {
+    // Each value under its label: the name across the box, then the group, the sex and the age.
+    auto* grid = new QGridLayout(box);
+    auto edit = [&](const char* name, const QString& label, int row, int col, int span) {
         auto* e = new QLineEdit(box);
+        e->setObjectName(QString::fromLatin1(name));
         e->setReadOnly(true);
         e->setFont(valueFont);
         e->setPalette(valuePalette);
-        e->setGeometry(x, y, w, 23);
+        grid->addWidget(new QLabel(label, box), row, col, 1, span);
+        grid->addWidget(e, row + 1, col, 1, span);
         return e;
     };
-    auto label = [&](const QString& text, int x, int y) {
-        auto* l = new QLabel(text, box);
-        l->move(x, y);
-        return l;
-    };
-    label(QStringLiteral("Фамилия, имя, отчество:"), 16, 24);
-    FIO_Edit = edit(16, 42, kPictureWidth);
-    label(QStringLiteral("Группа:"), 16, 76);
-    Group_Edit = edit(16, 94, 390);
-    label(QStringLiteral("Пол:"), 422, 76);
-    Sex_Edit = edit(422, 94, 120);
-    label(QStringLiteral("Возраст:"), 558, 76);
-    Age_Sex = edit(558, 94, 107);
-    label(QStringLiteral("Формулы:"), 16, 172);
+    FIO_Edit = edit("FIO_Edit", QStringLiteral("Фамилия, имя, отчество:"), 0, 0, 3);
+    Group_Edit = edit("Group_Edit", QStringLiteral("Группа:"), 2, 0, 1);
+    Sex_Edit = edit("Sex_Edit", QStringLiteral("Пол:"), 2, 1, 1);
+    Age_Sex = edit("Age_Sex", QStringLiteral("Возраст:"), 2, 2, 1);
+    grid->setRowMinimumHeight(4, grid->verticalSpacing() * 6);
+    grid->addWidget(new QLabel(QStringLiteral("Формулы:"), box), 5, 0, 1, 3);
     Image = new QLabel(box);
-    Image->setGeometry(16, 192, kPictureWidth, kPictureHeight);
-    FIO_Edit->setObjectName(QStringLiteral("FIO_Edit"));
-    Group_Edit->setObjectName(QStringLiteral("Group_Edit"));
-    Sex_Edit->setObjectName(QStringLiteral("Sex_Edit"));
-    Age_Sex->setObjectName(QStringLiteral("Age_Sex"));
+    grid->addWidget(Image, 6, 0, 1, 3, Qt::AlignLeft | Qt::AlignTop);
+    grid->setRowStretch(6, 1);
+    grid->setColumnStretch(0, 1);
     Image->setObjectName(QStringLiteral("Image"));
     return tab;
 }
@@ -438,7 +428,7 @@ QWidget* TResult_Form::createTableTab(TStringGrid*& table, TStringGrid*& footer,
     return tab;
 }
 
-TStringGrid* TResult_Form::SetupChartGrid(QWidget* page, int left) {
+TStringGrid* TResult_Form::SetupChartGrid(QWidget* page) {
     auto* grid = new TStringGrid(page);
     grid->SetColCount(Calc::kFactorCount);
     grid->SetRowCount(kChartRows);
@@ -461,10 +451,8 @@ TStringGrid* TResult_Form::SetupChartGrid(QWidget* page, int left) {
     }
     for (int c = 0; c < Calc::kFactorCount; ++c)
         grid->SetCell(c, 1, Calc::FactorNames[c]);
-    // Big enough for all cells with their grid lines, at least the usual size.
-    const QSize content = grid->sizeHint();
-    grid->setGeometry(left, kChartTop, std::max(kChartWidth, content.width()),
-                      std::max(kChartHeight, content.height()));
+    // As large as its cells with their grid lines.
+    grid->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     return grid;
 }
 
@@ -601,10 +589,16 @@ void TResult_Form::FillProfileCharts() {
 }
 
 void TResult_Form::BuildChartPage(int index, QWidget* page) {
-    TStringGrid* ppp = SetupChartGrid(page, kPppChartLeft);
-    TStringGrid* ekp = SetupChartGrid(page, kEkpChartLeft);
-    (new QLabel(QStringLiteral("ППП"), page))->move(kPppChartLeft, kChartLabelTop);
-    (new QLabel(QStringLiteral("ЭКП"), page))->move(kEkpChartLeft, kChartLabelTop);
+    TStringGrid* ppp = SetupChartGrid(page);
+    TStringGrid* ekp = SetupChartGrid(page);
+    // The two charts side by side under their labels, at the page's top left.
+    auto* layout = new QGridLayout(page);
+    layout->addWidget(new QLabel(QStringLiteral("ППП"), page), 0, 0);
+    layout->addWidget(new QLabel(QStringLiteral("ЭКП"), page), 0, 1);
+    layout->addWidget(ppp, 1, 0);
+    layout->addWidget(ekp, 1, 1);
+    layout->setRowStretch(2, 1);
+    layout->setColumnStretch(2, 1);
     PPPCharts[index] = ppp;
     EKPCharts[index] = ekp;
     // A record with neither choices nor counts keeps empty charts.

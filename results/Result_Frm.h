@@ -116,7 +116,7 @@ private:
     void createWidgets();
     QWidget* createInfoTab();
     QWidget* createTableTab(Widgets::TStringGrid*& table, Widgets::TStringGrid*& footer, int footerRows);
-    Widgets::TStringGrid* SetupChartGrid(QWidget* page, int left);
+    Widgets::TStringGrid* SetupChartGrid(QWidget* page);
 
     void InitPicture();
     void InitTableHeaders();
