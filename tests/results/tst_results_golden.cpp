@@ -190,9 +190,6 @@ void TestResultsGolden::initTestCase() {
         m_dbId = tests.Value(r, 2).toInt();
     }
     m_dm->Current_DB_ID = m_dbId;
-    // The main window's list, where the window finds the testee.
-    m_dm->Men_Query->SetParam(QStringLiteral("DB_ID"), m_dbId);
-    m_dm->Men_Query->Open();
 }
 
 void TestResultsGolden::cleanupTestCase() {
@@ -224,13 +221,13 @@ void TestResultsGolden::demoTestee() {
             return;
         shown = true;
         lines << dumpWindow(*form);
-        Results::TReportData report = Results::ReportDataOf(*form);
+        Results::TReportData report = Results::ReportDataOf(form->Model());
         report.Printed = kToday;
         lines << dumpPdf(report, out.path());
-        lines << dumpWorkbook(Results::GatherReport(*form), out.path());
+        lines << dumpWorkbook(Results::ExportDataOf(form->Model()), out.path());
         form->ToolButton2->click();
     });
-    ShowResults(menId, false);
+    ShowResults(*m_dm->Repo().testee(menId), m_dm->Repo().testsOf(menId));
     QVERIFY(shown);
     compareGolden(QStringLiteral("testee%1.txt").arg(menId), (lines.join(u'\n') + u'\n').toUtf8());
 }
