@@ -1,5 +1,5 @@
 // The worksheet model: rows of compact cells keyed by row number, merges as rectangles, and the
-// template operations over them; the sheet's XML is read once and written back as a stream.
+// row and area operations over them; the sheet's XML is read once and written back as a stream.
 #include "platform/XlsxWorksheet.h"
 
 #include "platform/ErrorDisplay.h"
