@@ -48,7 +48,8 @@ QString DominantReaction(const TCellTexts& table, int column) {
     for (int row = kHeaderRows; row < table.RowCount(); ++row) {
         const QString cell = table.Cell(column, row);
         for (size_t r = 0; r < Calc::ReactionSigns.size(); ++r) {
-            if (cell.startsWith(Calc::ReactionSigns[r])) {
+            // Every reaction is one character.
+            if (!cell.isEmpty() && cell.front() == Calc::ReactionSigns[r].front()) {
                 ++counts[r];
                 break;
             }

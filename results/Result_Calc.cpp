@@ -27,10 +27,14 @@ int countDigit(QChar ch) {
     return ch.unicode() - '0';
 }
 
-// The vector number and the two reaction characters of a pair as one number (a missing character as 0).
-quint64 pairKey(int vector, QStringView first, QStringView second) {
-    const auto code = [](QStringView ch) { return quint64(ch.isEmpty() ? 0 : ch[0].unicode()); };
-    return (quint64(vector) << 32) | (code(first) << 16) | code(second);
+// The place in ReactionSigns of the reaction that starts a cell; -1 for none.
+int typeOf(QStringView cell) {
+    // Every reaction is one character.
+    static const std::array<QChar, 4> signs = {Calc::ReactionSigns[0].front(), Calc::ReactionSigns[1].front(),
+                                               Calc::ReactionSigns[2].front(),
+                                               Calc::ReactionSigns[3].front()};
+    const auto found = cell.isEmpty() ? signs.end() : std::find(signs.begin(), signs.end(), cell.front());
+    return found == signs.end() ? -1 : int(found - signs.begin());
 }
 
 // Classifies every vector pair of every row through a reference table; `addRow` adds one row's
@@ -42,7 +46,7 @@ TBalance countBalance(const QVector<QStringList>& rows, const TBalanceTable& tab
         for (const QStringList& row : rows) {
             const QStringView first = row[2 * v + 2];
             const QStringView second = row[2 * v + 3];
-            const int* value = table.Value(v, first.left(1), second.left(1));
+            const int* value = table.Value(v, first, second);
             if (!value)
                 return balance;
             addRow(*value, marksOf(first) + marksOf(second), balance.A[v], balance.B[v]);
@@ -108,19 +112,24 @@ int TBalance::TotalB() const { return std::accumulate(B.begin(), B.end(), 0); }
 
 TBalanceTable::TBalanceTable(const QVector<Data::BalanceRow>& rows) {
     for (const Data::BalanceRow& row : rows) {
-        // Rows that no pair of at most two characters can equal.
-        if (row.vector < 0 || row.reaction.size() > 2)
+        const QStringView reaction(row.reaction);
+        const int first = typeOf(reaction.left(1));
+        const int second = typeOf(reaction.mid(1));
+        if (row.vector < 0 || row.vector > 3 || reaction.size() != 2 || first < 0 || second < 0)
             continue;
-        const quint64 key =
-            pairKey(row.vector, QStringView(row.reaction).left(1), QStringView(row.reaction).mid(1, 1));
-        if (!m_values.contains(key))
-            m_values.insert(key, row.value);
+        std::optional<int>& value = m_values[std::size_t((row.vector * kTypes + first) * kTypes + second)];
+        if (!value)
+            value = row.value;
     }
 }
 
 const int* TBalanceTable::Value(int vector, QStringView first, QStringView second) const {
-    const auto found = m_values.constFind(pairKey(vector, first, second));
-    return found == m_values.constEnd() ? nullptr : &found.value();
+    const int a = typeOf(first);
+    const int b = typeOf(second);
+    if (vector < 0 || vector > 3 || a < 0 || b < 0)
+        return nullptr;
+    const std::optional<int>& value = m_values[std::size_t((vector * kTypes + a) * kTypes + b)];
+    return value ? &*value : nullptr;
 }
 
 TBalance CountDurMoll(const QVector<QStringList>& rows, const TBalanceTable& table) {

@@ -7,12 +7,12 @@
 #include "data/Records.h"
 #include "scoring/Calc_Unit.h"
 
-#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVector>
 
 #include <array>
+#include <optional>
 
 namespace Results {
 
@@ -108,16 +108,18 @@ struct TBalance {
 };
 
 // The rows of the DurMoll or Soz reference table by vector and pair: the first row of each, as a locate on
-// "Vector;Reaction" finds it.
+// "Vector;Reaction" finds it. Rows of no vector 0 to 3 or no pair of two reaction types match no cell.
 class TBalanceTable {
 public:
     explicit TBalanceTable(const QVector<Data::BalanceRow>& rows);
-    // The value of the pair of reaction characters `first` and `second` of vector `vector`; null when the
-    // table has no row for it.
+    // The value of the pair of the reaction types that start the cells `first` and `second` in vector
+    // `vector`; null when the table has no row for it.
     const int* Value(int vector, QStringView first, QStringView second) const;
 
 private:
-    QHash<quint64, int> m_values;
+    // Per vector, first and second type (places in Calc::ReactionSigns).
+    static constexpr int kTypes = int(std::tuple_size_v<decltype(Calc::ReactionSigns)>);
+    std::array<std::optional<int>, 4 * kTypes * kTypes> m_values{};
 };
 
 // Dur and Moll of the data rows `rows` (a table's cells as shown): a pair of class 0 adds its marks + 1 to

@@ -92,16 +92,19 @@ void setupFooter(TStringGrid* grid, int rows) {
     grid->setFixedHeight(grid->sizeHint().height());
 }
 
-// Cells and merged areas of a table or footer: the grid shows the model's texts.
-void fillGrid(TStringGrid* grid, const QVector<QStringList>& rows, const QVector<QRect>& merges) {
-    grid->ClearCells();
+// Cells and merged areas of a table (its header rows, then its data rows) or of a footer (no header rows):
+// the grid shows the model's texts, every cell of it.
+void fillGrid(TStringGrid* grid, const QVector<QStringList>& headers, const QVector<QStringList>& rows,
+              const QVector<QRect>& merges) {
     grid->ClearMerges();
-    grid->SetRowCount(int(rows.size()));
+    grid->SetRowCount(int(headers.size() + rows.size()));
     for (const QRect& m : merges)
         grid->Merge(m.left(), m.top(), m.right(), m.bottom());
-    for (int r = 0; r < rows.size(); ++r)
-        for (int c = 0; c < rows[r].size(); ++c)
-            grid->SetCell(c, r, rows[r][c]);
+    for (int r = 0; r < grid->RowCount(); ++r) {
+        const QStringList& row = r < headers.size() ? headers[r] : rows[r - headers.size()];
+        for (int c = 0; c < grid->ColCount(); ++c)
+            grid->SetCell(c, r, row.value(c));
+    }
 }
 
 } // namespace
@@ -381,9 +384,9 @@ void TResult_Form::LoadResults(TResultsModel model) {
     const std::array<TStringGrid*, 3> tables = {PPP_Grid, EKP_Grid, TKP_Grid};
     const std::array<TStringGrid*, 3> footers = {PPP_FooterGrid, EKP_FooterGrid, TKP_FooterGrid};
     for (std::size_t t = 0; t < tables.size(); ++t) {
-        fillGrid(tables[t], TableHeaders() + m_model.Tables[t].Rows, TableMerges());
+        fillGrid(tables[t], TableHeaders(), m_model.Tables[t].Rows, TableMerges());
         const QVector<QStringList>& footer = m_model.Tables[t].Footer;
-        fillGrid(footers[t], footer, FooterMerges(int(footer.size())));
+        fillGrid(footers[t], {}, footer, FooterMerges(int(footer.size())));
     }
     DrawFormulas();
     FillProfileCharts();

@@ -5,6 +5,7 @@
 #include "platform/Locale.h"
 #include "scoring/Calc_Unit.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace Results {
@@ -228,13 +229,16 @@ TResultsModel ComputeResults(const Data::Testee& testee, const QVector<Data::Tes
 
 TCellTexts TableTexts(const TProfileTable& table) {
     return TCellTexts(kHeaderRows + int(table.Rows.size()), [rows = table.Rows](int col, int row) {
-        return row < kHeaderRows ? TableHeaders()[row].value(col) : rows.value(row - kHeaderRows).value(col);
+        const QVector<QStringList>& texts = row < kHeaderRows ? TableHeaders() : rows;
+        row = row < kHeaderRows ? row : row - kHeaderRows;
+        return row >= 0 && row < texts.size() ? texts[row].value(col) : QString();
     });
 }
 
 TCellTexts FooterTexts(const TProfileTable& table) {
-    return TCellTexts(int(table.Footer.size()),
-                      [footer = table.Footer](int col, int row) { return footer.value(row).value(col); });
+    return TCellTexts(int(table.Footer.size()), [footer = table.Footer](int col, int row) {
+        return row >= 0 && row < footer.size() ? footer[row].value(col) : QString();
+    });
 }
 
 } // namespace Results
