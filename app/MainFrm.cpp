@@ -442,7 +442,8 @@ void TMain_Form::ResultTestExecute() {
     const int menId = CurrentMenID();
     if (menId == 0)
         return;
-    ShowResults(menId, false, this);
+    const Data::Repository& repo = Main_DataModule->Repo();
+    ShowResults(repo.testee(menId).value_or(Data::Testee{}), repo.testsOf(menId), this);
 }
 
 void TMain_Form::OptionExecute() {

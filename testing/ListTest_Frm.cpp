@@ -224,13 +224,20 @@ void TListTest_Form::DelTest_ButClick() {
 void TListTest_Form::Result_ButClick() {
     if (!HasRecords())
         return;
-    // The list stays open on its current row; the results window walks it and comes back there.
-    ShowResults(MenID, true, this);
+    const Data::Repository& repo = Main_DataModule->Repo();
+    ShowResults(repo.testee(MenID).value_or(Data::Testee{}), repo.testsOf(MenID), this);
 }
 
 void TListTest_Form::WatchBlank_ButClick() {
-    if (HasRecords())
-        ShowCharts(MenID, this);
+    if (!HasRecords())
+        return;
+    const Data::Repository& repo = Main_DataModule->Repo();
+    const int testId = tests()->FieldByName(QStringLiteral("Test_ID")).AsInteger();
+    // The record as stored now, numbered among the testee's tests; one deleted meanwhile shows nothing.
+    const QVector<Data::TestRecord> records = repo.testsOf(MenID);
+    for (int i = 0; i < records.size(); ++i)
+        if (records[i].id == testId)
+            ShowCharts(repo.testee(MenID).value_or(Data::Testee{}), records[i], i + 1, this);
 }
 
 void TListTest_Form::Tests_GridDblClick() {

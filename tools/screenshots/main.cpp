@@ -299,7 +299,7 @@ int main(int argc, char** argv) {
         ShowTestList(menId, &main);
 
         whenModal(out, "TResult_Form", QStringLiteral("results.png"));
-        ShowResults(menId, false, &main);
+        ShowResults(*dm->Repo().testee(menId), dm->Repo().testsOf(menId), &main);
 
         whenModal(out, "TOptions_Form", QStringLiteral("settings.png"));
         ShowOptions(&main);
