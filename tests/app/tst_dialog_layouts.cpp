@@ -21,6 +21,7 @@
 #include "app/Splash_Frm.h"
 #include "results/Graph_Frm.h"
 #include "results/Result_Frm.h"
+#include "results/ResultsModel.h"
 #include "results/WaitingFrm.h"
 #include "testing/Blank_Frm.h"
 #include "testing/Instr_Frm.h"
@@ -94,11 +95,8 @@ class TestDialogLayouts : public QObject {
     }
     TFactory results() {
         return made<TResult_Form>("", [this](TResult_Form& form) {
-            m_dm->ListTest_Query->Close();
-            m_dm->ListTest_Query->SetParam(QStringLiteral("Men_ID"), m_menId);
-            m_dm->ListTest_Query->Open();
-            form.ShowTestee(m_menId);
-            form.LoadResults();
+            form.LoadResults(Results::ComputeResults(
+                *m_dm->Repo().testee(m_menId), m_dm->Repo().testsOf(m_menId), m_dm->Repo().references()));
         });
     }
 

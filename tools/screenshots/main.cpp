@@ -36,7 +36,6 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QWindow>
 #include <QFile>
 #include <QHash>
 #include <QPointer>
@@ -47,6 +46,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWindow>
 
 #include <cstdio>
 #include <functional>
@@ -75,7 +75,12 @@ QPixmap shot(QWidget* w) {
     if (!framed.isNull())
         return framed;
     std::fprintf(stderr, "make-screenshots: %s taken without its frame\n", w->metaObject()->className());
-    std::fprintf(stderr, "DBG fg %d %d %d %d g %d %d %d %d wh %d %d %d %d exp %d\n", w->frameGeometry().x(), w->frameGeometry().y(), w->frameGeometry().width(), w->frameGeometry().height(), w->geometry().x(), w->geometry().y(), w->width(), w->height(), w->windowHandle()->frameGeometry().x(), w->windowHandle()->frameGeometry().y(), w->windowHandle()->frameGeometry().width(), w->windowHandle()->frameGeometry().height(), w->windowHandle()->isExposed());
+    std::fprintf(stderr, "DBG fg %d %d %d %d g %d %d %d %d wh %d %d %d %d exp %d\n", w->frameGeometry().x(),
+                 w->frameGeometry().y(), w->frameGeometry().width(), w->frameGeometry().height(),
+                 w->geometry().x(), w->geometry().y(), w->width(), w->height(),
+                 w->windowHandle()->frameGeometry().x(), w->windowHandle()->frameGeometry().y(),
+                 w->windowHandle()->frameGeometry().width(), w->windowHandle()->frameGeometry().height(),
+                 w->windowHandle()->isExposed());
     return w->grab();
 }
 
@@ -191,7 +196,11 @@ void saveOtherDialogs(const QString& out, TMain_Form& main, int menId) {
           [&] { AskServerPassword(&main, server, QStringLiteral("Сервер требует пароль."), text); });
     // The pages of the results window after the first.
     modal(
-        "TResult_Form", "", [&] { ShowResults(menId, false, &main); },
+        "TResult_Form", "",
+        [&] {
+            ShowResults(*Main_DataModule->Repo().testee(menId), Main_DataModule->Repo().testsOf(menId),
+                        &main);
+        },
         [&](QWidget* w) {
             for (int i = 1; i < static_cast<TResult_Form*>(w)->PageControl1->count(); ++i) {
                 static_cast<TResult_Form*>(w)->PageControl1->setCurrentIndex(i);
