@@ -304,4 +304,20 @@ int CompareRussianUtf8(const char* a, int lenA, const char* b, int lenB) {
     return binary != 0 ? sign(binary) : sign(lenA - lenB);
 }
 
+bool AppendRussianPrimaryKey(QByteArrayView utf8, std::string& key) {
+    const TRussianCollator& c = collator();
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    const size_t start = key.size();
+    for (Utf8Reader r{p, p + utf8.size()}; !r.atEnd();) {
+        const TWeights* w = c.Find(r.next());
+        if (!w) {
+            key.resize(start);
+            return false;
+        }
+        key.push_back(static_cast<char>(w->primary >> 8));
+        key.push_back(static_cast<char>(w->primary & 0xFF));
+    }
+    return true;
+}
+
 } // namespace Data

@@ -191,7 +191,10 @@ void saveOtherDialogs(const QString& out, TMain_Form& main, int menId) {
           [&] { AskServerPassword(&main, server, QStringLiteral("Сервер требует пароль."), text); });
     // The pages of the results window after the first.
     modal(
-        "TResult_Form", "", [&] { ShowResults(menId, false, &main); },
+        "TResult_Form", "", [&] {
+            const Data::Repository& repo = Main_DataModule->Repo();
+            ShowResults(repo.testee(menId).value_or(Data::Testee{}), repo.testsOf(menId), &main);
+        },
         [&](QWidget* w) {
             for (int i = 1; i < static_cast<TResult_Form*>(w)->PageControl1->count(); ++i) {
                 static_cast<TResult_Form*>(w)->PageControl1->setCurrentIndex(i);
