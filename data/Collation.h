@@ -5,8 +5,6 @@
 #include <QByteArrayView>
 #include <QStringView>
 
-#include <string>
-
 namespace Data {
 
 // Compares by Russian rules: spaces and punctuation before digits, digits before letters, Cyrillic before
@@ -17,11 +15,10 @@ int CompareRussian(QStringView a, QStringView b);
 // The same over UTF-8 bytes, as the engine stores text.
 int CompareRussianUtf8(const char* a, int lenA, const char* b, int lenB);
 
-// Appends the first level of a UTF-8 text's sort key: two bytes per character, so that comparing two
-// keys byte by byte (a key that is the start of another first) orders the texts as CompareRussianUtf8
-// does, except that texts of equal keys may still differ (marks, case): those compare through it.
-// Returns false, leaving `key` as it was, when the text needs more than the table (rare letters,
-// contractions): compare such a text through CompareRussianUtf8.
-bool AppendRussianPrimaryKey(QByteArrayView utf8, std::string& key);
+// The first `size` bytes of a UTF-8 text's sort key at the first level (a byte per character, two for
+// rare ones; zeros after a short text): where the prefixes of two texts differ, comparing them byte by
+// byte orders the texts as CompareRussianUtf8 does; equal prefixes say nothing. Returns false when the
+// text needs more than the comparator's table (rare letters, contractions): such a text has no prefix.
+bool RussianKeyPrefix(QByteArrayView utf8, unsigned char* prefix, int size);
 
 } // namespace Data
