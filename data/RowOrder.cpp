@@ -11,9 +11,11 @@
 #include <array>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <string_view>
 #include <thread>
+#include <tuple>
 
 #ifdef __linux__
 #include <sys/mman.h>
@@ -43,8 +45,8 @@ int sign(int v) { return v < 0 ? -1 : v > 0 ? 1 : 0; }
 
 // The start of a cell's sort key as big-endian words: the first level of the collation for a text, the
 // value for an integer of a column of integers. Most comparisons are decided by it.
-constexpr size_t kPrefixWords = 3;
-using TPrefix = std::array<quint64, kPrefixWords>;
+using TPrefix = TSortKeys::TPrefix;
+constexpr size_t kPrefixWords = std::tuple_size_v<TPrefix>;
 
 int comparePrefixes(const TPrefix& a, const TPrefix& b) {
     for (size_t i = 0; i < kPrefixWords; ++i)
@@ -53,37 +55,54 @@ int comparePrefixes(const TPrefix& a, const TPrefix& b) {
     return 0;
 }
 
-// One sorted column: its key prefixes, computed once per sort, and the full comparison of two cells by
-// kind, value and collation for the pairs that the prefixes leave equal.
+// Runs work(first, last) over the rows in parts, one per core for a large list (the store and the keys
+// are only read, each part writes its own rows).
+template <class Work> void inParts(int n, const Work& work);
+
+// One sorted column: the prefixes of its cells (kept in a TSortKeys column for a text column, made on
+// the spot for numbers), and the full comparison of two cells by kind, value and collation for the pairs
+// that the prefixes leave equal.
 class TColumnKeys {
 public:
-    // The first column's prefixes go to the items of the sort (MakePrefix) rather than into the column.
-    TColumnKeys(const TRowStore& rows, TSortColumn sort, bool keepPrefixes)
+    TColumnKeys(const TRowStore& rows, TSortColumn sort, TSortKeys& cache)
         : m_rows(rows), m_column(sort.column) {
         m_direction = sort.descending ? -1 : 1;
         const int n = rows.RowCount();
         for (int r = 0; r < n && !m_hasText; ++r)
             m_hasText = rows.Kind(r, m_column) == TCellKind::Text;
-        if (!keepPrefixes || !m_hasText)
+        if (!m_hasText)
             return; // numbers compare at once
-
-        m_prefix.resize(static_cast<size_t>(n));
-        m_hasPrefix.resize(static_cast<size_t>(n));
-        for (int r = 0; r < n; ++r)
-            m_hasPrefix[static_cast<size_t>(r)] = MakePrefix(r, m_prefix[static_cast<size_t>(r)]);
+        m_keys = &cache.Columns[m_column];
+        if (m_keys->prefix.size() == static_cast<size_t>(n))
+            return; // kept from the last sort
+        m_keys->prefix.resize(static_cast<size_t>(n));
+        m_keys->has.resize(static_cast<size_t>(n));
+        inParts(n, [this](int first, int last) {
+            for (int r = first; r < last; ++r)
+                m_keys->has[static_cast<size_t>(r)] = MakePrefix(r, m_keys->prefix[static_cast<size_t>(r)]);
+        });
     }
 
     int Direction() const { return m_direction; }
 
+    // The prefix of a row's cell, or false when it has none.
+    bool Prefix(int row, TPrefix& prefix) const {
+        if (!m_keys)
+            return MakePrefix(row, prefix);
+        prefix = m_keys->prefix[static_cast<size_t>(row)];
+        return m_keys->has[static_cast<size_t>(row)];
+    }
+
     // <0, 0 or >0 in this column's direction.
     int Compare(int a, int b) const {
-        if (!m_prefix.empty() && m_hasPrefix[static_cast<size_t>(a)] && m_hasPrefix[static_cast<size_t>(b)])
-            if (const int order =
-                    comparePrefixes(m_prefix[static_cast<size_t>(a)], m_prefix[static_cast<size_t>(b)]))
+        if (m_keys && m_keys->has[static_cast<size_t>(a)] && m_keys->has[static_cast<size_t>(b)])
+            if (const int order = comparePrefixes(m_keys->prefix[static_cast<size_t>(a)],
+                                                  m_keys->prefix[static_cast<size_t>(b)]))
                 return m_direction * order;
         return m_direction * compareCells(a, b);
     }
 
+private:
     // The prefix of a row's cell, or false when it has none (a null, a float, a text beyond the table).
     bool MakePrefix(int row, TPrefix& prefix) const {
         const TCellKind kind = m_rows.Kind(row, m_column);
@@ -102,7 +121,6 @@ public:
         return true;
     }
 
-private:
     int compareCells(int a, int b) const {
         const TCellKind ka = m_rows.Kind(a, m_column), kb = m_rows.Kind(b, m_column);
         if (const int rank = kindRank(ka) - kindRank(kb))
@@ -142,8 +160,7 @@ private:
     int m_column;
     int m_direction = 1;
     bool m_hasText = false;
-    std::vector<TPrefix> m_prefix;
-    std::vector<bool> m_hasPrefix;
+    TSortKeys::TColumn* m_keys = nullptr;
 };
 
 // Lists from this size on are sorted in parts on several cores.
@@ -185,9 +202,35 @@ private:
     size_t m_size;
 };
 
+template <class Work> void inParts(int n, const Work& work) {
+    const int parts =
+        n < kParallelRows ? 1 : std::clamp(int(std::thread::hardware_concurrency()), 1, kMaxParts);
+    std::vector<std::jthread> helpers;
+    for (int p = 1; p < parts; ++p)
+        helpers.emplace_back(work, int(qint64(n) * p / parts), int(qint64(n) * (p + 1) / parts));
+    work(0, int(qint64(n) / parts));
+}
+
 } // namespace
 
-std::vector<int> SortedRows(const TRowStore& rows, const std::vector<TSortColumn>& columns) {
+void TSortKeys::Reorder(const std::vector<int>& order) {
+    for (auto& [column, keys] : Columns) {
+        if (keys.prefix.size() != order.size()) {
+            keys = TColumn();
+            continue;
+        }
+        TColumn moved;
+        moved.prefix.resize(order.size());
+        moved.has.resize(order.size());
+        for (size_t i = 0; i < order.size(); ++i) {
+            moved.prefix[i] = keys.prefix[static_cast<size_t>(order[i])];
+            moved.has[i] = keys.has[static_cast<size_t>(order[i])];
+        }
+        keys = std::move(moved);
+    }
+}
+
+std::vector<int> SortedRows(const TRowStore& rows, const std::vector<TSortColumn>& columns, TSortKeys* kept) {
     const int n = rows.RowCount();
     std::vector<int> order(static_cast<size_t>(n));
     for (int r = 0; r < n; ++r)
@@ -195,10 +238,12 @@ std::vector<int> SortedRows(const TRowStore& rows, const std::vector<TSortColumn
     if (columns.empty() || n < 2)
         return order;
 
+    TSortKeys local;
+    TSortKeys& cache = kept ? *kept : local;
     std::vector<TColumnKeys> keys;
     keys.reserve(columns.size());
     for (const TSortColumn& column : columns)
-        keys.emplace_back(rows, column, keys.size() > 0);
+        keys.emplace_back(rows, column, cache);
     const TColumnKeys& first = keys.front();
     const int direction = first.Direction();
     const auto less = [&](const TItem& a, const TItem& b) {
@@ -212,36 +257,26 @@ std::vector<int> SortedRows(const TRowStore& rows, const std::vector<TSortColumn
         return a.row < b.row;
     };
 
-    // A large list is keyed and sorted in parts, one per core (the store and the keys are only read),
-    // and the sorted parts are merged.
+    // A large list is sorted in parts, one per core, and the sorted parts are merged.
     TItems items(static_cast<size_t>(n));
-    const int parts =
-        n < kParallelRows ? 1 : std::clamp(int(std::thread::hardware_concurrency()), 1, kMaxParts);
-    std::vector<size_t> bounds;
-    for (int p = 0; p <= parts; ++p)
-        bounds.push_back(static_cast<size_t>(n) * static_cast<size_t>(p) / static_cast<size_t>(parts));
-    const auto sortPart = [&](int p) {
-        for (size_t r = bounds[static_cast<size_t>(p)]; r < bounds[static_cast<size_t>(p) + 1]; ++r) {
-            TItem& item = items[r];
-            item.row = static_cast<int>(r);
-            item.hasPrefix = first.MakePrefix(item.row, item.prefix);
+    std::vector<std::pair<int, int>> parts;
+    std::mutex partsLock;
+    inParts(n, [&](int from, int to) {
+        for (int r = from; r < to; ++r) {
+            TItem& item = items[static_cast<size_t>(r)];
+            item.row = r;
+            item.hasPrefix = first.Prefix(r, item.prefix);
         }
-        std::sort(items.begin() + static_cast<std::ptrdiff_t>(bounds[static_cast<size_t>(p)]),
-                  items.begin() + static_cast<std::ptrdiff_t>(bounds[static_cast<size_t>(p) + 1]), less);
-    };
-    {
-        std::vector<std::jthread> helpers;
-        for (int p = 1; p < parts; ++p)
-            helpers.emplace_back(sortPart, p);
-        sortPart(0);
-    }
-    for (int width = 1; width < parts; width *= 2)
-        for (int p = 0; p + width < parts; p += 2 * width) {
-            const auto at = [&](int q) {
-                return items.begin() +
-                       static_cast<std::ptrdiff_t>(bounds[static_cast<size_t>(std::min(q, parts))]);
-            };
-            std::inplace_merge(at(p), at(p + width), at(p + 2 * width), less);
+        std::sort(items.begin() + from, items.begin() + to, less);
+        const std::lock_guard lock(partsLock);
+        parts.emplace_back(from, to);
+    });
+    std::sort(parts.begin(), parts.end());
+    for (size_t width = 1; width < parts.size(); width *= 2)
+        for (size_t p = 0; p + width < parts.size(); p += 2 * width) {
+            const size_t last = std::min(p + 2 * width, parts.size()) - 1;
+            std::inplace_merge(items.begin() + parts[p].first, items.begin() + parts[p + width].first,
+                               items.begin() + parts[last].second, less);
         }
     for (int i = 0; i < n; ++i)
         order[static_cast<size_t>(i)] = items[static_cast<size_t>(i)].row;

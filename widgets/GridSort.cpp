@@ -6,10 +6,40 @@
 #include "widgets/DBGrid.h"
 
 #include <QItemSelection>
+#include <QScopeGuard>
 
 #include <vector>
 
 namespace Widgets {
+
+namespace {
+
+// The sort keys of a grid's rows, kept while the rows only move by its own sorts: any other change of
+// the dataset (a refresh, an edit, a deletion) drops them.
+class TGridSortKeys : public QObject {
+public:
+    explicit TGridSortKeys(TDBGrid& grid) : QObject(&grid) {
+        setObjectName(kName);
+        const auto drop = [this] {
+            if (!Reordering)
+                Keys.Clear();
+        };
+        connect(grid.DataSet(), &Data::TDataset::DataReset, this, drop);
+        connect(grid.DataSet(), &Data::TDataset::RowChanged, this, drop);
+    }
+
+    static TGridSortKeys& Of(TDBGrid& grid) {
+        if (auto* kept = grid.findChild<QObject*>(kName, Qt::FindDirectChildrenOnly))
+            return *static_cast<TGridSortKeys*>(kept);
+        return *new TGridSortKeys(grid);
+    }
+
+    static inline const QString kName = QStringLiteral("GridSortKeys");
+    Data::TSortKeys Keys;
+    bool Reordering = false;
+};
+
+} // namespace
 
 void SortByMarkers(TDBGrid& grid, const QStringList& fields, const QString& tieField) {
     Data::TDataset& dataset = *grid.DataSet();
@@ -33,8 +63,15 @@ void SortByMarkers(TDBGrid& grid, const QStringList& fields, const QString& tieF
         for (int r = range.top(); r <= range.bottom(); ++r)
             selected[static_cast<size_t>(r)] = any = true;
 
-    const std::vector<int> order = Data::SortedRows(dataset.Rows(), columns);
+    // A change waiting for the bound views (controls disabled) has not dropped the keys yet.
+    TGridSortKeys& kept = TGridSortKeys::Of(grid);
+    if (dataset.ControlsDisabled())
+        kept.Keys.Clear();
+    const std::vector<int> order = Data::SortedRows(dataset.Rows(), columns, &kept.Keys);
+    kept.Reordering = true;
+    const auto done = qScopeGuard([&kept] { kept.Reordering = false; });
     dataset.Reorder(order);
+    kept.Keys.Reorder(order);
     if (!any)
         return;
     // The selection again, in runs of neighbouring rows.

@@ -94,11 +94,9 @@ class TestDialogLayouts : public QObject {
     }
     TFactory results() {
         return made<TResult_Form>("", [this](TResult_Form& form) {
-            m_dm->ListTest_Query->Close();
-            m_dm->ListTest_Query->SetParam(QStringLiteral("Men_ID"), m_menId);
-            m_dm->ListTest_Query->Open();
-            form.ShowTestee(m_menId);
-            form.LoadResults();
+            const Data::Repository& repo = m_dm->Repo();
+            form.LoadResults(Results::ComputeResults(*repo.testee(m_menId), repo.testsOf(m_menId),
+                                                     repo.references()));
         });
     }
 
