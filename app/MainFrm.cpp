@@ -22,6 +22,7 @@
 #include "results/Result_Frm.h"
 #include "testing/ListTest_Frm.h"
 #include "widgets/DBGrid.h"
+#include "widgets/GridSort.h"
 #include "widgets/Icons.h"
 #include "widgets/LiveList.h"
 
@@ -255,11 +256,6 @@ void TMain_Form::SetDBCaption(const QString& name) {
     setWindowTitle(QStringLiteral("Тест Morvel - ") + name);
 }
 
-QString TMain_Form::OrderByClause() const {
-    const QString list = const_cast<TMain_Form*>(this)->Data_Grid->Markers().sortList(kGridFields);
-    return list.isEmpty() ? QString() : QStringLiteral(" ORDER BY ") + list;
-}
-
 void TMain_Form::RefreshMenList() {
     TMain_DataModule* dm = Main_DataModule;
     dm->Tests_Query->Close();
@@ -270,13 +266,13 @@ void TMain_Form::RefreshMenList() {
         m_testedMen.insert(dm->Tests_Query->Value(r, 0).toInt());
 
     dm->Men_Query->Close();
-    // The clause goes onto a copy of the base text, so clauses never pile up. Men_ID orders what the
-    // markers leave equal, so that every workstation shows the same order and a new testee comes last.
-    const QString order = OrderByClause();
-    dm->Men_Query->SetSQL(dm->MenQueryBaseSQL() + (order.isEmpty() ? QStringLiteral(" ORDER BY Men_ID")
-                                                                   : order + QStringLiteral(" , Men_ID")));
+    // The store gives the list in Men_ID order; the sort markers order it in memory, with one comparator
+    // for both stores, Men_ID deciding what they leave equal: every workstation shows the same order.
+    dm->Men_Query->SetSQL(dm->MenQueryBaseSQL() + QStringLiteral(" ORDER BY Men_ID"));
     dm->Men_Query->SetParam(field("DB_ID"), dm->Current_DB_ID);
     dm->Men_Query->Open();
+    if (Data_Grid->Markers().sortedCount() > 0)
+        Widgets::SortByMarkers(*Data_Grid, kGridFields, field("Men_ID"));
     if (m_live)
         m_live->Refreshed();
     UpdateActions();
@@ -503,9 +499,10 @@ void TMain_Form::Data_GridTitleClick(int column, bool ctrl) {
     const int menId = CurrentMenID();
     Data_Grid->Markers().click(column, ctrl);
     Data_Grid->horizontalHeader()->viewport()->update();
-    RefreshMenList();
-    // The user keeps his place in the list when it is re-sorted.
-    if (menId != 0)
+    // The rows in memory are re-sorted; the user keeps his place and his selection.
+    Widgets::SortByMarkers(*Data_Grid, kGridFields, field("Men_ID"));
+    Data_Grid->FitColumns();
+    if (menId != 0 && menId != CurrentMenID())
         LocateMen(menId);
 }
 

@@ -48,13 +48,11 @@ public:
 
     // Sets the caption for the open database.
     void SetDBCaption(const QString& name);
-    // Re-runs the testee queries with the ORDER BY clause of the sort markers (testees of equal values
-    // in Men_ID order, which is also the order of an unsorted list).
+    // Re-runs the testee queries and sorts the list by the sort markers (testees of equal values in
+    // Men_ID order, which is also the order of an unsorted list).
     void RefreshMenList();
     // RefreshMenList keeping the current testee and the selected ones (other workstations' changes, F5).
     void RefreshKeepingPlace();
-    // The ORDER BY clause of the current sort markers ("" when none).
-    QString OrderByClause() const;
     // Makes the testee current; false when he is not in the list.
     bool LocateMen(int menId);
     // Men_ID of the current row, or 0.

@@ -6,6 +6,7 @@
 #include "app/Restore_Frm.h"
 #include "app/Splash_Frm.h"
 #include "app/Startup.h"
+#include "app/StartupProbe.h"
 #include "app/StoreStart.h"
 #include "data/DataMod.h"
 #include "platform/Dialogs.h"
@@ -30,6 +31,7 @@ int main(int argc, char** argv) {
     }
     Platform::TApplication app(argc, argv);
     Startup::SetupApplication(app);
+    Startup::InstallStartupProbe(app);
 
     try {
         // Program files beside the executable or in share/morvel; data and settings beside them or in

@@ -23,7 +23,7 @@ namespace {
 
 constexpr int kRounds = 9;
 constexpr int kSizes[] = {50, 100, 200, 500};
-constexpr double kAim = 3;
+constexpr double kAim = 2;
 
 // Milliseconds of this thread's CPU time: other processes on a loaded machine do not count.
 double threadMs() {

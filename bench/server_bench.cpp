@@ -13,10 +13,12 @@
 #include "platform/ProgramDir.h"
 #include "scoring/Calc_Records.h"
 #include "widgets/DBGrid.h"
+#include "widgets/GridSort.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <libpq-fe.h>
@@ -109,6 +111,86 @@ double bareList(PGconn* conn, const QByteArray& sql) {
     return ms;
 }
 
+// A title click on the server's list against the same click on a grid over a table file holding the
+// same rows: both sort the rows in memory, so the store must not matter.
+void resortBench(TMain_Form& form, TMain_DataModule& dm) {
+    QTemporaryDir fileDir;
+    {
+        QSqlDatabase file = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("resort"));
+        file.setDatabaseName(fileDir.filePath(QStringLiteral("resort.db")));
+        check(file.open(), QStringLiteral("the table file did not open"));
+        QSqlQuery q(file);
+        q.exec(QStringLiteral("create table USER (Men_ID integer primary key, DB_ID integer, FIO text, "
+                              "Sex text, Age integer, Group_ID integer, IsDel text)"));
+        q.exec(QStringLiteral("create table \"GROUP\" (Group_ID integer primary key, Group_Name text)"));
+        file.transaction();
+        const Data::TQuery& men = *dm.Men_Query;
+        QHash<int, QVariant> groups;
+        q.prepare(QStringLiteral("insert into USER values (?, 1, ?, ?, ?, ?, '')"));
+        for (int r = 0; r < men.RecordCount(); ++r) {
+            for (const char* f : {"Men_ID", "FIO", "Sex", "Age", "Group_ID"})
+                q.addBindValue(men.Value(r, men.FieldIndex(QLatin1String(f))));
+            check(q.exec(), QStringLiteral("a row was not copied"));
+            groups.insert(men.Value(r, men.FieldIndex(QStringLiteral("Group_ID"))).toInt(),
+                          men.Value(r, men.FieldIndex(QStringLiteral("Group_Name"))));
+        }
+        q.prepare(QStringLiteral("insert into \"GROUP\" values (?, ?)"));
+        for (auto it = groups.cbegin(); it != groups.cend(); ++it) {
+            q.addBindValue(it.key());
+            q.addBindValue(it.value());
+            q.exec();
+        }
+        file.commit();
+    }
+    const QStringList fields = {QStringLiteral("FIO"), QStringLiteral("Age"), QStringLiteral("Sex"),
+                                QStringLiteral("Group_Name")};
+    double ratio = 0;
+    {
+        Data::TQuery fileList(QStringLiteral("resort"), nullptr);
+        fileList.SetSQL(dm.MenQueryBaseSQL() + QStringLiteral(" ORDER BY Men_ID"));
+        fileList.SetParam(QStringLiteral("DB_ID"), 1);
+        fileList.Open();
+        check(fileList.RecordCount() == kTestees,
+              QStringLiteral("the file's list has %1 rows").arg(fileList.RecordCount()));
+        QList<Widgets::TColumn> columns;
+        for (const QString& f : fields)
+            columns << Widgets::TColumn{f, f, 100, Qt::AlignLeft};
+        Widgets::TDBGrid grid(&fileList, columns);
+        grid.SetTitleSorting(true);
+        grid.resize(form.Data_Grid->size());
+        grid.show();
+        QCoreApplication::processEvents();
+        std::vector<double> server, onFile, ratios;
+        for (int r = 0; r < kRounds; ++r) {
+            const int column = r % 2 == 0 ? 0 : 3; // by name, then by group
+            QElapsedTimer t;
+            t.start();
+            grid.Markers().click(column, false);
+            Widgets::SortByMarkers(grid, fields, QStringLiteral("Men_ID"));
+            grid.FitColumns();
+            QCoreApplication::processEvents();
+            const double f = t.nsecsElapsed() / 1e6;
+            t.start();
+            form.Data_GridTitleClick(column, false);
+            QCoreApplication::processEvents();
+            const double s = t.nsecsElapsed() / 1e6;
+            check(dm.Men_Query->Value(0, 0) == fileList.Value(0, 0) &&
+                      dm.Men_Query->Value(kTestees - 1, 0) == fileList.Value(kTestees - 1, 0),
+                  QStringLiteral("the stores' lists differ after the re-sort"));
+            server.push_back(s);
+            onFile.push_back(f);
+            ratios.push_back(s / f);
+        }
+        std::printf("  title click, sorted in memory (medians of %d alternating rounds)\n", kRounds);
+        std::printf("  baseline: the table file's list %8.1f ms\n", median(onFile));
+        std::printf("  the server's list:               %8.1f ms   ratio %.2fx\n", median(server),
+                    median(ratios));
+        ratio = median(ratios);
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("resort"));
+    std::printf("ratio resort100k_server %.2f aim 1.2\n", ratio);
+}
+
 void listBench(const QString& dir, TMain_DataModule& dm, const QString& database) {
     PGconn* conn = connect(dir, database.toUtf8().constData());
     exec(conn, "insert into db (db_id, db_name) values (1, 'Большая')");
@@ -155,6 +237,7 @@ void listBench(const QString& dir, TMain_DataModule& dm, const QString& database
     std::printf("  baseline: bare libpq     %8.1f ms\n", median(bare));
     std::printf("  refresh and paint:       %8.1f ms   ratio %.2fx\n", median(refresh), median(ratios));
     std::printf("ratio serverlist %.2f aim 2\n", median(ratios));
+    resortBench(form, dm);
 }
 
 void writeBench(const QString& dir, const QString& database) {

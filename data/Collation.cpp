@@ -50,6 +50,13 @@ public:
             buildTable();
     }
 
+    // The primary rank of a code point, or 0 when it is not in the table.
+    quint16 Primary(char32_t c) const {
+        if (c < kLowEnd)
+            return c < m_lowPrimary.size() ? m_lowPrimary[c] : 0;
+        return c >= kPunctFirst && c < kPunctEnd ? m_punct[c - kPunctFirst].primary : 0;
+    }
+
     // The table entry of a code point, or null when ICU must compare.
     const TWeights* Find(char32_t c) const {
         const TWeights* w = nullptr;
@@ -150,6 +157,9 @@ private:
                 ++rank;
             slot(chars[i]).primary = rank;
         }
+        m_lowPrimary.resize(kLowEnd);
+        for (char32_t c = 0; c < kLowEnd; ++c)
+            m_lowPrimary[c] = m_low[c].primary;
     }
 
     // True when the code point got weights (before the ranks are set).
@@ -163,6 +173,7 @@ private:
     TCollatorPtr m_collator{nullptr, ucol_close};
     std::vector<TWeights> m_low;
     std::vector<TWeights> m_punct;
+    std::vector<quint16> m_lowPrimary; // the primaries of m_low alone, for the sort keys
 };
 
 const TRussianCollator& collator() {
@@ -302,6 +313,46 @@ int CompareRussianUtf8(const char* a, int lenA, const char* b, int lenB) {
         return order;
     const int binary = std::memcmp(a, b, static_cast<size_t>(std::min(lenA, lenB)));
     return binary != 0 ? sign(binary) : sign(lenA - lenB);
+}
+
+// Ranks from here on take two bytes in a key; the table holds fewer than 16 * 256 more.
+constexpr int kLongRank = 0xF0;
+
+bool RussianKeyPrefix(QByteArrayView utf8, unsigned char* prefix, int size) {
+    const TRussianCollator& c = collator();
+    std::memset(prefix, 0, static_cast<size_t>(size));
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    const unsigned char* const end = p + utf8.size();
+    int at = 0;
+    while (p < end) {
+        // ASCII and the two-byte letters (Cyrillic) decoded here, the rest by the reader.
+        char32_t cp = *p;
+        if (cp < 0x80) {
+            ++p;
+        } else if ((cp & 0xE0) == 0xC0 && end - p >= 2) {
+            cp = ((cp & 0x1F) << 6) | (p[1] & 0x3F);
+            p += 2;
+        } else {
+            Utf8Reader r{p, end};
+            cp = r.next();
+            p = r.p;
+        }
+        const int rank = c.Primary(cp);
+        if (rank == 0)
+            return false;
+        if (at >= size)
+            continue; // the rest only has to be in the table
+        // One byte for the common ranks (punctuation, digits, Cyrillic and the first Latin letters),
+        // a lead byte of kLongRank or more and a second byte for the others: byte order stays rank order.
+        if (rank < kLongRank) {
+            prefix[at++] = static_cast<unsigned char>(rank);
+        } else {
+            prefix[at++] = static_cast<unsigned char>(kLongRank + ((rank - kLongRank) >> 8));
+            if (at < size)
+                prefix[at++] = static_cast<unsigned char>((rank - kLongRank) & 0xFF);
+        }
+    }
+    return true;
 }
 
 } // namespace Data

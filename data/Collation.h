@@ -2,6 +2,7 @@
 // tailoring, which the server's collation "russian" uses too, so that both stores sort every list alike.
 #pragma once
 
+#include <QByteArrayView>
 #include <QStringView>
 
 namespace Data {
@@ -13,5 +14,11 @@ namespace Data {
 int CompareRussian(QStringView a, QStringView b);
 // The same over UTF-8 bytes, as the engine stores text.
 int CompareRussianUtf8(const char* a, int lenA, const char* b, int lenB);
+
+// The first `size` bytes of a UTF-8 text's sort key at the first level (a byte per character, two for
+// rare ones; zeros after a short text): where the prefixes of two texts differ, comparing them byte by
+// byte orders the texts as CompareRussianUtf8 does; equal prefixes say nothing. Returns false when the
+// text needs more than the comparator's table (rare letters, contractions): such a text has no prefix.
+bool RussianKeyPrefix(QByteArrayView utf8, unsigned char* prefix, int size);
 
 } // namespace Data

@@ -109,6 +109,10 @@ public:
     bool Locate(const QString& fields, const QVariantList& values);
     bool Locate(const QString& field, const QVariant& value) { return Locate(field, QVariantList{value}); }
 
+    // Puts the rows in a new order (order[i] is the row that goes to place i; RowOrder.h makes one); the
+    // cursor stays on its row, bound views reset. Only while browsing: nothing is written.
+    void Reorder(const std::vector<int>& order);
+
     TBookmark GetBookmark() const { return m_row; }
     void GotoBookmark(TBookmark bookmark);
 

@@ -80,6 +80,8 @@ public:
     // Editing: the row's cells are replaced (new texts go to the end of the arena).
     void SetRow(int row, const QVector<QVariant>& values);
     void RemoveRow(int row);
+    // Puts the rows in a new order: order[i] is the row that goes to place i (a permutation).
+    void Permute(const std::vector<int>& order);
 
     // Bytes held for the rows (capacity not counted), for measurements.
     qint64 ByteSize() const;

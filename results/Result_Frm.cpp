@@ -29,6 +29,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <array>
 #include <memory>
 
@@ -97,8 +98,12 @@ void fillGrid(TStringGrid* grid, const QVector<QStringList>& headers, const QVec
         grid->Merge(m.left(), m.top(), m.right(), m.bottom());
     for (int r = 0; r < grid->RowCount(); ++r) {
         const QStringList& row = r < headers.size() ? headers[r] : rows[r - headers.size()];
-        for (int c = 0; c < grid->ColCount(); ++c)
-            grid->SetCell(c, r, row.value(c));
+        // The model's texts are shared, not copied through a temporary.
+        const int given = std::min(grid->ColCount(), int(row.size()));
+        for (int c = 0; c < given; ++c)
+            grid->SetCell(c, r, row.at(c));
+        for (int c = given; c < grid->ColCount(); ++c)
+            grid->SetCell(c, r, QString());
     }
 }
 

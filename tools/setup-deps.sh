@@ -9,7 +9,7 @@ packages=(
   qt6-httpserver-dev qt6-websockets-dev libqrencode-dev
   libsqlite3-dev libicu-dev libpq-dev libqt6sql6-psql postgresql libsodium-dev libjpeg62-turbo-dev libxlsxwriter-dev libquazip1-qt6-dev zlib1g-dev
   fonts-liberation2 fonts-dejavu
-  python3 poppler-utils dpkg-dev e2fsprogs openssl
+  python3 poppler-utils dpkg-dev e2fsprogs openssl xvfb
   chromium chromium-driver python3-selenium
 )
 

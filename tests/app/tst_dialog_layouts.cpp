@@ -21,7 +21,6 @@
 #include "app/Splash_Frm.h"
 #include "results/Graph_Frm.h"
 #include "results/Result_Frm.h"
-#include "results/ResultsModel.h"
 #include "results/WaitingFrm.h"
 #include "testing/Blank_Frm.h"
 #include "testing/Instr_Frm.h"
@@ -95,8 +94,9 @@ class TestDialogLayouts : public QObject {
     }
     TFactory results() {
         return made<TResult_Form>("", [this](TResult_Form& form) {
-            form.LoadResults(Results::ComputeResults(
-                *m_dm->Repo().testee(m_menId), m_dm->Repo().testsOf(m_menId), m_dm->Repo().references()));
+            const Data::Repository& repo = m_dm->Repo();
+            form.LoadResults(Results::ComputeResults(*repo.testee(m_menId), repo.testsOf(m_menId),
+                                                     repo.references()));
         });
     }
 

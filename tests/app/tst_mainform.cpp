@@ -98,12 +98,33 @@ private Q_SLOTS:
             clickTitle(form, c.digitValue(), ctrl);
             ctrl = false;
         }
-        QCOMPARE(form.OrderByClause(), clause);
-        // Men_ID orders what the markers leave equal, and the unsorted list.
-        QCOMPARE(m_dm->Men_Query->SQL(),
-                 m_dm->MenQueryBaseSQL() + (clause.isEmpty() ? QStringLiteral(" ORDER BY Men_ID")
-                                                             : clause + QStringLiteral(" , Men_ID")));
+        const QString list =
+            form.Data_Grid->Markers().sortList({QStringLiteral("FIO"), QStringLiteral("Age"),
+                                                QStringLiteral("Sex"), QStringLiteral("Group_Name")});
+        QCOMPARE(list.isEmpty() ? QString() : QStringLiteral(" ORDER BY ") + list, clause);
+        // The list is sorted in memory: the query keeps its Men_ID order.
+        QCOMPARE(m_dm->Men_Query->SQL(), m_dm->MenQueryBaseSQL() + QStringLiteral(" ORDER BY Men_ID"));
         QCOMPARE(names(), order);
+    }
+
+    // A re-sort moves the current and the selected testees with their rows.
+    void resortKeepsCurrentRowAndSelection() {
+        TMain_Form form;
+        form.show();
+        QVERIFY(form.LocateMen(3)); // Васин, selected as the current row
+        QAbstractItemModel* model = form.Data_Grid->model();
+        form.Data_Grid->selectionModel()->select(model->index(0, 0), // Борисов
+                                                 QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        for (const QList<int>& rows : {QList<int>{1, 2}, QList<int>{0, 1}}) { // ascending, descending
+            clickTitle(form, 0);
+            QCOMPARE(form.CurrentMenID(), 3);
+            QCOMPARE(form.Data_Grid->currentIndex().row(), rows.last() == 2 ? 2 : 0);
+            QList<int> selected;
+            for (const QModelIndex& index : form.Data_Grid->selectionModel()->selectedRows())
+                selected << index.row();
+            std::sort(selected.begin(), selected.end());
+            QCOMPARE(selected, rows);
+        }
     }
 
     void sortMarkersSurviveADatabaseChange() {
@@ -112,8 +133,8 @@ private Q_SLOTS:
         clickTitle(form, 0);
         m_dm->Current_DB_ID = 2;
         form.RefreshMenList();
-        QCOMPARE(m_dm->Men_Query->SQL(), m_dm->MenQueryBaseSQL() + QStringLiteral(" ORDER BY FIO , Men_ID"));
         QCOMPARE(names(), QStringList{QStringLiteral("Чужой")});
+        QCOMPARE(form.Data_Grid->Markers().sortedCount(), 1);
     }
 
     // Another program on the same file adds a testee: the list shows it by itself, on the same row.

@@ -5,6 +5,7 @@
 #include "data/DataMod.h"
 #include "data/Password.h"
 #include "data/Queries.h"
+#include "data/RowOrder.h"
 #include "data/Schema.h"
 #include "platform/Cp1251.h"
 #include "platform/Dialogs.h"
@@ -19,6 +20,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <numeric>
 #include <thread>
 
 using namespace TestSupport;
@@ -231,6 +233,57 @@ private Q_SLOTS:
         for (QString& name : stored)
             name.chop(1); // "|": no group
         QCOMPARE(stored, names);
+    }
+
+    // Ten thousand random names of the hard letters, many repeated: the in-memory sort orders them as
+    // the store's ORDER BY does (on the server through its own collation).
+    void memorySortMatchesStoreOrder_data() {
+        QTest::addColumn<QStringList>("fields");
+        QTest::newRow("name") << QStringList{QStringLiteral("FIO")};
+        QTest::newRow("name descending") << QStringList{QStringLiteral("FIO DESC")};
+        QTest::newRow("age, name descending")
+            << QStringList{QStringLiteral("Age"), QStringLiteral("FIO DESC")};
+    }
+    void memorySortMatchesStoreOrder() {
+        QFETCH(QStringList, fields);
+        // A combining accent and a letter beyond the comparator's table go through the collation itself.
+        const QStringList pieces =
+            QString::fromUtf8("а|Б|в|е|Е|ё|Ё|ж|и|И|й|я|Я|ґ|Ґ|є|Є|і|І|ї|Ї|ў|Ў|'|’|-| |ъ|ь|a|Z|7|Ꙗ").split(u'|')
+            << QString(QChar(0x0301));
+        QRandomGenerator random(26);
+        ensureDatabase(m_dm->Connection(), 1);
+        QStringList values;
+        for (int i = 0; i < 10000; ++i) {
+            QString name;
+            for (int n = 1 + random.bounded(6); n > 0; --n)
+                name += pieces[random.bounded(pieces.size())];
+            values << QStringLiteral("(1, '%1', 'М', %2, 0, '')")
+                          .arg(name.replace(u'\'', QStringLiteral("''")))
+                          .arg(random.bounded(3));
+            if (values.size() == 500) {
+                exec(QStringLiteral("insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) values ") +
+                     values.join(u','));
+                values.clear();
+            }
+        }
+        const auto menIds = [](const Data::TDataset& q, const std::vector<int>& order) {
+            QList<int> ids;
+            for (int row : order)
+                ids << q.Value(row, 0).toInt();
+            return ids;
+        };
+        Data::TQuery* q = m_dm->Men_Query;
+        menList(1, QStringLiteral(" ORDER BY ") + fields.join(u',') + QStringLiteral(", Men_ID"));
+        std::vector<int> rows(static_cast<size_t>(q->RecordCount()));
+        std::iota(rows.begin(), rows.end(), 0);
+        const QList<int> stored = menIds(*q, rows);
+        menList(1, QStringLiteral(" ORDER BY Men_ID"));
+        std::vector<Data::TSortColumn> columns;
+        for (const QString& f : fields)
+            columns.push_back({q->FieldIndex(f.section(u' ', 0, 0)), f.endsWith(QStringLiteral("DESC"))});
+        columns.push_back({0, false});
+        QCOMPARE(stored.size(), 10000);
+        QCOMPARE(menIds(*q, Data::SortedRows(q->Rows(), columns)), stored);
     }
 
     void listTestNumbEditsStayInTheResult() {

@@ -36,6 +36,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QWindow>
 #include <QFile>
 #include <QHash>
 #include <QPointer>
@@ -46,7 +47,6 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QWindow>
 
 #include <cstdio>
 #include <functional>
@@ -75,12 +75,7 @@ QPixmap shot(QWidget* w) {
     if (!framed.isNull())
         return framed;
     std::fprintf(stderr, "make-screenshots: %s taken without its frame\n", w->metaObject()->className());
-    std::fprintf(stderr, "DBG fg %d %d %d %d g %d %d %d %d wh %d %d %d %d exp %d\n", w->frameGeometry().x(),
-                 w->frameGeometry().y(), w->frameGeometry().width(), w->frameGeometry().height(),
-                 w->geometry().x(), w->geometry().y(), w->width(), w->height(),
-                 w->windowHandle()->frameGeometry().x(), w->windowHandle()->frameGeometry().y(),
-                 w->windowHandle()->frameGeometry().width(), w->windowHandle()->frameGeometry().height(),
-                 w->windowHandle()->isExposed());
+    std::fprintf(stderr, "DBG fg %d %d %d %d g %d %d %d %d wh %d %d %d %d exp %d\n", w->frameGeometry().x(), w->frameGeometry().y(), w->frameGeometry().width(), w->frameGeometry().height(), w->geometry().x(), w->geometry().y(), w->width(), w->height(), w->windowHandle()->frameGeometry().x(), w->windowHandle()->frameGeometry().y(), w->windowHandle()->frameGeometry().width(), w->windowHandle()->frameGeometry().height(), w->windowHandle()->isExposed());
     return w->grab();
 }
 
@@ -196,10 +191,9 @@ void saveOtherDialogs(const QString& out, TMain_Form& main, int menId) {
           [&] { AskServerPassword(&main, server, QStringLiteral("Сервер требует пароль."), text); });
     // The pages of the results window after the first.
     modal(
-        "TResult_Form", "",
-        [&] {
-            ShowResults(*Main_DataModule->Repo().testee(menId), Main_DataModule->Repo().testsOf(menId),
-                        &main);
+        "TResult_Form", "", [&] {
+            const Data::Repository& repo = Main_DataModule->Repo();
+            ShowResults(repo.testee(menId).value_or(Data::Testee{}), repo.testsOf(menId), &main);
         },
         [&](QWidget* w) {
             for (int i = 1; i < static_cast<TResult_Form*>(w)->PageControl1->count(); ++i) {

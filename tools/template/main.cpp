@@ -236,6 +236,11 @@ int main(int argc, char** argv) {
     lxw_workbook* wb = workbook_new(argv[1]);
     if (!wb)
         return 1;
+    // A fixed creation time (2026-01-01): the template is the same file whenever it is built, and so are
+    // the reports made from it.
+    lxw_doc_properties properties{};
+    properties.created = 1767225600;
+    workbook_set_properties(wb, &properties);
     const Formats f = makeFormats(wb);
     lxw_worksheet* test = workbook_add_worksheet(wb, "Test");
     lxw_worksheet* proto = workbook_add_worksheet(wb, "Proto");
