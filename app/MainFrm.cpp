@@ -86,7 +86,7 @@ TMain_Form::TMain_Form(QWidget* parent) : QMainWindow(parent) {
     connect(Main_DataModule, &TMain_DataModule::ChangeWatch, m_staleLabel,
             [this](bool working) { m_staleLabel->setVisible(!working); });
     if (Main_DataModule->IsServer() && !Main_DataModule->Store().IsLocalHost() &&
-        !Data::LinkSecurity(Main_DataModule->Connection()).encrypted) {
+        !Data::LinkSecurity(Main_DataModule->Main_Database()).encrypted) {
         auto* note = new QLabel(QStringLiteral("Соединение с сервером не зашифровано"), statusBar());
         note->setObjectName(QStringLiteral("Unencrypted_Label"));
         note->setToolTip(QStringLiteral("Записи передаются по сети открытым текстом. Включите шифрование: "
@@ -248,9 +248,8 @@ void TMain_Form::SetDBCaption(const QString& name) {
     setWindowTitle(QStringLiteral("Тест Morvel - ") + name);
 }
 
-QString TMain_Form::OrderByClause() const {
-    const QString list = const_cast<TMain_Form*>(this)->Data_Grid->Markers().sortList(kGridFields);
-    return list.isEmpty() ? QString() : QStringLiteral(" ORDER BY ") + list;
+QString TMain_Form::SortList() const {
+    return const_cast<TMain_Form*>(this)->Data_Grid->Markers().sortList(kGridFields);
 }
 
 void TMain_Form::RefreshMenList() {
@@ -262,14 +261,7 @@ void TMain_Form::RefreshMenList() {
     for (int r = 0; r < dm->Tests_Query->RecordCount(); ++r)
         m_testedMen.insert(dm->Tests_Query->Value(r, 0).toInt());
 
-    dm->Men_Query->Close();
-    // The clause goes onto a copy of the base text, so clauses never pile up. Men_ID orders what the
-    // markers leave equal, so that every workstation shows the same order and a new testee comes last.
-    const QString order = OrderByClause();
-    dm->Men_Query->SetSQL(dm->MenQueryBaseSQL() + (order.isEmpty() ? QStringLiteral(" ORDER BY Men_ID")
-                                                                   : order + QStringLiteral(" , Men_ID")));
-    dm->Men_Query->SetParam(field("DB_ID"), dm->Current_DB_ID);
-    dm->Men_Query->Open();
+    dm->OpenMenQuery(SortList());
     if (m_live)
         m_live->Refreshed();
     UpdateActions();
@@ -305,6 +297,23 @@ int TMain_Form::CurrentMenID() const {
     return q->FieldByName(field("Men_ID")).AsInteger();
 }
 
+Data::Testee TMain_Form::CurrentTestee() const {
+    Data::TQuery* q = Main_DataModule->Men_Query;
+    Data::Testee t;
+    if (!q->Active() || q->IsEmpty())
+        return t;
+    const auto text = [q](const char* name) { return q->FieldByName(field(name)).AsString(); };
+    t.id = q->FieldByName(field("Men_ID")).AsInteger();
+    t.dbId = Main_DataModule->Current_DB_ID;
+    t.fio = text("FIO");
+    t.sex = text("Sex");
+    t.age = q->FieldByName(field("Age")).AsInteger();
+    t.groupId = q->FieldByName(field("Group_ID")).AsInteger();
+    t.groupName = text("Group_Name");
+    t.version = -1; // not read with the list: the edit dialog reads the stored one
+    return t;
+}
+
 void TMain_Form::ReadColors() {
     const Platform::TIniFile ini(SettingsFilePath());
     FirstColor = ini.ReadInteger(kSection, QStringLiteral("FirstColor"), kDefaultFirstColor);
@@ -327,13 +336,7 @@ void TMain_Form::UpdateActions() {
         RestoreDB->setEnabled(false);
 }
 
-bool TMain_Form::DatabaseExists(int dbId) const {
-    Data::TQuery query(Main_DataModule->Main_Database(), nullptr);
-    query.SetSQL(QStringLiteral("select DB_ID from DB where DB_ID = :DB_ID"));
-    query.SetParam(field("DB_ID"), dbId);
-    query.Open();
-    return !query.IsEmpty();
-}
+bool TMain_Form::DatabaseExists(int dbId) const { return Main_DataModule->Repo().database(dbId).has_value(); }
 
 void TMain_Form::RestoreDBExecute() {
     bool restored = false;
@@ -357,16 +360,11 @@ void TMain_Form::RestoreDBExecute() {
 }
 
 void TMain_Form::NewDBExecute() {
-    TMain_DataModule* dm = Main_DataModule;
-    dm->DB_Table->Open();
-    struct CloseTable {
-        ~CloseTable() { Main_DataModule->DB_Table->Close(); }
-    } closeTable;
-    int id = -1;
-    QString name;
-    if (EditDBData(id, name)) {
-        dm->Current_DB_ID = id;
-        SetDBCaption(name);
+    Data::Database db;
+    db.id = -1;
+    if (EditDBData(db)) {
+        Main_DataModule->Current_DB_ID = db.id;
+        SetDBCaption(db.name);
         RefreshMenList();
     }
 }
@@ -384,20 +382,22 @@ void TMain_Form::OpenDBExecute() {
 void TMain_Form::ExitExecute() { close(); }
 
 void TMain_Form::AddTestExecute() {
-    int menId = -1;
-    if (EditTester(menId, this)) {
+    Data::Testee testee;
+    testee.id = -1;
+    testee.dbId = Main_DataModule->Current_DB_ID;
+    if (EditTester(testee, this)) {
         RefreshMenList();
-        LocateMen(menId);
+        LocateMen(testee.id);
     }
 }
 
 void TMain_Form::EditTestExecute() {
-    int menId = CurrentMenID();
-    if (menId == 0)
+    Data::Testee testee = CurrentTestee();
+    if (testee.id == 0)
         return;
-    if (EditTester(menId, this)) {
+    if (EditTester(testee, this)) {
         RefreshMenList();
-        LocateMen(menId);
+        LocateMen(testee.id);
     }
 }
 
@@ -422,13 +422,13 @@ void TMain_Form::SeekTestExecute() {
 }
 
 void TMain_Form::Input_TestExecute() {
-    const int menId = CurrentMenID();
-    if (menId == 0)
+    const Data::Testee testee = CurrentTestee();
+    if (testee.id == 0)
         return;
-    ShowTestList(menId, this);
+    ShowTestList(testee, this);
     // A run or a deletion may change who has tests; the list comes back to the same testee.
     RefreshMenList();
-    LocateMen(menId);
+    LocateMen(testee.id);
 }
 
 void TMain_Form::ResultTestExecute() {

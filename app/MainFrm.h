@@ -1,6 +1,8 @@
 // The main window: the testee list of the open database and every command of the program.
 #pragma once
 
+#include "data/Records.h"
+
 #include <QMainWindow>
 #include <QSet>
 
@@ -52,12 +54,14 @@ public:
     void RefreshMenList();
     // RefreshMenList keeping the current testee and the selected ones (other workstations' changes, F5).
     void RefreshKeepingPlace();
-    // The ORDER BY clause of the current sort markers ("" when none).
-    QString OrderByClause() const;
+    // The sort columns of the current markers ("FIO DESC , Age"; "" when none).
+    QString SortList() const;
     // Makes the testee current; false when he is not in the list.
     bool LocateMen(int menId);
     // Men_ID of the current row, or 0.
     int CurrentMenID() const;
+    // The testee of the current row as the list shows him (id 0 when the list is empty).
+    Data::Testee CurrentTestee() const;
     // Reads both row colours from the settings file.
     void ReadColors();
     // Enables the actions for the current row and the content of the list.

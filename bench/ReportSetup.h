@@ -29,14 +29,14 @@ inline std::unique_ptr<TMain_DataModule> SetUpReportData(const QString& dir, con
     Platform::SetProgramDir(dir);
     Platform::setShellHandler([](const QString&) { return true; });
     // The records belong to a database and a testee that exist.
-    QSqlQuery rows(dm->Connection());
+    QSqlQuery rows(dm->Main_Database());
     if (!rows.exec(QStringLiteral("insert into DB (DB_ID, DB_Name) values (1, 'Замер')")) ||
         !rows.exec(QStringLiteral("insert into USER (Men_ID, DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
                                   "values (1, 1, 'Тестируемый', 'М', 30, 0, '')")))
         qFatal("no testee");
     QRandomGenerator random(4321);
     for (int i = 0; i < tests; ++i)
-        Calc::InsertTestRecord(1, 1, QDate(2020, 1, 1).addDays(i), QTime(10, 0), note,
-                               Calc::ComposeRecord(TestSupport::RandomRun(random)));
+        TestSupport::insertTest(1, 1, QDate(2020, 1, 1).addDays(i), QTime(10, 0), note,
+                               TestSupport::compose(TestSupport::RandomRun(random)));
     return dm;
 }

@@ -45,7 +45,7 @@ double median(std::vector<double> values) {
 
 // Reads every field of the testee's records, as the window's query does, without the window.
 void readRecords(int menId) {
-    QSqlQuery q(Main_DataModule->Connection());
+    QSqlQuery q(Main_DataModule->Main_Database());
     q.prepare(QStringLiteral("select Test_ID, Date_Test, Time_Test, Result_Test, Result_Profil, Calc_Profil, "
                              "Calc_ProfilNapr, Note from TEST where Men_ID = ? order by Test_ID desc"));
     q.addBindValue(menId);
@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
         qFatal("no data module");
 
     // Testee n has kSizes[n] tests; the records belong to a database and testees that exist.
-    QSqlQuery q(dm->Connection());
+    QSqlQuery q(dm->Main_Database());
     if (!q.exec(QStringLiteral("insert into DB (DB_ID, DB_Name) values (1, 'Замер')")))
         qFatal("no database");
     for (int n = 0; n < int(std::size(kSizes)); ++n)
@@ -98,9 +98,9 @@ int main(int argc, char** argv) {
     QRandomGenerator random(4321);
     for (int n = 0; n < int(std::size(kSizes)); ++n)
         for (int i = 0; i < kSizes[n]; ++i)
-            Calc::InsertTestRecord(1, n + 1, QDate(2020, 1, 1).addDays(i), QTime(10, 0),
+            TestSupport::insertTest(1, n + 1, QDate(2020, 1, 1).addDays(i), QTime(10, 0),
                                    QStringLiteral("замер"),
-                                   Calc::ComposeRecord(TestSupport::RandomRun(random)));
+                                   TestSupport::compose(TestSupport::RandomRun(random)));
 
     std::printf("Results window, medians of %d alternating rounds\n", kRounds);
     double loads[std::size(kSizes)];

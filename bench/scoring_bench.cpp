@@ -30,7 +30,7 @@ double timed(const std::function<void()>& work) {
     if (!dm)
         qFatal("no data module");
     // The records belong to a database and a testee that exist.
-    QSqlQuery q(dm->Connection());
+    QSqlQuery q(dm->Main_Database());
     if (!q.exec(QStringLiteral("insert into DB (DB_ID, DB_Name) values (1, 'Замер')")) ||
         !q.exec(QStringLiteral("insert into USER (Men_ID, DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
                                "values (1, 1, 'Тестируемый', 'М', 30, 0, '')")))
@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
     timed([&] {
         for (const QString& run : runs)
             statements << Calc::FillInsertTestSQL(1, 1, Platform::DateToIso(date), Platform::TimeToIso(time),
-                                                  note, Calc::ComposeRecord(run));
+                                                  note, TestSupport::compose(run));
     });
 
     double bare = std::numeric_limits<double>::max();
@@ -67,15 +67,15 @@ int main(int argc, char** argv) {
     for (int round = 0; round < kRounds; ++round) {
         bare = std::min(bare, timed([&] {
                             for (const QString& sql : statements)
-                                Main_DataModule->ExecSQL(sql);
+                                TestSupport::execBound(Main_DataModule->Main_Database(), sql);
                         }));
         full = std::min(full, timed([&] {
                             for (const QString& run : runs)
-                                Calc::InsertTestRecord(1, 1, date, time, note, Calc::ComposeRecord(run));
+                                TestSupport::insertTest(1, 1, date, time, note, TestSupport::compose(run));
                         }));
         classifyOnly = std::min(classifyOnly, timed([&] {
                                     for (const QString& run : runs)
-                                        Calc::ComposeRecord(run);
+                                        TestSupport::compose(run);
                                 }));
     }
     std::printf("%d records, best of %d rounds\n", kRecords, kRounds);

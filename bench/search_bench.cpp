@@ -39,7 +39,7 @@ double median(std::vector<double> values) {
 }
 
 void fill(TMain_DataModule& dm) {
-    QSqlDatabase db = dm.Connection();
+    Data::TEngine& db = dm.Main_Database();
     QSqlQuery q(db);
     q.exec(QStringLiteral("insert into DB (DB_Name) values ('Замер')"));
     dm.Current_DB_ID = q.lastInsertId().toInt();

@@ -5,7 +5,7 @@
 // serverwrite_bench; each ends with its ratio line.
 #include "app/MainFrm.h"
 #include "data/DataMod.h"
-#include "data/Queries.h"
+#include "data/Statements.h"
 #include "data/ServerEngine.h"
 #include "data/Store.h"
 #include "platform/ErrorDisplay.h"
@@ -162,7 +162,7 @@ void writeBench(const QString& dir, const QString& database) {
     exec(conn, "insert into db (db_id, db_name) values (1, 'Замер')");
     exec(conn, "insert into \"user\" (men_id, db_id, fio, sex, age, group_id, isdel) "
                "values (1, 1, 'Тестируемый', 'М', 30, 0, '')");
-    const Calc::TTestRecord record = Calc::ComposeRecord(kSheet);
+    const Calc::TTestRecord record = TestSupport::compose(kSheet);
     const QDate date(2026, 12, 1);
     const QTime time(10, 30, 0);
     const QString note = QStringLiteral("Замер скорости");
@@ -197,7 +197,7 @@ void writeBench(const QString& dir, const QString& database) {
         const double bareMs = t.nsecsElapsed() / 1e6;
         t.restart();
         for (int i = 0; i < kRecords / kBatches; ++i)
-            Calc::InsertTestRecord(1, 1, date, time, note, record);
+            TestSupport::insertTest(1, 1, date, time, note, record);
         const double programMs = t.nsecsElapsed() / 1e6;
         bare.push_back(bareMs);
         program.push_back(programMs);

@@ -5,13 +5,12 @@
 #include "data/DataMod.h"
 #include "data/Engine.h"
 #include "platform/ProgramDir.h"
+#include "scoring/Calc_Records.h"
 
 #include <QDir>
 #include <QFile>
 #include <QLocale>
 #include <QProcess>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -116,11 +115,12 @@ private:
     void (*m_oldHandler)(int) = nullptr;
 };
 
-// Runs one statement with bound values on either store; fails the test with the engine's message.
-inline bool execBound(const QSqlDatabase& db, const QString& sql, const QVariantMap& params = {},
+// Runs one statement with bound values on the store's engine; fails the test with the engine's message.
+// Texts that name "user" and "group" so (quoted, in lower case) read the same on both stores.
+inline bool execBound(Data::TEngine& db, const QString& sql, const QVariantMap& params = {},
                       qint64* lastId = nullptr) {
     try {
-        Data::ExecBound(db, sql, params, lastId);
+        db.Exec(sql, params, lastId);
     } catch (const std::exception& e) {
         QTest::qFail(qPrintable(sql + QStringLiteral(": ") + QString::fromUtf8(e.what())), __FILE__,
                      __LINE__);
@@ -129,23 +129,65 @@ inline bool execBound(const QSqlDatabase& db, const QString& sql, const QVariant
     return true;
 }
 
+// The rows of a select on the store's engine.
+inline QVector<QVector<QVariant>> selectRows(Data::TEngine& db, const QString& sql,
+                                             const QVariantMap& params = {}) {
+    return db.Rows(sql, params);
+}
+
+// The first value of a select, or an invalid value when there is no row.
+inline QVariant selectValue(Data::TEngine& db, const QString& sql, const QVariantMap& params = {}) {
+    const auto rows = selectRows(db, sql, params);
+    return rows.isEmpty() || rows[0].isEmpty() ? QVariant() : rows[0][0];
+}
+
+// Inserts a row with its key given unless the key is taken; on the server the key's sequence is moved
+// past it, as a copy of keys does.
+inline bool insertKeyed(Data::TEngine& db, const Data::TSql& insert, const char* table, const char* key,
+                        const QVariantMap& params) {
+    if (!execBound(db, db.Text(insert), params))
+        return false;
+    if (db.IsServer())
+        db.Run(QByteArray("select setval(pg_get_serial_sequence('") + table + "', '" + key + "'), max(" + key +
+                   ")) from " + table,
+               QString());
+    return true;
+}
+
 // Makes sure a database with this DB_ID exists (tests that write rows for a fixed database).
-inline void ensureDatabase(const QSqlDatabase& db, int dbId) {
-    QVERIFY(execBound(
-        db, QStringLiteral("insert or ignore into DB (DB_ID, DB_Name) values (:id, :name)"),
-        {{QStringLiteral("id"), dbId}, {QStringLiteral("name"), QStringLiteral("База %1").arg(dbId)}}));
+inline void ensureDatabase(Data::TEngine& db, int dbId) {
+    QVERIFY(insertKeyed(
+        db,
+        {"insert or ignore into DB (DB_ID, DB_Name) values (:id, :name)",
+         "insert into db (db_id, db_name) values (:id, :name) on conflict do nothing"},
+        "db", "db_id", {{QStringLiteral("id"), dbId}, {QStringLiteral("name"), QStringLiteral("База %1").arg(dbId)}}));
 }
 
 // Makes sure a live testee with this Men_ID exists in database `dbId` (and the database too), so that
 // test records can be written for him.
-inline void ensureTestee(const QSqlDatabase& db, int dbId, int menId,
-                         const QString& fio = QStringLiteral("Тестируемый")) {
+inline void ensureTestee(Data::TEngine& db, int dbId, int menId, const QString& fio = QStringLiteral("Тестируемый")) {
     ensureDatabase(db, dbId);
-    QVERIFY(execBound(
-        db,
-        QStringLiteral("insert or ignore into USER (Men_ID, DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
-                       "values (:men, :db, :fio, 'М', 30, 0, '')"),
-        {{QStringLiteral("men"), menId}, {QStringLiteral("db"), dbId}, {QStringLiteral("fio"), fio}}));
+    QVERIFY(insertKeyed(db,
+                        {"insert or ignore into USER (Men_ID, DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
+                         "values (:men, :db, :fio, 'М', 30, 0, '')",
+                         "insert into \"user\" (men_id, db_id, fio, sex, age, group_id, isdel) "
+                         "values (:men, :db, :fio, 'М', 30, 0, '') on conflict do nothing"},
+                        "\"user\"", "men_id",
+                        {{QStringLiteral("men"), menId}, {QStringLiteral("db"), dbId}, {QStringLiteral("fio"), fio}}));
+}
+
+// A run or a profile scored through the data module's Symbols rows.
+inline Calc::TTestRecord compose(const QString& resultTest) {
+    return Calc::ComposeRecord(resultTest, Main_DataModule->Repo().references().symbols);
+}
+inline Calc::TTestRecord composeProfile(const QString& resultProfil) {
+    return Calc::ComposeProfileRecord(resultProfil, Main_DataModule->Repo().references().symbols);
+}
+
+// Stores a scored record for a testee through the data module's repository; returns its Test_ID.
+inline int insertTest(int dbId, int menId, const QDate& date, const QTime& time, const QString& note,
+                      const Calc::TTestRecord& scored) {
+    return Main_DataModule->Repo().insertTest(Calc::WithScores({0, dbId, menId, date, time, note}, scored));
 }
 
 } // namespace TestSupport

@@ -105,8 +105,7 @@ private Q_SLOTS:
         form.Edit_Item->trigger();
         QVERIFY2(recorder.messages.isEmpty(), qPrintable(recorder.messages.value(0).text));
 
-        Data::ExecBound(f->dm->Connection(),
-                        QStringLiteral("create trigger Refuse before update on DB begin "
+        TestSupport::execBound(f->dm->Main_Database(), QStringLiteral("create trigger Refuse before update on DB begin "
                                        "select raise(abort, 'MORVEL: Диск переполнен.'); end"));
         bool keptOpen = false;
         whenModal<TDBEdit_Form>([&](TDBEdit_Form* edit) {
@@ -115,7 +114,7 @@ private Q_SLOTS:
             keptOpen = edit->isVisible() && edit->DB_Edit->text() == QStringLiteral("Переименованная");
             QCOMPARE(Main_DataModule->DB_Table->DataState(), Data::TDataset::State::Browse);
             // The cause goes away; the same dialog saves on the next try.
-            Data::ExecBound(Main_DataModule->Connection(), QStringLiteral("drop trigger Refuse"));
+            TestSupport::execBound(Main_DataModule->Main_Database(), QStringLiteral("drop trigger Refuse"));
             QTest::mouseClick(edit->Ok_But, Qt::LeftButton);
         });
         form.Edit_Item->trigger();
@@ -139,7 +138,7 @@ private Q_SLOTS:
         const int men = f->addTester(QStringLiteral("Петров"));
         TMain_Form main;
         main.show();
-        otherInstance(tableFile(), QStringLiteral("delete from TEST; delete from USER; delete from DB;"));
+        otherInstance(tableFile(), QStringLiteral("delete from TEST; delete from \"user\"; delete from DB;"));
         Platform::MessageRecorder recorder;
         bool keptOpen = false;
         whenModal<TAddTester_Form>([&](TAddTester_Form* form) {
@@ -154,13 +153,13 @@ private Q_SLOTS:
         QCOMPARE(recorder.messages.size(), 1);
         QVERIFY2(recorder.messages[0].text.startsWith(QStringLiteral("База данных не найдена")),
                  qPrintable(recorder.messages[0].text));
-        QCOMPARE(count(QStringLiteral("select count(*) from USER")), 0);
+        QCOMPARE(count(QStringLiteral("select count(*) from \"user\"")), 0);
         Q_UNUSED(men);
     }
 
     void testForADeletedTesteeIsRefused() {
         const int men = f->addTester(QStringLiteral("Петров"));
-        otherInstance(tableFile(), QStringLiteral("update USER set IsDel = 'D' where Men_ID = %1;").arg(men));
+        otherInstance(tableFile(), QStringLiteral("update \"user\" set IsDel = 'D' where Men_ID = %1;").arg(men));
         Platform::MessageRecorder recorder;
         TBlank_Form form;
         form.MenID = men;
@@ -176,9 +175,9 @@ private Q_SLOTS:
 
         // Editing him from a list that still shows him is refused too.
         f->openMenQuery();
-        otherInstance(tableFile(), QStringLiteral("update USER set IsDel = '' where Men_ID = %1;").arg(men));
+        otherInstance(tableFile(), QStringLiteral("update \"user\" set IsDel = '' where Men_ID = %1;").arg(men));
         f->openMenQuery();
-        otherInstance(tableFile(), QStringLiteral("update USER set IsDel = 'D' where Men_ID = %1;").arg(men));
+        otherInstance(tableFile(), QStringLiteral("update \"user\" set IsDel = 'D' where Men_ID = %1;").arg(men));
         TAddTester_Form edit;
         edit.FillGroups();
         edit.Men_ID = men;
@@ -215,8 +214,8 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(bool, accepted);
         const int men = f->addTester(QStringLiteral("Петров"));
-        Calc::InsertTestRecord(f->dm->Current_DB_ID, men, QDate(2026, 1, 1), QTime(9, 0),
-                               QStringLiteral("другой"), Calc::ComposeRecord(kSheet));
+        TestSupport::insertTest(f->dm->Current_DB_ID, men, QDate(2026, 1, 1), QTime(9, 0),
+                               QStringLiteral("другой"), TestSupport::compose(kSheet));
         Platform::MessageRecorder recorder;
         if (note) {
             TBlank_Form form;
@@ -253,7 +252,7 @@ private Q_SLOTS:
         QCOMPARE(f->scalar(QStringLiteral("select Note from TEST order by Test_ID limit 1")).toString(),
                  QStringLiteral("другой"));
         QCOMPARE(count(QStringLiteral("select count(*) from TEST")), accepted ? 2 : 1);
-        QCOMPARE(f->scalar(QStringLiteral("select FIO from USER where Men_ID = %1").arg(men)).toString(),
+        QCOMPARE(f->scalar(QStringLiteral("select FIO from \"user\" where Men_ID = %1").arg(men)).toString(),
                  QStringLiteral("Петров"));
     }
 
@@ -270,8 +269,8 @@ private Q_SLOTS:
             QTest::mouseClick(form->Ok_But, Qt::LeftButton);
         });
         main.AddTest->trigger();
-        QCOMPARE(readBack(tableFile(), QStringLiteral("select FIO from USER")), name);
-        QCOMPARE(readBack(tableFile(), QStringLiteral("select length(FIO) from USER")),
+        QCOMPARE(readBack(tableFile(), QStringLiteral("select FIO from \"user\"")), name);
+        QCOMPARE(readBack(tableFile(), QStringLiteral("select length(FIO) from \"user\"")),
                  QStringLiteral("200"));
     }
 
@@ -290,9 +289,9 @@ private Q_SLOTS:
             });
             QTest::mouseClick(edit->Ok_But, Qt::LeftButton);
         });
-        int id = -1;
-        QString name;
-        QVERIFY(EditDBData(id, name));
+        Data::Database db;
+        db.id = -1;
+        QVERIFY(EditDBData(db));
         QVERIFY(recorder.messages.isEmpty());
         f->dm->DB_Table->Close();
     }
@@ -300,8 +299,8 @@ private Q_SLOTS:
     // A data folder that cannot be written: the data is there to see, every writing command is off.
     void readOnlyFolderOffersOnlyViewing() {
         const int men = f->addTester(QStringLiteral("Петров"));
-        Calc::InsertTestRecord(f->dm->Current_DB_ID, men, QDate(2026, 1, 1), QTime(9, 0), {},
-                               Calc::ComposeRecord(kSheet));
+        TestSupport::insertTest(f->dm->Current_DB_ID, men, QDate(2026, 1, 1), QTime(9, 0), {},
+                               TestSupport::compose(kSheet));
         const int db = f->dm->Current_DB_ID;
         f->dm.reset();
         TestSupport::TReadOnlyFolder lock(f->dir.path() + QStringLiteral("/DB"));
@@ -353,7 +352,7 @@ private Q_SLOTS:
     // the data before it kept as a copy, and the database chosen anew.
     void restoreFromTheWindow() {
         f->addTester(QStringLiteral("До копии"));
-        Data::MakeBackup(f->dm->Connection(), f->dm->DataDir(), 10);
+        Data::MakeBackup(f->dm->Main_Database(), f->dm->DataDir(), 10);
         f->addTester(QStringLiteral("После копии"));
         TMain_Form main;
         main.show();
@@ -394,7 +393,7 @@ private Q_SLOTS:
         QFETCH(QString, damage);
         QFETCH(bool, restore);
         f->addTester(QStringLiteral("Из копии"));
-        Data::MakeBackup(f->dm->Connection(), f->dm->DataDir(), 10);
+        Data::MakeBackup(f->dm->Main_Database(), f->dm->DataDir(), 10);
         const QString file = tableFile();
         const QString backups = Data::BackupDir(f->dm->DataDir());
         f->dm.reset();
@@ -417,14 +416,14 @@ private Q_SLOTS:
         f->dm = Startup::OpenStoreAtStart(f->dir.path(), {});
         QVERIFY(f->dm);
         QCOMPARE(f->dm->ReadOnly(), !restore);
-        QCOMPARE(f->scalar(QStringLiteral("select FIO from USER")).toString(), QStringLiteral("Из копии"));
+        QCOMPARE(f->scalar(QStringLiteral("select FIO from \"user\"")).toString(), QStringLiteral("Из копии"));
         QCOMPARE(QDir(backups).entryList({QStringLiteral("damaged-*.db")}).size(), restore ? 1 : 0);
     }
 
     void deletingADatabaseKeepsACopyFirst() {
         const int other = [this] {
             qint64 id = 0;
-            Data::ExecBound(f->dm->Connection(), QStringLiteral("insert into DB (DB_Name) values ('Лишняя')"),
+            TestSupport::execBound(f->dm->Main_Database(), QStringLiteral("insert into DB (DB_Name) values ('Лишняя')"),
                             {}, &id);
             return int(id);
         }();
@@ -471,7 +470,7 @@ private Q_SLOTS:
         }
         QCOMPARE(readBack(file, QStringLiteral("select group_concat(DB_Name) from DB")),
                  QStringLiteral("Демонстрационная база"));
-        QCOMPARE(readBack(file, QStringLiteral("select count(*) from USER")), QStringLiteral("8"));
+        QCOMPARE(readBack(file, QStringLiteral("select count(*) from \"user\"")), QStringLiteral("8"));
         QCOMPARE(readBack(file, QStringLiteral("select count(*) from TEST")), QStringLiteral("28"));
     }
 
@@ -503,7 +502,7 @@ private Q_SLOTS:
         auto dm = TMain_DataModule::Create(f->dir.path(), {}, [](const QString&) { return true; });
         QVERIFY(dm);
         QVERIFY(dm->NetworkFolder());
-        QCOMPARE(TestSupport::selectValue(dm->Connection(), QStringLiteral("pragma journal_mode")).toString(),
+        QCOMPARE(TestSupport::selectValue(dm->Main_Database(), QStringLiteral("pragma journal_mode")).toString(),
                  QStringLiteral("delete"));
         Platform::MessageRecorder recorder;
         ShowStoreNotices(*dm);
@@ -511,7 +510,7 @@ private Q_SLOTS:
         QVERIFY(recorder.messages[0].text.contains(QStringLiteral("сетевом диске")));
         QVERIFY(recorder.messages[0].text.contains(QStringLiteral("PostgreSQL")));
         // Writes go on as before.
-        QVERIFY(TestSupport::execBound(dm->Connection(),
+        QVERIFY(TestSupport::execBound(dm->Main_Database(),
                                        QStringLiteral("insert into DB (DB_Name) values ('Сеть')")));
         dm.reset();
         QCOMPARE(readBack(file, QStringLiteral("select DB_Name from DB order by DB_ID desc limit 1")),

@@ -34,32 +34,16 @@ const QString kSheet = QStringLiteral("135724681538264713457812"
 // The other workstation: a connection of its own to the same store.
 class TOtherWorkstation {
 public:
-    explicit TOtherWorkstation(const TestSupport::TStoreFixture& store) {
-        if (store.store == TestSupport::TStore::File) {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kName);
-            db.setDatabaseName(store.dm->TableFilePath());
-            m_ok = db.open();
-            m_error = db.lastError().text();
-        } else {
-            const Data::TConnectResult r = Data::OpenServer(store.server->settings(), QString(), kName);
-            m_ok = r.failure == Data::TConnectFailure::None;
-            m_error = r.message;
-        }
-    }
-    ~TOtherWorkstation() {
-        QSqlDatabase::database(kName, false).close();
-        QSqlDatabase::removeDatabase(kName);
-    }
-    bool ok() const { return m_ok; }
+    explicit TOtherWorkstation(const TestSupport::TStoreFixture& store) : m_engine(store.connectAnother(&m_error)) {}
+    bool ok() const { return m_engine != nullptr; }
     const QString& error() const { return m_error; }
     bool exec(const QString& sql, const QVariantMap& params = {}) {
-        return TestSupport::execBound(QSqlDatabase::database(kName, false), sql, params);
+        return TestSupport::execBound(*m_engine, sql, params);
     }
 
 private:
-    inline static const QString kName = QStringLiteral("other_workstation");
-    bool m_ok = false;
     QString m_error;
+    std::unique_ptr<Data::TEngine> m_engine;
 };
 
 // Runs `work` on the next prompt window once it shows (a prompt other than `previous`).
@@ -81,7 +65,7 @@ class TestLostUpdates : public QObject {
     std::unique_ptr<TOtherWorkstation> other;
 
     QString stored(const QString& sql, const QVariantMap& params) {
-        return TestSupport::selectValue(f->dm->Connection(), sql, params).toString();
+        return TestSupport::selectValue(f->dm->Main_Database(), sql, params).toString();
     }
 
 private Q_SLOTS:
@@ -107,7 +91,7 @@ private Q_SLOTS:
         form.Men_ID = men;
         form.LoadCurrentTester();
         form.show();
-        QVERIFY(other->exec(QStringLiteral("update USER set FIO = 'Сидоров', Age = 41 where Men_ID = :men"),
+        QVERIFY(other->exec(QStringLiteral("update \"user\" set FIO = 'Сидоров', Age = 41 where Men_ID = :men"),
                             {{QStringLiteral("men"), men}}));
         form.FIO_Edit->setText(QStringLiteral("Иванов"));
         QTest::mouseClick(form.Ok_But, Qt::LeftButton);
@@ -115,7 +99,7 @@ private Q_SLOTS:
         QCOMPARE(recorder.messages.size(), 1);
         QCOMPARE(recorder.messages[0].text, Data::kRecordChanged);
         QCOMPARE(form.FIO_Edit->text(), QStringLiteral("Сидоров"));
-        const QString sql = QStringLiteral("select FIO || ' ' || Age from USER where Men_ID = :men");
+        const QString sql = QStringLiteral("select FIO || ' ' || Age from \"user\" where Men_ID = :men");
         const QVariantMap key{{QStringLiteral("men"), men}};
         QCOMPARE(stored(sql, key), QStringLiteral("Сидоров 41"));
         // The user's change comes back over the stored record (his age was not his change), and saves.
@@ -167,8 +151,8 @@ private Q_SLOTS:
     void testRecordChangedElsewhere() {
         QFETCH(bool, deleted);
         const int men = f->addTester(QStringLiteral("Петров"));
-        Calc::InsertTestRecord(f->dm->Current_DB_ID, men, QDate(2026, 1, 1), QTime(9, 0),
-                               QStringLiteral("было"), Calc::ComposeRecord(kSheet));
+        TestSupport::insertTest(f->dm->Current_DB_ID, men, QDate(2026, 1, 1), QTime(9, 0),
+                               QStringLiteral("было"), TestSupport::compose(kSheet));
         f->dm->ListTest_Query->SetParam(QStringLiteral("Men_ID"), men);
         f->dm->ListTest_Query->Open();
         const int test = f->dm->ListTest_Query->FieldByName(QStringLiteral("Test_ID")).AsInteger();
@@ -217,7 +201,7 @@ private Q_SLOTS:
         QString shownAgain;
         onPrompt([&](TInput_Form* prompt) {
             QVERIFY(other->exec(
-                QStringLiteral("update \"GROUP\" set Group_Name = 'Чужая' where Group_ID = :id"), key));
+                QStringLiteral("update \"group\" set Group_Name = 'Чужая' where Group_ID = :id"), key));
             prompt->Text_Edit->setText(QStringLiteral("Моя"));
             onPrompt(
                 [&](TInput_Form* again) {
@@ -233,7 +217,7 @@ private Q_SLOTS:
         QCOMPARE(shownAgain, QStringLiteral("Чужая"));
         QCOMPARE(recorder.messages.size(), 1);
         QCOMPARE(recorder.messages[0].text, Data::kRecordChanged);
-        QCOMPARE(stored(QStringLiteral("select Group_Name from \"GROUP\" where Group_ID = :id"), key),
+        QCOMPARE(stored(QStringLiteral("select Group_Name from \"group\" where Group_ID = :id"), key),
                  QStringLiteral("Моя"));
     }
 
@@ -244,9 +228,9 @@ private Q_SLOTS:
         const int gone = f->addGroup(QStringLiteral("Вторая"));
         Data::TTable& groups = *f->dm->Group_Table;
         groups.Open();
-        QVERIFY(other->exec(QStringLiteral("update \"GROUP\" set Group_Name = 'Чужая' where Group_ID = :id"),
+        QVERIFY(other->exec(QStringLiteral("update \"group\" set Group_Name = 'Чужая' where Group_ID = :id"),
                             {{QStringLiteral("id"), kept}}));
-        QVERIFY(other->exec(QStringLiteral("delete from \"GROUP\" where Group_ID = :id"),
+        QVERIFY(other->exec(QStringLiteral("delete from \"group\" where Group_ID = :id"),
                             {{QStringLiteral("id"), gone}}));
         QVERIFY(groups.Locate(QStringLiteral("Group_ID"), kept));
         groups.Edit();
@@ -257,8 +241,8 @@ private Q_SLOTS:
         groups.Delete();
         groups.Close();
         const auto rows = TestSupport::selectRows(
-            f->dm->Connection(),
-            QStringLiteral("select Group_ID, Group_Name from \"GROUP\" where Group_ID in "
+            f->dm->Main_Database(),
+            QStringLiteral("select Group_ID, Group_Name from \"group\" where Group_ID in "
                            "(:kept, :gone)"),
             {{QStringLiteral("kept"), kept}, {QStringLiteral("gone"), gone}});
         QCOMPARE(rows.size(), 1);

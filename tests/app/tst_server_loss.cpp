@@ -77,9 +77,9 @@ private Q_SLOTS:
         QTest::mouseClick(form.Ok_But, Qt::LeftButton);
         QVERIFY2(!form.isVisible(), qPrintable(recorder.messages.last().text));
         QCOMPARE(recorder.messages.size(), 1);
-        QCOMPARE(f->scalar(QStringLiteral("select FIO from USER where Men_ID = %1").arg(men)).toString(),
+        QCOMPARE(f->scalar(QStringLiteral("select FIO from \"user\" where Men_ID = %1").arg(men)).toString(),
                  QStringLiteral("Иванов"));
-        QCOMPARE(count(QStringLiteral("select count(*) from USER")), 1);
+        QCOMPARE(count(QStringLiteral("select count(*) from \"user\"")), 1);
     }
 
     void newTestRecordKeptUntilTheServerIsBack() {

@@ -234,10 +234,10 @@ private Q_SLOTS:
         TestSupport::ProgramDirFixture dir;
         auto dm = dir.createDataModule();
         QVERIFY(dm);
-        QSqlQuery q(dm->Connection());
-        QVERIFY(q.exec(QStringLiteral("insert into DB (DB_ID, DB_Name) values (1, 'База')")));
-        QVERIFY(q.exec(QStringLiteral("insert into \"GROUP\" (Group_ID, Group_Name) values (1, 'Первая')")));
-        QVERIFY(q.exec(QStringLiteral(
+        Data::TEngine& q = dm->Main_Database();
+        QVERIFY(TestSupport::execBound(q, QStringLiteral("insert into DB (DB_ID, DB_Name) values (1, 'База')")));
+        QVERIFY(TestSupport::execBound(q, QStringLiteral("insert into \"GROUP\" (Group_ID, Group_Name) values (1, 'Первая')")));
+        QVERIFY(TestSupport::execBound(q, QStringLiteral(
             "insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) values "
             "(1, 'Иванов', 'М', 30, 0, ''), (1, 'Ёлкин', 'М', 30, 1, ''), (1, 'Петров', 'М', 40, 1, ''), "
             "(1, '7', 'Ж', 20, 1, ''), (1, 'Ёлкин', 'М', 41, 1, '')")));

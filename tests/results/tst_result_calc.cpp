@@ -206,7 +206,7 @@ void TestResultCalc::missingReferenceRowEndsOnlyItsCall() {
     TestSupport::TStoreFixture data(store);
     QVERIFY2(data.open(), qPrintable(data.error));
     QVERIFY(TestSupport::execBound(
-        data.dm->Connection(), QStringLiteral("delete from DurMoll where Vector = 2 and Reaction = '00'")));
+        data.dm->Main_Database(), QStringLiteral("delete from DurMoll where Vector = 2 and Reaction = '00'")));
     Platform::MessageRecorder recorder;
     auto t = table(repeated("0 0 0 0 0 0 0 0", 8));
     auto f = footer();

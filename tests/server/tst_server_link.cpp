@@ -48,15 +48,15 @@ class TestServerLink : public QObject {
     }
     qint64 insert(const QString& sql, const QVariantMap& params = {}) {
         qint64 id = 0;
-        TestSupport::execBound(m_dm->Connection(), sql, params, &id);
+        TestSupport::execBound(m_dm->Main_Database(), sql, params, &id);
         return id;
     }
     int count(const char* table) {
-        return TestSupport::selectValue(m_dm->Connection(), QStringLiteral("select count(*) from ") + table)
+        return TestSupport::selectValue(m_dm->Main_Database(), QStringLiteral("select count(*) from ") + table)
             .toInt();
     }
     int addTester(const QString& fio) {
-        return int(insert(QStringLiteral("insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
+        return int(insert(QStringLiteral("insert into \"user\" (DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
                                          "values (:db, :fio, 'М', 30, 0, '')"),
                           {{QStringLiteral("db"), m_dm->Current_DB_ID}, {QStringLiteral("fio"), fio}}));
     }
@@ -129,8 +129,8 @@ private Q_SLOTS:
             fillTester(form, QStringLiteral("Иванов"));
             QTest::mouseClick(form.Ok_But, Qt::LeftButton);
             QVERIFY(!form.isVisible());
-            QCOMPARE(form.Men_ID, TestSupport::selectValue(m_dm->Connection(),
-                                                           QStringLiteral("select max(Men_ID) from USER"))
+            QCOMPARE(form.Men_ID, TestSupport::selectValue(m_dm->Main_Database(),
+                                                           QStringLiteral("select max(Men_ID) from \"user\""))
                                       .toInt());
         }
         QCOMPARE(m_proxy->dropped.exchange(0), 1);
@@ -185,7 +185,7 @@ private Q_SLOTS:
               "$$ begin perform pg_sleep(6); return new; end $$",
               "create trigger morvel_test_slow before insert on \"user\" for each row execute function "
               "morvel_test_slow()"})
-            QVERIFY(TestSupport::execBound(m_dm->Connection(), QString::fromLatin1(sql)));
+            QVERIFY(TestSupport::execBound(m_dm->Main_Database(), QString::fromLatin1(sql)));
         Platform::MessageRecorder recorder;
         TAddTester_Form form;
         form.Men_ID = -1;
@@ -209,14 +209,15 @@ private Q_SLOTS:
         TMain_Form form;
         form.show();
         QVERIFY(form.LocateMen(first));
-        const QString other = QStringLiteral("second_workstation");
-        QCOMPARE(Data::OpenServer(settings(), QString(), other).failure, Data::TConnectFailure::None);
-        TestSupport::execBound(QSqlDatabase::database(other, false),
-                               QStringLiteral("insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
-                                              "values (:db, 'Яковлев', 'М', 50, 0, '')"),
-                               {{QStringLiteral("db"), m_dm->Current_DB_ID}});
-        QSqlDatabase::database(other, false).close();
-        QSqlDatabase::removeDatabase(other);
+        {
+            Data::TConnectResult r;
+            const auto other = Data::ConnectServer(settings(), QString(), r);
+            QVERIFY2(other, qPrintable(r.message));
+            TestSupport::execBound(*other,
+                                   QStringLiteral("insert into \"user\" (DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
+                                                  "values (:db, 'Яковлев', 'М', 50, 0, '')"),
+                                   {{QStringLiteral("db"), m_dm->Current_DB_ID}});
+        }
         QTRY_COMPARE_WITH_TIMEOUT(m_dm->Men_Query->RecordCount(), 2, 1000);
         QCOMPARE(form.CurrentMenID(), first);
     }
@@ -224,7 +225,7 @@ private Q_SLOTS:
     void readOnlyRoleOpensReadOnly() {
         m_db->admin(QStringLiteral("create role morvel_reader login"), nullptr);
         QVERIFY(TestSupport::execBound(
-            m_dm->Connection(),
+            m_dm->Main_Database(),
             QStringLiteral("grant select on all tables in schema public to morvel_reader")));
         auto reader =
             TMain_DataModule::CreateServer(m_dir->path(), settings(QStringLiteral("morvel_reader")), {});
@@ -268,27 +269,26 @@ private Q_SLOTS:
 
     // A database of the previous version gets the write keys and the notices when the program opens it.
     void olderDatabaseGetsKeysAndNotices() {
-        Data::Server::ExecPlain(Data::Server::Handle(m_dm->Connection()),
-                                "drop table morvel_write; drop function morvel_notify() cascade; "
-                                "update morvel_schema set version = 3",
-                                QString());
+        m_dm->Main_Database().Run("drop table morvel_write; drop function morvel_notify() cascade; "
+                                  "update morvel_schema set version = 3",
+                                  QString());
         m_dm.reset();
         m_dm = TMain_DataModule::CreateServer(m_dir->path(), settings(), QString());
         m_dm->Current_DB_ID = 1;
         addTester(QStringLiteral("Петров"));
         QCOMPARE(count("morvel_write"), 1);
         QCOMPARE(
-            TestSupport::selectValue(m_dm->Connection(), QStringLiteral("select version from morvel_schema"))
+            TestSupport::selectValue(m_dm->Main_Database(), QStringLiteral("select version from morvel_schema"))
                 .toInt(),
             Data::kSchemaVersion);
         QCOMPARE(TestSupport::selectValue(
-                     m_dm->Connection(),
+                     m_dm->Main_Database(),
                      QStringLiteral("select count(*) from pg_trigger where tgname like '%_notify'")),
                  QVariant(4));
     }
 
     void emptyDatabaseOffersWhatToDo() {
-        TestSupport::execBound(m_dm->Connection(), QStringLiteral("delete from DB"));
+        TestSupport::execBound(m_dm->Main_Database(), QStringLiteral("delete from DB"));
         TDB_Form form;
         form.show();
         QVERIFY(form.Empty_Label->isVisible() && form.CreateDB_But->isVisible() &&

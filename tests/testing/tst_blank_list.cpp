@@ -36,14 +36,14 @@ void typeText(QWidget* w, const QString& text) {
 int addRecord(const QString& resultTest, const QString& resultProfil, const QDate& date,
               const QString& note = QString()) {
     const Calc::TTestRecord record =
-        resultTest.isEmpty() ? Calc::ComposeProfileRecord(resultProfil) : Calc::ComposeRecord(resultTest);
-    Calc::InsertTestRecord(kDbId, kMen, date, QTime(10, 30), note, record);
+        resultTest.isEmpty() ? TestSupport::composeProfile(resultProfil) : TestSupport::compose(resultTest);
+    TestSupport::insertTest(kDbId, kMen, date, QTime(10, 30), note, record);
     return recordsOf(kMen).back().testId;
 }
 
 // A stored record with neither choices nor counts (no window writes one).
 void addEmptyRecord() {
-    Main_DataModule->ExecSQL(
+    TestSupport::execBound(Main_DataModule->Main_Database(), 
         QStringLiteral("insert into TEST (DB_ID, Men_ID, Date_Test, Time_Test, Note, "
                        "Result_Test, Result_Profil, Calc_Profil, Calc_ProfilNapr) values "
                        "(1, %1, '2026-01-05', '09:00:00', 'пусто', '', '', '', '')")
@@ -394,7 +394,7 @@ private Q_SLOTS:
         QCOMPARE(numbers(), (QList<int>{4, 3, 2, 1}));
         QCOMPARE(Main_DataModule->ListTest_Query->RecNo(), 1);
         // The numbers live in the result only.
-        QSqlQuery q(Main_DataModule->Connection());
+        QSqlQuery q(Main_DataModule->Main_Database());
         QVERIFY(q.exec(QStringLiteral("select count(*) from TEST")) && q.next());
         QCOMPARE(q.value(0).toInt(), 4);
     }

@@ -174,7 +174,7 @@ private Q_SLOTS:
         QString types, marks;
         for (int half = 0; half < 2; ++half)
             for (int f = 0; f < 8; ++f) {
-                QSqlQuery q(Main_DataModule->Connection());
+                QSqlQuery q(Main_DataModule->Main_Database());
                 q.prepare(QStringLiteral("select Type_Reaction, Napr from Symbols where Posit_Select = ? and "
                                          "Negat_Select = ? order by ID_Rec"));
                 q.addBindValue(QString(profil[half * 16 + f]));
@@ -274,7 +274,7 @@ private Q_SLOTS:
         Platform::MessageRecorder messages;
         auto form = newForm();
         runFirstPass(*form, true);
-        Main_DataModule->ExecSQL(QStringLiteral("update USER set IsDel = 'D' where Men_ID = %1").arg(kMen));
+        TestSupport::execBound(Main_DataModule->Main_Database(), QStringLiteral("update USER set IsDel = 'D' where Men_ID = %1").arg(kMen));
         for (int series = 1; series <= 6; ++series) {
             for (QChar d : pickTwo(*form))
                 QTest::keyClick(form.get(), d.toLatin1());

@@ -25,7 +25,6 @@
 #include <QHash>
 #include <QPointer>
 #include <QPushButton>
-#include <QSqlQuery>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -134,19 +133,25 @@ int main(int argc, char** argv) {
     if (!dm)
         return 1;
     Demo::CreateDemoDatabase(*dm);
-    QSqlQuery q(dm->Connection());
-    q.exec(QStringLiteral("select DB_ID, DB_Name from DB order by DB_ID"));
-    if (!q.next())
+    dm->DB_Table->Open();
+    if (dm->DB_Table->IsEmpty())
         return 1;
-    dm->Current_DB_ID = q.value(0).toInt();
-    const QString dbName = q.value(1).toString();
+    dm->Current_DB_ID = dm->DB_Table->FieldByName(QStringLiteral("DB_ID")).AsInteger();
+    const QString dbName = dm->DB_Table->FieldByName(QStringLiteral("DB_Name")).AsString();
+    dm->DB_Table->Close();
     // The testee with the most tests shows full tables, indices and charts.
-    q.prepare(QStringLiteral("select Men_ID, count(*) from TEST where DB_ID = ? group by Men_ID "
-                             "order by count(*) desc, Men_ID limit 1"));
-    q.addBindValue(dm->Current_DB_ID);
-    if (!q.exec() || !q.next())
+    dm->OpenMenQuery(QString());
+    int menId = 0;
+    qsizetype most = 0;
+    for (int r = 0; r < dm->Men_Query->RecordCount(); ++r) {
+        const int id = dm->Men_Query->Value(r, 0).toInt();
+        if (const qsizetype tests = dm->Repo().testsOf(id).size(); tests > most) {
+            most = tests;
+            menId = id;
+        }
+    }
+    if (menId == 0)
         return 1;
-    const int menId = q.value(0).toInt();
 
     try {
         TMain_Form main;
@@ -175,16 +180,17 @@ int main(int argc, char** argv) {
         whenModal(out, "TDB_Form", QStringLiteral("databases.png"));
         ChooseDB(id, name);
 
-        int editId = menId;
+        main.LocateMen(menId);
+        Data::Testee testee = main.CurrentTestee();
         whenModal(out, "TAddTester_Form", QStringLiteral("testee.png"));
-        EditTester(editId, &main);
+        EditTester(testee, &main);
 
         whenModal(out, "TListTest_Form", QStringLiteral("testlist.png"), [out](QWidget* list) {
             whenModal(out, "TGraph_Form", QStringLiteral("charts.png"), {}, list);
             clickLater(list, "Graph_But");
             return true;
         });
-        ShowTestList(menId, &main);
+        ShowTestList(testee, &main);
 
         // The answer sheet of a stored test, opened from the test list (no picture of the list again).
         whenModal(out, "TListTest_Form", QString(), [out](QWidget* list) {
@@ -192,7 +198,7 @@ int main(int argc, char** argv) {
             clickLater(list, "EditBlank_But");
             return true;
         });
-        ShowTestList(menId, &main);
+        ShowTestList(testee, &main);
 
         whenModal(out, "TResult_Form", QStringLiteral("results.png"));
         ShowResults(menId, false, &main);
