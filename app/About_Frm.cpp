@@ -1,10 +1,12 @@
 // About box.
 #include "app/About_Frm.h"
 
-#include "widgets/Icons.h"
 #include "platform/Shell.h"
+#include "widgets/DialogLayout.h"
+#include "widgets/Icons.h"
 
 #include <QFrame>
+#include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -18,6 +20,7 @@ const QString kPlaceAndYear = QStringLiteral("Новосибирск, 2026");
 constexpr int kPortraits = 8;
 constexpr int kLoopMs = 4000; // one walk over all portraits
 const QColor kMaroon(128, 0, 0);
+const QSize kAnimationSize(151, 108);
 
 } // namespace
 
@@ -25,6 +28,7 @@ const QColor kMaroon(128, 0, 0);
 
 TLogoAnimation::TLogoAnimation(QWidget* parent) : QWidget(parent), m_animation(new QVariantAnimation(this)) {
     setAttribute(Qt::WA_TranslucentBackground);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     m_animation->setStartValue(0);
     m_animation->setEndValue(kPortraits);
     m_animation->setDuration(kLoopMs);
@@ -37,6 +41,8 @@ TLogoAnimation::TLogoAnimation(QWidget* parent) : QWidget(parent), m_animation(n
         }
     });
 }
+
+QSize TLogoAnimation::sizeHint() const { return kAnimationSize; }
 
 void TLogoAnimation::Play() { m_animation->start(); }
 
@@ -94,9 +100,7 @@ void TLinkLabel::mouseReleaseEvent(QMouseEvent* event) {
 
 TAbout_Form::TAbout_Form(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("О программе"));
-    setWindowFlags(Qt::Tool | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(298, 272);
+    setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
     auto* panel = new QFrame(this);
     panel->setFrameShape(QFrame::Panel);
@@ -105,7 +109,6 @@ TAbout_Form::TAbout_Form(QWidget* parent) : QDialog(parent) {
     QPalette white = panel->palette();
     white.setColor(QPalette::Window, Qt::white);
     panel->setPalette(white);
-    panel->setGeometry(6, 6, 286, 216);
 
     auto* title = new QLabel(QStringLiteral("Тест Morvel"), panel);
     QFont titleFont(QStringLiteral("Verdana"));
@@ -116,32 +119,38 @@ TAbout_Form::TAbout_Form(QWidget* parent) : QDialog(parent) {
     maroon.setColor(QPalette::WindowText, kMaroon);
     title->setPalette(maroon);
     title->setAlignment(Qt::AlignCenter);
-    title->setGeometry(4, 10, 278, 28);
 
     Flash = new TLogoAnimation(panel);
     Flash->setObjectName(QStringLiteral("Flash"));
-    Flash->setGeometry((286 - 151) / 2, 46, 151, 108);
 
     auto* mailCaption = new QLabel(QStringLiteral("E-mail:"), panel);
     EMailLabel = new TLinkLabel(kContactEMail, QStringLiteral("mailto:") + kContactEMail, panel);
     EMailLabel->setObjectName(QStringLiteral("EMailLabel"));
-    const int captionW = mailCaption->sizeHint().width();
-    const int mailW = EMailLabel->sizeHint().width();
-    const int x = (286 - captionW - 6 - mailW) / 2;
-    mailCaption->setGeometry(x, 164, captionW, 18);
-    EMailLabel->setGeometry(x + captionW + 6, 164, mailW, 18);
+    auto* mail = new QHBoxLayout;
+    mail->setAlignment(Qt::AlignHCenter);
+    mail->addWidget(mailCaption);
+    mail->addWidget(EMailLabel);
 
     auto* place = new QLabel(kPlaceAndYear, panel);
     QFont bold = place->font();
     bold.setBold(true);
     place->setFont(bold);
     place->setAlignment(Qt::AlignCenter);
-    place->setGeometry(4, 188, 278, 18);
+    auto* column = new QVBoxLayout(panel);
+    column->addWidget(title);
+    column->addWidget(Flash, 1, Qt::AlignCenter);
+    column->addLayout(mail);
+    column->addWidget(place);
 
-    Ok_But = new QPushButton(QStringLiteral("&OK"), this);
-    Ok_But->setGeometry(104, 234, 90, 28);
+    auto* buttons = new QDialogButtonBox(this);
+    buttons->setCenterButtons(true);
+    Ok_But = buttons->addButton(QStringLiteral("&OK"), QDialogButtonBox::AcceptRole);
     Ok_But->setDefault(true);
     Ok_But->setFocus();
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(panel, 1);
+    layout->addWidget(buttons);
+    Widgets::OpenAt(this, QSize(298, 272));
     connect(Ok_But, &QPushButton::clicked, this, &QDialog::accept);
 
     Flash->Play();

@@ -15,6 +15,7 @@ public:
     void Play();
     bool Playing() const;
     int CurrentPortrait() const { return m_portrait; }
+    QSize sizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -5,15 +5,18 @@
 #include "data/DataMod.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorDisplay.h"
+#include "widgets/DialogLayout.h"
 #include "widgets/RestoreEdits.h"
 #include "widgets/TextLimit.h"
 
 #include <QComboBox>
 #include <QFrame>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -72,66 +75,58 @@ int TAgeSpinBox::valueFromText(const QString& text) const {
 // ---- TAddTester_Form ----
 
 TAddTester_Form::TAddTester_Form(QWidget* parent) : QDialog(parent) {
-    setWindowFlags(Qt::Tool | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(296, 227);
+    setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     QFont bold = font();
     bold.setBold(true);
 
     auto* panel = new QFrame(this);
     panel->setFrameShape(QFrame::StyledPanel);
     panel->setFrameShadow(QFrame::Sunken);
-    panel->setGeometry(6, 6, 284, 176);
-    auto addLabel = [&](const QString& text, int x, int y, int w) {
-        auto* label = new QLabel(text, panel);
-        label->setFont(bold);
-        label->setGeometry(x, y, w, 18);
-        return label;
-    };
-
-    QLabel* fioLabel = addLabel(QStringLiteral("Фамилия, имя, отчество"), 10, 8, 264);
     FIO_Edit = new QLineEdit(panel);
     FIO_Edit->setObjectName(QStringLiteral("FIO_Edit"));
-    FIO_Edit->setGeometry(10, 28, 264, 24);
     Widgets::LimitChars(FIO_Edit, kMaxFIOLength);
-    fioLabel->setBuddy(FIO_Edit);
-
-    QLabel* sexLabel = addLabel(QStringLiteral("Пол"), 10, 62, 150);
     Sex_ComboBox = new QComboBox(panel);
     Sex_ComboBox->setObjectName(QStringLiteral("Sex_ComboBox"));
-    Sex_ComboBox->setGeometry(10, 82, 160, 24);
     Sex_ComboBox->addItem(QStringLiteral("Мужской"), QStringLiteral("М"));
     Sex_ComboBox->addItem(QStringLiteral("Женский"), QStringLiteral("Ж"));
     Sex_ComboBox->setCurrentIndex(-1);
-    sexLabel->setBuddy(Sex_ComboBox);
-
-    QLabel* ageLabel = addLabel(QStringLiteral("Возраст"), 184, 62, 90);
     Age_Edit = new TAgeSpinBox(panel);
     Age_Edit->setObjectName(QStringLiteral("Age_Edit"));
-    Age_Edit->setGeometry(184, 82, 90, 24);
-    ageLabel->setBuddy(Age_Edit);
-
-    QLabel* groupLabel = addLabel(QStringLiteral("Группа"), 10, 116, 150);
     Group_ComboBox = new QComboBox(panel);
     Group_ComboBox->setObjectName(QStringLiteral("Group_ComboBox"));
     Group_ComboBox->setEditable(true);
     Group_ComboBox->setInsertPolicy(QComboBox::NoInsert);
     Widgets::LimitChars(Group_ComboBox->lineEdit(), kMaxGroupNameLength);
-    Group_ComboBox->setGeometry(10, 136, 240, 24);
-    groupLabel->setBuddy(Group_ComboBox);
     Group_But = new QToolButton(panel);
     Group_But->setObjectName(QStringLiteral("Group_But"));
     Group_But->setText(QStringLiteral("+"));
     Group_But->setToolTip(QStringLiteral("Группы тестируемых"));
-    Group_But->setGeometry(250, 136, 24, 24);
 
-    Ok_But = new QPushButton(QStringLiteral("OK"), this);
-    Ok_But->setGeometry(102, 190, 90, 28);
-    Ok_But->setDefault(true);
-    Cancel_But = new QPushButton(QStringLiteral("Отмена"), this);
-    Cancel_But->setGeometry(200, 190, 90, 28);
+    // Bold labels over their fields; the sex and the age side by side, the "+" button at the group's end.
+    auto* grid = new QGridLayout(panel);
+    const auto labelled = [&](const QString& text, QWidget* field, int row, int col, int span) {
+        auto* label = new QLabel(text, panel);
+        label->setFont(bold);
+        label->setBuddy(field);
+        grid->addWidget(label, row, col, 1, span);
+        grid->addWidget(field, row + 1, col, 1, span);
+        return label;
+    };
+    QLabel* fioLabel = labelled(QStringLiteral("Фамилия, имя, отчество"), FIO_Edit, 0, 0, 3);
+    QLabel* sexLabel = labelled(QStringLiteral("Пол"), Sex_ComboBox, 2, 0, 1);
+    QLabel* ageLabel = labelled(QStringLiteral("Возраст"), Age_Edit, 2, 1, 2);
+    QLabel* groupLabel = labelled(QStringLiteral("Группа"), Group_ComboBox, 4, 0, 2);
+    grid->addWidget(Group_But, 5, 2);
+    grid->setColumnStretch(0, 1);
+    grid->setRowStretch(6, 1);
 
     Restore_But = new Widgets::TRestoreEdits_But(this);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(panel, 1);
+    layout->addWidget(Restore_But, 0, Qt::AlignLeft);
+    layout->addWidget(Widgets::ButtonRow(this, Ok_But, Cancel_But));
+    Widgets::OpenAt(this, QSize(296, 227));
+
     Restore_But->AddField(
         fioLabel->text(), [this] { return FIO_Edit->text(); },
         [this](const QString& v) { FIO_Edit->setText(v); });

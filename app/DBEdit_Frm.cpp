@@ -6,10 +6,12 @@
 #include "data/Password.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorDisplay.h"
+#include "widgets/DialogLayout.h"
 #include "widgets/RestoreEdits.h"
 #include "widgets/TextLimit.h"
 
 #include <QCheckBox>
+#include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -19,39 +21,37 @@ constexpr int kMaxNameLength = 100;
 }
 
 TDBEdit_Form::TDBEdit_Form(QWidget* parent) : QDialog(parent) {
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(290, 169);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     auto* nameLabel = new QLabel(QStringLiteral("Название базы данных"), this);
-    nameLabel->setGeometry(16, 12, 258, 16);
     DB_Edit = new QLineEdit(this);
     DB_Edit->setObjectName(QStringLiteral("DB_Edit"));
-    DB_Edit->setGeometry(16, 32, 258, 24);
     Widgets::LimitChars(DB_Edit, kMaxNameLength);
     nameLabel->setBuddy(DB_Edit);
-    auto* passwordLabel = new QLabel(QStringLiteral("Пароль"), this);
-    passwordLabel->setGeometry(16, 76, 60, 24);
+    const QString passwordText = QStringLiteral("Пароль");
     Password_Edit = new QLineEdit(this);
     Password_Edit->setObjectName(QStringLiteral("Password_Edit"));
     Password_Edit->setEchoMode(QLineEdit::Password);
-    Password_Edit->setGeometry(80, 76, 194, 24);
     Widgets::LimitChars(Password_Edit, Data::kMaxPasswordLength);
-    passwordLabel->setBuddy(Password_Edit);
     NoPassword_CheckBox = new QCheckBox(QStringLiteral("Без пароля"), this);
     NoPassword_CheckBox->setObjectName(QStringLiteral("NoPassword_CheckBox"));
-    NoPassword_CheckBox->setGeometry(80, 102, 194, 20);
     NoPassword_CheckBox->hide(); // a new database without a password simply leaves the box empty
-    Ok_But = new QPushButton(QStringLiteral("OK"), this);
-    Ok_But->setGeometry(82, 124, 90, 28);
-    Ok_But->setDefault(true);
-    Cancel_But = new QPushButton(QStringLiteral("Отмена"), this);
-    Cancel_But->setGeometry(184, 124, 90, 28);
     Restore_But = new Widgets::TRestoreEdits_But(this);
+    auto* password = new QFormLayout;
+    password->addRow(passwordText, Password_Edit);
+    password->addRow(nullptr, NoPassword_CheckBox);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(nameLabel);
+    layout->addWidget(DB_Edit);
+    layout->addLayout(password);
+    layout->addStretch();
+    layout->addWidget(Restore_But, 0, Qt::AlignLeft);
+    layout->addWidget(Widgets::ButtonRow(this, Ok_But, Cancel_But));
+    Widgets::OpenAt(this, QSize(290, 169));
     Restore_But->AddField(
         nameLabel->text(), [this] { return DB_Edit->text(); },
         [this](const QString& v) { DB_Edit->setText(v); });
     Restore_But->AddField(
-        passwordLabel->text(), [this] { return Password_Edit->text(); },
+        passwordText, [this] { return Password_Edit->text(); },
         [this](const QString& v) { Password_Edit->setText(v); }, false);
     connect(Password_Edit, &QLineEdit::textChanged, this, [this] { PasswordChanged = true; });
     connect(NoPassword_CheckBox, &QCheckBox::toggled, this, [this](bool none) {

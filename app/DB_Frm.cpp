@@ -12,12 +12,14 @@
 #include "data/Transfer.h"
 #include "platform/Dialogs.h"
 #include "widgets/DBGrid.h"
+#include "widgets/DialogLayout.h"
 #include "widgets/LiveList.h"
 #include "platform/ErrorDisplay.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -25,6 +27,7 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -52,21 +55,16 @@ void showDatabase(int id) {
 
 TDB_Form::TDB_Form(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Выбор базы данных"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(400, 266);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
     auto* frame = new QGroupBox(QStringLiteral("Базы данных"), this);
-    frame->setGeometry(8, 4, 384, 212);
     auto* label = new QLabel(QStringLiteral("Доступные базы данных"), frame);
-    label->setGeometry(12, 24, 200, 20);
 
     Work_But = new QToolButton(frame);
     Work_But->setText(QStringLiteral("Работа с БД"));
     Work_But->setAutoRaise(true);
     Work_But->setPopupMode(QToolButton::InstantPopup);
     Work_But->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    Work_But->setGeometry(262, 20, 110, 24);
     auto* menu = new QMenu(Work_But);
     menu->setToolTipsVisible(true);
     Create_Item = menu->addAction(QStringLiteral("&Создать..."));
@@ -82,7 +80,6 @@ TDB_Form::TDB_Form(QWidget* parent) : QDialog(parent) {
     Bases_Grid = new Widgets::TDBGrid(Main_DataModule->DB_Table,
                                       {Widgets::TColumn{field("DB_Name"), QString(), 340}}, frame);
     Bases_Grid->setObjectName(QStringLiteral("Bases_Grid"));
-    Bases_Grid->setGeometry(12, 48, 360, 152);
     Bases_Grid->horizontalHeader()->hide();
     Bases_Grid->horizontalHeader()->setStretchLastSection(true);
     Bases_Grid->setWordWrap(true);
@@ -94,16 +91,43 @@ TDB_Form::TDB_Form(QWidget* parent) : QDialog(parent) {
     pal.setColor(QPalette::Base, QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF));
     Bases_Grid->setPalette(pal);
 
-    Ok_But = new QPushButton(QStringLiteral("&OK"), this);
-    Ok_But->setGeometry(196, 228, 94, 28);
-    Ok_But->setDefault(true);
-    Cancel_But = new QPushButton(QStringLiteral("&Отмена"), this);
-    Cancel_But->setGeometry(298, 228, 94, 28);
+    // Shown over the empty list.
+    Empty_Label = new QLabel(frame);
+    Empty_Label->setObjectName(QStringLiteral("Empty_Label"));
+    Empty_Label->setWordWrap(true);
+    Empty_Label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    CreateDB_But = new QPushButton(QStringLiteral("Создать базу..."), frame);
+    CreateDB_But->setObjectName(QStringLiteral("CreateDB_But"));
+    TransferDB_But = new QPushButton(QStringLiteral("Перенести на сервер..."), frame);
+    TransferDB_But->setObjectName(QStringLiteral("TransferDB_But"));
+    TransferDB_But->setToolTip(
+        QStringLiteral("Скопировать базы данных, группы, тестируемых и тесты локального "
+                       "файла в эту базу данных на сервере"));
+
+    auto* grid = new QGridLayout(frame);
+    grid->addWidget(label, 0, 0);
+    grid->addWidget(Work_But, 0, 1);
+    grid->addWidget(Bases_Grid, 1, 0, 1, 2);
+    // A layout over the list's cell, not a widget: it takes no clicks from the list.
+    auto* empty = new QGridLayout;
+    empty->setContentsMargins(12, 12, 12, 12);
+    empty->addWidget(Empty_Label, 0, 0, 1, 2);
+    empty->addWidget(CreateDB_But, 1, 0);
+    empty->addWidget(TransferDB_But, 1, 1);
+    empty->setRowStretch(0, 1);
+    grid->addLayout(empty, 1, 0, 1, 2);
+
+    QDialogButtonBox* buttons =
+        Widgets::ButtonRow(this, Ok_But, Cancel_But, QStringLiteral("&OK"), QStringLiteral("&Отмена"));
     Cancel_But->setToolTip(QStringLiteral("Выйти из программы"));
     QFont bold = Ok_But->font();
     bold.setBold(true);
     Ok_But->setFont(bold);
     Cancel_But->setFont(bold);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(frame, 1);
+    layout->addWidget(buttons);
+    Widgets::OpenAt(this, QSize(400, 266));
 
     connect(Ok_But, &QPushButton::clicked, this, [this] { Platform::guarded([this] { Ok_ButClick(); }); });
     connect(Cancel_But, &QPushButton::clicked, this, &QDialog::reject);
@@ -117,20 +141,6 @@ TDB_Form::TDB_Form(QWidget* parent) : QDialog(parent) {
         if (!Main_DataModule->DB_Table->IsEmpty())
             Platform::guarded([this] { Ok_ButClick(); });
     });
-    Empty_Label = new QLabel(frame);
-    Empty_Label->setObjectName(QStringLiteral("Empty_Label"));
-    Empty_Label->setGeometry(24, 60, 336, 76);
-    Empty_Label->setWordWrap(true);
-    Empty_Label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    CreateDB_But = new QPushButton(QStringLiteral("Создать базу..."), frame);
-    CreateDB_But->setObjectName(QStringLiteral("CreateDB_But"));
-    CreateDB_But->setGeometry(24, 150, 160, 28);
-    TransferDB_But = new QPushButton(QStringLiteral("Перенести на сервер..."), frame);
-    TransferDB_But->setObjectName(QStringLiteral("TransferDB_But"));
-    TransferDB_But->setGeometry(196, 150, 164, 28);
-    TransferDB_But->setToolTip(
-        QStringLiteral("Скопировать базы данных, группы, тестируемых и тесты локального "
-                       "файла в эту базу данных на сервере"));
     connect(CreateDB_But, &QPushButton::clicked, this,
             [this] { Platform::guarded([this] { Create_ItemClick(); }); });
     connect(TransferDB_But, &QPushButton::clicked, this,

@@ -8,13 +8,16 @@
 #include "platform/ErrorDisplay.h"
 #include "platform/Locale.h"
 #include "widgets/DBGrid.h"
+#include "widgets/DialogLayout.h"
 #include "widgets/LiveList.h"
 
 #include <QFrame>
+#include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QShortcut>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -26,23 +29,18 @@ Data::TTable* groups() { return Main_DataModule->Group_Table; }
 
 TGroup_Form::TGroup_Form(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Группы тестируемых"));
-    setWindowFlags(Qt::Tool | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(383, 225);
+    setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     QFont bold = font();
     bold.setBold(true);
 
     auto* panel = new QFrame(this);
     panel->setFrameShape(QFrame::StyledPanel);
     panel->setFrameShadow(QFrame::Raised);
-    panel->setGeometry(6, 6, 371, 172);
     auto* label = new QLabel(QStringLiteral("Группы"), panel);
     label->setFont(bold);
-    label->setGeometry(10, 8, 200, 18);
 
     Group_DBGrid = new Widgets::TDBGrid(groups(), {Widgets::TColumn{kGroupName, QString(), 220}}, panel);
     Group_DBGrid->setObjectName(QStringLiteral("Group_DBGrid"));
-    Group_DBGrid->setGeometry(10, 28, 238, 134);
     Group_DBGrid->horizontalHeader()->hide();
     Group_DBGrid->horizontalHeader()->setStretchLastSection(true);
     Group_DBGrid->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -59,17 +57,25 @@ TGroup_Form::TGroup_Form(QWidget* parent) : QDialog(parent) {
     Add_But = new QPushButton(QStringLiteral("&Добавить..."), panel);
     Edit_But = new QPushButton(QStringLiteral("&Изменить..."), panel);
     Del_But = new QPushButton(QStringLiteral("&Удалить"), panel);
-    int y = 28;
+    // The list on the left, its buttons on the right.
+    auto* grid = new QGridLayout(panel);
+    grid->addWidget(label, 0, 0);
+    grid->addWidget(Group_DBGrid, 1, 0, 4, 1);
+    int row = 1;
     for (QPushButton* b : {Add_But, Edit_But, Del_But}) {
         b->setFont(bold);
         b->setAutoDefault(false);
-        b->setGeometry(258, y, 103, 28);
-        y += 36;
+        grid->addWidget(b, row++, 1);
     }
-    Ok_But = new QPushButton(QStringLiteral("&OK"), this);
-    Ok_But->setGeometry(287, 188, 90, 28);
+    grid->setRowStretch(row, 1);
+    auto* buttons = new QDialogButtonBox(this);
+    Ok_But = buttons->addButton(QStringLiteral("&OK"), QDialogButtonBox::AcceptRole);
     Ok_But->setDefault(true);
     Ok_But->setFocus();
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(panel, 1);
+    layout->addWidget(buttons);
+    Widgets::OpenAt(this, QSize(383, 225));
 
     connect(Add_But, &QPushButton::clicked, this, [this] { Platform::guarded([this] { Add_ButClick(); }); });
     connect(Edit_But, &QPushButton::clicked, this,

@@ -4,6 +4,7 @@
 #include "platform/Dialogs.h"
 #include "platform/ProgramDir.h"
 #include "platform/Shell.h"
+#include "widgets/DialogLayout.h"
 #include "widgets/Icons.h"
 
 #include <QAction>
@@ -73,10 +74,11 @@ THelp_Form::THelp_Form(QWidget* parent) : QWidget(parent, Qt::Window) {
     setAttribute(Qt::WA_DeleteOnClose);
     // An open help never keeps the program running after its last other window.
     setAttribute(Qt::WA_QuitOnClose, false);
-    // Wide enough for the pictures of the manual, which show windows at their own size.
-    resize(kHelpSize);
     createWidgets();
     createConnections();
+    // Wide enough for the pictures of the manual, which show windows at their own size, unless the
+    // user made it another size.
+    Widgets::RememberSize(this, QStringLiteral("Help"), kHelpSize);
     const QString file = Platform::ProgramPath(kHelpFile);
     if (QFileInfo::exists(file)) {
         Help_Browser->setSearchPaths({Platform::ProgramDir()});

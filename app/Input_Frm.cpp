@@ -1,33 +1,33 @@
 // Prompt dialog.
 #include "app/Input_Frm.h"
 
+#include "widgets/DialogLayout.h"
 #include "widgets/RestoreEdits.h"
 #include "widgets/TextLimit.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 TInput_Form::TInput_Form(QWidget* parent) : QDialog(parent) {
-    setWindowFlags(Qt::Tool | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(322, 138);
+    setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     Promt_Label = new QLabel(this);
     Promt_Label->setObjectName(QStringLiteral("Promt_Label"));
     QFont bold = Promt_Label->font();
     bold.setBold(true);
     Promt_Label->setFont(bold);
-    Promt_Label->setGeometry(16, 14, 290, 18);
     Text_Edit = new QLineEdit(this);
     Text_Edit->setObjectName(QStringLiteral("Text_Edit"));
-    Text_Edit->setGeometry(16, 36, 290, 24);
     Promt_Label->setBuddy(Text_Edit);
-    Ok_But = new QPushButton(QStringLiteral("OK"), this);
-    Ok_But->setGeometry(118, 92, 90, 28);
-    Ok_But->setDefault(true);
-    Cancel_But = new QPushButton(QStringLiteral("Отмена"), this);
-    Cancel_But->setGeometry(216, 92, 90, 28);
     Restore_But = new Widgets::TRestoreEdits_But(this);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(Promt_Label);
+    layout->addWidget(Text_Edit);
+    layout->addStretch();
+    layout->addWidget(Restore_But, 0, Qt::AlignLeft);
+    layout->addWidget(Widgets::ButtonRow(this, Ok_But, Cancel_But));
+    Widgets::OpenAt(this, QSize(322, 138));
     connect(Ok_But, &QPushButton::clicked, this, [this] {
         if (Widgets::CheckTypedText(this, Text_Edit, Text_Edit->text(), Promt_Label->text()))
             accept();

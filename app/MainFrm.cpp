@@ -12,6 +12,7 @@
 #include "app/Sour_Frm.h"
 #include "app/StatExport.h"
 #include "data/DataMod.h"
+#include "group/GroupTest_Frm.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorDisplay.h"
 #include "platform/IniFile.h"
@@ -176,6 +177,12 @@ void TMain_Form::createMenus() {
     testees->addAction(Refresh);
     QMenu* testing = bar->addMenu(QStringLiteral("Тестирование"));
     testing->addActions({Input_Test, ResultTest});
+    GroupTesting = testing->addAction(QStringLiteral("&Групповое тестирование..."));
+    GroupTesting->setObjectName(QStringLiteral("GroupTesting"));
+    GroupTesting->setStatusTip(
+        QStringLiteral("Тестирование выбранных тестируемых или группы в браузерах по сети"));
+    connect(GroupTesting, &QAction::triggered, this,
+            [this] { Platform::guarded([this] { GroupTestingExecute(); }); });
     QMenu* service = bar->addMenu(QStringLiteral("Сервис"));
     service->addActions({Option, Group});
     QMenu* help = bar->addMenu(QStringLiteral("Помощь"));
@@ -324,12 +331,12 @@ void TMain_Form::ReadColors() {
 void TMain_Form::UpdateActions() {
     Data::TQuery* q = Main_DataModule->Men_Query;
     const bool any = q->Active() && !q->IsEmpty();
-    for (QAction* a : {EditTest, DelTest, SeekTest, Input_Test, ResultTest})
+    for (QAction* a : {EditTest, DelTest, SeekTest, Input_Test, ResultTest, GroupTesting})
         a->setEnabled(any);
     ResultTest->setEnabled(any && m_testedMen.contains(CurrentMenID()));
     // A data folder that cannot be written is only viewed.
     if (Main_DataModule->ReadOnly())
-        for (QAction* a : {NewDB, AddTest, EditTest, DelTest, RestoreDB})
+        for (QAction* a : {NewDB, AddTest, EditTest, DelTest, RestoreDB, GroupTesting})
             a->setEnabled(false);
     // Copies of the day are of the table file; the server keeps its own.
     if (Main_DataModule->IsServer())
@@ -435,7 +442,8 @@ void TMain_Form::ResultTestExecute() {
     const int menId = CurrentMenID();
     if (menId == 0)
         return;
-    ShowResults(menId, false, this);
+    const Data::Repository& repo = Main_DataModule->Repo();
+    ShowResults(repo.testee(menId).value_or(Data::Testee{}), repo.testsOf(menId), this);
 }
 
 void TMain_Form::OptionExecute() {
@@ -478,6 +486,17 @@ void TMain_Form::StatExportExecute() {
             menIds << men->Value(index.row(), field).toInt();
     }
     ShowStatExport(menIds, this);
+}
+
+void TMain_Form::GroupTestingExecute() {
+    const Data::TQuery* men = Main_DataModule->Men_Query;
+    const int field = men->FieldIndex(QStringLiteral("Men_ID"));
+    QList<int> selected;
+    for (const QModelIndex& index : Data_Grid->selectionModel()->selectedRows())
+        selected << men->Value(index.row(), field).toInt();
+    ShowGroupTesting(Group::ListedTestees(*men), selected, CurrentMenID(), this);
+    // Finished runs change who has tests.
+    RefreshKeepingPlace();
 }
 
 void TMain_Form::Data_GridTitleClick(int column, bool ctrl) {

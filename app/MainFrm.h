@@ -38,6 +38,7 @@ public:
     QAction* StatExport;
     QAction* RestoreDB;
     QAction* Refresh; // "Обновить" (F5): the list read again, keeping the current row and selection
+    QAction* GroupTesting; // "Групповое тестирование...": the selected testees or a group in browsers
 
     QToolBar* Main_ToolBar;
     QMenu* Grid_PopupMenu;
@@ -89,6 +90,7 @@ public Q_SLOTS:
     void AboutExecute();
     void StatExportExecute();
     void RestoreDBExecute();
+    void GroupTestingExecute();
     void Data_GridTitleClick(int column, bool ctrl);
     void Data_GridDblClick();
 

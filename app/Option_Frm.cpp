@@ -6,13 +6,16 @@
 #include "data/DataMod.h"
 #include "data/ServerEngine.h"
 #include "data/Transfer.h"
+#include "group/GroupOptions.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorDisplay.h"
 #include "platform/IniFile.h"
 #include "widgets/ColorButton.h"
+#include "widgets/DialogLayout.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFormLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,6 +24,7 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 namespace {
 const QString kSection = QStringLiteral("Interface");
@@ -30,112 +34,110 @@ const QString kSecondColor = QStringLiteral("SecondColor");
 
 TOptions_Form::TOptions_Form(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Настройка"));
-    setWindowFlags(Qt::Tool | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(362, 477);
+    setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
     Options_PageControl = new QTabWidget(this);
     Options_PageControl->setObjectName(QStringLiteral("Options_PageControl"));
-    Options_PageControl->setGeometry(6, 6, 350, 424);
     auto* page = new QWidget;
     Options_PageControl->addTab(page, QStringLiteral("Интерфейс"));
 
     auto* frame = new QGroupBox(QStringLiteral("Цвет строк таблицы "), page);
-    frame->setGeometry(8, 8, 326, 96);
-    auto* firstLabel = new QLabel(QStringLiteral("Нечетные строки:"), frame);
-    firstLabel->setGeometry(14, 28, 140, 24);
     FirstColor_Edit = new Widgets::TColorButton(frame);
     FirstColor_Edit->setObjectName(QStringLiteral("FirstColor_Edit"));
-    FirstColor_Edit->setGeometry(160, 26, 150, 26);
-    firstLabel->setBuddy(FirstColor_Edit);
-    auto* secondLabel = new QLabel(QStringLiteral("Четные строки:"), frame);
-    secondLabel->setGeometry(14, 60, 140, 24);
     SecondColor_Edit = new Widgets::TColorButton(frame);
     SecondColor_Edit->setObjectName(QStringLiteral("SecondColor_Edit"));
-    SecondColor_Edit->setGeometry(160, 58, 150, 26);
-    secondLabel->setBuddy(SecondColor_Edit);
+    auto* colors = new QFormLayout(frame);
+    colors->addRow(QStringLiteral("Нечетные строки:"), FirstColor_Edit);
+    colors->addRow(QStringLiteral("Четные строки:"), SecondColor_Edit);
+    (new QVBoxLayout(page))->addWidget(frame, 0, Qt::AlignTop);
 
     auto* databasePage = new QWidget;
     Options_PageControl->addTab(databasePage, QStringLiteral("База данных"));
     createDatabasePage(databasePage);
+    Group_Page = new TGroupOptions_Page;
+    Options_PageControl->addTab(Group_Page, QStringLiteral("Сеть"));
 
-    Ok_But = new QPushButton(QStringLiteral("OK"), this);
-    Ok_But->setGeometry(168, 440, 90, 28);
-    Ok_But->setDefault(true);
-    Cancel_But = new QPushButton(QStringLiteral("Отмена"), this);
-    Cancel_But->setGeometry(266, 440, 90, 28);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(Options_PageControl, 1);
+    layout->addWidget(Widgets::ButtonRow(this, Ok_But, Cancel_But));
+    Widgets::OpenAt(this, QSize(362, 477));
     connect(Ok_But, &QPushButton::clicked, this, [this] { Platform::guarded([this] { Ok_ButClick(); }); });
     connect(Cancel_But, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void TOptions_Form::createDatabasePage(QWidget* page) {
     auto* frame = new QGroupBox(QStringLiteral("Где хранятся данные"), page);
-    frame->setGeometry(8, 8, 326, 296);
     LocalStore_RB = new QRadioButton(QStringLiteral("Локальный файл"), frame);
     LocalStore_RB->setObjectName(QStringLiteral("LocalStore_RB"));
-    LocalStore_RB->setGeometry(14, 24, 300, 22);
     ServerStore_RB = new QRadioButton(QStringLiteral("Сервер PostgreSQL"), frame);
     ServerStore_RB->setObjectName(QStringLiteral("ServerStore_RB"));
-    ServerStore_RB->setGeometry(14, 48, 300, 22);
-    const auto row = [frame](const QString& text, QWidget* field, int y) {
-        auto* label = new QLabel(text, frame);
-        label->setGeometry(34, y, 100, 24);
-        field->setParent(frame);
-        field->setGeometry(136, y, 176, 24);
-        label->setBuddy(field);
-    };
     Host_Edit = new QLineEdit;
     Host_Edit->setObjectName(QStringLiteral("Host_Edit"));
     Host_Edit->setPlaceholderText(QStringLiteral("localhost"));
-    row(QStringLiteral("Сервер:"), Host_Edit, 76);
     Port_Edit = new QSpinBox;
     Port_Edit->setObjectName(QStringLiteral("Port_Edit"));
     Port_Edit->setRange(1, 65535);
     Port_Edit->setValue(5432);
-    row(QStringLiteral("Порт:"), Port_Edit, 104);
     Database_Edit = new QLineEdit;
     Database_Edit->setObjectName(QStringLiteral("Database_Edit"));
-    row(QStringLiteral("База данных:"), Database_Edit, 132);
     User_Edit = new QLineEdit;
     User_Edit->setObjectName(QStringLiteral("User_Edit"));
-    row(QStringLiteral("Пользователь:"), User_Edit, 160);
-    Tls_ComboBox = new QComboBox(frame);
+    Tls_ComboBox = new QComboBox;
     Tls_ComboBox->setObjectName(QStringLiteral("Tls_ComboBox"));
     Tls_ComboBox->addItems({QStringLiteral("Требовать, проверять сервер"), QStringLiteral("Требовать"),
                             QStringLiteral("Не использовать")});
     Tls_ComboBox->setToolTip(
         QStringLiteral("Шифрование соединения с сервером (TLS). «Требовать, проверять "
                        "сервер» также убеждается по сертификату, что это нужный сервер"));
-    // The choices are long: the box takes the whole width under its label, as the certificate does.
-    auto* tlsLabel = new QLabel(QStringLiteral("Шифрование:"), frame);
-    tlsLabel->setGeometry(34, 188, 278, 22);
-    Tls_ComboBox->setGeometry(34, 210, 278, 24);
-    tlsLabel->setBuddy(Tls_ComboBox);
-    auto* rootCertLabel = new QLabel(QStringLiteral("Корневой сертификат:"), frame);
-    rootCertLabel->setGeometry(34, 238, 278, 22);
-    RootCert_Edit = new QLineEdit(frame);
+    RootCert_Edit = new QLineEdit;
     RootCert_Edit->setObjectName(QStringLiteral("RootCert_Edit"));
     RootCert_Edit->setPlaceholderText(QStringLiteral("~/.postgresql/root.crt"));
-    RootCert_Edit->setGeometry(34, 260, 246, 24);
-    rootCertLabel->setBuddy(RootCert_Edit);
-    RootCert_But = new QToolButton(frame);
+    RootCert_But = new QToolButton;
     RootCert_But->setText(QStringLiteral("..."));
     RootCert_But->setToolTip(QStringLiteral("Выбрать файл корневого сертификата"));
-    RootCert_But->setGeometry(284, 260, 28, 24);
+
+    // The server's fields under the server's radio button; the choices of the encryption and the
+    // certificate are long: they take the whole width under their labels.
+    auto* server = new QFormLayout;
+    server->setContentsMargins(20, 0, 0, 0);
+    server->addRow(QStringLiteral("Сервер:"), Host_Edit);
+    server->addRow(QStringLiteral("Порт:"), Port_Edit);
+    server->addRow(QStringLiteral("База данных:"), Database_Edit);
+    server->addRow(QStringLiteral("Пользователь:"), User_Edit);
+    auto* tlsLabel = new QLabel(QStringLiteral("Шифрование:"), frame);
+    tlsLabel->setBuddy(Tls_ComboBox);
+    server->addRow(tlsLabel);
+    server->addRow(Tls_ComboBox);
+    auto* rootCertLabel = new QLabel(QStringLiteral("Корневой сертификат:"), frame);
+    rootCertLabel->setBuddy(RootCert_Edit);
+    server->addRow(rootCertLabel);
+    auto* rootCert = new QHBoxLayout;
+    rootCert->addWidget(RootCert_Edit);
+    rootCert->addWidget(RootCert_But);
+    server->addRow(rootCert);
+    auto* store = new QVBoxLayout(frame);
+    store->addWidget(LocalStore_RB);
+    store->addWidget(ServerStore_RB);
+    store->addLayout(server);
 
     auto* note = new QLabel(QStringLiteral("Пароль программа не хранит: он запрашивается при подключении "
                                            "или берётся из файла ~/.pgpass."),
                             page);
     note->setWordWrap(true);
-    note->setGeometry(10, 306, 324, 44);
     TestConnection_But = new QPushButton(QStringLiteral("Проверить соединение"), page);
     TestConnection_But->setObjectName(QStringLiteral("TestConnection_But"));
-    TestConnection_But->setGeometry(8, 354, 160, 28);
     Transfer_But = new QPushButton(QStringLiteral("Перенести на сервер..."), page);
     Transfer_But->setObjectName(QStringLiteral("Transfer_But"));
-    Transfer_But->setGeometry(174, 354, 160, 28);
     Transfer_But->setToolTip(QStringLiteral("Скопировать базы данных, группы, тестируемых и тесты локального "
                                             "файла в пустую базу данных на сервере"));
+    auto* commands = new QHBoxLayout;
+    commands->addWidget(TestConnection_But);
+    commands->addWidget(Transfer_But);
+    auto* layout = new QVBoxLayout(page);
+    layout->addWidget(frame);
+    layout->addWidget(note);
+    layout->addLayout(commands);
+    layout->addStretch();
     LocalStore_RB->setChecked(true);
     connect(LocalStore_RB, &QRadioButton::toggled, this, [this] { updateStoreWidgets(); });
     // Until chosen, the encryption follows the host: none on this computer, checked for any other.
@@ -254,6 +256,7 @@ void TOptions_Form::ReadSettings() {
     Tls_ComboBox->setCurrentIndex(static_cast<int>(store.Tls()));
     RootCert_Edit->setText(store.rootCert);
     updateStoreWidgets();
+    Group_Page->ReadSettings(SettingsFilePath());
     const Platform::TIniFile ini(SettingsFilePath());
     FirstColor_Edit->SetColorValue(ini.ReadInteger(kSection, kFirstColor, kDefaultFirstColor));
     SecondColor_Edit->SetColorValue(ini.ReadInteger(kSection, kSecondColor, kDefaultSecondColor));
@@ -273,6 +276,7 @@ void TOptions_Form::Ok_ButClick() {
     Platform::TIniFile ini(SettingsFilePath());
     ini.WriteInteger(kSection, kFirstColor, FirstColor_Edit->ColorValue());
     ini.WriteInteger(kSection, kSecondColor, SecondColor_Edit->ColorValue());
+    Group_Page->WriteSettings(SettingsFilePath());
     accept();
 }
 

@@ -14,6 +14,7 @@ class QRadioButton;
 class QSpinBox;
 class QTabWidget;
 class QToolButton;
+class TGroupOptions_Page;
 namespace Widgets {
 class TColorButton;
 }
@@ -39,6 +40,8 @@ public:
     QToolButton* RootCert_But;
     QPushButton* TestConnection_But;
     QPushButton* Transfer_But;
+    // Page "Сеть": where group sessions listen.
+    TGroupOptions_Page* Group_Page;
     QPushButton* Ok_But;
     QPushButton* Cancel_But;
 

@@ -3,6 +3,7 @@
 
 #include "data/DataMod.h"
 #include "platform/Dialogs.h"
+#include "widgets/DialogLayout.h"
 #include "widgets/TextLimit.h"
 
 #include <QFontMetrics>
@@ -10,26 +11,24 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <QVBoxLayout>
 
 TInputPassword_Form::TInputPassword_Form(QWidget* parent)
     : QDialog(parent), Delay(Main_DataModule ? &Main_DataModule->PasswordDelay : &m_ownDelay) {
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(257, 137);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     auto* label = Prompt_Label = new QLabel(QStringLiteral("Пароль"), this);
     label->setObjectName(QStringLiteral("Prompt_Label"));
-    label->setGeometry(16, 14, 225, 16);
     Password_Edit = new QLineEdit(this);
     Password_Edit->setObjectName(QStringLiteral("Password_Edit"));
     Password_Edit->setEchoMode(QLineEdit::Password);
-    Password_Edit->setGeometry(16, 34, 225, 24);
     Widgets::LimitChars(Password_Edit, Data::kMaxPasswordLength);
     label->setBuddy(Password_Edit);
-    Ok_But = new QPushButton(QStringLiteral("OK"), this);
-    Ok_But->setGeometry(48, 92, 90, 28);
-    Ok_But->setDefault(true);
-    Cancel_But = new QPushButton(QStringLiteral("Отмена"), this);
-    Cancel_But->setGeometry(150, 92, 90, 28);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(label);
+    layout->addWidget(Password_Edit);
+    layout->addStretch();
+    layout->addWidget(Widgets::ButtonRow(this, Ok_But, Cancel_But));
+    Widgets::OpenAt(this, QSize(257, 137));
     m_pause = new QTimer(this);
     m_pause->setSingleShot(true);
     connect(m_pause, &QTimer::timeout, this, &TInputPassword_Form::holdOk);
@@ -80,11 +79,11 @@ bool AskPassword(const QString& caption, QString& password, bool ConfirmMode, co
     TInputPassword_Form form;
     form.setWindowTitle(caption);
     if (!dbName.isEmpty()) {
-        // The name on a line of its own; one too long for it is shortened in the middle and shown whole
-        // as a tip.
+        // The name on a line of its own; one too long for the dialog's width is shortened in the middle
+        // and shown whole as a tip.
         QLabel* label = form.Prompt_Label;
         const QFontMetrics metrics = label->fontMetrics();
-        label->setGeometry(label->x(), 2, label->width(), 2 * metrics.lineSpacing());
+        form.layout()->activate();
         label->setText(
             QStringLiteral("Пароль базы данных\n«%1»:")
                 .arg(metrics.elidedText(dbName, Qt::ElideMiddle,

@@ -9,6 +9,7 @@
 #include "platform/Log.h"
 #include "platform/ProgramDir.h"
 #include "platform/SystemError.h"
+#include "widgets/DialogLayout.h"
 
 #include <QBoxLayout>
 #include <QDir>
@@ -70,24 +71,21 @@ TRestore_Form::TRestore_Form(QWidget* parent, const QString& dataDir)
       m_dataDir(dataDir.isEmpty() && Main_DataModule ? Main_DataModule->DataDir() : dataDir) {
     setWindowTitle(QStringLiteral("Восстановление из резервной копии"));
     setProperty("helpPage", QStringLiteral("safety"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(420, 300);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     auto* label = new QLabel(QStringLiteral("Резервные копии базы данных"), this);
-    label->setGeometry(12, 8, 396, 20);
     Copies_List = new QTreeWidget(this);
     Copies_List->setObjectName(QStringLiteral("Copies_List"));
-    Copies_List->setGeometry(12, 30, 396, 212);
     Copies_List->setRootIsDecorated(false);
     Copies_List->setHeaderLabels({QStringLiteral("Дата копии"), QStringLiteral("Размер")});
     Copies_List->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     Copies_List->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     label->setBuddy(Copies_List);
-    Restore_But = new QPushButton(QStringLiteral("&Восстановить"), this);
-    Restore_But->setGeometry(214, 258, 100, 28);
-    Restore_But->setDefault(true);
-    Cancel_But = new QPushButton(QStringLiteral("&Отмена"), this);
-    Cancel_But->setGeometry(322, 258, 86, 28);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(label);
+    layout->addWidget(Copies_List, 1);
+    layout->addWidget(Widgets::ButtonRow(this, Restore_But, Cancel_But, QStringLiteral("&Восстановить"),
+                                         QStringLiteral("&Отмена")));
+    Widgets::OpenAt(this, QSize(420, 300));
     connect(Restore_But, &QPushButton::clicked, this,
             [this] { Platform::guarded([this] { Restore_ButClick(); }); });
     connect(Cancel_But, &QPushButton::clicked, this, &QDialog::reject);
@@ -184,25 +182,23 @@ TFileProblem_Form::TFileProblem_Form(const QString& reason, bool haveCopies, boo
     Reason_Label->setWordWrap(true);
     Reason_Label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     Reason_Label->setMinimumWidth(420);
-    Restore_But = new QPushButton(QStringLiteral("&Восстановить из копии..."), this);
+    auto* buttons = new QDialogButtonBox(this);
+    Restore_But =
+        buttons->addButton(QStringLiteral("&Восстановить из копии..."), QDialogButtonBox::AcceptRole);
     Restore_But->setEnabled(haveCopies);
-    View_But = new QPushButton(QStringLiteral("Открыть только для &просмотра"), this);
-    View_But->setVisible(canView);
-    Exit_But = new QPushButton(QStringLiteral("В&ыход"), this);
+    View_But =
+        buttons->addButton(QStringLiteral("Открыть только для &просмотра"), QDialogButtonBox::AcceptRole);
+    Exit_But = buttons->addButton(QStringLiteral("В&ыход"), QDialogButtonBox::RejectRole);
+    View_But->setVisible(canView); // after the box has placed (and shown) its buttons
     (haveCopies ? Restore_But : Exit_But)->setDefault(true);
 
     auto* top = new QHBoxLayout;
     top->addWidget(icon);
     top->addWidget(Reason_Label, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(Restore_But);
-    buttons->addWidget(View_But);
-    buttons->addWidget(Exit_But);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addSpacing(8);
-    layout->addLayout(buttons);
+    layout->addWidget(buttons);
 
     const auto choose = [this](TChoice choice) {
         m_choice = choice;

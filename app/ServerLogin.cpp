@@ -1,10 +1,14 @@
 // Server password prompt and the log-in loop.
 #include "app/ServerLogin.h"
 
+#include "widgets/DialogLayout.h"
+
+#include <QFormLayout>
 #include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -18,25 +22,20 @@ QHash<QString, QString>& acceptedPasswords() {
 
 TServerPassword_Form::TServerPassword_Form(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Вход на сервер базы данных"));
-    setWindowFlags(Qt::Tool | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(360, 170);
+    setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     Prompt_Label = new QLabel(this);
-    Prompt_Label->setGeometry(12, 10, 336, 76);
     Prompt_Label->setWordWrap(true);
     Prompt_Label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    auto* label = new QLabel(QStringLiteral("Пароль"), this);
-    label->setGeometry(12, 92, 80, 24);
     Password_Edit = new QLineEdit(this);
     Password_Edit->setObjectName(QStringLiteral("Password_Edit"));
     Password_Edit->setEchoMode(QLineEdit::Password);
-    Password_Edit->setGeometry(96, 92, 252, 24);
-    label->setBuddy(Password_Edit);
-    Ok_But = new QPushButton(QStringLiteral("OK"), this);
-    Ok_But->setGeometry(162, 132, 90, 28);
-    Ok_But->setDefault(true);
-    Cancel_But = new QPushButton(QStringLiteral("Отмена"), this);
-    Cancel_But->setGeometry(258, 132, 90, 28);
+    auto* password = new QFormLayout;
+    password->addRow(QStringLiteral("Пароль"), Password_Edit);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(Prompt_Label, 1);
+    layout->addLayout(password);
+    layout->addWidget(Widgets::ButtonRow(this, Ok_But, Cancel_But));
+    Widgets::OpenAt(this, QSize(360, 170));
     connect(Ok_But, &QPushButton::clicked, this, &QDialog::accept);
     connect(Cancel_But, &QPushButton::clicked, this, &QDialog::reject);
 }

@@ -1,6 +1,8 @@
 // Wait cursor and window of a statement that waits for the server.
 #include "app/ServerWait.h"
 
+#include "widgets/DialogLayout.h"
+
 #include <QApplication>
 #include <QLabel>
 #include <QProgressBar>
@@ -14,14 +16,15 @@ TServerWait_Form::TServerWait_Form(QWidget* parent) : QDialog(parent) {
     auto* bar = new QProgressBar(this);
     bar->setRange(0, 0); // moving: no end is known
     bar->setTextVisible(false);
-    Cancel_But = new QPushButton(QStringLiteral("Отмена"), this);
+    auto* buttons = new QDialogButtonBox(this);
+    Cancel_But = buttons->addButton(QStringLiteral("Отмена"), QDialogButtonBox::RejectRole);
     Cancel_But->setObjectName(QStringLiteral("Cancel_But"));
     Cancel_But->setToolTip(QStringLiteral("Не ждать ответа; несохранённое останется в окне"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(label);
     layout->addWidget(bar);
-    layout->addWidget(Cancel_But, 0, Qt::AlignRight);
-    setFixedSize(300, 110);
+    layout->addWidget(buttons);
+    Widgets::OpenAt(this, QSize(300, 110));
     connect(Cancel_But, &QPushButton::clicked, this, &QDialog::reject);
 }
 

@@ -4,15 +4,18 @@
 #include "data/DataMod.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorDisplay.h"
+#include "widgets/DialogLayout.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QVBoxLayout>
 
 #include <optional>
 
@@ -150,56 +153,57 @@ bool SearchTester(Data::TDataset& dataset, const QString& field, const QString& 
 
 TSearch_Form::TSearch_Form(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Поиск тестируемого"));
-    setWindowFlags(Qt::Tool | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(416, 202);
+    setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     QFont bold = font();
     bold.setBold(true);
 
     auto* panel = new QFrame(this);
     panel->setFrameShape(QFrame::StyledPanel);
     panel->setFrameShadow(QFrame::Sunken);
-    panel->setGeometry(6, 6, 404, 150);
+    auto* grid = new QGridLayout(panel);
+    const auto boldLabel = [&](const QString& text, QWidget* buddy, int row) {
+        auto* label = new QLabel(text, panel);
+        label->setFont(bold);
+        label->setBuddy(buddy);
+        grid->addWidget(label, row, 0);
+    };
 
-    auto* sourceLabel = new QLabel(QStringLiteral("Строка для поиска"), panel);
-    sourceLabel->setFont(bold);
-    sourceLabel->setGeometry(10, 8, 240, 18);
     Source_Edit = new QLineEdit(panel);
     Source_Edit->setObjectName(QStringLiteral("Source_Edit"));
-    Source_Edit->setGeometry(10, 28, 384, 24);
-    sourceLabel->setBuddy(Source_Edit);
+    boldLabel(QStringLiteral("Строка для поиска"), Source_Edit, 0);
+    grid->addWidget(Source_Edit, 1, 0, 1, 2);
 
-    auto* fieldLabel = new QLabel(QStringLiteral("Поле для поиска"), panel);
-    fieldLabel->setFont(bold);
-    fieldLabel->setGeometry(10, 62, 200, 18);
     SourceField_ComboBox = new QComboBox(panel);
     SourceField_ComboBox->setObjectName(QStringLiteral("SourceField_ComboBox"));
     SourceField_ComboBox->addItems(
         {QStringLiteral("Фамилия, имя, отчество"), QStringLiteral("Возраст"), QStringLiteral("Группа")});
-    SourceField_ComboBox->setGeometry(10, 82, 220, 24);
-    fieldLabel->setBuddy(SourceField_ComboBox);
+    boldLabel(QStringLiteral("Поле для поиска"), SourceField_ComboBox, 2);
+    grid->addWidget(SourceField_ComboBox, 3, 0);
     WordFull_CheckBox = new QCheckBox(QStringLiteral("Только слово целиком"), panel);
     WordFull_CheckBox->setObjectName(QStringLiteral("WordFull_CheckBox"));
-    WordFull_CheckBox->setGeometry(10, 116, 220, 22);
+    grid->addWidget(WordFull_CheckBox, 4, 0);
 
     TypeSearch_RG = new QGroupBox(QStringLiteral("Искать от "), panel);
     TypeSearch_RG->setObjectName(QStringLiteral("TypeSearch_RG"));
     TypeSearch_RG->setFont(bold);
-    TypeSearch_RG->setGeometry(246, 62, 148, 78);
-    QFont normal = font();
+    grid->addWidget(TypeSearch_RG, 2, 1, 3, 1);
+    grid->setColumnStretch(0, 3);
+    grid->setColumnStretch(1, 2);
+    const QFont normal = font();
+    auto* radios = new QVBoxLayout(TypeSearch_RG);
     Start_Radio = new QRadioButton(QStringLiteral("Начала"), TypeSearch_RG);
-    Start_Radio->setFont(normal);
-    Start_Radio->setGeometry(12, 24, 130, 20);
     Cursor_Radio = new QRadioButton(QStringLiteral("Курсора"), TypeSearch_RG);
-    Cursor_Radio->setFont(normal);
-    Cursor_Radio->setGeometry(12, 48, 130, 20);
+    for (QRadioButton* radio : {Start_Radio, Cursor_Radio}) {
+        radio->setFont(normal);
+        radios->addWidget(radio);
+    }
     Start_Radio->setChecked(true);
 
-    Search_But = new QPushButton(QStringLiteral("&Искать"), this);
-    Search_But->setGeometry(218, 166, 94, 28);
-    Search_But->setDefault(true);
-    Cancel_But = new QPushButton(QStringLiteral("&Отмена"), this);
-    Cancel_But->setGeometry(316, 166, 94, 28);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(panel, 1);
+    layout->addWidget(Widgets::ButtonRow(this, Search_But, Cancel_But, QStringLiteral("&Искать"),
+                                         QStringLiteral("&Отмена")));
+    Widgets::OpenAt(this, QSize(416, 202));
 
     connect(Search_But, &QPushButton::clicked, this,
             [this] { Platform::guarded([this] { Search_ButClick(); }); });

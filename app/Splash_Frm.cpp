@@ -1,6 +1,7 @@
 // Splash window.
 #include "app/Splash_Frm.h"
 
+#include "widgets/DialogLayout.h"
 #include "widgets/Icons.h"
 
 #include <QApplication>
@@ -9,23 +10,22 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QScreen>
+#include <QVBoxLayout>
 
 TSplash_Form::TSplash_Form(QWidget* parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
-    setFixedSize(204, 213);
     setAutoFillBackground(true);
     auto* outer = new QFrame(this);
     outer->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    outer->setGeometry(0, 0, 204, 213);
 
-    auto* logoFrame = new QFrame(this);
+    auto* logoFrame = new QFrame(outer);
     logoFrame->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    logoFrame->setGeometry(12, 10, 180, 96);
     auto* logo = new QLabel(logoFrame);
     logo->setPixmap(Icons::logo(174, 90, logo->devicePixelRatioF()));
-    logo->setGeometry(3, 3, 174, 90);
+    (new QVBoxLayout(logoFrame))->addWidget(logo);
+    logoFrame->layout()->setContentsMargins(3, 3, 3, 3);
 
-    auto* title = new QLabel(QStringLiteral("Тест Morvel"), this);
+    auto* title = new QLabel(QStringLiteral("Тест Morvel"), outer);
     QFont f = title->font();
     f.setPixelSize(16);
     f.setBold(true);
@@ -33,22 +33,26 @@ TSplash_Form::TSplash_Form(QWidget* parent)
     title->setFont(f);
     title->setStyleSheet(QStringLiteral("color: navy"));
     title->setAlignment(Qt::AlignCenter);
-    title->setGeometry(8, 114, 188, 24);
 
-    auto* line = new QFrame(this);
+    auto* line = new QFrame(outer);
     line->setFrameStyle(QFrame::HLine | QFrame::Sunken);
-    line->setGeometry(12, 144, 180, 2);
 
-    auto* wait = new QLabel(QStringLiteral("Подождите, идет загрузка..."), this);
+    auto* wait = new QLabel(QStringLiteral("Подождите, идет загрузка..."), outer);
     wait->setAlignment(Qt::AlignCenter);
-    wait->setGeometry(8, 152, 188, 20);
 
-    Splash_ProgressBar = new QProgressBar(this);
+    Splash_ProgressBar = new QProgressBar(outer);
     Splash_ProgressBar->setRange(0, 2);
     Splash_ProgressBar->setValue(0);
     Splash_ProgressBar->setTextVisible(false);
-    Splash_ProgressBar->setGeometry(16, 180, 172, 16);
 
+    // From top to bottom: the logo, the title, a line, the text and the progress bar.
+    auto* column = new QVBoxLayout(outer);
+    for (QWidget* w : std::initializer_list<QWidget*>{logoFrame, title, line, wait, Splash_ProgressBar})
+        column->addWidget(w);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(QMargins());
+    layout->addWidget(outer);
+    Widgets::OpenAt(this, QSize(204, 213));
     if (const QScreen* screen = QApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     qApp->installEventFilter(this);

@@ -9,7 +9,7 @@
 #include "platform/Locale.h"
 #include "platform/SaveFile.h"
 #include "results/ExportExcel.h"
-#include "results/Result_Calc.h"
+#include "results/ResultsModel.h"
 #include "scoring/Calc_Unit.h"
 
 #include <QCheckBox>
@@ -220,15 +220,22 @@ QStringList RecordFields(const Data::TDataset& query, int row) {
     for (const QString& cell : cells[0])
         cells[2] << Results::TheoreticalCell(cell);
     fields << cells[2];
-    // The footer indices of a table that holds this one record, counted as the results window counts.
-    for (const QStringList& profile : cells) {
-        if (!complete) {
-            for (int k = 0; k < kIndexCount; ++k)
-                fields << QString();
+    // The footer indices of the results of this one record; empty where the results cannot show it.
+    Data::TestRecord record;
+    record.calcProfil = types;
+    record.calcProfilNapr = marks;
+    std::optional<std::array<Results::TProfileTable, 3>> tables;
+    try {
+        if (complete)
+            tables = Results::ProfileTables({record});
+    } catch (const Calc::EConvertError&) {
+    }
+    for (int t = 0; t < 3; ++t) {
+        if (!tables) {
+            fields << QStringList(kIndexCount, QString());
             continue;
         }
-        Results::TProfileCounts indices;
-        indices.AddRow([&](int f) { return QStringView(profile[f]); });
+        const Results::TProfileCounts& indices = (*tables)[size_t(t)].Counts;
         fields << QString::number(indices.TotalZeros()) << QString::number(indices.TotalAmbivalents())
                << QString::number(indices.TotalSnt()) << QString::number(indices.Marks())
                << Platform::FloatToStr(indices.TspQu()) << Platform::FloatToStr(indices.SyPercent());

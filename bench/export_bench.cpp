@@ -18,13 +18,11 @@
 #include "platform/Shell.h"
 #include "scoring/Calc_Records.h"
 #include "tests/scoring/RandomRuns.h"
-#include "widgets/StringGrid.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLineEdit>
 #include <QProcess>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -74,27 +72,26 @@ struct Cell {
 };
 
 // The cells the export writes, taken from the same data (zero-based for libxlsxwriter).
-std::vector<Cell> reportCells(TResult_Form& form) {
-    const Results::TExportData data = Results::GatherReport(form);
+std::vector<Cell> reportCells(const Results::TResultsModel& model) {
     std::vector<Cell> cells;
     auto put = [&](int row, int col, const QString& text) {
         cells.push_back({row - 1, col - 1, text.toUtf8()});
     };
-    const int n = data.tests;
-    put(5, 2, data.particulars[0]);
+    const int n = model.Tests;
+    put(5, 2, model.Particulars[0]);
     for (int b = 0; b < 3; ++b) {
         const int s = Results::BlockStart(b, n);
         for (int k = 0; k < n; ++k)
             for (int i = 0; i < 13; ++i)
-                put(s + k, i < 2 ? i + 2 : (i >= 10 ? 2 * i - 6 : i + 4), data.tables[size_t(b)][k].value(i));
+                put(s + k, i < 2 ? i + 2 : (i >= 10 ? 2 * i - 6 : i + 4), model.Tables[b].Rows[k].value(i));
         for (int r = 0; r < (b == 2 ? 6 : 8); ++r)
             for (int f = 1; f <= 9; ++f)
-                put(s + n + r, f + 5, data.footers[size_t(b)].value(r).value(f));
+                put(s + n + r, f + 5, model.Tables[b].Footer.value(r).value(f));
     }
     int p = Results::ChartSectionRow(n);
-    for (int j = 0; j < data.captions.size(); ++j, p += Results::kChartPageRows) {
-        put(p, 2, data.captions[j]);
-        const QString& counts = data.chartCounts[j];
+    for (int j = 0; j < model.Charts.size(); ++j, p += Results::kChartPageRows) {
+        put(p, 2, model.Charts[j].Caption);
+        const QString& counts = model.Charts[j].Counts;
         const auto ppp = Results::ChartBarTexts(QStringView(counts).mid(0, 8), QStringView(counts).mid(8, 8));
         const auto ekp =
             Results::ChartBarTexts(QStringView(counts).mid(16, 8), QStringView(counts).mid(24, 8));
@@ -145,12 +142,9 @@ int main(int argc, char** argv) {
     const QString templatePath = QStringLiteral(MORVEL_TEMPLATE);
     QTemporaryDir dir;
     const auto dm = SetUpReportData(dir.path(), templatePath, kTests, QString());
-    Data::TQuery* list = Main_DataModule->ListTest_Query;
-    list->SetParam(QStringLiteral("Men_ID"), 1);
-    list->Open();
+    const Data::Repository& repo = Main_DataModule->Repo();
     TResult_Form form;
-    form.FIO_Edit->setText(QStringLiteral("Тестов Тест Тестович"));
-    form.LoadResults();
+    form.LoadResults(Results::ComputeResults(*repo.testee(1), repo.testsOf(1), repo.references()));
     const QString out = dir.path() + QStringLiteral("/out");
 
     if (args.contains(QStringLiteral("--setup-only")))
@@ -164,7 +158,7 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    const std::vector<Cell> cells = reportCells(form);
+    const std::vector<Cell> cells = reportCells(form.Model());
     const TBare bare(cells, Platform::EncodePng(form.Picture()), dir.path());
     std::vector<double> bareMs, exportMs, ratios;
     for (int round = 0; round < kRounds; ++round) {

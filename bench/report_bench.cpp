@@ -18,7 +18,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QLineEdit>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
@@ -59,21 +58,18 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     const auto dm =
         SetUpReportData(dir.path(), QStringLiteral(MORVEL_TEMPLATE), kTests, QStringLiteral("примечание"));
-    Data::TQuery* list = Main_DataModule->ListTest_Query;
-    list->SetParam(QStringLiteral("Men_ID"), 1);
-    list->Open();
+    const Data::Repository& repo = Main_DataModule->Repo();
     TResult_Form form;
-    form.FIO_Edit->setText(QStringLiteral("Тестов Тест Тестович"));
-    form.LoadResults();
+    form.LoadResults(Results::ComputeResults(*repo.testee(1), repo.testsOf(1), repo.references()));
 
     const QString out = dir.path() + QStringLiteral("/out");
     const QString pdf = dir.path() + QStringLiteral("/report.pdf");
     int pages = 0;
     // One run of each first: the export builds the chart pages' widgets once, both load fonts.
     Results::ExportReport(form, out);
-    Results::SaveResultsPdf(form, pdf);
+    Results::SaveResultsPdf(form.Model(), pdf);
     const auto [exportMs, pdfMs] = bestOfTurns([&] { Results::ExportReport(form, out); },
-                                               [&] { pages = Results::SaveResultsPdf(form, pdf); });
+                                               [&] { pages = Results::SaveResultsPdf(form.Model(), pdf); });
     std::printf("Report of %d tests, best of %d rounds\n", kTests, kRounds);
     std::printf("  spreadsheet export %7.2f ms, PDF %7.2f ms (%d pages, %lld bytes)\n", exportMs, pdfMs,
                 pages, static_cast<long long>(QFileInfo(pdf).size()));

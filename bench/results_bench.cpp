@@ -59,16 +59,13 @@ void readRecords(int menId) {
         qFatal("no records");
 }
 
-// What ShowResults does before it shows the window: open the list, build and fill the window.
+// What the callers and ShowResults do before the window shows: read the testee and his tests, compute
+// the results, build and fill the window.
 void loadWindow(int menId) {
-    Data::TQuery* list = Main_DataModule->ListTest_Query;
-    list->Close();
-    list->SetParam(QStringLiteral("Men_ID"), menId);
-    list->Open();
+    const Data::Repository& repo = Main_DataModule->Repo();
+    const Data::Testee testee = repo.testee(menId).value_or(Data::Testee{});
     TResult_Form form;
-    form.ShowTestee(menId);
-    form.LoadResults();
-    list->Close();
+    form.LoadResults(Results::ComputeResults(testee, repo.testsOf(menId), repo.references()));
 }
 
 } // namespace

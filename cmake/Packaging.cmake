@@ -13,6 +13,7 @@ install(FILES
     ${CMAKE_SOURCE_DIR}/resources/Second_Instruct.rtf
     ${CMAKE_SOURCE_DIR}/resources/help/morvel.html
     DESTINATION ${MORVEL_SHARE_DIR})
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/resources/group DESTINATION ${MORVEL_SHARE_DIR})
 install(DIRECTORY ${MORVEL_PROGRAM_DIR}/help DESTINATION ${MORVEL_SHARE_DIR} FILES_MATCHING PATTERN "*.png"
     PATTERN "help-window.png" EXCLUDE)
 install(FILES ${MORVEL_PROGRAM_DIR}/Templates/morvel.xlsx DESTINATION ${MORVEL_SHARE_DIR}/Templates)

@@ -43,11 +43,11 @@ const QRegularExpression& namePattern() {
 
 QString shown(const QString& path) { return QDir::toNativeSeparators(path); }
 
-QString stamp() { return QDateTime::currentDateTime().toString(kStampFormat); }
 
 // A new file name in `dir`: prefix, the moment, suffix; numbered when the second is taken.
-QString newPath(const QString& dir, const QString& prefix, const QString& suffix) {
-    const QString now = stamp();
+QString newPath(const QString& dir, const QString& prefix, const QString& suffix,
+                const QDateTime& moment = QDateTime::currentDateTime()) {
+    const QString now = moment.toString(kStampFormat);
     QString path = dir + prefix + now + suffix;
     for (int n = 2; QFileInfo::exists(path); ++n)
         path = dir + prefix + now + QStringLiteral("-%1").arg(n) + suffix;
@@ -227,8 +227,9 @@ private:
     bool m_notOurs = false;
 };
 
-QString writeCopy(TEngine& source, const QString& dataDir) {
-    const QString path = newPath(makeBackupDir(dataDir), kPrefix, kSuffix);
+QString writeCopy(TEngine& source, const QString& dataDir,
+                  const QDateTime& now = QDateTime::currentDateTime()) {
+    const QString path = newPath(makeBackupDir(dataDir), kPrefix, kSuffix, now);
     const QString part = path + kPart;
     removeWithEngineFiles(part);
     try {
@@ -263,8 +264,8 @@ bool DailyBackupDue(const QString& dataDir, const QDate& today) {
     return true;
 }
 
-QString MakeBackup(TEngine& db, const QString& dataDir, int keep) {
-    const QString path = writeCopy(db, dataDir);
+QString MakeBackup(TEngine& db, const QString& dataDir, int keep, const QDateTime& now) {
+    const QString path = writeCopy(db, dataDir, now);
     // A copy of a damaged file is no copy: it must not push the good ones out of the folder.
     try {
         VerifyBackup(path);
@@ -292,8 +293,11 @@ QList<TBackupInfo> ListBackups(const QString& dataDir) {
         if (made.isValid())
             list << TBackupInfo{file.absoluteFilePath(), made, file.size()};
     }
+    // Copies of one second are numbered in the order they were made: "-2" after none, "-10" after "-9".
     std::sort(list.begin(), list.end(), [](const TBackupInfo& a, const TBackupInfo& b) {
-        return a.made != b.made ? a.made > b.made : a.path > b.path;
+        if (a.made != b.made)
+            return a.made > b.made;
+        return a.path.size() != b.path.size() ? a.path.size() > b.path.size() : a.path > b.path;
     });
     return list;
 }

@@ -25,10 +25,12 @@ QString BackupDir(const QString& dataDir);
 bool DailyBackupDue(const QString& dataDir, const QDate& today = QDate::currentDate());
 
 // Writes a complete copy of the connection's database into a new file "morvel-YYYY-MM-DD-HHMMSS.db"
-// of the backup folder (under a temporary name until it is complete), then deletes the oldest copies
-// beyond `keep`. Returns the path of the copy; throws EDatabaseError and leaves no file on failure,
-// also when the copy fails the integrity check (the live file is damaged: older copies stay).
-QString MakeBackup(TEngine& db, const QString& dataDir, int keep);
+// of the backup folder, named after the moment `now` (under a temporary name until it is complete),
+// then deletes the oldest copies beyond `keep`. Returns the path of the copy; throws EDatabaseError and
+// leaves no file on failure, also when the copy fails the integrity check (the live file is damaged:
+// older copies stay).
+QString MakeBackup(TEngine& db, const QString& dataDir, int keep,
+                   const QDateTime& now = QDateTime::currentDateTime());
 
 // The copies of the backup folder, newest first.
 QList<TBackupInfo> ListBackups(const QString& dataDir);

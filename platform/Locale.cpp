@@ -143,6 +143,15 @@ QString DateToIso(const QDate& date) { return date.toString(Qt::ISODate); }
 QString TimeToIso(const QTime& time) { return time.toString(QStringLiteral("HH:mm:ss")); }
 QDate IsoToDate(const QString& text) { return QDate::fromString(text.left(10), Qt::ISODate); }
 QTime IsoToTime(const QString& text) {
+    // "HH:mm:ss" as TimeToIso writes it, read without the general parser: a list reads hundreds.
+    const auto digits = [&text](int i) {
+        const int high = text[i].unicode() - '0';
+        const int low = text[i + 1].unicode() - '0';
+        return high >= 0 && high <= 9 && low >= 0 && low <= 9 ? 10 * high + low : -1;
+    };
+    if (text.size() == 8 && text[2] == u':' && text[5] == u':' && digits(0) >= 0 && digits(3) >= 0 &&
+        digits(6) >= 0 && QTime::isValid(digits(0), digits(3), digits(6)))
+        return QTime(digits(0), digits(3), digits(6));
     QTime t = QTime::fromString(text, QStringLiteral("HH:mm:ss"));
     if (!t.isValid())
         t = QTime::fromString(text, QStringLiteral("HH:mm"));

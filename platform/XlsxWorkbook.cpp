@@ -165,15 +165,6 @@ TXlsxWorksheet& TXlsxWorkbook::Worksheet(int index) {
     return *slot;
 }
 
-void TXlsxWorkbook::SetMacro(const QString& name, TMacro macro) { m_macros.insert(name, std::move(macro)); }
-
-void TXlsxWorkbook::Run(const QString& macro, const QVariantList& args) {
-    const auto it = m_macros.constFind(macro);
-    if (it == m_macros.constEnd())
-        fail(QStringLiteral("Макрос %1 не найден").arg(macro));
-    (*it)(*this, args);
-}
-
 XNode& TXlsxWorkbook::xmlPart(const QString& path) {
     auto it = m_xml.find(path);
     if (it == m_xml.end())

@@ -1,6 +1,6 @@
 // A small automation layer over Office Open XML workbooks, standing where a spreadsheet program's object
 // model stood for the report export: a workbook made from a template, its worksheets (XlsxWorksheet.h),
-// operations run by name (the template's own are given by its user), and saving. The package is read with
+// and saving. The package is read with
 // QuaZip; parts the layer does not change are copied as they are, the others are written back from their
 // models, the worksheets streamed straight into the compressor.
 #pragma once
@@ -12,10 +12,8 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
-#include <QVariantList>
 
 #include <deque>
-#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -39,12 +37,6 @@ public:
     TXlsxWorksheet& Worksheet(int index);
     TXlsxWorksheet* Sheet(const QString& name);
     int SheetCount() const { return int(m_sheetNames.size()); }
-
-    // The template's operations ("macros"), run by name with their arguments; the workbook knows none
-    // of its own. Run throws EError for a name without an operation.
-    using TMacro = std::function<void(TXlsxWorkbook& book, const QVariantList& args)>;
-    void SetMacro(const QString& name, TMacro macro);
-    void Run(const QString& macro, const QVariantList& args);
 
     // The package as bytes, and saved to a file through a temporary one renamed at the end: the final
     // name holds a complete workbook or nothing new.
@@ -97,7 +89,6 @@ private:
     QHash<QString, int> m_sharedIndex;  // text -> first entry
     std::deque<XNode> m_rawCells;
     std::vector<double> m_numbers;
-    QHash<QString, TMacro> m_macros;
 };
 
 } // namespace Platform

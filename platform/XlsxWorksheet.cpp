@@ -1,5 +1,5 @@
 // The worksheet model: rows of compact cells keyed by row number, merges as rectangles, and the
-// template operations over them; the sheet's XML is read once and written back as a stream.
+// row and area operations over them; the sheet's XML is read once and written back as a stream.
 #include "platform/XlsxWorksheet.h"
 
 #include "platform/ErrorDisplay.h"
@@ -634,13 +634,13 @@ void TXlsxWorksheet::AutoFill(int row, int col1, int col2, int lastRow) {
     }
 }
 
-void TXlsxWorksheet::AddString(int row, int count) {
-    checkRow(row, "AddString");
+void TXlsxWorksheet::InsertRows(int row, int count) {
+    checkRow(row, "InsertRows");
     m_lastRow = nullptr;
     if (count < 1)
         return;
     if (count > kMaxSheetRows || LastRow() > kMaxSheetRows - count)
-        fail(QStringLiteral("AddString: на листе %1 нет места для %2 строк").arg(m_name).arg(count));
+        fail(QStringLiteral("На листе %1 нет места для %2 строк").arg(m_name).arg(count));
     // Every row from `row` on moves down by `count` in one pass: the nodes are re-keyed, not copied.
     std::map<int, TRow> moved;
     for (auto it = m_rows.lower_bound(row); it != m_rows.end();) {
@@ -674,8 +674,8 @@ void TXlsxWorksheet::AddString(int row, int count) {
     m_merges.insert(m_merges.end(), copies.begin(), copies.end());
 }
 
-void TXlsxWorksheet::DelString(int row) {
-    checkRow(row, "DelString");
+void TXlsxWorksheet::DeleteRow(int row) {
+    checkRow(row, "DeleteRow");
     m_lastRow = nullptr;
     m_rows.erase(row);
     std::map<int, TRow> moved;

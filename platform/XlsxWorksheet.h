@@ -66,11 +66,11 @@ public:
     // Inserts a PNG picture (size in pixels) with its top-left corner at the top-left of the cell.
     void InsertPicture(int row, int col, const QByteArray& png, const QSize& size);
 
-    // The template operations: `count` copies of row `row` inserted at `row` (everything below moves
-    // down by `count`) and row `row` deleted (everything below moves up); merged cells and row heights
-    // move with their rows. AddString(row, n) equals n calls of AddString(row) at one pass's cost.
-    void AddString(int row, int count = 1);
-    void DelString(int row);
+    // Row operations: `count` copies of row `row` inserted at `row` (everything below moves down by
+    // `count`) and row `row` deleted (everything below moves up); merged cells and row heights move with
+    // their rows. InsertRows(row, n) equals n calls of InsertRows(row, 1) at one pass's cost.
+    void InsertRows(int row, int count);
+    void DeleteRow(int row);
     // Copies the `area` (x = column, y = row) of `source` (which may be this sheet) with its top-left
     // corner to (row, col): cells, the formats of rows that have none here yet, merges inside the area,
     // and conditional formats inside it (their ranges added to one format here per source format).

@@ -1,9 +1,8 @@
 // The report export: the positions and the order of writing follow the template's layout, whose blocks
-// are grown to the number of tests by its row operations before any text is written.
+// are grown to the number of tests by row operations before any text is written.
 #include "results/ExportExcel.h"
 
 #include "results/ReportTemplate.h"
-#include "results/Result_Calc.h"
 #include "results/Result_Frm.h"
 #include "results/WaitingFrm.h"
 
@@ -15,12 +14,10 @@
 #include "platform/SaveFile.h"
 #include "platform/Shell.h"
 #include "platform/XlsxWorkbook.h"
-#include "widgets/StringGrid.h"
 
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QLineEdit>
 #include <QLocale>
 #include <QScopeGuard>
 #include <QStandardPaths>
@@ -33,8 +30,6 @@ namespace Results {
 
 namespace {
 
-using Widgets::TStringGrid;
-
 // Sheet columns (B = 2).
 constexpr int kColB = 2;
 constexpr int kColF = 6;
@@ -42,6 +37,7 @@ constexpr int kColK = 11;
 constexpr int kColN = 14;
 constexpr int kColT = 20;
 constexpr int kParticularsRow = 5;     // B5 to B8
+constexpr int kSpareRow = 1;           // of a block, below its first data row: copied, then removed
 constexpr int kPictureRow = 11;        // B11
 constexpr int kChartGridOffset = 4;    // chart texts in rows p + 4 to p + 15
 constexpr int kExportedTableCols = 13; // column 13 (the note) is not exported
@@ -56,19 +52,6 @@ const QString kExportCaption = QStringLiteral("Ошибка экспорта в 
 int sheetColumn(int i) { return i < 2 ? i + 2 : (i >= kSumZeroCol ? 2 * i - 6 : i + 4); }
 // Footer column f (1–9 and 12) to its sheet column.
 int footerColumn(int f) { return f == kFooterQuotientCol ? kColT : f + 5; }
-
-QVector<QStringList> gridRows(const TStringGrid& grid, int firstRow, int rows, int cols) {
-    QVector<QStringList> out;
-    out.reserve(rows);
-    for (int r = firstRow; r < firstRow + rows; ++r) {
-        QStringList row;
-        row.reserve(cols);
-        for (int c = 0; c < cols; ++c)
-            row << grid.Cell(c, r);
-        out << row;
-    }
-    return out;
-}
 
 // A chart page's 12 × 8 texts, from the counts the page is filled from.
 QVector<QStringList> chartTexts(QStringView counts) {
@@ -140,46 +123,30 @@ QString UniqueReportPath(const QString& folder, const QString& fio, const QDate&
     return path;
 }
 
-TExportData GatherReport(TResult_Form& form) {
-    TExportData data;
-    const QLineEdit* const edits[4] = {form.FIO_Edit, form.Group_Edit, form.Sex_Edit, form.Age_Sex};
-    for (int i = 0; i < 4; ++i)
-        data.particulars[size_t(i)] = edits[i]->text();
-    data.tests = form.PPP_Grid->RowCount() - kHeaderRows;
-    const TStringGrid* const tables[3] = {form.PPP_Grid, form.EKP_Grid, form.TKP_Grid};
-    const TStringGrid* const footers[3] = {form.PPP_FooterGrid, form.EKP_FooterGrid, form.TKP_FooterGrid};
-    for (size_t b = 0; b < 3; ++b) {
-        data.tables[b] = gridRows(*tables[b], kHeaderRows, data.tests, kExportedTableCols);
-        data.footers[b] = gridRows(*footers[b], 0, footers[b]->RowCount(), footers[b]->ColCount());
-    }
-    for (int j = 0; j < form.Profil_PageControl->count(); ++j) {
-        data.captions << form.Profil_PageControl->tabText(j);
-        data.chartCounts << form.ChartCounts(j);
-    }
-    data.picture = form.Picture().copy();
-    data.decimalPoint = QLocale().decimalPoint().front();
-    return data;
+TExportData ExportDataOf(const TResultsModel& model) {
+    return {model, FormulaPicture(model.Formulas), QLocale().decimalPoint().front()};
 }
 
 void FillReport(const TExportData& data, Platform::TXlsxWorkbook& book) {
     Platform::TXlsxWorksheet& ws = book.Worksheet(1);
-    const int n = data.tests;
-    const auto footer = [&](int b, int f, int r) { return data.footers[size_t(b)].value(r).value(f); };
+    const TResultsModel& model = data.Model;
+    const int n = model.Tests;
+    const auto footer = [&](int b, int f, int r) { return model.Tables[b].Footer.value(r).value(f); };
 
     // Particulars.
     // Texts go in as a spreadsheet program would take them typed: integers, decimals and percentages
     // become numbers that show the same text.
-    const QChar point = data.decimalPoint;
+    const QChar point = data.DecimalPoint;
     for (int i = 0; i < 4; ++i)
-        ws.SetTyped(kParticularsRow + i, kColB, data.particulars[size_t(i)], point);
+        ws.SetTyped(kParticularsRow + i, kColB, model.Particulars[size_t(i)], point);
 
     // Blocks grown to N data rows: N − 1 copies of the spare row in one operation, then the spare row
     // deleted, then the first data row's formats filled down over the rows above the last one.
     for (int b = 0; b < 3; ++b) {
         const int s = BlockStart(b, n);
         if (n > 1)
-            book.Run(QStringLiteral("AddString"), {s + 1, n - 1});
-        book.Run(QStringLiteral("DelString"), {s + 1});
+            ws.InsertRows(s + kSpareRow, n - 1);
+        ws.DeleteRow(s + kSpareRow);
         if (n > 1)
             ws.AutoFill(s, kColB, kColT, s + n - 2);
     }
@@ -188,43 +155,40 @@ void FillReport(const TExportData& data, Platform::TXlsxWorkbook& book) {
     for (int k = 0; k < n; ++k)
         for (int i = 0; i < kExportedTableCols; ++i)
             for (int b = 0; b < 3; ++b)
-                ws.SetTyped(BlockStart(b, n) + k, sheetColumn(i), data.tables[size_t(b)].value(k).value(i),
-                            point);
+                ws.SetTyped(BlockStart(b, n) + k, sheetColumn(i), model.Tables[b].Rows[k][i], point);
 
-    // Footer rows 0–2 of the factor columns, as one block each.
+    // The counting rows of the factor columns, as one block each.
     for (int b = 0; b < 3; ++b) {
         QVector<QStringList> block;
-        for (int r = 0; r < 3; ++r) {
+        for (int r = kZeroRow; r <= kSntRow; ++r) {
             QStringList row;
             for (int f = 1; f <= kFactorCount; ++f)
                 row << footer(b, f, r);
             block << row;
         }
-        ws.SetTypedRange(BlockStart(b, n) + n, kColF, block, 3, kFactorCount, point);
+        ws.SetTypedRange(BlockStart(b, n) + n, kColF, block, kSntRow + 1, kFactorCount, point);
     }
-    // The single footer cells.
+    // The single footer cells: the quotients, the marks total, then the balance rows.
     for (int b = 0; b < 3; ++b) {
         const int base = BlockStart(b, n) + n;
-        ws.SetTyped(base, kColT, footer(b, kFooterQuotientCol, 0), point);
-        ws.SetTyped(base + 2, kColT, footer(b, kFooterQuotientCol, 2), point);
+        ws.SetTyped(base + kZeroRow, kColT, footer(b, kFooterQuotientCol, kZeroRow), point);
+        ws.SetTyped(base + kSntRow, kColT, footer(b, kFooterQuotientCol, kSntRow), point);
     }
     for (int b = 0; b < 3; ++b)
-        ws.SetTyped(BlockStart(b, n) + n + 3, kColN, footer(b, kFooterTotalCol, 3), point);
+        ws.SetTyped(BlockStart(b, n) + n + kRvnRow, kColN, footer(b, kFooterTotalCol, kRvnRow), point);
     for (int f = 1; f <= kFooterQuotientCol; ++f) {
-        if (f == 10 || f == 11)
+        // The factor columns, the total and the total percentage; the other two totals have no balance.
+        if (f > kFooterTotalCol && f < kFooterQuotientCol)
             continue;
-        for (int r = 4; r <= 7; ++r) {
-            // Counts and totals (odd columns and 9) in every balance row; percentages (even columns and
-            // 12) in the first row of each pair only.
+        for (int r = kFirstBalanceRow; r < kFooterRows; ++r) {
+            // Counts and totals (odd columns and the total) in every balance row; percentages (even
+            // columns and the quotient column) in the first row of each pair only.
             const bool count = f % 2 == 1;
-            if (!count && r % 2 == 1)
+            if (!count && (r - kFirstBalanceRow) % 2 == 1)
                 continue;
-            for (int b = 0; b < 3; ++b) {
-                const int rows = b == 2 ? kTkpFooterRows : kFooterRows;
-                if (r >= rows)
-                    continue;
-                ws.SetTyped(BlockStart(b, n) + n + r, footerColumn(f), footer(b, f, r), point);
-            }
+            for (int b = 0; b < 3; ++b)
+                if (r < model.Tables[b].Footer.size())
+                    ws.SetTyped(BlockStart(b, n) + n + r, footerColumn(f), footer(b, f, r), point);
         }
     }
 
@@ -232,16 +196,14 @@ void FillReport(const TExportData& data, Platform::TXlsxWorkbook& book) {
     // start with the section's title and then hold three chart pages each, so no chart is cut in two.
     int p = ChartSectionRow(n);
     const int rows = kChartRows - kHeaderRows;
-    for (int j = 0; j < data.captions.size(); ++j, p += kChartPageRows) {
+    for (int j = 0; j < model.Charts.size(); ++j, p += kChartPageRows) {
         if (j % kChartPagesPerSheet == 0)
             ws.AddPageBreak(j == 0 ? p - kChartTitleAbove : p);
-        ws.SetTyped(p, kColB, data.captions[j], point);
+        ws.SetTyped(p, kColB, model.Charts[j].Caption, point);
         ws.SetBold(p, kColB, p, kColB);
-        book.Run(QStringLiteral("CreateProfilTables"),
-                 {p, kColB, QStringLiteral("Test"), QStringLiteral("ППП")});
-        book.Run(QStringLiteral("CreateProfilTables"),
-                 {p, kColK, QStringLiteral("Test"), QStringLiteral("ЭКП")});
-        const QString& counts = data.chartCounts[j];
+        CreateProfileTables(book, ws, p, kColB, QStringLiteral("ППП"));
+        CreateProfileTables(book, ws, p, kColK, QStringLiteral("ЭКП"));
+        const QString& counts = model.Charts[j].Counts;
         ws.SetRange(p + kChartGridOffset, kColB, chartTexts(counts), rows, kFactorCount);
         ws.SetRange(p + kChartGridOffset, kColK, ekpChartTexts(counts), rows, kFactorCount);
     }
@@ -251,11 +213,10 @@ void WriteReport(const TExportData& data, const QString& templatePath, const QSt
     // The formula picture is encoded beside the workbook, on a thread of its own; it goes in from
     // memory (the package stores it as it is).
     std::future<QByteArray> png =
-        std::async(std::launch::async, [&data] { return Platform::EncodePng(data.picture); });
+        std::async(std::launch::async, [&data] { return Platform::EncodePng(data.Picture); });
     Platform::TXlsxWorkbook book(templatePath);
-    AddReportMacros(book);
     FillReport(data, book);
-    book.Worksheet(1).InsertPicture(kPictureRow, kColB, png.get(), data.picture.size());
+    book.Worksheet(1).InsertPicture(kPictureRow, kColB, png.get(), data.Picture.size());
     book.SaveAs(path);
 }
 
@@ -275,11 +236,11 @@ QString ExportReport(TResult_Form& form, const QString& folder, const std::funct
             form.SetExporting(false);
             HideWaiting();
         });
-        const TExportData data = GatherReport(form);
+        const TExportData data = ExportDataOf(form.Model());
         if (!Platform::MakePrivatePath(folder))
             throw Platform::EError(
                 QStringLiteral("Не удается создать папку %1").arg(QDir::toNativeSeparators(folder)));
-        path = UniqueReportPath(folder, data.particulars[0], QDate::currentDate());
+        path = UniqueReportPath(folder, data.Model.Particulars[0], QDate::currentDate());
 
         // The worker touches nothing of the window: it has its own copy of the texts and the picture.
         std::exception_ptr error;

@@ -4,13 +4,14 @@
 // with the desktop's default application.
 #pragma once
 
+#include "results/ResultsModel.h"
+
 #include <QDate>
 #include <QImage>
 #include <QString>
 #include <QStringList>
 #include <QVector>
 
-#include <array>
 #include <functional>
 
 class TResult_Form;
@@ -35,35 +36,31 @@ QString FitFileName(const QString& text, qsizetype maxBytes);
 // that cannot stand in a file name become "_", and a long FIO is shortened so that the name fits.
 QString UniqueReportPath(const QString& folder, const QString& fio, const QDate& date);
 
-// First data rows of the three blocks and of the chart section, and a chart page's height, for N tests.
-inline int BlockStart(int block, int n) { return 31 + block * (n + 12); }
-inline int ChartSectionRow(int n) { return 3 * n + 65; }
+// The report's sheet: the first data rows of the three blocks (ППП, ЭКП, ТКП) and of the chart section,
+// and a chart page's height, for N tests. Each block has its N data rows, then its footer, then the next
+// block's title and header rows.
+inline constexpr int kFirstBlockRow = 31;
+inline constexpr int kRowsAroundBlock = 12;
+inline int BlockStart(int block, int n) { return kFirstBlockRow + block * (n + kRowsAroundBlock); }
+inline int ChartSectionRow(int n) { return BlockStart(3, n) - 2; }
 inline constexpr int kChartPageRows = 17;
 
-// Everything the report shows, copied out of the results window on the GUI thread, so that the workbook
-// can be built and written on another one.
+// Everything the report shows, taken on the GUI thread, so that the workbook can be built and written on
+// another one.
 struct TExportData {
-    std::array<QString, 4> particulars; // FIO, group, sex, age
-    int tests = 0;
-    std::array<QVector<QStringList>, 3> tables;  // ППП, ЭКП, ТКП: per test the 13 exported columns
-    std::array<QVector<QStringList>, 3> footers; // the footer grids, row by row
-    QStringList captions;                        // the chart pages' captions, newest test first
-    QVector<QString> chartCounts;                // per page the 32 count digits (empty: no bars)
-    QImage picture;                              // the formula picture
-    QChar decimalPoint = QLatin1Char(',');       // of the user's locale, which wrote the numbers
+    TResultsModel Model;
+    QImage Picture;                        // the formula picture
+    QChar DecimalPoint = QLatin1Char(','); // of the user's locale, which wrote the numbers
 };
 
-// The window's contents (GUI thread; builds no chart page).
-TExportData GatherReport(TResult_Form& form);
+// The results model with its formula picture and the user's decimal point (GUI thread).
+TExportData ExportDataOf(const TResultsModel& model);
 
-// Fills the first worksheet of a workbook made from the template, with the template's operations
-// (AddReportMacros), with the report (without the formula picture). Every text goes in as a spreadsheet
-// program would take it typed into the cell (integers, decimals and percentages become numbers that
-// show the same text). Safe on any thread.
+// Fills the first worksheet of a workbook made from the template with the report (without the formula
+// picture), growing the template's blocks and laying out its chart areas first. Every text goes in as a
+// spreadsheet program would take it typed into the cell (integers, decimals and percentages become
+// numbers that show the same text). Safe on any thread.
 void FillReport(const TExportData& data, Platform::TXlsxWorkbook& book);
-inline void FillReport(TResult_Form& form, Platform::TXlsxWorkbook& book) {
-    FillReport(GatherReport(form), book);
-}
 
 // The whole workbook from the template at `templatePath`, with the picture, saved as `path` (complete or
 // not at all). Throws EError. Safe on any thread.

@@ -2,9 +2,9 @@
 #include "results/FormulaLines.h"
 
 #include "formula/ExprParser.h"
+#include "platform/SysColors.h"
 #include "results/Result_Calc.h"
 #include "scoring/Calc_Unit.h"
-#include "widgets/StringGrid.h"
 
 #include <QPainter>
 
@@ -16,10 +16,6 @@ namespace Results {
 
 namespace {
 
-// Footer rows read here.
-constexpr int kZeroSumRow = 2;
-constexpr int kDifferenceRow = 3;
-
 const QString kDriveJoin = QStringLiteral(" & Space(7) & ");
 const QString kLatencyJoin = QStringLiteral(" & Space(10) & ");
 
@@ -27,9 +23,6 @@ const QString kLatencyJoin = QStringLiteral(" & Space(10) & ");
 int factorColumn(int f) { return f + 1; }
 
 } // namespace
-
-TCellTexts::TCellTexts(const Widgets::TStringGrid& grid)
-    : m_rowCount(grid.RowCount()), m_cell([&grid](int col, int row) { return grid.Cell(col, row); }) {}
 
 TCellTexts::TCellTexts(int rowCount, TCellFunc cell) : m_rowCount(rowCount), m_cell(std::move(cell)) {}
 
@@ -45,7 +38,7 @@ int FooterInt(const TCellTexts& footer, int col, int row) {
 int MaxZeroSum(const TCellTexts& footer) {
     int result = 0;
     for (int f = 1; f <= Calc::kFactorCount; ++f)
-        result = std::max(result, FooterInt(footer, f, kZeroSumRow));
+        result = std::max(result, FooterInt(footer, f, kSntRow));
     return result;
 }
 
@@ -55,7 +48,8 @@ QString DominantReaction(const TCellTexts& table, int column) {
     for (int row = kHeaderRows; row < table.RowCount(); ++row) {
         const QString cell = table.Cell(column, row);
         for (size_t r = 0; r < Calc::ReactionSigns.size(); ++r) {
-            if (cell.startsWith(Calc::ReactionSigns[r])) {
+            // Every reaction is one character.
+            if (!cell.isEmpty() && cell.front() == Calc::ReactionSigns[r].front()) {
                 ++counts[r];
                 break;
             }
@@ -74,7 +68,7 @@ QString BuildDriveTerms(const TCellTexts& table, const TCellTexts& footer, int l
     for (int number = high; number >= low; --number) {
         const QString numberText = QString::number(number);
         for (int f = 1; f <= Calc::kFactorCount; ++f) {
-            if (footer.Cell(f, kZeroSumRow) != numberText)
+            if (footer.Cell(f, kSntRow) != numberText)
                 continue;
             terms << QStringLiteral("Pow(Ind(%1,%2), String(%3))")
                          .arg(Calc::FactorNames[f - 1], numberText, DominantReaction(table, factorColumn(f)));
@@ -89,20 +83,19 @@ QString BuildLatencyProportion(const TCellTexts& table, const TCellTexts& footer
     std::array<int, kVectorCount> difference{};
     for (int v = 0; v < kVectorCount; ++v) {
         order[v] = v;
-        difference[v] = FooterInt(footer, 2 * v + 1, kDifferenceRow);
+        difference[v] = FooterInt(footer, 2 * v + 1, kRvnRow);
     }
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return difference[a] > difference[b]; });
 
     QStringList terms;
     for (const int v : order) {
         const int c = 2 * v + 1; // footer column of the vector's first factor, which is factor c
-        const int first = FooterInt(footer, c, kZeroSumRow);
-        const int second = FooterInt(footer, c + 1, kZeroSumRow);
+        const int first = FooterInt(footer, c, kSntRow);
+        const int second = FooterInt(footer, c + 1, kSntRow);
         const int factor = second < first ? c + 1 : c;
         const QString sign = DominantReaction(table, factorColumn(factor)).left(1);
         terms << QStringLiteral("String(%1 %2%3)/%4")
-                     .arg(Calc::VectorNames[v], Calc::FactorNames[factor - 1], sign,
-                          footer.Cell(c, kDifferenceRow));
+                     .arg(Calc::VectorNames[v], Calc::FactorNames[factor - 1], sign, footer.Cell(c, kRvnRow));
     }
     return terms.join(kLatencyJoin);
 }
@@ -149,16 +142,24 @@ QList<TFormulaText> FormulaLineTexts(const TCellTexts& table, const TCellTexts& 
     return lines;
 }
 
-QList<TFormulaLine> DrawFormulaLines(QImage& picture, const TCellTexts& table, const TCellTexts& footer) {
+QList<TFormulaLine> DrawFormulaLines(QImage& picture, const QList<TFormulaText>& lines) {
     QList<TFormulaLine> drawn;
     QPainter painter(&picture);
     painter.setClipRect(picture.rect());
     int y = 0;
-    for (const TFormulaText& line : FormulaLineTexts(table, footer)) {
+    for (const TFormulaText& line : lines) {
         drawn.append({line.Text, y + line.Gap});
         y = DrawFormulaLine(painter, line.Text, y + line.Gap);
     }
     return drawn;
+}
+
+QImage FormulaPicture(const QList<TFormulaText>& lines, qreal ratio) {
+    QImage picture(kPictureSize * ratio, QImage::Format_RGB32);
+    picture.setDevicePixelRatio(ratio);
+    picture.fill(Platform::ColorToQColor(Platform::clInfoBk));
+    DrawFormulaLines(picture, lines);
+    return picture;
 }
 
 } // namespace Results

@@ -1,7 +1,6 @@
 // The two formulas of the results window's picture, the drive formula and the latency proportion: their
 // texts in the formula language, built from the cell texts of the ППП table and its footer, and their
-// drawing line by line through the formula engine. The text builders read cells only, so they run
-// without a window.
+// drawing line by line through the formula engine.
 #pragma once
 
 #include <QImage>
@@ -14,20 +13,13 @@
 class QPainter;
 class TExprChain;
 
-namespace Widgets {
-class TStringGrid;
-}
-
 namespace Results {
 
-// A read-only view of the cell texts of a grid: a grid of the window, or texts a caller supplies.
+// A read-only view of the cell texts of a table or a footer, as a caller supplies them.
 class TCellTexts {
 public:
     using TCellFunc = std::function<QString(int col, int row)>;
 
-    // Reads the grid's cells (implicit, so a grid of the window passes as it is); the grid must outlive
-    // the view.
-    TCellTexts(const Widgets::TStringGrid& grid);
     TCellTexts(int rowCount, TCellFunc cell);
 
     QString Cell(int col, int row) const { return m_cell(col, row); }
@@ -98,8 +90,13 @@ struct TFormulaLine {
     int Y = 0;
 };
 
-// Draws the drive formula and the latency proportion of the ППП table and footer into the picture, top
-// down, skipping empty lines; nothing is drawn outside the picture. Returns the lines drawn.
-QList<TFormulaLine> DrawFormulaLines(QImage& picture, const TCellTexts& table, const TCellTexts& footer);
+// Draws the lines (FormulaLineTexts) into the picture, top down; nothing is drawn outside the picture.
+// Returns the lines drawn.
+QList<TFormulaLine> DrawFormulaLines(QImage& picture, const QList<TFormulaText>& lines);
+
+// The formula picture of the results window (kPictureSize, `ratio` device pixels per pixel): the lines
+// drawn on the tooltip background.
+inline constexpr QSize kPictureSize(649, 257);
+QImage FormulaPicture(const QList<TFormulaText>& lines, qreal ratio = 1.0);
 
 } // namespace Results

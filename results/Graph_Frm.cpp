@@ -2,21 +2,20 @@
 // so the plus bar rises above zero and the negated minus bar falls below it in the same place.
 #include "results/Graph_Frm.h"
 
-#include "data/DataMod.h"
-#include "data/Testee.h"
 #include "platform/Locale.h"
 #include "results/Result_Calc.h"
 #include "scoring/Calc_Unit.h"
+#include "widgets/DialogLayout.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QStackedBarSeries>
+#include <QVBoxLayout>
 #include <QValueAxis>
 
 #include <memory>
@@ -36,13 +35,13 @@ TGraph_Form::TGraph_Form(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Graph_Form"));
     setWindowTitle(QStringLiteral("График"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    resize(760, 440);
 
     Sel1_Chart = createChart();
     Sel2_Chart = createChart();
     Sel1_Chart->setObjectName(QStringLiteral("Sel1_Chart"));
     Sel2_Chart->setObjectName(QStringLiteral("Sel2_Chart"));
-    Ok_But = new QPushButton(QStringLiteral("OK"), this);
+    auto* buttons = new QDialogButtonBox(this);
+    Ok_But = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
     Ok_But->setObjectName(QStringLiteral("Ok_But"));
     Ok_But->setDefault(true);
     connect(Ok_But, &QPushButton::clicked, this, &QDialog::accept);
@@ -60,12 +59,10 @@ TGraph_Form::TGraph_Form(QWidget* parent) : QDialog(parent) {
     grid->addWidget(right, 0, 1);
     grid->addWidget(Sel1_Chart, 1, 0);
     grid->addWidget(Sel2_Chart, 1, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(Ok_But);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid, 1);
-    layout->addLayout(buttons);
+    layout->addWidget(buttons);
+    Widgets::OpenAt(this, QSize(760, 440));
 }
 
 QChartView* TGraph_Form::createChart() {
@@ -116,13 +113,8 @@ QBarSet* TGraph_Form::MinusSet(QChartView* chart) const {
     return s ? s->barSets().value(1) : nullptr;
 }
 
-void TGraph_Form::FillCharts() {
-    Data::TQuery* query = Main_DataModule->ListTest_Query;
-    if (!query->Active() || query->IsEmpty())
-        return;
-    const QString counts =
-        Results::ProfileCounts(query->FieldByName(QStringLiteral("Result_Test")).AsString(),
-                               query->FieldByName(QStringLiteral("Result_Profil")).AsString());
+void TGraph_Form::FillCharts(const Data::TestRecord& record) {
+    const QString counts = Results::ProfileCounts(record.resultTest, record.resultProfil);
     if (counts.isEmpty())
         return;
     for (int i = 0; i < Calc::kFactorCount; ++i) {
@@ -134,20 +126,15 @@ void TGraph_Form::FillCharts() {
     }
 }
 
-QString ChartsCaption(int menId) {
-    Data::TQuery* query = Main_DataModule->ListTest_Query;
-    QString caption = Data::TesteeCaption(QStringLiteral("График"), menId);
-    if (query->Active() && !query->IsEmpty())
-        caption += QStringLiteral(", тестирование %1 от %2")
-                       .arg(query->FieldByName(QStringLiteral("Numb")).AsString(),
-                            Platform::DateToStr(Platform::IsoToDate(
-                                query->FieldByName(QStringLiteral("Date_Test")).AsString())));
-    return caption;
+QString ChartsCaption(const Data::Testee& testee, const Data::TestRecord& record, int number) {
+    const QString name = testee.fio.simplified();
+    return QStringLiteral("График") + (name.isEmpty() ? QString() : QStringLiteral(" - ") + name) +
+           QStringLiteral(", тестирование %1 от %2").arg(number).arg(Platform::DateToStr(record.date));
 }
 
-void ShowCharts(int menId, QWidget* parent) {
+void ShowCharts(const Data::Testee& testee, const Data::TestRecord& record, int number, QWidget* parent) {
     auto form = std::make_unique<TGraph_Form>(parent);
-    form->setWindowTitle(ChartsCaption(menId));
-    form->FillCharts();
+    form->setWindowTitle(ChartsCaption(testee, record, number));
+    form->FillCharts(record);
     form->exec();
 }

@@ -1,6 +1,8 @@
-// The chart window: the ППП and ЭКП profiles of the current record of ListTest_Query as bar charts,
-// plus counts up in red and minus counts down in blue in the same factor category.
+// The chart window: the ППП and ЭКП profiles of one test record as bar charts, plus counts up in red and
+// minus counts down in blue in the same factor category.
 #pragma once
+
+#include "data/Records.h"
 
 #include <QDialog>
 
@@ -13,9 +15,9 @@ class TGraph_Form : public QDialog {
 public:
     explicit TGraph_Form(QWidget* parent = nullptr);
 
-    // Adds the bars of the current record of ListTest_Query; a record with neither choices nor counts
-    // leaves the charts empty. Throws Calc::EConvertError for a malformed record.
-    void FillCharts();
+    // Adds the bars of `record`; a record with neither choices nor counts leaves the charts empty. Throws
+    // Calc::EConvertError for a malformed record.
+    void FillCharts(const Data::TestRecord& record);
 
     QChartView* Sel1_Chart; // ППП
     QChartView* Sel2_Chart; // ЭКП
@@ -29,8 +31,8 @@ private:
     QChartView* createChart();
 };
 
-// The caption of the chart window: whose test it shows, its number and date (current record of
-// ListTest_Query).
-QString ChartsCaption(int menId);
-// Shows the charts of the current record of ListTest_Query, a test of testee `menId`, modally.
-void ShowCharts(int menId, QWidget* parent = nullptr);
+// The caption of the chart window: whose test it shows, its number among his tests and its date.
+QString ChartsCaption(const Data::Testee& testee, const Data::TestRecord& record, int number);
+// Shows the charts of `record`, test `number` (from 1, the oldest) of `testee`, modally.
+void ShowCharts(const Data::Testee& testee, const Data::TestRecord& record, int number,
+                QWidget* parent = nullptr);

@@ -13,7 +13,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QLineEdit>
 #include <QPdfWriter>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -34,14 +33,14 @@ public:
     TWaitCursor& operator=(const TWaitCursor&) = delete;
 };
 
-QString documentTitle(const TResult_Form& form) {
-    return QStringLiteral("Результаты тестирования: ") + form.FIO_Edit->text();
+QString documentTitle(const TResultsModel& model) {
+    return QStringLiteral("Результаты тестирования: ") + model.Particulars[0];
 }
 
 // The print job's name, which the print dialog also proposes as the name of a file to print into: the
 // name "Сохранить в PDF..." proposes, with no character that a file name cannot hold.
-QString printJobName(const TResult_Form& form) {
-    return QFileInfo(ProposedPdfPath(QString(), form.FIO_Edit->text(), QDate::currentDate())).fileName();
+QString printJobName(const TResultsModel& model) {
+    return QFileInfo(ProposedPdfPath(QString(), model.Particulars[0], QDate::currentDate())).fileName();
 }
 
 } // namespace
@@ -61,8 +60,8 @@ QString ProposedPdfPath(const QString& folder, const QString& fio, const QDate& 
     return folder + QLatin1Char('/') + (stem.size() < name.size() ? stem.trimmed() : stem) + tail;
 }
 
-int SaveResultsPdf(const TResult_Form& form, const QString& path) {
-    const TReportDocument document(ReportDataOf(form));
+int SaveResultsPdf(const TResultsModel& model, const QString& path) {
+    const TReportDocument document(ReportDataOf(model));
     // Written beside the target and renamed at the end, so a failure leaves no half-written file.
     QSaveFile file(path);
     if (!Platform::PrivateWrite(path, [&file] { return file.open(QIODevice::WriteOnly); }))
@@ -73,7 +72,7 @@ int SaveResultsPdf(const TResult_Form& form, const QString& path) {
         QPdfWriter writer(&file);
         writer.setResolution(kPdfResolution);
         writer.setPageLayout(ReportPageLayout());
-        writer.setTitle(documentTitle(form));
+        writer.setTitle(documentTitle(model));
         writer.setCreator(QStringLiteral("Тест Morvel"));
         try {
             pages = document.Print(writer);
@@ -88,8 +87,8 @@ int SaveResultsPdf(const TResult_Form& form, const QString& path) {
     return pages;
 }
 
-int PrintResults(const TResult_Form& form, QPrinter& printer) {
-    const TReportDocument document(ReportDataOf(form));
+int PrintResults(const TResultsModel& model, QPrinter& printer) {
+    const TReportDocument document(ReportDataOf(model));
     const bool range = printer.printRange() == QPrinter::PageRange;
     return document.Print(printer, range ? printer.fromPage() : 0, range ? printer.toPage() : 0);
 }
@@ -98,7 +97,7 @@ void Print_ButClick(TResult_Form& form) {
     Platform::guarded([&] {
         QPrinter printer(QPrinter::HighResolution);
         printer.setPageLayout(ReportPageLayout());
-        printer.setDocName(printJobName(form));
+        printer.setDocName(printJobName(form.Model()));
         QPrintDialog dialog(&printer, &form);
         dialog.setWindowTitle(QStringLiteral("Печать"));
         dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
@@ -106,7 +105,7 @@ void Print_ButClick(TResult_Form& form) {
         if (dialog.exec() != QDialog::Accepted)
             return;
         const TWaitCursor wait;
-        PrintResults(form, printer);
+        PrintResults(form.Model(), printer);
     });
 }
 
@@ -115,14 +114,14 @@ void Pdf_ButClick(TResult_Form& form) {
         const QString folder = ReportFolder();
         // The dialog opens in the reports folder; it is made on first use, as the export does.
         Platform::MakePrivatePath(folder);
-        const QString path =
-            Platform::getSaveFileName(&form, QStringLiteral("Сохранить в PDF"),
-                                      ProposedPdfPath(folder, form.FIO_Edit->text(), QDate::currentDate()),
-                                      QStringLiteral("Документ PDF (*.pdf)"), QStringLiteral(".pdf"));
+        const QString path = Platform::getSaveFileName(
+            &form, QStringLiteral("Сохранить в PDF"),
+            ProposedPdfPath(folder, form.Model().Particulars[0], QDate::currentDate()),
+            QStringLiteral("Документ PDF (*.pdf)"), QStringLiteral(".pdf"));
         if (path.isEmpty())
             return;
         const TWaitCursor wait;
-        SaveResultsPdf(form, path);
+        SaveResultsPdf(form.Model(), path);
     });
 }
 

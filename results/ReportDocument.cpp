@@ -2,19 +2,14 @@
 // into pages and painted with a running header and "Стр. n из m" on every page.
 #include "results/ReportDocument.h"
 
-#include "data/DataMod.h"
 #include "formula/ExprNodes.h"
 #include "platform/ErrorDisplay.h"
 #include "platform/Locale.h"
-#include "results/Result_Calc.h"
-#include "results/Result_Frm.h"
 #include "scoring/Calc_Unit.h"
-#include "widgets/StringGrid.h"
 
 #include <QFontMetricsF>
 #include <QGlyphRun>
 #include <QHash>
-#include <QLineEdit>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPainterPath>
@@ -32,8 +27,6 @@
 namespace Results {
 
 namespace {
-
-using Widgets::TStringGrid;
 
 // Column widths of the window's grids (its pixels); both add up to the same width.
 const QVector<int> kTableWidths = {25, 69, 40, 40, 40, 40, 40, 40, 40, 40, 45, 45, 40, 84};
@@ -489,7 +482,7 @@ private:
     }
 
     // One test: its caption, then the ППП and ЭКП chart grids side by side under their labels.
-    TPageBlock chartBlock(const TReportChart& chart, double height) const {
+    TPageBlock chartBlock(const TChartPage& chart, double height) const {
         TPageBlock b;
         b.Height = height;
         const QFont captionFont = reportFont(kChartCaptionFont, true);
@@ -594,56 +587,25 @@ private:
 
 } // namespace
 
-TReportGrid ReportGridOf(const TStringGrid& grid, const QVector<int>& colWidths, int headerRows) {
-    TReportGrid result;
-    result.ColWidths = colWidths;
-    result.HeaderRows = headerRows;
-    result.Rows.reserve(grid.RowCount());
-    for (int r = 0; r < grid.RowCount(); ++r) {
-        QStringList row;
-        row.reserve(grid.ColCount());
-        for (int c = 0; c < grid.ColCount(); ++c) {
-            row << grid.Cell(c, r);
-            const QRect area = grid.MergedArea(c, r);
-            if (area.topLeft() == QPoint(c, r) && area.size() != QSize(1, 1))
-                result.Merges.append(area);
-        }
-        result.Rows.append(row);
-    }
-    return result;
-}
-
-TReportData ReportDataOf(const TResult_Form& form) {
+TReportData ReportDataOf(const TResultsModel& model) {
     TReportData data;
-    data.Fio = form.FIO_Edit->text();
-    data.Group = form.Group_Edit->text();
-    data.Sex = form.Sex_Edit->text();
-    data.Age = form.Age_Sex->text();
+    data.Fio = model.Particulars[0];
+    data.Group = model.Particulars[1];
+    data.Sex = model.Particulars[2];
+    data.Age = model.Particulars[3];
     data.Printed = QDate::currentDate();
-    data.Formulas = FormulaLineTexts(*form.PPP_Grid, *form.PPP_FooterGrid);
-
-    const TStringGrid* const tables[3] = {form.PPP_Grid, form.EKP_Grid, form.TKP_Grid};
-    const TStringGrid* const footers[3] = {form.PPP_FooterGrid, form.EKP_FooterGrid, form.TKP_FooterGrid};
+    data.Formulas = model.Formulas;
     for (int t = 0; t < 3; ++t) {
         TReportTable& table = data.Tables[t];
         table.Title = kTableTitles[t];
-        table.Table = ReportGridOf(*tables[t], kTableWidths, kHeaderRows);
+        table.Table =
+            TReportGrid{kTableWidths, TableHeaders() + model.Tables[t].Rows, TableMerges(), kHeaderRows};
         table.Table.WrapColumn = kNoteCol;
-        table.Footer = ReportGridOf(*footers[t], kFooterWidths, 0);
+        const QVector<QStringList>& footer = model.Tables[t].Footer;
+        table.Footer = TReportGrid{kFooterWidths, footer, FooterMerges(int(footer.size()))};
         table.Footer.Bold = true;
     }
-
-    // The counts of the chart pages, as the window takes them: from the query it keeps open, newest first.
-    Data::TQuery& query = *Main_DataModule->ListTest_Query;
-    const int pages = form.Profil_PageControl->count();
-    if (!query.Active() || query.RecordCount() != pages)
-        throw Platform::EError(QStringLiteral("Список тестирований изменился. Откройте результаты заново."));
-    const int resultTest = query.FieldIndex(QStringLiteral("Result_Test"));
-    const int resultProfil = query.FieldIndex(QStringLiteral("Result_Profil"));
-    for (int j = 0; j < pages; ++j)
-        data.Charts.append(
-            {form.Profil_PageControl->tabText(j),
-             ProfileCounts(query.Value(j, resultTest).toString(), query.Value(j, resultProfil).toString())});
+    data.Charts = model.Charts;
     return data;
 }
 

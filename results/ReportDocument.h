@@ -1,10 +1,10 @@
 // The printed report of the results window: the particulars, the formula lines, the three profile tables
-// with their footers and the chart pages, gathered from the window's data and laid out on A4 pages with a
+// with their footers and the chart pages, taken from the results model and laid out on A4 pages with a
 // running header and page numbers. It paints on any paged device (a printer, a PDF writer) with vectors
 // only: text, lines, filled cells, and the formula engine drawing straight into the page's painter.
 #pragma once
 
-#include "results/FormulaLines.h"
+#include "results/ResultsModel.h"
 
 #include <QColor>
 #include <QDate>
@@ -20,11 +20,6 @@
 
 class QPagedPaintDevice;
 class QPainter;
-class TResult_Form;
-
-namespace Widgets {
-class TStringGrid;
-}
 
 namespace Results {
 
@@ -48,12 +43,6 @@ struct TReportTable {
     TReportGrid Footer;
 };
 
-// One page of the "Профили" tab: its caption and the 32 count digits of its test (empty: no bars).
-struct TReportChart {
-    QString Caption;
-    QString Counts;
-};
-
 struct TReportData {
     QString Fio;
     QString Group;
@@ -62,17 +51,11 @@ struct TReportData {
     QDate Printed;
     QList<TFormulaText> Formulas;
     std::array<TReportTable, 3> Tables;
-    QVector<TReportChart> Charts;
+    QVector<TChartPage> Charts;
 };
 
-// The cells, merges and widths of a grid of the results window.
-TReportGrid ReportGridOf(const Widgets::TStringGrid& grid, const QVector<int>& colWidths, int headerRows);
-
-// Everything the report shows, read from a loaded results window: the particulars from its edits, the
-// tables and footers from its grids, the formula texts from its ППП table and footer, and the chart
-// counts of every page from ListTest_Query, which the window keeps open. Throws Platform::EError when
-// the query no longer matches the window.
-TReportData ReportDataOf(const TResult_Form& form);
+// Everything the report shows, from the results model, printed today.
+TReportData ReportDataOf(const TResultsModel& model);
 
 // A4 portrait with the report's margins.
 QPageLayout ReportPageLayout();

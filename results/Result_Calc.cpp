@@ -1,13 +1,8 @@
-// Footer indices, the derived ТКП table and chart bars, computed on the grids' texts.
+// Footer indices, ТКП cells, balances and chart bars, computed on values.
 #include "results/Result_Calc.h"
 
-#include "data/DataMod.h"
-#include "platform/Dialogs.h"
 #include "platform/Locale.h"
 #include "scoring/Calc_Unit.h"
-#include "widgets/StringGrid.h"
-
-#include <QHash>
 
 #include <cmath>
 #include <cstdlib>
@@ -32,67 +27,33 @@ int countDigit(QChar ch) {
     return ch.unicode() - '0';
 }
 
-// The vector number and the two reaction characters of a pair as one number (a missing character as 0).
-quint64 pairKey(int vector, QStringView first, QStringView second) {
-    const auto code = [](QStringView ch) { return quint64(ch.isEmpty() ? 0 : ch[0].unicode()); };
-    return (quint64(vector) << 32) | (code(first) << 16) | code(second);
+// The place in ReactionSigns of the reaction that starts a cell; -1 for none.
+int typeOf(QStringView cell) {
+    // Every reaction is one character.
+    static const std::array<QChar, 4> signs = {Calc::ReactionSigns[0].front(), Calc::ReactionSigns[1].front(),
+                                               Calc::ReactionSigns[2].front(),
+                                               Calc::ReactionSigns[3].front()};
+    const auto found = cell.isEmpty() ? signs.end() : std::find(signs.begin(), signs.end(), cell.front());
+    return found == signs.end() ? -1 : int(found - signs.begin());
 }
 
-// Classifies every vector pair of every row through a reference table and writes the two count rows,
-// the percentages and the totals. `addRow` adds one row's contribution given the table value and marks.
+// Classifies every vector pair of every row through a reference table; `addRow` adds one row's
+// contribution given the table value and the pair's marks.
 template <class AddRow>
-bool countBalance(const Widgets::TStringGrid& table, Widgets::TStringGrid& footer, int row,
-                  Data::TTable& reference, const QString& valueField, QWidget* owner, AddRow addRow) {
-    if (!reference.Active())
-        reference.Open();
-    // The first row of each (vector, pair), as a locate on "Vector;Reaction" would find it; read once
-    // instead of a locate per cell.
-    const int vectorField = reference.FieldIndex(QStringLiteral("Vector"));
-    const int reactionField = reference.FieldIndex(QStringLiteral("Reaction"));
-    const int valueIndex = reference.FieldIndex(valueField);
-    if (vectorField < 0 || reactionField < 0 || valueIndex < 0)
-        throw Data::EDatabaseError(QStringLiteral("Таблица %1 не содержит нужных полей").arg(valueField));
-    QHash<quint64, int> values;
-    for (int r = 0; r < reference.RecordCount(); ++r) {
-        const QString vectorText = reference.Value(r, vectorField).toString();
-        const QString reaction = reference.Value(r, reactionField).toString();
-        bool isNumber = false;
-        const int vector = vectorText.toInt(&isNumber);
-        // Rows that no vector number and pair of at most two characters can equal.
-        if (!isNumber || QString::number(vector) != vectorText || vector < 0 || reaction.size() > 2)
-            continue;
-        const quint64 key = pairKey(vector, reaction.left(1), reaction.mid(1, 1));
-        if (!values.contains(key))
-            values.insert(key, reference.Value(r, valueIndex).toInt());
-    }
-
-    int totalA = 0;
-    int totalB = 0;
-    for (int v = 0; v < 4; ++v) {
-        int a = 0;
-        int b = 0;
-        for (int r = kHeaderRows; r < table.RowCount(); ++r) {
-            const QStringView first = table.CellView(2 * v + 2, r);
-            const QStringView second = table.CellView(2 * v + 3, r);
-            const auto found = values.constFind(pairKey(v, first.left(1), second.left(1)));
-            if (found == values.constEnd()) {
-                Platform::messageBox(owner, QStringLiteral("Неверный номер вектора или реакции!"),
-                                     QStringLiteral("Ошибка расчета мажорно-минорных реакций"),
-                                     Platform::MsgIcon::Error);
-                return false;
-            }
-            addRow(found.value(), marksOf(first) + marksOf(second), a, b);
+TBalance countBalance(const QVector<QStringList>& rows, const TBalanceTable& table, AddRow addRow) {
+    TBalance balance;
+    for (int v = 0; v < int(balance.A.size()); ++v) {
+        for (const QStringList& row : rows) {
+            const QStringView first = row[2 * v + 2];
+            const QStringView second = row[2 * v + 3];
+            const int* value = table.Value(v, first, second);
+            if (!value)
+                return balance;
+            addRow(*value, marksOf(first) + marksOf(second), balance.A[v], balance.B[v]);
         }
-        footer.SetCell(2 * v + 1, row, QString::number(a));
-        footer.SetCell(2 * v + 1, row + 1, QString::number(b));
-        footer.SetCell(2 * v + 2, row, Percent(a, a + b));
-        totalA += a;
-        totalB += b;
+        balance.Vectors = v + 1;
     }
-    footer.SetCell(kFooterTotalCol, row, QString::number(totalA));
-    footer.SetCell(kFooterTotalCol, row + 1, QString::number(totalB));
-    footer.SetCell(kFooterQuotientCol, row, Percent(totalA, totalA + totalB));
-    return true;
+    return balance;
 }
 
 } // namespace
@@ -111,12 +72,12 @@ QString TheoreticalCell(const QString& cell) {
     return {};
 }
 
-void TProfileCounts::addCell(int f, QStringView cell) {
-    if (cell.startsWith(kZero))
+void TProfileCounts::AddCell(int f, int type, int marks) {
+    if (type == 0)
         ++m_zeros[size_t(f)];
-    else if (cell.startsWith(kAmbivalent))
+    else if (type == 1)
         ++m_ambivalents[size_t(f)];
-    m_marks += marksOf(cell);
+    m_marks += marks;
 }
 
 int TProfileCounts::TotalZeros() const { return std::accumulate(m_zeros.begin(), m_zeros.end(), 0); }
@@ -146,55 +107,42 @@ QString Percent(int x, int total) {
     return Platform::FloatToStr(RoundHalfUp(x * 100 / static_cast<double>(total), 1)) + QLatin1Char('%');
 }
 
-void DeriveTheoretical(const Widgets::TStringGrid& ppp, Widgets::TStringGrid& tkp) {
-    if (tkp.RowCount() != ppp.RowCount())
-        tkp.SetRowCount(ppp.RowCount());
-    for (int r = 0; r < ppp.RowCount(); ++r)
-        for (int c = 0; c < ppp.ColCount(); ++c) {
-            QString text;
-            if (r < kHeaderRows || c < 2 || c >= kSntCol)
-                text = ppp.Cell(c, r);
-            else if (c == kSumZeroCol)
-                text = ppp.Cell(kSumAmbCol, r);
-            else if (c == kSumAmbCol)
-                text = ppp.Cell(kSumZeroCol, r);
-            else
-                text = TheoreticalCell(ppp.Cell(c, r));
-            tkp.SetCell(c, r, text);
-        }
-}
+int TBalance::TotalA() const { return std::accumulate(A.begin(), A.end(), 0); }
+int TBalance::TotalB() const { return std::accumulate(B.begin(), B.end(), 0); }
 
-void CountFooter(const Widgets::TStringGrid& table, Widgets::TStringGrid& footer) {
-    TProfileCounts counts;
-    for (int r = kHeaderRows; r < table.RowCount(); ++r)
-        counts.AddRow([&](int f) { return table.CellView(f + 2, r); });
-    for (int f = 1; f <= Calc::kFactorCount; ++f) {
-        footer.SetCell(f, 0, QString::number(counts.Zeros(f - 1)));
-        footer.SetCell(f, 1, QString::number(counts.Ambivalents(f - 1)));
-        footer.SetCell(f, 2, QString::number(counts.Snt(f - 1)));
-        if (f % 2 == 0)
-            footer.SetCell(f - 1, 3, QString::number(std::abs(counts.Snt(f - 2) - counts.Snt(f - 1))));
+TBalanceTable::TBalanceTable(const QVector<Data::BalanceRow>& rows) {
+    for (const Data::BalanceRow& row : rows) {
+        const QStringView reaction(row.reaction);
+        const int first = typeOf(reaction.left(1));
+        const int second = typeOf(reaction.mid(1));
+        if (row.vector < 0 || row.vector > 3 || reaction.size() != 2 || first < 0 || second < 0)
+            continue;
+        std::optional<int>& value = m_values[std::size_t((row.vector * kTypes + first) * kTypes + second)];
+        if (!value)
+            value = row.value;
     }
-    footer.SetCell(kFooterTotalCol, 0, QString::number(counts.TotalZeros()));
-    footer.SetCell(kFooterTotalCol + 1, 1, QString::number(counts.TotalAmbivalents()));
-    footer.SetCell(kFooterTotalCol + 2, 2, QString::number(counts.TotalSnt()));
-    footer.SetCell(kFooterTotalCol, 3, QStringLiteral("Sum! = ") + QString::number(counts.Marks()));
-    footer.SetCell(kFooterQuotientCol, 0, QStringLiteral("TspQu=") + Platform::FloatToStr(counts.TspQu()));
-    footer.SetCell(kFooterQuotientCol, 2, QStringLiteral("Sy%=") + Platform::FloatToStr(counts.SyPercent()));
 }
 
-bool CountDurMoll(const Widgets::TStringGrid& table, Widgets::TStringGrid& footer, int row, QWidget* owner) {
-    return countBalance(
-        table, footer, row, *Main_DataModule->DurMoll_Table, QStringLiteral("DurMoll"), owner,
-        [](int value, int marks, int& dur, int& moll) { (value == 0 ? dur : moll) += marks + 1; });
+const int* TBalanceTable::Value(int vector, QStringView first, QStringView second) const {
+    const int a = typeOf(first);
+    const int b = typeOf(second);
+    if (vector < 0 || vector > 3 || a < 0 || b < 0)
+        return nullptr;
+    const std::optional<int>& value = m_values[std::size_t((vector * kTypes + a) * kTypes + b)];
+    return value ? &*value : nullptr;
 }
 
-bool CountSoz(const Widgets::TStringGrid& table, Widgets::TStringGrid& footer, int row, QWidget* owner) {
-    return countBalance(table, footer, row, *Main_DataModule->Soz_Table, QStringLiteral("Soz"), owner,
-                        [](int value, int marks, int& plus, int& minus) {
-                            ++(value == 0 ? plus : minus);
-                            minus += marks;
-                        });
+TBalance CountDurMoll(const QVector<QStringList>& rows, const TBalanceTable& table) {
+    return countBalance(rows, table, [](int value, int marks, int& dur, int& moll) {
+        (value == 0 ? dur : moll) += marks + 1;
+    });
+}
+
+TBalance CountSoz(const QVector<QStringList>& rows, const TBalanceTable& table) {
+    return countBalance(rows, table, [](int value, int marks, int& plus, int& minus) {
+        ++(value == 0 ? plus : minus);
+        minus += marks;
+    });
 }
 
 QString ProfileCounts(const QString& resultTest, const QString& resultProfil) {
@@ -225,14 +173,6 @@ QVector<QStringList> ChartBarTexts(QStringView plus, QStringView minus) {
             texts[plusBottom + 1 + k][c] = kMinusBar;
     }
     return texts;
-}
-
-void FillChartBars(Widgets::TStringGrid& grid, QStringView plus, QStringView minus) {
-    const QVector<QStringList> texts = ChartBarTexts(plus, minus);
-    for (int r = 0; r < texts.size(); ++r)
-        for (int c = 0; c < Calc::kFactorCount; ++c)
-            if (!texts[r][c].isEmpty())
-                grid.SetCell(c, kHeaderRows + r, texts[r][c]);
 }
 
 } // namespace Results

@@ -1,9 +1,10 @@
-// The computations of the results window on its string grids: the ТКП table derived from the ППП table,
-// the footer indices (counts, quotients, Dur/Moll and Soz balances), the chart bars and the 32 count
-// digits of a record. They work on any grids of the results window's shape, so they run without the
-// window; Result_Frm calls them in its loading order.
+// The computations of the results on values: rounding and percentages, the ТКП cell of a ППП cell, the
+// counting indices and the Dur/Moll and Soz balances of a profile table's rows, the 32 count digits of a
+// record and the bar texts of its charts. No widget and no database: the results model computes with them
+// once, and the windows and reports show what it holds.
 #pragma once
 
+#include "data/Records.h"
 #include "scoring/Calc_Unit.h"
 
 #include <QString>
@@ -11,12 +12,7 @@
 #include <QVector>
 
 #include <array>
-
-class QWidget;
-
-namespace Widgets {
-class TStringGrid;
-}
+#include <optional>
 
 namespace Results {
 
@@ -42,6 +38,18 @@ inline constexpr int kFooterTotalCol = 9;
 inline constexpr int kFooterQuotientCol = 12;
 inline constexpr int kFooterRows = 8;
 inline constexpr int kTkpFooterRows = 6;
+// Footer rows: the counts (zeros, ambivalents, СНТ), РВН, then the balances in pairs of rows: Dur and
+// Moll, Soz+ and Soz- (ТКП: Soz+ and Soz- only).
+inline constexpr int kZeroRow = 0;
+inline constexpr int kAmbivalentRow = 1;
+inline constexpr int kSntRow = 2;
+inline constexpr int kRvnRow = 3;
+inline constexpr int kFirstBalanceRow = 4;
+inline constexpr int kDurMollRow = 4;
+inline constexpr int kSozRow = 6;
+inline constexpr int kTkpSozRow = 4;
+// Vector pairs are classified by the balance rows only from this many tests on.
+inline constexpr int kBalanceMinTests = 8;
 // Chart grids: 8 factor columns, two header rows, plus half rows 2-7, minus half rows 8-13.
 inline constexpr int kChartRows = 14;
 inline constexpr int kChartMaxBar = 6;
@@ -57,20 +65,14 @@ QString Percent(int x, int total);
 // empty for a cell that starts with no reaction.
 QString TheoreticalCell(const QString& cell);
 
-// Writes the ТКП table from the ППП table: headers, numbers, dates and notes copied, every reaction
-// inverted (TheoreticalCell), Sum 0 and Sum ± swapped, СНТ kept.
-void DeriveTheoretical(const Widgets::TStringGrid& ppp, Widgets::TStringGrid& tkp);
-
 // The counting indices of a profile table (footer rows 0 to 3), gathered row by row from the factor
-// cells as the tables show them. The footer and the statistics export both count through it.
+// cells as the tables show them.
 class TProfileCounts {
 public:
-    // Adds one data row: `cell(f)` is the cell of factor f (0 to 7).
-    template <class CellOf> void AddRow(CellOf&& cell) {
-        for (int f = 0; f < kFactors; ++f)
-            addCell(f, cell(f));
-        ++m_tests;
-    }
+    // Adds the cell of factor f (0 to 7) of a data row: its reaction's place in Calc::ReactionSigns and its
+    // marks; AddTest counts the row once all its cells are in.
+    void AddCell(int f, int type, int marks);
+    void AddTest() { ++m_tests; }
 
     int Tests() const { return m_tests; }
     int Zeros(int f) const { return m_zeros[size_t(f)]; }
@@ -87,33 +89,52 @@ public:
 
 private:
     static constexpr int kFactors = Calc::kFactorCount;
-    void addCell(int f, QStringView cell);
     std::array<int, kFactors> m_zeros{};
     std::array<int, kFactors> m_ambivalents{};
     int m_marks = 0;
     int m_tests = 0;
 };
 
-// Rows 0 to 3 of a footer: zeros, ambivalents, СНТ and РВН per factor, their totals, the marks total,
-// "TspQu=" and "Sy%=".
-void CountFooter(const Widgets::TStringGrid& table, Widgets::TStringGrid& footer);
+// One balance of a footer over the vector pairs of a table's rows: per vector the counts of its two sides
+// (Dur and Moll, or Soz+ and Soz-). `Vectors` is below 4 when the reference table had no row for a pair
+// of the next vector: the counting stopped there, and the totals are not known.
+struct TBalance {
+    std::array<int, 4> A{};
+    std::array<int, 4> B{};
+    int Vectors = 0;
+    bool Complete() const { return Vectors == int(A.size()); }
+    int TotalA() const;
+    int TotalB() const;
+};
 
-// Rows `row` and `row` + 1 of a footer: per vector the Dur and Moll counts (marks weigh with the row's
-// class) and the Dur percentage, through Main_DataModule->DurMoll_Table. A vector pair missing from the
-// table shows the error message (owner `owner`) and ends the call; returns false then.
-bool CountDurMoll(const Widgets::TStringGrid& table, Widgets::TStringGrid& footer, int row, QWidget* owner);
-// The same for Soz+ and Soz- through Soz_Table: a row adds 1 to its class, and its marks always to Soz-.
-bool CountSoz(const Widgets::TStringGrid& table, Widgets::TStringGrid& footer, int row, QWidget* owner);
+// The rows of the DurMoll or Soz reference table by vector and pair: the first row of each, as a locate on
+// "Vector;Reaction" finds it. Rows of no vector 0 to 3 or no pair of two reaction types match no cell.
+class TBalanceTable {
+public:
+    explicit TBalanceTable(const QVector<Data::BalanceRow>& rows);
+    // The value of the pair of the reaction types that start the cells `first` and `second` in vector
+    // `vector`; null when the table has no row for it.
+    const int* Value(int vector, QStringView first, QStringView second) const;
+
+private:
+    // Per vector, first and second type (places in Calc::ReactionSigns).
+    static constexpr int kTypes = int(std::tuple_size_v<decltype(Calc::ReactionSigns)>);
+    std::array<std::optional<int>, 4 * kTypes * kTypes> m_values{};
+};
+
+// Dur and Moll of the data rows `rows` (a table's cells as shown): a pair of class 0 adds its marks + 1 to
+// Dur, any other to Moll.
+TBalance CountDurMoll(const QVector<QStringList>& rows, const TBalanceTable& table);
+// Soz+ and Soz-: a pair adds 1 to its class (0: Soz+), and its marks always to Soz-.
+TBalance CountSoz(const QVector<QStringList>& rows, const TBalanceTable& table);
 
 // The 32 count digits of a record: derived from Result_Test when it is not empty, else Result_Profil as
 // stored; empty when both are empty. Throws Calc::EConvertError for a malformed string.
 QString ProfileCounts(const QString& resultTest, const QString& resultProfil);
 
-// Bars of one profile into a chart grid: for column c, plus count plus[c] fills rows 7 upward with " ",
-// minus count minus[c] rows 8 downward with "  " (each at most 6 rows). `plus` and `minus` are 8 digits.
-void FillChartBars(Widgets::TStringGrid& grid, QStringView plus, QStringView minus);
-// The texts that FillChartBars leaves in rows 2 to 13 of an empty chart grid, as 12 rows of 8 columns
-// (" ", "  " or empty): the chart page's texts without building its grid.
+// The bar texts of one profile in rows 2 to 13 of a chart grid, as 12 rows of 8 columns: for column c,
+// plus count plus[c] fills rows 7 upward with " ", minus count minus[c] rows 8 downward with "  " (each at
+// most 6 rows), other cells are empty. `plus` and `minus` are 8 digits.
 QVector<QStringList> ChartBarTexts(QStringView plus, QStringView minus);
 
 } // namespace Results

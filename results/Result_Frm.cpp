@@ -1,22 +1,21 @@
-// Results window: builds the tabs, loads every test of the testee from ListTest_Query in a fixed order
-// (headers, rows, ТКП, footers, formulas, charts, balances), and the opening function ShowResults.
+// Results window: builds the tabs, fills them from a results model (particulars, formula picture, tables
+// and footers, chart pages), and the opening function ShowResults.
 #include "results/Result_Frm.h"
 
 #include "data/DataMod.h"
-#include "data/Testee.h"
 #include "platform/Dialogs.h"
-#include "platform/Locale.h"
 #include "platform/SysColors.h"
 #include "results/ExportExcel.h"
 #include "results/FormulaLines.h"
 #include "results/PrintReport.h"
-#include "results/Result_Calc.h"
 #include "scoring/Calc_Unit.h"
+#include "widgets/DialogLayout.h"
 #include "widgets/Icons.h"
 #include "widgets/StringGrid.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -38,24 +37,15 @@ using namespace Results;
 
 namespace {
 
-constexpr int kClientWidth = 705;
-constexpr int kClientHeight = 552;
+const QSize kOpeningSize(705, 552);
 constexpr int kPictureWidth = 649;
 constexpr int kPictureHeight = 257;
 constexpr int kTableRowHeight = 21;
 constexpr int kTableColWidths[kTableCols] = {25, 69, 40, 40, 40, 40, 40, 40, 40, 40, 45, 45, 40, 84};
 constexpr int kFooterColWidths[kFooterCols] = {94, 40, 40, 40, 40, 40, 40, 40, 40, 45, 45, 40, 84};
 // Chart pages: two grids side by side under their labels.
-constexpr int kChartTop = 31;
-constexpr int kChartLabelTop = 16;
-constexpr int kPppChartLeft = 13;
-constexpr int kEkpChartLeft = 352;
-constexpr int kChartWidth = 322;
-constexpr int kChartHeight = 352;
 constexpr int kChartColWidth = 40;
 constexpr int kChartRowHeight = 25;
-// Vector pairs classified by the balance rows only from this many tests on.
-constexpr int kBalanceMinTests = 8;
 
 QFont tahoma(bool bold) {
     QFont f(QStringLiteral("Tahoma"));
@@ -63,67 +53,6 @@ QFont tahoma(bool bold) {
     f.setBold(bold);
     return f;
 }
-
-// The date of a record as the tables show it; the format is worked out once per walk.
-QString dateText(const QVariant& value, const Platform::TDateFormat& format) {
-    if (value.isNull())
-        return {};
-    const QDate date =
-        value.metaType().id() == QMetaType::QDate ? value.toDate() : Platform::IsoToDate(value.toString());
-    return format.Text(date);
-}
-
-// Field positions of ListTest_Query, looked up once per walk.
-struct TestFields {
-    explicit TestFields(const Data::TDataset& q)
-        : date(q.FieldIndex(QStringLiteral("Date_Test"))),
-          resultTest(q.FieldIndex(QStringLiteral("Result_Test"))),
-          resultProfil(q.FieldIndex(QStringLiteral("Result_Profil"))),
-          calcProfil(q.FieldIndex(QStringLiteral("Calc_Profil"))),
-          calcProfilNapr(q.FieldIndex(QStringLiteral("Calc_ProfilNapr"))),
-          note(q.FieldIndex(QStringLiteral("Note"))) {
-        for (int f : {date, resultTest, resultProfil, calcProfil, calcProfilNapr, note})
-            if (f < 0)
-                throw Data::EDatabaseError(QStringLiteral("Список тестирований не содержит нужных полей"));
-    }
-    int date, resultTest, resultProfil, calcProfil, calcProfilNapr, note;
-};
-
-// The texts of the factor cells: a reaction type followed by the marks of its intensity, made once per
-// walk, so that the cells of every row share them.
-class TFactorCells {
-public:
-    TFactorCells() {
-        for (std::size_t t = 0; t < Calc::ReactionSigns.size(); ++t)
-            for (std::size_t m = 0; m < MarkStrings.size(); ++m)
-                m_cells[t][m] = Calc::ReactionSigns[t] + MarkStrings[m];
-    }
-
-    // Reaction type `i` of Calc_Profil with intensity digit `i` of Calc_ProfilNapr. A record whose
-    // strings do not hold a known type and a digit 0 to 3 there cannot be shown. `type` receives the
-    // type's place in ReactionSigns.
-    const QString& Cell(const QString& types, const QString& intensities, int i, const QString& date,
-                        int& type) const {
-        const QStringView sign = QStringView(types).mid(i, 1);
-        const auto found = std::find(Calc::ReactionSigns.begin(), Calc::ReactionSigns.end(), sign);
-        if (sign.isEmpty() || found == Calc::ReactionSigns.end())
-            throw Calc::EConvertError(QStringLiteral("Неверный тип реакции «%1» в записи тестирования от %2")
-                                          .arg(sign.toString(), date));
-        const QStringView digit = QStringView(intensities).mid(i, 1);
-        const int marks = digit.isEmpty() ? -1 : digit[0].unicode() - '0';
-        if (marks < 0 || marks >= static_cast<int>(MarkStrings.size()))
-            throw Calc::EConvertError(
-                QStringLiteral("Неверная интенсивность реакции «%1» в записи тестирования от %2")
-                    .arg(digit.toString(), date));
-        type = static_cast<int>(found - Calc::ReactionSigns.begin());
-        return m_cells[static_cast<std::size_t>(type)][static_cast<std::size_t>(marks)];
-    }
-
-private:
-    std::array<std::array<QString, std::tuple_size_v<decltype(MarkStrings)>>,
-               std::tuple_size_v<decltype(Calc::ReactionSigns)>>
-        m_cells;
-};
 
 void setupTable(TStringGrid* grid) {
     grid->SetColCount(kTableCols);
@@ -158,44 +87,18 @@ void setupFooter(TStringGrid* grid, int rows) {
     grid->setFixedHeight(grid->sizeHint().height());
 }
 
-// Header texts and merges of a profile table.
-void tableHeaders(TStringGrid* grid, bool texts) {
+// Cells and merged areas of a table (its header rows, then its data rows) or of a footer (no header rows):
+// the grid shows the model's texts, every cell of it.
+void fillGrid(TStringGrid* grid, const QVector<QStringList>& headers, const QVector<QStringList>& rows,
+              const QVector<QRect>& merges) {
     grid->ClearMerges();
-    for (int c : {0, 1, kSumZeroCol, kSumAmbCol, kSntCol, kNoteCol})
-        grid->Merge(c, 0, c, 1);
-    for (int v = 0; v < 4; ++v)
-        grid->Merge(2 * v + 2, 0, 2 * v + 3, 0);
-    if (!texts)
-        return;
-    grid->SetCell(0, 0, QStringLiteral("№"));
-    grid->SetCell(1, 0, QStringLiteral("Дата"));
-    for (int v = 0; v < 4; ++v)
-        grid->SetCell(2 * v + 2, 0, Calc::VectorNames[v]);
-    for (int f = 1; f <= Calc::kFactorCount; ++f)
-        grid->SetCell(f + 1, 1, Calc::FactorNames[f - 1]);
-    grid->SetCell(kSumZeroCol, 0, QStringLiteral("Sum 0"));
-    grid->SetCell(kSumAmbCol, 0, QStringLiteral("Sum ±"));
-    grid->SetCell(kSntCol, 0, QStringLiteral("СНТ"));
-    grid->SetCell(kNoteCol, 0, QStringLiteral("Примечание"));
-}
-
-// Labels and merges of a footer; the ТКП footer has no Dur and Moll rows.
-void footerLayout(TStringGrid* grid, bool theoretical) {
-    grid->ClearMerges();
-    grid->ClearCells();
-    const int rows = grid->RowCount();
-    for (int r = 0; r < rows; ++r)
-        grid->SetCell(0, r, FooterLabels[theoretical && r >= 4 ? r + 2 : r]);
-    for (int v = 0; v < 4; ++v)
-        grid->Merge(2 * v + 1, 3, 2 * v + 2, 3);
-    for (int r = 3; r < rows; ++r)
-        grid->Merge(kFooterTotalCol, r, kFooterTotalCol + 2, r);
-    grid->Merge(kFooterQuotientCol, 0, kFooterQuotientCol, 1);
-    // Balance rows come in pairs: 4-5 and 6-7 (ТКП: 4-5).
-    for (int r = 4; r + 1 < rows; r += 2) {
-        grid->Merge(kFooterQuotientCol, r, kFooterQuotientCol, r + 1);
-        for (int c = 2; c <= 8; c += 2)
-            grid->Merge(c, r, c, r + 1);
+    grid->SetRowCount(int(headers.size() + rows.size()));
+    for (const QRect& m : merges)
+        grid->Merge(m.left(), m.top(), m.right(), m.bottom());
+    for (int r = 0; r < grid->RowCount(); ++r) {
+        const QStringList& row = r < headers.size() ? headers[r] : rows[r - headers.size()];
+        for (int c = 0; c < grid->ColCount(); ++c)
+            grid->SetCell(c, r, row.value(c));
     }
 }
 
@@ -302,16 +205,17 @@ void TChartPageControl::showPage(int index) {
 TResult_Form::TResult_Form(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Result_Form"));
     setWindowTitle(QStringLiteral("Результаты тестирования"));
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    setFixedSize(kClientWidth, kClientHeight);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowMaximizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    createWidgets();
+    Widgets::RememberSize(this, QStringLiteral("Results"), kOpeningSize);
     if (const QScreen* screen = QApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
-    createWidgets();
 }
 
 void TResult_Form::createWidgets() {
     // The tool bar is a row of flat buttons (a QToolBar would build a menu extension and its icons that
-    // this fixed-size window never needs).
+    // this window, as wide as its buttons at least, never needs).
     auto* toolBar = new QWidget(this);
     auto* toolRow = new QHBoxLayout(toolBar);
     toolRow->setContentsMargins(2, 2, 2, 2);
@@ -381,39 +285,33 @@ void TResult_Form::createWidgets() {
 QWidget* TResult_Form::createInfoTab() {
     auto* tab = new QWidget;
     auto* box = new QGroupBox(QStringLiteral("Информация о тестируемом "), tab);
-    box->setGeometry(6, 4, 685, 462);
+    (new QVBoxLayout(tab))->addWidget(box);
     QFont valueFont = font();
     valueFont.setBold(true);
     QPalette valuePalette = palette();
     valuePalette.setColor(QPalette::Text, QColor(0, 0, 128));
-    auto edit = [&](int x, int y, int w) {
+    // Each value under its label: the name across the box, then the group, the sex and the age.
+    auto* grid = new QGridLayout(box);
+    auto edit = [&](const char* name, const QString& label, int row, int col, int span) {
         auto* e = new QLineEdit(box);
+        e->setObjectName(QString::fromLatin1(name));
         e->setReadOnly(true);
         e->setFont(valueFont);
         e->setPalette(valuePalette);
-        e->setGeometry(x, y, w, 23);
+        grid->addWidget(new QLabel(label, box), row, col, 1, span);
+        grid->addWidget(e, row + 1, col, 1, span);
         return e;
     };
-    auto label = [&](const QString& text, int x, int y) {
-        auto* l = new QLabel(text, box);
-        l->move(x, y);
-        return l;
-    };
-    label(QStringLiteral("Фамилия, имя, отчество:"), 16, 24);
-    FIO_Edit = edit(16, 42, kPictureWidth);
-    label(QStringLiteral("Группа:"), 16, 76);
-    Group_Edit = edit(16, 94, 390);
-    label(QStringLiteral("Пол:"), 422, 76);
-    Sex_Edit = edit(422, 94, 120);
-    label(QStringLiteral("Возраст:"), 558, 76);
-    Age_Sex = edit(558, 94, 107);
-    label(QStringLiteral("Формулы:"), 16, 172);
+    FIO_Edit = edit("FIO_Edit", QStringLiteral("Фамилия, имя, отчество:"), 0, 0, 3);
+    Group_Edit = edit("Group_Edit", QStringLiteral("Группа:"), 2, 0, 1);
+    Sex_Edit = edit("Sex_Edit", QStringLiteral("Пол:"), 2, 1, 1);
+    Age_Sex = edit("Age_Sex", QStringLiteral("Возраст:"), 2, 2, 1);
+    grid->setRowMinimumHeight(4, grid->verticalSpacing() * 6);
+    grid->addWidget(new QLabel(QStringLiteral("Формулы:"), box), 5, 0, 1, 3);
     Image = new QLabel(box);
-    Image->setGeometry(16, 192, kPictureWidth, kPictureHeight);
-    FIO_Edit->setObjectName(QStringLiteral("FIO_Edit"));
-    Group_Edit->setObjectName(QStringLiteral("Group_Edit"));
-    Sex_Edit->setObjectName(QStringLiteral("Sex_Edit"));
-    Age_Sex->setObjectName(QStringLiteral("Age_Sex"));
+    grid->addWidget(Image, 6, 0, 1, 3, Qt::AlignLeft | Qt::AlignTop);
+    grid->setRowStretch(6, 1);
+    grid->setColumnStretch(0, 1);
     Image->setObjectName(QStringLiteral("Image"));
     return tab;
 }
@@ -438,7 +336,7 @@ QWidget* TResult_Form::createTableTab(TStringGrid*& table, TStringGrid*& footer,
     return tab;
 }
 
-TStringGrid* TResult_Form::SetupChartGrid(QWidget* page, int left) {
+TStringGrid* TResult_Form::SetupChartGrid(QWidget* page) {
     auto* grid = new TStringGrid(page);
     grid->SetColCount(Calc::kFactorCount);
     grid->SetRowCount(kChartRows);
@@ -461,110 +359,33 @@ TStringGrid* TResult_Form::SetupChartGrid(QWidget* page, int left) {
     }
     for (int c = 0; c < Calc::kFactorCount; ++c)
         grid->SetCell(c, 1, Calc::FactorNames[c]);
-    // Big enough for all cells with their grid lines, at least the usual size.
-    const QSize content = grid->sizeHint();
-    grid->setGeometry(left, kChartTop, std::max(kChartWidth, content.width()),
-                      std::max(kChartHeight, content.height()));
+    // As large as its cells with their grid lines.
+    grid->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     return grid;
 }
 
-void TResult_Form::ShowTestee(int menId) {
-    Data::TQuery* men = Main_DataModule->Men_Query;
-    if (!men->Active())
-        return;
-    // The main window's list shows this query: its current row stays where it was.
-    Data::TWalkGuard guard(*men);
-    if (!men->Locate(QStringLiteral("Men_ID"), menId))
-        return;
-    FIO_Edit->setText(men->FieldByName(QStringLiteral("FIO")).AsString());
-    Group_Edit->setText(men->FieldByName(QStringLiteral("GROUP_NAME")).AsString());
-    Age_Sex->setText(men->FieldByName(QStringLiteral("AGE")).AsString());
-    const QString sex = men->FieldByName(QStringLiteral("Sex")).AsString();
-    if (sex == QStringLiteral("М"))
-        Sex_Edit->setText(QStringLiteral("Мужской"));
-    else if (sex == QStringLiteral("Ж"))
-        Sex_Edit->setText(QStringLiteral("Женский"));
-}
-
-void TResult_Form::LoadResults() {
-    // Every step reads rows by position; the guard keeps the caller's row and list also on errors.
-    Data::TWalkGuard guard(*Main_DataModule->ListTest_Query);
-    InitPicture();
-    InitTableHeaders();
-    FillProfileRows();
-    DeriveTheoretical(*PPP_Grid, *TKP_Grid);
-    CountFooter(*TKP_Grid, *TKP_FooterGrid);
-    CountFooter(*PPP_Grid, *PPP_FooterGrid);
-    CountFooter(*EKP_Grid, *EKP_FooterGrid);
+void TResult_Form::LoadResults(TResultsModel model) {
+    m_model = std::move(model);
+    const std::array<QLineEdit*, 4> edits = {FIO_Edit, Group_Edit, Sex_Edit, Age_Sex};
+    for (std::size_t i = 0; i < edits.size(); ++i)
+        edits[i]->setText(m_model.Particulars[i]);
+    const std::array<TStringGrid*, 3> tables = {PPP_Grid, EKP_Grid, TKP_Grid};
+    const std::array<TStringGrid*, 3> footers = {PPP_FooterGrid, EKP_FooterGrid, TKP_FooterGrid};
+    for (std::size_t t = 0; t < tables.size(); ++t) {
+        fillGrid(tables[t], TableHeaders(), m_model.Tables[t].Rows, TableMerges());
+        const QVector<QStringList>& footer = m_model.Tables[t].Footer;
+        fillGrid(footers[t], {}, footer, FooterMerges(int(footer.size())));
+    }
     DrawFormulas();
     FillProfileCharts();
-    CountBalances();
-}
-
-void TResult_Form::InitPicture() {
-    m_picture = QImage(kPictureWidth, kPictureHeight, QImage::Format_RGB32);
-    m_picture.fill(Platform::ColorToQColor(Platform::clInfoBk));
-}
-
-void TResult_Form::InitTableHeaders() {
-    const int rows = Main_DataModule->ListTest_Query->RecordCount() + kHeaderRows;
-    for (TStringGrid* grid : {PPP_Grid, EKP_Grid, TKP_Grid}) {
-        grid->ClearCells();
-        grid->SetRowCount(rows);
-        tableHeaders(grid, grid != TKP_Grid);
-    }
-    footerLayout(PPP_FooterGrid, false);
-    footerLayout(EKP_FooterGrid, false);
-    footerLayout(TKP_FooterGrid, true);
-}
-
-void TResult_Form::FillProfileRows() {
-    Data::TQuery* query = Main_DataModule->ListTest_Query;
-    const TestFields fields(*query);
-    const int count = query->RecordCount();
-    const Platform::TDateFormat dateFormat;
-    const TFactorCells factorCells;
-    // The texts of the sums of a half row (0 to 8 factors).
-    std::array<QString, Calc::kFactorCount + 1> counts;
-    for (std::size_t n = 0; n < counts.size(); ++n)
-        counts[n] = QString::number(n);
-    m_dateTexts.resize(count);
-    // The query lists the newest test first; the tables list the oldest first.
-    for (int k = 1; k <= count; ++k) {
-        const int record = count - k;
-        const int row = k + 1;
-        const QString& date = m_dateTexts[record] = dateText(query->Value(record, fields.date), dateFormat);
-        const QString types = query->Value(record, fields.calcProfil).toString();
-        const QString intensities = query->Value(record, fields.calcProfilNapr).toString();
-        const QString note = query->Value(record, fields.note).toString();
-        const QString number = QString::number(k);
-        for (int half = 0; half < 2; ++half) {
-            TStringGrid* grid = half == 0 ? PPP_Grid : EKP_Grid;
-            grid->SetCell(0, row, number);
-            grid->SetCell(1, row, date);
-            int zeros = 0;
-            int ambivalents = 0;
-            for (int i = 0; i < Calc::kFactorCount; ++i) {
-                int type = 0;
-                grid->SetCell(
-                    i + 2, row,
-                    factorCells.Cell(types, intensities, half * Calc::kFactorCount + i, date, type));
-                if (type == 0)
-                    ++zeros;
-                else if (type == 1)
-                    ++ambivalents;
-            }
-            grid->SetCell(kSumZeroCol, row, counts[static_cast<std::size_t>(zeros)]);
-            grid->SetCell(kSumAmbCol, row, counts[static_cast<std::size_t>(ambivalents)]);
-            grid->SetCell(kSntCol, row, counts[static_cast<std::size_t>(zeros + ambivalents)]);
-            grid->SetCell(kNoteCol, row, note);
-        }
-    }
+    for (qsizetype i = 0; i < m_model.Failures.size(); ++i)
+        Platform::messageBox(this, QStringLiteral("Неверный номер вектора или реакции!"),
+                             QStringLiteral("Ошибка расчета мажорно-минорных реакций"),
+                             Platform::MsgIcon::Error);
 }
 
 void TResult_Form::DrawFormulas() {
-    // The drive formula and the latency proportion, read from the filled ППП table and its footer.
-    DrawFormulaLines(m_picture, *PPP_Grid, *PPP_FooterGrid);
+    m_picture = FormulaPicture(m_model.Formulas);
     // The report takes the picture as it is; the window shows the formulas drawn once more at the
     // screen's pixel density, so that they stay sharp on a high-density screen.
     const qreal ratio = Image->devicePixelRatioF();
@@ -575,44 +396,46 @@ void TResult_Form::DrawFormulas() {
         Image->setPixmap(shown);
         return;
     }
-    QImage sharp(m_picture.size() * ratio, m_picture.format());
-    sharp.setDevicePixelRatio(ratio);
-    sharp.fill(Platform::ColorToQColor(Platform::clInfoBk));
-    DrawFormulaLines(sharp, *PPP_Grid, *PPP_FooterGrid);
-    Image->setPixmap(QPixmap::fromImage(sharp));
+    Image->setPixmap(QPixmap::fromImage(FormulaPicture(m_model.Formulas, ratio)));
 }
 
 void TResult_Form::FillProfileCharts() {
-    Data::TQuery* query = Main_DataModule->ListTest_Query;
-    const TestFields fields(*query);
-    const int count = query->RecordCount();
+    const int count = int(m_model.Charts.size());
     Profil_PageControl->Clear();
-    m_chartCounts.clear();
     PPPCharts.fill(nullptr, count);
     EKPCharts.fill(nullptr, count);
-    // The counts are checked here, so that a malformed record ends the loading; the grids of a page are
-    // built when the page is first shown.
-    for (int j = 0; j < count; ++j)
-        m_chartCounts.append(ProfileCounts(query->Value(j, fields.resultTest).toString(),
-                                           query->Value(j, fields.resultProfil).toString()));
-    for (int j = 0; j < count; ++j)
-        Profil_PageControl->AddPage(QString::number(count - j) + QStringLiteral(" - ") +
-                                    m_dateTexts.value(j));
+    // The grids of a page are built when the page is first shown.
+    for (const TChartPage& page : m_model.Charts)
+        Profil_PageControl->AddPage(page.Caption);
 }
 
 void TResult_Form::BuildChartPage(int index, QWidget* page) {
-    TStringGrid* ppp = SetupChartGrid(page, kPppChartLeft);
-    TStringGrid* ekp = SetupChartGrid(page, kEkpChartLeft);
-    (new QLabel(QStringLiteral("ППП"), page))->move(kPppChartLeft, kChartLabelTop);
-    (new QLabel(QStringLiteral("ЭКП"), page))->move(kEkpChartLeft, kChartLabelTop);
+    TStringGrid* ppp = SetupChartGrid(page);
+    TStringGrid* ekp = SetupChartGrid(page);
+    // The two charts side by side under their labels, at the page's top left.
+    auto* layout = new QGridLayout(page);
+    layout->addWidget(new QLabel(QStringLiteral("ППП"), page), 0, 0);
+    layout->addWidget(new QLabel(QStringLiteral("ЭКП"), page), 0, 1);
+    layout->addWidget(ppp, 1, 0);
+    layout->addWidget(ekp, 1, 1);
+    layout->setRowStretch(2, 1);
+    layout->setColumnStretch(2, 1);
     PPPCharts[index] = ppp;
     EKPCharts[index] = ekp;
     // A record with neither choices nor counts keeps empty charts.
-    const QStringView digits(m_chartCounts[index]);
+    const QStringView digits(m_model.Charts[index].Counts);
     if (digits.isEmpty())
         return;
-    FillChartBars(*ppp, digits.mid(0, 8), digits.mid(8, 8));
-    FillChartBars(*ekp, digits.mid(16, 8), digits.mid(24, 8));
+    for (TStringGrid* grid : {ppp, ekp}) {
+        const int first = grid == ppp ? 0 : 2 * Calc::kFactorCount;
+        const QVector<QStringList> bars =
+            ChartBarTexts(digits.mid(first, Calc::kFactorCount),
+                          digits.mid(first + Calc::kFactorCount, Calc::kFactorCount));
+        for (int r = 0; r < bars.size(); ++r)
+            for (int c = 0; c < Calc::kFactorCount; ++c)
+                if (!bars[r][c].isEmpty())
+                    grid->SetCell(c, kHeaderRows + r, bars[r][c]);
+    }
 }
 
 TStringGrid* TResult_Form::PPPChart(int page) {
@@ -623,17 +446,6 @@ TStringGrid* TResult_Form::PPPChart(int page) {
 TStringGrid* TResult_Form::EKPChart(int page) {
     Profil_PageControl->Page(page);
     return EKPCharts.value(page);
-}
-
-void TResult_Form::CountBalances() {
-    if (Main_DataModule->ListTest_Query->RecordCount() < kBalanceMinTests)
-        return;
-    // Each call ends on its own at a missing reference row; the next one still runs.
-    CountDurMoll(*PPP_Grid, *PPP_FooterGrid, 4, this);
-    CountDurMoll(*EKP_Grid, *EKP_FooterGrid, 4, this);
-    CountSoz(*PPP_Grid, *PPP_FooterGrid, 6, this);
-    CountSoz(*EKP_Grid, *EKP_FooterGrid, 6, this);
-    CountSoz(*TKP_Grid, *TKP_FooterGrid, 4, this);
 }
 
 Qt::Alignment TResult_Form::PPP_GridGetAlignment(int, int) const { return Qt::AlignCenter; }
@@ -678,33 +490,18 @@ void TResult_Form::reject() {
         QDialog::reject();
 }
 
-void ShowResults(int MenID, bool ListOpen, QWidget* parent) {
-    Data::TQuery* query = Main_DataModule->ListTest_Query;
-    // Closes the query that this call opened, also when loading fails.
-    struct CloseOwnQuery {
-        Data::TQuery* query;
-        bool own;
-        ~CloseOwnQuery() {
-            if (own && query->Active())
-                query->Close();
-        }
-    } closeOwnQuery{query, !ListOpen};
-    if (!ListOpen) {
-        query->Close();
-        query->SetParam(QStringLiteral("Men_ID"), MenID);
-        query->Open();
-    }
-    // The list that offered the command may be older than the tests: another copy of the program can
-    // have deleted them since. A window of no tests would show zero indices and formulas as results.
-    if (query->IsEmpty()) {
+void ShowResults(const Data::Testee& testee, const QVector<Data::TestRecord>& tests, QWidget* parent) {
+    // The command may have been offered while the testee had tests: another copy of the program can have
+    // deleted them since. A window of no tests would show zero indices and formulas as results.
+    if (tests.isEmpty()) {
         Platform::messageBox(parent, QStringLiteral("У тестируемого нет тестирований."),
                              QStringLiteral("Информация"), Platform::MsgIcon::Information);
         return;
     }
     auto form = std::make_unique<TResult_Form>(parent);
-    form->setWindowTitle(Data::TesteeCaption(form->windowTitle(), MenID));
-    form->ShowTestee(MenID);
-    form->LoadResults();
+    if (const QString name = testee.fio.simplified(); !name.isEmpty())
+        form->setWindowTitle(form->windowTitle() + QStringLiteral(" - ") + name);
+    form->LoadResults(ComputeResults(testee, tests, Main_DataModule->Repo().references()));
     form->PageControl1->setCurrentIndex(0);
     form->exec();
 }

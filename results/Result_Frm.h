@@ -1,7 +1,9 @@
 // The results window: all tests of one testee as three profile tables (ППП, ЭКП and the derived ТКП)
 // with their footer indices, the testee's particulars with the formula picture, and one page of bar
-// charts per test. It reads ListTest_Query and Men_Query of the data module and writes nothing.
+// charts per test. It shows a results model and keeps it for the reports; it reads no database.
 #pragma once
+
+#include "results/ResultsModel.h"
 
 #include <QDialog>
 #include <QImage>
@@ -60,10 +62,11 @@ class TResult_Form : public QDialog {
 public:
     explicit TResult_Form(QWidget* parent = nullptr);
 
-    // The particulars of testee `menId`, located in Men_Query; left empty when he is not there.
-    void ShowTestee(int menId);
-    // Fills the whole window from the open ListTest_Query; the query keeps its current row.
-    void LoadResults();
+    // Fills the whole window from `model` and keeps it; a balance that a missing reference row stopped is
+    // shown as an error message.
+    void LoadResults(Results::TResultsModel model);
+    // What the window shows, for the reports.
+    const Results::TResultsModel& Model() const { return m_model; }
 
     QToolButton* Excel_But;
     QToolButton* Print_But;
@@ -93,8 +96,6 @@ public:
     QVector<Widgets::TStringGrid*> EKPCharts;
     Widgets::TStringGrid* PPPChart(int page);
     Widgets::TStringGrid* EKPChart(int page);
-    // The 32 count digits the chart page was (or will be) filled from; empty for a record without any.
-    QString ChartCounts(int page) const { return m_chartCounts.value(page); }
     // While an export runs in the background the window cannot be closed, nor a second export started.
     void SetExporting(bool exporting);
     bool Exporting() const { return m_exporting; }
@@ -116,20 +117,14 @@ private:
     void createWidgets();
     QWidget* createInfoTab();
     QWidget* createTableTab(Widgets::TStringGrid*& table, Widgets::TStringGrid*& footer, int footerRows);
-    Widgets::TStringGrid* SetupChartGrid(QWidget* page, int left);
+    Widgets::TStringGrid* SetupChartGrid(QWidget* page);
 
-    void InitPicture();
-    void InitTableHeaders();
-    void FillProfileRows();
     void DrawFormulas();
     void FillProfileCharts();
     void BuildChartPage(int index, QWidget* page);
-    void CountBalances();
 
+    Results::TResultsModel m_model;
     QImage m_picture;
-    // Per chart page: the 32 count digits of its test (empty: no bars).
-    QVector<QString> m_chartCounts;
-    QVector<QString> m_dateTexts; // of every record in the query's order, made once per loading
     bool m_exporting = false;
 
 protected:
@@ -139,8 +134,7 @@ public:
     void reject() override;
 };
 
-// Opens the results window for testee `MenID`. With `ListOpen` true the caller holds ListTest_Query open
-// on this testee and keeps its current row; otherwise the window opens the query and closes it again.
-// An error while loading ends the call before the window shows (it propagates to the caller) after the
-// query has been closed.
-void ShowResults(int MenID, bool ListOpen, QWidget* parent = nullptr);
+// Opens the results window of `testee` with his `tests` (oldest first); without tests only a message
+// shows. A malformed record ends the call before the window shows (the error propagates to the caller).
+void ShowResults(const Data::Testee& testee, const QVector<Data::TestRecord>& tests,
+                 QWidget* parent = nullptr);

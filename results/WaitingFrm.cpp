@@ -1,7 +1,10 @@
 // The waiting window and its animation.
 #include "results/WaitingFrm.h"
 
+#include "widgets/DialogLayout.h"
+
 #include <QApplication>
+#include <QBoxLayout>
 #include <QFrame>
 #include <QLabel>
 #include <QPainter>
@@ -15,16 +18,20 @@ namespace {
 
 TWaiting_Form* g_waiting = nullptr;
 constexpr int kFrameMs = 60;
+const QSize kAnimationSize(48, 48);
 
 } // namespace
 
 TWaitingAnimate::TWaitingAnimate(QWidget* parent) : QWidget(parent), m_timer(new QTimer(this)) {
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     m_timer->setInterval(kFrameMs);
     connect(m_timer, &QTimer::timeout, this, [this] {
         m_frame = (m_frame + 1) % kFrames;
         update();
     });
 }
+
+QSize TWaitingAnimate::sizeHint() const { return kAnimationSize; }
 
 void TWaitingAnimate::Play() {
     m_frame = 0;
@@ -55,15 +62,11 @@ void TWaitingAnimate::paintEvent(QPaintEvent*) {
 
 TWaiting_Form::TWaiting_Form(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
-    setFixedSize(264, 64);
     Panel1 = new QFrame(this);
-    Panel1->setGeometry(0, 0, 264, 64);
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
     Panel1->setLineWidth(2);
     Waiting_Animate = new TWaitingAnimate(Panel1);
-    Waiting_Animate->setGeometry(8, 7, 48, 48);
     StaticText1 = new QLabel(Panel1);
-    StaticText1->setGeometry(64, 8, 193, 49);
     StaticText1->setAlignment(Qt::AlignCenter);
     StaticText1->setWordWrap(true);
     StaticText1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -72,6 +75,13 @@ TWaiting_Form::TWaiting_Form(QWidget* parent)
     font.setPointSize(10);
     font.setBold(true);
     StaticText1->setFont(font);
+    auto* row = new QHBoxLayout(Panel1);
+    row->addWidget(Waiting_Animate);
+    row->addWidget(StaticText1, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(QMargins());
+    layout->addWidget(Panel1);
+    Widgets::OpenAt(this, QSize(264, 64));
     if (const QScreen* screen = QApplication::primaryScreen())
         move(screen->geometry().center() - rect().center());
 }

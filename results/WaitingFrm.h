@@ -16,6 +16,7 @@ public:
     void Play();
     void Stop();
     int Frame() const { return m_frame; }
+    QSize sizeHint() const override;
 
     static constexpr int kFrames = 16;
 

@@ -8,19 +8,23 @@
 #include "platform/Locale.h"
 #include "scoring/Calc_Records.h"
 #include "widgets/DateEdit.h"
+#include "widgets/DialogLayout.h"
 #include "widgets/RestoreEdits.h"
 #include "widgets/StringGrid.h"
 #include "widgets/TextLimit.h"
 
 #include <QDateEdit>
 #include <QFrame>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTextDocument>
 #include <QTimeEdit>
+#include <QVBoxLayout>
 
 #include <memory>
 
@@ -41,6 +45,8 @@ constexpr int kHeaderWidth = 80;
 constexpr int kSheetColWidth = 27;
 constexpr int kProfilColWidth = 60;
 constexpr int kRowHeight = 21;
+// Lines of the note shown at once.
+constexpr int kNoteLines = 3;
 // Each row of the profile grid holds 12 choices: two per series.
 constexpr int kChoicesPerRow = 2 * Calc::kSeriesCount;
 
@@ -69,10 +75,6 @@ void setupGrid(Widgets::TStringGrid* grid, int cols, int rows, int fixedCols, in
     grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 }
 
-QSize gridSize(const Widgets::TStringGrid* grid) {
-    return grid->ContentSize() + QSize(2 * grid->frameWidth(), 2 * grid->frameWidth());
-}
-
 // Takes a typed character when it is a digit of [low, high]: the cell gets it and the cursor moves on
 // (to `firstCol` of the next row after the last column; it stays in the very last cell).
 bool typeDigit(Widgets::TStringGrid* grid, QKeyEvent* event, QChar low, QChar high, int firstCol) {
@@ -99,8 +101,7 @@ bool typeDigit(Widgets::TStringGrid* grid, QKeyEvent* event, QChar low, QChar hi
 
 TBlank_Form::TBlank_Form(QWidget* parent) : QDialog(parent) {
     setWindowTitle(kCaption);
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     createWidgets();
     createLayout();
     createConnections();
@@ -163,38 +164,40 @@ void TBlank_Form::createWidgets() {
 }
 
 void TBlank_Form::createLayout() {
-    constexpr int margin = 8;
-    const QSize sheet = gridSize(Bl_Grid);
-    const QSize profil = gridSize(Pr_Grid);
-    const int panelWidth = sheet.width() + 2 * 10;
-    const int width = panelWidth + 2 * margin;
-
-    Info_GroupBox->setGeometry(margin, margin, panelWidth, 112);
-    auto label = [this](const QString& text, QWidget* buddy, int x, int y) {
-        auto* l = new QLabel(text, Info_GroupBox);
-        l->setBuddy(buddy);
-        l->move(x, y);
+    // Date, time and note side by side, each under its label; the note three lines high.
+    auto* info = new QGridLayout(Info_GroupBox);
+    const auto labelled = [&](const QString& text, QWidget* field, int col) {
+        auto* label = new QLabel(text, Info_GroupBox);
+        label->setBuddy(field);
+        info->addWidget(label, 0, col);
+        info->addWidget(field, 1, col, Qt::AlignTop);
     };
-    label(QStringLiteral("Дата тестирования"), DateTest_Edit, 12, 24);
-    DateTest_Edit->setGeometry(12, 44, 130, 24);
-    label(QStringLiteral("Время тестирования"), TimeTest_Edit, 160, 24);
-    TimeTest_Edit->setGeometry(160, 44, 120, 24);
-    label(QStringLiteral("Примечание"), NoteTest_Edit, 300, 24);
-    NoteTest_Edit->setGeometry(300, 44, panelWidth - 300 - 12, 58);
+    labelled(QStringLiteral("Дата тестирования"), DateTest_Edit, 0);
+    labelled(QStringLiteral("Время тестирования"), TimeTest_Edit, 1);
+    labelled(QStringLiteral("Примечание"), NoteTest_Edit, 2);
+    info->setColumnStretch(2, 1);
+    NoteTest_Edit->setFixedHeight(
+        kNoteLines * NoteTest_Edit->fontMetrics().lineSpacing() +
+        2 * (NoteTest_Edit->frameWidth() + qRound(NoteTest_Edit->document()->documentMargin())));
 
-    const int panelTop = margin + 112 + margin;
-    Blank_RB->setGeometry(10, 8, 300, 22);
-    Bl_Grid->setGeometry(10, 32, sheet.width(), sheet.height());
-    const int profilTop = 32 + sheet.height() + 12;
-    Profil_RB->setGeometry(10, profilTop, 300, 22);
-    Pr_Grid->setGeometry(10, profilTop + 24, profil.width(), profil.height());
-    const int panelHeight = profilTop + 24 + profil.height() + 10;
-    Grid_Panel->setGeometry(margin, panelTop, panelWidth, panelHeight);
+    // The grids as large as their cells, each under its radio button.
+    auto* panel = new QVBoxLayout(Grid_Panel);
+    for (QWidget* w : std::initializer_list<QWidget*>{Blank_RB, Bl_Grid, Profil_RB, Pr_Grid}) {
+        w->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+        panel->addWidget(w, 0, Qt::AlignLeft);
+    }
+    panel->insertSpacing(2, panel->spacing());
 
-    const int buttonsTop = panelTop + panelHeight + margin;
-    Cancel_But->setGeometry(width - margin - 100, buttonsTop, 100, 28);
-    Ok_But->setGeometry(width - 2 * margin - 200, buttonsTop, 100, 28);
-    setFixedSize(width, buttonsTop + 28 + margin);
+    auto* buttons = new QDialogButtonBox(this);
+    buttons->addButton(Ok_But, QDialogButtonBox::AcceptRole);
+    buttons->addButton(Cancel_But, QDialogButtonBox::RejectRole);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(Info_GroupBox);
+    layout->addWidget(Grid_Panel);
+    layout->addStretch();
+    layout->addWidget(Restore_But, 0, Qt::AlignLeft);
+    layout->addWidget(buttons);
+    Widgets::OpenAt(this, sizeHint());
 }
 
 void TBlank_Form::createConnections() {

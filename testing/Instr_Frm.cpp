@@ -3,53 +3,45 @@
 
 #include "platform/ProgramDir.h"
 #include "platform/RtfReader.h"
+#include "widgets/DialogLayout.h"
 
 #include <QFrame>
 #include <QGuiApplication>
 #include <QPushButton>
 #include <QScreen>
 #include <QTextEdit>
+#include <QVBoxLayout>
 
 #include <memory>
 
-namespace {
-
-constexpr int kWidth = 660;
-constexpr int kHeight = 580;
-constexpr int kMargin = 8;
-constexpr int kButtonWidth = 190;
-constexpr int kButtonHeight = 30;
-
-} // namespace
-
 TInstr_Form::TInstr_Form(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Инструкция"));
-    setWindowFlags(Qt::Tool | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(kWidth, kHeight);
+    setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
     Panel = new QFrame(this);
     Panel->setFrameShape(QFrame::StyledPanel);
     Panel->setFrameShadow(QFrame::Raised);
-    Panel->setGeometry(kMargin, kMargin, kWidth - 2 * kMargin, kHeight - 3 * kMargin - kButtonHeight);
 
     Instruct_RichEdit = new QTextEdit(Panel);
     Instruct_RichEdit->setObjectName(QStringLiteral("Instruct_RichEdit"));
     Instruct_RichEdit->setReadOnly(true);
-    Instruct_RichEdit->setGeometry(Panel->rect().adjusted(6, 6, -6, -6));
     QFont text(QStringLiteral("Times New Roman"));
     text.setPointSize(12);
     Instruct_RichEdit->document()->setDefaultFont(text);
     Instruct_RichEdit->document()->setDocumentMargin(10);
+    (new QVBoxLayout(Panel))->addWidget(Instruct_RichEdit);
 
-    BeginTest_But = new QPushButton(QStringLiteral("Начать тестирование"), this);
+    auto* buttons = new QDialogButtonBox(this);
+    BeginTest_But = buttons->addButton(QStringLiteral("Начать тестирование"), QDialogButtonBox::AcceptRole);
     BeginTest_But->setObjectName(QStringLiteral("BeginTest_But"));
     QFont bold = BeginTest_But->font();
     bold.setBold(true);
     BeginTest_But->setFont(bold);
     BeginTest_But->setDefault(true);
-    BeginTest_But->setGeometry(kWidth - kMargin - kButtonWidth, kHeight - kMargin - kButtonHeight,
-                               kButtonWidth, kButtonHeight);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(Panel, 1);
+    layout->addWidget(buttons);
+    Widgets::OpenAt(this, QSize(660, 580));
     connect(BeginTest_But, &QPushButton::clicked, this, &TInstr_Form::BeginTest_ButClick);
 }
 

@@ -13,8 +13,10 @@
 #include "testing/Instr_Frm.h"
 #include "testing/Test_Frm.h"
 #include "widgets/DBGrid.h"
+#include "widgets/DialogLayout.h"
 #include "widgets/LiveList.h"
 
+#include <QBoxLayout>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QHeaderView>
@@ -26,12 +28,7 @@
 
 namespace {
 
-constexpr int kWidth = 720;
-constexpr int kHeight = 330;
-constexpr int kMargin = 8;
-constexpr int kButtonWidth = 150;
-constexpr int kButtonHeight = 28;
-constexpr int kButtonGap = 8;
+const QSize kOpeningSize(720, 330);
 // Rows tall enough for two lines of the note.
 constexpr int kNoteLines = 2;
 
@@ -46,9 +43,8 @@ TListTest_Form::TListTest_Form(QWidget* parent)
                                                     QStringLiteral("Numb")},
                                                    this)) {
     setWindowTitle(QStringLiteral("Список тестирований"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowMaximizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    setFixedSize(kWidth, kHeight);
     createWidgets();
     createConnections();
     ListTest_DataSourceDataChange();
@@ -76,8 +72,6 @@ void TListTest_Form::createWidgets() {
     };
     Tests_Grid = new Widgets::TDBGrid(tests(), columns, this);
     Tests_Grid->setObjectName(QStringLiteral("Tests_Grid"));
-    const int gridWidth = kWidth - 3 * kMargin - kButtonWidth;
-    Tests_Grid->setGeometry(kMargin, kMargin, gridWidth, kHeight - 2 * kMargin);
     Tests_Grid->horizontalHeader()->setStretchLastSection(true);
     Tests_Grid->setWordWrap(true);
     Tests_Grid->setTextElideMode(Qt::ElideRight);
@@ -89,8 +83,11 @@ void TListTest_Form::createWidgets() {
     Tests_Grid->Model()->titleFont = title;
     Tests_Grid->Model()->titleColor = kNavy;
 
-    const int x = kWidth - kMargin - kButtonWidth;
-    int y = kMargin;
+    // The list takes the room; the buttons stand in a column at its right, "Закрыть" at the bottom.
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(Tests_Grid, 1);
+    auto* column = new QVBoxLayout;
+    layout->addLayout(column);
     auto button = [&](const QString& text, const char* name) {
         auto* b = new QPushButton(text, this);
         b->setObjectName(QString::fromLatin1(name));
@@ -98,21 +95,21 @@ void TListTest_Form::createWidgets() {
         bold.setBold(true);
         b->setFont(bold);
         b->setAutoDefault(false);
-        b->setGeometry(x, y, kButtonWidth, kButtonHeight);
-        y += kButtonHeight + kButtonGap;
+        column->addWidget(b);
         return b;
     };
     Test_But = button(QStringLiteral("Тестирование..."), "Test_But");
     AddBlank_But = button(QStringLiteral("Ввод с бланка..."), "AddBlank_But");
     EditBlank_But = button(QStringLiteral("Изменить..."), "EditBlank_But");
     DelTest_But = button(QStringLiteral("Удалить"), "DelTest_But");
-    y += kButtonGap;
+    column->addSpacing(column->spacing());
     Result_But = button(QStringLiteral("Результаты..."), "Result_But");
     Graph_But = button(QStringLiteral("График..."), "Graph_But");
     // It cancels nothing: the window's changes are stored as they are made.
+    column->addStretch();
     Cancel_But = button(QStringLiteral("Закрыть"), "Cancel_But");
-    Cancel_But->move(x, kHeight - kMargin - kButtonHeight);
     Cancel_But->setDefault(true);
+    Widgets::RememberSize(this, QStringLiteral("TestList"), kOpeningSize);
 
     m_recordButtons = {EditBlank_But, DelTest_But, Result_But, Graph_But};
     for (QPushButton* b : m_recordButtons)
@@ -215,25 +212,20 @@ void TListTest_Form::DelTest_ButClick() {
 void TListTest_Form::Result_ButClick() {
     if (!HasRecords())
         return;
-    // The list stays on its current row; the results window reads the testee's records itself.
-    ShowResults(MenID, false, this);
+    const Data::Repository& repo = Main_DataModule->Repo();
+    ShowResults(repo.testee(MenID).value_or(Data::Testee{}), repo.testsOf(MenID), this);
 }
 
 void TListTest_Form::WatchBlank_ButClick() {
     if (!HasRecords())
         return;
-    // The chart window reads the data module's list at its current record: it is opened on this one's.
-    Data::TQuery* shared = Main_DataModule->ListTest_Query;
-    shared->Close();
-    shared->SetParam(QStringLiteral("Men_ID"), MenID);
-    shared->Open();
-    const auto close = qScopeGuard([shared] { shared->Close(); });
-    if (shared->Locate(QStringLiteral("Test_ID"), CurrentRecord()->id)) {
-        shared->Edit();
-        shared->FieldByName(QStringLiteral("Numb")).SetValue(tests()->FieldByName(QStringLiteral("Numb")).Value());
-        shared->Post();
-    }
-    ShowCharts(MenID, this);
+    const Data::Repository& repo = Main_DataModule->Repo();
+    const int testId = CurrentRecord()->id;
+    // The record as stored now, numbered among the testee's tests; one deleted meanwhile shows nothing.
+    const QVector<Data::TestRecord> records = repo.testsOf(MenID);
+    for (int i = 0; i < records.size(); ++i)
+        if (records[i].id == testId)
+            ShowCharts(repo.testee(MenID).value_or(Data::Testee{}), records[i], i + 1, this);
 }
 
 void TListTest_Form::Tests_GridDblClick() {

@@ -72,6 +72,8 @@ TColorButton::TColorButton(QWidget* parent) : QToolButton(parent), m_menu(new QM
     setPopupMode(QToolButton::InstantPopup);
     setMenu(m_menu);
     setMinimumHeight(22);
+    // As wide as the field it stands in: the colour is what it shows.
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     rebuildPalette();
     SetColorValue(Platform::clWhite);
 }

@@ -5,11 +5,6 @@
 
 namespace Widgets {
 
-namespace {
-constexpr int kMargin = 8;
-constexpr int kButtonHeight = 28;
-} // namespace
-
 TRestoreEdits_But::TRestoreEdits_But(QDialog* dialog)
     : QPushButton(QStringLiteral("&Вернуть мои изменения"), dialog), m_dialog(dialog) {
     setObjectName(QStringLiteral("Restore_But"));
@@ -58,22 +53,18 @@ void TRestoreEdits_But::Offer() {
         return;
     }
     setToolTip(QStringLiteral("Ваши несохранённые изменения:\n") + lines.join(QLatin1Char('\n')));
-    if (!isVisible() && m_strip == 0) {
-        const QSize size = m_dialog->size();
-        m_strip = kButtonHeight + kMargin;
-        setGeometry(kMargin, size.height(), std::max(sizeHint().width(), 200), kButtonHeight);
-        m_dialog->setFixedSize(size.width(), size.height() + m_strip);
-    }
+    // The dialog's layout makes room for the button; the dialog shrinks back when it goes.
+    if (isHidden())
+        m_before = m_dialog->size();
     show();
 }
 
 void TRestoreEdits_But::Withdraw() {
     m_kept.clear();
+    if (isHidden())
+        return;
     hide();
-    if (m_strip > 0) {
-        m_dialog->setFixedSize(m_dialog->width(), m_dialog->height() - m_strip);
-        m_strip = 0;
-    }
+    m_dialog->resize(m_before);
 }
 
 void TRestoreEdits_But::restore() {

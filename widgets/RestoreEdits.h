@@ -17,8 +17,7 @@ namespace Widgets {
 class TRestoreEdits_But : public QPushButton {
     Q_OBJECT
 public:
-    // A hidden button of the fixed-size dialog `dialog`; when offered it shows in a strip added at the
-    // dialog's bottom.
+    // A hidden button of `dialog`, which places it in its layout; the dialog grows while it shows.
     explicit TRestoreEdits_But(QDialog* dialog);
 
     // A field of the dialog: its name for the button's tooltip, its value as text and how to set it.
@@ -52,7 +51,7 @@ private:
     std::vector<TField> m_fields;
     QStringList m_loaded;
     std::map<int, QString> m_kept;
-    int m_strip = 0; // height added to the dialog while the button shows
+    QSize m_before; // the dialog's size before the button showed
 };
 
 } // namespace Widgets

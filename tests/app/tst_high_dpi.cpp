@@ -1,11 +1,12 @@
 // At a screen scale of 2 the program's pictures are drawn at the screen's density, not scaled up:
 // action icons, the logo, and the formula picture of the results window, while the report keeps its
 // picture at the size it has always had.
+#include "ResultsSupport.h"
 #include "TestSupport.h"
 
-#include "widgets/Icons.h"
 #include "results/Result_Frm.h"
 #include "scoring/Calc_Records.h"
+#include "widgets/Icons.h"
 
 #include <QLabel>
 #include <QtTest>
@@ -62,13 +63,9 @@ private Q_SLOTS:
         TestSupport::insertTest(1, kMenId, QDate(2026, 3, 14), QTime(10, 0), QString(),
                                TestSupport::compose(QStringLiteral("135724681538264713457812"
                                                                   "264815372467381567285634")));
-        Data::TQuery* q = dm->ListTest_Query;
-        q->Close();
-        q->SetParam(QStringLiteral("Men_ID"), kMenId);
-        q->Open();
         TResult_Form form;
         form.show();
-        form.LoadResults();
+        form.LoadResults(TestSupport::resultsOf(kMenId));
         QCOMPARE(form.Picture().size(), QSize(649, 257));
         QCOMPARE(form.Picture().devicePixelRatio(), 1.0);
         const QPixmap shown = form.Image->pixmap();

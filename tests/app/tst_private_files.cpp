@@ -1,6 +1,7 @@
 // Every write path of the program, run under the file creation mask 022 that lets everyone read, leaves
 // no file or folder that others may read in the data folder, the report folder or the settings, in the
 // per-user layout and beside the program.
+#include "ResultsSupport.h"
 #include "TestSupport.h"
 
 #include "app/DemoData.h"
@@ -64,11 +65,9 @@ private Q_SLOTS:
         const auto stat = Stat::OpenStatQuery(1);
         QVERIFY(Stat::ExportStatistics(reports + QStringLiteral("/s.csv"), *stat, Stat::SelectRows(*stat, {}),
                                        {}, nullptr));
-        dm->ListTest_Query->SetParam(QStringLiteral("Men_ID"), 1);
-        dm->ListTest_Query->Open();
         TResult_Form form;
-        form.LoadResults();
-        Results::SaveResultsPdf(form, reports + QStringLiteral("/r.pdf"));
+        form.LoadResults(TestSupport::resultsOf(1));
+        Results::SaveResultsPdf(form.Model(), reports + QStringLiteral("/r.pdf"));
         Platform::setShellHandler([](const QString&) { return true; });
         QVERIFY(!Results::ExportReport(form, reports).isEmpty());
         Data::MakeBackup(dm->Main_Database(), dm->DataDir(), 9); // with the write-ahead log and its index open

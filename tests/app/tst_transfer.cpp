@@ -66,18 +66,15 @@ QStringList resultsOf(TMain_DataModule& dm) {
     const auto testees = TestSupport::selectRows(
         dm.Main_Database(), QStringLiteral("select distinct Men_ID from TEST order by Men_ID"));
     for (const auto& men : testees) {
-        dm.ListTest_Query->Close();
-        dm.ListTest_Query->SetParam(QStringLiteral("Men_ID"), men[0]);
-        dm.ListTest_Query->Open();
         TResult_Form form;
-        form.LoadResults();
+        form.LoadResults(
+            Results::ComputeResults({}, dm.Repo().testsOf(men[0].toInt()), dm.Repo().references()));
         for (const Widgets::TStringGrid* grid :
              {form.PPP_Grid, form.EKP_Grid, form.TKP_Grid, form.PPP_FooterGrid, form.EKP_FooterGrid,
               form.TKP_FooterGrid})
             for (int r = 0; r < grid->RowCount(); ++r)
                 for (int c = 0; c < grid->ColCount(); ++c)
                     cells << grid->Cell(c, r);
-        dm.ListTest_Query->Close();
     }
     return cells;
 }

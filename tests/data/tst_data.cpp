@@ -16,6 +16,8 @@
 
 #include <QtTest>
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 using namespace TestSupport;
@@ -326,6 +328,14 @@ private Q_SLOTS:
         QFETCH(bool, succeeds);
         const QByteArray file = (m_dm->DataDir() + Data::kTableFileName).toUtf8();
         std::atomic<bool> locked{false};
+        // The other side keeps its lock for holdMs, or until this side's statement has returned.
+        std::mutex mutex;
+        std::condition_variable returned;
+        bool done = false;
+        const auto hold = [&] {
+            std::unique_lock lock(mutex);
+            returned.wait_for(lock, std::chrono::milliseconds(holdMs), [&] { return done; });
+        };
         // On the server, another session holds the group table for a while in the same way.
         std::thread other(
             m_fix->store == TStore::Server
@@ -335,7 +345,7 @@ private Q_SLOTS:
                       PGconn* conn = PQconnectdb(info.constData());
                       PQclear(PQexec(conn, "begin; lock table \"group\" in exclusive mode"));
                       locked = true;
-                      std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
+                      hold();
                       PQclear(PQexec(conn, "commit"));
                       PQfinish(conn);
                   })
@@ -346,7 +356,7 @@ private Q_SLOTS:
                                    "begin immediate; insert into \"group\" (Group_Name) values ('чужая');",
                                    nullptr, nullptr, nullptr);
                       locked = true;
-                      std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
+                      hold();
                       sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
                       sqlite3_close(db);
                   }));
@@ -361,6 +371,11 @@ private Q_SLOTS:
             ok = false;
         }
         const qint64 waited = timer.elapsed();
+        {
+            const std::lock_guard lock(mutex);
+            done = true;
+        }
+        returned.notify_all();
         other.join();
         QCOMPARE(ok, succeeds);
         if (!succeeds)

@@ -461,10 +461,11 @@ private Q_SLOTS:
         });
         while (written < 20)
             QThread::msleep(5);
-        const QString first = Data::MakeBackup(dm->Main_Database(), dm->DataDir(), 3);
-        QThread::msleep(1100); // copies are named to the second
+        // Copies are named to the second: two of one second are listed in the order they were made.
+        const QDateTime now = QDateTime::currentDateTime();
+        const QString first = Data::MakeBackup(dm->Main_Database(), dm->DataDir(), 3, now);
         dm->Main_Database().Exec(QStringLiteral("insert into DB (DB_Name) values ('После копии')"));
-        const QString second = Data::MakeBackup(dm->Main_Database(), dm->DataDir(), 3);
+        const QString second = Data::MakeBackup(dm->Main_Database(), dm->DataDir(), 3, now);
         QVERIFY(!Data::DailyBackupDue(dm->DataDir()));
         const QList<Data::TBackupInfo> list = Data::ListBackups(dm->DataDir());
         QCOMPARE(list.size(), 2);

@@ -7,6 +7,7 @@
 #include "results/Result_Frm.h"
 #include "results/WaitingFrm.h"
 
+#include "ResultsSupport.h"
 #include "TestSupport.h"
 #include "platform/Dialogs.h"
 #include "platform/Locale.h"
@@ -53,10 +54,6 @@ void addRecords(int count) {
         TestSupport::insertTest(1, kMenId, QDate(2025, 1, 1).addDays(i), QTime(10, 0), QString(),
                                Calc::TTestRecord{i % 2 ? kRun : QString(), QString(32, u'2'), types, marks});
     }
-    Data::TQuery* q = Main_DataModule->ListTest_Query;
-    q->Close();
-    q->SetParam(QStringLiteral("Men_ID"), kMenId);
-    q->Open();
 }
 
 bool overlapping(const std::vector<QRect>& merges) {
@@ -241,10 +238,9 @@ void TestExport::positions() {
     QFETCH(QList<int>, pages);
     addRecords(tests);
     TResult_Form form;
-    form.FIO_Edit->setText(QStringLiteral("Иванов Иван Иванович"));
-    form.Group_Edit->setText(QStringLiteral("Группа 1"));
-    form.Age_Sex->setText(QStringLiteral("33"));
-    form.LoadResults();
+    form.LoadResults(
+        TestSupport::resultsOf(kMenId, {QStringLiteral("Иванов Иван Иванович"), QStringLiteral("Группа 1"),
+                                        QString(), QStringLiteral("33")}));
 
     Platform::MessageRecorder recorder;
     const QString path = ExportReport(form, m_docs->path() + QStringLiteral("/Отчёты Morvel"));
@@ -325,7 +321,7 @@ void TestExport::positions() {
 void TestExport::missingTemplateShowsOnlyTheMessage() {
     addRecords(1);
     TResult_Form form;
-    form.LoadResults();
+    form.LoadResults(TestSupport::resultsOf(kMenId));
     QVERIFY(QFile::remove(ReportTemplatePath()));
     Platform::MessageRecorder recorder;
     const QString folder = m_docs->path() + QStringLiteral("/Отчёты Morvel");
@@ -343,8 +339,8 @@ void TestExport::missingTemplateShowsOnlyTheMessage() {
 void TestExport::neverOverwritesAndTellsWhereWhenNothingOpens() {
     addRecords(2);
     TResult_Form form;
-    form.FIO_Edit->setText(QStringLiteral("Петров П.П."));
-    form.LoadResults();
+    form.LoadResults(
+        TestSupport::resultsOf(kMenId, {QStringLiteral("Петров П.П."), QString(), QString(), QString()}));
     const QString folder = m_docs->path() + QStringLiteral("/Отчёты Morvel");
     const QString first = ExportReport(form, folder);
     Platform::setShellHandler([](const QString&) { return false; });
@@ -362,7 +358,7 @@ void TestExport::neverOverwritesAndTellsWhereWhenNothingOpens() {
 void TestExport::brokenTemplateHidesWaitingAndLeavesNoFile() {
     addRecords(1);
     TResult_Form form;
-    form.LoadResults();
+    form.LoadResults(TestSupport::resultsOf(kMenId));
     QFile broken(ReportTemplatePath());
     QVERIFY(broken.open(QIODevice::WriteOnly | QIODevice::Truncate));
     broken.write("not a workbook");
@@ -386,27 +382,25 @@ void TestExport::rowOperationsMoveMergesAndHeights() {
     // Template rows: ППП data 31, spare 32, footer 33–40 (vertical merges G37:G38), ЭКП header 43–44.
     QVERIFY(hasMerge(ws, QStringLiteral("G37:G38")));
     QVERIFY(hasMerge(ws, QStringLiteral("B43:B44")));
-    ws.AddString(32);
-    ws.AddString(32);
+    ws.InsertRows(32, 1);
+    ws.InsertRows(32, 1);
     QVERIFY(hasMerge(ws, QStringLiteral("C32:E32")) && hasMerge(ws, QStringLiteral("C33:E33")) &&
             hasMerge(ws, QStringLiteral("C34:E34")));
     QVERIFY(hasMerge(ws, QStringLiteral("G39:G40")));
     QVERIFY(hasMerge(ws, QStringLiteral("B45:B46")));
     QCOMPARE(ws.Text(35, 2), QStringLiteral("Sum 0"));
-    ws.DelString(32);
-    ws.DelString(32);
-    ws.DelString(32);
+    ws.DeleteRow(32);
+    ws.DeleteRow(32);
+    ws.DeleteRow(32);
     QVERIFY(!hasMerge(ws, QStringLiteral("C32:E32")) || ws.Text(32, 2) == QStringLiteral("Sum 0"));
     QCOMPARE(ws.Text(32, 2), QStringLiteral("Sum 0"));
     QVERIFY(hasMerge(ws, QStringLiteral("G36:G37")));
     QVERIFY(!overlapping(ws.Merges()));
     // Deleting a row inside a vertical area shrinks it to one cell, which is no merge any more.
-    ws.DelString(36);
+    ws.DeleteRow(36);
     QVERIFY(!hasMerge(ws, QStringLiteral("G36:G36")));
     QVERIFY(std::none_of(ws.Merges().begin(), ws.Merges().end(),
                          [](const QRect& m) { return m.width() == 1 && m.height() == 1; }));
-    // Unknown macros are errors, not silently skipped.
-    QVERIFY_THROWS_EXCEPTION(Platform::EError, book.Run(QStringLiteral("Nope"), {1}));
 }
 
 void TestExport::reportNames_data() {
@@ -463,10 +457,8 @@ void TestExport::oddCharactersKeepTheWorkbookWellFormed() {
     QFETCH(QString, kept);
     addRecords(2);
     TResult_Form form;
-    form.FIO_Edit->setText(QStringLiteral("Имя ") + text);
-    form.Group_Edit->setText(text);
-    form.Age_Sex->setText(text + text);
-    form.LoadResults();
+    form.LoadResults(
+        TestSupport::resultsOf(kMenId, {QStringLiteral("Имя ") + text, text, QString(), text + text}));
     Platform::MessageRecorder recorder;
     const QString path = ExportReport(form, m_docs->path());
     QVERIFY(recorder.messages.isEmpty());
@@ -484,8 +476,7 @@ void TestExport::longNameExportsUnderShortenedName() {
     addRecords(1);
     TResult_Form form;
     const QString fio = QString(150, QChar(u'Щ'));
-    form.FIO_Edit->setText(fio);
-    form.LoadResults();
+    form.LoadResults(TestSupport::resultsOf(kMenId, {fio, QString(), QString(), QString()}));
     Platform::MessageRecorder recorder;
     const QString path = ExportReport(form, m_docs->path());
     QVERIFY(recorder.messages.isEmpty());
@@ -504,11 +495,9 @@ void TestExport::equalsTheReportOfTheSynchronousExport() {
     // compact sheet model, from these records and particulars.
     addRecords(100);
     TResult_Form form;
-    form.FIO_Edit->setText(QStringLiteral("Иванов Иван Иванович"));
-    form.Group_Edit->setText(QStringLiteral("Группа 1"));
-    form.Sex_Edit->setText(QStringLiteral("муж."));
-    form.Age_Sex->setText(QStringLiteral("33"));
-    form.LoadResults();
+    form.LoadResults(
+        TestSupport::resultsOf(kMenId, {QStringLiteral("Иванов Иван Иванович"), QStringLiteral("Группа 1"),
+                                        QStringLiteral("муж."), QStringLiteral("33")}));
     const QString path = ExportReport(form, m_docs->path());
     QVERIFY(QFileInfo::exists(path));
     TXlsxWorkbook got(path);
@@ -522,8 +511,8 @@ void TestExport::equalsTheReportOfTheSynchronousExport() {
 void TestExport::waitingWindowAnimatesAndWindowStaysWhileExporting() {
     addRecords(100);
     TResult_Form form;
-    form.FIO_Edit->setText(QStringLiteral("Сидоров"));
-    form.LoadResults();
+    form.LoadResults(
+        TestSupport::resultsOf(kMenId, {QStringLiteral("Сидоров"), QString(), QString(), QString()}));
     form.show();
 
     // Paint events of the animation, counted on the GUI thread, with the frames they showed.
@@ -584,11 +573,9 @@ void TestExport::bulkRowInsertEqualsSingleInserts() {
     QFETCH(int, count);
     TXlsxWorkbook single(ReportTemplatePath());
     TXlsxWorkbook bulk(ReportTemplatePath());
-    AddReportMacros(single);
-    AddReportMacros(bulk);
     for (int k = 0; k < count; ++k)
-        single.Run(QStringLiteral("AddString"), {row});
-    bulk.Run(QStringLiteral("AddString"), {row, count});
+        single.Worksheet(1).InsertRows(row, 1);
+    bulk.Worksheet(1).InsertRows(row, count);
     compareSheets(bulk.Worksheet(1), single.Worksheet(1));
     QVERIFY(!overlapping(bulk.Worksheet(1).Merges()));
 }
@@ -633,9 +620,8 @@ void TestExport::damagedTemplatesGiveErrors() {
     QVERIFY2(rewriteTemplate(path, part, old, replacement), "python3 could not write the damaged template");
     try {
         TXlsxWorkbook book(path);
-        AddReportMacros(book);
         TXlsxWorksheet& ws = book.Worksheet(1);
-        book.Run(QStringLiteral("AddString"), {32, 5});
+        ws.InsertRows(32, 5);
         ws.SetBold(5, 2, 5, 2);
         QFAIL("no error");
     } catch (const Platform::EError& e) {
@@ -691,28 +677,29 @@ void TestExport::cellAddressesStayInsideTheGrid() {
 }
 
 void TestExport::templateOperationsCheckTheirArguments_data() {
-    QTest::addColumn<QString>("macro");
-    QTest::addColumn<QVariantList>("args");
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("col");
     QTest::addColumn<QString>("message");
-    QTest::newRow("no row") << "AddString" << QVariantList{} << "аргументов";
-    QTest::newRow("row not a number") << "DelString" << QVariantList{QStringLiteral("x")} << "аргумент 1";
-    QTest::newRow("row zero") << "DelString" << QVariantList{0} << "строки";
-    QTest::newRow("no such sheet") << "CreateProfilTables"
-                                   << QVariantList{70, 2, QStringLiteral("Нет"), QString()} << "нет листа";
-    QTest::newRow("past the last column")
-        << "CreateProfilTables"
-        << QVariantList{70, Platform::kMaxSheetCols, QStringLiteral("Test"), QString()} << "нельзя поместить";
-    QTest::newRow("unknown") << "Nope" << QVariantList{1} << "не найден";
+    QTest::newRow("row zero") << "delete" << 0 << 1 << "строки";
+    QTest::newRow("row past the grid") << "insert" << Platform::kMaxSheetRows + 1 << 1 << "строки";
+    QTest::newRow("past the last column") << "chart" << 70 << Platform::kMaxSheetCols << "нельзя поместить";
 }
 
 void TestExport::templateOperationsCheckTheirArguments() {
-    QFETCH(QString, macro);
-    QFETCH(QVariantList, args);
+    QFETCH(QString, operation);
+    QFETCH(int, row);
+    QFETCH(int, col);
     QFETCH(QString, message);
     TXlsxWorkbook book(ReportTemplatePath());
-    AddReportMacros(book);
+    TXlsxWorksheet& ws = book.Worksheet(1);
     try {
-        book.Run(macro, args);
+        if (operation == QLatin1String("delete"))
+            ws.DeleteRow(row);
+        else if (operation == QLatin1String("insert"))
+            ws.InsertRows(row, 1);
+        else
+            CreateProfileTables(book, ws, row, col, QString());
         QFAIL("no error");
     } catch (const Platform::EError& e) {
         QVERIFY2(e.message().contains(message), qPrintable(e.message()));
@@ -813,8 +800,7 @@ void TestExport::numbersAreStoredAsNumbers() {
     QFETCH(QString, stored);
     addRecords(8);
     TResult_Form form;
-    form.Age_Sex->setText(QStringLiteral("33"));
-    form.LoadResults();
+    form.LoadResults(TestSupport::resultsOf(kMenId, {QString(), QString(), QString(), QStringLiteral("33")}));
     const QString path = ExportReport(form, m_docs->path());
     const QJsonObject texts = pythonCells(path);
     const QJsonObject types = pythonCells(path, true);

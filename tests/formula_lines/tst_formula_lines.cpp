@@ -82,7 +82,8 @@ void TestFormulaLines::lineStarts() {
     QFETCH(QList<int>, gaps);
     QImage picture = blankPicture();
     const QList<TFormulaLine> lines =
-        DrawFormulaLines(picture, FormulaCells::table(kNineTests), FormulaCells::footer(zeroSums, "3 2 1 4"));
+        DrawFormulaLines(picture, FormulaLineTexts(FormulaCells::table(kNineTests),
+                                                   FormulaCells::footer(zeroSums, "3 2 1 4")));
 
     QCOMPARE(lines.size(), gaps.size());
     QCOMPARE(lines.first().Text, kDriveTitle);
@@ -120,8 +121,8 @@ void TestFormulaLines::crowdedPictureKeepsItsMargins() {
     for (int i = 0; i < 40; ++i)
         rows << (i == 0 ? "±!!! ±!!! ±!!! ±!!! ±!!! ±!!! ±!!! ±!!!" : "± ± ± ± ± ± ± ±");
     QImage picture = blankPicture();
-    const QList<TFormulaLine> lines =
-        DrawFormulaLines(picture, FormulaCells::table(rows), FormulaCells::footer(zeroSums, "12 12 12 12"));
+    const QList<TFormulaLine> lines = DrawFormulaLines(
+        picture, FormulaLineTexts(FormulaCells::table(rows), FormulaCells::footer(zeroSums, "12 12 12 12")));
     const TFormulaLine& last = lines.last();
     QVERIFY(last.Y + lineHeight(last.Text) <= kPictureHeight);
     QVERIFY(columnIsBackground(picture, kPictureWidth - 1));

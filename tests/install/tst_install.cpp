@@ -95,6 +95,7 @@ private Q_SLOTS:
         QTest::newRow("second instruction") << "/share/morvel/Second_Instruct.rtf";
         QTest::newRow("report template") << "/share/morvel/Templates/morvel.xlsx";
         QTest::newRow("manual") << "/share/morvel/morvel.html";
+        QTest::newRow("group testing page") << "/share/morvel/group/group.js";
         QTest::newRow("manual picture") << "/share/morvel/help/main.png";
         QTest::newRow("first portrait") << "/share/morvel/Images/Ser1/Photo1.jpg";
         QTest::newRow("last portrait") << "/share/morvel/Images/Ser6/Photo8.jpg";

@@ -5,6 +5,7 @@
 #include "results/Result_Calc.h"
 #include "results/Result_Frm.h"
 
+#include "ResultsSupport.h"
 #include "TestSupport.h"
 #include "platform/Dialogs.h"
 #include "platform/Locale.h"
@@ -49,18 +50,11 @@ void addRecords(int count, bool longNotes = false) {
                                longNotes ? longNote(i + 1) : QStringLiteral("заметка%1").arg(i + 1),
                                Calc::TTestRecord{i % 2 ? kRun : QString(), QString(32, u'2'), types, marks});
     }
-    Data::TQuery* q = Main_DataModule->ListTest_Query;
-    q->Close();
-    q->SetParam(QStringLiteral("Men_ID"), kMenId);
-    q->Open();
 }
 
-void fillParticulars(TResult_Form& form) {
-    form.FIO_Edit->setText(QStringLiteral("Иванов Иван Иванович"));
-    form.Group_Edit->setText(QStringLiteral("Группа «Север»"));
-    form.Sex_Edit->setText(QStringLiteral("Мужской"));
-    form.Age_Sex->setText(QStringLiteral("33"));
-}
+const std::array<QString, 4> kParticulars = {QStringLiteral("Иванов Иван Иванович"),
+                                             QStringLiteral("Группа «Север»"), QStringLiteral("Мужской"),
+                                             QStringLiteral("33")};
 
 // Runs a poppler tool; a missing tool fails the test with the reason.
 QString run(const QString& program, const QStringList& args) {
@@ -191,7 +185,7 @@ QString TestReport::savePdf(TResult_Form& form, int* pages) {
     if (!qEnvironmentVariableIsEmpty("REPORT_KEEP"))
         QFile::remove(qEnvironmentVariable("REPORT_KEEP") + QLatin1Char('/') + QTest::currentTestFunction() +
                       QStringLiteral(".pdf"));
-    const int count = SaveResultsPdf(form, path);
+    const int count = SaveResultsPdf(form.Model(), path);
     if (pages)
         *pages = count;
     if (!qEnvironmentVariableIsEmpty("REPORT_KEEP"))
@@ -259,8 +253,7 @@ void TestReport::pdfShowsEverything() {
     QFETCH(int, tests);
     addRecords(tests);
     TResult_Form form;
-    fillParticulars(form);
-    form.LoadResults();
+    form.LoadResults(TestSupport::resultsOf(kMenId, kParticulars));
     int count = 0;
     const QString pdf = savePdf(form, &count);
     const QStringList pages = pagesOf(pdf);
@@ -323,8 +316,7 @@ void TestReport::pdfShowsEverything() {
 void TestReport::longTablesBreakBetweenWholeRows() {
     addRecords(9, true);
     TResult_Form form;
-    fillParticulars(form);
-    form.LoadResults();
+    form.LoadResults(TestSupport::resultsOf(kMenId, kParticulars));
     const QStringList pages = pagesOf(savePdf(form));
     const Widgets::TStringGrid* tables[] = {form.PPP_Grid, form.EKP_Grid, form.TKP_Grid};
     const QString titles[] = {QStringLiteral("Профиль ППП"), QStringLiteral("Профиль ЭКП"),
@@ -363,8 +355,7 @@ void TestReport::longTablesBreakBetweenWholeRows() {
 void TestReport::formulaPageIsVectorOnly() {
     addRecords(3);
     TResult_Form form;
-    fillParticulars(form);
-    form.LoadResults();
+    form.LoadResults(TestSupport::resultsOf(kMenId, kParticulars));
     const QString pdf = savePdf(form);
     // pdfimages lists two header lines and then one line per image: there is none on any page.
     const QStringList lines = run(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf})
@@ -390,8 +381,7 @@ void TestReport::formulaPageIsVectorOnly() {
 void TestReport::printedPageRange() {
     addRecords(9);
     TResult_Form form;
-    fillParticulars(form);
-    form.LoadResults();
+    form.LoadResults(TestSupport::resultsOf(kMenId, kParticulars));
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     const QString path = m_out->filePath(QStringLiteral("printed.pdf"));
@@ -399,7 +389,7 @@ void TestReport::printedPageRange() {
     printer.setPageLayout(ReportPageLayout());
     printer.setPrintRange(QPrinter::PageRange);
     printer.setFromTo(2, 3);
-    const int count = PrintResults(form, printer);
+    const int count = PrintResults(form.Model(), printer);
     QVERIFY(count > 3);
     const QStringList pages = pagesOf(path);
     QCOMPARE(pages.size(), 2);
@@ -410,10 +400,9 @@ void TestReport::printedPageRange() {
 void TestReport::unwritablePathFailsAndLeavesNothing() {
     addRecords(2);
     TResult_Form form;
-    fillParticulars(form);
-    form.LoadResults();
+    form.LoadResults(TestSupport::resultsOf(kMenId, kParticulars));
     const QString path = m_out->filePath(QStringLiteral("missing/report.pdf"));
-    QVERIFY_THROWS_EXCEPTION(Platform::EError, SaveResultsPdf(form, path));
+    QVERIFY_THROWS_EXCEPTION(Platform::EError, SaveResultsPdf(form.Model(), path));
     QVERIFY(!QFile::exists(path));
     // Through the button the failure is shown as an error, never as a saved file.
     const auto previous = Platform::setSaveFileHandler([&](const QString&, const QString&) { return path; });
@@ -436,16 +425,15 @@ void TestReport::fullDiskLeavesNoCutPdf() {
     QFETCH(int, missing);
     addRecords(9);
     TResult_Form form;
-    fillParticulars(form);
-    form.LoadResults();
+    form.LoadResults(TestSupport::resultsOf(kMenId, kParticulars));
     const QString path = m_out->filePath(QStringLiteral("report.pdf"));
-    SaveResultsPdf(form, path);
+    SaveResultsPdf(form.Model(), path);
     const qint64 size = QFileInfo(path).size();
     QVERIFY(QFile::remove(path));
     const qint64 room = missing < 0 ? size / -missing : size - missing;
     {
         const TestSupport::TFileSizeLimit limit{rlim_t(room)};
-        QVERIFY_THROWS_EXCEPTION(Platform::EError, SaveResultsPdf(form, path));
+        QVERIFY_THROWS_EXCEPTION(Platform::EError, SaveResultsPdf(form.Model(), path));
     }
     QVERIFY(!QFile::exists(path));
     QCOMPARE(QDir(m_out->path()).entryList(QDir::Files | QDir::Hidden), QStringList());
@@ -454,8 +442,7 @@ void TestReport::fullDiskLeavesNoCutPdf() {
 void TestReport::pdfButtonAsksBeforeReplacing() {
     addRecords(1);
     TResult_Form form;
-    fillParticulars(form);
-    form.LoadResults();
+    form.LoadResults(TestSupport::resultsOf(kMenId, kParticulars));
     const QString target = m_out->filePath(QStringLiteral("saved.pdf"));
     QStringList proposed;
     QStringList answers = {m_out->filePath(QStringLiteral("saved")), target, QString()};
@@ -501,8 +488,7 @@ void TestReport::pdfButtonAsksBeforeReplacing() {
 void TestReport::printButtonOpensThePrintDialog() {
     addRecords(1);
     TResult_Form form;
-    fillParticulars(form);
-    form.LoadResults();
+    form.LoadResults(TestSupport::resultsOf(kMenId, kParticulars));
     form.show();
     bool seen = false;
     QTimer::singleShot(0, &form, [&] {
@@ -532,10 +518,10 @@ void TestReport::printButtonOpensThePrintDialog() {
 void TestReport::overlongNameFitsFileAndPage() {
     addRecords(1);
     TResult_Form form;
-    fillParticulars(form);
+    std::array<QString, 4> particulars = kParticulars;
     const QString word = QStringLiteral("Оченьдлиннаяфамилия").repeated(10);
-    form.FIO_Edit->setText(word);
-    form.LoadResults();
+    particulars[0] = word;
+    form.LoadResults(TestSupport::resultsOf(kMenId, particulars));
     QString proposed;
     const auto previous = Platform::setSaveFileHandler([&](const QString&, const QString& path) {
         proposed = m_out->filePath(QFileInfo(path).fileName());

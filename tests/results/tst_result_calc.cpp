@@ -1,33 +1,39 @@
-// Footer indices, the derived ТКП table and chart bars on grids built by the test, without the window.
+// Footer indices, the derived ТКП table, balances and chart bars of the results model, computed from
+// records built by the test, and the balance messages of the window.
 #include "results/FormulaLines.h"
-#include "results/Result_Calc.h"
+#include "results/Result_Frm.h"
+#include "results/ResultsModel.h"
 
 #include "StoreSupport.h"
 #include "platform/Dialogs.h"
 #include "scoring/Calc_Unit.h"
-#include "widgets/StringGrid.h"
 
 using namespace Results;
-using Widgets::TStringGrid;
 
 namespace {
 
-// A profile table with one data row per entry; each entry holds the eight factor cells.
-std::unique_ptr<TStringGrid> table(const QList<QStringList>& rows) {
-    auto grid = std::make_unique<TStringGrid>();
-    grid->SetColCount(kTableCols);
-    grid->SetRowCount(kHeaderRows + static_cast<int>(rows.size()));
-    for (int r = 0; r < rows.size(); ++r)
-        for (int f = 0; f < 8; ++f)
-            grid->SetCell(f + 2, r + kHeaderRows, rows[r].value(f));
-    return grid;
+// A record whose ППП and ЭКП rows both hold the eight factor cells written as "+! 0 ± - ...".
+Data::TestRecord record(const QString& spaced) {
+    Data::TestRecord r;
+    for (const QString& cell : spaced.split(QLatin1Char(' '))) {
+        r.calcProfil += cell.left(1);
+        r.calcProfilNapr += QString::number(cell.size() - 1);
+    }
+    r.calcProfil += r.calcProfil;
+    r.calcProfilNapr += r.calcProfilNapr;
+    return r;
 }
 
-std::unique_ptr<TStringGrid> footer(int rows = kFooterRows) {
-    auto grid = std::make_unique<TStringGrid>();
-    grid->SetColCount(kFooterCols);
-    grid->SetRowCount(rows);
-    return grid;
+QVector<Data::TestRecord> records(const QList<QStringList>& rows) {
+    QVector<Data::TestRecord> out;
+    for (const QStringList& row : rows)
+        out << record(row.join(QLatin1Char(' ')));
+    return out;
+}
+
+// The model of these rows, with the reference tables `references`.
+TResultsModel model(const QList<QStringList>& rows, const Data::ReferenceTables& references = {}) {
+    return ComputeResults({}, records(rows), references);
 }
 
 QStringList cells(const QString& spaced) { return spaced.split(QLatin1Char(' ')); }
@@ -41,6 +47,17 @@ QList<QStringList> repeated(const QString& spaced, int count) {
 }
 
 using CellMap = QMap<QPair<int, int>, QString>; // (column, row) -> text
+
+// The cells of the map in the ППП footer.
+void compareFooter(const TResultsModel& m, const CellMap& expected) {
+    const TCellTexts footer = FooterTexts(m.Tables[kPpp]);
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it)
+        QVERIFY2(footer.Cell(it.key().first, it.key().second) == it.value(),
+                 qPrintable(QStringLiteral("(%1, %2) = «%3»")
+                                .arg(it.key().first)
+                                .arg(it.key().second)
+                                .arg(footer.Cell(it.key().first, it.key().second))));
+}
 
 } // namespace
 
@@ -57,7 +74,7 @@ private slots:
     void deriveTheoretical();
     void balances_data();
     void balances();
-    void missingReferenceRowEndsOnlyItsCall();
+    void missingReferenceRowEndsOnlyItsBalance();
     void chartBars_data();
     void chartBars();
     void profileCounts();
@@ -108,122 +125,91 @@ void TestResultCalc::countFooter_data() {
 void TestResultCalc::countFooter() {
     QFETCH(QList<QStringList>, rows);
     QFETCH(CellMap, expected);
-    auto t = table(rows);
-    auto f = footer();
-    CountFooter(*t, *f);
-    for (auto it = expected.cbegin(); it != expected.cend(); ++it)
-        QVERIFY2(f->Cell(it.key().first, it.key().second) == it.value(),
-                 qPrintable(QStringLiteral("(%1, %2) = «%3»")
-                                .arg(it.key().first)
-                                .arg(it.key().second)
-                                .arg(f->Cell(it.key().first, it.key().second))));
+    const TResultsModel m = model(rows);
+    compareFooter(m, expected);
     // Cells outside the map stay empty: the balance rows and the totals area beyond column 9.
-    QVERIFY(f->Cell(1, 4).isEmpty());
-    QVERIFY(f->Cell(10, 3).isEmpty());
+    const TCellTexts footer = FooterTexts(m.Tables[kPpp]);
+    QVERIFY(footer.Cell(1, 4).isEmpty());
+    QVERIFY(footer.Cell(10, 3).isEmpty());
 }
 
 // РВН is the absolute difference of the two СНТ of a vector, whichever factor has the larger one, and
 // the latency proportion takes it from the footer as it stands.
 void TestResultCalc::rvnWhenTheSecondFactorLeads() {
-    auto t = table({cells("+ 0 + ± + 0 + 0"), cells("+ ± + + + 0 + +")});
-    auto f = footer();
-    CountFooter(*t, *f);
-    QCOMPARE(f->Cell(1, 3), QStringLiteral("2"));
-    QCOMPARE(f->Cell(3, 3), QStringLiteral("1"));
-    QCOMPARE(f->Cell(5, 3), QStringLiteral("2"));
-    QCOMPARE(f->Cell(7, 3), QStringLiteral("1"));
-    QCOMPARE(BuildLatencyProportion(*t, *f), QStringLiteral("String(S h+)/2 & Space(10) & String(Sch k+)/2 & "
-                                                            "Space(10) & String(P e+)/1 & Space(10) & "
-                                                            "String(C d+)/1"));
+    const TResultsModel m = model({cells("+ 0 + ± + 0 + 0"), cells("+ ± + + + 0 + +")});
+    compareFooter(m, {{{1, 3}, "2"}, {{3, 3}, "1"}, {{5, 3}, "2"}, {{7, 3}, "1"}});
+    QCOMPARE(m.Formulas.last().Text, QStringLiteral("String(S h+)/2 & Space(10) & String(Sch k+)/2 & "
+                                                    "Space(10) & String(P e+)/1 & Space(10) & "
+                                                    "String(C d+)/1"));
 }
 
 void TestResultCalc::deriveTheoretical() {
-    auto ppp = table({cells("0!! ± +! - 0 0 0 ±!!!")});
-    ppp->SetCell(0, 0, QStringLiteral("№"));
-    ppp->SetCell(3, 1, QStringLiteral("s"));
-    ppp->SetCell(0, 2, QStringLiteral("1"));
-    ppp->SetCell(1, 2, QStringLiteral("09.12.2026"));
-    ppp->SetCell(kSumZeroCol, 2, QStringLiteral("4"));
-    ppp->SetCell(kSumAmbCol, 2, QStringLiteral("2"));
-    ppp->SetCell(kSntCol, 2, QStringLiteral("6"));
-    ppp->SetCell(kNoteCol, 2, QStringLiteral("заметка"));
-    TStringGrid tkp;
-    tkp.SetColCount(kTableCols);
-    tkp.SetRowCount(kHeaderRows);
-    DeriveTheoretical(*ppp, tkp);
-    QCOMPARE(tkp.RowCount(), 3);
-    const QStringList inverted = cells("±!! 0 -! + ± ± ± 0!!!");
-    for (int f = 0; f < 8; ++f)
-        QCOMPARE(tkp.Cell(f + 2, 2), inverted[f]);
-    QCOMPARE(tkp.Cell(0, 0), QStringLiteral("№"));
-    QCOMPARE(tkp.Cell(3, 1), QStringLiteral("s"));
-    QCOMPARE(tkp.Cell(1, 2), QStringLiteral("09.12.2026"));
-    QCOMPARE(tkp.Cell(kSumZeroCol, 2), QStringLiteral("2"));
-    QCOMPARE(tkp.Cell(kSumAmbCol, 2), QStringLiteral("4"));
-    QCOMPARE(tkp.Cell(kSntCol, 2), QStringLiteral("6"));
-    QCOMPARE(tkp.Cell(kNoteCol, 2), QStringLiteral("заметка"));
-    // A cell that starts with no reaction leaves the ТКП cell empty.
-    ppp->SetCell(2, 2, QStringLiteral("?"));
-    DeriveTheoretical(*ppp, tkp);
-    QCOMPARE(tkp.Cell(2, 2), QString());
+    Data::TestRecord r = record(QStringLiteral("0!! ± +! - 0 0 0 ±!!!"));
+    r.date = QDate(2026, 12, 9);
+    r.note = QStringLiteral("заметка");
+    const TResultsModel m = ComputeResults({}, {r}, {});
+    const QStringList tkp = m.Tables[kTkp].Rows.value(0);
+    QCOMPARE(tkp.mid(2, 8), cells("±!! 0 -! + ± ± ± 0!!!"));
+    QCOMPARE(tkp.value(0), QStringLiteral("1"));
+    QCOMPARE(tkp.value(1), QStringLiteral("09.12.2026"));
+    QCOMPARE(tkp.mid(kSumZeroCol), (QStringList{"2", "4", "6", "заметка"}));
+    QCOMPARE(m.Tables[kPpp].Rows.value(0).mid(kSumZeroCol, 3), (QStringList{"4", "2", "6"}));
+    // A cell that starts with no reaction has no ТКП cell.
+    QCOMPARE(TheoreticalCell(QStringLiteral("?")), QString());
+    QCOMPARE(TheoreticalCell(QStringLiteral("0!")), QStringLiteral("±!"));
 }
 
 void TestResultCalc::balances_data() {
-    QTest::addColumn<bool>("soz");
     QTest::addColumn<QList<QStringList>>("rows");
     QTest::addColumn<CellMap>("expected");
     // "00" and "++" are of class 0 in both reference tables for every vector.
     QTest::newRow("Dur: class 0 over 8 tests")
-        << false << repeated("0 0 0 0 0 0 0 0", 8)
+        << repeated("0 0 0 0 0 0 0 0", 8)
         << CellMap{{{1, 4}, "8"},  {{1, 5}, "0"}, {{2, 4}, "100%"}, {{7, 4}, "8"},
                    {{9, 4}, "32"}, {{9, 5}, "0"}, {{12, 4}, "100%"}};
-    QTest::newRow("Dur: marks go with the class") << false << repeated("+! +! 0 0 0 0 0 0", 8)
-                                                  << CellMap{{{1, 4}, "24"}, {{1, 5}, "0"}, {{9, 4}, "48"}};
+    QTest::newRow("Dur: marks go with the class")
+        << repeated("+! +! 0 0 0 0 0 0", 8) << CellMap{{{1, 4}, "24"}, {{1, 5}, "0"}, {{9, 4}, "48"}};
     QTest::newRow("Soz: two marks weigh on Soz-")
-        << true << repeated("+! +! 0 0 0 0 0 0", 1)
-        << CellMap{{{1, 4}, "1"}, {{1, 5}, "2"}, {{2, 4}, "33,3%"}, {{3, 4}, "1"},
-                   {{3, 5}, "0"}, {{9, 4}, "4"}, {{9, 5}, "2"},     {{12, 4}, "66,7%"}};
+        << repeated("+! +! 0 0 0 0 0 0", 8)
+        << CellMap{{{1, 6}, "8"}, {{1, 7}, "16"}, {{2, 6}, "33,3%"}, {{3, 6}, "8"},
+                   {{3, 7}, "0"}, {{9, 6}, "32"}, {{9, 7}, "16"},    {{12, 6}, "66,7%"}};
+    QTest::newRow("seven tests: no balances")
+        << repeated("0 0 0 0 0 0 0 0", 7) << CellMap{{{1, 4}, ""}, {{9, 5}, ""}, {{1, 6}, ""}};
 }
 
 void TestResultCalc::balances() {
-    QFETCH(bool, soz);
     QFETCH(QList<QStringList>, rows);
     QFETCH(CellMap, expected);
     QFETCH_GLOBAL(TestSupport::TStore, store);
     TestSupport::TStoreFixture data(store);
     QVERIFY2(data.open(), qPrintable(data.error));
-    Platform::MessageRecorder recorder;
-    auto t = table(rows);
-    auto f = footer();
-    QVERIFY(soz ? CountSoz(*t, *f, 4, nullptr) : CountDurMoll(*t, *f, 4, nullptr));
-    QVERIFY(recorder.messages.isEmpty());
-    for (auto it = expected.cbegin(); it != expected.cend(); ++it)
-        QCOMPARE(f->Cell(it.key().first, it.key().second), it.value());
+    const TResultsModel m = model(rows, data.dm->Repo().references());
+    QVERIFY(m.Failures.isEmpty());
+    compareFooter(m, expected);
 }
 
-void TestResultCalc::missingReferenceRowEndsOnlyItsCall() {
+void TestResultCalc::missingReferenceRowEndsOnlyItsBalance() {
     QFETCH_GLOBAL(TestSupport::TStore, store);
     TestSupport::TStoreFixture data(store);
     QVERIFY2(data.open(), qPrintable(data.error));
-    QVERIFY(TestSupport::execBound(
-        data.dm->Main_Database(), QStringLiteral("delete from DurMoll where Vector = 2 and Reaction = '00'")));
+    Data::ReferenceTables references = data.dm->Repo().references();
+    references.durMoll.removeIf(
+        [](const Data::BalanceRow& row) { return row.vector == 2 && row.reaction == QStringLiteral("00"); });
+    const TResultsModel m = model(repeated("0 0 0 0 0 0 0 0", 8), references);
+    // ППП and ЭКП Dur/Moll stopped at Sch; the Soz balances are whole.
+    QCOMPARE(m.Failures.size(), 2);
+    QVERIFY(m.Failures[0].Table == kPpp && !m.Failures[0].Soz);
+    QVERIFY(m.Failures[1].Table == kEkp && !m.Failures[1].Soz);
+    // Vectors S and P were written, Sch and C and the totals were not.
+    compareFooter(m, {{{3, 4}, "8"}, {{5, 4}, ""}, {{9, 4}, ""}, {{12, 4}, ""}, {{9, 6}, "32"}});
+    // The window tells of each stopped balance.
     Platform::MessageRecorder recorder;
-    auto t = table(repeated("0 0 0 0 0 0 0 0", 8));
-    auto f = footer();
-    QVERIFY(!CountDurMoll(*t, *f, 4, nullptr));
-    QCOMPARE(recorder.messages.size(), 1);
+    TResult_Form form;
+    form.LoadResults(m);
+    QCOMPARE(recorder.messages.size(), 2);
     QCOMPARE(recorder.messages[0].caption, QStringLiteral("Ошибка расчета мажорно-минорных реакций"));
     QCOMPARE(recorder.messages[0].text, QStringLiteral("Неверный номер вектора или реакции!"));
     QCOMPARE(recorder.messages[0].icon, Platform::MsgIcon::Error);
-    // Vectors S and P were written, Sch and C and the totals were not.
-    QCOMPARE(f->Cell(3, 4), QStringLiteral("8"));
-    QCOMPARE(f->Cell(5, 4), QString());
-    QCOMPARE(f->Cell(9, 4), QString());
-    // The next call of the sequence runs on its own table.
-    QVERIFY(CountSoz(*t, *f, 6, nullptr));
-    QCOMPARE(f->Cell(9, 6), QStringLiteral("32"));
-    QVERIFY(!CountDurMoll(*t, *f, 4, nullptr));
-    QCOMPARE(recorder.messages.size(), 2);
 }
 
 void TestResultCalc::chartBars_data() {
@@ -246,17 +232,12 @@ void TestResultCalc::chartBars() {
     QFETCH(QString, minus);
     QFETCH(int, column);
     QFETCH(QString, expected);
-    TStringGrid grid;
-    grid.SetColCount(8);
-    grid.SetRowCount(kChartRows);
-    FillChartBars(grid, plus, minus);
     QString seen;
-    for (int r = kHeaderRows; r < kChartRows; ++r) {
-        const QString cell = grid.Cell(column, r);
+    for (const QStringList& row : ChartBarTexts(plus, minus)) {
+        const QString cell = row.value(column);
         seen += cell == kPlusBar ? QLatin1Char('+') : cell == kMinusBar ? QLatin1Char('-') : QLatin1Char('.');
     }
     QCOMPARE(seen, expected);
-    QVERIFY(grid.Cell(column, 0).isEmpty() && grid.Cell(column, 1).isEmpty());
 }
 
 void TestResultCalc::profileCounts() {

@@ -4,6 +4,7 @@
 #include "results/Result_Calc.h"
 #include "results/Result_Frm.h"
 
+#include "ResultsSupport.h"
 #include "StoreSupport.h"
 #include "platform/Dialogs.h"
 #include "platform/Locale.h"
@@ -35,13 +36,6 @@ void addRecord(const QDate& date, const QString& types, const QString& intensiti
                            Calc::TTestRecord{resultTest, resultProfil, types, intensities});
 }
 
-void openList() {
-    Data::TQuery* q = Main_DataModule->ListTest_Query;
-    q->Close();
-    q->SetParam(QStringLiteral("Men_ID"), kMenId);
-    q->Open();
-}
-
 // "+" for a red cell, "-" for a blue one, "." otherwise, rows 2 to 13 of a chart column.
 QString barsOf(const TResult_Form& form, const Widgets::TStringGrid& grid, int column) {
     QString seen;
@@ -68,10 +62,9 @@ private slots:
     void balanceRowsFromEightTests_data();
     void balanceRowsFromEightTests();
     void chartPages();
-    void showResultsKeepsOrClosesTheList_data();
-    void showResultsKeepsOrClosesTheList();
-    void testsDeletedMeanwhileOpenNoWindow_data();
-    void testsDeletedMeanwhileOpenNoWindow();
+    void showResultsShowsTheTestee_data();
+    void showResultsShowsTheTestee();
+    void noTestsOpenNoWindow();
     void chartWindow();
 
 private:
@@ -96,9 +89,8 @@ void TestResultForm::cleanup() {
 void TestResultForm::oneTest() {
     const QDate date(2026, 3, 14);
     addRecord(date, kAllZero, kNoMarks);
-    openList();
     TResult_Form form;
-    form.LoadResults();
+    form.LoadResults(TestSupport::resultsOf(kMenId));
     for (Widgets::TStringGrid* grid : {form.PPP_Grid, form.EKP_Grid, form.TKP_Grid}) {
         QCOMPARE(grid->RowCount(), 3);
         QCOMPARE(grid->Cell(0, 2), QStringLiteral("1"));
@@ -126,9 +118,8 @@ void TestResultForm::cellsAndTheoretical() {
     addRecord(QDate(2026, 1, 5), QStringLiteral("+-+-+-+-+-+-+-+-"), kNoMarks);
     addRecord(QDate(2026, 2, 5), QStringLiteral("0±0+0+--+-+-+-+-"), QStringLiteral("2000000000000001"),
               QString(), kNoCounts, QStringLiteral("повторно"));
-    openList();
     TResult_Form form;
-    form.LoadResults();
+    form.LoadResults(TestSupport::resultsOf(kMenId));
     // The newer record is row 3.
     QCOMPARE(form.PPP_Grid->Cell(0, 3), QStringLiteral("2"));
     QCOMPARE(form.PPP_Grid->Cell(2, 3), QStringLiteral("0!!"));
@@ -161,10 +152,9 @@ void TestResultForm::balanceRowsFromEightTests() {
     QFETCH(int, tests);
     for (int i = 0; i < tests; ++i)
         addRecord(QDate(2025, 1, 1).addDays(i), kAllZero, kNoMarks);
-    openList();
     Platform::MessageRecorder recorder;
     TResult_Form form;
-    form.LoadResults();
+    form.LoadResults(TestSupport::resultsOf(kMenId));
     QVERIFY(recorder.messages.isEmpty());
     const bool filled = tests >= 8;
     for (int row : {4, 5, 6, 7}) {
@@ -189,9 +179,8 @@ void TestResultForm::chartPages() {
     addRecord(second, kAllZero, kNoMarks, kExampleRun, kNoCounts);
     // Neither choices nor counts: empty charts.
     addRecord(third, kAllZero, kNoMarks, QString(), QString());
-    openList();
     TResult_Form form;
-    form.LoadResults();
+    form.LoadResults(TestSupport::resultsOf(kMenId));
     QCOMPARE(form.Profil_PageControl->count(), 3);
     QCOMPARE(form.Profil_PageControl->tabText(0), QStringLiteral("3 - ") + Platform::DateToStr(third));
     QCOMPARE(form.Profil_PageControl->tabText(2), QStringLiteral("1 - ") + Platform::DateToStr(first));
@@ -213,76 +202,50 @@ void TestResultForm::chartPages() {
     QCOMPARE(form.PPPChart(0)->Cell(3, 1), QStringLiteral("hy"));
 }
 
-void TestResultForm::showResultsKeepsOrClosesTheList_data() {
-    QTest::addColumn<bool>("listOpen");
+void TestResultForm::showResultsShowsTheTestee_data() {
     QTest::addColumn<bool>("broken");
-    QTest::newRow("from the test list") << true << false;
-    QTest::newRow("from the main window") << false << false;
-    QTest::newRow("from the test list, loading fails") << true << true;
-    QTest::newRow("from the main window, loading fails") << false << true;
+    QTest::newRow("shown") << false;
+    QTest::newRow("loading fails") << true;
 }
 
-void TestResultForm::showResultsKeepsOrClosesTheList() {
-    QFETCH(bool, listOpen);
+void TestResultForm::showResultsShowsTheTestee() {
     QFETCH(bool, broken);
     QVERIFY(
         TestSupport::execBound(m_dm->Main_Database(),
                                QStringLiteral("update \"user\" set FIO = 'Смирнова Ольга', Sex = 'Ж', Age = 39 "
                                               "where Men_ID = :men"),
                                {{QStringLiteral("men"), kMenId}}));
-    m_dm->Men_Query->SetParam(QStringLiteral("DB_ID"), 1);
-    m_dm->Men_Query->Open();
     for (int i = 0; i < 3; ++i)
         addRecord(QDate(2026, 1, 1).addDays(i), kAllZero, broken && i == 1 ? QStringLiteral("9") : kNoMarks);
-    Data::TQuery* list = m_dm->ListTest_Query;
-    if (listOpen) {
-        openList();
-        list->SetRecNo(2);
+    const Data::Testee testee = *m_dm->Repo().testee(kMenId);
+    const QVector<Data::TestRecord> tests = m_dm->Repo().testsOf(kMenId);
+    if (broken) {
+        QVERIFY_THROWS_EXCEPTION(Calc::EConvertError, ShowResults(testee, tests));
+        return;
     }
     QString fio, sex, age, title;
     int pages = -1;
-    if (broken) {
-        QVERIFY_THROWS_EXCEPTION(Calc::EConvertError, ShowResults(kMenId, listOpen));
-    } else {
-        QTimer::singleShot(0, [&] {
-            auto* form = qobject_cast<TResult_Form*>(QApplication::activeModalWidget());
-            if (!form)
-                return;
-            fio = form->FIO_Edit->text();
-            sex = form->Sex_Edit->text();
-            age = form->Age_Sex->text();
-            pages = form->Profil_PageControl->count();
-            title = form->windowTitle();
-            form->ToolButton2->click();
-        });
-        ShowResults(kMenId, listOpen);
-        QCOMPARE(fio, QStringLiteral("Смирнова Ольга"));
-        QCOMPARE(title, QStringLiteral("Результаты тестирования - Смирнова Ольга"));
-        QCOMPARE(sex, QStringLiteral("Женский"));
-        QCOMPARE(age, QStringLiteral("39"));
-        QCOMPARE(pages, 3);
-    }
-    QCOMPARE(list->Active(), listOpen);
-    if (listOpen)
-        QCOMPARE(list->RecNo(), 2);
+    QTimer::singleShot(0, [&] {
+        auto* form = qobject_cast<TResult_Form*>(QApplication::activeModalWidget());
+        if (!form)
+            return;
+        fio = form->FIO_Edit->text();
+        sex = form->Sex_Edit->text();
+        age = form->Age_Sex->text();
+        pages = form->Profil_PageControl->count();
+        title = form->windowTitle();
+        form->ToolButton2->click();
+    });
+    ShowResults(testee, tests);
+    QCOMPARE(fio, QStringLiteral("Смирнова Ольга"));
+    QCOMPARE(title, QStringLiteral("Результаты тестирования - Смирнова Ольга"));
+    QCOMPARE(sex, QStringLiteral("Женский"));
+    QCOMPARE(age, QStringLiteral("39"));
+    QCOMPARE(pages, 3);
 }
 
-void TestResultForm::testsDeletedMeanwhileOpenNoWindow_data() {
-    QTest::addColumn<bool>("listOpen");
-    QTest::newRow("from the main window") << false;
-    QTest::newRow("from an emptied test list") << true;
-}
-
-void TestResultForm::testsDeletedMeanwhileOpenNoWindow() {
-    QFETCH(bool, listOpen);
-    // The command was offered while the testee had a test; another copy of the program deleted it.
-    addRecord(QDate(2026, 1, 1), kAllZero, kNoMarks);
-    {
-        QSqlQuery q(m_dm->Main_Database());
-        QVERIFY(q.exec(QStringLiteral("delete from TEST where Men_ID = %1").arg(kMenId)));
-    }
-    if (listOpen)
-        openList();
+// The command was offered while the testee had a test; another copy of the program deleted it.
+void TestResultForm::noTestsOpenNoWindow() {
     bool opened = false;
     QTimer::singleShot(0, [&] {
         if (auto* form = qobject_cast<TResult_Form*>(QApplication::activeModalWidget())) {
@@ -291,12 +254,11 @@ void TestResultForm::testsDeletedMeanwhileOpenNoWindow() {
         }
     });
     Platform::MessageRecorder recorder;
-    ShowResults(kMenId, listOpen);
+    ShowResults(*m_dm->Repo().testee(kMenId), m_dm->Repo().testsOf(kMenId));
     QVERIFY(!opened);
     QCOMPARE(recorder.messages.size(), 1);
     QCOMPARE(recorder.messages[0].text, QStringLiteral("У тестируемого нет тестирований."));
     QCOMPARE(recorder.messages[0].icon, Platform::MsgIcon::Information);
-    QCOMPARE(m_dm->ListTest_Query->Active(), listOpen);
 }
 
 void TestResultForm::chartWindow() {
@@ -304,30 +266,28 @@ void TestResultForm::chartWindow() {
     addRecord(QDate(2026, 1, 2), kAllZero, kNoMarks, QString(),
               QStringLiteral("30000000200000000000000000000000"));
     addRecord(QDate(2026, 1, 3), kAllZero, kNoMarks, kExampleRun, kNoCounts);
-    openList();
-    Data::TQuery* list = m_dm->ListTest_Query;
+    const QVector<Data::TestRecord> tests = m_dm->Repo().testsOf(kMenId);
     struct Case {
-        int recNo;
+        int test; // oldest first
         QList<qreal> pppPlus, pppMinus, ekpPlus, ekpMinus;
     };
     const Case cases[] = {
         // The worked example: h is +2/-2 in ППП and +2 with no minus bar in ЭКП.
-        {1,
+        {2,
          {2, 1, 2, 2, 2, 1, 1, 1},
          {-2, -2, -1, 0, -2, -3, 0, -2},
          {2, 1, 2, 2, 1, 1, 2, 1},
          {0, -2, -1, -2, -1, -1, -3, -2}},
-        {2,
+        {1,
          {3, 0, 0, 0, 0, 0, 0, 0},
          {-2, 0, 0, 0, 0, 0, 0, 0},
          {0, 0, 0, 0, 0, 0, 0, 0},
          {0, 0, 0, 0, 0, 0, 0, 0}},
-        {3, {}, {}, {}, {}},
+        {0, {}, {}, {}, {}},
     };
     for (const Case& c : cases) {
-        list->SetRecNo(c.recNo);
         TGraph_Form form;
-        form.FillCharts();
+        form.FillCharts(tests.value(c.test));
         auto values = [](QBarSet* set) {
             QList<qreal> v;
             for (int i = 0; i < set->count(); ++i)
@@ -341,7 +301,6 @@ void TestResultForm::chartWindow() {
         QCOMPARE(form.PlusSet(form.Sel1_Chart)->color(), QColor(255, 0, 0));
         QCOMPARE(form.MinusSet(form.Sel2_Chart)->color(), QColor(0, 0, 255));
     }
-    QCOMPARE(list->RecNo(), 3);
 }
 
 QTEST_MAIN(TestResultForm)

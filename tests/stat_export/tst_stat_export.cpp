@@ -4,6 +4,7 @@
 #include "app/MainFrm.h"
 #include "app/StatExport.h"
 
+#include "ResultsSupport.h"
 #include "TestSupport.h"
 #include "data/Statements.h"
 #include "platform/Dialogs.h"
@@ -425,12 +426,8 @@ void TestStatExport::indicesEqualTheResultsWindow() {
     const QStringList& row = csv.rows.value(1);
     QCOMPARE(row.size(), kColumns);
 
-    Data::TQuery* list = m_dm->ListTest_Query;
-    list->Close();
-    list->SetParam(QStringLiteral("Men_ID"), 1);
-    list->Open();
     TResult_Form form;
-    form.LoadResults();
+    form.LoadResults(TestSupport::resultsOf(1));
     const Widgets::TStringGrid* footers[] = {form.PPP_FooterGrid, form.EKP_FooterGrid, form.TKP_FooterGrid};
     for (int b = 0; b < 3; ++b) {
         const QStringList got = row.mid(kIndices + 6 * b, 6);

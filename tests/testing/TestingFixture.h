@@ -57,9 +57,11 @@ inline QList<TRecord> recordsOf(int menId) {
 }
 
 // Clicks the button named `buttonName` (closes the window when the name is empty) of the next modal
-// window of class T once it is up, and counts how many such windows were answered.
-template <class T> void answerModal(const char* buttonName, int* answered = nullptr, int tries = 50) {
-    QTimer::singleShot(20, [=] {
+// window of class T once it is up, and counts how many such windows were answered. The watch ends with
+// `scope`: a test that expects no such window ends it instead of waiting the tries out.
+template <class T>
+void answerModal(const char* buttonName, int* answered = nullptr, int tries = 50, QObject* scope = qApp) {
+    QTimer::singleShot(20, scope, [=] {
         if (auto* w = qobject_cast<T*>(QApplication::activeModalWidget())) {
             if (answered)
                 ++*answered;
@@ -69,7 +71,7 @@ template <class T> void answerModal(const char* buttonName, int* answered = null
             else
                 w->close();
         } else if (tries > 0) {
-            answerModal<T>(buttonName, answered, tries - 1);
+            answerModal<T>(buttonName, answered, tries - 1, scope);
         }
     });
 }

@@ -2,18 +2,32 @@
 // under the offscreen platform on a demo database, so the manual always shows the windows as they are.
 // Each picture is taken of the window class it is meant to show, and no two pictures may be the same.
 // With QT_SCALE_FACTOR set it shows how the windows look on a high-density screen; it also saves the
-// help window itself ("help-window.png").
+// help window itself ("help-window.png"). With "--all" it saves every other dialog too, for looking at
+// their layouts; on a display with a window manager (tools/screenshots/dialogs.sh) with their title bars.
+#include "app/About_Frm.h"
 #include "app/AddTester_Frm.h"
+#include "app/DBEdit_Frm.h"
 #include "app/DB_Frm.h"
 #include "app/DemoData.h"
+#include "app/Group_Frm.h"
 #include "app/Help_Frm.h"
+#include "app/Input_Frm.h"
 #include "app/MainFrm.h"
 #include "app/Option_Frm.h"
+#include "app/Password_Frm.h"
+#include "app/Restore_Frm.h"
+#include "app/ServerLogin.h"
+#include "app/ServerWait.h"
+#include "app/Sour_Frm.h"
+#include "app/Splash_Frm.h"
 #include "app/Startup.h"
+#include "data/Backup.h"
 #include "data/DataMod.h"
 #include "platform/ErrorDisplay.h"
 #include "platform/ProgramDir.h"
 #include "results/Result_Frm.h"
+#include "results/WaitingFrm.h"
+#include "testing/Instr_Frm.h"
 #include "testing/ListTest_Frm.h"
 #include "testing/Test_Frm.h"
 #include "tools/portraits/PortraitArt.h"
@@ -21,11 +35,15 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QWindow>
 #include <QFile>
 #include <QHash>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -37,10 +55,33 @@ namespace {
 int failures = 0;
 QStringList saved; // the pictures of this run
 
+// The window as the screen shows it, with the frame and title bar of a window manager when there is one.
+QPixmap shot(QWidget* w) {
+    if (QGuiApplication::platformName() != QLatin1String("xcb") || !w->isWindow() ||
+        w->windowFlags().testFlag(Qt::FramelessWindowHint))
+        return w->grab();
+    // The window manager frames and paints a window some moments after it is shown (and the server may
+    // refuse a grab while it does).
+    QPixmap framed;
+    for (int tries = 0; tries < 10 && framed.isNull(); ++tries) {
+        QElapsedTimer framing;
+        framing.start();
+        while (framing.elapsed() < 400)
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+        const QRect frame = w->frameGeometry();
+        framed = w->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+    }
+    if (!framed.isNull())
+        return framed;
+    std::fprintf(stderr, "make-screenshots: %s taken without its frame\n", w->metaObject()->className());
+    std::fprintf(stderr, "DBG fg %d %d %d %d g %d %d %d %d wh %d %d %d %d exp %d\n", w->frameGeometry().x(), w->frameGeometry().y(), w->frameGeometry().width(), w->frameGeometry().height(), w->geometry().x(), w->geometry().y(), w->width(), w->height(), w->windowHandle()->frameGeometry().x(), w->windowHandle()->frameGeometry().y(), w->windowHandle()->frameGeometry().width(), w->windowHandle()->frameGeometry().height(), w->windowHandle()->isExposed());
+    return w->grab();
+}
+
 bool save(QWidget* w, const QString& out, const QString& name) {
     QApplication::processEvents();
     const QString path = out + QLatin1Char('/') + name;
-    if (!w->grab().save(path)) {
+    if (!shot(w).save(path)) {
         std::fprintf(stderr, "make-screenshots: cannot write %s\n", qPrintable(path));
         ++failures;
         return false;
@@ -105,6 +146,71 @@ void refuseIdenticalPictures() {
     }
 }
 
+// The dialogs the manual shows no picture of, each through its opening function, and the other pages of
+// the results window.
+void saveOtherDialogs(const QString& out, TMain_Form& main, int menId) {
+    const auto modal = [&](const char* className, const char* name, const std::function<void()>& open,
+                           std::function<bool(QWidget*)> then = {}) {
+        whenModal(out, className, *name ? QString::fromLatin1(name) + QStringLiteral(".png") : QString(),
+                  std::move(then));
+        open();
+    };
+    int id = -1;
+    QString text;
+    modal("TDBEdit_Form", "db-create", [&] { EditDBData(id, text); });
+    Main_DataModule->DB_Table->Open();
+    Main_DataModule->DB_Table->Locate(QStringLiteral("DB_ID"), Main_DataModule->Current_DB_ID);
+    id = Main_DataModule->Current_DB_ID;
+    modal("TDBEdit_Form", "db-edit", [&] { EditDBData(id, text); });
+    modal("TInputPassword_Form", "password", [&] { AskPassword(QStringLiteral("Ввод пароля"), text, true); });
+    modal("TInputPassword_Form", "password-db", [&] {
+        AskPassword(QStringLiteral("Ввод пароля"), text, true,
+                    QStringLiteral("Кафедра психологии развития и акмеологии, набор весны этого года"));
+    });
+    modal("TInput_Form", "input", [&] {
+        InputText(QStringLiteral("Изменить название группы"), QStringLiteral("Группа"),
+                  QStringLiteral("Студенты"), text);
+    });
+    modal("TGroup_Form", "groups", [&] { ShowGroups(&main); });
+    modal("TSearch_Form", "search", [&] { ShowSearch(&main); });
+    modal("TAbout_Form", "about", [&] { ShowAbout(&main); });
+    modal("TInstr_Form", "instruction",
+          [&] { ShowInstruction(QStringLiteral("/First_Instruct.rtf"), &main); });
+    Data::MakeBackup(Main_DataModule->Main_Database(), Main_DataModule->DataDir(), 2);
+    modal("TRestore_Form", "restore", [&] { ShowRestore(&main); });
+    modal("TFileProblem_Form", "file-problem", [&] {
+        AskFileProblem(QStringLiteral("Файл базы данных повреждён и не может быть открыт."), true, true);
+    });
+    Data::TStoreSettings server;
+    server.kind = Data::TStoreSettings::Kind::Server;
+    server.host = QStringLiteral("db.example.org");
+    server.database = QStringLiteral("morvel");
+    server.user = QStringLiteral("psychologist");
+    modal("TServerPassword_Form", "server-password",
+          [&] { AskServerPassword(&main, server, QStringLiteral("Сервер требует пароль."), text); });
+    // The pages of the results window after the first.
+    modal(
+        "TResult_Form", "", [&] {
+            ShowResults(*Main_DataModule->Repo().testee(menId), Main_DataModule->Repo().testsOf(menId), &main);
+        },
+        [&](QWidget* w) {
+            for (int i = 1; i < static_cast<TResult_Form*>(w)->PageControl1->count(); ++i) {
+                static_cast<TResult_Form*>(w)->PageControl1->setCurrentIndex(i);
+                save(w, out, QStringLiteral("results-%1.png").arg(i));
+            }
+            return false;
+        });
+    TServerWait_Form wait(&main);
+    wait.show();
+    save(&wait, out, QStringLiteral("server-wait.png"));
+    ShowWaiting(QStringLiteral("Подождите, идет экспорт в Excel..."));
+    save(WaitingForm(), out, QStringLiteral("waiting.png"));
+    HideWaiting();
+    TSplash_Form splash;
+    splash.show();
+    save(&splash, out, QStringLiteral("splash.png"));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -113,7 +219,7 @@ int main(int argc, char** argv) {
     Platform::TApplication app(argc, argv);
     Startup::SetupApplication(app);
     if (argc < 3) {
-        std::fprintf(stderr, "usage: make-screenshots <out dir> <resources dir>\n");
+        std::fprintf(stderr, "usage: make-screenshots <out dir> <resources dir> [--all]\n");
         return 2;
     }
     const QString out = QString::fromLocal8Bit(argv[1]);
@@ -201,7 +307,7 @@ int main(int argc, char** argv) {
         ShowTestList(testee, &main);
 
         whenModal(out, "TResult_Form", QStringLiteral("results.png"));
-        ShowResults(menId, false, &main);
+        ShowResults(*dm->Repo().testee(menId), dm->Repo().testsOf(menId), &main);
 
         whenModal(out, "TOptions_Form", QStringLiteral("settings.png"));
         ShowOptions(&main);
@@ -218,6 +324,8 @@ int main(int argc, char** argv) {
         THelp_Form* help = ShowHelp(QStringLiteral("main"), &main);
         help->resize(1040, 700);
         save(help, out, QStringLiteral("help-window.png"));
+        if (argc > 3 && qstrcmp(argv[3], "--all") == 0)
+            saveOtherDialogs(out, main, menId);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "make-screenshots: %s\n", e.what());
         return 1;

@@ -1,0 +1,244 @@
+// The results model: rows from the records' reaction strings, ТКП by inverting ППП, footers from the
+// counts and balances, chart pages from the count digits, formula texts from the ППП table and footer.
+#include "results/ResultsModel.h"
+
+#include "platform/Locale.h"
+#include "scoring/Calc_Unit.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace Results {
+
+namespace {
+
+// Place in ReactionSigns of the ТКП reaction of each ППП reaction: "0" <-> "±", "+" <-> "-".
+constexpr std::array<int, 4> kInverted = {1, 0, 3, 2};
+
+// The texts of the factor cells: a reaction type followed by the marks of its intensity, made once, so
+// that the cells of every row share them.
+class TFactorCells {
+public:
+    TFactorCells() {
+        for (std::size_t t = 0; t < Calc::ReactionSigns.size(); ++t) {
+            m_signs[t] = Calc::ReactionSigns[t].front();
+            for (std::size_t m = 0; m < MarkStrings.size(); ++m)
+                m_cells[t][m] = Calc::ReactionSigns[t] + MarkStrings[m];
+        }
+    }
+
+    // Reaction type `i` of Calc_Profil (its place in ReactionSigns) and intensity digit `i` of
+    // Calc_ProfilNapr. A record whose strings do not hold a known type and a digit 0 to 3 there cannot be
+    // shown.
+    void Parse(const Data::TestRecord& record, int i, const QString& date, int& type, int& marks) const {
+        const QStringView sign = QStringView(record.calcProfil).mid(i, 1);
+        type =
+            sign.isEmpty() ? -1 : int(std::find(m_signs.begin(), m_signs.end(), sign[0]) - m_signs.begin());
+        if (type < 0 || type >= int(m_signs.size()))
+            throw Calc::EConvertError(QStringLiteral("Неверный тип реакции «%1» в записи тестирования от %2")
+                                          .arg(sign.toString(), date));
+        const QStringView digit = QStringView(record.calcProfilNapr).mid(i, 1);
+        marks = digit.isEmpty() ? -1 : digit[0].unicode() - '0';
+        if (marks < 0 || marks >= static_cast<int>(MarkStrings.size()))
+            throw Calc::EConvertError(
+                QStringLiteral("Неверная интенсивность реакции «%1» в записи тестирования от %2")
+                    .arg(digit.toString(), date));
+    }
+    // The cell text of a type and intensity.
+    const QString& Of(int type, int marks) const { return m_cells[std::size_t(type)][std::size_t(marks)]; }
+
+private:
+    std::array<QChar, std::tuple_size_v<decltype(Calc::ReactionSigns)>> m_signs; // each sign is one character
+    std::array<std::array<QString, std::tuple_size_v<decltype(MarkStrings)>>,
+               std::tuple_size_v<decltype(Calc::ReactionSigns)>>
+        m_cells;
+};
+
+// The footer's cells: labels, counting rows, and the balance rows that were counted.
+QVector<QStringList> footerCells(const TProfileTable& table, bool theoretical) {
+    const int rows = theoretical ? kTkpFooterRows : kFooterRows;
+    QVector<QStringList> cells(rows, QStringList(kFooterCols, QString()));
+    for (int r = 0; r < rows; ++r)
+        cells[r][0] = FooterLabels[theoretical && r >= kFirstBalanceRow ? r + 2 : r];
+    const TProfileCounts& counts = table.Counts;
+    for (int f = 1; f <= Calc::kFactorCount; ++f) {
+        cells[kZeroRow][f] = QString::number(counts.Zeros(f - 1));
+        cells[kAmbivalentRow][f] = QString::number(counts.Ambivalents(f - 1));
+        cells[kSntRow][f] = QString::number(counts.Snt(f - 1));
+        if (f % 2 == 0)
+            cells[kRvnRow][f - 1] = QString::number(std::abs(counts.Snt(f - 2) - counts.Snt(f - 1)));
+    }
+    cells[kZeroRow][kFooterTotalCol] = QString::number(counts.TotalZeros());
+    cells[kAmbivalentRow][kFooterTotalCol + 1] = QString::number(counts.TotalAmbivalents());
+    cells[kSntRow][kFooterTotalCol + 2] = QString::number(counts.TotalSnt());
+    cells[kRvnRow][kFooterTotalCol] = QStringLiteral("Sum! = ") + QString::number(counts.Marks());
+    cells[kZeroRow][kFooterQuotientCol] = QStringLiteral("TspQu=") + Platform::FloatToStr(counts.TspQu());
+    cells[kSntRow][kFooterQuotientCol] = QStringLiteral("Sy%=") + Platform::FloatToStr(counts.SyPercent());
+    // Per vector its two counts and the share of the first; the totals only when every vector was counted.
+    const auto balance = [&](const std::optional<TBalance>& b, int row) {
+        if (!b)
+            return;
+        for (int v = 0; v < b->Vectors; ++v) {
+            cells[row][2 * v + 1] = QString::number(b->A[v]);
+            cells[row + 1][2 * v + 1] = QString::number(b->B[v]);
+            cells[row][2 * v + 2] = Percent(b->A[v], b->A[v] + b->B[v]);
+        }
+        if (!b->Complete())
+            return;
+        cells[row][kFooterTotalCol] = QString::number(b->TotalA());
+        cells[row + 1][kFooterTotalCol] = QString::number(b->TotalB());
+        cells[row][kFooterQuotientCol] = Percent(b->TotalA(), b->TotalA() + b->TotalB());
+    };
+    balance(table.DurMoll, kDurMollRow);
+    balance(table.Soz, theoretical ? kTkpSozRow : kSozRow);
+    return cells;
+}
+
+} // namespace
+
+const QVector<QStringList>& TableHeaders() {
+    static const QVector<QStringList> headers = [] {
+        QVector<QStringList> rows(kHeaderRows, QStringList(kTableCols, QString()));
+        rows[0][0] = QStringLiteral("№");
+        rows[0][1] = QStringLiteral("Дата");
+        for (int v = 0; v < 4; ++v)
+            rows[0][2 * v + 2] = Calc::VectorNames[v];
+        for (int f = 1; f <= Calc::kFactorCount; ++f)
+            rows[1][f + 1] = Calc::FactorNames[f - 1];
+        rows[0][kSumZeroCol] = QStringLiteral("Sum 0");
+        rows[0][kSumAmbCol] = QStringLiteral("Sum ±");
+        rows[0][kSntCol] = QStringLiteral("СНТ");
+        rows[0][kNoteCol] = QStringLiteral("Примечание");
+        return rows;
+    }();
+    return headers;
+}
+
+QVector<QRect> TableMerges() {
+    // The vectors over their two factors in row 0, every other title over both header rows.
+    QVector<QRect> merges;
+    for (int c = 0; c < kTableCols; ++c)
+        if (c < 2 || c >= kSumZeroCol)
+            merges.append(QRect(QPoint(c, 0), QPoint(c, 1)));
+        else if (c % 2 == 0)
+            merges.append(QRect(QPoint(c, 0), QPoint(c + 1, 0)));
+    return merges;
+}
+
+QVector<QRect> FooterMerges(int rows) {
+    QVector<QRect> merges = {QRect(QPoint(kFooterQuotientCol, 0), QPoint(kFooterQuotientCol, 1))};
+    for (int v = 0; v < 4; ++v)
+        merges.append(QRect(QPoint(2 * v + 1, kRvnRow), QPoint(2 * v + 2, kRvnRow)));
+    for (int r = kRvnRow; r < rows; ++r)
+        merges.append(QRect(QPoint(kFooterTotalCol, r), QPoint(kFooterTotalCol + 2, r)));
+    // Balance rows come in pairs: the percentages stand over both rows of a pair.
+    for (int r = kFirstBalanceRow; r + 1 < rows; r += 2) {
+        merges.append(QRect(QPoint(kFooterQuotientCol, r), QPoint(kFooterQuotientCol, r + 1)));
+        for (int c = 2; c <= 8; c += 2)
+            merges.append(QRect(QPoint(c, r), QPoint(c, r + 1)));
+    }
+    return merges;
+}
+
+std::array<TProfileTable, 3> ProfileTables(const QVector<Data::TestRecord>& tests) {
+    static const TFactorCells factorCells;
+    // The texts of the sums of a half row (0 to 8 factors).
+    static const std::array<QString, Calc::kFactorCount + 1> numbers = [] {
+        std::array<QString, Calc::kFactorCount + 1> texts;
+        for (std::size_t n = 0; n < texts.size(); ++n)
+            texts[n] = QString::number(n);
+        return texts;
+    }();
+    const Platform::TDateFormat dateFormat;
+    std::array<TProfileTable, 3> tables;
+    for (TProfileTable& table : tables)
+        table.Rows.reserve(tests.size());
+    for (int k = 0; k < tests.size(); ++k) {
+        const Data::TestRecord& record = tests[k];
+        const QString number = QString::number(k + 1);
+        const QString date = dateFormat.Text(record.date);
+        std::array<QStringList, 3> rows;
+        for (QStringList& row : rows) {
+            row.reserve(kTableCols);
+            row << number << date;
+        }
+        std::array<std::array<int, 2>, 3> sums{}; // zeros and ambivalents of each table
+        const auto add = [&](int t, int f, int type, int marks) {
+            rows[t] << factorCells.Of(type, marks);
+            tables[t].Counts.AddCell(f, type, marks);
+            if (type < 2)
+                ++sums[t][type];
+        };
+        for (int half = 0; half < 2; ++half)
+            for (int f = 0; f < Calc::kFactorCount; ++f) {
+                int type = 0;
+                int marks = 0;
+                factorCells.Parse(record, half * Calc::kFactorCount + f, date, type, marks);
+                add(half, f, type, marks);
+                // ТКП inverts every reaction of ППП and keeps its marks.
+                if (half == 0)
+                    add(kTkp, f, kInverted[type], marks);
+            }
+        for (int t = 0; t < 3; ++t) {
+            rows[t] << numbers[sums[t][0]] << numbers[sums[t][1]] << numbers[sums[t][0] + sums[t][1]]
+                    << record.note;
+            tables[t].Counts.AddTest();
+            tables[t].Rows.append(std::move(rows[t]));
+        }
+    }
+    return tables;
+}
+
+TResultsModel ComputeResults(const Data::Testee& testee, const QVector<Data::TestRecord>& tests,
+                             const Data::ReferenceTables& references) {
+    TResultsModel model;
+    const QString sex = testee.sex == QStringLiteral("М")   ? QStringLiteral("Мужской")
+                        : testee.sex == QStringLiteral("Ж") ? QStringLiteral("Женский")
+                                                            : QString();
+    // No age is stored as none; an age of 0 is no age a testee can be given either.
+    model.Particulars = {testee.fio, testee.groupName, sex,
+                         testee.age > 0 ? QString::number(testee.age) : QString()};
+    model.Tests = int(tests.size());
+    model.Tables = ProfileTables(tests);
+
+    // The balances in the order ППП Dur/Moll, ЭКП Dur/Moll, ППП Soz, ЭКП Soz, ТКП Soz; a missing reference
+    // row stops only the balance it belongs to.
+    if (model.Tests >= kBalanceMinTests) {
+        const TBalanceTable durMoll(references.durMoll);
+        const TBalanceTable soz(references.soz);
+        const auto note = [&](TProfile t, bool isSoz, const TBalance& balance) {
+            if (!balance.Complete())
+                model.Failures.append({t, isSoz});
+            return balance;
+        };
+        for (TProfile t : {kPpp, kEkp})
+            model.Tables[t].DurMoll = note(t, false, CountDurMoll(model.Tables[t].Rows, durMoll));
+        for (TProfile t : {kPpp, kEkp, kTkp})
+            model.Tables[t].Soz = note(t, true, CountSoz(model.Tables[t].Rows, soz));
+    }
+    for (TProfile t : {kPpp, kEkp, kTkp})
+        model.Tables[t].Footer = footerCells(model.Tables[t], t == kTkp);
+
+    // One chart page per test, the newest first, numbered as in the tables.
+    for (int j = model.Tests - 1; j >= 0; --j)
+        model.Charts.append({QString::number(j + 1) + QStringLiteral(" - ") + model.Tables[kPpp].Rows[j][1],
+                             ProfileCounts(tests[j].resultTest, tests[j].resultProfil)});
+    model.Formulas = FormulaLineTexts(TableTexts(model.Tables[kPpp]), FooterTexts(model.Tables[kPpp]));
+    return model;
+}
+
+TCellTexts TableTexts(const TProfileTable& table) {
+    return TCellTexts(kHeaderRows + int(table.Rows.size()), [rows = table.Rows](int col, int row) {
+        const QVector<QStringList>& texts = row < kHeaderRows ? TableHeaders() : rows;
+        row = row < kHeaderRows ? row : row - kHeaderRows;
+        return row >= 0 && row < texts.size() ? texts[row].value(col) : QString();
+    });
+}
+
+TCellTexts FooterTexts(const TProfileTable& table) {
+    return TCellTexts(int(table.Footer.size()), [footer = table.Footer](int col, int row) {
+        return row >= 0 && row < footer.size() ? footer[row].value(col) : QString();
+    });
+}
+
+} // namespace Results
