@@ -108,7 +108,8 @@ void writeDemoTests(Data::Repository& repo, int dbId, int menId, int testee, QRa
         // Every other test of the long series shows an ambivalent reaction in the foreground profile,
         // so that its sums and quotient are not all zero.
         if (count > 4 && t % 2 == 1)
-            for (int tries = 0; tries < 500 && !Calc::ComposeRecord(run, symbols).Calc_Profil.left(8).contains(u'±');
+            for (int tries = 0;
+                 tries < 500 && !Calc::ComposeRecord(run, symbols).Calc_Profil.left(8).contains(u'±');
                  ++tries)
                 run = demoRun(leaning, random);
         const bool typedIn = count > 4 && t == 4;
@@ -118,7 +119,8 @@ void writeDemoTests(Data::Repository& repo, int dbId, int menId, int testee, QRa
         const QTime time(9 + int(random.bounded(8)), int(random.bounded(60)), int(random.bounded(60)));
         const QString note = typedIn ? QStringLiteral("Бланк: введён готовый профиль")
                                      : QString::fromUtf8(kNotes[(testee + t) % std::size(kNotes)]);
-        repo.insertTest(Calc::WithScores({0, dbId, menId, today.addDays(-daysAgo), time, note}, scored));
+        repo.insertTest(
+            Calc::WithScores(Data::NewTestRecord(dbId, menId, today.addDays(-daysAgo), time, note), scored));
         daysAgo -= 30 + int(random.bounded(90));
         daysAgo = std::max(daysAgo, count - t);
     }
@@ -137,7 +139,7 @@ void CreateDemoDatabase(TMain_DataModule& dm) {
         QList<int> menIds;
         for (const DemoTestee& t : kTestees)
             menIds << repo.insertTestee({0, dbId, QString::fromUtf8(t.fio), QString::fromUtf8(t.sex), t.age,
-                                         groupIds[t.group - 1]});
+                                         groupIds[t.group - 1], QString(), 0});
         // Fixed seed: every new data directory gets the same demo tests.
         QRandomGenerator random(20261209);
         for (int i = 0; i < menIds.size(); ++i)

@@ -5,13 +5,14 @@
 // serverwrite_bench; each ends with its ratio line.
 #include "app/MainFrm.h"
 #include "data/DataMod.h"
-#include "data/Statements.h"
 #include "data/ServerEngine.h"
+#include "data/Statements.h"
 #include "data/Store.h"
 #include "platform/ErrorDisplay.h"
 #include "platform/Locale.h"
 #include "platform/ProgramDir.h"
 #include "scoring/Calc_Records.h"
+#include "tests/scoring/RandomRuns.h"
 #include "widgets/DBGrid.h"
 
 #include <QDir>
@@ -126,8 +127,10 @@ void listBench(const QString& dir, TMain_DataModule& dm, const QString& database
     exec(conn, "analyze");
     dm.Current_DB_ID = 1;
     // The unsorted list as the program reads it: in Men_ID order.
-    const QByteArray sql =
-        Data::Server::Translate(dm.MenQueryBaseSQL() + QStringLiteral(" ORDER BY Men_ID")).text;
+    // Its one parameter, the database, is the first of libpq's.
+    const QByteArray sql = QString(dm.MenQueryBaseSQL() + QStringLiteral(" ORDER BY Men_ID"))
+                               .replace(QStringLiteral(":DB_ID"), QStringLiteral("$1"))
+                               .toUtf8();
     std::printf("%s: %d testees on the server; the list's query as the server reads it:\n  %s\n",
                 SERVER_BENCH_NAME, kTestees, sql.simplified().constData());
 

@@ -296,6 +296,10 @@ void TDataset::Delete() {
     notifyReset();
 }
 
+void TQuery::refuseWrite() {
+    throw EDatabaseError(QStringLiteral("Выборка только для чтения: запись не сохранена."));
+}
+
 void TDataset::DisableControls() { ++m_disableCount; }
 
 void TDataset::EnableControls() {

@@ -151,11 +151,16 @@ public:
     int ExecSQL(qint64* lastId = nullptr) { return m_engine.Exec(m_sql, m_params, lastId); }
 
 protected:
-    void DoOpen(QStringList& fields, TRowStore& rows) override { m_engine.Select(m_sql, m_params, fields, rows); }
-    void DoPost(QVector<QVariant>&, bool) override {}
-    void DoDelete(const QVector<QVariant>&) override {}
+    void DoOpen(QStringList& fields, TRowStore& rows) override {
+        m_engine.Select(m_sql, m_params, fields, rows);
+    }
+    // The rows are read only: records are written through the repository. A write here is refused
+    // rather than kept in the copy alone.
+    void DoPost(QVector<QVariant>&, bool) override { refuseWrite(); }
+    void DoDelete(const QVector<QVariant>&) override { refuseWrite(); }
 
 private:
+    [[noreturn]] static void refuseWrite();
     TEngine& m_engine;
     QString m_sql;
     QVariantMap m_params;

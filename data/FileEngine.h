@@ -21,7 +21,8 @@ public:
     ~TFileEngine() override;
 
     bool IsServer() const override { return false; }
-    void Select(const QString& text, const QVariantMap& params, QStringList& fields, TRowStore& rows) override;
+    void Select(const QString& text, const QVariantMap& params, QStringList& fields,
+                TRowStore& rows) override;
     int Exec(const QString& text, const QVariantMap& params = {}, qint64* lastId = nullptr) override;
     void Run(const QByteArray& script, const QString& what) override;
     using TEngine::Exec;
@@ -41,6 +42,8 @@ public:
 
     // The file as the user knows it.
     const QString& Path() const { return m_path; }
+    // The connection itself, for measuring a statement against SQLite alone.
+    sqlite3* Handle() const { return m_handle; }
     // Switches a checked, writable file to the write-ahead log, so that readers and a writer of other
     // program instances do not block each other. In a folder on a network file system the write-ahead log
     // cannot work (it needs memory shared between the processes): there the rollback journal is used.

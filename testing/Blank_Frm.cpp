@@ -429,9 +429,9 @@ void TBlank_Form::Ok_ButClick() {
         return;
     Data::Repository& repo = Main_DataModule->Repo();
     const Calc::TSymbols& symbols = repo.references().symbols;
-    Data::TestRecord record = Calc::WithScores(
-        Record, blank ? Calc::ComposeRecord(SheetResultTest(), symbols)
-                      : Calc::ComposeProfileRecord(GridResultProfil(), symbols));
+    Data::TestRecord record =
+        Calc::WithScores(Record, blank ? Calc::ComposeRecord(SheetResultTest(), symbols)
+                                       : Calc::ComposeProfileRecord(GridResultProfil(), symbols));
     record.date = DateTest_Edit->date();
     record.time = TimeTest_Edit->time();
     record.note = NoteTest_Edit->toPlainText();
@@ -476,10 +476,10 @@ bool EditBlank(const Data::Testee& testee, const Data::TestRecord* record, QWidg
     auto form = std::make_unique<TBlank_Form>(parent);
     form->EditMode = record != nullptr;
     form->MenID = testee.id;
-    form->Record = record ? *record : Data::TestRecord{0, testee.dbId, testee.id};
+    form->Record = record ? *record : Data::NewTestRecord(testee.dbId, testee.id);
     // A stored record is corrected, not entered anew.
-    form->setWindowTitle(Data::TesteeCaption(record ? QStringLiteral("Изменение записи тестирования") : kCaption,
-                                             testee));
+    form->setWindowTitle(
+        Data::TesteeCaption(record ? QStringLiteral("Изменение записи тестирования") : kCaption, testee));
     form->InitGrids();
     form->LoadRecord();
     return form->exec() == QDialog::Accepted;

@@ -40,6 +40,8 @@ public:
     void RefreshList();
     // The record of the current row; null when the list is empty.
     const Data::TestRecord* CurrentRecord() const;
+    // The rows the grid shows: Test_ID, Date_Test, Time_Test, Note, Numb.
+    Data::TValueSet* tests() const { return m_tests; }
 
 public Q_SLOTS:
     void Test_ButClick();
@@ -60,7 +62,6 @@ private:
     void createWidgets();
     void createConnections();
     bool HasRecords() const;
-    Data::TValueSet* tests() const { return m_tests; }
     Data::TValueSet* m_tests;
 };
 

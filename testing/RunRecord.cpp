@@ -10,8 +10,9 @@ Data::TestRecord ScoreRun(int dbId, int testeeId, const QString& resultTest, con
     if (!Main_DataModule)
         throw Data::EDatabaseError(QStringLiteral("База данных не открыта"));
     const QTime t = finishedAt.time();
-    return Calc::WithScores({0, dbId, testeeId, finishedAt.date(), QTime(t.hour(), t.minute(), t.second())},
-                            Calc::ComposeRecord(resultTest, Main_DataModule->Repo().references().symbols));
+    return Calc::WithScores(
+        Data::NewTestRecord(dbId, testeeId, finishedAt.date(), QTime(t.hour(), t.minute(), t.second())),
+        Calc::ComposeRecord(resultTest, Main_DataModule->Repo().references().symbols));
 }
 
 int SaveRun(int dbId, int testeeId, const QString& resultTest, const QDateTime& finishedAt) {

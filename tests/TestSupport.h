@@ -6,11 +6,13 @@
 #include "data/Engine.h"
 #include "platform/ProgramDir.h"
 #include "scoring/Calc_Records.h"
+#include "tests/scoring/RandomRuns.h"
 
 #include <QDir>
 #include <QFile>
 #include <QLocale>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -117,10 +119,22 @@ private:
 
 // Runs one statement with bound values on the store's engine; fails the test with the engine's message.
 // Texts that name "user" and "group" so (quoted, in lower case) read the same on both stores.
+// On the server an insert tells its key when it returns it as row_id: the key of the table is added.
 inline bool execBound(Data::TEngine& db, const QString& sql, const QVariantMap& params = {},
                       qint64* lastId = nullptr) {
+    static const QRegularExpression insert(QStringLiteral("^\\s*insert\\s+into\\s+\"?(\\w+)"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    static const QHash<QString, QString> keys = {{QStringLiteral("db"), QStringLiteral("DB_ID")},
+                                                 {QStringLiteral("user"), QStringLiteral("Men_ID")},
+                                                 {QStringLiteral("group"), QStringLiteral("Group_ID")},
+                                                 {QStringLiteral("test"), QStringLiteral("Test_ID")}};
+    QString text = sql;
+    if (const auto m = insert.match(sql); lastId && db.IsServer() && m.hasMatch() &&
+                                          !sql.contains(QStringLiteral("returning"), Qt::CaseInsensitive))
+        text += QStringLiteral(" returning ") + keys.value(m.captured(1).toLower()) +
+                QStringLiteral(" as row_id");
     try {
-        db.Exec(sql, params, lastId);
+        db.Exec(text, params, lastId);
     } catch (const std::exception& e) {
         QTest::qFail(qPrintable(sql + QStringLiteral(": ") + QString::fromUtf8(e.what())), __FILE__,
                      __LINE__);
@@ -148,8 +162,8 @@ inline bool insertKeyed(Data::TEngine& db, const Data::TSql& insert, const char*
     if (!execBound(db, db.Text(insert), params))
         return false;
     if (db.IsServer())
-        db.Run(QByteArray("select setval(pg_get_serial_sequence('") + table + "', '" + key + "'), max(" + key +
-                   ")) from " + table,
+        db.Run(QByteArray("select setval(pg_get_serial_sequence('") + table + "', '" + key + "'), max(" +
+                   key + ")) from " + table,
                QString());
     return true;
 }
@@ -160,34 +174,23 @@ inline void ensureDatabase(Data::TEngine& db, int dbId) {
         db,
         {"insert or ignore into DB (DB_ID, DB_Name) values (:id, :name)",
          "insert into db (db_id, db_name) values (:id, :name) on conflict do nothing"},
-        "db", "db_id", {{QStringLiteral("id"), dbId}, {QStringLiteral("name"), QStringLiteral("База %1").arg(dbId)}}));
+        "db", "db_id",
+        {{QStringLiteral("id"), dbId}, {QStringLiteral("name"), QStringLiteral("База %1").arg(dbId)}}));
 }
 
 // Makes sure a live testee with this Men_ID exists in database `dbId` (and the database too), so that
 // test records can be written for him.
-inline void ensureTestee(Data::TEngine& db, int dbId, int menId, const QString& fio = QStringLiteral("Тестируемый")) {
+inline void ensureTestee(Data::TEngine& db, int dbId, int menId,
+                         const QString& fio = QStringLiteral("Тестируемый")) {
     ensureDatabase(db, dbId);
-    QVERIFY(insertKeyed(db,
-                        {"insert or ignore into USER (Men_ID, DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
-                         "values (:men, :db, :fio, 'М', 30, 0, '')",
-                         "insert into \"user\" (men_id, db_id, fio, sex, age, group_id, isdel) "
-                         "values (:men, :db, :fio, 'М', 30, 0, '') on conflict do nothing"},
-                        "\"user\"", "men_id",
-                        {{QStringLiteral("men"), menId}, {QStringLiteral("db"), dbId}, {QStringLiteral("fio"), fio}}));
-}
-
-// A run or a profile scored through the data module's Symbols rows.
-inline Calc::TTestRecord compose(const QString& resultTest) {
-    return Calc::ComposeRecord(resultTest, Main_DataModule->Repo().references().symbols);
-}
-inline Calc::TTestRecord composeProfile(const QString& resultProfil) {
-    return Calc::ComposeProfileRecord(resultProfil, Main_DataModule->Repo().references().symbols);
-}
-
-// Stores a scored record for a testee through the data module's repository; returns its Test_ID.
-inline int insertTest(int dbId, int menId, const QDate& date, const QTime& time, const QString& note,
-                      const Calc::TTestRecord& scored) {
-    return Main_DataModule->Repo().insertTest(Calc::WithScores({0, dbId, menId, date, time, note}, scored));
+    QVERIFY(insertKeyed(
+        db,
+        {"insert or ignore into USER (Men_ID, DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
+         "values (:men, :db, :fio, 'М', 30, 0, '')",
+         "insert into \"user\" (men_id, db_id, fio, sex, age, group_id, isdel) "
+         "values (:men, :db, :fio, 'М', 30, 0, '') on conflict do nothing"},
+        "\"user\"", "men_id",
+        {{QStringLiteral("men"), menId}, {QStringLiteral("db"), dbId}, {QStringLiteral("fio"), fio}}));
 }
 
 } // namespace TestSupport

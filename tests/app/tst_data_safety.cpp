@@ -105,8 +105,9 @@ private Q_SLOTS:
         form.Edit_Item->trigger();
         QVERIFY2(recorder.messages.isEmpty(), qPrintable(recorder.messages.value(0).text));
 
-        TestSupport::execBound(f->dm->Main_Database(), QStringLiteral("create trigger Refuse before update on DB begin "
-                                       "select raise(abort, 'MORVEL: Диск переполнен.'); end"));
+        TestSupport::execBound(f->dm->Main_Database(),
+                               QStringLiteral("create trigger Refuse before update on DB begin "
+                                              "select raise(abort, 'MORVEL: Диск переполнен.'); end"));
         bool keptOpen = false;
         whenModal<TDBEdit_Form>([&](TDBEdit_Form* edit) {
             edit->DB_Edit->setText(QStringLiteral("Переименованная"));
@@ -159,10 +160,12 @@ private Q_SLOTS:
 
     void testForADeletedTesteeIsRefused() {
         const int men = f->addTester(QStringLiteral("Петров"));
-        otherInstance(tableFile(), QStringLiteral("update \"user\" set IsDel = 'D' where Men_ID = %1;").arg(men));
+        otherInstance(tableFile(),
+                      QStringLiteral("update \"user\" set IsDel = 'D' where Men_ID = %1;").arg(men));
         Platform::MessageRecorder recorder;
         TBlank_Form form;
         form.MenID = men;
+        form.Record = Data::NewTestRecord(Main_DataModule->Current_DB_ID, men);
         form.InitGrids();
         form.LoadRecord();
         form.show();
@@ -175,19 +178,25 @@ private Q_SLOTS:
 
         // Editing him from a list that still shows him is refused too.
         f->openMenQuery();
-        otherInstance(tableFile(), QStringLiteral("update \"user\" set IsDel = '' where Men_ID = %1;").arg(men));
+        otherInstance(tableFile(),
+                      QStringLiteral("update \"user\" set IsDel = '' where Men_ID = %1;").arg(men));
         f->openMenQuery();
-        otherInstance(tableFile(), QStringLiteral("update \"user\" set IsDel = 'D' where Men_ID = %1;").arg(men));
+        const Data::Testee shown = *f->dm->Repo().testee(men);
+        otherInstance(tableFile(),
+                      QStringLiteral("update \"user\" set IsDel = 'D' where Men_ID = %1;").arg(men));
         TAddTester_Form edit;
+        edit.Testee.dbId = Main_DataModule->Current_DB_ID;
         edit.FillGroups();
         edit.Men_ID = men;
+        edit.Testee = shown;
         edit.LoadCurrentTester();
         edit.Sex_ComboBox->setCurrentIndex(0);
         edit.show();
         QTest::mouseClick(edit.Ok_But, Qt::LeftButton);
         QVERIFY(edit.isVisible());
         QCOMPARE(recorder.messages.size(), 2);
-        QVERIFY(recorder.messages[1].text.startsWith(QStringLiteral("Тестируемый не найден")));
+        QVERIFY2(recorder.messages[1].text.startsWith(QStringLiteral("Тестируемый не найден")),
+                 qPrintable(recorder.messages[1].text));
     }
 
     // Characters no stored text may hold are refused with a message naming the field; line breaks and
@@ -215,11 +224,12 @@ private Q_SLOTS:
         QFETCH(bool, accepted);
         const int men = f->addTester(QStringLiteral("Петров"));
         TestSupport::insertTest(f->dm->Current_DB_ID, men, QDate(2026, 1, 1), QTime(9, 0),
-                               QStringLiteral("другой"), TestSupport::compose(kSheet));
+                                QStringLiteral("другой"), TestSupport::compose(kSheet));
         Platform::MessageRecorder recorder;
         if (note) {
             TBlank_Form form;
             form.MenID = men;
+            form.Record = Data::NewTestRecord(Main_DataModule->Current_DB_ID, men);
             form.InitGrids();
             form.LoadRecord();
             form.show();
@@ -234,6 +244,7 @@ private Q_SLOTS:
         } else {
             f->openMenQuery();
             TAddTester_Form form;
+            form.Testee.dbId = Main_DataModule->Current_DB_ID;
             form.FillGroups();
             form.Men_ID = men;
             form.LoadCurrentTester();
@@ -300,7 +311,7 @@ private Q_SLOTS:
     void readOnlyFolderOffersOnlyViewing() {
         const int men = f->addTester(QStringLiteral("Петров"));
         TestSupport::insertTest(f->dm->Current_DB_ID, men, QDate(2026, 1, 1), QTime(9, 0), {},
-                               TestSupport::compose(kSheet));
+                                TestSupport::compose(kSheet));
         const int db = f->dm->Current_DB_ID;
         f->dm.reset();
         TestSupport::TReadOnlyFolder lock(f->dir.path() + QStringLiteral("/DB"));
@@ -416,15 +427,16 @@ private Q_SLOTS:
         f->dm = Startup::OpenStoreAtStart(f->dir.path(), {});
         QVERIFY(f->dm);
         QCOMPARE(f->dm->ReadOnly(), !restore);
-        QCOMPARE(f->scalar(QStringLiteral("select FIO from \"user\"")).toString(), QStringLiteral("Из копии"));
+        QCOMPARE(f->scalar(QStringLiteral("select FIO from \"user\"")).toString(),
+                 QStringLiteral("Из копии"));
         QCOMPARE(QDir(backups).entryList({QStringLiteral("damaged-*.db")}).size(), restore ? 1 : 0);
     }
 
     void deletingADatabaseKeepsACopyFirst() {
         const int other = [this] {
             qint64 id = 0;
-            TestSupport::execBound(f->dm->Main_Database(), QStringLiteral("insert into DB (DB_Name) values ('Лишняя')"),
-                            {}, &id);
+            TestSupport::execBound(f->dm->Main_Database(),
+                                   QStringLiteral("insert into DB (DB_Name) values ('Лишняя')"), {}, &id);
             return int(id);
         }();
         f->dm->DB_Table->Open();
@@ -502,8 +514,9 @@ private Q_SLOTS:
         auto dm = TMain_DataModule::Create(f->dir.path(), {}, [](const QString&) { return true; });
         QVERIFY(dm);
         QVERIFY(dm->NetworkFolder());
-        QCOMPARE(TestSupport::selectValue(dm->Main_Database(), QStringLiteral("pragma journal_mode")).toString(),
-                 QStringLiteral("delete"));
+        QCOMPARE(
+            TestSupport::selectValue(dm->Main_Database(), QStringLiteral("pragma journal_mode")).toString(),
+            QStringLiteral("delete"));
         Platform::MessageRecorder recorder;
         ShowStoreNotices(*dm);
         QCOMPARE(recorder.messages.size(), 1);

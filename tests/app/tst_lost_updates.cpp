@@ -34,7 +34,8 @@ const QString kSheet = QStringLiteral("135724681538264713457812"
 // The other workstation: a connection of its own to the same store.
 class TOtherWorkstation {
 public:
-    explicit TOtherWorkstation(const TestSupport::TStoreFixture& store) : m_engine(store.connectAnother(&m_error)) {}
+    explicit TOtherWorkstation(const TestSupport::TStoreFixture& store)
+        : m_engine(store.connectAnother(&m_error)) {}
     bool ok() const { return m_engine != nullptr; }
     const QString& error() const { return m_error; }
     bool exec(const QString& sql, const QVariantMap& params = {}) {
@@ -87,12 +88,14 @@ private Q_SLOTS:
         f->openMenQuery();
         Platform::MessageRecorder recorder;
         TAddTester_Form form;
+        form.Testee.dbId = Main_DataModule->Current_DB_ID;
         form.FillGroups();
         form.Men_ID = men;
         form.LoadCurrentTester();
         form.show();
-        QVERIFY(other->exec(QStringLiteral("update \"user\" set FIO = 'Сидоров', Age = 41 where Men_ID = :men"),
-                            {{QStringLiteral("men"), men}}));
+        QVERIFY(
+            other->exec(QStringLiteral("update \"user\" set FIO = 'Сидоров', Age = 41 where Men_ID = :men"),
+                        {{QStringLiteral("men"), men}}));
         form.FIO_Edit->setText(QStringLiteral("Иванов"));
         QTest::mouseClick(form.Ok_But, Qt::LeftButton);
         QVERIFY(form.isVisible());
@@ -151,15 +154,13 @@ private Q_SLOTS:
     void testRecordChangedElsewhere() {
         QFETCH(bool, deleted);
         const int men = f->addTester(QStringLiteral("Петров"));
-        TestSupport::insertTest(f->dm->Current_DB_ID, men, QDate(2026, 1, 1), QTime(9, 0),
-                               QStringLiteral("было"), TestSupport::compose(kSheet));
-        f->dm->ListTest_Query->SetParam(QStringLiteral("Men_ID"), men);
-        f->dm->ListTest_Query->Open();
-        const int test = f->dm->ListTest_Query->FieldByName(QStringLiteral("Test_ID")).AsInteger();
+        const int test = TestSupport::insertTest(f->dm->Current_DB_ID, men, QDate(2026, 1, 1), QTime(9, 0),
+                                                 QStringLiteral("было"), TestSupport::compose(kSheet));
         Platform::MessageRecorder recorder;
         TBlank_Form form;
         form.MenID = men;
         form.EditMode = true;
+        form.Record = *f->dm->Repo().test(test);
         form.InitGrids();
         form.LoadRecord();
         form.show();
@@ -221,25 +222,23 @@ private Q_SLOTS:
                  QStringLiteral("Моя"));
     }
 
-    // Groups through their table: a rename over the other's rename is refused; deleting a group the
+    // Groups through the repository: a rename over the other's rename is refused; deleting a group the
     // other deleted already is no error.
     void groupChangedOrDeletedElsewhere() {
         const int kept = f->addGroup(QStringLiteral("Первая"));
         const int gone = f->addGroup(QStringLiteral("Вторая"));
-        Data::TTable& groups = *f->dm->Group_Table;
-        groups.Open();
+        const qint64 version =
+            TestSupport::selectValue(f->dm->Main_Database(),
+                                     QStringLiteral("select Row_Version from \"group\" where Group_ID = :id"),
+                                     {{QStringLiteral("id"), kept}})
+                .toLongLong();
         QVERIFY(other->exec(QStringLiteral("update \"group\" set Group_Name = 'Чужая' where Group_ID = :id"),
                             {{QStringLiteral("id"), kept}}));
         QVERIFY(other->exec(QStringLiteral("delete from \"group\" where Group_ID = :id"),
                             {{QStringLiteral("id"), gone}}));
-        QVERIFY(groups.Locate(QStringLiteral("Group_ID"), kept));
-        groups.Edit();
-        groups.FieldByName(QStringLiteral("Group_Name")).SetValue(QStringLiteral("Моя"));
-        QVERIFY_THROWS_EXCEPTION(Data::ERecordChanged, groups.Post());
-        groups.Cancel();
-        QVERIFY(groups.Locate(QStringLiteral("Group_ID"), gone));
-        groups.Delete();
-        groups.Close();
+        QVERIFY_THROWS_EXCEPTION(Data::ERecordChanged,
+                                 f->dm->Repo().renameGroup({kept, QStringLiteral("Моя"), version}));
+        f->dm->Repo().deleteGroup(gone);
         const auto rows = TestSupport::selectRows(
             f->dm->Main_Database(),
             QStringLiteral("select Group_ID, Group_Name from \"group\" where Group_ID in "

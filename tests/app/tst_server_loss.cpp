@@ -59,6 +59,7 @@ private Q_SLOTS:
         f->openMenQuery();
         Platform::MessageRecorder recorder;
         TAddTester_Form form;
+        form.Testee.dbId = Main_DataModule->Current_DB_ID;
         form.FillGroups();
         form.Men_ID = men;
         form.LoadCurrentTester();
@@ -88,6 +89,7 @@ private Q_SLOTS:
         Platform::MessageRecorder recorder;
         TBlank_Form form;
         form.MenID = men;
+        form.Record = Data::NewTestRecord(Main_DataModule->Current_DB_ID, men);
         form.InitGrids();
         form.LoadRecord();
         form.show();

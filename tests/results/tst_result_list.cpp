@@ -73,19 +73,18 @@ void TestResultList::listKeepsItsRow() {
     // Plus counts of h: 1, 2, 3 from the oldest to the newest record.
     for (int plus = 1; plus <= 3; ++plus)
         TestSupport::insertTest(1, kMenId, QDate(2026, 1, plus), QTime(9, 0), QString(),
-                               TestSupport::composeProfile(QString::number(plus) +
-                                                          QStringLiteral("1100000000000000") +
-                                                          QString(15, QLatin1Char('0'))));
+                                TestSupport::composeProfile(QString::number(plus) +
+                                                            QStringLiteral("1100000000000000") +
+                                                            QString(15, QLatin1Char('0'))));
     list.RefreshList();
     QVERIFY(list.Result_But->isEnabled() && list.Graph_But->isEnabled());
-    Data::TQuery* query = m_dm->ListTest_Query;
+    Data::TValueSet* query = list.tests();
     query->SetRecNo(2);
 
     ModalCloser closer;
     closer.arm();
     QTest::mouseClick(list.Result_But, Qt::LeftButton);
     QCOMPARE(closer.opened, QStringLiteral("results"));
-    QVERIFY(query->Active());
     QCOMPARE(query->RecNo(), 2);
 
     closer = ModalCloser();

@@ -52,7 +52,10 @@ class TestServerLink : public QObject {
         return id;
     }
     int count(const char* table) {
-        return TestSupport::selectValue(m_dm->Main_Database(), QStringLiteral("select count(*) from ") + table)
+        // Quoted: on the server a bare USER is the name of the session's role.
+        return TestSupport::selectValue(
+                   m_dm->Main_Database(),
+                   QStringLiteral("select count(*) from \"%1\"").arg(QString::fromLatin1(table).toLower()))
             .toInt();
     }
     int addTester(const QString& fio) {
@@ -116,6 +119,7 @@ private Q_SLOTS:
             const QString sheet = QStringLiteral("135724681538264713457812264815372467381567285634");
             TBlank_Form form;
             form.MenID = men;
+            form.Record = Data::NewTestRecord(Main_DataModule->Current_DB_ID, men);
             form.InitGrids();
             form.LoadRecord();
             form.show();
@@ -125,6 +129,7 @@ private Q_SLOTS:
             QVERIFY(!form.isVisible());
         } else {
             TAddTester_Form form;
+            form.Testee.dbId = Main_DataModule->Current_DB_ID;
             form.Men_ID = -1;
             fillTester(form, QStringLiteral("Иванов"));
             QTest::mouseClick(form.Ok_But, Qt::LeftButton);
@@ -159,6 +164,7 @@ private Q_SLOTS:
     void stalledLinkEndsWithAMessage() {
         Platform::MessageRecorder recorder;
         TAddTester_Form form;
+        form.Testee.dbId = Main_DataModule->Current_DB_ID;
         form.Men_ID = -1;
         fillTester(form, QStringLiteral("Кузнецов"));
         m_proxy->stall = true;
@@ -188,6 +194,7 @@ private Q_SLOTS:
             QVERIFY(TestSupport::execBound(m_dm->Main_Database(), QString::fromLatin1(sql)));
         Platform::MessageRecorder recorder;
         TAddTester_Form form;
+        form.Testee.dbId = Main_DataModule->Current_DB_ID;
         form.Men_ID = -1;
         fillTester(form, QStringLiteral("Сидоров"));
         ShellTest::whenModal<TServerWait_Form>(
@@ -213,10 +220,11 @@ private Q_SLOTS:
             Data::TConnectResult r;
             const auto other = Data::ConnectServer(settings(), QString(), r);
             QVERIFY2(other, qPrintable(r.message));
-            TestSupport::execBound(*other,
-                                   QStringLiteral("insert into \"user\" (DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
-                                                  "values (:db, 'Яковлев', 'М', 50, 0, '')"),
-                                   {{QStringLiteral("db"), m_dm->Current_DB_ID}});
+            TestSupport::execBound(
+                *other,
+                QStringLiteral("insert into \"user\" (DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
+                               "values (:db, 'Яковлев', 'М', 50, 0, '')"),
+                {{QStringLiteral("db"), m_dm->Current_DB_ID}});
         }
         QTRY_COMPARE_WITH_TIMEOUT(m_dm->Men_Query->RecordCount(), 2, 1000);
         QCOMPARE(form.CurrentMenID(), first);
@@ -281,10 +289,10 @@ private Q_SLOTS:
         m_dm->Current_DB_ID = 1;
         addTester(QStringLiteral("Петров"));
         QCOMPARE(count("morvel_write"), 1);
-        QCOMPARE(
-            TestSupport::selectValue(m_dm->Main_Database(), QStringLiteral("select version from morvel_schema"))
-                .toInt(),
-            Data::kSchemaVersion);
+        QCOMPARE(TestSupport::selectValue(m_dm->Main_Database(),
+                                          QStringLiteral("select version from morvel_schema"))
+                     .toInt(),
+                 Data::kSchemaVersion);
         QCOMPARE(TestSupport::selectValue(
                      m_dm->Main_Database(),
                      QStringLiteral("select count(*) from pg_trigger where tgname like '%_notify'")),

@@ -154,13 +154,12 @@ private Q_SLOTS:
                 {{QStringLiteral("db"), f->dm->Current_DB_ID},
                  {QStringLiteral("fio"), QString::fromUtf8(stored)}}));
         } else {
-            QSqlQuery q(f->dm->Main_Database());
             // The bytes go in as they are, as another program could have written them.
-            q.prepare(QStringLiteral("insert into \"user\" (DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
-                                     "values (?, cast(? as text), 'М', 30, 0, '')"));
-            q.addBindValue(f->dm->Current_DB_ID);
-            q.addBindValue(stored);
-            QVERIFY(q.exec());
+            QVERIFY(TestSupport::execBound(
+                f->dm->Main_Database(),
+                QStringLiteral("insert into \"user\" (DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
+                               "values (:db, cast(:fio as text), 'М', 30, 0, '')"),
+                {{QStringLiteral("db"), f->dm->Current_DB_ID}, {QStringLiteral("fio"), stored}}));
         }
         f->openMenQuery();
         QCOMPARE(f->dm->Men_Query->RecordCount(), 2);

@@ -23,7 +23,6 @@
 #include <QProcess>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QSqlQuery>
 #include <QTimer>
 
 #include <cerrno>
@@ -114,9 +113,10 @@ private:
 
 // DB_ID of the demo database made by the test.
 int demoDbId() {
-    QSqlQuery q(Main_DataModule->Main_Database());
-    q.exec(QStringLiteral("select DB_ID from DB where DB_Name = 'Демонстрационная база'"));
-    return q.next() ? q.value(0).toInt() : 0;
+    return TestSupport::selectValue(
+               Main_DataModule->Main_Database(),
+               QStringLiteral("select DB_ID from DB where DB_Name = 'Демонстрационная база'"))
+        .toInt();
 }
 
 void TestStatExport::init() {
@@ -141,8 +141,7 @@ void TestStatExport::cleanup() {
 }
 
 void TestStatExport::sql(const QString& text) {
-    QSqlQuery q(m_dm->Main_Database());
-    QVERIFY2(q.exec(text), qPrintable(text));
+    QVERIFY(TestSupport::execBound(m_dm->Main_Database(), text));
 }
 
 void TestStatExport::addOneTest(const Calc::TTestRecord& record) {
@@ -210,11 +209,10 @@ void TestStatExport::separatorFollowsTheLocale() {
 void TestStatExport::demoDatabaseRoundTrips() {
     Demo::CreateDemoDatabase(*m_dm);
     m_dm->Current_DB_ID = demoDbId();
-    QSqlQuery count(m_dm->Main_Database());
-    QVERIFY(
-        count.exec(QStringLiteral("select count(*) from TEST where DB_ID = %1").arg(m_dm->Current_DB_ID)) &&
-        count.next());
-    const int tests = count.value(0).toInt();
+    const int tests = TestSupport::selectValue(m_dm->Main_Database(),
+                                               QStringLiteral("select count(*) from TEST where DB_ID = :db"),
+                                               {{QStringLiteral("db"), m_dm->Current_DB_ID}})
+                          .toInt();
     QVERIFY(tests > 0);
 
     const TCsv csv = exportAndRead({}, QLatin1Char(';'));
@@ -293,25 +291,24 @@ void TestStatExport::awkwardTextsRoundTrip() {
     QFETCH(QString, group);
     QFETCH(QString, note);
     QFETCH(QString, separator);
-    QSqlQuery q(m_dm->Main_Database());
-    QVERIFY(q.prepare(QStringLiteral("insert into \"GROUP\" (Group_Name) values (?)")));
-    q.addBindValue(group);
-    QVERIFY(q.exec());
-    const int groupId = q.lastInsertId().toInt();
-    QVERIFY(q.prepare(QStringLiteral(
-        "insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) values (1, ?, 'Ж', NULL, ?, '')")));
-    q.addBindValue(fio);
-    q.addBindValue(groupId);
-    QVERIFY(q.exec());
-    const int menId = q.lastInsertId().toInt();
+    qint64 groupId = 0;
+    qint64 menId = 0;
+    QVERIFY(TestSupport::execBound(m_dm->Main_Database(),
+                                   QStringLiteral("insert into \"GROUP\" (Group_Name) values (:name)"),
+                                   {{QStringLiteral("name"), group}}, &groupId));
+    QVERIFY(TestSupport::execBound(
+        m_dm->Main_Database(),
+        QStringLiteral(
+            "insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) values (1, :fio, 'Ж', NULL, :g, '')"),
+        {{QStringLiteral("fio"), fio}, {QStringLiteral("g"), groupId}}, &menId));
     // A test from choices, and one entered as a profile whose ТКП cells begin with "-" and "+".
     const Calc::TTestRecord run =
         TestSupport::compose(QStringLiteral("135724681538264713457812264815372467381567285634"));
     TestSupport::insertTest(1, menId, QDate(2025, 12, 31), QTime(23, 59, 58), note, run);
     TestSupport::insertTest(1, menId, QDate(2026, 1, 2), QTime(8, 5, 0), note,
-                           Calc::TTestRecord{QString(), QStringLiteral("60006000000000000000000000000000"),
-                                             QStringLiteral("+0-±+0-±+0-±+0-±"),
-                                             QStringLiteral("2013201320132013")});
+                            Calc::TTestRecord{QString(), QStringLiteral("60006000000000000000000000000000"),
+                                              QStringLiteral("+0-±+0-±+0-±+0-±"),
+                                              QStringLiteral("2013201320132013")});
     m_dm->Current_DB_ID = 1;
 
     const TCsv csv = exportAndRead({}, separator[0]);
@@ -445,21 +442,10 @@ void TestStatExport::cancelledExportLeavesNoFile() {
                        "'М', 30, 0, '')"));
     const Calc::TTestRecord run =
         TestSupport::compose(QStringLiteral("135724681538264713457812264815372467381567285634"));
-    Data::TEngine& db = m_dm->Main_Database();
-    QVERIFY(db.transaction());
-    QSqlQuery q(db);
-    QVERIFY(
-        q.prepare(QStringLiteral("insert into TEST (DB_ID, Men_ID, Date_Test, Time_Test, Note, Result_Test, "
-                                 "Result_Profil, Calc_Profil, Calc_ProfilNapr) values (1, 1, '2025-01-01', "
-                                 "'10:00:00', '', ?, ?, ?, ?)")));
-    for (int i = 0; i < Stat::kProgressMinRows + 500; ++i) {
-        q.addBindValue(run.Result_Test);
-        q.addBindValue(run.Result_Profil);
-        q.addBindValue(run.Calc_Profil);
-        q.addBindValue(run.Calc_ProfilNapr);
-        QVERIFY(q.exec());
-    }
-    QVERIFY(db.commit());
+    Data::TTransaction transaction(m_dm->Main_Database());
+    for (int i = 0; i < Stat::kProgressMinRows + 500; ++i)
+        TestSupport::insertTest(1, 1, QDate(2025, 1, 1), QTime(10, 0), QString(), run);
+    transaction.Commit();
     m_dm->Current_DB_ID = 1;
     const auto query = Stat::OpenStatQuery(1);
     const QVector<int> rows = Stat::SelectRows(*query, {});

@@ -155,13 +155,12 @@ void saveOtherDialogs(const QString& out, TMain_Form& main, int menId) {
                   std::move(then));
         open();
     };
-    int id = -1;
+    Data::Database db;
+    db.id = -1;
     QString text;
-    modal("TDBEdit_Form", "db-create", [&] { EditDBData(id, text); });
-    Main_DataModule->DB_Table->Open();
-    Main_DataModule->DB_Table->Locate(QStringLiteral("DB_ID"), Main_DataModule->Current_DB_ID);
-    id = Main_DataModule->Current_DB_ID;
-    modal("TDBEdit_Form", "db-edit", [&] { EditDBData(id, text); });
+    modal("TDBEdit_Form", "db-create", [&] { EditDBData(db); });
+    db = Main_DataModule->Repo().database(Main_DataModule->Current_DB_ID).value_or(Data::Database{});
+    modal("TDBEdit_Form", "db-edit", [&] { EditDBData(db); });
     modal("TInputPassword_Form", "password", [&] { AskPassword(QStringLiteral("Ввод пароля"), text, true); });
     modal("TInputPassword_Form", "password-db", [&] {
         AskPassword(QStringLiteral("Ввод пароля"), text, true,
