@@ -20,19 +20,6 @@
 
 namespace {
 
-const QString kInsertTester = QStringLiteral("insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel)\n"
-                                             "values (:DB_ID, :FIO, :Sex, :Age, :Group_ID, '')");
-// Saves only over the version the dialog showed; the schema counts the version up.
-const QString kUpdateTester =
-    QStringLiteral("update USER set FIO = :FIO, Sex = :Sex, Age = :Age, Group_ID = :Group_ID\n"
-                   "where Men_ID = :Men_ID and IsDel <> 'D' and Row_Version = :Row_Version");
-const QString kStoredTester = QStringLiteral("select FIO, Sex, Age, Group_ID, IsDel, Row_Version\n"
-                                             "from USER\n"
-                                             "where Men_ID = :Men_ID");
-const QString kTesterGone = QStringLiteral("Тестируемый не найден: он удалён, возможно, на другом "
-                                           "рабочем месте. Изменения не сохранены.");
-const QString kDeleteTester = QStringLiteral("update USER set IsDel = 'D' where Men_ID = :Men_ID");
-
 constexpr int kMaxDigits = 9; // an age typed longer than this is not a number we bring to a bound
 
 QString field(const char* name) { return QString::fromLatin1(name); }
@@ -198,24 +185,17 @@ void TAddTester_Form::FillGroups() {
 void TAddTester_Form::LoadCurrentTester() {
     // The testee as stored now (the list may be older), with the version an edit saves over. One
     // deleted meanwhile is shown as the list has him; saving then tells that he is gone.
-    Data::TQuery stored(Main_DataModule->Main_Database(), nullptr);
-    stored.SetSQL(kStoredTester);
-    stored.SetParam(field("Men_ID"), Men_ID);
-    stored.Open();
-    const bool live =
-        !stored.IsEmpty() && stored.FieldByName(field("IsDel")).AsString() != QLatin1String("D");
-    m_version = live ? stored.FieldByName(Data::kRowVersion).Value().toLongLong() : -1;
-    Data::TDataset& q = live ? static_cast<Data::TDataset&>(stored) : *Main_DataModule->Men_Query;
-    FIO_Edit->setText(q.FieldByName(field("FIO")).AsString());
-    const QVariant age = q.FieldByName(field("Age")).Value();
-    if (age.isNull())
+    const std::optional<Data::Testee> stored = Main_DataModule->Repo().testee(Men_ID);
+    const Data::Testee& t = stored ? *stored : Testee;
+    m_version = stored ? stored->version : -1;
+    FIO_Edit->setText(t.fio);
+    if (t.age <= 0)
         Age_Edit->Clear();
     else
-        Age_Edit->setValue(age.toInt());
-    const QString sex = q.FieldByName(field("Sex")).AsString();
-    Sex_ComboBox->setCurrentIndex(Sex_ComboBox->findData(sex));
+        Age_Edit->setValue(t.age);
+    Sex_ComboBox->setCurrentIndex(Sex_ComboBox->findData(t.sex));
     // By key rather than by name, so that a name shared by two groups keeps the testee's own group.
-    const int group = Group_ComboBox->findData(QString::number(q.FieldByName(field("Group_ID")).AsInteger()));
+    const int group = Group_ComboBox->findData(QString::number(t.groupId));
     Group_ComboBox->setCurrentIndex(group);
     if (group < 0)
         Group_ComboBox->setEditText(QString());
@@ -258,31 +238,33 @@ void TAddTester_Form::Ok_ButClick() {
         groupId = Group_ComboBox->itemData(index).toString().toInt();
     }
 
-    Data::TQuery* q = Main_DataModule->Update_Query;
-    q->Close();
-    q->SetSQL(Men_ID == -1 ? kInsertTester : kUpdateTester);
-    q->SetParam(field("DB_ID"), Main_DataModule->Current_DB_ID);
-    q->SetParam(field("FIO"), fio);
-    q->SetParam(field("Sex"), Sex_ComboBox->currentData().toString());
-    q->SetParam(field("Age"), Age_Edit->value());
-    q->SetParam(field("Group_ID"), groupId);
-    q->SetParam(field("Men_ID"), Men_ID);
-    q->SetParam(Data::kRowVersion, m_version);
-    qint64 newId = 0;
-    // A testee removed or changed meanwhile (elsewhere) changes no row: nothing was saved, and the user
-    // is told. A changed one is shown again as stored, so he sees what he would overwrite, and his own
-    // changes wait behind "Вернуть мои изменения".
-    if (q->ExecSQL(&newId) == 0) {
+    Data::Testee t = Testee;
+    t.id = Men_ID;
+    t.fio = fio;
+    t.sex = Sex_ComboBox->currentData().toString();
+    t.age = Age_Edit->value();
+    t.groupId = groupId;
+    t.version = m_version;
+    Data::Repository& repo = Main_DataModule->Repo();
+    if (Men_ID == -1) {
+        Men_ID = repo.insertTestee(t);
+        accept();
+        return;
+    }
+    try {
+        repo.updateTestee(t);
+    } catch (const Data::ERecordChanged&) {
+        // A testee removed or changed meanwhile (elsewhere): nothing was saved, and the user is told. A
+        // changed one is shown again as stored, so he sees what he would overwrite, and his own changes
+        // wait behind "Вернуть мои изменения".
         Restore_But->KeepChanges();
         LoadCurrentTester();
         if (m_version < 0)
             Restore_But->Withdraw();
         else
             Restore_But->Offer();
-        throw Data::ERecordChanged(m_version < 0 ? kTesterGone : Data::kRecordChanged);
+        throw;
     }
-    if (Men_ID == -1)
-        Men_ID = static_cast<int>(newId);
     accept();
 }
 
@@ -300,11 +282,12 @@ void TAddTester_Form::Group_ButClick() {
         Group_ComboBox->setEditText(typed);
 }
 
-bool EditTester(int& Men_ID, QWidget* parent) {
+bool EditTester(Data::Testee& testee, QWidget* parent) {
     TAddTester_Form form(parent);
     form.FillGroups();
-    form.Men_ID = Men_ID;
-    if (Men_ID == -1) {
+    form.Men_ID = testee.id;
+    form.Testee = testee;
+    if (testee.id == -1) {
         form.setWindowTitle(QStringLiteral("Добавление нового тестируемого"));
         form.Group_ComboBox->setEditText(QString());
     } else {
@@ -313,14 +296,8 @@ bool EditTester(int& Men_ID, QWidget* parent) {
     }
     if (form.exec() != QDialog::Accepted)
         return false;
-    Men_ID = form.Men_ID;
+    testee.id = form.Men_ID;
     return true;
 }
 
-void DeleteTester(int Men_ID) {
-    Data::TQuery* q = Main_DataModule->Update_Query;
-    q->Close();
-    q->SetSQL(kDeleteTester);
-    q->SetParam(field("Men_ID"), Men_ID);
-    q->ExecSQL();
-}
+void DeleteTester(int Men_ID) { Main_DataModule->Repo().deleteTestee(Men_ID); }

@@ -2,6 +2,8 @@
 // a testee.
 #pragma once
 
+#include "data/Records.h"
+
 #include <QDialog>
 #include <QSpinBox>
 
@@ -50,11 +52,14 @@ public:
     Widgets::TRestoreEdits_But* Restore_But;
 
     int Men_ID = -1;
+    // The testee as the caller shows him: his database (where a new one goes), and what is shown of one
+    // deleted meanwhile.
+    Data::Testee Testee;
 
     // Refills the group list from Group_Table (keys: Group_ID as decimal text).
     void FillGroups();
     // Fills the boxes from the stored record of the testee Men_ID and notes its version; a testee deleted
-    // meanwhile is shown from the current row of Men_Query.
+    // meanwhile is shown as the caller had him.
     void LoadCurrentTester();
 
 public Q_SLOTS:
@@ -66,9 +71,9 @@ private:
     bool refuse(QWidget* field, const QString& text);
 };
 
-// Men_ID -1 adds a testee to the open database; any other value edits the testee whose row is current
-// in Men_Query. True on OK, with the testee's Men_ID (the new one when adding).
-bool EditTester(int& Men_ID, QWidget* parent = nullptr);
+// A testee with id -1 is added to his database (dbId); any other is edited. True on OK, with the
+// testee's Men_ID (the new one when adding).
+bool EditTester(Data::Testee& testee, QWidget* parent = nullptr);
 
 // Marks the testee deleted (IsDel "D"); his record and his tests stay.
 void DeleteTester(int Men_ID);

@@ -88,31 +88,21 @@ void TDBEdit_Form::Ok_ButClick() {
     }
     // An empty box keeps the stored password ("не менять").
     const bool writePassword = DB_ID == -1 || (PasswordChanged && (none || !password.isEmpty()));
-    const QByteArray stored = writePassword ? Data::HashPassword(password) : QByteArray();
-    Data::TTable* table = Main_DataModule->DB_Table;
-    table->Open();
+    const QByteArray stored = writePassword ? Data::HashPassword(password) : m_password;
+    Data::Repository& repo = Main_DataModule->Repo();
     if (DB_ID == -1) {
-        table->Append();
-        table->FieldByName(QStringLiteral("DB_Name")).SetValue(name);
-        table->FieldByName(QStringLiteral("Password")).SetValue(stored);
-        table->Post();
-        DB_ID = table->FieldByName(QStringLiteral("DB_ID")).AsInteger();
+        DB_ID = repo.insertDatabase(name, stored);
     } else {
-        if (!table->Locate(QStringLiteral("DB_ID"), DB_ID))
-            throw Data::EDatabaseError(QStringLiteral("База данных не найдена"));
-        table->Edit();
-        table->FieldByName(QStringLiteral("DB_Name")).SetValue(name);
-        if (writePassword)
-            table->FieldByName(QStringLiteral("Password")).SetValue(stored);
-        table->FieldByName(Data::kRowVersion).SetValue(m_version);
         try {
-            table->Post();
+            repo.updateDatabase({DB_ID, name, stored, m_version});
         } catch (const Data::ERecordChanged&) {
             // Changed (or deleted) on another workstation: the list and the dialog show it as stored, and
             // the user's own changes wait behind "Вернуть мои изменения".
-            table->Close();
-            table->Open();
-            table->Locate(QStringLiteral("DB_ID"), DB_ID);
+            if (Data::TTable* table = Main_DataModule->DB_Table; table->Active()) {
+                table->Close();
+                table->Open();
+                table->Locate(QStringLiteral("DB_ID"), DB_ID);
+            }
             Restore_But->KeepChanges();
             LoadRecord();
             if (m_version < 0)
@@ -127,15 +117,12 @@ void TDBEdit_Form::Ok_ButClick() {
 }
 
 void TDBEdit_Form::LoadRecord() {
-    Data::TQuery stored(Main_DataModule->Main_Database(), nullptr);
-    stored.SetSQL(QStringLiteral("select DB_Name, Password, Row_Version from DB where DB_ID = :DB_ID"));
-    stored.SetParam(QStringLiteral("DB_ID"), DB_ID);
-    stored.Open();
-    m_version = stored.IsEmpty() ? -1 : stored.FieldByName(Data::kRowVersion).Value().toLongLong();
-    Data::TDataset& row =
-        stored.IsEmpty() ? static_cast<Data::TDataset&>(*Main_DataModule->DB_Table) : stored;
-    DB_Edit->setText(row.FieldByName(QStringLiteral("DB_Name")).AsString());
-    m_hadPassword = !row.FieldByName(QStringLiteral("Password")).Value().toByteArray().isEmpty();
+    const std::optional<Data::Database> stored = Main_DataModule->Repo().database(DB_ID);
+    const Data::Database& db = stored ? *stored : Database;
+    m_version = stored ? stored->version : -1;
+    m_password = db.password;
+    DB_Edit->setText(db.name);
+    m_hadPassword = !db.password.isEmpty();
     Password_Edit->clear();
     // An empty box keeps the password; a database without one gets one only when it is typed.
     Password_Edit->setPlaceholderText(m_hadPassword ? QStringLiteral("не менять") : QString());
@@ -146,11 +133,12 @@ void TDBEdit_Form::LoadRecord() {
     Restore_But->NoteLoaded();
 }
 
-bool EditDBData(int& DB_ID, QString& name) {
+bool EditDBData(Data::Database& db) {
     TDBEdit_Form form;
-    form.DB_ID = DB_ID;
-    form.DBName = name;
-    if (DB_ID == -1) {
+    form.DB_ID = db.id;
+    form.DBName = db.name;
+    form.Database = db;
+    if (db.id == -1) {
         form.setWindowTitle(QStringLiteral("Создание базы данных"));
     } else {
         form.setWindowTitle(QStringLiteral("Изменение данных базы данных"));
@@ -158,7 +146,7 @@ bool EditDBData(int& DB_ID, QString& name) {
     }
     if (form.exec() != QDialog::Accepted)
         return false;
-    DB_ID = form.DB_ID;
-    name = form.DBName;
+    db.id = form.DB_ID;
+    db.name = form.DBName;
     return true;
 }

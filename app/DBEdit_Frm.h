@@ -1,6 +1,8 @@
 // The dialog that creates a database record or changes its name and password.
 #pragma once
 
+#include "data/Records.h"
+
 #include <QDialog>
 
 class QCheckBox;
@@ -28,10 +30,12 @@ public:
     int DB_ID = -1;
     QString DBName;
     bool PasswordChanged = false;
+    // The database as the caller shows it: what is shown of one deleted meanwhile.
+    Data::Database Database;
 
     // Fills the name from the stored record DB_ID, sets "Без пароля" when it has no password, and notes
-    // its version (what a save may replace); a record deleted meanwhile is shown from the current row of
-    // DB_Table.
+    // its version and password (what a save may replace); a record deleted meanwhile is shown as the
+    // caller had it.
     void LoadRecord();
 
 public Q_SLOTS:
@@ -39,9 +43,9 @@ public Q_SLOTS:
 
 private:
     qint64 m_version = -1;      // Row_Version of the record when the dialog read it
+    QByteArray m_password;      // its stored password, kept by a save that does not change it
     bool m_hadPassword = false; // the record had a password when the dialog read it
 };
 
-// DB_ID -1 creates a database; any other value edits the current record of DB_Table (positioned on it
-// by the caller, who keeps the table open). True with the database's DB_ID and name on OK.
-bool EditDBData(int& DB_ID, QString& name);
+// A database with id -1 is created; any other is edited. True with the database's DB_ID and name on OK.
+bool EditDBData(Data::Database& db);

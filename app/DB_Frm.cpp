@@ -6,7 +6,7 @@
 #include "app/Restore_Frm.h"
 #include "data/Backup.h"
 #include "data/DataMod.h"
-#include "data/Engine.h"
+#include "data/FileEngine.h"
 #include "data/Password.h"
 #include "data/Schema.h"
 #include "data/Transfer.h"
@@ -14,6 +14,7 @@
 #include "widgets/DBGrid.h"
 #include "widgets/DialogLayout.h"
 #include "widgets/LiveList.h"
+#include "platform/ErrorDisplay.h"
 
 #include <QApplication>
 #include <QDir>
@@ -33,6 +34,22 @@ namespace {
 constexpr int kBasesColor = 14024703; // pale yellow, 0x00BBGGRR
 
 QString field(const char* name) { return QString::fromLatin1(name); }
+
+// The database of the list's current row.
+Data::Database currentDatabase() {
+    Data::TTable* table = Main_DataModule->DB_Table;
+    return {table->FieldByName(field("DB_ID")).AsInteger(), table->FieldByName(field("DB_Name")).AsString(),
+            table->FieldByName(field("Password")).Value().toByteArray(),
+            table->FieldByName(Data::kRowVersion).Value().toLongLong()};
+}
+
+// Reads the list again and makes the database current.
+void showDatabase(int id) {
+    Data::TTable* table = Main_DataModule->DB_Table;
+    table->Close();
+    table->Open();
+    table->Locate(field("DB_ID"), id);
+}
 
 } // namespace
 
@@ -193,20 +210,18 @@ void TDB_Form::Ok_ButClick() {
 }
 
 void TDB_Form::Create_ItemClick() {
-    int id = -1;
-    QString name;
-    if (EditDBData(id, name))
-        Main_DataModule->DB_Table->Locate(field("DB_ID"), id);
+    Data::Database db;
+    db.id = -1;
+    if (EditDBData(db))
+        showDatabase(db.id);
 }
 
 void TDB_Form::Edit_ItemClick() {
-    Data::TTable* table = Main_DataModule->DB_Table;
-    if (table->IsEmpty() || !CheckPassword())
+    if (Main_DataModule->DB_Table->IsEmpty() || !CheckPassword())
         return;
-    int id = table->FieldByName(field("DB_ID")).AsInteger();
-    QString name = table->FieldByName(field("DB_Name")).AsString();
-    if (EditDBData(id, name))
-        table->Locate(field("DB_ID"), id);
+    Data::Database db = currentDatabase();
+    if (EditDBData(db))
+        showDatabase(db.id);
 }
 
 void TDB_Form::Delete_ItemClick() {
@@ -232,21 +247,15 @@ void TDB_Form::Delete_ItemClick() {
     // server's data is kept by the server's own backups.
     if (!Main_DataModule->IsServer()) {
         try {
-            Data::MakeBackup(Main_DataModule->Connection(), Main_DataModule->DataDir(), BackupsKept());
+            Data::MakeBackup(Main_DataModule->Main_Database(), Main_DataModule->DataDir(), BackupsKept());
         } catch (const std::exception& e) {
             throw Data::EDatabaseError(QStringLiteral("База данных не удалена: ") +
                                        QString::fromUtf8(e.what()));
         }
     }
     // The database, its testees and their test records go together or not at all.
-    QSqlDatabase db = Main_DataModule->Connection();
     try {
-        Data::TTransaction transaction(db);
-        for (const char* sql :
-             {"delete from TEST where DB_ID = :DB_ID", "delete from USER where DB_ID = :DB_ID",
-              "delete from DB where DB_ID = :DB_ID"})
-            Data::ExecBound(db, QString::fromLatin1(sql), {{QStringLiteral("DB_ID"), id}});
-        transaction.Commit();
+        Main_DataModule->Repo().deleteDatabase(id);
     } catch (const Data::EDatabaseError& e) {
         throw Data::EDatabaseError(QStringLiteral("Не удалось удалить базу данных: ") + e.message());
     }
@@ -274,26 +283,23 @@ void TDB_Form::TransferDB_ButClick() {
             QStringLiteral("Перенос на сервер"), Platform::MsgIcon::Question, Platform::MsgButtons::YesNo,
             Platform::MsgAnswer::Yes) != Platform::MsgAnswer::Yes)
         return;
-    const QString name = QStringLiteral("morvel_transfer_source");
     Data::TTransferReport report;
     {
-        struct TDropConnection {
-            QString name;
-            ~TDropConnection() {
-                QSqlDatabase::database(name, false).close();
-                QSqlDatabase::removeDatabase(name);
-            }
-        } drop{name};
-        QSqlDatabase source = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        source.setDatabaseName(file);
-        source.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        if (!source.open())
+        std::unique_ptr<Data::TFileEngine> source;
+        try {
+            source = Data::TFileEngine::Open(file, Data::TFileEngine::TAccess::Read);
+        } catch (const Data::EDamagedFile&) {
+            throw;
+        } catch (const Data::EEngineError&) {
+            throw;
+        } catch (const Data::EDatabaseError& e) {
             throw Data::EDatabaseError(QStringLiteral("Не удалось открыть локальный файл базы данных «%1».")
-                                           .arg(QDir::toNativeSeparators(file)));
-        Data::PrepareConnection(source);
+                                           .arg(QDir::toNativeSeparators(file)),
+                                       e.detail());
+        }
         QApplication::setOverrideCursor(Qt::WaitCursor);
         const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-        report = Data::TransferToServer(source, Main_DataModule->Connection());
+        report = Data::TransferToServer(*source, Main_DataModule->Main_Database());
     }
     Data::TTable* table = Main_DataModule->DB_Table;
     table->Close();

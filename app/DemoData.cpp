@@ -3,15 +3,9 @@
 #include "app/DemoData.h"
 
 #include "data/DataMod.h"
-#include "data/Engine.h"
 #include "scoring/Calc_Records.h"
 
 #include <QRandomGenerator>
-
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QVariant>
 
 #include <algorithm>
 #include <array>
@@ -101,7 +95,8 @@ QString demoRun(const Leaning& leaning, QRandomGenerator& random) {
 
 // The tests of one testee, oldest first so that a later test gets a higher Test_ID. Each test shifts
 // the testee's leaning a little; the fifth of a long series was typed in from a paper profile.
-void writeDemoTests(int dbId, int menId, int testee, QRandomGenerator& random) {
+void writeDemoTests(Data::Repository& repo, int dbId, int menId, int testee, QRandomGenerator& random) {
+    const Calc::TSymbols& symbols = repo.references().symbols;
     const int count = kTestCounts[testee];
     const QDate today = QDate::currentDate();
     int daysAgo = 40 + int(random.bounded(30)) + count * 75;
@@ -113,64 +108,45 @@ void writeDemoTests(int dbId, int menId, int testee, QRandomGenerator& random) {
         // Every other test of the long series shows an ambivalent reaction in the foreground profile,
         // so that its sums and quotient are not all zero.
         if (count > 4 && t % 2 == 1)
-            for (int tries = 0; tries < 500 && !Calc::ComposeRecord(run).Calc_Profil.left(8).contains(u'±');
+            for (int tries = 0;
+                 tries < 500 && !Calc::ComposeRecord(run, symbols).Calc_Profil.left(8).contains(u'±');
                  ++tries)
                 run = demoRun(leaning, random);
         const bool typedIn = count > 4 && t == 4;
-        const Calc::TTestRecord record =
-            typedIn ? Calc::ComposeProfileRecord(Calc::DeriveProfil(run)) : Calc::ComposeRecord(run);
+        const Calc::TTestRecord scored = typedIn
+                                             ? Calc::ComposeProfileRecord(Calc::DeriveProfil(run), symbols)
+                                             : Calc::ComposeRecord(run, symbols);
         const QTime time(9 + int(random.bounded(8)), int(random.bounded(60)), int(random.bounded(60)));
         const QString note = typedIn ? QStringLiteral("Бланк: введён готовый профиль")
                                      : QString::fromUtf8(kNotes[(testee + t) % std::size(kNotes)]);
-        Calc::InsertTestRecord(dbId, menId, today.addDays(-daysAgo), time, note, record);
+        repo.insertTest(
+            Calc::WithScores(Data::NewTestRecord(dbId, menId, today.addDays(-daysAgo), time, note), scored));
         daysAgo -= 30 + int(random.bounded(90));
         daysAgo = std::max(daysAgo, count - t);
     }
 }
 
-int insert(QSqlQuery& q) {
-    if (!q.exec())
-        throw Data::EDatabaseError(QStringLiteral("Не удалось создать демонстрационную базу: ") +
-                                       Data::ResultCodeText(q.lastError().nativeErrorCode().toInt()),
-                                   q.lastError().databaseText());
-    return q.lastInsertId().toInt();
-}
-
 } // namespace
 
 void CreateDemoDatabase(TMain_DataModule& dm) {
-    QSqlDatabase db = dm.Connection();
+    Data::Repository& repo = dm.Repo();
     // Inside the transaction of the first start when there is one; a savepoint then.
-    Data::TTransaction transaction(db);
-    {
-        QSqlQuery q(db);
-        q.prepare(QStringLiteral("insert into DB (DB_Name, Password) values (?, ?)"));
-        q.addBindValue(QStringLiteral("Демонстрационная база"));
-        q.addBindValue(QByteArray(""));
-        const int dbId = insert(q);
-
-        int groupIds[2] = {0, 0};
-        const QString groups[2] = {QStringLiteral("Студенты"), QStringLiteral("Сотрудники")};
-        for (int g = 0; g < 2; ++g) {
-            q.prepare(QStringLiteral("insert into \"GROUP\" (Group_Name) values (?)"));
-            q.addBindValue(groups[g]);
-            groupIds[g] = insert(q);
-        }
+    Data::TTransaction transaction(dm.Main_Database());
+    try {
+        const int dbId = repo.insertDatabase(QStringLiteral("Демонстрационная база"), QByteArray(""));
+        const int groupIds[2] = {repo.insertGroup(QStringLiteral("Студенты")),
+                                 repo.insertGroup(QStringLiteral("Сотрудники"))};
         QList<int> menIds;
-        for (const DemoTestee& t : kTestees) {
-            q.prepare(QStringLiteral("insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
-                                     "values (?, ?, ?, ?, ?, '')"));
-            q.addBindValue(dbId);
-            q.addBindValue(QString::fromUtf8(t.fio));
-            q.addBindValue(QString::fromUtf8(t.sex));
-            q.addBindValue(t.age);
-            q.addBindValue(groupIds[t.group - 1]);
-            menIds << insert(q);
-        }
+        for (const DemoTestee& t : kTestees)
+            menIds << repo.insertTestee({0, dbId, QString::fromUtf8(t.fio), QString::fromUtf8(t.sex), t.age,
+                                         groupIds[t.group - 1], QString(), 0});
         // Fixed seed: every new data directory gets the same demo tests.
         QRandomGenerator random(20261209);
         for (int i = 0; i < menIds.size(); ++i)
-            writeDemoTests(dbId, menIds[i], i, random);
+            writeDemoTests(repo, dbId, menIds[i], i, random);
+    } catch (const Data::EEngineError& e) {
+        throw Data::EDatabaseError(QStringLiteral("Не удалось создать демонстрационную базу: ") + e.reason(),
+                                   e.detail());
     }
     transaction.Commit();
 }

@@ -112,10 +112,9 @@ void TGroup_Form::Add_ButClick() {
               kMaxGroupNameLength, this);
     if (name.isEmpty())
         return;
-    Data::TTable* table = groups();
-    table->Append();
-    table->FieldByName(kGroupName).SetValue(name);
-    table->Post();
+    const int id = Main_DataModule->Repo().insertGroup(name);
+    Widgets::ReopenKeepingRow(*groups(), QStringLiteral("Group_ID"));
+    groups()->Locate(QStringLiteral("Group_ID"), id);
 }
 
 void TGroup_Form::Edit_ButClick() {
@@ -129,10 +128,10 @@ void TGroup_Form::Edit_ButClick() {
                   kMaxGroupNameLength, this, unsaved);
         if (name == current)
             return;
-        table->Edit();
-        table->FieldByName(kGroupName).SetValue(name);
         try {
-            table->Post();
+            Main_DataModule->Repo().renameGroup(
+                {id.toInt(), name, table->FieldByName(Data::kRowVersion).Value().toLongLong()});
+            Widgets::ReopenKeepingRow(*table, QStringLiteral("Group_ID"));
             return;
         } catch (const Data::ERecordChanged& e) {
             // Renamed or deleted on another workstation since the list was read: show the groups as
@@ -150,7 +149,8 @@ void TGroup_Form::Edit_ButClick() {
 
 void TGroup_Form::Del_ButClick() {
     Data::TTable* table = groups();
-    const int members = Data::GroupMemberCount(table->FieldByName(QStringLiteral("Group_ID")).AsInteger());
+    const int id = table->FieldByName(QStringLiteral("Group_ID")).AsInteger();
+    const int members = Main_DataModule->Repo().groupMemberCount(id);
     const QString name = table->FieldByName(kGroupName).AsString();
     // Its testees stay, listed without a group; its key is never given to another group.
     const QString question =
@@ -165,7 +165,12 @@ void TGroup_Form::Del_ButClick() {
                              Platform::MsgButtons::YesNo,
                              Platform::MsgAnswer::No) != Platform::MsgAnswer::Yes)
         return;
-    table->Delete();
+    const int row = table->RecNo();
+    Main_DataModule->Repo().deleteGroup(id);
+    table->Close();
+    table->Open();
+    if (!table->IsEmpty())
+        table->SetRecNo(std::min(row, table->RecordCount()));
 }
 
 void ShowGroups(QWidget* parent) {

@@ -88,7 +88,7 @@ TMain_Form::TMain_Form(QWidget* parent) : QMainWindow(parent) {
     connect(Main_DataModule, &TMain_DataModule::ChangeWatch, m_staleLabel,
             [this](bool working) { m_staleLabel->setVisible(!working); });
     if (Main_DataModule->IsServer() && !Main_DataModule->Store().IsLocalHost() &&
-        !Data::LinkSecurity(Main_DataModule->Connection()).encrypted) {
+        !Data::LinkSecurity(Main_DataModule->Main_Database()).encrypted) {
         auto* note = new QLabel(QStringLiteral("Соединение с сервером не зашифровано"), statusBar());
         note->setObjectName(QStringLiteral("Unencrypted_Label"));
         note->setToolTip(QStringLiteral("Записи передаются по сети открытым текстом. Включите шифрование: "
@@ -265,12 +265,9 @@ void TMain_Form::RefreshMenList() {
     for (int r = 0; r < dm->Tests_Query->RecordCount(); ++r)
         m_testedMen.insert(dm->Tests_Query->Value(r, 0).toInt());
 
-    dm->Men_Query->Close();
     // The store gives the list in Men_ID order; the sort markers order it in memory, with one comparator
     // for both stores, Men_ID deciding what they leave equal: every workstation shows the same order.
-    dm->Men_Query->SetSQL(dm->MenQueryBaseSQL() + QStringLiteral(" ORDER BY Men_ID"));
-    dm->Men_Query->SetParam(field("DB_ID"), dm->Current_DB_ID);
-    dm->Men_Query->Open();
+    dm->OpenMenQuery();
     if (Data_Grid->Markers().sortedCount() > 0)
         Widgets::SortByMarkers(*Data_Grid, kGridFields, field("Men_ID"));
     if (m_live)
@@ -308,6 +305,23 @@ int TMain_Form::CurrentMenID() const {
     return q->FieldByName(field("Men_ID")).AsInteger();
 }
 
+Data::Testee TMain_Form::CurrentTestee() const {
+    Data::TQuery* q = Main_DataModule->Men_Query;
+    Data::Testee t;
+    if (!q->Active() || q->IsEmpty())
+        return t;
+    const auto text = [q](const char* name) { return q->FieldByName(field(name)).AsString(); };
+    t.id = q->FieldByName(field("Men_ID")).AsInteger();
+    t.dbId = Main_DataModule->Current_DB_ID;
+    t.fio = text("FIO");
+    t.sex = text("Sex");
+    t.age = q->FieldByName(field("Age")).AsInteger();
+    t.groupId = q->FieldByName(field("Group_ID")).AsInteger();
+    t.groupName = text("Group_Name");
+    t.version = -1; // not read with the list: the edit dialog reads the stored one
+    return t;
+}
+
 void TMain_Form::ReadColors() {
     const Platform::TIniFile ini(SettingsFilePath());
     FirstColor = ini.ReadInteger(kSection, QStringLiteral("FirstColor"), kDefaultFirstColor);
@@ -330,13 +344,7 @@ void TMain_Form::UpdateActions() {
         RestoreDB->setEnabled(false);
 }
 
-bool TMain_Form::DatabaseExists(int dbId) const {
-    Data::TQuery query(Main_DataModule->Main_Database(), nullptr);
-    query.SetSQL(QStringLiteral("select DB_ID from DB where DB_ID = :DB_ID"));
-    query.SetParam(field("DB_ID"), dbId);
-    query.Open();
-    return !query.IsEmpty();
-}
+bool TMain_Form::DatabaseExists(int dbId) const { return Main_DataModule->Repo().database(dbId).has_value(); }
 
 void TMain_Form::RestoreDBExecute() {
     bool restored = false;
@@ -360,16 +368,11 @@ void TMain_Form::RestoreDBExecute() {
 }
 
 void TMain_Form::NewDBExecute() {
-    TMain_DataModule* dm = Main_DataModule;
-    dm->DB_Table->Open();
-    struct CloseTable {
-        ~CloseTable() { Main_DataModule->DB_Table->Close(); }
-    } closeTable;
-    int id = -1;
-    QString name;
-    if (EditDBData(id, name)) {
-        dm->Current_DB_ID = id;
-        SetDBCaption(name);
+    Data::Database db;
+    db.id = -1;
+    if (EditDBData(db)) {
+        Main_DataModule->Current_DB_ID = db.id;
+        SetDBCaption(db.name);
         RefreshMenList();
     }
 }
@@ -387,20 +390,22 @@ void TMain_Form::OpenDBExecute() {
 void TMain_Form::ExitExecute() { close(); }
 
 void TMain_Form::AddTestExecute() {
-    int menId = -1;
-    if (EditTester(menId, this)) {
+    Data::Testee testee;
+    testee.id = -1;
+    testee.dbId = Main_DataModule->Current_DB_ID;
+    if (EditTester(testee, this)) {
         RefreshMenList();
-        LocateMen(menId);
+        LocateMen(testee.id);
     }
 }
 
 void TMain_Form::EditTestExecute() {
-    int menId = CurrentMenID();
-    if (menId == 0)
+    Data::Testee testee = CurrentTestee();
+    if (testee.id == 0)
         return;
-    if (EditTester(menId, this)) {
+    if (EditTester(testee, this)) {
         RefreshMenList();
-        LocateMen(menId);
+        LocateMen(testee.id);
     }
 }
 
@@ -425,13 +430,13 @@ void TMain_Form::SeekTestExecute() {
 }
 
 void TMain_Form::Input_TestExecute() {
-    const int menId = CurrentMenID();
-    if (menId == 0)
+    const Data::Testee testee = CurrentTestee();
+    if (testee.id == 0)
         return;
-    ShowTestList(menId, this);
+    ShowTestList(testee, this);
     // A run or a deletion may change who has tests; the list comes back to the same testee.
     RefreshMenList();
-    LocateMen(menId);
+    LocateMen(testee.id);
 }
 
 void TMain_Form::ResultTestExecute() {

@@ -1,6 +1,8 @@
 // The main window: the testee list of the open database and every command of the program.
 #pragma once
 
+#include "data/Records.h"
+
 #include <QMainWindow>
 #include <QSet>
 
@@ -57,6 +59,8 @@ public:
     bool LocateMen(int menId);
     // Men_ID of the current row, or 0.
     int CurrentMenID() const;
+    // The testee of the current row as the list shows him (id 0 when the list is empty).
+    Data::Testee CurrentTestee() const;
     // Reads both row colours from the settings file.
     void ReadColors();
     // Enables the actions for the current row and the content of the list.

@@ -4,6 +4,7 @@
 #include "app/MainFrm.h"
 #include "app/ServerLogin.h"
 #include "data/DataMod.h"
+#include "data/ServerEngine.h"
 #include "data/Transfer.h"
 #include "group/GroupOptions.h"
 #include "platform/Dialogs.h"
@@ -215,26 +216,21 @@ void TOptions_Form::Transfer_ButClick() {
     if (!checkServerFields() || !Main_DataModule || Main_DataModule->IsServer())
         return;
     const Data::TStoreSettings s = StoreSettings();
-    const QString connection = QStringLiteral("morvel_transfer");
-    const Data::TConnectResult result = WithServerPassword(
-        this, s, [&](const QString& password) { return Data::OpenServer(s, password, connection); });
+    std::unique_ptr<Data::TServerEngine> server;
+    const Data::TConnectResult result = WithServerPassword(this, s, [&](const QString& password) {
+        Data::TConnectResult r;
+        server = Data::ConnectServer(s, password, r);
+        return r;
+    });
     if (result.failure != Data::TConnectFailure::None) {
         Platform::messageBox(this, result.message, QStringLiteral("Перенос на сервер"),
                              Platform::MsgIcon::Error);
         return;
     }
-    struct TDropConnection {
-        QString name;
-        ~TDropConnection() {
-            QSqlDatabase::database(name, false).close();
-            QSqlDatabase::removeDatabase(name);
-        }
-    } drop{connection};
     QApplication::setOverrideCursor(Qt::WaitCursor);
     Data::TTransferReport report;
     try {
-        report =
-            Data::TransferToServer(Main_DataModule->Connection(), QSqlDatabase::database(connection, false));
+        report = Data::TransferToServer(Main_DataModule->Main_Database(), *server);
     } catch (...) {
         QApplication::restoreOverrideCursor();
         throw;

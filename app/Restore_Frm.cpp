@@ -55,7 +55,7 @@ void MakeDailyBackup() {
         !Data::DailyBackupDue(dm->DataDir()))
         return;
     try {
-        Data::MakeBackup(dm->Connection(), dm->DataDir(), BackupsKept());
+        Data::MakeBackup(dm->Main_Database(), dm->DataDir(), BackupsKept());
     } catch (const std::exception& e) {
         const QString message = QStringLiteral("Резервная копия данных за сегодня не сделана: %1")
                                     .arg(Platform::RussianSystemTexts(QString::fromUtf8(e.what())));
@@ -135,7 +135,7 @@ void TRestore_Form::Restore_ButClick() {
         // Nothing may hold rows of the old data while the pages are replaced.
         for (Data::TDataset* ds : dm->findChildren<Data::TDataset*>(Qt::FindDirectChildrenOnly))
             ds->Close();
-        Data::RestoreBackup(dm->Connection(), dm->DataDir(), copy->path, BackupsKept());
+        Data::RestoreBackup(dm->Main_Database(), dm->DataDir(), copy->path, BackupsKept());
     } else {
         const QString kept = Data::RestoreTableFile(m_dataDir, copy->path);
         if (!kept.isEmpty())

@@ -5,6 +5,7 @@
 #include "app/StoreStart.h"
 #include "data/Backup.h"
 #include "data/Engine.h"
+#include "platform/Dialogs.h"
 #include "platform/ErrorDisplay.h"
 #include "platform/Log.h"
 #include "widgets/Icons.h"
@@ -146,6 +147,9 @@ std::unique_ptr<TMain_DataModule> OpenStoreAtStart(const QString& programDir,
         QString reason;
         try {
             return OpenStore(programDir, seed);
+        } catch (const Data::ENoDataDir& e) {
+            Platform::messageBox(nullptr, e.message(), QStringLiteral("Error"), Platform::MsgIcon::Error);
+            return nullptr;
         } catch (const Data::EDamagedFile& e) {
             Platform::LogError(e.message(), e.detail());
             reason = e.message();

@@ -35,7 +35,7 @@ QString MissingDisplayMessage();
 // Opens the store of the settings file as OpenStore does. A table file that cannot be used (damaged,
 // not the program's, without its tables) is not a dead end: the reason is shown with the restore window
 // to choose a copy from and, where the file can still be read, "Открыть только для просмотра". Null
-// when the user gives up.
+// when the user gives up, or after the message that the data directory is missing.
 std::unique_ptr<TMain_DataModule> OpenStoreAtStart(const QString& programDir,
                                                    const TMain_DataModule::TSeed& seed);
 

@@ -3,7 +3,7 @@
 #include "app/StatExport.h"
 
 #include "data/DataMod.h"
-#include "data/Queries.h"
+#include "data/Statements.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorDisplay.h"
 #include "platform/Locale.h"

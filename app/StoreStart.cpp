@@ -19,12 +19,12 @@ std::unique_ptr<TMain_DataModule> OpenStore(const QString& programDir, const TMa
             return TMain_DataModule::Create(programDir, seed);
         InstallServerWait();
         std::unique_ptr<TMain_DataModule> dm;
-        bool missingDir = false;
         const Data::TConnectResult result = WithServerPassword(nullptr, store, [&](const QString& password) {
             try {
                 dm = TMain_DataModule::CreateServer(programDir, store, password);
-                missingDir = !dm;
                 return Data::TConnectResult{};
+            } catch (const Data::ENoDataDir&) {
+                throw;
             } catch (const Data::EServerRefused& e) {
                 return Data::TConnectResult{e.failure, e.message()};
             } catch (const Data::EDatabaseError& e) {
@@ -33,7 +33,7 @@ std::unique_ptr<TMain_DataModule> OpenStore(const QString& programDir, const TMa
                 return Data::TConnectResult{Data::TConnectFailure::Other, e.message()};
             }
         });
-        if (dm || missingDir)
+        if (dm)
             return dm;
         const QString question =
             result.message +

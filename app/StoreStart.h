@@ -11,7 +11,7 @@ class QWidget;
 
 // Opens the store of the settings file for the program directory. When the server cannot be reached
 // or refuses, says why and offers the page "База данных" of the settings; returns null when the user
-// gives up (or the data directory is missing, after its message).
+// gives up. Throws Data::ENoDataDir when the data directory is missing.
 std::unique_ptr<TMain_DataModule> OpenStore(const QString& programDir, const TMain_DataModule::TSeed& seed);
 
 // The notices of an opened store: read-only folder, restored reference tables, a network folder, a

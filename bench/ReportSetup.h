@@ -3,6 +3,7 @@
 #pragma once
 
 #include "data/DataMod.h"
+#include "data/Engine.h"
 #include "platform/ProgramDir.h"
 #include "platform/Shell.h"
 #include "scoring/Calc_Records.h"
@@ -12,7 +13,6 @@
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
-#include <QSqlQuery>
 #include <QTime>
 
 #include <memory>
@@ -29,14 +29,13 @@ inline std::unique_ptr<TMain_DataModule> SetUpReportData(const QString& dir, con
     Platform::SetProgramDir(dir);
     Platform::setShellHandler([](const QString&) { return true; });
     // The records belong to a database and a testee that exist.
-    QSqlQuery rows(dm->Connection());
-    if (!rows.exec(QStringLiteral("insert into DB (DB_ID, DB_Name) values (1, 'Замер')")) ||
-        !rows.exec(QStringLiteral("insert into USER (Men_ID, DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
-                                  "values (1, 1, 'Тестируемый', 'М', 30, 0, '')")))
-        qFatal("no testee");
+    dm->Main_Database().Exec(QStringLiteral("insert into DB (DB_ID, DB_Name) values (1, 'Замер')"));
+    dm->Main_Database().Exec(
+        QStringLiteral("insert into USER (Men_ID, DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
+                       "values (1, 1, 'Тестируемый', 'М', 30, 0, '')"));
     QRandomGenerator random(4321);
     for (int i = 0; i < tests; ++i)
-        Calc::InsertTestRecord(1, 1, QDate(2020, 1, 1).addDays(i), QTime(10, 0), note,
-                               Calc::ComposeRecord(TestSupport::RandomRun(random)));
+        TestSupport::insertTest(1, 1, QDate(2020, 1, 1).addDays(i), QTime(10, 0), note,
+                                TestSupport::compose(TestSupport::RandomRun(random)));
     return dm;
 }

@@ -24,7 +24,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <algorithm>

@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
     auto dm = dir.createDataModule();
     dm->Current_DB_ID = GroupSupport::kDbId;
     GroupSupport::layOutProgramFiles(dir.path());
-    const QVector<Data::Testee> testees = GroupSupport::addTestees(dm->Connection(), kAlone + kLoad);
+    const QVector<Data::Testee> testees = GroupSupport::addTestees(dm->Main_Database(), kAlone + kLoad);
     GroupSupport::useFreePort();
     QList<int> ids;
     for (const Data::Testee& t : testees)

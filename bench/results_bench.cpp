@@ -4,13 +4,13 @@
 #include "results/Result_Frm.h"
 
 #include "data/DataMod.h"
+#include "data/Engine.h"
 #include "platform/Heap.h"
 #include "scoring/Calc_Records.h"
 #include "tests/scoring/RandomRuns.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -45,16 +45,14 @@ double median(std::vector<double> values) {
 
 // Reads every field of the testee's records, as the window's query does, without the window.
 void readRecords(int menId) {
-    QSqlQuery q(Main_DataModule->Connection());
-    q.prepare(QStringLiteral("select Test_ID, Date_Test, Time_Test, Result_Test, Result_Profil, Calc_Profil, "
-                             "Calc_ProfilNapr, Note from TEST where Men_ID = ? order by Test_ID desc"));
-    q.addBindValue(menId);
-    if (!q.exec())
-        qFatal("select failed");
+    const auto rows = Main_DataModule->Main_Database().Rows(
+        QStringLiteral("select Test_ID, Date_Test, Time_Test, Result_Test, Result_Profil, Calc_Profil, "
+                       "Calc_ProfilNapr, Note from TEST where Men_ID = :men order by Test_ID desc"),
+        {{QStringLiteral("men"), menId}});
     int fields = 0;
-    while (q.next())
+    for (const auto& row : rows)
         for (int i = 0; i < 8; ++i)
-            fields += q.value(i).toString().size();
+            fields += row[i].toString().size();
     if (fields == 0)
         qFatal("no records");
 }
@@ -84,20 +82,18 @@ int main(int argc, char** argv) {
         qFatal("no data module");
 
     // Testee n has kSizes[n] tests; the records belong to a database and testees that exist.
-    QSqlQuery q(dm->Connection());
-    if (!q.exec(QStringLiteral("insert into DB (DB_ID, DB_Name) values (1, 'Замер')")))
-        qFatal("no database");
+    dm->Main_Database().Exec(QStringLiteral("insert into DB (DB_ID, DB_Name) values (1, 'Замер')"));
     for (int n = 0; n < int(std::size(kSizes)); ++n)
-        if (!q.exec(QStringLiteral("insert into USER (Men_ID, DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
-                                   "values (%1, 1, 'Тестируемый %1', 'М', 30, 0, '')")
-                        .arg(n + 1)))
-            qFatal("no testee");
+        dm->Main_Database().Exec(
+            QStringLiteral("insert into USER (Men_ID, DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
+                           "values (:n, 1, 'Тестируемый ' || :n, 'М', 30, 0, '')"),
+            {{QStringLiteral("n"), n + 1}});
     QRandomGenerator random(4321);
     for (int n = 0; n < int(std::size(kSizes)); ++n)
         for (int i = 0; i < kSizes[n]; ++i)
-            Calc::InsertTestRecord(1, n + 1, QDate(2020, 1, 1).addDays(i), QTime(10, 0),
-                                   QStringLiteral("замер"),
-                                   Calc::ComposeRecord(TestSupport::RandomRun(random)));
+            TestSupport::insertTest(1, n + 1, QDate(2020, 1, 1).addDays(i), QTime(10, 0),
+                                    QStringLiteral("замер"),
+                                    TestSupport::compose(TestSupport::RandomRun(random)));
 
     std::printf("Results window, medians of %d alternating rounds\n", kRounds);
     double loads[std::size(kSizes)];

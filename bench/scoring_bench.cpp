@@ -4,13 +4,13 @@
 #include "scoring/Calc_Records.h"
 
 #include "data/DataMod.h"
+#include "data/Statements.h"
 #include "platform/Locale.h"
 #include "tests/scoring/RandomRuns.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -30,11 +30,14 @@ double timed(const std::function<void()>& work) {
     if (!dm)
         qFatal("no data module");
     // The records belong to a database and a testee that exist.
-    QSqlQuery q(dm->Connection());
-    if (!q.exec(QStringLiteral("insert into DB (DB_ID, DB_Name) values (1, 'Замер')")) ||
-        !q.exec(QStringLiteral("insert into USER (Men_ID, DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
-                               "values (1, 1, 'Тестируемый', 'М', 30, 0, '')")))
-        qFatal("no testee");
+    try {
+        dm->Main_Database().Exec(QStringLiteral("insert into DB (DB_ID, DB_Name) values (1, 'Замер')"));
+        dm->Main_Database().Exec(
+            QStringLiteral("insert into USER (Men_ID, DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
+                           "values (1, 1, 'Тестируемый', 'М', 30, 0, '')"));
+    } catch (const std::exception& e) {
+        qFatal("no testee: %s", e.what());
+    }
     QElapsedTimer timer;
     timer.start();
     work();
@@ -53,12 +56,21 @@ int main(int argc, char** argv) {
     const QTime time(10, 30, 0);
     const QString note = QStringLiteral("Замер скорости");
 
-    // The statements of the bare inserts, composed beforehand.
-    QStringList statements;
+    // The values of the bare inserts, composed beforehand.
+    QVector<QVariantMap> values;
     timed([&] {
-        for (const QString& run : runs)
-            statements << Calc::FillInsertTestSQL(1, 1, Platform::DateToIso(date), Platform::TimeToIso(time),
-                                                  note, Calc::ComposeRecord(run));
+        for (const QString& run : runs) {
+            const Calc::TTestRecord r = TestSupport::compose(run);
+            values.append({{QStringLiteral("DB_ID"), 1},
+                           {QStringLiteral("Men_ID"), 1},
+                           {QStringLiteral("Date_Test"), Platform::DateToIso(date)},
+                           {QStringLiteral("Time_Test"), Platform::TimeToIso(time)},
+                           {QStringLiteral("Note"), note},
+                           {QStringLiteral("Result_Test"), r.Result_Test},
+                           {QStringLiteral("Result_Profil"), r.Result_Profil},
+                           {QStringLiteral("Calc_Profil"), r.Calc_Profil},
+                           {QStringLiteral("Calc_ProfilNapr"), r.Calc_ProfilNapr}});
+        }
     });
 
     double bare = std::numeric_limits<double>::max();
@@ -66,16 +78,16 @@ int main(int argc, char** argv) {
     double classifyOnly = std::numeric_limits<double>::max();
     for (int round = 0; round < kRounds; ++round) {
         bare = std::min(bare, timed([&] {
-                            for (const QString& sql : statements)
-                                Main_DataModule->ExecSQL(sql);
+                            for (const QVariantMap& v : values)
+                                Main_DataModule->Main_Database().Exec(Data::kInsertTest, v);
                         }));
         full = std::min(full, timed([&] {
                             for (const QString& run : runs)
-                                Calc::InsertTestRecord(1, 1, date, time, note, Calc::ComposeRecord(run));
+                                TestSupport::insertTest(1, 1, date, time, note, TestSupport::compose(run));
                         }));
         classifyOnly = std::min(classifyOnly, timed([&] {
                                     for (const QString& run : runs)
-                                        Calc::ComposeRecord(run);
+                                        TestSupport::compose(run);
                                 }));
     }
     std::printf("%d records, best of %d rounds\n", kRecords, kRounds);

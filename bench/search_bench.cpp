@@ -4,13 +4,13 @@
 // it adds the grid's move to the last row and its paint).
 #include "app/Sour_Frm.h"
 #include "data/DataMod.h"
+#include "data/Engine.h"
 #include "platform/ProgramDir.h"
 #include "widgets/DBGrid.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -39,20 +39,19 @@ double median(std::vector<double> values) {
 }
 
 void fill(TMain_DataModule& dm) {
-    QSqlDatabase db = dm.Connection();
-    QSqlQuery q(db);
-    q.exec(QStringLiteral("insert into DB (DB_Name) values ('Замер')"));
-    dm.Current_DB_ID = q.lastInsertId().toInt();
-    db.transaction();
-    q.prepare(QStringLiteral(
-        "insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) values (?, ?, 'М', ?, 0, '')"));
-    for (int i = 0; i < kTestees; ++i) {
-        q.addBindValue(dm.Current_DB_ID);
-        q.addBindValue(i + 1 == kTestees ? kLastName : QStringLiteral("Иванов Тестируемый %1").arg(i));
-        q.addBindValue(3 + i % 100);
-        q.exec();
-    }
-    db.commit();
+    Data::TEngine& db = dm.Main_Database();
+    qint64 id = 0;
+    db.Exec(QStringLiteral("insert into DB (DB_Name) values ('Замер')"), {}, &id);
+    dm.Current_DB_ID = static_cast<int>(id);
+    Data::TTransaction transaction(db);
+    const QString insert = QStringLiteral(
+        "insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) values (:db, :fio, 'М', :age, 0, '')");
+    for (int i = 0; i < kTestees; ++i)
+        db.Exec(insert, {{QStringLiteral("db"), dm.Current_DB_ID},
+                         {QStringLiteral("fio"),
+                          i + 1 == kTestees ? kLastName : QStringLiteral("Иванов Тестируемый %1").arg(i)},
+                         {QStringLiteral("age"), 3 + i % 100}});
+    transaction.Commit();
 }
 
 } // namespace

@@ -5,20 +5,21 @@
 // serverwrite_bench; each ends with its ratio line.
 #include "app/MainFrm.h"
 #include "data/DataMod.h"
-#include "data/Queries.h"
+#include "data/FileEngine.h"
 #include "data/ServerEngine.h"
+#include "data/Statements.h"
 #include "data/Store.h"
 #include "platform/ErrorDisplay.h"
 #include "platform/Locale.h"
 #include "platform/ProgramDir.h"
 #include "scoring/Calc_Records.h"
+#include "tests/scoring/RandomRuns.h"
 #include "widgets/DBGrid.h"
 #include "widgets/GridSort.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <libpq-fe.h>
@@ -115,38 +116,35 @@ double bareList(PGconn* conn, const QByteArray& sql) {
 // same rows: both sort the rows in memory, so the store must not matter.
 void resortBench(TMain_Form& form, TMain_DataModule& dm) {
     QTemporaryDir fileDir;
+    const auto file = Data::TFileEngine::Open(fileDir.filePath(QStringLiteral("resort.db")));
+    file->Run(
+        "create table USER (Men_ID integer primary key, DB_ID integer, FIO text, Sex text, Age integer, "
+        "Group_ID integer, IsDel text);"
+        "create table \"GROUP\" (Group_ID integer primary key, Group_Name text)",
+        QStringLiteral("the table file"));
     {
-        QSqlDatabase file = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("resort"));
-        file.setDatabaseName(fileDir.filePath(QStringLiteral("resort.db")));
-        check(file.open(), QStringLiteral("the table file did not open"));
-        QSqlQuery q(file);
-        q.exec(QStringLiteral("create table USER (Men_ID integer primary key, DB_ID integer, FIO text, "
-                              "Sex text, Age integer, Group_ID integer, IsDel text)"));
-        q.exec(QStringLiteral("create table \"GROUP\" (Group_ID integer primary key, Group_Name text)"));
-        file.transaction();
+        Data::TTransaction transaction(*file);
         const Data::TQuery& men = *dm.Men_Query;
         QHash<int, QVariant> groups;
-        q.prepare(QStringLiteral("insert into USER values (?, 1, ?, ?, ?, ?, '')"));
         for (int r = 0; r < men.RecordCount(); ++r) {
+            QVariantMap row;
             for (const char* f : {"Men_ID", "FIO", "Sex", "Age", "Group_ID"})
-                q.addBindValue(men.Value(r, men.FieldIndex(QLatin1String(f))));
-            check(q.exec(), QStringLiteral("a row was not copied"));
+                row.insert(QLatin1String(f), men.Value(r, men.FieldIndex(QLatin1String(f))));
+            file->Exec(
+                QStringLiteral("insert into USER values (:Men_ID, 1, :FIO, :Sex, :Age, :Group_ID, '')"), row);
             groups.insert(men.Value(r, men.FieldIndex(QStringLiteral("Group_ID"))).toInt(),
                           men.Value(r, men.FieldIndex(QStringLiteral("Group_Name"))));
         }
-        q.prepare(QStringLiteral("insert into \"GROUP\" values (?, ?)"));
-        for (auto it = groups.cbegin(); it != groups.cend(); ++it) {
-            q.addBindValue(it.key());
-            q.addBindValue(it.value());
-            q.exec();
-        }
-        file.commit();
+        for (auto it = groups.cbegin(); it != groups.cend(); ++it)
+            file->Exec(QStringLiteral("insert into \"GROUP\" values (:id, :name)"),
+                       {{QStringLiteral("id"), it.key()}, {QStringLiteral("name"), it.value()}});
+        transaction.Commit();
     }
     const QStringList fields = {QStringLiteral("FIO"), QStringLiteral("Age"), QStringLiteral("Sex"),
                                 QStringLiteral("Group_Name")};
     double ratio = 0;
     {
-        Data::TQuery fileList(QStringLiteral("resort"), nullptr);
+        Data::TQuery fileList(*file, nullptr);
         fileList.SetSQL(dm.MenQueryBaseSQL() + QStringLiteral(" ORDER BY Men_ID"));
         fileList.SetParam(QStringLiteral("DB_ID"), 1);
         fileList.Open();
@@ -187,7 +185,6 @@ void resortBench(TMain_Form& form, TMain_DataModule& dm) {
                     median(ratios));
         ratio = median(ratios);
     }
-    QSqlDatabase::removeDatabase(QStringLiteral("resort"));
     std::printf("ratio resort100k_server %.2f aim 1.2\n", ratio);
 }
 
@@ -208,8 +205,10 @@ void listBench(const QString& dir, TMain_DataModule& dm, const QString& database
     exec(conn, "analyze");
     dm.Current_DB_ID = 1;
     // The unsorted list as the program reads it: in Men_ID order.
-    const QByteArray sql =
-        Data::Server::Translate(dm.MenQueryBaseSQL() + QStringLiteral(" ORDER BY Men_ID")).text;
+    // Its one parameter, the database, is the first of libpq's.
+    const QByteArray sql = QString(dm.MenQueryBaseSQL() + QStringLiteral(" ORDER BY Men_ID"))
+                               .replace(QStringLiteral(":DB_ID"), QStringLiteral("$1"))
+                               .toUtf8();
     std::printf("%s: %d testees on the server; the list's query as the server reads it:\n  %s\n",
                 SERVER_BENCH_NAME, kTestees, sql.simplified().constData());
 
@@ -245,7 +244,7 @@ void writeBench(const QString& dir, const QString& database) {
     exec(conn, "insert into db (db_id, db_name) values (1, 'Замер')");
     exec(conn, "insert into \"user\" (men_id, db_id, fio, sex, age, group_id, isdel) "
                "values (1, 1, 'Тестируемый', 'М', 30, 0, '')");
-    const Calc::TTestRecord record = Calc::ComposeRecord(kSheet);
+    const Calc::TTestRecord record = TestSupport::compose(kSheet);
     const QDate date(2026, 12, 1);
     const QTime time(10, 30, 0);
     const QString note = QStringLiteral("Замер скорости");
@@ -280,7 +279,7 @@ void writeBench(const QString& dir, const QString& database) {
         const double bareMs = t.nsecsElapsed() / 1e6;
         t.restart();
         for (int i = 0; i < kRecords / kBatches; ++i)
-            Calc::InsertTestRecord(1, 1, date, time, note, record);
+            TestSupport::insertTest(1, 1, date, time, note, record);
         const double programMs = t.nsecsElapsed() / 1e6;
         bare.push_back(bareMs);
         program.push_back(programMs);

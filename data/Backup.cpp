@@ -1,8 +1,7 @@
 // Online copies of the table file through SQLite's backup interface; copies are checked on scratch files.
 #include "data/Backup.h"
 
-#include "data/Dataset.h"
-#include "data/Engine.h"
+#include "data/FileEngine.h"
 #include "data/Schema.h"
 #include "platform/SaveFile.h"
 #include "platform/SystemError.h"
@@ -12,11 +11,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QScopeGuard>
-#include <QSqlError>
-#include <QThread>
-
-#include <sqlite3.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -47,47 +41,8 @@ const QRegularExpression& namePattern() {
     return re;
 }
 
-struct TCloser {
-    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-};
-using THandle = std::unique_ptr<sqlite3, TCloser>;
-
 QString shown(const QString& path) { return QDir::toNativeSeparators(path); }
 
-THandle openFile(const QString& path, int flags) {
-    sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &raw, flags, nullptr);
-    THandle handle(raw);
-    if (rc != SQLITE_OK)
-        throw EEngineError(QStringLiteral("Не удалось открыть файл «%1»: %2")
-                               .arg(shown(path), ResultCodeText(rc, raw ? sqlite3_system_errno(raw) : 0)),
-                           QString::fromUtf8(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc)), rc & 0xff);
-    sqlite3_busy_timeout(handle.get(), 1500);
-    return handle;
-}
-
-// Copies every page of `from` into `to`; the destination's lock is retried for a while. The pages go
-// in one step of the engine: the destination holds all of them or none.
-void copyPages(sqlite3* to, sqlite3* from, const QString& what) {
-    sqlite3_backup* backup = sqlite3_backup_init(to, "main", from, "main");
-    if (!backup)
-        throw EngineError(to, what);
-    int rc;
-    int waits = 0;
-    do {
-        // All pages in one step: the copy is one consistent state of the source.
-        rc = sqlite3_backup_step(backup, -1);
-        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
-            if (++waits > 50)
-                break;
-            QThread::msleep(100);
-        }
-    } while (rc == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED);
-    sqlite3_backup_finish(backup);
-    if (rc != SQLITE_DONE)
-        throw EEngineError(what + QStringLiteral(": ") + ResultCodeText(rc, sqlite3_system_errno(to)),
-                           QString::fromUtf8(sqlite3_errstr(rc)), rc & 0xff);
-}
 
 // A new file name in `dir`: prefix, the moment, suffix; numbered when the second is taken.
 QString newPath(const QString& dir, const QString& prefix, const QString& suffix,
@@ -156,24 +111,6 @@ void copyFile(const QString& from, const QString& to) {
     // A short write keeps the rest in the buffer; the second flush gives the reason.
     if (!target.flush() && !target.flush())
         fail(target);
-}
-
-// The one text of a pragma or select.
-QString scalar(sqlite3* handle, const char* sql, const QString& what) {
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(handle, sql, -1, &stmt, nullptr) != SQLITE_OK)
-        throw EngineError(handle, what);
-    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(stmt, sqlite3_finalize);
-    const int rc = sqlite3_step(stmt);
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
-        throw EngineError(handle, what);
-    return rc == SQLITE_ROW ? QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)))
-                            : QString();
-}
-
-void execOn(sqlite3* handle, const char* sql, const QString& what) {
-    if (sqlite3_exec(handle, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
-        throw EngineError(handle, what);
 }
 
 // A scratch file made of a copy: checked with the engine and brought to this program's schema (and to a
@@ -249,41 +186,26 @@ private:
     }
 
     void check(int pageSize) {
-        static int serial = 0;
-        const QString connection = QStringLiteral("Scratch_%1").arg(++serial);
-        const auto remove = qScopeGuard([&connection] { QSqlDatabase::removeDatabase(connection); });
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-        db.setDatabaseName(m_path);
-        if (!db.open())
-            throw EDatabaseError(QStringLiteral("не удалось открыть рабочий файл проверки."),
-                                 db.lastError().text());
-        const auto close = qScopeGuard([&db] { db.close(); });
-        PrepareConnection(db);
-        sqlite3* handle = EngineHandle(db);
+        const std::unique_ptr<TFileEngine> db = TFileEngine::Open(m_path);
         const QString what = QStringLiteral("проверка копии");
         // A file of its own: the log copied along is taken into it, and no log is kept beside it.
-        execOn(handle, "pragma journal_mode = delete", what);
+        db->Run("pragma journal_mode = delete", what);
         QStringList answers;
-        {
-            sqlite3_stmt* stmt = nullptr;
-            int rc = sqlite3_prepare_v2(handle, "pragma integrity_check", -1, &stmt, nullptr);
-            if (rc == SQLITE_OK)
-                while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
-                    answers << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
-            sqlite3_finalize(stmt);
-            const int code = sqlite3_errcode(handle) & 0xff;
-            if (rc != SQLITE_DONE && (code == SQLITE_CORRUPT || code == SQLITE_NOTADB))
-                throw EDamagedFile(QString(), QString::fromUtf8(sqlite3_errmsg(handle)));
-            if (rc != SQLITE_DONE)
-                throw EngineError(handle, what);
+        try {
+            for (const auto& row : db->Rows(TSql{"pragma integrity_check"}))
+                answers << row[0].toString();
+        } catch (const EEngineError& e) {
+            if (IsDamage(e))
+                throw EDamagedFile(QString(), e.detail());
+            throw;
         }
         if (answers != QStringList{QStringLiteral("ok")})
             throw EDamagedFile(QString(), answers.join(QStringLiteral("; ")));
         {
-            TTransaction transaction(db);
+            TTransaction transaction(*db);
             const TSchemaReport report = [&] {
                 try {
-                    return PrepareSchema(db, false);
+                    return PrepareSchema(*db, false);
                 } catch (const EDamagedFile&) {
                     m_notOurs = true;
                     throw;
@@ -297,31 +219,21 @@ private:
             transaction.Commit();
         }
         // Pages are written into a live file in its write-ahead log only at the live file's page size.
-        if (pageSize > 0 && scalar(handle, "pragma page_size", what).toInt() != pageSize) {
-            execOn(handle, QByteArray("pragma page_size = " + QByteArray::number(pageSize)).constData(),
-                   what);
-            execOn(handle, "vacuum", what);
-        }
+        if (pageSize > 0 && db->PageSize() != pageSize)
+            db->Run("pragma page_size = " + QByteArray::number(pageSize) + "; vacuum", what);
     }
 
     QString m_path;
     bool m_notOurs = false;
 };
 
-QString writeCopy(sqlite3* source, const QString& dataDir,
+QString writeCopy(TEngine& source, const QString& dataDir,
                   const QDateTime& now = QDateTime::currentDateTime()) {
     const QString path = newPath(makeBackupDir(dataDir), kPrefix, kSuffix, now);
     const QString part = path + kPart;
     removeWithEngineFiles(part);
     try {
-        {
-            THandle target = Platform::PrivateWrite(
-                part, [&part] { return openFile(part, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE); });
-            copyPages(target.get(), source, QStringLiteral("Не удалось сделать резервную копию"));
-            // The copy is a file of its own: no journal of the source's kind is needed beside it.
-            execOn(target.get(), "pragma journal_mode = delete",
-                   QStringLiteral("Не удалось сделать резервную копию"));
-        }
+        Platform::PrivateWrite(part, [&] { source.BackupInto(part); });
         if (!QFile::rename(part, path))
             throw EDatabaseError(
                 QStringLiteral("Не удалось сохранить резервную копию «%1».").arg(shown(path)));
@@ -352,8 +264,8 @@ bool DailyBackupDue(const QString& dataDir, const QDate& today) {
     return true;
 }
 
-QString MakeBackup(const QSqlDatabase& db, const QString& dataDir, int keep, const QDateTime& now) {
-    const QString path = writeCopy(EngineHandle(db), dataDir, now);
+QString MakeBackup(TEngine& db, const QString& dataDir, int keep, const QDateTime& now) {
+    const QString path = writeCopy(db, dataDir, now);
     // A copy of a damaged file is no copy: it must not push the good ones out of the folder.
     try {
         VerifyBackup(path);
@@ -414,15 +326,10 @@ void VerifyBackup(const QString& path) {
     TScratch(path, QFileInfo(path).absolutePath() + QLatin1Char('/'), 0);
 }
 
-QString RestoreBackup(const QSqlDatabase& db, const QString& dataDir, const QString& backupPath, int keep) {
-    sqlite3* live = EngineHandle(db);
-    const int pageSize =
-        scalar(live, "pragma page_size", QStringLiteral("Не удалось восстановить данные из копии")).toInt();
-    const TScratch scratch(backupPath, makeBackupDir(dataDir), pageSize);
-    THandle source = openFile(scratch.Path(), SQLITE_OPEN_READONLY);
-    const QString kept = writeCopy(live, dataDir);
-    copyPages(live, source.get(), QStringLiteral("Не удалось восстановить данные из копии"));
-    source.reset();
+QString RestoreBackup(TEngine& db, const QString& dataDir, const QString& backupPath, int keep) {
+    const TScratch scratch(backupPath, makeBackupDir(dataDir), db.PageSize());
+    const QString kept = writeCopy(db, dataDir);
+    db.RestoreFrom(scratch.Path());
     prune(dataDir, keep + 1);
     return kept;
 }

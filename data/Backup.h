@@ -4,10 +4,11 @@
 
 #include <QDateTime>
 #include <QList>
-#include <QSqlDatabase>
 #include <QString>
 
 namespace Data {
+
+class TEngine;
 
 inline constexpr int kDefaultBackupsKept = 10;
 
@@ -28,7 +29,7 @@ bool DailyBackupDue(const QString& dataDir, const QDate& today = QDate::currentD
 // then deletes the oldest copies beyond `keep`. Returns the path of the copy; throws EDatabaseError and
 // leaves no file on failure, also when the copy fails the integrity check (the live file is damaged:
 // older copies stay).
-QString MakeBackup(const QSqlDatabase& db, const QString& dataDir, int keep,
+QString MakeBackup(TEngine& db, const QString& dataDir, int keep,
                    const QDateTime& now = QDateTime::currentDateTime());
 
 // The copies of the backup folder, newest first.
@@ -50,7 +51,7 @@ void VerifyBackup(const QString& path);
 // more copy, and only then are the scratch file's pages written into the live file, in one step of the
 // engine that either completes or leaves the old data (other connections see one or the other).
 // Returns the path of the copy of the current data.
-QString RestoreBackup(const QSqlDatabase& db, const QString& dataDir, const QString& backupPath, int keep);
+QString RestoreBackup(TEngine& db, const QString& dataDir, const QString& backupPath, int keep);
 
 // The same when the live table file cannot be opened (damaged, or not the program's): the checked
 // scratch file takes the place of the table file in one rename. The unusable file is kept in the backup

@@ -15,10 +15,6 @@
 #include <functional>
 #include <memory>
 
-class QSocketNotifier;
-class QTimer;
-struct pg_conn;
-
 class TMain_DataModule : public QObject {
     Q_OBJECT
 public:
@@ -26,8 +22,8 @@ public:
     // transaction that creates the schema, so an interrupted first start leaves nothing or everything.
     using TSeed = std::function<void(TMain_DataModule&)>;
 
-    // Connects to the data directory of the program directory. When the data directory is missing it
-    // shows "Не могу открыть базу данных! Не существует папки DB!" and returns null. The table file's
+    // Connects to the data directory of the program directory; throws Data::ENoDataDir when the data
+    // directory is missing. The table file's
     // schema is checked: an empty or new file gets the schema, the reference rows and `seed`; missing
     // reference tables or rows are restored; missing data tables or columns, or a file that is not a
     // database, raise EDatabaseError and change nothing. A data directory that cannot be written is
@@ -42,8 +38,8 @@ public:
            const std::function<bool(const QString&)>& isNetworkFolder = Data::IsNetworkFolder);
 
     // Opens the table file of the data directory read-only, as the user chose when the file could not be
-    // used for writing: the data tables are checked, nothing is written. Null when the data directory is
-    // missing (after its message); throws EDatabaseError when the file cannot even be read.
+    // used for writing: the data tables are checked, nothing is written. Throws ENoDataDir when the data
+    // directory is missing, EDatabaseError when the file cannot even be read.
     static std::unique_ptr<TMain_DataModule> OpenForViewing(const QString& programDir);
 
     // Connects to the database of a PostgreSQL server instead of the table file; the data directory of
@@ -82,10 +78,9 @@ public:
     // True when the data directory of the local file lies on a network file system.
     bool NetworkFolder() const { return m_networkFolder; }
 
-    // Engine session and connection: the connection name of the table file.
+    // Engine session and connection: the store's engine, the one way to its data.
     const QString Main_Session = QStringLiteral("Main_SessIn");
-    QString Main_Database() const { return m_connection; }
-    QSqlDatabase Connection() const;
+    Data::TEngine& Main_Database() const { return *m_engine; }
 
     Data::TTable* DB_Table;
     Data::TQuery* Men_Query;
@@ -103,22 +98,17 @@ public:
     // The pause after wrong database passwords, for every password dialog of the run.
     Data::TRetryDelay PasswordDelay;
 
-    // Base text of Men_Query; a refresh appends its ORDER BY clause to a copy of it.
-    const QString& MenQueryBaseSQL() const;
-
-    // Runs one statement through Update_Query with its values bound (never spliced into the text);
-    // returns the number of rows changed.
-    int ExecSQL(const QString& sql, const QVariantMap& params = {});
-
-    // The stored version of a record of DB, USER, GROUP or TEST (Row_Version), read when an edit
-    // dialog opens; an update saves only over this version. -1 when the record is gone.
-    qint64 RowVersion(const QString& table, const QString& keyField, qint64 key);
+    // Base text of Men_Query in the store's dialect, without its ORDER BY.
+    QString MenQueryBaseSQL() const;
+    // Re-runs Men_Query for Current_DB_ID in Men_ID order (a new testee comes last); the list sorts the
+    // rows by its markers in memory.
+    void OpenMenQuery();
 
     // Typed calls to the records of this store.
     Data::Repository& Repo() { return *m_repository; }
 
     // The tables of the change notices.
-    static const QStringList& ChangeTables();
+    static const QStringList& ChangeTables() { return Data::ChangeTables(); }
     // True while a statement waits for the server: a list refreshes after it.
     bool Busy() const;
     // False while changes of other workstations cannot be noticed (the server's link broke).
@@ -136,16 +126,14 @@ private:
     // Starts noticing other workstations' changes, when there is an event loop to hand them over: the
     // server's notices, or the table file's change counter.
     void watchChanges();
-    void watchSocket();
-    void noticed(const QStringList& tables);
     void setWatchWorking(bool working);
 
-    TMain_DataModule(const QString& dataDir, const QString& connection);
+    TMain_DataModule(const QString& dataDir, std::unique_ptr<Data::TEngine> engine);
     static std::unique_ptr<TMain_DataModule> openReadOnly(const QString& dataDir, TViewReason reason,
                                                           const QString& writeError);
+    std::unique_ptr<Data::TEngine> m_engine;
     std::unique_ptr<Data::Repository> m_repository;
     QString m_dataDir;
-    QString m_connection;
     bool m_created = false;
     bool m_readOnly = false;
     TViewReason m_viewReason = TViewReason::Folder;
@@ -155,11 +143,6 @@ private:
     bool m_networkFolder = false;
     Data::TStoreSettings m_store;
     QStringList m_repaired;
-    pg_conn* m_server = nullptr;
-    QSocketNotifier* m_notifier = nullptr;
-    QTimer* m_changeTimer = nullptr; // coalesces notices; on the table file, polls its change counter
-    QStringList m_changed;
-    qint64 m_dataVersion = -1;
     bool m_watchWorking = true;
 };
 

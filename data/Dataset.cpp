@@ -1,17 +1,6 @@
 // Datasets over the table engine: results are read to the end once, then navigated in memory.
 #include "data/Dataset.h"
 
-#include "data/Engine.h"
-#include "data/ServerEngine.h"
-
-#include <QSqlDriver>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
-
-#include <sqlite3.h>
-
-#include <memory>
 #include <vector>
 
 namespace Data {
@@ -28,19 +17,6 @@ bool sameValue(const QVariant& a, const QVariant& b) {
     return a == b;
 }
 
-bool isInteger(const QVariant& v) {
-    switch (v.metaType().id()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-        return true;
-    default:
-        return false;
-    }
-}
-
 // One field and value of a Locate, prepared once so that the walk compares stored cells in place: text
 // as UTF-8 bytes, integers as integers. Other pairs compare as the values they read as.
 class TLocateKey {
@@ -48,7 +24,7 @@ public:
     TLocateKey(int column, const QVariant& value)
         : m_column(column), m_value(value), m_null(value.isNull()),
           m_text(!m_null && value.metaType().id() == QMetaType::QString),
-          m_integer(!m_null && isInteger(value)) {
+          m_integer(KindOf(value) == TCellKind::Integer) {
         if (m_text)
             m_utf8 = value.toString().toUtf8();
         if (m_integer)
@@ -76,60 +52,6 @@ private:
     qint64 m_number = 0;
 };
 
-// Reads the whole result of a select into `rows`, straight from the engine's statement on the
-// connection's handle (or the server's result through libpq): this is the hot path of every list refresh.
-void readResult(const QSqlDatabase& db, const QString& sql, const QVariantMap& params, QStringList& fields,
-                TRowStore& rows) {
-    if (Server::IsServer(db)) {
-        Server::Select(db, sql, params, fields, rows);
-        return;
-    }
-    sqlite3* handle = EngineHandle(db);
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare16_v2(handle, sql.utf16(), -1, &stmt, nullptr) != SQLITE_OK) {
-        const EEngineError error = EngineError(handle, QStringLiteral("Ошибка в запросе"));
-        sqlite3_finalize(stmt);
-        throw error;
-    }
-    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(stmt, sqlite3_finalize);
-    BindParams(stmt, params, false);
-    const int n = sqlite3_column_count(stmt);
-    for (int i = 0; i < n; ++i)
-        fields.append(QString::fromUtf8(sqlite3_column_name(stmt, i)));
-    rows.Reset(n);
-    int rc;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        for (int i = 0; i < n; ++i) {
-            // One look-up of the column's value serves its type and its contents.
-            sqlite3_value* value = sqlite3_column_value(stmt, i);
-            switch (sqlite3_value_type(value)) {
-            case SQLITE_INTEGER:
-                rows.AppendInteger(sqlite3_value_int64(value));
-                break;
-            case SQLITE_FLOAT:
-                rows.AppendFloat(sqlite3_value_double(value));
-                break;
-            case SQLITE_TEXT: {
-                const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
-                rows.AppendText(QByteArrayView(text, sqlite3_value_bytes(value)));
-                break;
-            }
-            case SQLITE_BLOB: {
-                // A zero-length value comes back without data; it stays an empty value, not NULL.
-                const auto* data = static_cast<const char*>(sqlite3_value_blob(value));
-                rows.AppendBlob(QByteArrayView(data ? data : "", sqlite3_value_bytes(value)));
-                break;
-            }
-            default:
-                rows.AppendNull();
-                break;
-            }
-        }
-    }
-    if (rc != SQLITE_DONE)
-        throw EngineError(handle, QStringLiteral("Ошибка выполнения запроса"));
-}
-
 } // namespace
 
 // ---- TField ----
@@ -152,10 +74,7 @@ const QString& TField::FieldName() const { return m_dataset->m_fields[m_index]; 
 
 // ---- TDataset ----
 
-TDataset::TDataset(const QString& connectionName, QObject* parent)
-    : QObject(parent), m_connectionName(connectionName) {}
-
-QSqlDatabase TDataset::Database() const { return QSqlDatabase::database(m_connectionName, false); }
+TDataset::TDataset(QObject* parent) : QObject(parent) {}
 
 void TDataset::Open() {
     if (Active())
@@ -377,6 +296,10 @@ void TDataset::Delete() {
     notifyReset();
 }
 
+void TQuery::refuseWrite() {
+    throw EDatabaseError(QStringLiteral("Выборка только для чтения: запись не сохранена."));
+}
+
 void TDataset::DisableControls() { ++m_disableCount; }
 
 void TDataset::EnableControls() {
@@ -415,109 +338,19 @@ void TDataset::notifyMove() {
     Q_EMIT DataChange();
 }
 
-// ---- TQuery ----
+// ---- TValueSet ----
 
-void TQuery::SetParam(const QString& name, const QVariant& value) { m_params.insert(name, value); }
-
-void TQuery::DoOpen(QStringList& fields, TRowStore& rows) {
-    readResult(Database(), m_sql, m_params, fields, rows);
+void TValueSet::SetRows(QVector<QVector<QVariant>> rows) {
+    m_values = std::move(rows);
+    Close();
+    Open();
 }
 
-int TQuery::ExecSQL(qint64* lastId) { return ExecBound(Database(), m_sql, m_params, lastId); }
-
-// ---- TTable ----
-
-QString TTable::quotedTable() const { return QLatin1Char('"') + m_tableName + QLatin1Char('"'); }
-
-void TTable::DoOpen(QStringList& fields, TRowStore& rows) {
-    readResult(Database(),
-               QStringLiteral("select * from ") + quotedTable() + QStringLiteral(" order by ") + m_indexField,
-               {}, fields, rows);
-}
-
-void TTable::DoPost(QVector<QVariant>& row, bool inserting) {
-    const QStringList& fields = FieldNames();
-    QVariantMap params;
-    const auto param = [&](int i) -> QString {
-        const QString name = QStringLiteral("f%1").arg(i);
-        params.insert(name, row[i]);
-        return QLatin1Char(':') + name;
-    };
-    if (inserting) {
-        // The key (first field) is left to the engine when it was not set.
-        QStringList names;
-        QStringList marks;
-        const int version = FieldIndex(kRowVersion);
-        for (int i = 0; i < fields.size(); ++i) {
-            if ((i == 0 && row[0].isNull()) || i == version)
-                continue;
-            names << fields[i];
-            marks << param(i);
-        }
-        qint64 id = 0;
-        try {
-            ExecBound(Database(),
-                      QStringLiteral("insert into ") + quotedTable() + QStringLiteral(" (") +
-                          names.join(u',') + QStringLiteral(") values (") + marks.join(u',') +
-                          QLatin1Char(')'),
-                      params, &id);
-        } catch (const EDatabaseError& e) {
-            throw EDatabaseError(writeError(e));
-        }
-        if (row[0].isNull())
-            row[0] = id;
-        if (version >= 0)
-            row[version] = 1;
-    } else {
-        // The row's version, read with it, must still be the stored one: a record changed elsewhere
-        // meanwhile is not overwritten. The schema's triggers count the version up on every update.
-        const int version = FieldIndex(kRowVersion);
-        QStringList sets;
-        for (int i = 1; i < fields.size(); ++i)
-            if (i != version)
-                sets << fields[i] + QStringLiteral(" = ") + param(i);
-        if (sets.isEmpty())
-            return;
-        QString where = fields[0] + QStringLiteral(" = ") + param(0);
-        if (version >= 0 && !row[version].isNull())
-            where += QStringLiteral(" and ") + fields[version] + QStringLiteral(" = ") + param(version);
-        int changed = 0;
-        try {
-            changed = ExecBound(Database(),
-                                QStringLiteral("update ") + quotedTable() + QStringLiteral(" set ") +
-                                    sets.join(u',') + QStringLiteral(" where ") + where,
-                                params);
-        } catch (const EDatabaseError& e) {
-            throw EDatabaseError(writeError(e));
-        }
-        if (changed == 0) {
-            TQuery q(Database().connectionName(), nullptr);
-            q.SetSQL(QStringLiteral("select ") + fields[0] + QStringLiteral(" from ") + quotedTable() +
-                     QStringLiteral(" where ") + fields[0] + QStringLiteral(" = :key"));
-            q.SetParam(QStringLiteral("key"), row[0]);
-            q.Open();
-            throw ERecordChanged(q.IsEmpty() ? kRecordGone : kRecordChanged);
-        }
-        if (version >= 0 && !row[version].isNull())
-            row[version] = row[version].toLongLong() + 1;
-    }
-}
-
-void TTable::DoDelete(const QVector<QVariant>& row) {
-    // A record that is already gone (deleted elsewhere) is not an error: the outcome is the same.
-    try {
-        ExecBound(Database(),
-                  QStringLiteral("delete from ") + quotedTable() + QStringLiteral(" where ") +
-                      FieldNames()[0] + QStringLiteral(" = :key"),
-                  {{QStringLiteral("key"), row[0]}});
-    } catch (const EDatabaseError& e) {
-        throw EDatabaseError(QStringLiteral("Ошибка удаления из таблицы ") + m_tableName +
-                             QStringLiteral(": ") + e.message());
-    }
-}
-
-QString TTable::writeError(const EDatabaseError& e) const {
-    return QStringLiteral("Ошибка записи в таблицу ") + m_tableName + QStringLiteral(": ") + e.message();
+void TValueSet::DoOpen(QStringList& fields, TRowStore& rows) {
+    fields = m_names;
+    rows.Reset(static_cast<int>(m_names.size()));
+    for (const QVector<QVariant>& row : std::as_const(m_values))
+        rows.AppendRow(row);
 }
 
 } // namespace Data

@@ -1,52 +1,22 @@
 // Record-level access to tables and query results: a cursor over rows held in memory, with
 // locate, bookmarks, edit/append/post/delete, and suspendable notification of bound views.
 //
-// TQuery runs a select with named parameters and keeps the whole result, column by column (RowStore.h);
-// edits to it stay in that private copy. TTable shows one table in key order and writes edits through to it.
+// TQuery runs a select with named parameters on the store's engine and keeps the whole result, column by
+// column (RowStore.h); edits to it stay in that private copy. TTable shows one table in key order; records
+// are written through the repository (Repository.h).
 #pragma once
 
 #include <QObject>
-#include <QSqlDatabase>
 #include <QStringList>
 #include <QVariant>
 #include <QVector>
 
+#include "data/Engine.h"
 #include "data/RowStore.h"
-#include "platform/ErrorDisplay.h"
 
 namespace Data {
 
-// An error of the table engine (failed statement, missing table, lock conflict).
-class EDatabaseError : public Platform::EError {
-public:
-    using Platform::EError::EError;
-};
-
-// The server of the shared store cannot be reached: nothing of the operation was written.
-class EConnectionLost : public EDatabaseError {
-public:
-    using EDatabaseError::EDatabaseError;
-};
-
-// An update refused because the record was changed (or deleted) elsewhere since it was read.
-class ERecordChanged : public EDatabaseError {
-public:
-    using EDatabaseError::EDatabaseError;
-};
-
 class TDataset;
-
-// The message of an update whose record is no longer there.
-inline const QString kRecordGone = QStringLiteral(
-    "Запись не найдена: она удалена, возможно, на другом рабочем месте. Изменения не сохранены.");
-
-// The message of an update refused because another workstation changed the record first.
-inline const QString kRecordChanged =
-    QStringLiteral("Запись изменена на другом рабочем месте. Изменения не сохранены; запись показана в том "
-                   "виде, в каком она теперь хранится.");
-
-// Name of the column that counts the changes of a row (DB, USER, GROUP and TEST).
-inline const QString kRowVersion = QStringLiteral("Row_Version");
 
 // One field of the current row; reads and (in edit or insert state) writes its value.
 class TField {
@@ -73,7 +43,7 @@ public:
     enum class State { Inactive, Browse, Edit, Insert };
     using TBookmark = int;
 
-    TDataset(const QString& connectionName, QObject* parent);
+    explicit TDataset(QObject* parent);
 
     // Close drops the rows but keeps their memory for the next Open, so that a refresh of a large list
     // writes into pages already in use; the memory goes with the dataset.
@@ -128,8 +98,6 @@ public:
     void EnableControls();
     bool ControlsDisabled() const { return m_disableCount > 0; }
 
-    QSqlDatabase Database() const;
-
 Q_SIGNALS:
     // The rows were replaced (open, close, delete, re-enabled controls): views reset.
     void DataReset();
@@ -157,7 +125,6 @@ private:
     void checkActive() const;
     void setRow(int row);
 
-    QString m_connectionName;
     QStringList m_fields;
     TRowStore m_rows;
     QVector<QVariant> m_buffer; // the row being edited or inserted
@@ -173,17 +140,57 @@ private:
 class TQuery : public TDataset {
     Q_OBJECT
 public:
-    TQuery(const QString& connectionName, QObject* parent) : TDataset(connectionName, parent) {}
+    TQuery(TEngine& engine, QObject* parent) : TDataset(parent), m_engine(engine) {}
 
+    // The statement in the store's dialect; a text of that dialect as it stands.
+    void SetSQL(const TSql& sql) { m_sql = m_engine.Text(sql); }
     void SetSQL(const QString& sql) { m_sql = sql; }
     const QString& SQL() const { return m_sql; }
-    void SetParam(const QString& name, const QVariant& value);
+    void SetParam(const QString& name, const QVariant& value) { m_params.insert(name, value); }
     QVariant Param(const QString& name) const { return m_params.value(name); }
     void ClearParams() { m_params.clear(); }
 
     // Runs a statement that returns no rows (insert, update, delete); returns the rows affected.
     // `lastId` receives the key of an inserted row.
-    int ExecSQL(qint64* lastId = nullptr);
+    int ExecSQL(qint64* lastId = nullptr) { return m_engine.Exec(m_sql, m_params, lastId); }
+
+protected:
+    void DoOpen(QStringList& fields, TRowStore& rows) override {
+        m_engine.Select(m_sql, m_params, fields, rows);
+    }
+    // The rows are read only: records are written through the repository. A write here is refused
+    // rather than kept in the copy alone.
+    void DoPost(QVector<QVariant>&, bool) override { refuseWrite(); }
+    void DoDelete(const QVector<QVariant>&) override { refuseWrite(); }
+
+private:
+    [[noreturn]] static void refuseWrite();
+    TEngine& m_engine;
+    QString m_sql;
+    QVariantMap m_params;
+};
+
+// A table in the order of its key field, read with the store's statement for it.
+class TTable : public TQuery {
+    Q_OBJECT
+public:
+    TTable(TEngine& engine, const QString& tableName, const TSql& select, QObject* parent)
+        : TQuery(engine, parent), m_tableName(tableName) {
+        SetSQL(select);
+    }
+    const QString& TableName() const { return m_tableName; }
+
+private:
+    QString m_tableName;
+};
+
+// Rows handed over as values (a window's own list of records), shown and walked like a query's.
+class TValueSet : public TDataset {
+    Q_OBJECT
+public:
+    TValueSet(QStringList fields, QObject* parent) : TDataset(parent), m_names(std::move(fields)) {}
+    // Shows these rows (one value per field) from the first.
+    void SetRows(QVector<QVector<QVariant>> rows);
 
 protected:
     void DoOpen(QStringList& fields, TRowStore& rows) override;
@@ -191,30 +198,8 @@ protected:
     void DoDelete(const QVector<QVariant>&) override {}
 
 private:
-    QString m_sql;
-    QVariantMap m_params;
-};
-
-// A table in the order of its key field; posts and deletes write through. The first field is the key.
-class TTable : public TDataset {
-    Q_OBJECT
-public:
-    TTable(const QString& connectionName, const QString& tableName, const QString& indexField,
-           QObject* parent)
-        : TDataset(connectionName, parent), m_tableName(tableName), m_indexField(indexField) {}
-
-    const QString& TableName() const { return m_tableName; }
-
-protected:
-    void DoOpen(QStringList& fields, TRowStore& rows) override;
-    void DoPost(QVector<QVariant>& row, bool inserting) override;
-    void DoDelete(const QVector<QVariant>& row) override;
-
-private:
-    QString quotedTable() const;
-    QString writeError(const EDatabaseError& e) const;
-    QString m_tableName;
-    QString m_indexField;
+    QStringList m_names;
+    QVector<QVector<QVariant>> m_values;
 };
 
 // Notes the current row and suspends bound views; restores both on destruction, also on error.

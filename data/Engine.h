@@ -1,90 +1,105 @@
-// Statements on the store's connection (the table file, or a PostgreSQL server): every value is bound,
-// never spliced into the text, and transactions are held by a guard that rolls back on every exit path
-// that did not commit.
+// The one way to the database: an engine per store, chosen once when the store is opened (the table file
+// through SQLite, FileEngine.h; a PostgreSQL server through libpq, ServerEngine.h). Statements come from
+// Statements.h in the store's dialect; every value is bound, never spliced into the text; transactions
+// are held by a guard that rolls back on every exit path that did not commit.
 #pragma once
 
-#include "data/Dataset.h"
+#include "data/Errors.h"
+#include "data/RowStore.h"
 
-#include <QSqlDatabase>
 #include <QStringList>
 #include <QVariantMap>
 
-struct sqlite3;
-struct sqlite3_stmt;
-struct pg_conn;
+#include <functional>
+
+class QObject;
 
 namespace Data {
 
-// True when the connection is to the PostgreSQL server rather than the table file.
-bool IsServer(const QSqlDatabase& db);
-
-// The SQLite handle of an open table-file connection; throws EDatabaseError when there is none.
-sqlite3* EngineHandle(const QSqlDatabase& db);
-
-// Binds the named parameters (":Name") of a prepared statement from `params` (keys without the colon).
-// With `requireAll`, a parameter of the statement without a value is an error rather than a NULL.
-// Text that cannot be stored (a lone surrogate has no UTF-8 form) is refused.
-void BindParams(sqlite3_stmt* stmt, const QVariantMap& params, bool requireAll);
-
-// Runs one statement that returns no rows with its values bound; returns the number of rows changed.
-// `lastId` receives the key the engine assigned to an inserted row.
-int ExecBound(const QSqlDatabase& db, const QString& sql, const QVariantMap& params = {},
-              qint64* lastId = nullptr);
-
-// An engine failure with the engine's result code, for callers that decide by it (start-up opens a
-// file that cannot be written read-only instead).
-class EEngineError : public EDatabaseError {
-public:
-    EEngineError(const QString& message, const QString& detail, int code, QString reason = {})
-        : EDatabaseError(message, detail), m_code(code), m_reason(std::move(reason)) {}
-    // The primary result code (SQLITE_FULL, SQLITE_IOERR...).
-    int code() const { return m_code; }
-    // What went wrong and what to do, without what was being done (ResultCodeText).
-    const QString& reason() const { return m_reason; }
-
-private:
-    int m_code;
-    QString m_reason;
+// A statement written out for each store, side by side: the table file's text and the server's (null
+// where the server reads the same text).
+struct TSql {
+    const char* file;
+    const char* server = nullptr;
 };
 
-// A table file that cannot be used as it is: not a database, damaged, or without the tables and columns
-// the program needs. Nothing was written to it; a copy from the backups is the way out.
-class EDamagedFile : public EDatabaseError {
-public:
-    explicit EDamagedFile(const QString& message, const QString& detail = {}, QStringList missing = {})
-        : EDatabaseError(message, detail), m_missing(std::move(missing)) {}
-    // The tables and columns ("USER.FIO") the file lacks; empty when it is damaged or not ours at all.
-    const QStringList& missing() const { return m_missing; }
+// Change notices: the tables other connections changed ("DB", "USER", "GROUP", "TEST"; all of them when
+// the store cannot tell which).
+using TNoticeHandler = std::function<void(const QStringList& tables)>;
+// The tables that change notices name.
+const QStringList& ChangeTables();
 
-private:
-    QStringList m_missing;
+class TEngine {
+public:
+    virtual ~TEngine() = default;
+    TEngine() = default;
+    TEngine(const TEngine&) = delete;
+    TEngine& operator=(const TEngine&) = delete;
+
+    virtual bool IsServer() const = 0;
+    // The statement's text for this store.
+    QString Text(const TSql& sql) const {
+        return QString::fromUtf8(IsServer() && sql.server ? sql.server : sql.file);
+    }
+
+    // Reads the whole result of a select into `rows` (reset to its columns) and the column names into
+    // `fields`; a parameter without a value is NULL.
+    virtual void Select(const QString& text, const QVariantMap& params, QStringList& fields,
+                        TRowStore& rows) = 0;
+    // Runs one statement that returns no rows with every parameter bound (a missing value is an error);
+    // returns the number of rows changed. `lastId` receives the key of an inserted row.
+    virtual int Exec(const QString& text, const QVariantMap& params = {}, qint64* lastId = nullptr) = 0;
+    // Runs statements without values (schema, session settings), several separated by ";". `what` begins
+    // the message of a failure.
+    virtual void Run(const QByteArray& script, const QString& what) = 0;
+
+    void Select(const TSql& sql, const QVariantMap& params, QStringList& fields, TRowStore& rows) {
+        Select(Text(sql), params, fields, rows);
+    }
+    int Exec(const TSql& sql, const QVariantMap& params = {}, qint64* lastId = nullptr) {
+        return Exec(Text(sql), params, lastId);
+    }
+    // The rows of a select as values, for the small reads of the repository and the schema.
+    QVector<QVector<QVariant>> Rows(const TSql& sql, const QVariantMap& params = {});
+    QVector<QVector<QVariant>> Rows(const QString& text, const QVariantMap& params = {});
+    // The first value of a select; invalid when there is no row.
+    QVariant Value(const TSql& sql, const QVariantMap& params = {});
+
+    // Transactions, held by TTransaction: on the table file BEGIN IMMEDIATE, so that a lock conflict shows
+    // at the start and not half-way.
+    virtual bool InTransaction() = 0;
+    virtual void Begin() = 0;
+    virtual void Commit() = 0;
+    virtual void Rollback() = 0;
+
+    // Starts handing over changes of other connections: `changed` gets the tables, `working` false while
+    // they cannot be noticed (the server's link broke) and true again. Needs an event loop; the timers
+    // are children of `owner`.
+    virtual void Watch(QObject* owner, TNoticeHandler changed, std::function<void(bool)> working) = 0;
+    // True while a statement waits for the store: a list refreshes after it.
+    virtual bool Busy() const { return false; }
+
+    // Backup hooks of the table file: every page written into a new file `path`, the pages of the file
+    // `path` written into this one (each in one step of the engine), and the page size. The server keeps
+    // its own copies: these throw EDatabaseError there.
+    virtual void BackupInto(const QString& path);
+    virtual void RestoreFrom(const QString& path);
+    virtual int PageSize();
 };
 
-// What went wrong in Russian, with what to do, for an engine result code (primary or extended) and the
-// system error behind it (errno, 0 when none).
-QString ResultCodeText(int code, int systemError = 0);
-
-// The message of the connection's last engine error: a refusal raised by a schema trigger is the user's
-// message as it stands; anything else is what was being done, what went wrong and what to do.
-QString EngineMessage(sqlite3* handle, const QString& what);
-// The same as an error to throw, carrying the engine's own text for the log.
-EEngineError EngineError(sqlite3* handle, const QString& what);
-
-// A write transaction (on the table file BEGIN IMMEDIATE, so a lock conflict shows at the start and not
-// half-way), or a savepoint inside one that is already open. Destruction without Commit() rolls back.
+// A write transaction, or a savepoint inside one that is already open. Destruction without Commit()
+// rolls back.
 class TTransaction {
 public:
-    explicit TTransaction(const QSqlDatabase& db);
+    explicit TTransaction(TEngine& engine);
     ~TTransaction();
     void Commit();
     TTransaction(const TTransaction&) = delete;
     TTransaction& operator=(const TTransaction&) = delete;
 
 private:
-    void plain(const char* sql, const QString& what);
-    sqlite3* m_handle = nullptr;
-    pg_conn* m_server = nullptr;
-    QString m_savepoint; // empty for a transaction of its own
+    TEngine& m_engine;
+    bool m_savepoint = false; // false for a transaction of its own
     bool m_done = false;
 };
 

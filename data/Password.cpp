@@ -3,8 +3,8 @@
 #include "data/Password.h"
 
 #include "data/Backup.h"
-#include "data/Dataset.h"
-#include "data/Engine.h"
+#include "data/FileEngine.h"
+#include "data/Statements.h"
 #include "platform/Cp1251.h"
 #include "platform/ErrorDisplay.h"
 #include "platform/Log.h"
@@ -13,7 +13,6 @@
 #include <QFile>
 
 #include <sodium.h>
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <memory>
@@ -43,78 +42,6 @@ struct TStoredPassword {
     qint64 id;
     QByteArray stored;
 };
-
-struct TSqliteCloser {
-    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-};
-
-// Runs a statement without results on a copy; false with the engine's words in `error`.
-bool execCopy(sqlite3* db, const char* sql, QString& error) {
-    char* message = nullptr;
-    const int rc = sqlite3_exec(db, sql, nullptr, nullptr, &message);
-    if (rc != SQLITE_OK)
-        error = QString::fromUtf8(message ? message : sqlite3_errstr(rc));
-    sqlite3_free(message);
-    return rc == SQLITE_OK;
-}
-
-// Converts the shifted passwords of one copy; false with the reason when the copy could not be read or
-// written (it is then unchanged: the conversion is one transaction).
-bool hashCopy(const QString& path, QString& error) {
-    sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
-    const std::unique_ptr<sqlite3, TSqliteCloser> db(raw);
-    if (rc != SQLITE_OK) {
-        error = QString::fromUtf8(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc));
-        return false;
-    }
-    sqlite3_busy_timeout(db.get(), 1500);
-    QList<TStoredPassword> shifted;
-    sqlite3_stmt* select = nullptr;
-    if (sqlite3_prepare_v2(db.get(), "select DB_ID, Password from DB where length(Password) > 0", -1, &select,
-                           nullptr) != SQLITE_OK) {
-        error = QString::fromUtf8(sqlite3_errmsg(db.get()));
-        return false;
-    }
-    while (sqlite3_step(select) == SQLITE_ROW) {
-        const QByteArray stored(static_cast<const char*>(sqlite3_column_blob(select, 1)),
-                                sqlite3_column_bytes(select, 1));
-        if (!IsPasswordHash(stored))
-            shifted.append({sqlite3_column_int64(select, 0), stored});
-    }
-    if (sqlite3_finalize(select) != SQLITE_OK) {
-        error = QString::fromUtf8(sqlite3_errmsg(db.get()));
-        return false;
-    }
-    if (shifted.isEmpty())
-        return true;
-    // The freed bytes of the old values are overwritten, not left in the file's free space.
-    if (!execCopy(db.get(), "pragma secure_delete = on", error) ||
-        !execCopy(db.get(), "begin immediate", error))
-        return false;
-    bool ok = true;
-    for (const TStoredPassword& row : std::as_const(shifted)) {
-        const QByteArray hash = HashPassword(DecipherPassword(row.stored));
-        sqlite3_stmt* update = nullptr;
-        ok = sqlite3_prepare_v2(db.get(), "update DB set Password = ? where DB_ID = ?", -1, &update,
-                                nullptr) == SQLITE_OK;
-        if (ok) {
-            sqlite3_bind_blob(update, 1, hash.constData(), int(hash.size()), SQLITE_TRANSIENT);
-            sqlite3_bind_int64(update, 2, row.id);
-            ok = sqlite3_step(update) == SQLITE_DONE;
-        }
-        if (!ok)
-            error = QString::fromUtf8(sqlite3_errmsg(db.get()));
-        sqlite3_finalize(update);
-        if (!ok)
-            break;
-    }
-    if (ok && execCopy(db.get(), "commit", error))
-        return true;
-    QString ignored;
-    execCopy(db.get(), "rollback", ignored);
-    return false;
-}
 
 } // namespace
 
@@ -161,36 +88,37 @@ QString DecipherPassword(const QByteArray& stored) {
     return Cp1251::decode(shift(stored, 256 - static_cast<int>(stored.size() % 256)));
 }
 
-int HashShiftedPasswords(const QSqlDatabase& db) {
+int HashShiftedPasswords(TEngine& db) {
     QList<TStoredPassword> shifted;
-    {
-        TQuery q(db.connectionName(), nullptr);
-        q.SetSQL(QStringLiteral("select DB_ID, Password from DB"));
-        q.Open();
-        for (int r = 0; r < q.RecordCount(); ++r) {
-            const QByteArray stored = q.Value(r, 1).toByteArray();
-            if (!stored.isEmpty() && !IsPasswordHash(stored))
-                shifted.append({q.Value(r, 0).toLongLong(), stored});
-        }
+    for (const auto& row : db.Rows(kPasswords)) {
+        const QByteArray stored = row[1].toByteArray();
+        if (!stored.isEmpty() && !IsPasswordHash(stored))
+            shifted.append({row[0].toLongLong(), stored});
     }
     if (shifted.isEmpty())
         return 0;
     // In the table file the old values' bytes are overwritten where they leave free space; the caller
     // writes the pages back into the file once the transaction is in (see DataMod).
-    if (!IsServer(db))
-        sqlite3_exec(EngineHandle(db), "pragma secure_delete = on", nullptr, nullptr, nullptr);
+    if (!db.IsServer())
+        db.Run("pragma secure_delete = on", QStringLiteral("Не удалось преобразовать пароли"));
     for (const TStoredPassword& row : std::as_const(shifted))
-        ExecBound(db, QStringLiteral("update DB set Password = :Password where DB_ID = :DB_ID"),
-                  {{QStringLiteral("Password"), HashPassword(DecipherPassword(row.stored))},
-                   {QStringLiteral("DB_ID"), row.id}});
+        db.Exec(kUpdatePassword, {{QStringLiteral("Password"), HashPassword(DecipherPassword(row.stored))},
+                                  {QStringLiteral("DB_ID"), row.id}});
     return int(shifted.size());
 }
 
 void HashPasswordsOfCopies(const QString& dataDir) {
+    // Each copy in a transaction of its own: one that cannot be opened or written stays as it is.
     for (const TBackupInfo& copy : ListBackups(dataDir)) {
-        QString error;
-        if (!hashCopy(copy.path, error))
-            Platform::LogError(QStringLiteral("Пароли в копии %1 не преобразованы").arg(copy.path), error);
+        try {
+            const std::unique_ptr<TFileEngine> db = TFileEngine::Open(copy.path);
+            TTransaction transaction(*db);
+            HashShiftedPasswords(*db);
+            transaction.Commit();
+        } catch (const EDatabaseError& e) {
+            Platform::LogError(QStringLiteral("Пароли в копии %1 не преобразованы").arg(copy.path),
+                               e.detail().isEmpty() ? e.message() : e.detail());
+        }
     }
 }
 

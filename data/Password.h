@@ -5,7 +5,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QSqlDatabase>
 #include <QString>
 
 #include <functional>
@@ -32,7 +31,8 @@ QString DecipherPassword(const QByteArray& stored);
 
 // Replaces every stored password of the DB table that is not yet a hash by the hash of its deciphered
 // text, inside the caller's transaction (the table file or the server). Returns the number replaced.
-int HashShiftedPasswords(const QSqlDatabase& db);
+class TEngine;
+int HashShiftedPasswords(TEngine& db);
 
 // The same for the copies in the backup folder of `dataDir` that an earlier version made: each copy is
 // converted in a transaction of its own, with the replaced bytes overwritten. A copy that cannot be

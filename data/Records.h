@@ -36,6 +36,18 @@ struct TestRecord {
     qint64 version = 0;
 };
 
+// A record not stored yet, of testee `testeeId` in database `dbId`.
+inline TestRecord NewTestRecord(int dbId, int testeeId, const QDate& date = {}, const QTime& time = {},
+                                const QString& note = {}) {
+    TestRecord r;
+    r.dbId = dbId;
+    r.testeeId = testeeId;
+    r.date = date;
+    r.time = time;
+    r.note = note;
+    return r;
+}
+
 // One DB record: a database in the user's sense.
 struct Database {
     int id = 0;

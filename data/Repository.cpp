@@ -1,15 +1,14 @@
-// Typed calls over the data module's store connection.
+// Typed calls over the store's engine, with the statements of Statements.h.
 #include "data/Repository.h"
 
-#include "data/Dataset.h"
-#include "data/Engine.h"
+#include "data/Statements.h"
 #include "platform/Locale.h"
-
-#include <QSqlDatabase>
 
 namespace Data {
 
 namespace {
+
+using TRow = QVector<QVariant>;
 
 QDate dateOf(const QVariant& v) {
     return v.metaType().id() == QMetaType::QDate ? v.toDate() : Platform::IsoToDate(v.toString());
@@ -17,6 +16,12 @@ QDate dateOf(const QVariant& v) {
 
 QTime timeOf(const QVariant& v) {
     return v.metaType().id() == QMetaType::QTime ? v.toTime() : Platform::IsoToTime(v.toString());
+}
+
+TestRecord testOf(const TRow& r) {
+    return {r[0].toInt(),      r[1].toInt(),      r[2].toInt(),      dateOf(r[3]),
+            timeOf(r[4]),      r[5].toString(),   r[6].toString(),   r[7].toString(),
+            r[8].toString(),   r[9].toString(),   r[10].toLongLong()};
 }
 
 QVariantMap testParams(const TestRecord& r) {
@@ -33,53 +38,154 @@ QVariantMap testParams(const TestRecord& r) {
             {QStringLiteral("Calc_ProfilNapr"), r.calcProfilNapr}};
 }
 
-QVector<BalanceRow> balanceRows(const QString& connection, const QString& table) {
-    TQuery q(connection, nullptr);
-    q.SetSQL(QStringLiteral("select Vector, Reaction, %1 from %1 order by ID_Rec").arg(table));
-    q.Open();
+QVector<BalanceRow> balanceRows(TEngine& engine, const TSql& sql) {
     QVector<BalanceRow> rows;
-    rows.reserve(q.RecordCount());
-    for (int r = 0; r < q.RecordCount(); ++r)
-        rows.append({q.Value(r, 0).toInt(), q.Value(r, 1).toString(), q.Value(r, 2).toInt()});
+    for (const TRow& r : engine.Rows(sql))
+        rows.append({r[0].toInt(), r[1].toString(), r[2].toInt()});
     return rows;
+}
+
+// A write of table `table` whose failure is told with the table's name.
+template <class F> auto writing(const char* table, bool deleting, F&& write) {
+    const QString what = (deleting ? QStringLiteral("Ошибка удаления из таблицы ")
+                                   : QStringLiteral("Ошибка записи в таблицу ")) +
+                         QLatin1String(table) + QStringLiteral(": ");
+    try {
+        return write();
+    } catch (const EEngineError& e) {
+        throw EEngineError(what + e.message(), e.detail(), e.code(), e.reason());
+    } catch (const ERecordChanged&) {
+        throw;
+    } catch (const EDatabaseError& e) {
+        throw EDatabaseError(what + e.message(), e.detail());
+    }
+}
+
+// An update that changed no row: its record is gone, or changed elsewhere since it was read.
+[[noreturn]] void refused(bool exists, const QString& gone = kRecordGone) {
+    throw ERecordChanged(exists ? kRecordChanged : gone);
 }
 
 } // namespace
 
-std::optional<Testee> Repository::testee(int id) const {
-    TQuery q(m_connection, nullptr);
-    q.SetSQL(QStringLiteral("select USER.Men_ID, USER.DB_ID, USER.FIO, USER.Sex, USER.Age, USER.Group_ID, "
-                            "\"GROUP\".Group_Name, USER.Row_Version\n"
-                            "from USER\n"
-                            "left join \"GROUP\"\n"
-                            "on USER.Group_ID = \"GROUP\".Group_ID\n"
-                            "where USER.Men_ID = :Men_ID and USER.IsDel <> 'D'"));
-    q.SetParam(QStringLiteral("Men_ID"), id);
-    q.Open();
-    if (q.IsEmpty())
+// ---- Databases.
+
+std::optional<Database> Repository::database(int id) const {
+    const auto rows = m_engine.Rows(kDatabase, {{QStringLiteral("DB_ID"), id}});
+    if (rows.isEmpty())
         return std::nullopt;
-    return Testee{q.Value(0, 0).toInt(),    q.Value(0, 1).toInt(),     q.Value(0, 2).toString(),
-                  q.Value(0, 3).toString(), q.Value(0, 4).toInt(),     q.Value(0, 5).toInt(),
-                  q.Value(0, 6).toString(), q.Value(0, 7).toLongLong()};
+    const TRow& r = rows[0];
+    return Database{r[0].toInt(), r[1].toString(), r[2].toByteArray(), r[3].toLongLong()};
 }
 
+int Repository::insertDatabase(const QString& name, const QByteArray& password) {
+    qint64 id = 0;
+    writing("DB", false, [&] {
+        return m_engine.Exec(kInsertDatabase, {{QStringLiteral("DB_Name"), name}, {QStringLiteral("Password"), password}},
+                             &id);
+    });
+    return static_cast<int>(id);
+}
+
+void Repository::updateDatabase(const Database& db) {
+    const int changed = writing("DB", false, [&] {
+        return m_engine.Exec(kUpdateDatabase, {{QStringLiteral("DB_ID"), db.id},
+                                               {QStringLiteral("DB_Name"), db.name},
+                                               {QStringLiteral("Password"), db.password},
+                                               {kRowVersion, db.version}});
+    });
+    if (changed == 0)
+        refused(database(db.id).has_value());
+}
+
+void Repository::deleteDatabase(int id) {
+    const QVariantMap key{{QStringLiteral("DB_ID"), id}};
+    TTransaction transaction(m_engine);
+    for (const TSql& sql : {kDeleteTestsOfDatabase, kDeleteTesteesOfDatabase, kDeleteDatabase})
+        m_engine.Exec(sql, key);
+    transaction.Commit();
+}
+
+// ---- Groups.
+
+int Repository::insertGroup(const QString& name) {
+    qint64 id = 0;
+    writing("GROUP", false,
+            [&] { return m_engine.Exec(kInsertGroup, {{QStringLiteral("Group_Name"), name}}, &id); });
+    return static_cast<int>(id);
+}
+
+void Repository::renameGroup(const Group& group) {
+    const int changed = writing("GROUP", false, [&] {
+        return m_engine.Exec(kRenameGroup, {{QStringLiteral("Group_ID"), group.id},
+                                            {QStringLiteral("Group_Name"), group.name},
+                                            {kRowVersion, group.version}});
+    });
+    if (changed == 0)
+        refused(m_engine.Value(kGroupExists, {{QStringLiteral("Group_ID"), group.id}}).isValid());
+}
+
+void Repository::deleteGroup(int id) {
+    // A group that is already gone (deleted elsewhere) is not an error: the outcome is the same.
+    writing("GROUP", true, [&] { return m_engine.Exec(kDeleteGroup, {{QStringLiteral("Group_ID"), id}}); });
+}
+
+int Repository::groupMemberCount(int id) const {
+    return m_engine.Value(kGroupMemberCount, {{QStringLiteral("Group_ID"), id}}).toInt();
+}
+
+// ---- Testees.
+
+std::optional<Testee> Repository::testee(int id) const {
+    const auto rows = m_engine.Rows(kTestee, {{QStringLiteral("Men_ID"), id}});
+    if (rows.isEmpty())
+        return std::nullopt;
+    const TRow& r = rows[0];
+    return Testee{r[0].toInt(),    r[1].toInt(),    r[2].toString(), r[3].toString(),
+                  r[4].toInt(),    r[5].toInt(),    r[6].toString(), r[7].toLongLong()};
+}
+
+QString Repository::testeeName(int id) const {
+    return m_engine.Value(kTesteeName, {{QStringLiteral("Men_ID"), id}}).toString().simplified();
+}
+
+namespace {
+QVariantMap testeeParams(const Testee& t) {
+    return {{QStringLiteral("DB_ID"), t.dbId}, {QStringLiteral("FIO"), t.fio}, {QStringLiteral("Sex"), t.sex},
+            {QStringLiteral("Age"), t.age},    {QStringLiteral("Group_ID"), t.groupId}};
+}
+} // namespace
+
+int Repository::insertTestee(const Testee& t) {
+    qint64 id = 0;
+    m_engine.Exec(kInsertTestee, testeeParams(t), &id);
+    return static_cast<int>(id);
+}
+
+void Repository::updateTestee(const Testee& t) {
+    QVariantMap params = testeeParams(t);
+    params.remove(QStringLiteral("DB_ID"));
+    params.insert(QStringLiteral("Men_ID"), t.id);
+    params.insert(kRowVersion, t.version);
+    if (m_engine.Exec(kUpdateTestee, params) == 0)
+        refused(testee(t.id).has_value(), QStringLiteral("Тестируемый не найден: он удалён, возможно, на "
+                                                         "другом рабочем месте. Изменения не сохранены."));
+}
+
+void Repository::deleteTestee(int id) { m_engine.Exec(kDeleteTestee, {{QStringLiteral("Men_ID"), id}}); }
+
+// ---- Test records.
+
 QVector<TestRecord> Repository::testsOf(int testeeId) const {
-    TQuery q(m_connection, nullptr);
-    q.SetSQL(QStringLiteral("select Test_ID, DB_ID, Men_ID, Date_Test, Time_Test, Note, Result_Test, "
-                            "Result_Profil, Calc_Profil, Calc_ProfilNapr, Row_Version\n"
-                            "from TEST\n"
-                            "where Men_ID = :Men_ID\n"
-                            "order by Test_ID"));
-    q.SetParam(QStringLiteral("Men_ID"), testeeId);
-    q.Open();
     QVector<TestRecord> tests;
-    tests.reserve(q.RecordCount());
-    for (int r = 0; r < q.RecordCount(); ++r)
-        tests.append({q.Value(r, 0).toInt(), q.Value(r, 1).toInt(), q.Value(r, 2).toInt(),
-                      dateOf(q.Value(r, 3)), timeOf(q.Value(r, 4)), q.Value(r, 5).toString(),
-                      q.Value(r, 6).toString(), q.Value(r, 7).toString(), q.Value(r, 8).toString(),
-                      q.Value(r, 9).toString(), q.Value(r, 10).toLongLong()});
+    for (const TRow& r : m_engine.Rows(kTestsOf, {{QStringLiteral("Men_ID"), testeeId}}))
+        tests.append(testOf(r));
     return tests;
+}
+
+std::optional<TestRecord> Repository::test(int id) const {
+    const auto rows = m_engine.Rows(kTest, {{QStringLiteral("Test_ID"), id}});
+    return rows.isEmpty() ? std::nullopt : std::optional(testOf(rows[0]));
 }
 
 int Repository::insertTest(const TestRecord& record) {
@@ -87,50 +193,28 @@ int Repository::insertTest(const TestRecord& record) {
     params.insert(QStringLiteral("DB_ID"), record.dbId);
     params.insert(QStringLiteral("Men_ID"), record.testeeId);
     qint64 id = 0;
-    ExecBound(QSqlDatabase::database(m_connection, false),
-              QStringLiteral("insert into TEST (DB_ID, Men_ID, Date_Test, Time_Test, Note, Result_Test, "
-                             "Result_Profil, Calc_Profil, Calc_ProfilNapr) values (:DB_ID, :Men_ID, "
-                             ":Date_Test, :Time_Test, :Note, :Result_Test, :Result_Profil, :Calc_Profil, "
-                             ":Calc_ProfilNapr)"),
-              params, &id);
+    m_engine.Exec(kInsertTest, params, &id);
     return static_cast<int>(id);
 }
 
 void Repository::updateTest(const TestRecord& record) {
     QVariantMap params = testParams(record);
     params.insert(QStringLiteral("Test_ID"), record.id);
-    params.insert(QStringLiteral("Row_Version"), record.version);
-    const QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    const int changed = ExecBound(
-        db,
-        QStringLiteral("update TEST set Date_Test = :Date_Test, Time_Test = :Time_Test, Note = :Note, "
-                       "Result_Test = :Result_Test, Result_Profil = :Result_Profil, Calc_Profil = "
-                       ":Calc_Profil, Calc_ProfilNapr = :Calc_ProfilNapr where Test_ID = :Test_ID "
-                       "and (:Row_Version < 0 or Row_Version = :Row_Version)"),
-        params);
-    if (changed > 0)
-        return;
-    TQuery q(m_connection, nullptr);
-    q.SetSQL(QStringLiteral("select 1 from TEST where Test_ID = :Test_ID"));
-    q.SetParam(QStringLiteral("Test_ID"), record.id);
-    q.Open();
-    throw ERecordChanged(q.IsEmpty() ? kRecordGone : kRecordChanged);
+    params.insert(kRowVersion, record.version);
+    if (m_engine.Exec(kUpdateTest, params) == 0)
+        refused(test(record.id).has_value());
 }
+
+void Repository::deleteTest(int id) { m_engine.Exec(kDeleteTest, {{QStringLiteral("Test_ID"), id}}); }
 
 const ReferenceTables& Repository::references() const {
     if (m_references)
         return *m_references;
     ReferenceTables refs;
-    TQuery q(m_connection, nullptr);
-    q.SetSQL(QStringLiteral(
-        "select Type_Reaction, Posit_Select, Negat_Select, Napr from Symbols order by ID_Rec"));
-    q.Open();
-    refs.symbols.reserve(q.RecordCount());
-    for (int r = 0; r < q.RecordCount(); ++r)
-        refs.symbols.append({q.Value(r, 0).toString(), q.Value(r, 1).toString(), q.Value(r, 2).toString(),
-                             q.Value(r, 3).toString()});
-    refs.durMoll = balanceRows(m_connection, QStringLiteral("DurMoll"));
-    refs.soz = balanceRows(m_connection, QStringLiteral("Soz"));
+    for (const TRow& r : m_engine.Rows(kSymbolRows))
+        refs.symbols.append({r[0].toString(), r[1].toString(), r[2].toString(), r[3].toString()});
+    refs.durMoll = balanceRows(m_engine, kDurMollRows);
+    refs.soz = balanceRows(m_engine, kSozRows);
     m_references = std::move(refs);
     return *m_references;
 }

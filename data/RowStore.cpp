@@ -275,35 +275,23 @@ quint64 TRowStore::storeBytes(TColumnData& column, QByteArrayView bytes) {
 // The kind and slot a value gets; the conversions are those of binding a value to a statement, so an
 // edited row reads back as it would after a reopen.
 void TRowStore::encode(TColumnData& column, const QVariant& value, TCellKind& kind, quint64& slot) {
-    switch (value.isNull() ? QMetaType::UnknownType : value.metaType().id()) {
-    case QMetaType::UnknownType:
-        kind = TCellKind::Null;
+    kind = KindOf(value);
+    switch (kind) {
+    case TCellKind::Null:
         slot = 0;
         break;
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-    case QMetaType::UInt:
-    case QMetaType::Short:
-    case QMetaType::Bool:
-        kind = TCellKind::Integer;
+    case TCellKind::Integer:
         slot = zigzag(value.toLongLong());
         break;
-    case QMetaType::Double:
-        kind = TCellKind::Float;
+    case TCellKind::Float:
         slot = std::bit_cast<quint64>(value.toDouble());
         break;
-    case QMetaType::QByteArray: {
-        const QByteArray bytes = value.toByteArray();
-        kind = TCellKind::Blob;
-        slot = storeBytes(column, bytes);
+    case TCellKind::Blob:
+        slot = storeBytes(column, value.toByteArray());
         break;
-    }
-    default: {
-        const QByteArray utf8 = value.toString().toUtf8();
-        kind = TCellKind::Text;
-        slot = storeBytes(column, utf8);
+    case TCellKind::Text:
+        slot = storeBytes(column, value.toString().toUtf8());
         break;
-    }
     }
 }
 

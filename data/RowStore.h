@@ -40,6 +40,29 @@ inline void WriteSlot(char* at, int width, quint64 slot) {
 // The kinds of value an engine returns.
 enum class TCellKind : quint8 { Null, Integer, Float, Text, Blob };
 
+// The kind a value is bound and stored as: the one place that maps value types. Integers of every width
+// and booleans are integers, byte arrays blobs, anything else that is not null its text.
+inline TCellKind KindOf(const QVariant& value) {
+    if (value.isNull())
+        return TCellKind::Null;
+    switch (value.metaType().id()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Bool:
+        return TCellKind::Integer;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return TCellKind::Float;
+    case QMetaType::QByteArray:
+        return TCellKind::Blob;
+    default:
+        return TCellKind::Text;
+    }
+}
+
 class TRowStore {
 public:
     TRowStore() = default;

@@ -1,29 +1,19 @@
 // Schema of the table file, the shipped reference rows, the write guards, and the per-connection set-up.
 #include "data/Schema.h"
 
-#include "data/Collation.h"
-#include "data/Dataset.h"
-#include "data/Engine.h"
+#include "data/FileEngine.h"
 #include "data/Password.h"
 #include "data/ServerEngine.h"
 
 #include <QFile>
 #include <QHash>
 #include <QSet>
-#include <QSqlDriver>
-#include <QUrl>
-
-#include <sqlite3.h>
 
 #include <algorithm>
-#include <memory>
 
 namespace Data {
 
 namespace {
-
-constexpr int kLockRetries = 15;
-constexpr int kLockWaitMs = 100;
 
 struct TTableDef {
     const char* name;
@@ -163,56 +153,41 @@ QString versionTrigger(const TVersioned& t) {
         .arg(name, QString::fromLatin1(t.table), QString::fromLatin1(t.key));
 }
 
-void exec(QSqlDatabase& db, const QString& sql) {
+void exec(TEngine& db, const QString& sql) {
     try {
-        ExecBound(db, sql);
+        db.Exec(sql);
     } catch (const EDatabaseError& e) {
         throw EDatabaseError(QStringLiteral("Не удалось подготовить таблицы базы данных: ") + e.message());
     }
 }
 
 // Runs a query and hands each row's values to `row`.
-template <class F> void select(QSqlDatabase& db, const QString& sql, F&& row) {
-    TQuery q(db.connectionName(), nullptr);
-    q.SetSQL(sql);
-    q.Open();
-    for (int r = 0; r < q.RecordCount(); ++r) {
-        QVariantList values;
-        for (int c = 0; c < q.FieldNames().size(); ++c)
-            values << q.Value(r, c);
+template <class F> void select(TEngine& db, const QString& sql, F&& row) {
+    for (const QVector<QVariant>& values : db.Rows(sql))
         row(values);
-    }
 }
 
 QString quoted(const QString& name) { return QLatin1Char('"') + name + QLatin1Char('"'); }
 
-// The file of a table-file connection as the user knows it: a read-only connection is opened by URI.
-QString fileName(const QSqlDatabase& db) {
-    const QString name = db.databaseName();
-    if (!name.startsWith(QLatin1String("file:")))
-        return name;
-    return QUrl(name).toLocalFile();
-}
+// The file of a table-file engine as the user knows it.
+QString fileName(TEngine& db) { return static_cast<TFileEngine&>(db).Path(); }
 
 // Column names of a table, in lower case (names are matched without regard to case).
-QSet<QString> columnsOf(QSqlDatabase& db, const QString& table) {
+QSet<QString> columnsOf(TEngine& db, const QString& table) {
     QSet<QString> columns;
-    if (IsServer(db)) {
-        TQuery q(db.connectionName(), nullptr);
-        q.SetSQL(QStringLiteral("select column_name from information_schema.columns "
-                                "where table_schema = current_schema() and table_name = :name"));
-        q.SetParam(QStringLiteral("name"), table.toLower());
-        q.Open();
-        for (int r = 0; r < q.RecordCount(); ++r)
-            columns.insert(q.Value(r, 0).toString().toLower());
+    if (db.IsServer()) {
+        for (const auto& row : db.Rows(QStringLiteral("select column_name from information_schema.columns "
+                                                      "where table_schema = current_schema() and table_name = :name"),
+                                       {{QStringLiteral("name"), table.toLower()}}))
+            columns.insert(row[0].toString().toLower());
         return columns;
     }
     select(db, QStringLiteral("pragma table_info(") + quoted(table) + QLatin1Char(')'),
-           [&columns](const QVariantList& v) { columns.insert(v[1].toString().toLower()); });
+           [&columns](const QVector<QVariant>& v) { columns.insert(v[1].toString().toLower()); });
     return columns;
 }
 
-QStringList missingColumns(QSqlDatabase& db, const TTableDef& def) {
+QStringList missingColumns(TEngine& db, const TTableDef& def) {
     const QSet<QString> present = columnsOf(db, QString::fromLatin1(def.name));
     QStringList missing;
     for (const QString& c : def.columns)
@@ -221,10 +196,10 @@ QStringList missingColumns(QSqlDatabase& db, const TTableDef& def) {
     return missing;
 }
 
-int rowCount(QSqlDatabase& db, const QString& table) {
+int rowCount(TEngine& db, const QString& table) {
     int count = 0;
     select(db, QStringLiteral("select count(*) from ") + quoted(table),
-           [&count](const QVariantList& v) { count = v[0].toInt(); });
+           [&count](const QVector<QVariant>& v) { count = v[0].toInt(); });
     return count;
 }
 
@@ -260,7 +235,7 @@ TShippedRows shippedRows(const TReferenceDef& def) {
     return shipped;
 }
 
-QString keyText(const QVariantList& values) {
+QString keyText(const QVector<QVariant>& values) {
     QStringList parts;
     for (const QVariant& v : values)
         parts << v.toString();
@@ -270,13 +245,13 @@ QString keyText(const QVariantList& values) {
 // Inserts the shipped rows whose key no row of the table has. A new table gets the shipped keys as
 // well; rows restored into a table that has others go after them, so rows already there keep
 // precedence. Returns the number of rows written.
-int restoreRows(QSqlDatabase& db, const TReferenceDef& def, bool newTable) {
+int restoreRows(TEngine& db, const TReferenceDef& def, bool newTable) {
     const TShippedRows shipped = shippedRows(def);
     const QString table = QString::fromLatin1(def.table.name);
     QSet<QString> present;
     if (!newTable)
         select(db, QStringLiteral("select ") + def.keyColumns.join(u',') + QStringLiteral(" from ") + table,
-               [&present](const QVariantList& v) { present.insert(keyText(v)); });
+               [&present](const QVector<QVariant>& v) { present.insert(keyText(v)); });
     int written = 0;
     for (const QVariantMap& row : shipped.rows) {
         QVariantList key;
@@ -290,8 +265,7 @@ int restoreRows(QSqlDatabase& db, const TReferenceDef& def, bool newTable) {
             names << shipped.header[c];
             marks << QLatin1Char(':') + shipped.header[c];
         }
-        ExecBound(db,
-                  QStringLiteral("insert into ") + table + QStringLiteral(" (") + names.join(u',') +
+        db.Exec(QStringLiteral("insert into ") + table + QStringLiteral(" (") + names.join(u',') +
                       QStringLiteral(") values (") + marks.join(u',') + QLatin1Char(')'),
                   row);
         present.insert(keyText(key));
@@ -300,10 +274,10 @@ int restoreRows(QSqlDatabase& db, const TReferenceDef& def, bool newTable) {
     return written;
 }
 
-int userVersion(QSqlDatabase& db) {
+int userVersion(TEngine& db) {
     int version = 0;
     select(db, QStringLiteral("pragma user_version"),
-           [&version](const QVariantList& v) { version = v[0].toInt(); });
+           [&version](const QVector<QVariant>& v) { version = v[0].toInt(); });
     return version;
 }
 
@@ -311,16 +285,16 @@ int userVersion(QSqlDatabase& db) {
 // under that key would take them in. The table counts its keys itself (AUTOINCREMENT); a table made
 // without the counter (by another tool) is rebuilt with it, keeping every row and column, and the
 // counter starts above every group key in use, also those that testees still hold.
-void keepGroupKeys(QSqlDatabase& db) {
+void keepGroupKeys(TEngine& db) {
     QString made;
     select(db,
            QStringLiteral(
                "select sql from sqlite_master where type = 'table' and name = 'GROUP' collate nocase"),
-           [&made](const QVariantList& v) { made = v[0].toString(); });
+           [&made](const QVector<QVariant>& v) { made = v[0].toString(); });
     if (!made.contains(QStringLiteral("autoincrement"), Qt::CaseInsensitive)) {
         QStringList columns;
         select(db, QStringLiteral("pragma table_info(\"GROUP\")"),
-               [&columns](const QVariantList& v) { columns << quoted(v[1].toString()); });
+               [&columns](const QVector<QVariant>& v) { columns << quoted(v[1].toString()); });
         const TTableDef& group =
             *std::find_if(std::begin(kDataTables), std::end(kDataTables),
                           [](const TTableDef& t) { return qstrcmp(t.name, "GROUP") == 0; });
@@ -341,23 +315,12 @@ void keepGroupKeys(QSqlDatabase& db) {
            QStringLiteral("select max(coalesce((select max(seq) from sqlite_sequence where name = 'GROUP' "
                           "collate nocase), 0), coalesce((select max(Group_ID) from \"GROUP\"), 0), "
                           "coalesce((select max(Group_ID) from USER), 0))"),
-           [&highest](const QVariantList& v) { highest = v[0].toLongLong(); });
+           [&highest](const QVector<QVariant>& v) { highest = v[0].toLongLong(); });
     exec(db,
          QStringLiteral("delete from sqlite_sequence where name collate nocase in ('GROUP', 'GROUP_Keys')"));
     if (highest > 0)
-        ExecBound(db, QStringLiteral("insert into sqlite_sequence (name, seq) values ('GROUP', :seq)"),
-                  {{QStringLiteral("seq"), highest}});
-}
-
-int russianCollation(void*, int lenA, const void* a, int lenB, const void* b) {
-    return CompareRussianUtf8(static_cast<const char*>(a), lenA, static_cast<const char*>(b), lenB);
-}
-
-int busyHandler(void*, int retries) {
-    if (retries >= kLockRetries)
-        return 0;
-    sqlite3_sleep(kLockWaitMs);
-    return 1;
+        db.Exec(QStringLiteral("insert into sqlite_sequence (name, seq) values ('GROUP', :seq)"),
+                {{QStringLiteral("seq"), highest}});
 }
 
 } // namespace
@@ -388,36 +351,11 @@ const QStringList& SchemaColumnNames() {
     return names;
 }
 
-void PrepareConnection(QSqlDatabase& db) {
-    sqlite3* handle = EngineHandle(db);
-    sqlite3_busy_handler(handle, busyHandler, nullptr);
-    sqlite3_create_collation_v2(handle, "RUSSIAN", SQLITE_UTF8, nullptr, russianCollation, nullptr);
-    // The first read finds a file that is not a database; nothing has been written to it by then.
-    if (sqlite3_exec(handle, "select count(*) from sqlite_master", nullptr, nullptr, nullptr) != SQLITE_OK) {
-        const int code = sqlite3_errcode(handle);
-        if (code == SQLITE_NOTADB || code == SQLITE_CORRUPT)
-            throw EDamagedFile(
-                QStringLiteral("Файл «%1» не является базой данных программы или повреждён. Файл оставлен "
-                               "без изменений; восстановите его из резервной копии или переместите, чтобы "
-                               "программа создала новый.")
-                    .arg(fileName(db)),
-                QString::fromUtf8(sqlite3_errmsg(handle)));
-        throw EngineError(handle, QStringLiteral("Не могу открыть базу данных"));
-    }
-}
-
-void SetJournalMode(QSqlDatabase& db, bool networkFolder) {
-    sqlite3* handle = EngineHandle(db);
-    sqlite3_exec(handle, networkFolder ? "pragma journal_mode = delete" : "pragma journal_mode = wal",
-                 nullptr, nullptr, nullptr);
-    sqlite3_exec(handle, "pragma synchronous = normal", nullptr, nullptr, nullptr);
-}
-
-TSchemaReport PrepareSchema(QSqlDatabase& db, bool readOnly) {
+TSchemaReport PrepareSchema(TFileEngine& db, bool readOnly) {
     TSchemaReport report;
     QSet<QString> tables;
     select(db, QStringLiteral("select name from sqlite_master where type = 'table'"),
-           [&tables](const QVariantList& v) { tables.insert(v[0].toString().toLower()); });
+           [&tables](const QVector<QVariant>& v) { tables.insert(v[0].toString().toLower()); });
     tables.remove(QStringLiteral("sqlite_sequence"));
     const auto has = [&tables](const char* name) {
         return tables.contains(QString::fromLatin1(name).toLower());
@@ -643,13 +581,13 @@ const char* const kServerStep4[] = {
 // Write keys are kept a week: long enough for any repetition of a write.
 constexpr char kForgetOldKeys[] = "delete from morvel_write where written < now() - interval '7 days'";
 
-void execServer(QSqlDatabase& db, const QByteArray& sql) {
-    Server::ExecPlain(Server::Handle(db), sql, QStringLiteral("Не удалось подготовить таблицы базы данных"));
+void execServer(TEngine& db, const QByteArray& sql) {
+    db.Run(sql, QStringLiteral("Не удалось подготовить таблицы базы данных"));
 }
 
 } // namespace
 
-bool ServerRoleReadOnly(QSqlDatabase& db) {
+bool ServerRoleReadOnly(TServerEngine& db) {
     bool readOnly = false;
     select(db,
            QStringLiteral("select coalesce(bool_or(not has_table_privilege(c.oid, p.privilege)), false) "
@@ -659,17 +597,17 @@ bool ServerRoleReadOnly(QSqlDatabase& db) {
                           "union all "
                           "select not has_table_privilege(c.oid, 'INSERT') from pg_class c "
                           "where c.oid = to_regclass('morvel_write')"),
-           [&readOnly](const QVariantList& v) { readOnly = readOnly || v[0].toBool(); });
+           [&readOnly](const QVector<QVariant>& v) { readOnly = readOnly || v[0].toBool(); });
     return readOnly;
 }
 
-TSchemaReport PrepareServerSchema(QSqlDatabase& db, bool readOnly) {
+TSchemaReport PrepareServerSchema(TServerEngine& db, bool readOnly) {
     TSchemaReport report;
     QSet<QString> tables;
     select(db,
            QStringLiteral("select table_name from information_schema.tables "
                           "where table_schema = current_schema()"),
-           [&tables](const QVariantList& v) { tables.insert(v[0].toString().toLower()); });
+           [&tables](const QVector<QVariant>& v) { tables.insert(v[0].toString().toLower()); });
     QSet<QString> ours{QString::fromLatin1(kServerVersionTable), QStringLiteral("morvel_write")};
     for (const TTableDef& t : kDataTables)
         ours.insert(QString::fromLatin1(t.name).toLower());
@@ -683,7 +621,7 @@ TSchemaReport PrepareServerSchema(QSqlDatabase& db, bool readOnly) {
         else
             foreign << t;
     }
-    const QString name = db.databaseName();
+    const QString name = db.DatabaseName();
     if (!any) {
         if (!foreign.isEmpty()) {
             foreign.sort();
@@ -726,7 +664,7 @@ TSchemaReport PrepareServerSchema(QSqlDatabase& db, bool readOnly) {
             return report;
         int version = 0;
         select(db, QStringLiteral("select coalesce(max(version), 0) from morvel_schema"),
-               [&version](const QVariantList& v) { version = v[0].toInt(); });
+               [&version](const QVector<QVariant>& v) { version = v[0].toInt(); });
         if (version < 4) {
             for (const char* sql : kServerStep4)
                 execServer(db, sql);
@@ -738,9 +676,15 @@ TSchemaReport PrepareServerSchema(QSqlDatabase& db, bool readOnly) {
             execServer(db, "update morvel_schema set version = " + QByteArray::number(kSchemaVersion));
         execServer(db, kForgetOldKeys);
     }
-    for (const TReferenceDef& r : kReferenceTables)
+    for (const TReferenceDef& r : kReferenceTables) {
         if (restoreRows(db, r, report.created) > 0 && !report.created)
             report.repaired << QString::fromLatin1(r.table.name);
+        // Rows written with their keys leave the key sequence behind: rows restored later get keys after
+        // them.
+        if (report.created)
+            execServer(db, QByteArray("select setval(pg_get_serial_sequence('") + r.table.name +
+                               "', 'id_rec'), max(id_rec)) from " + r.table.name);
+    }
     return report;
 }
 

@@ -2,10 +2,13 @@
 // shipped reference rows restored and the write guards of newer program versions added in place.
 #pragma once
 
-#include <QSqlDatabase>
 #include <QStringList>
 
 namespace Data {
+
+class TEngine;
+class TFileEngine;
+class TServerEngine;
 
 // File name of the table file inside the data directory.
 inline const QString kTableFileName = QStringLiteral("morvel.db");
@@ -41,26 +44,17 @@ struct TSchemaReport {
 // guards. Throws EDatabaseError, changing nothing, when data tables or columns are missing, when the
 // file holds tables of another program, or when it is not a database at all.
 // With `readOnly` nothing is written: only the checks of data tables and columns are made.
-TSchemaReport PrepareSchema(QSqlDatabase& db, bool readOnly);
+TSchemaReport PrepareSchema(TFileEngine& db, bool readOnly);
 
 // The same for a database on a PostgreSQL server, inside the caller's transaction: an empty database
 // gets the tables, the Russian collation (ICU), the reference rows, the guards, the row versions, the
 // table of write keys and the change notices; a database of an older version gets what it lacks; a
 // database with tables of another program and none of ours is refused, unchanged. With `readOnly`
 // (a role that may only read) nothing is written.
-TSchemaReport PrepareServerSchema(QSqlDatabase& db, bool readOnly = false);
+TSchemaReport PrepareServerSchema(TServerEngine& db, bool readOnly = false);
 
 // True when the server role of the connection may not write every table of the program that the
 // database has (insert, update and delete on DB, USER, GROUP and TEST; insert on the write keys).
-bool ServerRoleReadOnly(QSqlDatabase& db);
-
-// Registers the Russian collation "RUSSIAN" and the lock-retry handler on an open connection. Throws
-// EDatabaseError when the file is not a database. Writes nothing to the file.
-void PrepareConnection(QSqlDatabase& db);
-
-// Switches a checked, writable file to the write-ahead log, so that readers and a writer of other
-// program instances do not block each other. In a folder on a network file system the write-ahead log
-// cannot work (it needs memory shared between the processes): there the rollback journal is used.
-void SetJournalMode(QSqlDatabase& db, bool networkFolder = false);
+bool ServerRoleReadOnly(TServerEngine& db);
 
 } // namespace Data

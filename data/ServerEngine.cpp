@@ -1,18 +1,19 @@
-// The server side of the engine: SQL translation, bound statements and result reading over libpq, with
-// bounded waits, reconnection and the keys that make a write's outcome knowable.
+// The server store's engine over libpq: bound statements and result reading, bounded waits,
+// reconnection, the keys that make a write's outcome knowable, and the change notices.
 #include "data/ServerEngine.h"
 
-#include "data/Schema.h"
 #include "platform/TextRules.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QHash>
 #include <QMutex>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QScopeGuard>
-#include <QSqlDriver>
+#include <QSocketNotifier>
 #include <QThread>
+#include <QTimer>
 #include <QUuid>
 
 #include <libpq-fe.h>
@@ -39,6 +40,9 @@ using TResult = std::unique_ptr<PGresult, void (*)(PGresult*)>;
 bool isLetter(QChar c) { return c.isLetter() || c == u'_'; }
 bool isWordChar(QChar c) { return c.isLetterOrNumber() || c == u'_'; }
 
+// Notices that come together are handed on as one change after this wait.
+constexpr int kNoticeDelayMs = 100;
+
 // Messages of a lost or stopped wait.
 const QString kNoLink =
     QStringLiteral("Нет связи с сервером базы данных: он не отвечает. Проверьте сеть и работу сервера и "
@@ -55,8 +59,7 @@ constexpr int kSliceMs = 50;         // the step of a wait: the observer is told
 constexpr int kCancelGraceMs = 2000; // after a cancel, the server's answer is awaited this long
 constexpr int kEndSessionMs = 3000;  // ending the old session of a lost statement is awaited this long
 
-// What the engine knows of each libpq connection (Qt's driver owns the handles; this state goes with
-// them, reset when a connection is opened, whatever handle it had before).
+// What the engine knows of each libpq connection, from its engine's making to its end.
 struct TLinkState {
     bool keys = false; // the database has the table of write keys and the role may write it
     bool busy = false; // a statement waits on it
@@ -382,9 +385,6 @@ bool reconnect(PGconn* conn, TWait& wait) {
     return true;
 }
 
-// Drops a connection whose statement was lost inside a transaction: the transaction is gone with it,
-// and the next statement makes the connection anew.
-void dropLink(PGconn* conn) { PQresetStart(conn); }
 
 // Ends the session that ran a lost statement, when the server still has it, so that whatever it wrote is
 // stored or not by the time the write's key is looked up.
@@ -443,18 +443,19 @@ void deliverNotices(PGconn* conn) {
         handler(tables);
 }
 
-// Key columns of our tables, by server name.
-const QHash<QByteArray, QByteArray>& keyColumns() {
-    static const QHash<QByteArray, QByteArray> keys = [] {
-        QHash<QByteArray, QByteArray> k;
-        for (const TTableKey& t : TableKeys())
-            k.insert(t.table.toLower().toLatin1(), t.key.toLower().toLatin1());
-        return k;
-    }();
-    return keys;
-}
+// A statement of the server dialect as libpq takes it: ":Name" parameters numbered ($1, $2, ...; the
+// names in that order); string literals, quoted names, comments and "::" casts are copied as they are.
+// A write outside a transaction that returns its keys as row_id also stores its key and outcome (the
+// number of rows it changed and the highest key it returned) in the same statement: both are committed
+// together or not at all.
+struct TStatement {
+    QByteArray text;
+    QStringList params;
+    QByteArray keyedText; // empty when the statement is not keyed
+    bool write = false;   // an insert, update or delete
+};
 
-TStatement translate(const QString& sql) {
+TStatement numbered(const QString& sql) {
     TStatement st;
     QString out;
     out.reserve(sql.size() + 16);
@@ -462,22 +463,12 @@ TStatement translate(const QString& sql) {
     const qsizetype n = sql.size();
     for (qsizetype i = 0; i < n;) {
         const QChar c = sql[i];
-        if (c == u'\'') {
+        if (c == u'\'' || c == u'"') {
             const qsizetype start = i++;
-            while (i < n) {
-                if (sql[i] == u'\'' && i + 1 < n && sql[i + 1] == u'\'')
-                    i += 2;
-                else if (sql[i++] == u'\'')
-                    break;
-            }
+            while (i < n && sql[i] != c)
+                ++i;
+            i = std::min(i + 1, n);
             out += QStringView(sql).sliced(start, i - start);
-        } else if (c == u'"') {
-            const qsizetype start = ++i;
-            while (i < n && sql[i] != u'"')
-                ++i;
-            out += u'"' + QStringView(sql).sliced(start, i - start).toString().toLower() + u'"';
-            if (i < n)
-                ++i;
         } else if (c == u'-' && i + 1 < n && sql[i + 1] == u'-') {
             const qsizetype start = i;
             while (i < n && sql[i] != u'\n')
@@ -497,68 +488,27 @@ TStatement translate(const QString& sql) {
                 it = numbers.insert(name, static_cast<int>(st.params.size()));
             }
             out += u'$' + QString::number(*it);
-        } else if (isLetter(c)) {
-            const qsizetype start = i;
-            while (i < n && isWordChar(sql[i]))
-                ++i;
-            const QStringView word = QStringView(sql).sliced(start, i - start);
-            if (word.compare(QLatin1String("user"), Qt::CaseInsensitive) == 0)
-                out += QStringLiteral("\"user\"");
-            else if (word.compare(QLatin1String("last_insert_rowid"), Qt::CaseInsensitive) == 0)
-                out += QStringLiteral("lastval");
-            else
-                out += word;
         } else {
             out += c;
             ++i;
         }
     }
-
-    static const QRegularExpression orIgnore(QStringLiteral(R"(^\s*insert\s+or\s+ignore\s+into\b)"),
-                                             QRegularExpression::CaseInsensitiveOption);
-    bool skipConflicts = false;
-    if (const auto m = orIgnore.match(out); m.hasMatch()) {
-        out.replace(0, m.capturedLength(), QStringLiteral("insert into"));
-        skipConflicts = true;
-    }
-    static const QRegularExpression insert(
-        QStringLiteral(R"(^\s*insert\s+into\s+("?)([A-Za-z_][A-Za-z0-9_]*)\1\s*(\(([^)]*)\))?)"),
-        QRegularExpression::CaseInsensitiveOption);
-    if (const auto m = insert.match(out); m.hasMatch()) {
-        const QByteArray table = m.captured(2).toLower().toLatin1();
-        const auto key = keyColumns().constFind(table);
-        if (key != keyColumns().cend()) {
-            st.table = table;
-            st.keyColumn = *key;
-            const QStringList columns = m.captured(4).split(u',', Qt::SkipEmptyParts);
-            for (const QString& column : columns)
-                if (column.trimmed().compare(QString::fromLatin1(*key), Qt::CaseInsensitive) == 0)
-                    st.keyGiven = true;
-        }
-    }
-    if (skipConflicts)
-        out += QStringLiteral(" on conflict do nothing");
-    if (!st.table.isEmpty())
-        out += QStringLiteral(" returning ") + QString::fromLatin1(st.keyColumn);
     st.text = out.toUtf8();
-
-    // A write outside a transaction stores its key with the number of rows it changed (and the key of
-    // the row it inserted) in the same statement: both are committed together or not at all.
     static const QRegularExpression write(QStringLiteral(R"(^\s*(insert|update|delete)\b)"),
                                           QRegularExpression::CaseInsensitiveOption);
-    if (write.match(out).hasMatch()) {
-        st.write = true;
-        const QByteArray key = "$" + QByteArray::number(st.params.size() + 1) + "::uuid";
-        st.keyedText = "with morvel_row as (" + st.text + (st.table.isEmpty() ? " returning 1" : "") +
-                       ") insert into morvel_write (write_key, changed, row_id) select " + key +
-                       ", count(*), " +
-                       (st.table.isEmpty() ? QByteArray("null") : "max(" + st.keyColumn + ")") +
-                       " from morvel_row returning changed, row_id";
-    }
+    st.write = write.match(out).hasMatch();
+    static const QRegularExpression keyed(QStringLiteral(R"(^\s*(insert|update|delete)\b.*\breturning\b.*\brow_id\s*$)"),
+                                          QRegularExpression::CaseInsensitiveOption |
+                                              QRegularExpression::DotMatchesEverythingOption);
+    if (keyed.match(out).hasMatch())
+        st.keyedText = "with morvel_row as (" + st.text +
+                       ") insert into morvel_write (write_key, changed, row_id) select $" +
+                       QByteArray::number(st.params.size() + 1) +
+                       "::uuid, count(*), max(row_id) from morvel_row returning changed, row_id";
     return st;
 }
 
-// Statements come from a small set of texts: each is translated once.
+// Statements come from a small set of texts: each is numbered once.
 std::shared_ptr<const TStatement> cachedStatement(const QString& sql) {
     static QMutex mutex;
     static QHash<QString, std::shared_ptr<const TStatement>> cache;
@@ -567,7 +517,7 @@ std::shared_ptr<const TStatement> cachedStatement(const QString& sql) {
     if (it == cache.cend()) {
         if (cache.size() > 512)
             cache.clear();
-        it = cache.insert(sql, std::make_shared<const TStatement>(translate(sql)));
+        it = cache.insert(sql, std::make_shared<const TStatement>(numbered(sql)));
     }
     return *it;
 }
@@ -592,24 +542,19 @@ TBound bind(const TStatement& st, const QVariantMap& params, bool requireAll) {
         if (v.isNull())
             continue;
         QByteArray& bytes = b.storage[i];
-        switch (v.metaType().id()) {
-        case QMetaType::Bool:
-            bytes = v.toBool() ? "1" : "0";
-            break;
-        case QMetaType::Int:
-        case QMetaType::LongLong:
-        case QMetaType::UInt:
-        case QMetaType::Short:
+        switch (KindOf(v)) {
+        case TCellKind::Null:
+        case TCellKind::Integer:
             bytes = QByteArray::number(v.toLongLong());
             break;
-        case QMetaType::Double:
+        case TCellKind::Float:
             bytes = QByteArray::number(v.toDouble(), 'g', 17);
             break;
-        case QMetaType::QByteArray:
+        case TCellKind::Blob:
             bytes = v.toByteArray();
             b.formats[i] = 1; // binary: bytes as they are
             break;
-        default: {
+        case TCellKind::Text: {
             const QString text = v.toString();
             // libpq passes text up to its first NUL; such a value would be stored cut short.
             if (Platform::HasLoneSurrogate(text) || text.contains(QChar(0)))
@@ -693,76 +638,6 @@ void appendCell(TRowStore& rows, const PGresult* res, int row, int column, TColu
     }
 }
 
-} // namespace
-
-bool IsServer(const QSqlDatabase& db) { return db.isValid() && db.driverName() == kDriver; }
-
-void SetWaitObserver(TWaitObserver* observer) { g_observer = observer; }
-
-void PrepareSession(PGconn* conn) {
-    withLink(conn, [](TLinkState& s) { s = TLinkState(); });
-    TWait wait;
-    prepareSession(conn, wait);
-}
-
-void Listen(PGconn* conn, TNoticeHandler handler) {
-    withLink(conn, [&handler](TLinkState& s) { s.listener = std::move(handler); });
-    ExecPlain(conn, "listen morvel_change", QStringLiteral("Не удалось подготовить соединение с сервером"));
-}
-
-void Unlisten(PGconn* conn) {
-    withLink(conn, [](TLinkState& s) { s.listener = nullptr; });
-}
-
-bool Busy(PGconn* conn) {
-    return withLink(conn, [](TLinkState& s) { return s.busy; });
-}
-
-bool PollNotices(PGconn* conn) {
-    if (Busy(conn))
-        return true;
-    if (PQstatus(conn) != CONNECTION_OK || !PQconsumeInput(conn))
-        return false;
-    deliverNotices(conn);
-    return PQstatus(conn) == CONNECTION_OK;
-}
-
-PGconn* Handle(const QSqlDatabase& db) {
-    // Qt's driver counts a connection whose server went away as closed; its handle stays (null only
-    // after close()), so that it can be re-established below.
-    const QVariant v = db.isValid() ? db.driver()->handle() : QVariant();
-    if (!v.isValid() || qstrcmp(v.typeName(), "pg_conn*") != 0)
-        throw EDatabaseError(QStringLiteral("Нет соединения с базой данных"));
-    PGconn* conn = *static_cast<PGconn* const*>(v.data());
-    if (!conn)
-        throw EDatabaseError(QStringLiteral("Нет соединения с базой данных"));
-    if (PQstatus(conn) != CONNECTION_OK) {
-        // The server went away (restart, network): one new attempt with the same parameters.
-        TWait wait;
-        if (!reconnect(conn, wait))
-            throw EConnectionLost(wait.cancelled ? kReadCancelled : kNoLink,
-                                  QString::fromUtf8(PQerrorMessage(conn)).trimmed());
-    }
-    return conn;
-}
-
-TStatement Translate(const QString& sql) { return translate(sql); }
-
-QString CanonicalName(const char* serverName) {
-    static const QHash<QByteArray, QString> names = [] {
-        QHash<QByteArray, QString> map;
-        for (const QString& name : SchemaColumnNames())
-            map.insert(name.toLower().toLatin1(), name);
-        map.insert("numb", QStringLiteral("Numb"));
-        return map;
-    }();
-    const QByteArray key(serverName);
-    const auto it = names.constFind(key);
-    return it != names.cend() ? *it : QString::fromUtf8(key);
-}
-
-namespace {
-
 // A statement and its values as one text: the same write tried again after an unknown outcome.
 QByteArray signatureOf(const QString& sql, const TBound& b) {
     QByteArray sig = sql.toUtf8();
@@ -821,75 +696,104 @@ TOutcome keyedWrite(PGconn* conn, const QString& sql, const TStatement& st, TBou
     }
 }
 
-} // namespace
-
-int Exec(const QSqlDatabase& db, const QString& sql, const QVariantMap& params, bool requireAll,
-         qint64* lastId) {
-    PGconn* conn = Handle(db);
-    const auto statement = cachedStatement(sql);
-    const TStatement& st = *statement;
-    TBound b = bind(st, params, requireAll);
-    TWait wait;
-    int changed = 0;
-    const bool inTransaction = !Idle(conn);
-    if (st.write && !inTransaction && withLink(conn, [](TLinkState& s) { return s.keys; })) {
-        const TOutcome o = keyedWrite(conn, sql, st, std::move(b), wait);
-        changed = o.changed;
-        if (lastId && !st.table.isEmpty() && o.rowId != 0)
-            *lastId = o.rowId;
-    } else {
-        const TAnswer a = roundTrip(conn, st.text, &b, wait);
-        if (answeredLost(conn, a)) {
-            if (inTransaction) {
-                dropLink(conn);
-                throw EConnectionLost(kTransactionLost);
-            }
-            // Without keys the outcome of a write cannot be learnt; the connection is made anew for
-            // the next statement.
-            reconnect(conn, wait);
-            throw EConnectionLost(st.write ? kWriteUnknown : kNoLink);
-        }
-        if (!succeeded(a.res.get())) {
-            if (wait.cancelled && stateOf(a.res.get()) == "57014")
-                throw EWaitCancelled(kCancelled);
-            raiseAnswer(conn, a.res.get(), QStringLiteral("Ошибка выполнения запроса"));
-        }
-        const PGresult* res = a.res.get();
-        changed = QByteArray(PQcmdTuples(const_cast<PGresult*>(res))).toInt();
-        if (lastId && !st.table.isEmpty() && PQntuples(res) > 0)
-            *lastId = std::strtoll(PQgetvalue(res, PQntuples(res) - 1, 0), nullptr, 10);
+// Handles an answer that says the connection is gone: a transaction is lost with it; anything else
+// reconnects (and is run again by the caller where that is safe).
+void onLost(PGconn* conn, TWait& wait, bool inTransaction) {
+    if (inTransaction) {
+        // The transaction is gone with its connection; the next statement makes the connection anew.
+        PQresetStart(conn);
+        throw EConnectionLost(kTransactionLost);
     }
-    if (st.keyGiven && changed > 0) {
-        // Keys written by hand (a copy, a repair) would otherwise be handed out again by the sequence.
-        const QByteArray table = st.table == "user" || st.table == "group" ? '"' + st.table + '"' : st.table;
-        const QByteArray seq = st.table + '_' + st.keyColumn + "_seq";
-        ExecPlain(conn,
-                  "select setval('" + seq + "', greatest((select max(" + st.keyColumn + ") from " + table +
-                      "), (select last_value from " + seq + ")))",
-                  QStringLiteral("Ошибка выполнения запроса"));
-    }
-    return changed;
+    if (!reconnect(conn, wait))
+        throw EConnectionLost(wait.cancelled ? kReadCancelled : kNoLink,
+                              QString::fromUtf8(PQerrorMessage(conn)).trimmed());
+    if (wait.cancelled)
+        throw EWaitCancelled(kReadCancelled);
 }
 
-void Select(const QSqlDatabase& db, const QString& sql, const QVariantMap& params, QStringList& fields,
-            TRowStore& rows) {
-    PGconn* conn = Handle(db);
-    const auto statement = cachedStatement(sql);
+} // namespace
+
+void SetWaitObserver(TWaitObserver* observer) { g_observer = observer; }
+
+} // namespace Data::Server
+
+namespace Data {
+
+using namespace Server;
+
+TServerEngine::TServerEngine(PGconn* conn) : m_conn(conn) { PrepareSession(); }
+
+TServerEngine::~TServerEngine() {
+    delete m_notifier;
+    PQfinish(m_conn);
+    const QMutexLocker lock(&g_linkMutex);
+    g_links.remove(m_conn);
+}
+
+void TServerEngine::PrepareSession() {
+    withLink(m_conn, [](TLinkState& s) { s.keys = false; });
+    TWait wait;
+    prepareSession(m_conn, wait);
+}
+
+PGconn* TServerEngine::Handle() {
+    if (PQstatus(m_conn) != CONNECTION_OK) {
+        // The server went away (restart, network): one new attempt with the same parameters.
+        TWait wait;
+        if (!reconnect(m_conn, wait))
+            throw EConnectionLost(wait.cancelled ? kReadCancelled : kNoLink,
+                                  QString::fromUtf8(PQerrorMessage(m_conn)).trimmed());
+    }
+    return m_conn;
+}
+
+int TServerEngine::Exec(const QString& text, const QVariantMap& params, qint64* lastId) {
+    PGconn* conn = Handle();
+    const auto statement = cachedStatement(text);
+    const TStatement& st = *statement;
+    TBound b = bind(st, params, true);
+    TWait wait;
+    const bool inTransaction = InTransaction();
+    if (!st.keyedText.isEmpty() && !inTransaction && withLink(conn, [](TLinkState& s) { return s.keys; })) {
+        const TOutcome o = keyedWrite(conn, text, st, std::move(b), wait);
+        if (lastId && o.rowId != 0)
+            *lastId = o.rowId;
+        return o.changed;
+    }
+    const TAnswer a = roundTrip(conn, st.text, &b, wait);
+    if (answeredLost(conn, a)) {
+        if (inTransaction) {
+            PQresetStart(conn);
+            throw EConnectionLost(kTransactionLost);
+        }
+        // Without keys the outcome of a write cannot be learnt; the connection is made anew for the
+        // next statement.
+        reconnect(conn, wait);
+        throw EConnectionLost(st.write ? kWriteUnknown : kNoLink);
+    }
+    if (!succeeded(a.res.get())) {
+        if (wait.cancelled && stateOf(a.res.get()) == "57014")
+            throw EWaitCancelled(kCancelled);
+        raiseAnswer(conn, a.res.get(), QStringLiteral("Ошибка выполнения запроса"));
+    }
+    PGresult* res = a.res.get();
+    const int key = PQfnumber(res, "row_id");
+    if (lastId && key >= 0 && PQntuples(res) > 0)
+        *lastId = std::strtoll(PQgetvalue(res, PQntuples(res) - 1, key), nullptr, 10);
+    return QByteArray(PQcmdTuples(res)).toInt();
+}
+
+void TServerEngine::Select(const QString& text, const QVariantMap& params, QStringList& fields,
+                           TRowStore& rows) {
+    PGconn* conn = Handle();
+    const auto statement = cachedStatement(text);
     const TBound b = bind(*statement, params, false);
     TWait wait;
-    const bool inTransaction = !Idle(conn);
+    const bool inTransaction = InTransaction();
     TAnswer a = roundTrip(conn, statement->text, &b, wait);
     // A read outside a transaction is run again once on a new connection, unseen by the user.
     if (answeredLost(conn, a)) {
-        if (inTransaction) {
-            dropLink(conn);
-            throw EConnectionLost(kTransactionLost);
-        }
-        if (!reconnect(conn, wait))
-            throw EConnectionLost(wait.cancelled ? kReadCancelled : kNoLink,
-                                  QString::fromUtf8(PQerrorMessage(conn)).trimmed());
-        if (wait.cancelled)
-            throw EWaitCancelled(kReadCancelled);
+        onLost(conn, wait, inTransaction);
         a = roundTrip(conn, statement->text, &b, wait);
         if (answeredLost(conn, a))
             throw EConnectionLost(kNoLink, QString::fromUtf8(PQerrorMessage(conn)).trimmed());
@@ -904,7 +808,7 @@ void Select(const QSqlDatabase& db, const QString& sql, const QVariantMap& param
     const int count = PQntuples(r);
     std::vector<TColumnRead> reads(static_cast<size_t>(columns));
     for (int c = 0; c < columns; ++c) {
-        fields << CanonicalName(PQfname(r, c));
+        fields << QString::fromUtf8(PQfname(r, c));
         reads[static_cast<size_t>(c)] = readOf(PQftype(r, c));
     }
     rows.Reset(columns);
@@ -913,20 +817,14 @@ void Select(const QSqlDatabase& db, const QString& sql, const QVariantMap& param
             appendCell(rows, r, row, c, reads[static_cast<size_t>(c)]);
 }
 
-void ExecPlain(PGconn* conn, const QByteArray& sql, const QString& what) {
+void TServerEngine::Run(const QByteArray& script, const QString& what) {
+    PGconn* conn = Handle();
     TWait wait;
-    const bool inTransaction = !Idle(conn);
-    TAnswer a = roundTrip(conn, sql, nullptr, wait);
-    // Outside a transaction plain statements are session settings and "begin": safe to run again.
+    const bool inTransaction = InTransaction();
+    TAnswer a = roundTrip(conn, script, nullptr, wait);
     if (answeredLost(conn, a)) {
-        if (inTransaction) {
-            dropLink(conn);
-            throw EConnectionLost(kTransactionLost);
-        }
-        if (!reconnect(conn, wait) || wait.cancelled)
-            throw EConnectionLost(wait.cancelled ? kReadCancelled : kNoLink,
-                                  QString::fromUtf8(PQerrorMessage(conn)).trimmed());
-        a = roundTrip(conn, sql, nullptr, wait);
+        onLost(conn, wait, inTransaction);
+        a = roundTrip(conn, script, nullptr, wait);
         if (answeredLost(conn, a))
             throw EConnectionLost(kNoLink, QString::fromUtf8(PQerrorMessage(conn)).trimmed());
     }
@@ -937,7 +835,18 @@ void ExecPlain(PGconn* conn, const QByteArray& sql, const QString& what) {
     }
 }
 
-void Commit(PGconn* conn) {
+bool TServerEngine::InTransaction() { return PQtransactionStatus(m_conn) != PQTRANS_IDLE; }
+
+void TServerEngine::Begin() { Run("begin", QStringLiteral("Не удалось начать запись")); }
+
+void TServerEngine::Rollback() { Run("rollback", QString()); }
+
+void TServerEngine::Commit() {
+    // The server answers a commit of a failed transaction with a rollback, not an error.
+    if (PQtransactionStatus(m_conn) == PQTRANS_INERROR)
+        throw EDatabaseError(QStringLiteral("Не удалось завершить запись: операция прервана ошибкой. "
+                                            "Изменения не сохранены."));
+    PGconn* conn = m_conn;
     TWait wait;
     const bool keys = withLink(conn, [](TLinkState& s) { return s.keys; });
     const QString key = QUuid::createUuid().toString(QUuid::WithoutBraces);
@@ -959,11 +868,79 @@ void Commit(PGconn* conn) {
         throw EConnectionLost(o.known ? kTransactionLost : kWriteUnknown);
 }
 
-bool Idle(PGconn* conn) { return PQtransactionStatus(conn) == PQTRANS_IDLE; }
+bool TServerEngine::Busy() const {
+    return withLink(m_conn, [](TLinkState& s) { return s.busy; });
+}
 
-QString ServerVersion(PGconn* conn) {
-    const int v = PQserverVersion(conn);
+void TServerEngine::Watch(QObject* owner, TNoticeHandler changed, std::function<void(bool)> working) {
+    m_owner = owner;
+    m_changedHandler = std::move(changed);
+    m_working = std::move(working);
+    m_noticeTimer = new QTimer(owner);
+    m_noticeTimer->setSingleShot(true);
+    m_noticeTimer->setInterval(kNoticeDelayMs);
+    QObject::connect(m_noticeTimer, &QTimer::timeout, owner, [this] {
+        const QStringList tables = std::exchange(m_changed, {});
+        if (!tables.isEmpty())
+            m_changedHandler(tables);
+    });
+    // The engine calls the listener in the middle of its work: the notice is handed over from the event
+    // loop.
+    const QPointer<QObject> guard(owner);
+    withLink(m_conn, [&](TLinkState& s) {
+        s.listener = [this, guard](const QStringList& tables) {
+            if (guard)
+                QMetaObject::invokeMethod(
+                    guard.data(),
+                    [this, guard, tables] {
+                        if (guard)
+                            noticed(tables);
+                    },
+                    Qt::QueuedConnection);
+        };
+    });
+    Run("listen morvel_change", QStringLiteral("Не удалось подготовить соединение с сервером"));
+    watchSocket();
+}
+
+void TServerEngine::watchSocket() {
+    delete m_notifier;
+    m_notifier = nullptr;
+    const int socket = PQsocket(m_conn);
+    if (socket < 0)
+        return;
+    m_notifier = new QSocketNotifier(socket, QSocketNotifier::Read);
+    QObject::connect(m_notifier, &QSocketNotifier::activated, m_owner, [this] {
+        // A statement under way reads the socket itself and hands its notices over.
+        if (Busy())
+            return;
+        if (PQstatus(m_conn) != CONNECTION_OK || !PQconsumeInput(m_conn) ||
+            (deliverNotices(m_conn), PQstatus(m_conn) != CONNECTION_OK)) {
+            m_notifier->setEnabled(false);
+            m_working(false);
+        }
+    });
+}
+
+void TServerEngine::noticed(const QStringList& tables) {
+    if (tables.isEmpty()) {
+        // A new connection: notices of the time without one are lost, so everything may have changed.
+        watchSocket();
+        m_working(true);
+        m_changed = ChangeTables();
+    } else {
+        m_changed += tables;
+        m_changed.removeDuplicates();
+    }
+    if (!m_noticeTimer->isActive())
+        m_noticeTimer->start();
+}
+
+QString TServerEngine::DatabaseName() const { return QString::fromUtf8(PQdb(m_conn)); }
+
+QString TServerEngine::Version() const {
+    const int v = PQserverVersion(m_conn);
     return QStringLiteral("%1.%2").arg(v / 10000).arg(v % 10000);
 }
 
-} // namespace Data::Server
+} // namespace Data

@@ -1,18 +1,18 @@
 // Store settings, server connections and network folder detection.
 #include "data/Store.h"
 
-#include "data/Engine.h"
 #include "data/ServerEngine.h"
 #include "platform/IniFile.h"
 #include "platform/Log.h"
 
 #include <QFile>
-#include <QSqlError>
 
 #include <libpq-fe.h>
 #include <sys/vfs.h>
 
+#include <list>
 #include <memory>
+#include <vector>
 
 namespace Data {
 
@@ -51,13 +51,6 @@ const char* tlsName(TTlsMode mode) {
     return "verify-full";
 }
 
-// The libpq parameter of the root certificate, quoted as its connection strings want.
-QString quotedParameter(QString value) {
-    value.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
-    value.replace(QLatin1Char('\''), QStringLiteral("\\'"));
-    return QLatin1Char('\'') + value + QLatin1Char('\'');
-}
-
 // Why the link could not be protected as asked, or why the server wants it protected; empty for any
 // other refusal. `answer` holds libpq's words.
 QString tlsRefusal(const TStoreSettings& s, const QString& answer) {
@@ -86,68 +79,78 @@ QString tlsRefusal(const TStoreSettings& s, const QString& answer) {
     return {};
 }
 
-// Why libpq refused the settings: a second attempt of its own, since Qt's driver passes only the text.
-TConnectResult classify(const TStoreSettings& s, const QString& password, const QString& qtMessage) {
-    if (const QString tls = tlsRefusal(s, qtMessage); !tls.isEmpty()) {
-        Platform::LogError(QStringLiteral("Соединение с сервером ") + s.Describe(), qtMessage);
+// The connection parameters of the settings, as libpq takes them: TCP keepalives, so that a dead link is
+// noticed by the system too, and a bound on data the other side does not acknowledge.
+class TParams {
+public:
+    TParams(const TStoreSettings& s, const QString& password) {
+        add("host", s.host.toUtf8());
+        add("port", QByteArray::number(s.port));
+        add("dbname", s.database.toUtf8());
+        add("connect_timeout", QByteArray::number(kConnectTimeout));
+        add("application_name", "morvel");
+        add("sslmode", tlsName(s.Tls()));
+        if (!s.rootCert.isEmpty())
+            add("sslrootcert", s.rootCert.toUtf8());
+        if (!s.user.isEmpty())
+            add("user", s.user.toUtf8());
+        if (!password.isEmpty())
+            add("password", password.toUtf8());
+        for (const char* option : {"keepalives=1", "keepalives_idle=5", "keepalives_interval=2",
+                                   "keepalives_count=3", "tcp_user_timeout=10000"}) {
+            const QByteArray pair(option);
+            add(pair.left(pair.indexOf('=')), pair.mid(pair.indexOf('=') + 1));
+        }
+        m_keys.push_back(nullptr);
+        m_values.push_back(nullptr);
+    }
+    const char* const* keys() const { return m_keys.data(); }
+    const char* const* values() const { return m_values.data(); }
+
+private:
+    void add(const QByteArray& key, const QByteArray& value) {
+        m_storage.push_back(key);
+        m_keys.push_back(m_storage.back().constData());
+        m_storage.push_back(value);
+        m_values.push_back(m_storage.back().constData());
+    }
+    std::list<QByteArray> m_storage;
+    std::vector<const char*> m_keys;
+    std::vector<const char*> m_values;
+};
+
+// Why libpq refused the settings, from the failed connection.
+TConnectResult classify(const TStoreSettings& s, const TParams& params, PGconn* conn) {
+    const QString answer = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+    if (const QString tls = tlsRefusal(s, answer); !tls.isEmpty()) {
+        Platform::LogError(QStringLiteral("Соединение с сервером ") + s.Describe(), answer);
         return {TConnectFailure::Encryption, tls};
     }
-    const QByteArray host = s.host.toUtf8(), port = QByteArray::number(s.port), db = s.database.toUtf8(),
-                     user = s.user.toUtf8(), pass = password.toUtf8(),
-                     timeout = QByteArray::number(kConnectTimeout), rootCert = s.rootCert.toUtf8();
-    std::vector<const char*> keys{"host", "port", "dbname", "connect_timeout", "sslmode"};
-    std::vector<const char*> values{host.constData(), port.constData(), db.constData(), timeout.constData(),
-                                    tlsName(s.Tls())};
-    if (!rootCert.isEmpty()) {
-        keys.push_back("sslrootcert");
-        values.push_back(rootCert.constData());
-    }
-    if (!user.isEmpty()) {
-        keys.push_back("user");
-        values.push_back(user.constData());
-    }
-    if (!pass.isEmpty()) {
-        keys.push_back("password");
-        values.push_back(pass.constData());
-    }
-    keys.push_back(nullptr);
-    values.push_back(nullptr);
     TConnectResult r;
-    if (PQpingParams(keys.data(), values.data(), 0) == PQPING_NO_RESPONSE) {
+    if (PQpingParams(params.keys(), params.values(), 0) == PQPING_NO_RESPONSE) {
         r.failure = TConnectFailure::Unreachable;
         r.message = QStringLiteral("Сервер %1 не отвечает: проверьте адрес и порт и запущен ли сервер.")
                         .arg(s.Describe());
-    } else {
-        const std::unique_ptr<PGconn, void (*)(PGconn*)> conn(
-            PQconnectdbParams(keys.data(), values.data(), 0), PQfinish);
-        const QString answer = QString::fromUtf8(PQerrorMessage(conn.get())).trimmed();
-        if (PQstatus(conn.get()) == CONNECTION_OK) {
-            r.failure = TConnectFailure::Other;
-            r.message = QStringLiteral("Не удалось подключиться к серверу %1. Повторите; если ошибка "
-                                       "повторится, обратитесь к администратору сервера.")
-                            .arg(s.Describe());
-            Platform::LogError(r.message, qtMessage);
-            return r;
-        }
-        if (PQconnectionNeedsPassword(conn.get())) {
-            r.failure = TConnectFailure::PasswordNeeded;
-            r.message = QStringLiteral("Сервер %1 требует пароль.").arg(s.Describe());
-        } else if (PQconnectionUsedPassword(conn.get())) {
-            r.failure = TConnectFailure::PasswordWrong;
-            r.message = QStringLiteral("Сервер %1 не принял имя пользователя или пароль.").arg(s.Describe());
-        } else if (answer.contains(QLatin1Char('"') + s.database + QLatin1Char('"'))) {
-            r.failure = TConnectFailure::NoDatabase;
-            r.message = QStringLiteral("На сервере нет базы данных «%1».").arg(s.database);
-        } else {
-            r.failure = TConnectFailure::Other;
-            r.message = QStringLiteral("Сервер %1 отказал в соединении. Проверьте параметры сервера в "
-                                       "настройках или обратитесь к администратору сервера.")
-                            .arg(s.Describe());
-        }
-        // The server's own words are English: they go to the log.
-        if (!answer.isEmpty())
-            Platform::LogError(r.message, answer);
+        return r;
     }
+    if (PQconnectionNeedsPassword(conn)) {
+        r.failure = TConnectFailure::PasswordNeeded;
+        r.message = QStringLiteral("Сервер %1 требует пароль.").arg(s.Describe());
+    } else if (PQconnectionUsedPassword(conn)) {
+        r.failure = TConnectFailure::PasswordWrong;
+        r.message = QStringLiteral("Сервер %1 не принял имя пользователя или пароль.").arg(s.Describe());
+    } else if (answer.contains(QLatin1Char('"') + s.database + QLatin1Char('"'))) {
+        r.failure = TConnectFailure::NoDatabase;
+        r.message = QStringLiteral("На сервере нет базы данных «%1».").arg(s.database);
+    } else {
+        r.failure = TConnectFailure::Other;
+        r.message = QStringLiteral("Сервер %1 отказал в соединении. Проверьте параметры сервера в "
+                                   "настройках или обратитесь к администратору сервера.")
+                        .arg(s.Describe());
+    }
+    // The server's own words are English: they go to the log.
+    if (!answer.isEmpty())
+        Platform::LogError(r.message, answer);
     return r;
 }
 
@@ -204,77 +207,42 @@ void WriteStoreSettings(const QString& iniPath, const TStoreSettings& s) {
     ini.WriteString(kStoreSection, kRootCertKey, s.rootCert);
 }
 
-TConnectResult OpenServer(const TStoreSettings& s, const QString& password, const QString& connectionName) {
-    TConnectResult result;
+std::unique_ptr<TServerEngine> ConnectServer(const TStoreSettings& s, const QString& password,
+                                             TConnectResult& result) {
+    result = {};
     if (s.database.trimmed().isEmpty()) {
-        result.failure = TConnectFailure::Other;
-        result.message = QStringLiteral("Не указано имя базы данных на сервере.");
-        return result;
+        result = {TConnectFailure::Other, QStringLiteral("Не указано имя базы данных на сервере.")};
+        return nullptr;
     }
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(Server::kDriver, connectionName);
-        if (!db.isValid()) {
-            QSqlDatabase::removeDatabase(connectionName);
-            result.failure = TConnectFailure::Other;
-            result.message =
-                QStringLiteral("Не установлен драйвер Qt для PostgreSQL (пакет libqt6sql6-psql).");
-            return result;
-        }
-        db.setHostName(s.host);
-        db.setPort(s.port);
-        db.setDatabaseName(s.database);
-        db.setUserName(s.user);
-        db.setPassword(password);
-        // Qt's driver turns ";" into the separator of libpq's parameters: a path holding one cannot be
-        // passed and is refused rather than cut.
-        if (s.rootCert.contains(QLatin1Char(';'))) {
-            QSqlDatabase::removeDatabase(connectionName);
-            return {TConnectFailure::Encryption,
-                    QStringLiteral("Путь к файлу корневого сертификата не должен содержать знак «;»: "
-                                   "переместите файл и укажите его заново.")};
-        }
-        QString options = QStringLiteral("connect_timeout=%1;application_name=morvel;sslmode=%2;")
-                              .arg(kConnectTimeout)
-                              .arg(QLatin1String(tlsName(s.Tls()))) +
-                          Server::kLinkOptions;
-        if (!s.rootCert.isEmpty())
-            options += QStringLiteral(";sslrootcert=") + quotedParameter(s.rootCert);
-        db.setConnectOptions(options);
-        if (db.open()) {
-            try {
-                Server::PrepareSession(Server::Handle(db));
-                return result;
-            } catch (const EDatabaseError& e) {
-                result.failure = TConnectFailure::Other;
-                result.message = e.message();
-                db.close();
-            }
-        } else {
-            result = classify(s, password, db.lastError().text());
-        }
+    const TParams params(s, password);
+    PGconn* conn = PQconnectdbParams(params.keys(), params.values(), 0);
+    if (PQstatus(conn) != CONNECTION_OK) {
+        result = classify(s, params, conn);
+        PQfinish(conn);
+        return nullptr;
     }
-    QSqlDatabase::removeDatabase(connectionName);
-    return result;
+    try {
+        return std::make_unique<TServerEngine>(conn);
+    } catch (const EDatabaseError& e) {
+        result = {TConnectFailure::Other, e.message()};
+        return nullptr;
+    }
 }
 
 TConnectResult TestServerConnection(const TStoreSettings& s, const QString& password) {
-    const QString name = QStringLiteral("morvel_connection_test");
-    TConnectResult result = OpenServer(s, password, name);
-    if (result.failure != TConnectFailure::None)
+    TConnectResult result;
+    const std::unique_ptr<TServerEngine> server = ConnectServer(s, password, result);
+    if (!server)
         return result;
     try {
-        QSqlDatabase db = QSqlDatabase::database(name, false);
-        TQuery q(name, nullptr);
-        q.SetSQL(QStringLiteral("select table_name from information_schema.tables "
-                                "where table_schema = current_schema()"));
-        q.Open();
+        const auto tables = server->Rows(TSql{"select table_name from information_schema.tables "
+                                              "where table_schema = current_schema()"});
         bool ours = false;
-        for (int r = 0; r < q.RecordCount(); ++r)
-            ours = ours || q.Value(r, 0).toString().compare(QLatin1String("test"), Qt::CaseInsensitive) == 0;
-        const QString version = Server::ServerVersion(Server::Handle(db));
+        for (const auto& row : tables)
+            ours = ours || row[0].toString().compare(QLatin1String("test"), Qt::CaseInsensitive) == 0;
         result.message = QStringLiteral("Соединение установлено: PostgreSQL %1, база данных «%2» ")
-                             .arg(version, s.database);
-        if (q.IsEmpty())
+                             .arg(server->Version(), s.database);
+        if (tables.isEmpty())
             result.message +=
                 QStringLiteral("пуста; при первом подключении в ней будут созданы таблицы программы.");
         else if (ours)
@@ -282,24 +250,24 @@ TConnectResult TestServerConnection(const TStoreSettings& s, const QString& pass
         else
             result.message +=
                 QStringLiteral("содержит таблицы другой программы и не может быть использована.");
-        result.message += QLatin1Char('\n') + DescribeLink(s, LinkSecurity(db));
+        result.message += QLatin1Char('\n') + DescribeLink(s, LinkSecurity(*server));
     } catch (const EDatabaseError& e) {
         result.failure = TConnectFailure::Other;
         result.message = e.message();
     }
-    QSqlDatabase::database(name, false).close();
-    QSqlDatabase::removeDatabase(name);
     return result;
 }
 
-TLinkSecurity LinkSecurity(const QSqlDatabase& db) {
+TLinkSecurity LinkSecurity(TEngine& engine) {
     TLinkSecurity link;
+    auto* server = dynamic_cast<TServerEngine*>(&engine);
     PGconn* conn = nullptr;
     try {
-        conn = Server::Handle(db);
+        conn = server ? server->Handle() : nullptr;
     } catch (const EDatabaseError&) {
-        return link; // no link at the moment: nothing is protected
     }
+    if (!conn)
+        return link; // no link at the moment (or none at all): nothing is protected
     link.encrypted = PQsslInUse(conn) == 1;
     if (link.encrypted) {
         link.protocol = QString::fromUtf8(PQsslAttribute(conn, "protocol"));

@@ -3,11 +3,11 @@
 // its refusals, and the check whether the data folder lies on a network file system.
 #pragma once
 
-#include "data/Dataset.h"
+#include "data/Errors.h"
 
-#include <QSqlDatabase>
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 namespace Data {
@@ -72,10 +72,13 @@ public:
     TConnectFailure failure;
 };
 
-// Opens Qt's PostgreSQL connection `connectionName` to the server; an empty password leaves it to
-// libpq (~/.pgpass). On failure the connection is removed again and the result says why.
-TConnectResult OpenServer(const TStoreSettings& settings, const QString& password,
-                          const QString& connectionName);
+class TEngine;
+class TServerEngine;
+
+// Connects to the server; an empty password leaves it to libpq (~/.pgpass). Null when the server refused
+// or could not be reached; `result` says why.
+std::unique_ptr<TServerEngine> ConnectServer(const TStoreSettings& settings, const QString& password,
+                                             TConnectResult& result);
 
 // Tries the settings on a connection of its own and describes the answer in Russian: the server's
 // version, whether the database is empty, holds the program's tables or another program's, and whether
@@ -88,8 +91,9 @@ struct TLinkSecurity {
     QString protocol; // "TLSv1.3"
     QString cipher;   // "TLS_AES_256_GCM_SHA384"
 };
-// The protection of an open server connection (none while the server cannot be reached).
-TLinkSecurity LinkSecurity(const QSqlDatabase& db);
+// The protection of the store's connection (none for the table file, and while the server cannot be
+// reached).
+TLinkSecurity LinkSecurity(TEngine& engine);
 // The link in one Russian sentence, for the connection check.
 QString DescribeLink(const TStoreSettings& settings, const TLinkSecurity& link);
 

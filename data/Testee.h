@@ -1,19 +1,16 @@
-// Small reads about one testee or group that windows show around their own data: the testee's name for
-// a window's caption, and how many testees a group holds.
+// The caption of a window that shows one testee's data.
 #pragma once
+
+#include "data/Records.h"
 
 #include <QString>
 
 namespace Data {
 
-// The name (FIO) of testee `menId`, empty when there is none.
-QString TesteeName(int menId);
-
 // `caption` followed by " - " and the name of testee `menId`, so that a window says whose data it shows;
 // the caption alone when the testee is not found.
 QString TesteeCaption(const QString& caption, int menId);
-
-// The testees of every database (deleted ones left out) that belong to group `groupId`.
-int GroupMemberCount(int groupId);
+// The same with the testee's name as the caller has it.
+QString TesteeCaption(const QString& caption, const Testee& testee);
 
 } // namespace Data

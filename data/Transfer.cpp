@@ -2,22 +2,19 @@
 // the copied keys, and a row count and MD5 of every table on both sides before the commit.
 #include "data/Transfer.h"
 
-#include "data/Engine.h"
+#include "data/FileEngine.h"
 #include "data/Schema.h"
 #include "data/ServerEngine.h"
 
 #include <QCryptographicHash>
 
 #include <libpq-fe.h>
-#include <sqlite3.h>
 
 #include <memory>
 
 namespace Data {
 
 namespace {
-
-using TStmt = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)>;
 
 // Tables in the order they are copied: owners before the rows that name them.
 const char* const kOrder[] = {"DB", "GROUP", "USER", "TEST", "Symbols", "DurMoll", "Soz"};
@@ -44,28 +41,38 @@ QByteArray serverColumns(const TTableKey& t) {
     return names.join(", ");
 }
 
+// A cell of the file as text: numbers written out, text and bytes as they are stored.
+QByteArray cellBytes(const TRowStore& rows, int r, int c) {
+    switch (rows.Kind(r, c)) {
+    case TCellKind::Integer:
+        return QByteArray::number(rows.Integer(r, c));
+    case TCellKind::Float:
+        return QByteArray::number(rows.Float(r, c), 'g', 17);
+    case TCellKind::Null:
+        return {};
+    default:
+        return rows.Bytes(r, c).toByteArray();
+    }
+}
+
 // Reads the file's table in key order and hands each row's values, as the checksum's text and as a
 // COPY line, to `row`.
-template <class F> void walkFileTable(sqlite3* handle, const TTableKey& t, F&& row) {
-    QStringList quoted;
-    for (const QString& c : t.columns)
-        quoted << c;
-    const QByteArray sql = QStringLiteral("select %1 from \"%2\" order by %3")
-                               .arg(quoted.join(QStringLiteral(", ")), t.table, t.key)
-                               .toUtf8();
-    sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(handle, sql.constData(), static_cast<int>(sql.size()), &raw, nullptr) !=
-        SQLITE_OK) {
-        sqlite3_finalize(raw);
-        throw EDatabaseError(
-            EngineMessage(handle, QStringLiteral("Не удалось прочитать таблицу ") + t.table));
+template <class F> void walkFileTable(TEngine& source, const TTableKey& t, F&& row) {
+    QStringList fields;
+    TRowStore rows;
+    try {
+        source.Select(QStringLiteral("select %1 from \"%2\" order by %3")
+                          .arg(t.columns.join(QStringLiteral(", ")), t.table, t.key),
+                      {}, fields, rows);
+    } catch (const EEngineError& e) {
+        throw EDatabaseError(QStringLiteral("Не удалось прочитать таблицу ") + t.table + QStringLiteral(": ") +
+                                 e.reason(),
+                             e.detail());
     }
-    const TStmt stmt(raw, sqlite3_finalize);
     const int n = static_cast<int>(t.columns.size());
     QByteArray sumText;
     QByteArray copyLine;
-    int rc;
-    while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+    for (int r = 0; r < rows.RowCount(); ++r) {
         sumText.clear();
         copyLine.clear();
         for (int i = 0; i < n; ++i) {
@@ -73,21 +80,17 @@ template <class F> void walkFileTable(sqlite3* handle, const TTableKey& t, F&& r
                 sumText += '\t';
                 copyLine += '\t';
             }
-            const int type = sqlite3_column_type(raw, i);
-            if (type == SQLITE_NULL) {
+            if (rows.Kind(r, i) == TCellKind::Null) {
                 sumText += "\\N";
                 copyLine += "\\N";
                 continue;
             }
-            const auto* data = static_cast<const char*>(sqlite3_column_blob(raw, i));
-            const QByteArray value(data ? data : "", sqlite3_column_bytes(raw, i));
+            const QByteArray text = cellBytes(rows, r, i);
             if (isBytes(t.columns[i])) {
-                sumText += "\\x" + value.toHex();
-                copyLine += "\\\\x" + value.toHex();
+                sumText += "\\x" + text.toHex();
+                copyLine += "\\\\x" + text.toHex();
                 continue;
             }
-            const QByteArray text =
-                type == SQLITE_FLOAT ? QByteArray::number(sqlite3_column_double(raw, i), 'g', 17) : value;
             sumText += text;
             for (const char c : text) {
                 switch (c) {
@@ -111,9 +114,6 @@ template <class F> void walkFileTable(sqlite3* handle, const TTableKey& t, F&& r
         copyLine += '\n';
         row(sumText, copyLine);
     }
-    if (rc != SQLITE_DONE)
-        throw EDatabaseError(
-            EngineMessage(handle, QStringLiteral("Не удалось прочитать таблицу ") + t.table));
 }
 
 struct TFileSum {
@@ -121,10 +121,10 @@ struct TFileSum {
     QByteArray sum;
 };
 
-TFileSum fileChecksum(sqlite3* handle, const TTableKey& t) {
+TFileSum fileChecksum(TEngine& source, const TTableKey& t) {
     QCryptographicHash md5(QCryptographicHash::Md5);
     TFileSum s;
-    walkFileTable(handle, t, [&](const QByteArray& text, const QByteArray&) {
+    walkFileTable(source, t, [&](const QByteArray& text, const QByteArray&) {
         if (s.rows++ > 0)
             md5.addData("\n");
         md5.addData(text);
@@ -133,7 +133,7 @@ TFileSum fileChecksum(sqlite3* handle, const TTableKey& t) {
     return s;
 }
 
-TFileSum serverChecksum(const QSqlDatabase& db, const TTableKey& t) {
+TFileSum serverChecksum(TEngine& db, const TTableKey& t) {
     QStringList values;
     // Bytes as the file side writes them, "\x" and hex: the session's own text form of bytea is the
     // escape form that Qt's driver chooses.
@@ -141,18 +141,14 @@ TFileSum serverChecksum(const QSqlDatabase& db, const TTableKey& t) {
         values << (isBytes(c) ? QStringLiteral("coalesce('\\x' || encode(%1, 'hex'), '\\N')")
                               : QStringLiteral("coalesce(%1::text, '\\N')"))
                       .arg(c.toLower());
-    TQuery q(db.connectionName(), nullptr);
-    // Written for the server as it stands: no translation of names is wanted here.
-    q.SetSQL(QStringLiteral(
-                 "select count(*), md5(coalesce(string_agg(concat_ws(E'\\t', %1), E'\\n' order by %2), '')) "
-                 "from %3")
-                 .arg(values.join(QStringLiteral(", ")), t.key.toLower(),
-                      QString::fromLatin1(serverTable(t.table))));
-    q.Open();
-    return {q.Value(0, 0).toLongLong(), q.Value(0, 1).toString().toLatin1()};
+    const auto rows = db.Rows(
+        QStringLiteral("select count(*), md5(coalesce(string_agg(concat_ws(E'\\t', %1), E'\\n' order by %2), '')) "
+                       "from %3")
+            .arg(values.join(QStringLiteral(", ")), t.key.toLower(), QString::fromLatin1(serverTable(t.table))));
+    return {rows[0][0].toLongLong(), rows[0][1].toString().toLatin1()};
 }
 
-void copyTable(sqlite3* source, PGconn* target, const TTableKey& t) {
+void copyTable(TEngine& source, PGconn* target, const TTableKey& t) {
     const QByteArray sql = "copy " + serverTable(t.table) + " (" + serverColumns(t) + ") from stdin";
     {
         const std::unique_ptr<PGresult, void (*)(PGresult*)> res(PQexec(target, sql.constData()), PQclear);
@@ -204,15 +200,14 @@ void copyTable(sqlite3* source, PGconn* target, const TTableKey& t) {
 
 // The highest key the file ever handed out for a table (its key counter), also that of a row deleted
 // since; 0 when it keeps none.
-qint64 fileKeyCounter(sqlite3* handle, const QString& table) {
-    sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(handle, "select seq from sqlite_sequence where name = ?1 collate nocase", -1, &raw,
-                           nullptr) != SQLITE_OK)
-        return 0;
-    const TStmt stmt(raw, sqlite3_finalize);
-    const QByteArray name = table.toUtf8();
-    sqlite3_bind_text(raw, 1, name.constData(), int(name.size()), SQLITE_TRANSIENT);
-    return sqlite3_step(raw) == SQLITE_ROW ? sqlite3_column_int64(raw, 0) : 0;
+qint64 fileKeyCounter(TEngine& source, const QString& table) {
+    try {
+        return source.Value(TSql{"select seq from sqlite_sequence where name = :name collate nocase"},
+                            {{QStringLiteral("name"), table}})
+            .toLongLong();
+    } catch (const EDatabaseError&) {
+        return 0; // a file that never handed out a key has no counter table
+    }
 }
 
 } // namespace
@@ -236,43 +231,42 @@ QString TTransferReport::Text() const {
     return lines.join(u'\n');
 }
 
-QByteArray TableChecksum(const QSqlDatabase& db, const QString& table) {
+QByteArray TableChecksum(TEngine& db, const QString& table) {
     const TTableKey& t = tableOf(table);
-    return IsServer(db) ? serverChecksum(db, t).sum : fileChecksum(EngineHandle(db), t).sum;
+    return db.IsServer() ? serverChecksum(db, t).sum : fileChecksum(db, t).sum;
 }
 
-TTransferReport TransferToServer(const QSqlDatabase& source, const QSqlDatabase& constTarget) {
-    QSqlDatabase target = constTarget;
-    sqlite3* file = EngineHandle(source);
-    PGconn* server = Server::Handle(target);
+TTransferReport TransferToServer(TEngine& file, TEngine& target) {
+    auto* serverEngine = dynamic_cast<TServerEngine*>(&target);
+    if (!serverEngine || file.IsServer())
+        throw EDatabaseError(QStringLiteral("Перенос возможен только из файла базы данных на сервер."));
+    PGconn* server = serverEngine->Handle();
 
     TTransaction transaction(target);
     // Copying a large file may take longer than a statement of the program may.
-    Server::ExecPlain(server, "set local statement_timeout = 0",
-                      QStringLiteral("Не удалось подготовить перенос"));
-    PrepareServerSchema(target);
+    target.Run("set local statement_timeout = 0", QStringLiteral("Не удалось подготовить перенос"));
+    PrepareServerSchema(*serverEngine);
     QStringList filled;
     for (const char* name : {"DB", "GROUP", "USER", "TEST"}) {
-        TQuery q(target.connectionName(), nullptr);
-        q.SetSQL(QStringLiteral("select count(*) from \"%1\"").arg(QString::fromLatin1(name)));
-        q.Open();
-        if (q.Value(0, 0).toLongLong() > 0)
+        if (target.Rows(QStringLiteral("select count(*) from ") + QString::fromLatin1(serverTable(QString::fromLatin1(name))))
+                .value(0)
+                .value(0)
+                .toLongLong() > 0)
             filled << QString::fromLatin1(name);
     }
     if (!filled.isEmpty())
         throw EDatabaseError(
             QStringLiteral("База данных «%1» на сервере не пуста (таблицы %2 содержат записи). "
                            "Перенос возможен только в пустую базу данных; ничего не изменено.")
-                .arg(target.databaseName(), filled.join(QStringLiteral(", "))));
+                .arg(serverEngine->DatabaseName(), filled.join(QStringLiteral(", "))));
 
     // The file's rows are copied as they are: tests of deleted testees and rows of earlier versions
     // included, which the write guards would refuse one by one.
     for (const char* table : {"\"user\"", "test"})
-        Server::ExecPlain(server, QByteArray("alter table ") + table + " disable trigger user",
-                          QStringLiteral("Не удалось подготовить перенос"));
+        target.Run(QByteArray("alter table ") + table + " disable trigger user",
+                   QStringLiteral("Не удалось подготовить перенос"));
     for (const char* table : {"symbols", "durmoll", "soz"})
-        Server::ExecPlain(server, QByteArray("delete from ") + table,
-                          QStringLiteral("Не удалось подготовить перенос"));
+        target.Run(QByteArray("delete from ") + table, QStringLiteral("Не удалось подготовить перенос"));
     for (const char* name : kOrder) {
         const TTableKey& t = tableOf(QString::fromLatin1(name));
         copyTable(file, server, t);
@@ -282,14 +276,13 @@ TTransferReport TransferToServer(const QSqlDatabase& source, const QSqlDatabase&
         // never handed out again.
         const QByteArray highest = "greatest(coalesce(max(" + key + "), 0), " +
                                    QByteArray::number(fileKeyCounter(file, t.table)) + ")";
-        Server::ExecPlain(server,
-                          "select setval(pg_get_serial_sequence('" + table + "', '" + key + "'), greatest(" +
+        target.Run("select setval(pg_get_serial_sequence('" + table + "', '" + key + "'), greatest(" +
                               highest + ", 1), " + highest + " > 0) from " + table,
-                          QStringLiteral("Не удалось перенести счётчик ключей"));
+                   QStringLiteral("Не удалось перенести счётчик ключей"));
     }
     for (const char* table : {"\"user\"", "test"})
-        Server::ExecPlain(server, QByteArray("alter table ") + table + " enable trigger user",
-                          QStringLiteral("Не удалось завершить перенос"));
+        target.Run(QByteArray("alter table ") + table + " enable trigger user",
+                   QStringLiteral("Не удалось завершить перенос"));
 
     TTransferReport report;
     for (const char* name : kOrder) {

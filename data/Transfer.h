@@ -5,10 +5,11 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QSqlDatabase>
 #include <QString>
 
 namespace Data {
+
+class TEngine;
 
 // One table after the copy: rows and checksum on both sides.
 struct TTransferCheck {
@@ -31,9 +32,9 @@ struct TTransferReport {
 // program's tables there when the database is empty; refuses (EDatabaseError, nothing written) a target
 // that already holds databases, groups, testees or tests, or tables of another program. Rows are
 // compared before the commit; a difference rolls the copy back and is reported as an error.
-TTransferReport TransferToServer(const QSqlDatabase& source, const QSqlDatabase& target);
+TTransferReport TransferToServer(TEngine& source, TEngine& target);
 
 // The checksum of one table on either store, as TransferToServer computes it (for tests).
-QByteArray TableChecksum(const QSqlDatabase& db, const QString& table);
+QByteArray TableChecksum(TEngine& db, const QString& table);
 
 } // namespace Data

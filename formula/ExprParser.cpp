@@ -569,7 +569,6 @@ const TNameDef kNames[] = {
 };
 
 } // namespace
-EIncorrectExpr::EIncorrectExpr(const QString& message) : std::runtime_error(message.toStdString()) {}
 
 // ===================================================================================================
 // Entry points and tables

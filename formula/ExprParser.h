@@ -3,18 +3,17 @@
 #pragma once
 
 #include "formula/ExprNodes.h"
+#include "platform/Error.h"
 
 #include <QList>
 #include <QString>
 
 #include <span>
-#include <stdexcept>
 
-// A syntax error in a formula text; what() holds the Russian message as UTF-8.
-class EIncorrectExpr : public std::runtime_error {
+// A syntax error in a formula text, with its Russian message.
+class EIncorrectExpr : public Platform::EError {
 public:
-    explicit EIncorrectExpr(const QString& message);
-    QString message() const { return QString::fromUtf8(what()); }
+    using Platform::EError::EError;
 };
 
 // One argument of a function of the builder's function table, as read (ExprParser.cpp).

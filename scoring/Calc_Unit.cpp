@@ -1,8 +1,6 @@
 // Pure scoring operations: portrait key lookup, profile counting and statement filling.
 #include "scoring/Calc_Unit.h"
 
-#include <initializer_list>
-#include <variant>
 
 namespace Calc {
 
@@ -60,33 +58,6 @@ int factorIndex(char16_t code) {
 // The first two slots of every group of four are the sympathetic (plus) choices.
 bool isPlusSlot(int index) { return index % kSlotsPerSeries < 2; }
 
-// One value of a statement: %d takes an integer, %s a text that is quoted before substitution.
-using TArg = std::variant<int, QString>;
-
-// Substitutes the placeholders of `pattern` in order. Values are never scanned again, so a "%s" inside a
-// note stays as typed.
-QString fillTemplate(const QString& pattern, std::initializer_list<TArg> args) {
-    QString sql;
-    sql.reserve(pattern.size() + 160);
-    auto arg = args.begin();
-    for (qsizetype i = 0; i < pattern.size(); ++i) {
-        const QChar c = pattern[i];
-        if (c == u'%' && i + 1 < pattern.size() && (pattern[i + 1] == u'd' || pattern[i + 1] == u's')) {
-            Q_ASSERT(arg != args.end());
-            if (pattern[i + 1] == u'd')
-                sql += QString::number(std::get<int>(*arg));
-            else
-                sql += QuoteSQLText(std::get<QString>(*arg));
-            ++arg;
-            ++i;
-        } else {
-            sql += c;
-        }
-    }
-    Q_ASSERT(arg == args.end());
-    return sql;
-}
-
 } // namespace
 
 QString PortraitsToFactors(const QString& pass) { return factorsOfPass(pass, 0); }
@@ -131,42 +102,6 @@ QString DeriveProfil(const QString& resultTest) {
                                 .arg(resultTest.size()));
     return CountProfil(factorsOfPass(QStringView(resultTest).first(kPassLength), 0)) +
            CountProfil(factorsOfPass(QStringView(resultTest).sliced(kPassLength), kPassLength));
-}
-
-QString BoundTestSQL(const QString& templateText, const QStringList& names) {
-    QString out;
-    qsizetype next = 0;
-    for (qsizetype i = 0; i < templateText.size();) {
-        const QStringView rest = QStringView(templateText).sliced(i);
-        const qsizetype length = rest.startsWith(u"'%s'") ? 4 : rest.startsWith(u"%d") ? 2 : 0;
-        if (length == 0) {
-            out += templateText[i++];
-            continue;
-        }
-        if (next >= names.size())
-            throw EConvertError(QStringLiteral("Не хватает имён параметров для шаблона запроса."));
-        out += QLatin1Char(':') + names[next++];
-        i += length;
-    }
-    return out;
-}
-
-QString QuoteSQLText(const QString& value) {
-    QString quoted = value;
-    quoted.replace(u'\'', QStringLiteral("''"));
-    return quoted;
-}
-
-QString FillInsertTestSQL(int dbId, int menId, const QString& dateText, const QString& timeText,
-                          const QString& note, const TTestRecord& record) {
-    return fillTemplate(InsertTestSQL, {dbId, menId, dateText, timeText, note, record.Result_Test,
-                                        record.Result_Profil, record.Calc_Profil, record.Calc_ProfilNapr});
-}
-
-QString FillUpdateTestSQL(int testId, const QString& dateText, const QString& timeText, const QString& note,
-                          const TTestRecord& record) {
-    return fillTemplate(UpdateTestSQL, {dateText, timeText, note, record.Result_Test, record.Result_Profil,
-                                        record.Calc_Profil, record.Calc_ProfilNapr, testId});
 }
 
 } // namespace Calc

@@ -1,15 +1,15 @@
 // The fixed tables of the portrait test and the pure operations of scoring: portrait digits to factor
-// codes, factor codes to counts, and the text of the statements that write a test record.
-// Nothing here touches a window or the database; the parts that read the Symbols table and execute the
-// statements are in Calc_Records.h.
+// codes, factor codes to counts. Nothing here touches a window or the database; the classification
+// through the Symbols rows is in Calc_Records.h.
 #pragma once
 
 #include <QString>
 #include <QStringList>
 #include <QStringView>
 
+#include "platform/Error.h"
+
 #include <array>
-#include <stdexcept>
 
 namespace Calc {
 
@@ -51,33 +51,11 @@ inline constexpr char16_t PortraitKey[] = u"kyhpem"  // portrait 1
                                           u"ykphme"; // 8
 static_assert(sizeof(PortraitKey) / sizeof(char16_t) == kPortraitsPerSeries * kSeriesCount + 1);
 
-// Statement templates of the TEST table, filled in placeholder order (see FillInsertTestSQL and
-// FillUpdateTestSQL).
-inline const QString InsertTestSQL = QStringLiteral(
-    "insert into Test (DB_ID , Men_ID , Date_Test , Time_Test , Note , Result_Test , Result_Profil , "
-    "Calc_Profil , Calc_ProfilNapr ) values (%d , %d , '%s' , '%s' , '%s' , '%s' , '%s' , '%s' , '%s')");
-inline const QString UpdateTestSQL =
-    QStringLiteral("update Test set Date_Test = '%s' , Time_Test = '%s' , Note = '%s' , Result_Test = '%s' , "
-                   "Result_Profil = '%s' , Calc_Profil = '%s' , Calc_ProfilNapr = '%s' where Test_ID = %d");
-
-// Names of the values of the two statements, in placeholder order. The statements run with these
-// values bound (BoundTestSQL), so no text a user typed ever becomes part of the statement.
-inline const QStringList InsertTestParams = {
-    QStringLiteral("DB_ID"),         QStringLiteral("Men_ID"),      QStringLiteral("Date_Test"),
-    QStringLiteral("Time_Test"),     QStringLiteral("Note"),        QStringLiteral("Result_Test"),
-    QStringLiteral("Result_Profil"), QStringLiteral("Calc_Profil"), QStringLiteral("Calc_ProfilNapr")};
-inline const QStringList UpdateTestParams = {
-    QStringLiteral("Date_Test"),       QStringLiteral("Time_Test"),     QStringLiteral("Note"),
-    QStringLiteral("Result_Test"),     QStringLiteral("Result_Profil"), QStringLiteral("Calc_Profil"),
-    QStringLiteral("Calc_ProfilNapr"), QStringLiteral("Test_ID")};
-
 // Input that cannot be scored: a character that is not a portrait digit or a factor code, a string too
-// short, a count that does not fit one digit. The message (Russian) names the position; what() holds it
-// as UTF-8, so the application's error display shows it like any other error.
-class EConvertError : public std::runtime_error {
+// short, a count that does not fit one digit. The message (Russian) names the position.
+class EConvertError : public Platform::EError {
 public:
-    explicit EConvertError(const QString& message) : std::runtime_error(message.toStdString()) {}
-    QString message() const { return QString::fromUtf8(what()); }
+    using Platform::EError::EError;
 };
 
 // The four classification strings of a TEST record.
@@ -103,20 +81,5 @@ QString CountProfil(const QString& factorLetters);
 // by the same of the second pass. Throws EConvertError unless the string has exactly 48 characters, each
 // "1" to "8" (the message names the position in the whole string).
 QString DeriveProfil(const QString& resultTest);
-
-// A statement template with each placeholder (%d, or '%s' with its quotes) replaced in order by the
-// named parameter ":name" of `names`.
-QString BoundTestSQL(const QString& templateText, const QStringList& names);
-
-// A value for a quoted literal of a statement: every apostrophe doubled.
-QString QuoteSQLText(const QString& value);
-
-// The insert statement of a new TEST record; dates and times are given as the text that goes into the
-// statement ('YYYY-MM-DD', 'HH:MM:SS'). Every text value is quoted with QuoteSQLText.
-QString FillInsertTestSQL(int dbId, int menId, const QString& dateText, const QString& timeText,
-                          const QString& note, const TTestRecord& record);
-// The update statement that rewrites TEST record `testId` (DB_ID and Men_ID stay as they are).
-QString FillUpdateTestSQL(int testId, const QString& dateText, const QString& timeText, const QString& note,
-                          const TTestRecord& record);
 
 } // namespace Calc

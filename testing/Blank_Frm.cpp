@@ -285,25 +285,11 @@ void TBlank_Form::LoadRecord() {
         Blank_RBClick();
         return;
     }
-    // The record as stored now, with its version: an edit saves only over what it showed.
-    if (m_testId == 0)
-        m_testId = Main_DataModule->ListTest_Query->FieldByName(QStringLiteral("Test_ID")).AsInteger();
-    Data::TQuery stored(Main_DataModule->Main_Database(), nullptr);
-    stored.SetSQL(
-        QStringLiteral("select Date_Test, Time_Test, Note, Result_Test, Result_Profil, Row_Version\n"
-                       "from TEST\n"
-                       "where Test_ID = :Test_ID"));
-    stored.SetParam(QStringLiteral("Test_ID"), m_testId);
-    stored.Open();
-    if (stored.IsEmpty())
-        throw Data::ERecordChanged(Data::kRecordGone);
-    Data::TQuery* q = &stored;
-    m_version = q->FieldByName(Data::kRowVersion).Value().toLongLong();
-    DateTest_Edit->setDate(Platform::IsoToDate(q->FieldByName(QStringLiteral("Date_Test")).AsString()));
-    TimeTest_Edit->setTime(Platform::IsoToTime(q->FieldByName(QStringLiteral("Time_Test")).AsString()));
-    NoteTest_Edit->setPlainText(q->FieldByName(QStringLiteral("Note")).AsString());
-    const QString resultTest = q->FieldByName(QStringLiteral("Result_Test")).AsString();
-    const QString resultProfil = q->FieldByName(QStringLiteral("Result_Profil")).AsString();
+    DateTest_Edit->setDate(Record.date);
+    TimeTest_Edit->setTime(Record.time);
+    NoteTest_Edit->setPlainText(Record.note);
+    const QString& resultTest = Record.resultTest;
+    const QString& resultProfil = Record.resultProfil;
     if (!resultTest.isEmpty()) {
         for (int i = 0; i < std::min<int>(resultTest.size(), Calc::kResultTestLength); ++i)
             Bl_Grid->SetCell(1 + i % Calc::kPassLength, kFirstPassRow + i / Calc::kPassLength,
@@ -441,25 +427,29 @@ void TBlank_Form::Ok_ButClick() {
     const bool blank = Blank_RB->isChecked();
     if (blank ? !CheckSheet() : !CheckProfile())
         return;
-    const Calc::TTestRecord record =
-        blank ? Calc::ComposeRecord(SheetResultTest()) : Calc::ComposeProfileRecord(GridResultProfil());
-    const QDate date = DateTest_Edit->date();
-    const QTime time = TimeTest_Edit->time();
-    const QString note = NoteTest_Edit->toPlainText();
-    if (!Widgets::CheckTypedText(this, NoteTest_Edit, note, QStringLiteral("Примечание"), true))
+    Data::Repository& repo = Main_DataModule->Repo();
+    const Calc::TSymbols& symbols = repo.references().symbols;
+    Data::TestRecord record =
+        Calc::WithScores(Record, blank ? Calc::ComposeRecord(SheetResultTest(), symbols)
+                                       : Calc::ComposeProfileRecord(GridResultProfil(), symbols));
+    record.date = DateTest_Edit->date();
+    record.time = TimeTest_Edit->time();
+    record.note = NoteTest_Edit->toPlainText();
+    if (!Widgets::CheckTypedText(this, NoteTest_Edit, record.note, QStringLiteral("Примечание"), true))
         return;
     if (EditMode) {
         try {
-            Calc::UpdateTestRecord(m_testId, date, time, note, record, m_version);
+            repo.updateTest(record);
         } catch (const Data::ERecordChanged& e) {
             // Changed on another workstation: show the record as it is stored now, so the user sees
             // what he would overwrite and can save again. A deleted record cannot be saved at all.
             Platform::messageBox(this, e.message(), QStringLiteral("Ошибка"), Platform::MsgIcon::Error);
-            if (Main_DataModule->RowVersion(QStringLiteral("TEST"), QStringLiteral("Test_ID"), m_testId) <
-                0) {
+            const std::optional<Data::TestRecord> stored = repo.test(Record.id);
+            if (!stored) {
                 reject();
                 return;
             }
+            Record = *stored;
             Restore_But->KeepChanges();
             Blank_RB->setEnabled(true);
             Profil_RB->setEnabled(true);
@@ -469,7 +459,7 @@ void TBlank_Form::Ok_ButClick() {
             return;
         }
     } else {
-        Calc::InsertTestRecord(Main_DataModule->Current_DB_ID, MenID, date, time, note, record);
+        repo.insertTest(record);
     }
     accept();
 }
@@ -482,13 +472,14 @@ void TBlank_Form::showEvent(QShowEvent* event) {
     (Blank_RB->isChecked() ? Bl_Grid : Pr_Grid)->setFocus();
 }
 
-bool EditBlank(bool editMode, int menId, QWidget* parent) {
+bool EditBlank(const Data::Testee& testee, const Data::TestRecord* record, QWidget* parent) {
     auto form = std::make_unique<TBlank_Form>(parent);
-    form->EditMode = editMode;
-    form->MenID = menId;
+    form->EditMode = record != nullptr;
+    form->MenID = testee.id;
+    form->Record = record ? *record : Data::NewTestRecord(testee.dbId, testee.id);
     // A stored record is corrected, not entered anew.
     form->setWindowTitle(
-        Data::TesteeCaption(editMode ? QStringLiteral("Изменение записи тестирования") : kCaption, menId));
+        Data::TesteeCaption(record ? QStringLiteral("Изменение записи тестирования") : kCaption, testee));
     form->InitGrids();
     form->LoadRecord();
     return form->exec() == QDialog::Accepted;

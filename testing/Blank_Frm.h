@@ -2,6 +2,8 @@
 // as the bare plus and minus counts of the two profiles, or corrects a stored test record.
 #pragma once
 
+#include "data/Records.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -24,8 +26,11 @@ public:
     explicit TBlank_Form(QWidget* parent = nullptr);
 
     int MenID = 0;
-    // False: a new record; true: the current record of ListTest_Query.
+    // False: a new record; true: the stored record `Record`.
     bool EditMode = false;
+    // The record shown: a stored one with the version it was read at (edit mode), or the new record of
+    // the testee (its DB_ID and Men_ID set).
+    Data::TestRecord Record;
 
     QGroupBox* Info_GroupBox;
     QDateEdit* DateTest_Edit;
@@ -63,9 +68,6 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    // The record being edited and the Row_Version it was read at.
-    int m_testId = 0;
-    qint64 m_version = -1;
     void createWidgets();
     void createLayout();
     void createConnections();
@@ -76,9 +78,9 @@ private:
     void Refuse(Widgets::TStringGrid* grid, int col, int row, const QString& text);
 };
 
-// Opens the answer sheet for a new record of testee `menId` (editMode false) or for the current record
-// of ListTest_Query (editMode true); true when a record was written.
-bool EditBlank(bool editMode, int menId, QWidget* parent = nullptr);
+// Opens the answer sheet for a new record of `testee` (no `record`) or for his stored `record`; true
+// when a record was written.
+bool EditBlank(const Data::Testee& testee, const Data::TestRecord* record, QWidget* parent = nullptr);
 
 // Longest note of a test record.
 constexpr int kMaxNoteLength = 250;

@@ -21,6 +21,7 @@
 #include <QFrame>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <memory>
@@ -34,14 +35,13 @@ constexpr int kNoteLines = 2;
 const QColor kLightYellow(255, 255, 225);
 const QColor kNavy(0, 0, 128);
 
-Data::TQuery* tests() { return Main_DataModule->ListTest_Query; }
-
-// Removes one test record; the statement is built here from its integer key only.
-const QString kDeleteTestSQL = QStringLiteral("delete from TEST where Test_ID = :Test_ID");
-
 } // namespace
 
-TListTest_Form::TListTest_Form(QWidget* parent) : QDialog(parent) {
+TListTest_Form::TListTest_Form(QWidget* parent)
+    : QDialog(parent), m_tests(new Data::TValueSet({QStringLiteral("Test_ID"), QStringLiteral("Date_Test"),
+                                                    QStringLiteral("Time_Test"), QStringLiteral("Note"),
+                                                    QStringLiteral("Numb")},
+                                                   this)) {
     setWindowTitle(QStringLiteral("Список тестирований"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowMaximizeButtonHint |
                    Qt::WindowCloseButtonHint);
@@ -154,48 +154,38 @@ bool TListTest_Form::HasRecords() const {
 }
 
 void TListTest_Form::RefreshList() {
-    Data::TQuery* q = tests();
-    q->Close();
-    q->SetParam(QStringLiteral("Men_ID"), MenID);
-    q->Open();
-    {
-        // The grid is repainted once, after the numbering.
-        q->DisableControls();
-        struct Resume {
-            Data::TQuery* q;
-            ~Resume() { q->EnableControls(); }
-        } resume{q};
-        int n = q->RecordCount();
-        q->First();
-        while (!q->Eof()) {
-            q->Edit();
-            q->FieldByName(QStringLiteral("Numb")).SetAsInteger(n);
-            q->Post();
-            --n;
-            q->Next();
-        }
-    }
-    q->First();
+    Records = Main_DataModule->Repo().testsOf(MenID);
+    std::reverse(Records.begin(), Records.end());
+    QVector<QVector<QVariant>> rows;
+    int n = static_cast<int>(Records.size());
+    for (const Data::TestRecord& r : std::as_const(Records))
+        rows.append({r.id, Platform::DateToIso(r.date), Platform::TimeToIso(r.time), r.note, n--});
+    m_tests->SetRows(std::move(rows));
+}
+
+const Data::TestRecord* TListTest_Form::CurrentRecord() const {
+    const int row = m_tests->CurrentRow();
+    return row >= 0 && row < Records.size() ? &Records[row] : nullptr;
 }
 
 void TListTest_Form::Test_ButClick() {
     // Escape or the close button on the instruction go back to the list.
     if (!ShowInstruction(kFirstInstruction, this))
         return;
-    RunTest(MenID, this);
+    RunTest(Testee, this);
     RefreshList();
 }
 
 void TListTest_Form::AddBlank_ButClick() {
-    if (EditBlank(false, MenID, this))
+    if (EditBlank(Testee, nullptr, this))
         RefreshList();
 }
 
 void TListTest_Form::EditBlank_ButClick() {
     if (!HasRecords())
         return;
-    const int testId = tests()->FieldByName(QStringLiteral("Test_ID")).AsInteger();
-    if (EditBlank(true, MenID, this)) {
+    const int testId = CurrentRecord()->id;
+    if (EditBlank(Testee, CurrentRecord(), this)) {
         RefreshList();
         tests()->Locate(QStringLiteral("Test_ID"), testId);
     }
@@ -204,17 +194,15 @@ void TListTest_Form::EditBlank_ButClick() {
 void TListTest_Form::DelTest_ButClick() {
     if (!HasRecords())
         return;
-    Data::TQuery* q = tests();
-    const QString date =
-        Platform::DateToStr(Platform::IsoToDate(q->FieldByName(QStringLiteral("Date_Test")).AsString()));
+    Data::TValueSet* q = tests();
+    const QString date = Platform::DateToStr(CurrentRecord()->date);
     if (Platform::messageBox(this, QStringLiteral("Удалить результаты тестирования от %1?").arg(date),
                              QStringLiteral("Подтверждение удаления"), Platform::MsgIcon::Question,
                              Platform::MsgButtons::YesNo,
                              Platform::MsgAnswer::No) != Platform::MsgAnswer::Yes)
         return;
-    const int testId = q->FieldByName(QStringLiteral("Test_ID")).AsInteger();
     const int recNo = q->RecNo();
-    Main_DataModule->ExecSQL(kDeleteTestSQL, {{QStringLiteral("Test_ID"), testId}});
+    Main_DataModule->Repo().deleteTest(CurrentRecord()->id);
     RefreshList();
     // The cursor stays where it was: on the next older test, or on the last row when the oldest went.
     if (!q->IsEmpty())
@@ -232,7 +220,7 @@ void TListTest_Form::WatchBlank_ButClick() {
     if (!HasRecords())
         return;
     const Data::Repository& repo = Main_DataModule->Repo();
-    const int testId = tests()->FieldByName(QStringLiteral("Test_ID")).AsInteger();
+    const int testId = CurrentRecord()->id;
     // The record as stored now, numbered among the testee's tests; one deleted meanwhile shows nothing.
     const QVector<Data::TestRecord> records = repo.testsOf(MenID);
     for (int i = 0; i < records.size(); ++i)
@@ -257,12 +245,11 @@ void TListTest_Form::ListTest_DataSourceDataChange() {
             b->setEnabled(false);
 }
 
-void ShowTestList(int menId, QWidget* parent) {
+void ShowTestList(const Data::Testee& testee, QWidget* parent) {
     auto form = std::make_unique<TListTest_Form>(parent);
-    form->MenID = menId;
-    form->setWindowTitle(Data::TesteeCaption(form->windowTitle(), menId));
+    form->Testee = testee;
+    form->MenID = testee.id;
+    form->setWindowTitle(Data::TesteeCaption(form->windowTitle(), testee));
     form->RefreshList();
     form->exec();
-    form.reset();
-    Main_DataModule->ListTest_Query->Close();
 }

@@ -2,10 +2,15 @@
 // buttons that run a test, enter or correct an answer sheet and delete a record.
 #pragma once
 
+#include "data/Records.h"
+
 #include <QDialog>
 #include <QList>
 
 class QPushButton;
+namespace Data {
+class TValueSet;
+}
 namespace Widgets {
 class TDBGrid;
 }
@@ -16,8 +21,11 @@ public:
     explicit TListTest_Form(QWidget* parent = nullptr);
     ~TListTest_Form() override;
 
-    // Testee of the list (Men_ID), set before RefreshList.
+    // Testee of the list (his Men_ID in MenID), set before RefreshList.
+    Data::Testee Testee;
     int MenID = 0;
+    // His test records as the list shows them, newest first.
+    QVector<Data::TestRecord> Records;
 
     Widgets::TDBGrid* Tests_Grid;
     QPushButton* Test_But;
@@ -28,8 +36,12 @@ public:
     QPushButton* Graph_But; // the chart window of the current record (WatchBlank_ButClick)
     QPushButton* Cancel_But;
 
-    // Reopens ListTest_Query for MenID and numbers the rows n ... 1 from the top.
+    // Reads the records of MenID and shows them numbered n ... 1 from the top.
     void RefreshList();
+    // The record of the current row; null when the list is empty.
+    const Data::TestRecord* CurrentRecord() const;
+    // The rows the grid shows: Test_ID, Date_Test, Time_Test, Note, Numb.
+    Data::TValueSet* tests() const { return m_tests; }
 
 public Q_SLOTS:
     void Test_ButClick();
@@ -50,7 +62,8 @@ private:
     void createWidgets();
     void createConnections();
     bool HasRecords() const;
+    Data::TValueSet* m_tests;
 };
 
-// Shows the test list of testee `menId` modally; ListTest_Query is closed again afterwards.
-void ShowTestList(int menId, QWidget* parent = nullptr);
+// Shows the test list of `testee` modally.
+void ShowTestList(const Data::Testee& testee, QWidget* parent = nullptr);

@@ -7,23 +7,15 @@
 namespace Testing {
 
 Data::TestRecord ScoreRun(int dbId, int testeeId, const QString& resultTest, const QDateTime& finishedAt) {
-    const Calc::TTestRecord scored = Calc::ComposeRecord(resultTest);
-    Data::TestRecord record;
-    record.dbId = dbId;
-    record.testeeId = testeeId;
-    record.date = finishedAt.date();
+    if (!Main_DataModule)
+        throw Data::EDatabaseError(QStringLiteral("База данных не открыта"));
     const QTime t = finishedAt.time();
-    record.time = QTime(t.hour(), t.minute(), t.second());
-    record.resultTest = scored.Result_Test;
-    record.resultProfil = scored.Result_Profil;
-    record.calcProfil = scored.Calc_Profil;
-    record.calcProfilNapr = scored.Calc_ProfilNapr;
-    return record;
+    return Calc::WithScores(
+        Data::NewTestRecord(dbId, testeeId, finishedAt.date(), QTime(t.hour(), t.minute(), t.second())),
+        Calc::ComposeRecord(resultTest, Main_DataModule->Repo().references().symbols));
 }
 
 int SaveRun(int dbId, int testeeId, const QString& resultTest, const QDateTime& finishedAt) {
-    if (!Main_DataModule)
-        throw Data::EDatabaseError(QStringLiteral("База данных не открыта"));
     return Main_DataModule->Repo().insertTest(ScoreRun(dbId, testeeId, resultTest, finishedAt));
 }
 

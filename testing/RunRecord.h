@@ -11,8 +11,8 @@
 namespace Testing {
 
 // The record of a run of testee `testeeId` in database `dbId` with the 48 portrait digits `resultTest`,
-// finished at `finishedAt` (whole seconds); nothing is stored. Throws Calc::EConvertError for malformed
-// digits.
+// finished at `finishedAt` (whole seconds), classified through the repository's Symbols rows; nothing is
+// stored. Throws Calc::EConvertError for malformed digits.
 Data::TestRecord ScoreRun(int dbId, int testeeId, const QString& resultTest, const QDateTime& finishedAt);
 
 // Scores the run and stores it through the data module's repository; returns the new Test_ID. The same

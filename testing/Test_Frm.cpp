@@ -338,7 +338,7 @@ void TTest_Form::FinishTest() {
     // A save repeated after a failure is the same run: it keeps the time of the first attempt.
     if (!m_finishedAt.isValid())
         m_finishedAt = QDateTime::currentDateTime();
-    Testing::SaveRun(Main_DataModule->Current_DB_ID, MenID, BuildResultTest(), m_finishedAt);
+    Testing::SaveRun(DB_ID, MenID, BuildResultTest(), m_finishedAt);
 }
 
 bool TTest_Form::eventFilter(QObject* watched, QEvent* event) {
@@ -394,9 +394,10 @@ void TTest_Form::reject() {
     QDialog::reject();
 }
 
-void RunTest(int menId, QWidget* parent) {
+void RunTest(const Data::Testee& testee, QWidget* parent) {
     auto form = std::make_unique<TTest_Form>(parent);
-    form->MenID = menId;
+    form->MenID = testee.id;
+    form->DB_ID = testee.dbId;
     form->CurSign = 1;
     form->CurPass = 1;
     // The whole screen: the main window with other testees' names stays out of sight.

@@ -5,6 +5,7 @@
 // end asks first.
 #pragma once
 
+#include "data/Records.h"
 #include "scoring/Calc_Unit.h"
 
 #include <QDateTime>
@@ -22,8 +23,9 @@ class TTest_Form : public QDialog {
 public:
     explicit TTest_Form(QWidget* parent = nullptr);
 
-    // Testee of the run (Men_ID), set by the caller.
+    // Testee of the run (Men_ID) and his database, set by the caller.
     int MenID = 0;
+    int DB_ID = 0;
     int CurSeries = 1;
     int CurSign = 1; // 1 sympathetic, -1 unpleasant
     int CurPass = 1;
@@ -86,5 +88,5 @@ private:
     QDateTime m_finishedAt;
 };
 
-// Runs the test for testee `menId`: the window from the first screen to the end or until closed.
-void RunTest(int menId, QWidget* parent = nullptr);
+// Runs the test for `testee`: the window from the first screen to the end or until closed.
+void RunTest(const Data::Testee& testee, QWidget* parent = nullptr);

@@ -7,6 +7,8 @@
 
 #include "data/DataMod.h"
 #include "data/Dataset.h"
+#include "data/FileEngine.h"
+#include "data/ServerEngine.h"
 #include "data/Store.h"
 #include "platform/ProgramDir.h"
 
@@ -44,30 +46,6 @@ inline bool clusterCommand(const QString& action, QString* output = nullptr,
     if (output)
         *output = QString::fromLocal8Bit(p.readAll());
     return ok;
-}
-
-// The rows of a select on either store, read through the data module's own query.
-inline QVector<QVector<QVariant>> selectRows(const QSqlDatabase& db, const QString& sql,
-                                             const QVariantMap& params = {}) {
-    Data::TQuery q(db.connectionName(), nullptr);
-    q.SetSQL(sql);
-    for (auto it = params.begin(); it != params.end(); ++it)
-        q.SetParam(it.key(), it.value());
-    q.Open();
-    QVector<QVector<QVariant>> rows;
-    for (int r = 0; r < q.RecordCount(); ++r) {
-        QVector<QVariant> row;
-        for (int c = 0; c < q.FieldNames().size(); ++c)
-            row << q.Value(r, c);
-        rows << row;
-    }
-    return rows;
-}
-
-// The first value of a select, or an invalid value when there is no row.
-inline QVariant selectValue(const QSqlDatabase& db, const QString& sql, const QVariantMap& params = {}) {
-    const auto rows = selectRows(db, sql, params);
-    return rows.isEmpty() || rows[0].isEmpty() ? QVariant() : rows[0][0];
 }
 
 // Runs one statement on the maintenance database of the cluster in `dir`.
@@ -162,6 +140,24 @@ public:
             return false;
         }
         return dm != nullptr;
+    }
+
+    // A connection of its own to the same store, as another workstation has; null with the reason in
+    // `why` when it cannot be made.
+    std::unique_ptr<Data::TEngine> connectAnother(QString* why = nullptr) const {
+        try {
+            if (store == TStore::File)
+                return Data::TFileEngine::Open(dm->TableFilePath());
+            Data::TConnectResult r;
+            auto engine = Data::ConnectServer(server->settings(), QString(), r);
+            if (!engine && why)
+                *why = r.message;
+            return engine;
+        } catch (const std::exception& e) {
+            if (why)
+                *why = QString::fromUtf8(e.what());
+            return nullptr;
+        }
     }
 
     TStore store;

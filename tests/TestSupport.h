@@ -5,13 +5,14 @@
 #include "data/DataMod.h"
 #include "data/Engine.h"
 #include "platform/ProgramDir.h"
+#include "scoring/Calc_Records.h"
+#include "tests/scoring/RandomRuns.h"
 
 #include <QDir>
 #include <QFile>
 #include <QLocale>
 #include <QProcess>
-#include <QSqlError>
-#include <QSqlQuery>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -116,11 +117,24 @@ private:
     void (*m_oldHandler)(int) = nullptr;
 };
 
-// Runs one statement with bound values on either store; fails the test with the engine's message.
-inline bool execBound(const QSqlDatabase& db, const QString& sql, const QVariantMap& params = {},
+// Runs one statement with bound values on the store's engine; fails the test with the engine's message.
+// Texts that name "user" and "group" so (quoted, in lower case) read the same on both stores.
+// On the server an insert tells its key when it returns it as row_id: the key of the table is added.
+inline bool execBound(Data::TEngine& db, const QString& sql, const QVariantMap& params = {},
                       qint64* lastId = nullptr) {
+    static const QRegularExpression insert(QStringLiteral("^\\s*insert\\s+into\\s+\"?(\\w+)"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    static const QHash<QString, QString> keys = {{QStringLiteral("db"), QStringLiteral("DB_ID")},
+                                                 {QStringLiteral("user"), QStringLiteral("Men_ID")},
+                                                 {QStringLiteral("group"), QStringLiteral("Group_ID")},
+                                                 {QStringLiteral("test"), QStringLiteral("Test_ID")}};
+    QString text = sql;
+    if (const auto m = insert.match(sql); lastId && db.IsServer() && m.hasMatch() &&
+                                          !sql.contains(QStringLiteral("returning"), Qt::CaseInsensitive))
+        text += QStringLiteral(" returning ") + keys.value(m.captured(1).toLower()) +
+                QStringLiteral(" as row_id");
     try {
-        Data::ExecBound(db, sql, params, lastId);
+        db.Exec(text, params, lastId);
     } catch (const std::exception& e) {
         QTest::qFail(qPrintable(sql + QStringLiteral(": ") + QString::fromUtf8(e.what())), __FILE__,
                      __LINE__);
@@ -129,22 +143,53 @@ inline bool execBound(const QSqlDatabase& db, const QString& sql, const QVariant
     return true;
 }
 
+// The rows of a select on the store's engine.
+inline QVector<QVector<QVariant>> selectRows(Data::TEngine& db, const QString& sql,
+                                             const QVariantMap& params = {}) {
+    return db.Rows(sql, params);
+}
+
+// The first value of a select, or an invalid value when there is no row.
+inline QVariant selectValue(Data::TEngine& db, const QString& sql, const QVariantMap& params = {}) {
+    const auto rows = selectRows(db, sql, params);
+    return rows.isEmpty() || rows[0].isEmpty() ? QVariant() : rows[0][0];
+}
+
+// Inserts a row with its key given unless the key is taken; on the server the key's sequence is moved
+// past it, as a copy of keys does.
+inline bool insertKeyed(Data::TEngine& db, const Data::TSql& insert, const char* table, const char* key,
+                        const QVariantMap& params) {
+    if (!execBound(db, db.Text(insert), params))
+        return false;
+    if (db.IsServer())
+        db.Run(QByteArray("select setval(pg_get_serial_sequence('") + table + "', '" + key + "'), max(" +
+                   key + ")) from " + table,
+               QString());
+    return true;
+}
+
 // Makes sure a database with this DB_ID exists (tests that write rows for a fixed database).
-inline void ensureDatabase(const QSqlDatabase& db, int dbId) {
-    QVERIFY(execBound(
-        db, QStringLiteral("insert or ignore into DB (DB_ID, DB_Name) values (:id, :name)"),
+inline void ensureDatabase(Data::TEngine& db, int dbId) {
+    QVERIFY(insertKeyed(
+        db,
+        {"insert or ignore into DB (DB_ID, DB_Name) values (:id, :name)",
+         "insert into db (db_id, db_name) values (:id, :name) on conflict do nothing"},
+        "db", "db_id",
         {{QStringLiteral("id"), dbId}, {QStringLiteral("name"), QStringLiteral("База %1").arg(dbId)}}));
 }
 
 // Makes sure a live testee with this Men_ID exists in database `dbId` (and the database too), so that
 // test records can be written for him.
-inline void ensureTestee(const QSqlDatabase& db, int dbId, int menId,
+inline void ensureTestee(Data::TEngine& db, int dbId, int menId,
                          const QString& fio = QStringLiteral("Тестируемый")) {
     ensureDatabase(db, dbId);
-    QVERIFY(execBound(
+    QVERIFY(insertKeyed(
         db,
-        QStringLiteral("insert or ignore into USER (Men_ID, DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
-                       "values (:men, :db, :fio, 'М', 30, 0, '')"),
+        {"insert or ignore into USER (Men_ID, DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
+         "values (:men, :db, :fio, 'М', 30, 0, '')",
+         "insert into \"user\" (men_id, db_id, fio, sex, age, group_id, isdel) "
+         "values (:men, :db, :fio, 'М', 30, 0, '') on conflict do nothing"},
+        "\"user\"", "men_id",
         {{QStringLiteral("men"), menId}, {QStringLiteral("db"), dbId}, {QStringLiteral("fio"), fio}}));
 }
 

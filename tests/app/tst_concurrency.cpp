@@ -9,7 +9,6 @@
 #include "data/Schema.h"
 #include "data/Store.h"
 
-#include <QSqlError>
 #include <QtTest>
 
 #include <chrono>
@@ -31,25 +30,14 @@ struct TWorkerResult {
 // One workstation: a connection of its own on this thread, then the writes.
 void workstation(const TestSupport::TStoreFixture& store, int number, const QVector<int>& shared, int db,
                  TWorkerResult& result) {
-    const QString name = QStringLiteral("workstation_%1").arg(number);
     {
-        QSqlDatabase conn;
-        if (store.store == TestSupport::TStore::File) {
-            conn = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-            conn.setDatabaseName(store.dm->TableFilePath());
-            if (!conn.open()) {
-                result.errors << conn.lastError().text();
-                return;
-            }
-            Data::PrepareConnection(conn);
-        } else {
-            const Data::TConnectResult r = Data::OpenServer(store.server->settings(), QString(), name);
-            if (r.failure != Data::TConnectFailure::None) {
-                result.errors << r.message;
-                return;
-            }
-            conn = QSqlDatabase::database(name, false);
+        QString why;
+        const std::unique_ptr<Data::TEngine> engine = store.connectAnother(&why);
+        if (!engine) {
+            result.errors << why;
+            return;
         }
+        Data::TEngine& conn = *engine;
         // A write that waited longer than the lock retries allow (a loaded machine) is refused with the
         // store's message and writes nothing: the user is told and may repeat it. Any other error is a fault.
         const auto refusedAsBusy = [&result](const Data::EDatabaseError& e) {
@@ -60,8 +48,7 @@ void workstation(const TestSupport::TStoreFixture& store, int number, const QVec
         try {
             for (int i = 0; i < kRecords; ++i) {
                 try {
-                    Data::ExecBound(
-                        conn,
+                    conn.Exec(
                         QStringLiteral("insert into TEST (DB_ID, Men_ID, Date_Test, Time_Test, Note) "
                                        "values (:db, :men, '2026-12-09', '10:00:00', :note)"),
                         {{QStringLiteral("db"), db},
@@ -76,14 +63,13 @@ void workstation(const TestSupport::TStoreFixture& store, int number, const QVec
                 // An edit dialog: the version read on opening, the save only over that version.
                 const int men = shared[(i / kEditEvery) % shared.size()];
                 const QVariant version = TestSupport::selectValue(
-                    conn, QStringLiteral("select Row_Version from USER where Men_ID = :men"),
+                    conn, QStringLiteral("select Row_Version from \"user\" where Men_ID = :men"),
                     {{QStringLiteral("men"), men}});
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
                 try {
-                    const int changed = Data::ExecBound(
-                        conn,
+                    const int changed = conn.Exec(
                         QStringLiteral(
-                            "update USER set Age = Age + 1 where Men_ID = :men and Row_Version = :version"),
+                            "update \"user\" set Age = Age + 1 where Men_ID = :men and Row_Version = :version"),
                         {{QStringLiteral("men"), men}, {QStringLiteral("version"), version}});
                     (changed == 1 ? result.applied : result.refused) += 1;
                 } catch (const Data::EDatabaseError& e) {
@@ -94,9 +80,7 @@ void workstation(const TestSupport::TStoreFixture& store, int number, const QVec
         } catch (const std::exception& e) {
             result.errors << QString::fromUtf8(e.what());
         }
-        conn.close();
     }
-    QSqlDatabase::removeDatabase(name);
 }
 
 } // namespace
@@ -110,12 +94,12 @@ private Q_SLOTS:
         QFETCH_GLOBAL(TestSupport::TStore, store);
         TestSupport::TStoreFixture fix(store);
         QVERIFY2(fix.open(), qPrintable(fix.error));
-        const QSqlDatabase db = fix.dm->Connection();
+        Data::TEngine& db = fix.dm->Main_Database();
         TestSupport::ensureTestee(db, 1, 1, QStringLiteral("Общий Первый"));
         TestSupport::ensureTestee(db, 1, 2, QStringLiteral("Общий Второй"));
         TestSupport::ensureTestee(db, 1, 3, QStringLiteral("Посторонний"));
         const QString snapshotSql = QStringLiteral(
-            "select Men_ID, FIO, Sex, Age, Group_ID, IsDel, Row_Version from USER order by Men_ID");
+            "select Men_ID, FIO, Sex, Age, Group_ID, IsDel, Row_Version from \"user\" order by Men_ID");
         const auto before = TestSupport::selectRows(db, snapshotSql);
 
         TWorkerResult results[2];

@@ -105,9 +105,9 @@ private Q_SLOTS:
         form.Edit_Item->trigger();
         QVERIFY2(recorder.messages.isEmpty(), qPrintable(recorder.messages.value(0).text));
 
-        Data::ExecBound(f->dm->Connection(),
-                        QStringLiteral("create trigger Refuse before update on DB begin "
-                                       "select raise(abort, 'MORVEL: Диск переполнен.'); end"));
+        TestSupport::execBound(f->dm->Main_Database(),
+                               QStringLiteral("create trigger Refuse before update on DB begin "
+                                              "select raise(abort, 'MORVEL: Диск переполнен.'); end"));
         bool keptOpen = false;
         whenModal<TDBEdit_Form>([&](TDBEdit_Form* edit) {
             edit->DB_Edit->setText(QStringLiteral("Переименованная"));
@@ -115,7 +115,7 @@ private Q_SLOTS:
             keptOpen = edit->isVisible() && edit->DB_Edit->text() == QStringLiteral("Переименованная");
             QCOMPARE(Main_DataModule->DB_Table->DataState(), Data::TDataset::State::Browse);
             // The cause goes away; the same dialog saves on the next try.
-            Data::ExecBound(Main_DataModule->Connection(), QStringLiteral("drop trigger Refuse"));
+            TestSupport::execBound(Main_DataModule->Main_Database(), QStringLiteral("drop trigger Refuse"));
             QTest::mouseClick(edit->Ok_But, Qt::LeftButton);
         });
         form.Edit_Item->trigger();
@@ -139,7 +139,7 @@ private Q_SLOTS:
         const int men = f->addTester(QStringLiteral("Петров"));
         TMain_Form main;
         main.show();
-        otherInstance(tableFile(), QStringLiteral("delete from TEST; delete from USER; delete from DB;"));
+        otherInstance(tableFile(), QStringLiteral("delete from TEST; delete from \"user\"; delete from DB;"));
         Platform::MessageRecorder recorder;
         bool keptOpen = false;
         whenModal<TAddTester_Form>([&](TAddTester_Form* form) {
@@ -154,16 +154,18 @@ private Q_SLOTS:
         QCOMPARE(recorder.messages.size(), 1);
         QVERIFY2(recorder.messages[0].text.startsWith(QStringLiteral("База данных не найдена")),
                  qPrintable(recorder.messages[0].text));
-        QCOMPARE(count(QStringLiteral("select count(*) from USER")), 0);
+        QCOMPARE(count(QStringLiteral("select count(*) from \"user\"")), 0);
         Q_UNUSED(men);
     }
 
     void testForADeletedTesteeIsRefused() {
         const int men = f->addTester(QStringLiteral("Петров"));
-        otherInstance(tableFile(), QStringLiteral("update USER set IsDel = 'D' where Men_ID = %1;").arg(men));
+        otherInstance(tableFile(),
+                      QStringLiteral("update \"user\" set IsDel = 'D' where Men_ID = %1;").arg(men));
         Platform::MessageRecorder recorder;
         TBlank_Form form;
         form.MenID = men;
+        form.Record = Data::NewTestRecord(Main_DataModule->Current_DB_ID, men);
         form.InitGrids();
         form.LoadRecord();
         form.show();
@@ -176,19 +178,25 @@ private Q_SLOTS:
 
         // Editing him from a list that still shows him is refused too.
         f->openMenQuery();
-        otherInstance(tableFile(), QStringLiteral("update USER set IsDel = '' where Men_ID = %1;").arg(men));
+        otherInstance(tableFile(),
+                      QStringLiteral("update \"user\" set IsDel = '' where Men_ID = %1;").arg(men));
         f->openMenQuery();
-        otherInstance(tableFile(), QStringLiteral("update USER set IsDel = 'D' where Men_ID = %1;").arg(men));
+        const Data::Testee shown = *f->dm->Repo().testee(men);
+        otherInstance(tableFile(),
+                      QStringLiteral("update \"user\" set IsDel = 'D' where Men_ID = %1;").arg(men));
         TAddTester_Form edit;
+        edit.Testee.dbId = Main_DataModule->Current_DB_ID;
         edit.FillGroups();
         edit.Men_ID = men;
+        edit.Testee = shown;
         edit.LoadCurrentTester();
         edit.Sex_ComboBox->setCurrentIndex(0);
         edit.show();
         QTest::mouseClick(edit.Ok_But, Qt::LeftButton);
         QVERIFY(edit.isVisible());
         QCOMPARE(recorder.messages.size(), 2);
-        QVERIFY(recorder.messages[1].text.startsWith(QStringLiteral("Тестируемый не найден")));
+        QVERIFY2(recorder.messages[1].text.startsWith(QStringLiteral("Тестируемый не найден")),
+                 qPrintable(recorder.messages[1].text));
     }
 
     // Characters no stored text may hold are refused with a message naming the field; line breaks and
@@ -215,12 +223,13 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(bool, accepted);
         const int men = f->addTester(QStringLiteral("Петров"));
-        Calc::InsertTestRecord(f->dm->Current_DB_ID, men, QDate(2026, 1, 1), QTime(9, 0),
-                               QStringLiteral("другой"), Calc::ComposeRecord(kSheet));
+        TestSupport::insertTest(f->dm->Current_DB_ID, men, QDate(2026, 1, 1), QTime(9, 0),
+                                QStringLiteral("другой"), TestSupport::compose(kSheet));
         Platform::MessageRecorder recorder;
         if (note) {
             TBlank_Form form;
             form.MenID = men;
+            form.Record = Data::NewTestRecord(Main_DataModule->Current_DB_ID, men);
             form.InitGrids();
             form.LoadRecord();
             form.show();
@@ -235,6 +244,7 @@ private Q_SLOTS:
         } else {
             f->openMenQuery();
             TAddTester_Form form;
+            form.Testee.dbId = Main_DataModule->Current_DB_ID;
             form.FillGroups();
             form.Men_ID = men;
             form.LoadCurrentTester();
@@ -253,7 +263,7 @@ private Q_SLOTS:
         QCOMPARE(f->scalar(QStringLiteral("select Note from TEST order by Test_ID limit 1")).toString(),
                  QStringLiteral("другой"));
         QCOMPARE(count(QStringLiteral("select count(*) from TEST")), accepted ? 2 : 1);
-        QCOMPARE(f->scalar(QStringLiteral("select FIO from USER where Men_ID = %1").arg(men)).toString(),
+        QCOMPARE(f->scalar(QStringLiteral("select FIO from \"user\" where Men_ID = %1").arg(men)).toString(),
                  QStringLiteral("Петров"));
     }
 
@@ -270,8 +280,8 @@ private Q_SLOTS:
             QTest::mouseClick(form->Ok_But, Qt::LeftButton);
         });
         main.AddTest->trigger();
-        QCOMPARE(readBack(tableFile(), QStringLiteral("select FIO from USER")), name);
-        QCOMPARE(readBack(tableFile(), QStringLiteral("select length(FIO) from USER")),
+        QCOMPARE(readBack(tableFile(), QStringLiteral("select FIO from \"user\"")), name);
+        QCOMPARE(readBack(tableFile(), QStringLiteral("select length(FIO) from \"user\"")),
                  QStringLiteral("200"));
     }
 
@@ -290,9 +300,9 @@ private Q_SLOTS:
             });
             QTest::mouseClick(edit->Ok_But, Qt::LeftButton);
         });
-        int id = -1;
-        QString name;
-        QVERIFY(EditDBData(id, name));
+        Data::Database db;
+        db.id = -1;
+        QVERIFY(EditDBData(db));
         QVERIFY(recorder.messages.isEmpty());
         f->dm->DB_Table->Close();
     }
@@ -300,8 +310,8 @@ private Q_SLOTS:
     // A data folder that cannot be written: the data is there to see, every writing command is off.
     void readOnlyFolderOffersOnlyViewing() {
         const int men = f->addTester(QStringLiteral("Петров"));
-        Calc::InsertTestRecord(f->dm->Current_DB_ID, men, QDate(2026, 1, 1), QTime(9, 0), {},
-                               Calc::ComposeRecord(kSheet));
+        TestSupport::insertTest(f->dm->Current_DB_ID, men, QDate(2026, 1, 1), QTime(9, 0), {},
+                                TestSupport::compose(kSheet));
         const int db = f->dm->Current_DB_ID;
         f->dm.reset();
         TestSupport::TReadOnlyFolder lock(f->dir.path() + QStringLiteral("/DB"));
@@ -353,7 +363,7 @@ private Q_SLOTS:
     // the data before it kept as a copy, and the database chosen anew.
     void restoreFromTheWindow() {
         f->addTester(QStringLiteral("До копии"));
-        Data::MakeBackup(f->dm->Connection(), f->dm->DataDir(), 10);
+        Data::MakeBackup(f->dm->Main_Database(), f->dm->DataDir(), 10);
         f->addTester(QStringLiteral("После копии"));
         TMain_Form main;
         main.show();
@@ -394,7 +404,7 @@ private Q_SLOTS:
         QFETCH(QString, damage);
         QFETCH(bool, restore);
         f->addTester(QStringLiteral("Из копии"));
-        Data::MakeBackup(f->dm->Connection(), f->dm->DataDir(), 10);
+        Data::MakeBackup(f->dm->Main_Database(), f->dm->DataDir(), 10);
         const QString file = tableFile();
         const QString backups = Data::BackupDir(f->dm->DataDir());
         f->dm.reset();
@@ -417,15 +427,16 @@ private Q_SLOTS:
         f->dm = Startup::OpenStoreAtStart(f->dir.path(), {});
         QVERIFY(f->dm);
         QCOMPARE(f->dm->ReadOnly(), !restore);
-        QCOMPARE(f->scalar(QStringLiteral("select FIO from USER")).toString(), QStringLiteral("Из копии"));
+        QCOMPARE(f->scalar(QStringLiteral("select FIO from \"user\"")).toString(),
+                 QStringLiteral("Из копии"));
         QCOMPARE(QDir(backups).entryList({QStringLiteral("damaged-*.db")}).size(), restore ? 1 : 0);
     }
 
     void deletingADatabaseKeepsACopyFirst() {
         const int other = [this] {
             qint64 id = 0;
-            Data::ExecBound(f->dm->Connection(), QStringLiteral("insert into DB (DB_Name) values ('Лишняя')"),
-                            {}, &id);
+            TestSupport::execBound(f->dm->Main_Database(),
+                                   QStringLiteral("insert into DB (DB_Name) values ('Лишняя')"), {}, &id);
             return int(id);
         }();
         f->dm->DB_Table->Open();
@@ -471,7 +482,7 @@ private Q_SLOTS:
         }
         QCOMPARE(readBack(file, QStringLiteral("select group_concat(DB_Name) from DB")),
                  QStringLiteral("Демонстрационная база"));
-        QCOMPARE(readBack(file, QStringLiteral("select count(*) from USER")), QStringLiteral("8"));
+        QCOMPARE(readBack(file, QStringLiteral("select count(*) from \"user\"")), QStringLiteral("8"));
         QCOMPARE(readBack(file, QStringLiteral("select count(*) from TEST")), QStringLiteral("28"));
     }
 
@@ -503,15 +514,16 @@ private Q_SLOTS:
         auto dm = TMain_DataModule::Create(f->dir.path(), {}, [](const QString&) { return true; });
         QVERIFY(dm);
         QVERIFY(dm->NetworkFolder());
-        QCOMPARE(TestSupport::selectValue(dm->Connection(), QStringLiteral("pragma journal_mode")).toString(),
-                 QStringLiteral("delete"));
+        QCOMPARE(
+            TestSupport::selectValue(dm->Main_Database(), QStringLiteral("pragma journal_mode")).toString(),
+            QStringLiteral("delete"));
         Platform::MessageRecorder recorder;
         ShowStoreNotices(*dm);
         QCOMPARE(recorder.messages.size(), 1);
         QVERIFY(recorder.messages[0].text.contains(QStringLiteral("сетевом диске")));
         QVERIFY(recorder.messages[0].text.contains(QStringLiteral("PostgreSQL")));
         // Writes go on as before.
-        QVERIFY(TestSupport::execBound(dm->Connection(),
+        QVERIFY(TestSupport::execBound(dm->Main_Database(),
                                        QStringLiteral("insert into DB (DB_Name) values ('Сеть')")));
         dm.reset();
         QCOMPARE(readBack(file, QStringLiteral("select DB_Name from DB order by DB_ID desc limit 1")),

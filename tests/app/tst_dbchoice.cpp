@@ -14,7 +14,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSqlQuery>
 #include <QTimer>
 #include <QtTest>
 
@@ -48,18 +47,10 @@ class TestDBChoice : public QObject {
     std::unique_ptr<TMain_DataModule> m_dm;
 
     int addDB(const QString& name, const QString& password) {
-        QSqlQuery q(m_dm->Connection());
-        q.prepare(QStringLiteral("insert into DB (DB_Name, Password) values (?, ?)"));
-        q.addBindValue(name);
-        q.addBindValue(Data::HashPassword(password));
-        q.exec();
-        return q.lastInsertId().toInt();
+        return m_dm->Repo().insertDatabase(name, Data::HashPassword(password));
     }
     int count(const QString& sql) {
-        QSqlQuery q(m_dm->Connection());
-        q.exec(sql);
-        q.next();
-        return q.value(0).toInt();
+        return TestSupport::selectValue(m_dm->Main_Database(), sql).toInt();
     }
 
 private Q_SLOTS:
@@ -267,9 +258,8 @@ private Q_SLOTS:
         const QString after = none ? QString() : typed.isEmpty() ? before : typed;
         const int id = addDB(QStringLiteral("База"), before);
         const auto stored = [&] {
-            QSqlQuery q(m_dm->Connection());
-            q.exec(QStringLiteral("select Password from DB"));
-            return q.next() ? q.value(0).toByteArray() : QByteArray("no row");
+            const QVariant v = TestSupport::selectValue(m_dm->Main_Database(), QStringLiteral("select Password from DB"));
+            return v.isValid() ? v.toByteArray() : QByteArray("no row");
         };
         const QByteArray old = stored();
         m_dm->DB_Table->Open();
@@ -304,11 +294,11 @@ private Q_SLOTS:
     void deletingTakesTestesAndTestsAlong() {
         const int keep = addDB(QStringLiteral("Остаётся"), QString());
         const int gone = addDB(QStringLiteral("Удаляется"), QString());
-        QSqlQuery q(m_dm->Connection());
-        q.exec(QStringLiteral("insert into USER (DB_ID, FIO, IsDel) values (%1, 'a', ''), (%2, 'b', '')")
+        Data::TEngine& q = m_dm->Main_Database();
+        TestSupport::execBound(q, QStringLiteral("insert into USER (DB_ID, FIO, IsDel) values (%1, 'a', ''), (%2, 'b', '')")
                    .arg(keep)
                    .arg(gone));
-        q.exec(
+        TestSupport::execBound(q, 
             QStringLiteral("insert into TEST (DB_ID, Men_ID) values (%1, 1), (%2, 2)").arg(keep).arg(gone));
         m_dm->Current_DB_ID = keep;
         m_dm->DB_Table->Open();

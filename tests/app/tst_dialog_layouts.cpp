@@ -1,6 +1,7 @@
 // Every dialog and window opens large enough for what it holds, also at a screen scale of 2: its layout
 // is not squeezed, its title fits its title bar, no label or button is cut, nothing lies outside its
 // parent; and the windows the user resizes open again at the size he gave them.
+#include "ResultsSupport.h"
 #include "TestSupport.h"
 
 #include "app/About_Frm.h"
@@ -93,11 +94,8 @@ class TestDialogLayouts : public QObject {
         });
     }
     TFactory results() {
-        return made<TResult_Form>("", [this](TResult_Form& form) {
-            const Data::Repository& repo = m_dm->Repo();
-            form.LoadResults(Results::ComputeResults(*repo.testee(m_menId), repo.testsOf(m_menId),
-                                                     repo.references()));
-        });
+        return made<TResult_Form>(
+            "", [this](TResult_Form& form) { form.LoadResults(TestSupport::resultsOf(m_menId)); });
     }
 
 private Q_SLOTS:

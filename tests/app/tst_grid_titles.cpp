@@ -6,7 +6,6 @@
 #include "widgets/DBGrid.h"
 
 #include <QHeaderView>
-#include <QSqlQuery>
 #include <QtTest>
 
 using namespace TestSupport;
@@ -29,9 +28,9 @@ private Q_SLOTS:
         pinRussianLocale();
         m_dir = std::make_unique<ProgramDirFixture>();
         m_dm = m_dir->createDataModule();
-        QSqlQuery q(m_dm->Connection());
-        QVERIFY(q.exec(QStringLiteral("insert into DB (DB_Name) values ('Первая')")));
-        QVERIFY(q.exec(QStringLiteral("insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) values "
+        Data::TEngine& q = m_dm->Main_Database();
+        QVERIFY(TestSupport::execBound(q, QStringLiteral("insert into DB (DB_Name) values ('Первая')")));
+        QVERIFY(TestSupport::execBound(q, QStringLiteral("insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) values "
                                       "(1, 'Борисов', 'М', 40, 0, ''), (1, 'Антонова', 'Ж', 25, 0, '')")));
         m_dm->Current_DB_ID = 1;
     }

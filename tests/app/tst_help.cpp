@@ -16,7 +16,6 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QScreen>
-#include <QSqlQuery>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QTreeWidget>
@@ -44,8 +43,8 @@ private Q_SLOTS:
         m_dir = std::make_unique<ProgramDirFixture>();
         QVERIFY(QFile::copy(kManual, m_dir->path() + QStringLiteral("/morvel.html")));
         m_dm = m_dir->createDataModule();
-        QSqlQuery q(m_dm->Connection());
-        QVERIFY(q.exec(QStringLiteral("insert into DB (DB_Name) values ('Первая')")));
+        Data::TEngine& q = m_dm->Main_Database();
+        QVERIFY(TestSupport::execBound(q, QStringLiteral("insert into DB (DB_Name) values ('Первая')")));
         m_dm->Current_DB_ID = 1;
     }
     void cleanup() {

@@ -59,9 +59,9 @@ private Q_SLOTS:
         TestSupport::ProgramDirFixture dir;
         auto dm = dir.createDataModule();
         QVERIFY(dm);
-        TestSupport::ensureTestee(dm->Connection(), 1, kMenId);
-        Calc::InsertTestRecord(1, kMenId, QDate(2026, 3, 14), QTime(10, 0), QString(),
-                               Calc::ComposeRecord(QStringLiteral("135724681538264713457812"
+        TestSupport::ensureTestee(dm->Main_Database(), 1, kMenId);
+        TestSupport::insertTest(1, kMenId, QDate(2026, 3, 14), QTime(10, 0), QString(),
+                               TestSupport::compose(QStringLiteral("135724681538264713457812"
                                                                   "264815372467381567285634")));
         TResult_Form form;
         form.show();

@@ -34,32 +34,17 @@ const QString kSheet = QStringLiteral("135724681538264713457812"
 // The other workstation: a connection of its own to the same store.
 class TOtherWorkstation {
 public:
-    explicit TOtherWorkstation(const TestSupport::TStoreFixture& store) {
-        if (store.store == TestSupport::TStore::File) {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kName);
-            db.setDatabaseName(store.dm->TableFilePath());
-            m_ok = db.open();
-            m_error = db.lastError().text();
-        } else {
-            const Data::TConnectResult r = Data::OpenServer(store.server->settings(), QString(), kName);
-            m_ok = r.failure == Data::TConnectFailure::None;
-            m_error = r.message;
-        }
-    }
-    ~TOtherWorkstation() {
-        QSqlDatabase::database(kName, false).close();
-        QSqlDatabase::removeDatabase(kName);
-    }
-    bool ok() const { return m_ok; }
+    explicit TOtherWorkstation(const TestSupport::TStoreFixture& store)
+        : m_engine(store.connectAnother(&m_error)) {}
+    bool ok() const { return m_engine != nullptr; }
     const QString& error() const { return m_error; }
     bool exec(const QString& sql, const QVariantMap& params = {}) {
-        return TestSupport::execBound(QSqlDatabase::database(kName, false), sql, params);
+        return TestSupport::execBound(*m_engine, sql, params);
     }
 
 private:
-    inline static const QString kName = QStringLiteral("other_workstation");
-    bool m_ok = false;
     QString m_error;
+    std::unique_ptr<Data::TEngine> m_engine;
 };
 
 // Runs `work` on the next prompt window once it shows (a prompt other than `previous`).
@@ -81,7 +66,7 @@ class TestLostUpdates : public QObject {
     std::unique_ptr<TOtherWorkstation> other;
 
     QString stored(const QString& sql, const QVariantMap& params) {
-        return TestSupport::selectValue(f->dm->Connection(), sql, params).toString();
+        return TestSupport::selectValue(f->dm->Main_Database(), sql, params).toString();
     }
 
 private Q_SLOTS:
@@ -103,19 +88,21 @@ private Q_SLOTS:
         f->openMenQuery();
         Platform::MessageRecorder recorder;
         TAddTester_Form form;
+        form.Testee.dbId = Main_DataModule->Current_DB_ID;
         form.FillGroups();
         form.Men_ID = men;
         form.LoadCurrentTester();
         form.show();
-        QVERIFY(other->exec(QStringLiteral("update USER set FIO = 'Сидоров', Age = 41 where Men_ID = :men"),
-                            {{QStringLiteral("men"), men}}));
+        QVERIFY(
+            other->exec(QStringLiteral("update \"user\" set FIO = 'Сидоров', Age = 41 where Men_ID = :men"),
+                        {{QStringLiteral("men"), men}}));
         form.FIO_Edit->setText(QStringLiteral("Иванов"));
         QTest::mouseClick(form.Ok_But, Qt::LeftButton);
         QVERIFY(form.isVisible());
         QCOMPARE(recorder.messages.size(), 1);
         QCOMPARE(recorder.messages[0].text, Data::kRecordChanged);
         QCOMPARE(form.FIO_Edit->text(), QStringLiteral("Сидоров"));
-        const QString sql = QStringLiteral("select FIO || ' ' || Age from USER where Men_ID = :men");
+        const QString sql = QStringLiteral("select FIO || ' ' || Age from \"user\" where Men_ID = :men");
         const QVariantMap key{{QStringLiteral("men"), men}};
         QCOMPARE(stored(sql, key), QStringLiteral("Сидоров 41"));
         // The user's change comes back over the stored record (his age was not his change), and saves.
@@ -167,15 +154,13 @@ private Q_SLOTS:
     void testRecordChangedElsewhere() {
         QFETCH(bool, deleted);
         const int men = f->addTester(QStringLiteral("Петров"));
-        Calc::InsertTestRecord(f->dm->Current_DB_ID, men, QDate(2026, 1, 1), QTime(9, 0),
-                               QStringLiteral("было"), Calc::ComposeRecord(kSheet));
-        f->dm->ListTest_Query->SetParam(QStringLiteral("Men_ID"), men);
-        f->dm->ListTest_Query->Open();
-        const int test = f->dm->ListTest_Query->FieldByName(QStringLiteral("Test_ID")).AsInteger();
+        const int test = TestSupport::insertTest(f->dm->Current_DB_ID, men, QDate(2026, 1, 1), QTime(9, 0),
+                                                 QStringLiteral("было"), TestSupport::compose(kSheet));
         Platform::MessageRecorder recorder;
         TBlank_Form form;
         form.MenID = men;
         form.EditMode = true;
+        form.Record = *f->dm->Repo().test(test);
         form.InitGrids();
         form.LoadRecord();
         form.show();
@@ -217,7 +202,7 @@ private Q_SLOTS:
         QString shownAgain;
         onPrompt([&](TInput_Form* prompt) {
             QVERIFY(other->exec(
-                QStringLiteral("update \"GROUP\" set Group_Name = 'Чужая' where Group_ID = :id"), key));
+                QStringLiteral("update \"group\" set Group_Name = 'Чужая' where Group_ID = :id"), key));
             prompt->Text_Edit->setText(QStringLiteral("Моя"));
             onPrompt(
                 [&](TInput_Form* again) {
@@ -233,32 +218,30 @@ private Q_SLOTS:
         QCOMPARE(shownAgain, QStringLiteral("Чужая"));
         QCOMPARE(recorder.messages.size(), 1);
         QCOMPARE(recorder.messages[0].text, Data::kRecordChanged);
-        QCOMPARE(stored(QStringLiteral("select Group_Name from \"GROUP\" where Group_ID = :id"), key),
+        QCOMPARE(stored(QStringLiteral("select Group_Name from \"group\" where Group_ID = :id"), key),
                  QStringLiteral("Моя"));
     }
 
-    // Groups through their table: a rename over the other's rename is refused; deleting a group the
+    // Groups through the repository: a rename over the other's rename is refused; deleting a group the
     // other deleted already is no error.
     void groupChangedOrDeletedElsewhere() {
         const int kept = f->addGroup(QStringLiteral("Первая"));
         const int gone = f->addGroup(QStringLiteral("Вторая"));
-        Data::TTable& groups = *f->dm->Group_Table;
-        groups.Open();
-        QVERIFY(other->exec(QStringLiteral("update \"GROUP\" set Group_Name = 'Чужая' where Group_ID = :id"),
+        const qint64 version =
+            TestSupport::selectValue(f->dm->Main_Database(),
+                                     QStringLiteral("select Row_Version from \"group\" where Group_ID = :id"),
+                                     {{QStringLiteral("id"), kept}})
+                .toLongLong();
+        QVERIFY(other->exec(QStringLiteral("update \"group\" set Group_Name = 'Чужая' where Group_ID = :id"),
                             {{QStringLiteral("id"), kept}}));
-        QVERIFY(other->exec(QStringLiteral("delete from \"GROUP\" where Group_ID = :id"),
+        QVERIFY(other->exec(QStringLiteral("delete from \"group\" where Group_ID = :id"),
                             {{QStringLiteral("id"), gone}}));
-        QVERIFY(groups.Locate(QStringLiteral("Group_ID"), kept));
-        groups.Edit();
-        groups.FieldByName(QStringLiteral("Group_Name")).SetValue(QStringLiteral("Моя"));
-        QVERIFY_THROWS_EXCEPTION(Data::ERecordChanged, groups.Post());
-        groups.Cancel();
-        QVERIFY(groups.Locate(QStringLiteral("Group_ID"), gone));
-        groups.Delete();
-        groups.Close();
+        QVERIFY_THROWS_EXCEPTION(Data::ERecordChanged,
+                                 f->dm->Repo().renameGroup({kept, QStringLiteral("Моя"), version}));
+        f->dm->Repo().deleteGroup(gone);
         const auto rows = TestSupport::selectRows(
-            f->dm->Connection(),
-            QStringLiteral("select Group_ID, Group_Name from \"GROUP\" where Group_ID in "
+            f->dm->Main_Database(),
+            QStringLiteral("select Group_ID, Group_Name from \"group\" where Group_ID in "
                            "(:kept, :gone)"),
             {{QStringLiteral("kept"), kept}, {QStringLiteral("gone"), gone}});
         QCOMPARE(rows.size(), 1);

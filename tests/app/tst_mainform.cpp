@@ -2,13 +2,13 @@
 #include "TestSupport.h"
 
 #include "app/MainFrm.h"
+#include "data/FileEngine.h"
 #include "platform/IniFile.h"
 #include "platform/SysColors.h"
 #include "widgets/DBGrid.h"
 
 #include <QAction>
 #include <QHeaderView>
-#include <QSqlQuery>
 #include <QtTest>
 
 using namespace TestSupport;
@@ -20,8 +20,8 @@ class TestMainForm : public QObject {
     std::unique_ptr<TMain_DataModule> m_dm;
 
     void sql(const QString& text) {
-        QSqlQuery q(m_dm->Connection());
-        QVERIFY2(q.exec(text), qPrintable(text));
+        Data::TEngine& q = m_dm->Main_Database();
+        QVERIFY2(TestSupport::execBound(q, text), qPrintable(text));
     }
     void clickTitle(TMain_Form& form, int column, bool ctrl = false) {
         QHeaderView* header = form.Data_Grid->horizontalHeader();
@@ -143,15 +143,11 @@ private Q_SLOTS:
         form.show();
         QVERIFY(form.LocateMen(3));
         {
-            QSqlDatabase other =
-                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
-            other.setDatabaseName(m_dm->TableFilePath());
-            QVERIFY(other.open());
-            QVERIFY(QSqlQuery(other).exec(
-                QStringLiteral("insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
-                               "values (1, 'Яковлев', 'М', 30, 0, '')")));
+            const auto other = Data::TFileEngine::Open(m_dm->TableFilePath());
+            QVERIFY(TestSupport::execBound(
+                *other, QStringLiteral("insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
+                                       "values (1, 'Яковлев', 'М', 30, 0, '')")));
         }
-        QSqlDatabase::removeDatabase(QStringLiteral("other"));
         QTRY_COMPARE_WITH_TIMEOUT(names().size(), 4, 2500);
         QCOMPARE(form.CurrentMenID(), 3);
     }

@@ -54,8 +54,8 @@ private Q_SLOTS:
 
         auto dm = TMain_DataModule::Create(Platform::DataRoot(), Demo::CreateDemoDatabase);
         QVERIFY(dm);
-        Data::RestoreBackup(dm->Connection(), dm->DataDir(),
-                            Data::MakeBackup(dm->Connection(), dm->DataDir(), 9), 9);
+        Data::RestoreBackup(dm->Main_Database(), dm->DataDir(),
+                            Data::MakeBackup(dm->Main_Database(), dm->DataDir(), 9), 9);
         Platform::TIniFile(Platform::SettingsPath())
             .WriteInteger(QStringLiteral("Interface"), QStringLiteral("A"), 1);
         Platform::LogError(QStringLiteral("Проверка"), QStringLiteral("запись в журнал"));
@@ -70,7 +70,7 @@ private Q_SLOTS:
         Results::SaveResultsPdf(form.Model(), reports + QStringLiteral("/r.pdf"));
         Platform::setShellHandler([](const QString&) { return true; });
         QVERIFY(!Results::ExportReport(form, reports).isEmpty());
-        Data::MakeBackup(dm->Connection(), dm->DataDir(), 9); // with the write-ahead log and its index open
+        Data::MakeBackup(dm->Main_Database(), dm->DataDir(), 9); // with the write-ahead log and its index open
 
         QStringList found, open;
         for (const QString& root :

@@ -59,6 +59,7 @@ private Q_SLOTS:
         f->openMenQuery();
         Platform::MessageRecorder recorder;
         TAddTester_Form form;
+        form.Testee.dbId = Main_DataModule->Current_DB_ID;
         form.FillGroups();
         form.Men_ID = men;
         form.LoadCurrentTester();
@@ -77,9 +78,9 @@ private Q_SLOTS:
         QTest::mouseClick(form.Ok_But, Qt::LeftButton);
         QVERIFY2(!form.isVisible(), qPrintable(recorder.messages.last().text));
         QCOMPARE(recorder.messages.size(), 1);
-        QCOMPARE(f->scalar(QStringLiteral("select FIO from USER where Men_ID = %1").arg(men)).toString(),
+        QCOMPARE(f->scalar(QStringLiteral("select FIO from \"user\" where Men_ID = %1").arg(men)).toString(),
                  QStringLiteral("Иванов"));
-        QCOMPARE(count(QStringLiteral("select count(*) from USER")), 1);
+        QCOMPARE(count(QStringLiteral("select count(*) from \"user\"")), 1);
     }
 
     void newTestRecordKeptUntilTheServerIsBack() {
@@ -88,6 +89,7 @@ private Q_SLOTS:
         Platform::MessageRecorder recorder;
         TBlank_Form form;
         form.MenID = men;
+        form.Record = Data::NewTestRecord(Main_DataModule->Current_DB_ID, men);
         form.InitGrids();
         form.LoadRecord();
         form.show();

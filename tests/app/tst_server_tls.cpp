@@ -64,18 +64,18 @@ private Q_SLOTS:
         TestSupport::ProgramDirFixture dir;
         auto dm = TMain_DataModule::CreateServer(dir.path(), server.settings(), QString());
         QVERIFY(TestSupport::execBound(
-            dm->Connection(), QStringLiteral("insert into DB (DB_Name, Password) values ('Б', :p)"),
+            dm->Main_Database(), QStringLiteral("insert into DB (DB_Name, Password) values ('Б', :p)"),
             {{QStringLiteral("p"), Data::EncipherPassword(QStringLiteral("Ёж-7"))}}));
         QVERIFY(
-            TestSupport::execBound(dm->Connection(), QStringLiteral("update morvel_schema set version = 5")));
+            TestSupport::execBound(dm->Main_Database(), QStringLiteral("update morvel_schema set version = 5")));
         dm.reset();
         dm = TMain_DataModule::CreateServer(dir.path(), server.settings(), QString());
         const QVariant stored =
-            TestSupport::selectValue(dm->Connection(), QStringLiteral("select Password from DB"));
+            TestSupport::selectValue(dm->Main_Database(), QStringLiteral("select Password from DB"));
         QVERIFY(Data::PasswordMatches(stored.toByteArray(), QStringLiteral("Ёж-7")));
         QVERIFY(Data::IsPasswordHash(stored.toByteArray()));
         QCOMPARE(
-            TestSupport::selectValue(dm->Connection(), QStringLiteral("select version from morvel_schema"))
+            TestSupport::selectValue(dm->Main_Database(), QStringLiteral("select version from morvel_schema"))
                 .toInt(),
             Data::kSchemaVersion);
     }

@@ -23,7 +23,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QSqlQuery>
 #include <QTimer>
 #include <QWindow>
 #include <QtTest>
@@ -84,9 +83,9 @@ private Q_SLOTS:
         pinRussianLocale();
         m_dir = std::make_unique<ProgramDirFixture>();
         m_dm = m_dir->createDataModule();
-        QSqlQuery q(m_dm->Connection());
-        QVERIFY(q.exec(QStringLiteral("insert into DB (DB_Name) values ('Первая')")));
-        QVERIFY(q.exec(QStringLiteral("insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) values "
+        Data::TEngine& q = m_dm->Main_Database();
+        QVERIFY(TestSupport::execBound(q, QStringLiteral("insert into DB (DB_Name) values ('Первая')")));
+        QVERIFY(TestSupport::execBound(q, QStringLiteral("insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) values "
                                       "(1, 'Борисов', 'М', 40, 0, '')")));
         m_dm->Current_DB_ID = 1;
     }

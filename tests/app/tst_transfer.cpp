@@ -4,7 +4,7 @@
 #include "StoreSupport.h"
 
 #include "app/DemoData.h"
-#include "data/Queries.h"
+#include "data/Statements.h"
 #include "data/Transfer.h"
 #include "results/Result_Frm.h"
 #include "widgets/StringGrid.h"
@@ -15,43 +15,40 @@
 
 namespace {
 
-const QStringList kTables = {QStringLiteral("DB"), QStringLiteral("\"GROUP\""), QStringLiteral("USER"),
+const QStringList kTables = {QStringLiteral("DB"), QStringLiteral("\"group\""), QStringLiteral("\"user\""),
                              QStringLiteral("TEST")};
 
 // A server connection of its own to the test case's database.
 class TTarget {
 public:
     explicit TTarget(const TestSupport::TServerDatabase& server) {
-        const Data::TConnectResult r = Data::OpenServer(server.settings(), QString(), kName);
-        ok = r.failure == Data::TConnectFailure::None;
+        Data::TConnectResult r;
+        m_engine = Data::ConnectServer(server.settings(), QString(), r);
+        ok = m_engine != nullptr;
         error = r.message;
     }
-    ~TTarget() {
-        QSqlDatabase::database(kName, false).close();
-        QSqlDatabase::removeDatabase(kName);
-    }
-    QSqlDatabase db() const { return QSqlDatabase::database(kName, false); }
+    Data::TEngine& db() const { return *m_engine; }
     bool ok = false;
     QString error;
 
 private:
-    inline static const QString kName = QStringLiteral("transfer_target");
+    std::unique_ptr<Data::TServerEngine> m_engine;
 };
 
 // Every row of the testee list and of every testee's test list, in the program's order.
-QStringList listsOf(const QSqlDatabase& db) {
+QStringList listsOf(Data::TEngine& db) {
     QStringList lines;
     for (const auto& base :
          TestSupport::selectRows(db, QStringLiteral("select DB_ID from DB order by DB_ID"))) {
         const QVariantMap key{{QStringLiteral("DB_ID"), base[0]}};
         for (const auto& row :
-             TestSupport::selectRows(db, Data::kMenQuerySQL + QStringLiteral(" ORDER BY FIO, Men_ID"), key)) {
+             TestSupport::selectRows(db, db.Text(Data::kMenQuerySQL) + QStringLiteral(" ORDER BY FIO, Men_ID"), key)) {
             QStringList cells;
             for (const QVariant& v : row)
                 cells << v.toString();
             lines << cells.join(u'|');
             for (const auto& test :
-                 TestSupport::selectRows(db, Data::kListTestQuerySQL, {{QStringLiteral("Men_ID"), row[0]}})) {
+                 TestSupport::selectRows(db, db.Text(Data::kListTestQuerySQL), {{QStringLiteral("Men_ID"), row[0]}})) {
                 QStringList fields;
                 for (const QVariant& v : test)
                     fields << v.toString();
@@ -67,7 +64,7 @@ QStringList listsOf(const QSqlDatabase& db) {
 QStringList resultsOf(TMain_DataModule& dm) {
     QStringList cells;
     const auto testees = TestSupport::selectRows(
-        dm.Connection(), QStringLiteral("select distinct Men_ID from TEST order by Men_ID"));
+        dm.Main_Database(), QStringLiteral("select distinct Men_ID from TEST order by Men_ID"));
     for (const auto& men : testees) {
         TResult_Form form;
         form.LoadResults(
@@ -99,7 +96,7 @@ class TestTransfer : public QObject {
         QVERIFY2(server.ok(), qPrintable(server.error()));
         TTarget target(server);
         QVERIFY2(target.ok, qPrintable(target.error));
-        const QSqlDatabase source = file.dm->Connection();
+        Data::TEngine& source = file.dm->Main_Database();
         QStringList before;
         for (const QString& table :
              {QStringLiteral("DB"), QStringLiteral("GROUP"), QStringLiteral("USER"), QStringLiteral("TEST")})
@@ -117,7 +114,7 @@ class TestTransfer : public QObject {
                      TestSupport::selectValue(source, sql).toLongLong());
         }
         QCOMPARE(
-            TestSupport::selectValue(target.db(), QStringLiteral("select count(*) from USER")).toLongLong(),
+            TestSupport::selectValue(target.db(), QStringLiteral("select count(*) from \"user\"")).toLongLong(),
             testees);
         QCOMPARE(
             TestSupport::selectValue(target.db(), QStringLiteral("select count(*) from TEST")).toLongLong(),
@@ -135,7 +132,7 @@ class TestTransfer : public QObject {
                                        {{QStringLiteral("id"), id}}));
         // Also past the key of a group the file deleted, which testees may still hold.
         QVERIFY(TestSupport::execBound(
-            target.db(), QStringLiteral("insert into \"GROUP\" (Group_Name) values ('Новая')"), {}, &id));
+            target.db(), QStringLiteral("insert into \"group\" (Group_Name) values ('Новая')"), {}, &id));
         QCOMPARE(id, TestSupport::selectValue(
                          source, QStringLiteral("select seq from sqlite_sequence where name = 'GROUP'"))
                              .toLongLong() +
@@ -162,7 +159,7 @@ private Q_SLOTS:
         TestSupport::TStoreFixture file(TestSupport::TStore::File);
         QVERIFY2(file.open(), qPrintable(file.error));
         Demo::CreateDemoDatabase(*file.dm);
-        const QSqlDatabase db = file.dm->Connection();
+        Data::TEngine& db = file.dm->Main_Database();
         // A database with a password (bytes of every kind) and values that the copy must escape.
         qint64 base = 0;
         QVERIFY(TestSupport::execBound(
@@ -173,13 +170,13 @@ private Q_SLOTS:
         // The last group made was deleted; its testee keeps its key.
         qint64 gone = 0;
         QVERIFY(TestSupport::execBound(
-            db, QStringLiteral("insert into \"GROUP\" (Group_Name) values ('Прежняя')"), {}, &gone));
-        QVERIFY(TestSupport::execBound(db, QStringLiteral("update USER set Group_ID = :g where Men_ID = 900"),
+            db, QStringLiteral("insert into \"group\" (Group_Name) values ('Прежняя')"), {}, &gone));
+        QVERIFY(TestSupport::execBound(db, QStringLiteral("update \"user\" set Group_ID = :g where Men_ID = 900"),
                                        {{QStringLiteral("g"), gone}}));
-        QVERIFY(TestSupport::execBound(db, QStringLiteral("delete from \"GROUP\" where Group_ID = :g"),
+        QVERIFY(TestSupport::execBound(db, QStringLiteral("delete from \"group\" where Group_ID = :g"),
                                        {{QStringLiteral("g"), gone}}));
         const qint64 testees =
-            TestSupport::selectValue(db, QStringLiteral("select count(*) from USER")).toLongLong();
+            TestSupport::selectValue(db, QStringLiteral("select count(*) from \"user\"")).toLongLong();
         const qint64 tests =
             TestSupport::selectValue(db, QStringLiteral("select count(*) from TEST")).toLongLong();
         QVERIFY(testees > 0 && tests > 0);
@@ -216,15 +213,15 @@ private Q_SLOTS:
     void largeFile() {
         TestSupport::TStoreFixture file(TestSupport::TStore::File);
         QVERIFY2(file.open(), qPrintable(file.error));
-        const QSqlDatabase db = file.dm->Connection();
+        Data::TEngine& db = file.dm->Main_Database();
         QVERIFY(TestSupport::execBound(
             db, QStringLiteral("insert into DB (DB_ID, DB_Name) values (1, 'Большая')")));
         QVERIFY(TestSupport::execBound(
-            db, QStringLiteral("insert into \"GROUP\" (Group_Name) values ('Первая'), ('Вторая')")));
+            db, QStringLiteral("insert into \"group\" (Group_Name) values ('Первая'), ('Вторая')")));
         QVERIFY(TestSupport::execBound(
             db,
             QStringLiteral("with recursive n(i) as (select 1 union all select i + 1 from n where i < 10000) "
-                           "insert into USER (Men_ID, DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
+                           "insert into \"user\" (Men_ID, DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
                            "select i, 1, case i % 4 when 0 then 'Ёлкин ' when 1 then 'Иванов ' when 2 then "
                            "'елкин ' else 'Щукин ' end || i, case when i % 2 = 0 then 'М' else 'Ж' end, "
                            "10 + i % 70, i % 3, '' from n")));
@@ -239,7 +236,7 @@ private Q_SLOTS:
                            "from n")));
         // Some testees deleted after their tests were written: their rows and tests go along.
         QVERIFY(
-            TestSupport::execBound(db, QStringLiteral("update USER set IsDel = 'D' where Men_ID % 97 = 0")));
+            TestSupport::execBound(db, QStringLiteral("update \"user\" set IsDel = 'D' where Men_ID % 97 = 0")));
         transferAndCompare(file, 10000, 50000);
     }
 };

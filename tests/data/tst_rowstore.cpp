@@ -234,13 +234,17 @@ private Q_SLOTS:
         TestSupport::ProgramDirFixture dir;
         auto dm = dir.createDataModule();
         QVERIFY(dm);
-        QSqlQuery q(dm->Connection());
-        QVERIFY(q.exec(QStringLiteral("insert into DB (DB_ID, DB_Name) values (1, 'База')")));
-        QVERIFY(q.exec(QStringLiteral("insert into \"GROUP\" (Group_ID, Group_Name) values (1, 'Первая')")));
-        QVERIFY(q.exec(QStringLiteral(
-            "insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) values "
-            "(1, 'Иванов', 'М', 30, 0, ''), (1, 'Ёлкин', 'М', 30, 1, ''), (1, 'Петров', 'М', 40, 1, ''), "
-            "(1, '7', 'Ж', 20, 1, ''), (1, 'Ёлкин', 'М', 41, 1, '')")));
+        Data::TEngine& q = dm->Main_Database();
+        QVERIFY(
+            TestSupport::execBound(q, QStringLiteral("insert into DB (DB_ID, DB_Name) values (1, 'База')")));
+        QVERIFY(TestSupport::execBound(
+            q, QStringLiteral("insert into \"GROUP\" (Group_ID, Group_Name) values (1, 'Первая')")));
+        QVERIFY(TestSupport::execBound(
+            q,
+            QStringLiteral(
+                "insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) values "
+                "(1, 'Иванов', 'М', 30, 0, ''), (1, 'Ёлкин', 'М', 30, 1, ''), (1, 'Петров', 'М', 40, 1, ''), "
+                "(1, '7', 'Ж', 20, 1, ''), (1, 'Ёлкин', 'М', 41, 1, '')")));
         Data::TQuery* men = dm->Men_Query;
         men->SetSQL(dm->MenQueryBaseSQL());
         men->SetParam(QStringLiteral("DB_ID"), 1);
@@ -253,18 +257,17 @@ private Q_SLOTS:
 
     // Rows edited in a query stay in its copy and read back as values; a refused post keeps the row.
     void editedRowsReadBack() {
-        TestSupport::ProgramDirFixture dir;
-        auto dm = dir.createDataModule();
-        QVERIFY(dm);
-        Data::TTable* groups = dm->Group_Table;
-        groups->Open();
+        auto groups = std::make_unique<Data::TValueSet>(
+            QStringList{QStringLiteral("Group_ID"), QStringLiteral("Group_Name")}, nullptr);
+        groups->SetRows({});
         for (const QString& name : {QStringLiteral("Первая"), QStringLiteral("Вторая")}) {
             groups->Append();
+            groups->FieldByName(QStringLiteral("Group_ID")).SetValue(groups->RecordCount() + 1);
             groups->FieldByName(QStringLiteral("Group_Name")).SetValue(name);
             groups->Post();
         }
         QCOMPARE(groups->RecordCount(), 2);
-        QVERIFY(groups->FieldByName(QStringLiteral("Group_ID")).AsInteger() > 0);
+        QCOMPARE(groups->FieldByName(QStringLiteral("Group_ID")).AsInteger(), 2);
         groups->First();
         groups->Edit();
         groups->FieldByName(QStringLiteral("Group_Name")).SetValue(QString(200, u'д'));

@@ -5,6 +5,7 @@
 
 #include "data/Backup.h"
 #include "data/DataMod.h"
+#include "data/FileEngine.h"
 #include "data/Engine.h"
 #include "data/Password.h"
 #include "data/Schema.h"
@@ -17,7 +18,6 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QProcess>
-#include <QSqlQuery>
 #include <QtTest>
 
 #include <sqlite3.h>
@@ -79,12 +79,12 @@ QByteArray digest(const QString& file) {
 
 // A seed like the demo data: one database, one testee, one test.
 void seed(TMain_DataModule& dm) {
-    QSqlDatabase db = dm.Connection();
+    Data::TEngine& db = dm.Main_Database();
     qint64 dbId = 0, menId = 0;
-    Data::ExecBound(db, QStringLiteral("insert into DB (DB_Name) values ('Демо')"), {}, &dbId);
-    Data::ExecBound(db, QStringLiteral("insert into USER (DB_ID, FIO, IsDel) values (:DB, 'Первый', '')"),
+    db.Exec(QStringLiteral("insert into DB (DB_Name) values ('Демо')"), {}, &dbId);
+    db.Exec(QStringLiteral("insert into USER (DB_ID, FIO, IsDel) values (:DB, 'Первый', '')"),
                     {{QStringLiteral("DB"), dbId}}, &menId);
-    Data::ExecBound(db, QStringLiteral("insert into TEST (DB_ID, Men_ID) values (:DB, :Men)"),
+    db.Exec(QStringLiteral("insert into TEST (DB_ID, Men_ID) values (:DB, :Men)"),
                     {{QStringLiteral("DB"), dbId}, {QStringLiteral("Men"), menId}});
 }
 
@@ -119,10 +119,11 @@ class TestSchema : public QObject {
 
     QString tableFile() const { return m_dir->path() + QStringLiteral("/DB/morvel.db"); }
     QVariant scalar(TMain_DataModule& dm, const QString& sql) {
-        QSqlQuery q(dm.Connection());
-        if (!q.exec(sql) || !q.next())
+        try {
+            return TestSupport::selectValue(dm.Main_Database(), sql);
+        } catch (const Data::EDatabaseError&) {
             return {};
-        return q.value(0);
+        }
     }
     QString counts(TMain_DataModule& dm) {
         return QStringLiteral("%1/%2/%3/%4")
@@ -227,7 +228,7 @@ private Q_SLOTS:
         // Every kept row starts at version 1, and an update counts it up.
         QCOMPARE(scalar(*dm, QStringLiteral("select group_concat(Row_Version) from TEST")).toString(),
                  QStringLiteral("1,1"));
-        Data::ExecBound(dm->Connection(), QStringLiteral("update USER set FIO = 'Петров' where Men_ID = 1"));
+        dm->Main_Database().Exec(QStringLiteral("update USER set FIO = 'Петров' where Men_ID = 1"));
         QCOMPARE(scalar(*dm, QStringLiteral("select Row_Version from USER where Men_ID = 1")).toInt(), 2);
     }
 
@@ -242,7 +243,7 @@ private Q_SLOTS:
         rawExec(tableFile(), statements);
         auto dm = TMain_DataModule::Create(m_dir->path(), seed);
         qint64 id = 0;
-        Data::ExecBound(dm->Connection(), QStringLiteral("insert into \"GROUP\" (Group_Name) values ('В')"),
+        dm->Main_Database().Exec(QStringLiteral("insert into \"GROUP\" (Group_Name) values ('В')"),
                         {}, &id);
         QCOMPARE(id, 6);
         QCOMPARE(scalar(*dm, QStringLiteral("select group_concat(Group_ID || Group_Name || X || Row_Version) "
@@ -354,14 +355,14 @@ private Q_SLOTS:
         QFETCH(QString, write);
         QFETCH(QString, message);
         auto dm = TMain_DataModule::Create(m_dir->path());
-        ensureTestee(dm->Connection(), 1, 1);
-        ensureDatabase(dm->Connection(), 2);
+        ensureTestee(dm->Main_Database(), 1, 1);
+        ensureDatabase(dm->Main_Database(), 2);
         if (!removal.isEmpty())
             rawExec(tableFile(), removal.split(QStringLiteral("; ")));
         const QString before = counts(*dm);
         QString error;
         try {
-            dm->ExecSQL(write);
+            dm->Main_Database().Exec(write);
         } catch (const Data::EDatabaseError& e) {
             error = e.message();
         }
@@ -373,15 +374,15 @@ private Q_SLOTS:
     // text that has no UTF-8 form is refused before it reaches the file.
     void valuesAreAlwaysBound() {
         auto dm = TMain_DataModule::Create(m_dir->path());
-        ensureTestee(dm->Connection(), 1, 1);
+        ensureTestee(dm->Main_Database(), 1, 1);
         QVERIFY_THROWS_EXCEPTION(Data::EDatabaseError,
-                                 dm->ExecSQL(QStringLiteral("update USER set FIO = :FIO where Men_ID = 1")));
+                                 dm->Main_Database().Exec(QStringLiteral("update USER set FIO = :FIO where Men_ID = 1")));
         const QString lone = QStringLiteral("x") + QChar(0xD800) + QStringLiteral("' where 1=1 --");
         QVERIFY_THROWS_EXCEPTION(Data::EDatabaseError,
-                                 dm->ExecSQL(QStringLiteral("update USER set FIO = :FIO where Men_ID = 1"),
+                                 dm->Main_Database().Exec(QStringLiteral("update USER set FIO = :FIO where Men_ID = 1"),
                                              {{QStringLiteral("FIO"), lone}}));
         const QString quote = QStringLiteral("x' where 1=1 --");
-        QCOMPARE(dm->ExecSQL(QStringLiteral("update USER set FIO = :FIO where Men_ID = 1"),
+        QCOMPARE(dm->Main_Database().Exec(QStringLiteral("update USER set FIO = :FIO where Men_ID = 1"),
                              {{QStringLiteral("FIO"), quote}}),
                  1);
         QCOMPARE(scalar(*dm, QStringLiteral("select FIO from USER where Men_ID = 1")).toString(), quote);
@@ -402,7 +403,7 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(copies));
         QVERIFY(QFile::copy(tableFile(), copies + QStringLiteral("morvel-2025-01-01-120000.db")));
         auto dm = TMain_DataModule::Create(m_dir->path(), seed);
-        Data::MakeBackup(dm->Connection(), dm->DataDir(), 10);
+        Data::MakeBackup(dm->Main_Database(), dm->DataDir(), 10);
         QStringList files;
         for (QDirIterator it(m_dir->path() + QStringLiteral("/DB"), QDir::Files,
                              QDirIterator::Subdirectories);
@@ -462,9 +463,9 @@ private Q_SLOTS:
             QThread::msleep(5);
         // Copies are named to the second: two of one second are listed in the order they were made.
         const QDateTime now = QDateTime::currentDateTime();
-        const QString first = Data::MakeBackup(dm->Connection(), dm->DataDir(), 3, now);
-        Data::ExecBound(dm->Connection(), QStringLiteral("insert into DB (DB_Name) values ('После копии')"));
-        const QString second = Data::MakeBackup(dm->Connection(), dm->DataDir(), 3, now);
+        const QString first = Data::MakeBackup(dm->Main_Database(), dm->DataDir(), 3, now);
+        dm->Main_Database().Exec(QStringLiteral("insert into DB (DB_Name) values ('После копии')"));
+        const QString second = Data::MakeBackup(dm->Main_Database(), dm->DataDir(), 3, now);
         QVERIFY(!Data::DailyBackupDue(dm->DataDir()));
         const QList<Data::TBackupInfo> list = Data::ListBackups(dm->DataDir());
         QCOMPARE(list.size(), 2);
@@ -474,7 +475,7 @@ private Q_SLOTS:
         Data::VerifyBackup(first);
         QVERIFY(!QFileInfo::exists(first + QStringLiteral(".part")));
 
-        const QString kept = Data::RestoreBackup(dm->Connection(), dm->DataDir(), first, 3);
+        const QString kept = Data::RestoreBackup(dm->Main_Database(), dm->DataDir(), first, 3);
         QCOMPARE(scalar(*dm, QStringLiteral("select count(*) from DB")).toInt(), 1);
         QCOMPARE(scalar(*dm, QStringLiteral("select count(*) from DB where DB_Name = 'После копии'")).toInt(),
                  0);
@@ -512,7 +513,7 @@ private Q_SLOTS:
         f.close();
         QString error;
         try {
-            Data::RestoreBackup(dm->Connection(), dm->DataDir(), path, 10);
+            Data::RestoreBackup(dm->Main_Database(), dm->DataDir(), path, 10);
         } catch (const Data::EDatabaseError& e) {
             error = e.message();
         }
@@ -534,7 +535,7 @@ private Q_SLOTS:
         dm->Men_Query->Open();
         QCOMPARE(dm->Men_Query->FieldByName(QStringLiteral("FIO")).AsString(), QStringLiteral("Первый"));
         QVERIFY_THROWS_EXCEPTION(Data::EDatabaseError,
-                                 dm->ExecSQL(QStringLiteral("update USER set FIO = 'x' where Men_ID = 1")));
+                                 dm->Main_Database().Exec(QStringLiteral("update USER set FIO = 'x' where Men_ID = 1")));
     }
 
     // A table file damaged beyond the schema passes the start-up check; its copy of the day must not
@@ -555,7 +556,7 @@ private Q_SLOTS:
         QVERIFY(dm);
         QString error;
         try {
-            Data::MakeBackup(dm->Connection(), dm->DataDir(), 1);
+            Data::MakeBackup(dm->Main_Database(), dm->DataDir(), 1);
         } catch (const Data::EDatabaseError& e) {
             error = e.message();
         }
@@ -583,7 +584,7 @@ private Q_SLOTS:
         QString error;
         try {
             if (write) {
-                dm->ExecSQL(
+                dm->Main_Database().Exec(
                     QStringLiteral("insert into TEST (DB_ID, Men_ID, Result_Test) values (1, 1, '')"));
             } else {
                 dm->ListTest_Query->SetParam(QStringLiteral("Men_ID"), 1);
@@ -631,7 +632,7 @@ private Q_SLOTS:
             std::optional<TFileSizeLimit> limit;
             if (fullDisk)
                 limit.emplace(1);
-            Data::RestoreBackup(dm->Connection(), dm->DataDir(), path, 10);
+            Data::RestoreBackup(dm->Main_Database(), dm->DataDir(), path, 10);
         } catch (const Data::EDatabaseError& e) {
             error = e.message();
         }
@@ -714,7 +715,7 @@ private Q_SLOTS:
         QCOMPARE(scalar(*dm, QStringLiteral("select count(*) from USER")).toInt(), testees);
         QVERIFY2(dm->ReadOnlyNotice().contains(notice), qPrintable(dm->ReadOnlyNotice()));
         QVERIFY_THROWS_EXCEPTION(Data::EDatabaseError,
-                                 dm->ExecSQL(QStringLiteral("update USER set FIO = 'x' where Men_ID = 1")));
+                                 dm->Main_Database().Exec(QStringLiteral("update USER set FIO = 'x' where Men_ID = 1")));
     }
 
     // Engine and system errors reach the user in Russian with what to do; the engine's or the system's
@@ -749,11 +750,11 @@ private Q_SLOTS:
             else if (failure == "full disk")
                 limit.emplace(1);
             if (failure == "locked" || failure == "full disk") {
-                dm->ExecSQL(QStringLiteral("insert into \"GROUP\" (Group_Name) values (:n)"),
+                dm->Main_Database().Exec(QStringLiteral("insert into \"GROUP\" (Group_Name) values (:n)"),
                             {{QStringLiteral("n"), QString(100000, u'ж')}});
             } else if (failure == "read-only") {
-                sqlite3_exec(other, "insert into DB (DB_Name) values ('x')", nullptr, nullptr, nullptr);
-                throw Data::EngineError(other, QStringLiteral("Ошибка выполнения запроса"));
+                Data::TFileEngine::Open(tableFile(), Data::TFileEngine::TAccess::Read)
+                    ->Exec(QStringLiteral("insert into DB (DB_Name) values ('x')"));
             } else if (failure == "damaged copy") {
                 damageTable("TEST");
                 Data::VerifyBackup(tableFile());
@@ -781,7 +782,7 @@ private Q_SLOTS:
         for (int day = 1; day <= 5; ++day)
             QFile::copy(tableFile(), Data::BackupDir(dm->DataDir()) +
                                          QStringLiteral("morvel-2025-01-0%1-120000.db").arg(day));
-        Data::MakeBackup(dm->Connection(), dm->DataDir(), 3);
+        Data::MakeBackup(dm->Main_Database(), dm->DataDir(), 3);
         const QList<Data::TBackupInfo> list = Data::ListBackups(dm->DataDir());
         QCOMPARE(list.size(), 3);
         QCOMPARE(list[1].made.date(), QDate(2025, 1, 5));

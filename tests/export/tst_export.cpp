@@ -51,7 +51,7 @@ void addRecords(int count) {
             types += kTypes[(i + k) % 4];
             marks += QChar(u'0' + (i * k + k) % 4);
         }
-        Calc::InsertTestRecord(1, kMenId, QDate(2025, 1, 1).addDays(i), QTime(10, 0), QString(),
+        TestSupport::insertTest(1, kMenId, QDate(2025, 1, 1).addDays(i), QTime(10, 0), QString(),
                                Calc::TTestRecord{i % 2 ? kRun : QString(), QString(32, u'2'), types, marks});
     }
 }
@@ -200,7 +200,7 @@ void TestExport::init() {
     m_dir = std::make_unique<TestSupport::ProgramDirFixture>();
     m_dm = m_dir->createDataModule();
     QVERIFY(m_dm);
-    TestSupport::ensureTestee(m_dm->Connection(), 1, kMenId);
+    TestSupport::ensureTestee(m_dm->Main_Database(), 1, kMenId);
     installTemplate();
     m_docs = std::make_unique<QTemporaryDir>();
     m_opened.clear();

@@ -42,7 +42,7 @@ inline quint16 useFreePort() {
 }
 
 // `count` testees (Men_ID 1 to count) of database kDbId.
-inline QVector<Data::Testee> addTestees(const QSqlDatabase& db, int count) {
+inline QVector<Data::Testee> addTestees(Data::TEngine& db, int count) {
     QVector<Data::Testee> testees;
     for (int id = 1; id <= count; ++id) {
         const QString fio = QStringLiteral("Тестируемый %1").arg(id);

@@ -61,7 +61,7 @@ class TestGroupApi : public QObject {
         return call(m_port, "GET", "/api/state", {}, cookie).json()["step"].toInt(-1);
     }
     int records() {
-        return TestSupport::selectValue(Main_DataModule->Connection(),
+        return TestSupport::selectValue(Main_DataModule->Main_Database(),
                                         QStringLiteral("select count(*) from TEST"))
             .toInt();
     }
@@ -75,7 +75,7 @@ private Q_SLOTS:
         QVERIFY2(m_store->open(), qPrintable(m_store->error));
         m_store->dm->Current_DB_ID = kDbId;
         layOutProgramFiles(m_store->dir.path());
-        const auto testees = addTestees(m_store->dm->Connection(), 3);
+        const auto testees = addTestees(m_store->dm->Main_Database(), 3);
         m_port = useFreePort();
         m_form = std::make_unique<TGroupTest_Form>(kDbId, testees, QList<int>{1, 2, 3}, 1);
         m_form->show();
@@ -236,7 +236,7 @@ private Q_SLOTS:
     // A record the store refuses is kept: its row says so, closing asks before it is lost, and once the
     // store takes records again it is written, once, at the time the run ended.
     void unwrittenRecordKept() {
-        const QSqlDatabase db = Main_DataModule->Connection();
+        Data::TEngine& db = Main_DataModule->Main_Database();
         QVERIFY(TestSupport::execBound(db, QStringLiteral("alter table TEST rename to TEST_away")));
         takeTest(1);
         QTRY_COMPARE_WITH_TIMEOUT(status(1), QStringLiteral("завершено, не записано"), 30000);

@@ -77,6 +77,7 @@ void runOnScreen(const QJsonArray& plan) {
     Platform::MessageRecorder endMessage;
     TTest_Form form;
     form.MenID = kReferenceTestee;
+    form.DB_ID = kDbId;
     form.ShowSeries(1);
     form.show();
     for (const QJsonValue& v : plan) {
@@ -105,8 +106,8 @@ private Q_SLOTS:
         auto dm = dir.createDataModule();
         dm->Current_DB_ID = kDbId;
         layOutProgramFiles(dir.path());
-        const auto testees = addTestees(dm->Connection(), kBrowsers + 1);
-        TestSupport::ensureTestee(dm->Connection(), kDbId, kReferenceTestee);
+        const auto testees = addTestees(dm->Main_Database(), kBrowsers + 1);
+        TestSupport::ensureTestee(dm->Main_Database(), kDbId, kReferenceTestee);
         useFreePort();
         TGroupTest_Form form(kDbId, testees, {1, 2, 3, 4}, 1);
         form.show();

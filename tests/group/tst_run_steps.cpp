@@ -31,6 +31,7 @@ private Q_SLOTS:
         QRandomGenerator rng(seed);
         TTest_Form form;
         form.MenID = 1;
+        form.DB_ID = Main_DataModule->Current_DB_ID;
         form.ShowSeries(1);
         form.show();
         Group::TRunSteps steps;

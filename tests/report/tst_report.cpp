@@ -46,7 +46,7 @@ void addRecords(int count, bool longNotes = false) {
             types += kTypes[(i + k + k / 8) % 4];
             marks += QChar(u'0' + (i * k + k) % 4);
         }
-        Calc::InsertTestRecord(1, kMenId, QDate(2025, 1, 1).addDays(i), QTime(10, 0),
+        TestSupport::insertTest(1, kMenId, QDate(2025, 1, 1).addDays(i), QTime(10, 0),
                                longNotes ? longNote(i + 1) : QStringLiteral("заметка%1").arg(i + 1),
                                Calc::TTestRecord{i % 2 ? kRun : QString(), QString(32, u'2'), types, marks});
     }
@@ -164,7 +164,7 @@ void TestReport::init() {
     m_dir = std::make_unique<TestSupport::ProgramDirFixture>();
     m_dm = m_dir->createDataModule();
     QVERIFY(m_dm);
-    TestSupport::ensureTestee(m_dm->Connection(), 1, kMenId);
+    TestSupport::ensureTestee(m_dm->Main_Database(), 1, kMenId);
     m_out = std::make_unique<QTemporaryDir>();
     // The reports folder lies in a temporary home.
     m_home = qgetenv("HOME");

@@ -32,7 +32,7 @@ constexpr int kMenId = 7;
 void addRecord(const QDate& date, const QString& types, const QString& intensities,
                const QString& resultTest = QString(), const QString& resultProfil = kNoCounts,
                const QString& note = QString()) {
-    Calc::InsertTestRecord(1, kMenId, date, QTime(10, 0), note,
+    TestSupport::insertTest(1, kMenId, date, QTime(10, 0), note,
                            Calc::TTestRecord{resultTest, resultProfil, types, intensities});
 }
 
@@ -78,7 +78,7 @@ void TestResultForm::init() {
     m_store = std::make_unique<TestSupport::TStoreFixture>(store);
     QVERIFY2(m_store->open(), qPrintable(m_store->error));
     m_dm = m_store->dm.get();
-    TestSupport::ensureTestee(m_dm->Connection(), 1, kMenId);
+    TestSupport::ensureTestee(m_dm->Main_Database(), 1, kMenId);
 }
 
 void TestResultForm::cleanup() {
@@ -211,8 +211,8 @@ void TestResultForm::showResultsShowsTheTestee_data() {
 void TestResultForm::showResultsShowsTheTestee() {
     QFETCH(bool, broken);
     QVERIFY(
-        TestSupport::execBound(m_dm->Connection(),
-                               QStringLiteral("update USER set FIO = 'Смирнова Ольга', Sex = 'Ж', Age = 39 "
+        TestSupport::execBound(m_dm->Main_Database(),
+                               QStringLiteral("update \"user\" set FIO = 'Смирнова Ольга', Sex = 'Ж', Age = 39 "
                                               "where Men_ID = :men"),
                                {{QStringLiteral("men"), kMenId}}));
     for (int i = 0; i < 3; ++i)

@@ -50,7 +50,7 @@ private slots:
         m_store = std::make_unique<TestSupport::TStoreFixture>(store);
         QVERIFY2(m_store->open(), qPrintable(m_store->error));
         m_dm = m_store->dm.get();
-        TestSupport::ensureTestee(m_dm->Connection(), 1, kMenId);
+        TestSupport::ensureTestee(m_dm->Main_Database(), 1, kMenId);
     }
     void cleanup() {
         m_dm = nullptr;
@@ -72,20 +72,19 @@ void TestResultList::listKeepsItsRow() {
 
     // Plus counts of h: 1, 2, 3 from the oldest to the newest record.
     for (int plus = 1; plus <= 3; ++plus)
-        Calc::InsertTestRecord(1, kMenId, QDate(2026, 1, plus), QTime(9, 0), QString(),
-                               Calc::ComposeProfileRecord(QString::number(plus) +
-                                                          QStringLiteral("1100000000000000") +
-                                                          QString(15, QLatin1Char('0'))));
+        TestSupport::insertTest(1, kMenId, QDate(2026, 1, plus), QTime(9, 0), QString(),
+                                TestSupport::composeProfile(QString::number(plus) +
+                                                            QStringLiteral("1100000000000000") +
+                                                            QString(15, QLatin1Char('0'))));
     list.RefreshList();
     QVERIFY(list.Result_But->isEnabled() && list.Graph_But->isEnabled());
-    Data::TQuery* query = m_dm->ListTest_Query;
+    Data::TValueSet* query = list.tests();
     query->SetRecNo(2);
 
     ModalCloser closer;
     closer.arm();
     QTest::mouseClick(list.Result_But, Qt::LeftButton);
     QCOMPARE(closer.opened, QStringLiteral("results"));
-    QVERIFY(query->Active());
     QCOMPARE(query->RecNo(), 2);
 
     closer = ModalCloser();

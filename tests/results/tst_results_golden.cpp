@@ -178,16 +178,15 @@ void TestResultsGolden::initTestCase() {
     QVERIFY(m_dm);
     Demo::CreateDemoDatabase(*m_dm);
     const QDate today = QDate::currentDate();
-    Data::TQuery tests(m_dm->Connection().connectionName(), nullptr);
-    tests.SetSQL(QStringLiteral("select Test_ID, Date_Test, DB_ID from TEST"));
-    tests.Open();
-    for (int r = 0; r < tests.RecordCount(); ++r) {
-        const QDate date = Platform::IsoToDate(tests.Value(r, 1).toString());
+    const auto tests = TestSupport::selectRows(m_dm->Main_Database(),
+                                               QStringLiteral("select Test_ID, Date_Test, DB_ID from TEST"));
+    for (const auto& test : tests) {
+        const QDate date = Platform::IsoToDate(test[1].toString());
         QVERIFY(TestSupport::execBound(
-            m_dm->Connection(), QStringLiteral("update TEST set Date_Test = :date where Test_ID = :id"),
+            m_dm->Main_Database(), QStringLiteral("update TEST set Date_Test = :date where Test_ID = :id"),
             {{QStringLiteral("date"), Platform::DateToIso(kToday.addDays(today.daysTo(date)))},
-             {QStringLiteral("id"), tests.Value(r, 0)}}));
-        m_dbId = tests.Value(r, 2).toInt();
+             {QStringLiteral("id"), test[0]}}));
+        m_dbId = test[2].toInt();
     }
     m_dm->Current_DB_ID = m_dbId;
 }
@@ -199,14 +198,12 @@ void TestResultsGolden::cleanupTestCase() {
 
 void TestResultsGolden::demoTestee_data() {
     QTest::addColumn<int>("menId");
-    Data::TQuery men(m_dm->Connection().connectionName(), nullptr);
-    men.SetSQL(QStringLiteral("select Men_ID from USER where DB_ID = :db order by Men_ID"));
-    men.SetParam(QStringLiteral("db"), m_dbId);
-    men.Open();
-    QVERIFY(men.RecordCount() > 0);
-    for (int r = 0; r < men.RecordCount(); ++r)
-        QTest::newRow(qPrintable(QStringLiteral("testee %1").arg(men.Value(r, 0).toInt())))
-            << men.Value(r, 0).toInt();
+    const auto men = TestSupport::selectRows(
+        m_dm->Main_Database(), QStringLiteral("select Men_ID from USER where DB_ID = :db order by Men_ID"),
+        {{QStringLiteral("db"), m_dbId}});
+    QVERIFY(!men.isEmpty());
+    for (const auto& m : men)
+        QTest::newRow(qPrintable(QStringLiteral("testee %1").arg(m[0].toInt()))) << m[0].toInt();
 }
 
 void TestResultsGolden::demoTestee() {

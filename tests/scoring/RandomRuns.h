@@ -3,6 +3,10 @@
 // second pass the four left over; every pair in ascending order.
 #pragma once
 
+#include "data/DataMod.h"
+#include "data/Repository.h"
+#include "scoring/Calc_Records.h"
+
 #include <QRandomGenerator>
 #include <QString>
 
@@ -23,6 +27,21 @@ inline QString RandomRun(QRandomGenerator& random) {
         }
     }
     return passes[0] + passes[1];
+}
+
+// A run or a profile scored through the data module's Symbols rows.
+inline Calc::TTestRecord compose(const QString& resultTest) {
+    return Calc::ComposeRecord(resultTest, Main_DataModule->Repo().references().symbols);
+}
+inline Calc::TTestRecord composeProfile(const QString& resultProfil) {
+    return Calc::ComposeProfileRecord(resultProfil, Main_DataModule->Repo().references().symbols);
+}
+
+// Stores a scored record for a testee through the data module's repository; returns its Test_ID.
+inline int insertTest(int dbId, int menId, const QDate& date, const QTime& time, const QString& note,
+                      const Calc::TTestRecord& scored) {
+    return Main_DataModule->Repo().insertTest(
+        Calc::WithScores(Data::NewTestRecord(dbId, menId, date, time, note), scored));
 }
 
 } // namespace TestSupport

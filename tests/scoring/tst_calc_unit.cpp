@@ -50,7 +50,6 @@ private slots:
     void countOfNineFits();
     void badInput_data();
     void badInput();
-    void statementTexts();
 };
 
 void TestCalcUnit::workedExample_data() {
@@ -176,27 +175,6 @@ void TestCalcUnit::badInput() {
     } catch (const EConvertError& e) {
         QVERIFY2(e.message().contains(named), qPrintable(e.message()));
     }
-}
-
-void TestCalcUnit::statementTexts() {
-    for (const QString& sql : {InsertTestSQL, UpdateTestSQL})
-        for (qsizetype i = sql.indexOf(u','); i >= 0; i = sql.indexOf(u',', i + 1))
-            QVERIFY2(sql[i - 1] == u' ' && sql[i + 1] == u' ', qPrintable(sql.mid(i - 10, 20)));
-
-    const TTestRecord record{QStringLiteral("r'1"), QStringLiteral("p"), QStringLiteral("±"),
-                             QStringLiteral("n")};
-    // Values are quoted one by one and never scanned for placeholders again.
-    QCOMPARE(FillInsertTestSQL(3, 17, QStringLiteral("2026-12-01"), QStringLiteral("10:15:00"),
-                               QStringLiteral("O'Brien %s %d ''"), record),
-             QStringLiteral("insert into Test (DB_ID , Men_ID , Date_Test , Time_Test , Note , Result_Test , "
-                            "Result_Profil , Calc_Profil , Calc_ProfilNapr ) values (3 , 17 , '2026-12-01' , "
-                            "'10:15:00' , 'O''Brien %s %d ''''' , 'r''1' , 'p' , '±' , 'n')"));
-    QCOMPARE(
-        FillUpdateTestSQL(42, QStringLiteral("2025-01-31"), QStringLiteral("23:59:59"), QStringLiteral("'"),
-                          record),
-        QStringLiteral("update Test set Date_Test = '2025-01-31' , Time_Test = '23:59:59' , Note = '''' , "
-                       "Result_Test = 'r''1' , Result_Profil = 'p' , Calc_Profil = '±' , Calc_ProfilNapr = "
-                       "'n' where Test_ID = 42"));
 }
 
 QTEST_APPLESS_MAIN(TestCalcUnit)

@@ -48,15 +48,18 @@ class TestServerLink : public QObject {
     }
     qint64 insert(const QString& sql, const QVariantMap& params = {}) {
         qint64 id = 0;
-        TestSupport::execBound(m_dm->Connection(), sql, params, &id);
+        TestSupport::execBound(m_dm->Main_Database(), sql, params, &id);
         return id;
     }
     int count(const char* table) {
-        return TestSupport::selectValue(m_dm->Connection(), QStringLiteral("select count(*) from ") + table)
+        // Quoted: on the server a bare USER is the name of the session's role.
+        return TestSupport::selectValue(
+                   m_dm->Main_Database(),
+                   QStringLiteral("select count(*) from \"%1\"").arg(QString::fromLatin1(table).toLower()))
             .toInt();
     }
     int addTester(const QString& fio) {
-        return int(insert(QStringLiteral("insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
+        return int(insert(QStringLiteral("insert into \"user\" (DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
                                          "values (:db, :fio, 'М', 30, 0, '')"),
                           {{QStringLiteral("db"), m_dm->Current_DB_ID}, {QStringLiteral("fio"), fio}}));
     }
@@ -116,6 +119,7 @@ private Q_SLOTS:
             const QString sheet = QStringLiteral("135724681538264713457812264815372467381567285634");
             TBlank_Form form;
             form.MenID = men;
+            form.Record = Data::NewTestRecord(Main_DataModule->Current_DB_ID, men);
             form.InitGrids();
             form.LoadRecord();
             form.show();
@@ -125,12 +129,13 @@ private Q_SLOTS:
             QVERIFY(!form.isVisible());
         } else {
             TAddTester_Form form;
+            form.Testee.dbId = Main_DataModule->Current_DB_ID;
             form.Men_ID = -1;
             fillTester(form, QStringLiteral("Иванов"));
             QTest::mouseClick(form.Ok_But, Qt::LeftButton);
             QVERIFY(!form.isVisible());
-            QCOMPARE(form.Men_ID, TestSupport::selectValue(m_dm->Connection(),
-                                                           QStringLiteral("select max(Men_ID) from USER"))
+            QCOMPARE(form.Men_ID, TestSupport::selectValue(m_dm->Main_Database(),
+                                                           QStringLiteral("select max(Men_ID) from \"user\""))
                                       .toInt());
         }
         QCOMPARE(m_proxy->dropped.exchange(0), 1);
@@ -159,6 +164,7 @@ private Q_SLOTS:
     void stalledLinkEndsWithAMessage() {
         Platform::MessageRecorder recorder;
         TAddTester_Form form;
+        form.Testee.dbId = Main_DataModule->Current_DB_ID;
         form.Men_ID = -1;
         fillTester(form, QStringLiteral("Кузнецов"));
         m_proxy->stall = true;
@@ -185,9 +191,10 @@ private Q_SLOTS:
               "$$ begin perform pg_sleep(6); return new; end $$",
               "create trigger morvel_test_slow before insert on \"user\" for each row execute function "
               "morvel_test_slow()"})
-            QVERIFY(TestSupport::execBound(m_dm->Connection(), QString::fromLatin1(sql)));
+            QVERIFY(TestSupport::execBound(m_dm->Main_Database(), QString::fromLatin1(sql)));
         Platform::MessageRecorder recorder;
         TAddTester_Form form;
+        form.Testee.dbId = Main_DataModule->Current_DB_ID;
         form.Men_ID = -1;
         fillTester(form, QStringLiteral("Сидоров"));
         ShellTest::whenModal<TServerWait_Form>(
@@ -209,14 +216,16 @@ private Q_SLOTS:
         TMain_Form form;
         form.show();
         QVERIFY(form.LocateMen(first));
-        const QString other = QStringLiteral("second_workstation");
-        QCOMPARE(Data::OpenServer(settings(), QString(), other).failure, Data::TConnectFailure::None);
-        TestSupport::execBound(QSqlDatabase::database(other, false),
-                               QStringLiteral("insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
-                                              "values (:db, 'Яковлев', 'М', 50, 0, '')"),
-                               {{QStringLiteral("db"), m_dm->Current_DB_ID}});
-        QSqlDatabase::database(other, false).close();
-        QSqlDatabase::removeDatabase(other);
+        {
+            Data::TConnectResult r;
+            const auto other = Data::ConnectServer(settings(), QString(), r);
+            QVERIFY2(other, qPrintable(r.message));
+            TestSupport::execBound(
+                *other,
+                QStringLiteral("insert into \"user\" (DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
+                               "values (:db, 'Яковлев', 'М', 50, 0, '')"),
+                {{QStringLiteral("db"), m_dm->Current_DB_ID}});
+        }
         QTRY_COMPARE_WITH_TIMEOUT(m_dm->Men_Query->RecordCount(), 2, 1000);
         QCOMPARE(form.CurrentMenID(), first);
     }
@@ -224,7 +233,7 @@ private Q_SLOTS:
     void readOnlyRoleOpensReadOnly() {
         m_db->admin(QStringLiteral("create role morvel_reader login"), nullptr);
         QVERIFY(TestSupport::execBound(
-            m_dm->Connection(),
+            m_dm->Main_Database(),
             QStringLiteral("grant select on all tables in schema public to morvel_reader")));
         auto reader =
             TMain_DataModule::CreateServer(m_dir->path(), settings(QStringLiteral("morvel_reader")), {});
@@ -272,27 +281,26 @@ private Q_SLOTS:
 
     // A database of the previous version gets the write keys and the notices when the program opens it.
     void olderDatabaseGetsKeysAndNotices() {
-        Data::Server::ExecPlain(Data::Server::Handle(m_dm->Connection()),
-                                "drop table morvel_write; drop function morvel_notify() cascade; "
-                                "update morvel_schema set version = 3",
-                                QString());
+        m_dm->Main_Database().Run("drop table morvel_write; drop function morvel_notify() cascade; "
+                                  "update morvel_schema set version = 3",
+                                  QString());
         m_dm.reset();
         m_dm = TMain_DataModule::CreateServer(m_dir->path(), settings(), QString());
         m_dm->Current_DB_ID = 1;
         addTester(QStringLiteral("Петров"));
         QCOMPARE(count("morvel_write"), 1);
-        QCOMPARE(
-            TestSupport::selectValue(m_dm->Connection(), QStringLiteral("select version from morvel_schema"))
-                .toInt(),
-            Data::kSchemaVersion);
+        QCOMPARE(TestSupport::selectValue(m_dm->Main_Database(),
+                                          QStringLiteral("select version from morvel_schema"))
+                     .toInt(),
+                 Data::kSchemaVersion);
         QCOMPARE(TestSupport::selectValue(
-                     m_dm->Connection(),
+                     m_dm->Main_Database(),
                      QStringLiteral("select count(*) from pg_trigger where tgname like '%_notify'")),
                  QVariant(4));
     }
 
     void emptyDatabaseOffersWhatToDo() {
-        TestSupport::execBound(m_dm->Connection(), QStringLiteral("delete from DB"));
+        TestSupport::execBound(m_dm->Main_Database(), QStringLiteral("delete from DB"));
         TDB_Form form;
         form.show();
         QVERIFY(form.Empty_Label->isVisible() && form.CreateDB_But->isVisible() &&

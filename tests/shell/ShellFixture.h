@@ -25,7 +25,7 @@ public:
         if (!dm)
             return;
         qint64 id = 0;
-        TestSupport::execBound(dm->Connection(),
+        TestSupport::execBound(dm->Main_Database(),
                                QStringLiteral("insert into DB (DB_Name) values ('Основная')"), {}, &id);
         dm->Current_DB_ID = static_cast<int>(id);
     }
@@ -37,16 +37,16 @@ public:
 
     int addGroup(const QString& name) {
         qint64 id = 0;
-        TestSupport::execBound(dm->Connection(),
-                               QStringLiteral("insert into \"GROUP\" (Group_Name) values (:name)"),
+        TestSupport::execBound(dm->Main_Database(),
+                               QStringLiteral("insert into \"group\" (Group_Name) values (:name)"),
                                {{QStringLiteral("name"), name}}, &id);
         return static_cast<int>(id);
     }
     int addTester(const QString& fio, int age = 30, const QString& sex = QStringLiteral("М"),
                   int groupId = 0) {
         qint64 id = 0;
-        TestSupport::execBound(dm->Connection(),
-                               QStringLiteral("insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
+        TestSupport::execBound(dm->Main_Database(),
+                               QStringLiteral("insert into \"user\" (DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
                                               "values (:db, :fio, :sex, :age, :group, '')"),
                                {{QStringLiteral("db"), dm->Current_DB_ID},
                                 {QStringLiteral("fio"), fio},

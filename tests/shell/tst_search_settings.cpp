@@ -148,19 +148,18 @@ private Q_SLOTS:
             // The server keeps only valid UTF-8: a name comes there decoded, malformed bytes as U+FFFD,
             // and the same search results hold.
             QVERIFY(TestSupport::execBound(
-                f->dm->Connection(),
-                QStringLiteral("insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
+                f->dm->Main_Database(),
+                QStringLiteral("insert into \"user\" (DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
                                "values (:db, :fio, 'М', 30, 0, '')"),
                 {{QStringLiteral("db"), f->dm->Current_DB_ID},
                  {QStringLiteral("fio"), QString::fromUtf8(stored)}}));
         } else {
-            QSqlQuery q(f->dm->Connection());
             // The bytes go in as they are, as another program could have written them.
-            q.prepare(QStringLiteral("insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
-                                     "values (?, cast(? as text), 'М', 30, 0, '')"));
-            q.addBindValue(f->dm->Current_DB_ID);
-            q.addBindValue(stored);
-            QVERIFY(q.exec());
+            QVERIFY(TestSupport::execBound(
+                f->dm->Main_Database(),
+                QStringLiteral("insert into \"user\" (DB_ID, FIO, Sex, Age, Group_ID, IsDel) "
+                               "values (:db, cast(:fio as text), 'М', 30, 0, '')"),
+                {{QStringLiteral("db"), f->dm->Current_DB_ID}, {QStringLiteral("fio"), stored}}));
         }
         f->openMenQuery();
         QCOMPARE(f->dm->Men_Query->RecordCount(), 2);

@@ -6,7 +6,7 @@
 
 #include "ResultsSupport.h"
 #include "TestSupport.h"
-#include "data/Queries.h"
+#include "data/Statements.h"
 #include "platform/Dialogs.h"
 #include "results/Result_Frm.h"
 #include "scoring/Calc_Records.h"
@@ -23,7 +23,6 @@
 #include <QProcess>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QSqlQuery>
 #include <QTimer>
 
 #include <cerrno>
@@ -114,9 +113,10 @@ private:
 
 // DB_ID of the demo database made by the test.
 int demoDbId() {
-    QSqlQuery q(Main_DataModule->Connection());
-    q.exec(QStringLiteral("select DB_ID from DB where DB_Name = 'Демонстрационная база'"));
-    return q.next() ? q.value(0).toInt() : 0;
+    return TestSupport::selectValue(
+               Main_DataModule->Main_Database(),
+               QStringLiteral("select DB_ID from DB where DB_Name = 'Демонстрационная база'"))
+        .toInt();
 }
 
 void TestStatExport::init() {
@@ -124,8 +124,8 @@ void TestStatExport::init() {
     m_dir = std::make_unique<TestSupport::ProgramDirFixture>();
     m_dm = m_dir->createDataModule();
     QVERIFY(m_dm);
-    TestSupport::ensureDatabase(m_dm->Connection(), 1);
-    TestSupport::ensureDatabase(m_dm->Connection(), 2);
+    TestSupport::ensureDatabase(m_dm->Main_Database(), 1);
+    TestSupport::ensureDatabase(m_dm->Main_Database(), 2);
     m_out = std::make_unique<QTemporaryDir>();
     // The reports folder lies in a temporary home.
     m_home = qgetenv("HOME");
@@ -141,14 +141,13 @@ void TestStatExport::cleanup() {
 }
 
 void TestStatExport::sql(const QString& text) {
-    QSqlQuery q(m_dm->Connection());
-    QVERIFY2(q.exec(text), qPrintable(text));
+    QVERIFY(TestSupport::execBound(m_dm->Main_Database(), text));
 }
 
 void TestStatExport::addOneTest(const Calc::TTestRecord& record) {
     sql(QStringLiteral("insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) values (1, 'Иванов', 'М', "
                        "30, 0, '')"));
-    Calc::InsertTestRecord(1, 1, QDate(2025, 1, 1), QTime(9, 0), QString(), record);
+    TestSupport::insertTest(1, 1, QDate(2025, 1, 1), QTime(9, 0), QString(), record);
     m_dm->Current_DB_ID = 1;
 }
 
@@ -210,11 +209,10 @@ void TestStatExport::separatorFollowsTheLocale() {
 void TestStatExport::demoDatabaseRoundTrips() {
     Demo::CreateDemoDatabase(*m_dm);
     m_dm->Current_DB_ID = demoDbId();
-    QSqlQuery count(m_dm->Connection());
-    QVERIFY(
-        count.exec(QStringLiteral("select count(*) from TEST where DB_ID = %1").arg(m_dm->Current_DB_ID)) &&
-        count.next());
-    const int tests = count.value(0).toInt();
+    const int tests = TestSupport::selectValue(m_dm->Main_Database(),
+                                               QStringLiteral("select count(*) from TEST where DB_ID = :db"),
+                                               {{QStringLiteral("db"), m_dm->Current_DB_ID}})
+                          .toInt();
     QVERIFY(tests > 0);
 
     const TCsv csv = exportAndRead({}, QLatin1Char(';'));
@@ -237,7 +235,7 @@ void TestStatExport::demoDatabaseRoundTrips() {
         if (!row[kResultTest].isEmpty()) {
             QCOMPARE(row[kMode], QStringLiteral("тест"));
             QCOMPARE(row[kResultTest].size(), 49);
-            QCOMPARE(Calc::ComposeRecord(unguarded(row[kResultTest])).Result_Profil, profil);
+            QCOMPARE(TestSupport::compose(unguarded(row[kResultTest])).Result_Profil, profil);
         } else {
             QCOMPARE(row[kMode], QStringLiteral("профиль"));
         }
@@ -293,25 +291,24 @@ void TestStatExport::awkwardTextsRoundTrip() {
     QFETCH(QString, group);
     QFETCH(QString, note);
     QFETCH(QString, separator);
-    QSqlQuery q(m_dm->Connection());
-    QVERIFY(q.prepare(QStringLiteral("insert into \"GROUP\" (Group_Name) values (?)")));
-    q.addBindValue(group);
-    QVERIFY(q.exec());
-    const int groupId = q.lastInsertId().toInt();
-    QVERIFY(q.prepare(QStringLiteral(
-        "insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) values (1, ?, 'Ж', NULL, ?, '')")));
-    q.addBindValue(fio);
-    q.addBindValue(groupId);
-    QVERIFY(q.exec());
-    const int menId = q.lastInsertId().toInt();
+    qint64 groupId = 0;
+    qint64 menId = 0;
+    QVERIFY(TestSupport::execBound(m_dm->Main_Database(),
+                                   QStringLiteral("insert into \"GROUP\" (Group_Name) values (:name)"),
+                                   {{QStringLiteral("name"), group}}, &groupId));
+    QVERIFY(TestSupport::execBound(
+        m_dm->Main_Database(),
+        QStringLiteral(
+            "insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) values (1, :fio, 'Ж', NULL, :g, '')"),
+        {{QStringLiteral("fio"), fio}, {QStringLiteral("g"), groupId}}, &menId));
     // A test from choices, and one entered as a profile whose ТКП cells begin with "-" and "+".
     const Calc::TTestRecord run =
-        Calc::ComposeRecord(QStringLiteral("135724681538264713457812264815372467381567285634"));
-    Calc::InsertTestRecord(1, menId, QDate(2025, 12, 31), QTime(23, 59, 58), note, run);
-    Calc::InsertTestRecord(1, menId, QDate(2026, 1, 2), QTime(8, 5, 0), note,
-                           Calc::TTestRecord{QString(), QStringLiteral("60006000000000000000000000000000"),
-                                             QStringLiteral("+0-±+0-±+0-±+0-±"),
-                                             QStringLiteral("2013201320132013")});
+        TestSupport::compose(QStringLiteral("135724681538264713457812264815372467381567285634"));
+    TestSupport::insertTest(1, menId, QDate(2025, 12, 31), QTime(23, 59, 58), note, run);
+    TestSupport::insertTest(1, menId, QDate(2026, 1, 2), QTime(8, 5, 0), note,
+                            Calc::TTestRecord{QString(), QStringLiteral("60006000000000000000000000000000"),
+                                              QStringLiteral("+0-±+0-±+0-±+0-±"),
+                                              QStringLiteral("2013201320132013")});
     m_dm->Current_DB_ID = 1;
 
     const TCsv csv = exportAndRead({}, separator[0]);
@@ -353,10 +350,10 @@ void TestStatExport::selectedTesteesOnly() {
         "(1, 'Бета', 'М', 30, 0, ''), (1, 'Альфа', 'Ж', 40, 0, ''), (1, 'Гамма', 'М', 50, 0, ''), "
         "(1, 'Удалённый', 'М', 60, 0, ''), (2, 'Чужой', 'М', 20, 0, '')"));
     const Calc::TTestRecord run =
-        Calc::ComposeRecord(QStringLiteral("135724681538264713457812264815372467381567285634"));
+        TestSupport::compose(QStringLiteral("135724681538264713457812264815372467381567285634"));
     for (int men = 1; men <= 5; ++men)
-        Calc::InsertTestRecord(men == 5 ? 2 : 1, men, QDate(2025, 1, men), QTime(9, 0), QString(), run);
-    Calc::InsertTestRecord(1, 1, QDate(2024, 1, 1), QTime(9, 0), QString(), run);
+        TestSupport::insertTest(men == 5 ? 2 : 1, men, QDate(2025, 1, men), QTime(9, 0), QString(), run);
+    TestSupport::insertTest(1, 1, QDate(2024, 1, 1), QTime(9, 0), QString(), run);
     // Deleted after his test was written: his test stays in TEST.
     sql(QStringLiteral("update USER set IsDel = 'D' where FIO = 'Удалённый'"));
     m_dm->Current_DB_ID = 1;
@@ -397,7 +394,7 @@ void TestStatExport::everyTextCellIsGuarded() {
     QFETCH(QString, tamper);
     QFETCH(int, column);
     QFETCH(QString, field);
-    addOneTest(Calc::ComposeRecord(QStringLiteral("135724681538264713457812264815372467381567285634")));
+    addOneTest(TestSupport::compose(QStringLiteral("135724681538264713457812264815372467381567285634")));
     sql(tamper);
     const TCsv csv = exportAndRead({}, QLatin1Char(';'));
     QCOMPARE(csv.rows.size(), 2);
@@ -419,7 +416,7 @@ void TestStatExport::indicesEqualTheResultsWindow() {
     QFETCH(QString, types);
     QFETCH(QString, marks);
     addOneTest(types.isEmpty()
-                   ? Calc::ComposeRecord(QStringLiteral("135724681538264713457812264815372467381567285634"))
+                   ? TestSupport::compose(QStringLiteral("135724681538264713457812264815372467381567285634"))
                    : Calc::TTestRecord{QString(), QString(32, u'2'), types, marks});
     const TCsv csv = exportAndRead({}, QLatin1Char(';'));
     QCOMPARE(csv.rows[0][kIndices], QStringLiteral("ППП Sum 0"));
@@ -444,22 +441,11 @@ void TestStatExport::cancelledExportLeavesNoFile() {
     sql(QStringLiteral("insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) values (1, 'Многотестов', "
                        "'М', 30, 0, '')"));
     const Calc::TTestRecord run =
-        Calc::ComposeRecord(QStringLiteral("135724681538264713457812264815372467381567285634"));
-    QSqlDatabase db = m_dm->Connection();
-    QVERIFY(db.transaction());
-    QSqlQuery q(db);
-    QVERIFY(
-        q.prepare(QStringLiteral("insert into TEST (DB_ID, Men_ID, Date_Test, Time_Test, Note, Result_Test, "
-                                 "Result_Profil, Calc_Profil, Calc_ProfilNapr) values (1, 1, '2025-01-01', "
-                                 "'10:00:00', '', ?, ?, ?, ?)")));
-    for (int i = 0; i < Stat::kProgressMinRows + 500; ++i) {
-        q.addBindValue(run.Result_Test);
-        q.addBindValue(run.Result_Profil);
-        q.addBindValue(run.Calc_Profil);
-        q.addBindValue(run.Calc_ProfilNapr);
-        QVERIFY(q.exec());
-    }
-    QVERIFY(db.commit());
+        TestSupport::compose(QStringLiteral("135724681538264713457812264815372467381567285634"));
+    Data::TTransaction transaction(m_dm->Main_Database());
+    for (int i = 0; i < Stat::kProgressMinRows + 500; ++i)
+        TestSupport::insertTest(1, 1, QDate(2025, 1, 1), QTime(10, 0), QString(), run);
+    transaction.Commit();
     m_dm->Current_DB_ID = 1;
     const auto query = Stat::OpenStatQuery(1);
     const QVector<int> rows = Stat::SelectRows(*query, {});

@@ -9,7 +9,6 @@
 #include <QApplication>
 #include <QFile>
 #include <QPushButton>
-#include <QSqlQuery>
 #include <QTimer>
 
 namespace TestingSupport {
@@ -30,7 +29,7 @@ public:
         m_module->Current_DB_ID = kDbId;
     }
     // A live testee of the fixture's database, for whom test records can be written.
-    void addTestee(int menId) { TestSupport::ensureTestee(m_module->Connection(), kDbId, menId); }
+    void addTestee(int menId) { TestSupport::ensureTestee(m_module->Main_Database(), kDbId, menId); }
     QString path() const { return m_dir.path(); }
 
 private:
@@ -46,17 +45,14 @@ struct TRecord {
 };
 
 inline QList<TRecord> recordsOf(int menId) {
-    QSqlQuery q(Main_DataModule->Connection());
-    q.prepare(QStringLiteral("select Test_ID, DB_ID, Date_Test, Time_Test, Note, Result_Test, Result_Profil, "
-                             "Calc_Profil, Calc_ProfilNapr from TEST where Men_ID = ? order by Test_ID"));
-    q.addBindValue(menId);
     QList<TRecord> records;
-    if (!q.exec())
-        return records;
-    while (q.next())
-        records.append({q.value(0).toInt(), q.value(1).toInt(), q.value(2).toString(), q.value(3).toString(),
-                        q.value(4).toString(), q.value(5).toString(), q.value(6).toString(),
-                        q.value(7).toString(), q.value(8).toString()});
+    for (const auto& v : TestSupport::selectRows(
+             Main_DataModule->Main_Database(),
+             QStringLiteral("select Test_ID, DB_ID, Date_Test, Time_Test, Note, Result_Test, Result_Profil, "
+                            "Calc_Profil, Calc_ProfilNapr from TEST where Men_ID = :men order by Test_ID"),
+             {{QStringLiteral("men"), menId}}))
+        records.append({v[0].toInt(), v[1].toInt(), v[2].toString(), v[3].toString(), v[4].toString(),
+                        v[5].toString(), v[6].toString(), v[7].toString(), v[8].toString()});
     return records;
 }
 

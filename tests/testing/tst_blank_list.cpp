@@ -36,22 +36,22 @@ void typeText(QWidget* w, const QString& text) {
 int addRecord(const QString& resultTest, const QString& resultProfil, const QDate& date,
               const QString& note = QString()) {
     const Calc::TTestRecord record =
-        resultTest.isEmpty() ? Calc::ComposeProfileRecord(resultProfil) : Calc::ComposeRecord(resultTest);
-    Calc::InsertTestRecord(kDbId, kMen, date, QTime(10, 30), note, record);
+        resultTest.isEmpty() ? TestSupport::composeProfile(resultProfil) : TestSupport::compose(resultTest);
+    TestSupport::insertTest(kDbId, kMen, date, QTime(10, 30), note, record);
     return recordsOf(kMen).back().testId;
 }
 
 // A stored record with neither choices nor counts (no window writes one).
 void addEmptyRecord() {
-    Main_DataModule->ExecSQL(
-        QStringLiteral("insert into TEST (DB_ID, Men_ID, Date_Test, Time_Test, Note, "
-                       "Result_Test, Result_Profil, Calc_Profil, Calc_ProfilNapr) values "
-                       "(1, %1, '2026-01-05', '09:00:00', 'пусто', '', '', '', '')")
-            .arg(kMen));
+    TestSupport::execBound(Main_DataModule->Main_Database(),
+                           QStringLiteral("insert into TEST (DB_ID, Men_ID, Date_Test, Time_Test, Note, "
+                                          "Result_Test, Result_Profil, Calc_Profil, Calc_ProfilNapr) values "
+                                          "(1, %1, '2026-01-05', '09:00:00', 'пусто', '', '', '', '')")
+                               .arg(kMen));
 }
 
-QList<int> numbers() {
-    Data::TQuery* q = Main_DataModule->ListTest_Query;
+QList<int> numbers(const TListTest_Form& list) {
+    const Data::TValueSet* q = list.tests();
     QList<int> n;
     for (int r = 0; r < q->RecordCount(); ++r)
         n << q->Value(r, q->FieldIndex(QStringLiteral("Numb"))).toInt();
@@ -63,15 +63,17 @@ std::unique_ptr<TListTest_Form> openList(int row = 0) {
     auto list = std::make_unique<TListTest_Form>();
     list->MenID = kMen;
     list->RefreshList();
-    Main_DataModule->ListTest_Query->SetRecNo(row + 1);
+    list->tests()->SetRecNo(row + 1);
     list->show();
     return list;
 }
 
-std::unique_ptr<TBlank_Form> openBlank(bool editMode) {
+// Opens the record dialog on the list's current record, or on a new record without a list.
+std::unique_ptr<TBlank_Form> openBlank(bool editMode, const TListTest_Form* list = nullptr) {
     auto form = std::make_unique<TBlank_Form>();
     form->EditMode = editMode;
     form->MenID = kMen;
+    form->Record = list ? *list->CurrentRecord() : Data::NewTestRecord(Main_DataModule->Current_DB_ID, kMen);
     form->InitGrids();
     form->LoadRecord();
     form->show();
@@ -338,7 +340,7 @@ private Q_SLOTS:
         else
             addEmptyRecord();
         auto list = openList();
-        auto form = openBlank(true);
+        auto form = openBlank(true, list.get());
         QCOMPARE(form->Blank_RB->isChecked(), blankChecked);
         QCOMPARE(form->Blank_RB->isEnabled(), blankEnabled);
         QCOMPARE(form->Profil_RB->isEnabled(), profilEnabled);
@@ -357,7 +359,7 @@ private Q_SLOTS:
         addRecord(kSheet, QString(), QDate(2026, 1, 1));
         const int second = addRecord(kSheet, QString(), QDate(2026, 1, 2));
         auto list = openList();
-        auto form = openBlank(true);
+        auto form = openBlank(true, list.get());
         form->Bl_Grid->SetCurrent(1, 2);
         // Swap the sympathetic and the unpleasant pair of series 1 in the first pass.
         typeText(form->Bl_Grid, QStringLiteral("5713"));
@@ -372,7 +374,7 @@ private Q_SLOTS:
 
     void listNumbering() {
         auto list = openList();
-        QCOMPARE(numbers(), QList<int>());
+        QCOMPARE(numbers(*list), QList<int>());
         QVERIFY(!list->EditBlank_But->isEnabled());
         QVERIFY(!list->DelTest_But->isEnabled());
         QVERIFY(!list->Result_But->isEnabled());
@@ -384,19 +386,20 @@ private Q_SLOTS:
         for (int day = 1; day <= 3; ++day)
             addRecord(kSheet, QString(), QDate(2026, 1, day));
         list->RefreshList();
-        QCOMPARE(numbers(), (QList<int>{3, 2, 1}));
+        QCOMPARE(numbers(*list), (QList<int>{3, 2, 1}));
         QCOMPARE(list->Tests_Grid->Model()->cellText(0, 1), QStringLiteral("03.01.2026"));
         QCOMPARE(list->Tests_Grid->Model()->cellText(2, 0), QStringLiteral("1"));
         QVERIFY(list->EditBlank_But->isEnabled());
         QVERIFY(list->DelTest_But->isEnabled());
         addRecord(kSheet, QString(), QDate(2026, 1, 4));
         list->RefreshList();
-        QCOMPARE(numbers(), (QList<int>{4, 3, 2, 1}));
-        QCOMPARE(Main_DataModule->ListTest_Query->RecNo(), 1);
+        QCOMPARE(numbers(*list), (QList<int>{4, 3, 2, 1}));
+        QCOMPARE(list->tests()->RecNo(), 1);
         // The numbers live in the result only.
-        QSqlQuery q(Main_DataModule->Connection());
-        QVERIFY(q.exec(QStringLiteral("select count(*) from TEST")) && q.next());
-        QCOMPARE(q.value(0).toInt(), 4);
+        QCOMPARE(TestSupport::selectValue(Main_DataModule->Main_Database(),
+                                          QStringLiteral("select count(*) from TEST"))
+                     .toInt(),
+                 4);
     }
 
     void windowsNameTheTestee_data() {
@@ -427,13 +430,14 @@ private Q_SLOTS:
             }
         });
         if (window == QLatin1String("list"))
-            ShowTestList(kMen);
+            ShowTestList(*Main_DataModule->Repo().testee(kMen));
         else if (window == QLatin1String("charts"))
             list->WatchBlank_ButClick();
         else if (window == QLatin1String("enter"))
             QTest::keyClick(list->Tests_Grid, Qt::Key_Return);
         else
-            EditBlank(window == QLatin1String("edit"), kMen);
+            EditBlank(*Main_DataModule->Repo().testee(kMen),
+                      window == QLatin1String("edit") ? list->CurrentRecord() : nullptr);
         QCOMPARE(seen, title);
         // Enter on a test opens its results and leaves the list open; its default button closes it.
         QVERIFY(list->isVisible());
@@ -471,9 +475,9 @@ private Q_SLOTS:
         for (const TRecord& r : recordsOf(kMen))
             days.prepend(QDate::fromString(r.date, Qt::ISODate).day());
         QCOMPARE(days, daysLeft);
-        QCOMPARE(numbers().size(), daysLeft.size());
-        QCOMPARE(numbers().first(), static_cast<int>(daysLeft.size()));
-        QCOMPARE(Main_DataModule->ListTest_Query->RecNo(), recNo);
+        QCOMPARE(numbers(*list).size(), daysLeft.size());
+        QCOMPARE(numbers(*list).first(), static_cast<int>(daysLeft.size()));
+        QCOMPARE(list->tests()->RecNo(), recNo);
     }
 };
 

@@ -18,7 +18,7 @@ const QString kSheet = QStringLiteral("135724681538264713457812"
                                       "264815372467381567285634");
 
 void addRecord(const QDate& date) {
-    Calc::InsertTestRecord(kDbId, kMen, date, QTime(10, 30), QString(), Calc::ComposeRecord(kSheet));
+    TestSupport::insertTest(kDbId, kMen, date, QTime(10, 30), QString(), TestSupport::compose(kSheet));
 }
 
 // A point inside the text part of the date field: `fraction` of the way across the text "dd.MM.yyyy".

@@ -50,6 +50,7 @@ private:
     std::unique_ptr<TTest_Form> newForm() {
         auto form = std::make_unique<TTest_Form>();
         form->MenID = kMen;
+        form->DB_ID = Main_DataModule->Current_DB_ID;
         form->ShowSeries(1);
         form->show();
         return form;
@@ -174,14 +175,15 @@ private Q_SLOTS:
         QString types, marks;
         for (int half = 0; half < 2; ++half)
             for (int f = 0; f < 8; ++f) {
-                QSqlQuery q(Main_DataModule->Connection());
-                q.prepare(QStringLiteral("select Type_Reaction, Napr from Symbols where Posit_Select = ? and "
-                                         "Negat_Select = ? order by ID_Rec"));
-                q.addBindValue(QString(profil[half * 16 + f]));
-                q.addBindValue(QString(profil[half * 16 + 8 + f]));
-                QVERIFY(q.exec() && q.next());
-                types += q.value(0).toString();
-                marks += q.value(1).toString();
+                const auto rows = TestSupport::selectRows(
+                    Main_DataModule->Main_Database(),
+                    QStringLiteral("select Type_Reaction, Napr from Symbols where Posit_Select = :p and "
+                                   "Negat_Select = :n order by ID_Rec"),
+                    {{QStringLiteral("p"), QString(profil[half * 16 + f])},
+                     {QStringLiteral("n"), QString(profil[half * 16 + 8 + f])}});
+                QVERIFY(!rows.isEmpty());
+                types += rows[0][0].toString();
+                marks += rows[0][1].toString();
             }
         QCOMPARE(r.calcProfil, types);
         QCOMPARE(r.calcNapr, marks);
@@ -274,7 +276,8 @@ private Q_SLOTS:
         Platform::MessageRecorder messages;
         auto form = newForm();
         runFirstPass(*form, true);
-        Main_DataModule->ExecSQL(QStringLiteral("update USER set IsDel = 'D' where Men_ID = %1").arg(kMen));
+        TestSupport::execBound(Main_DataModule->Main_Database(),
+                               QStringLiteral("update USER set IsDel = 'D' where Men_ID = %1").arg(kMen));
         for (int series = 1; series <= 6; ++series) {
             for (QChar d : pickTwo(*form))
                 QTest::keyClick(form.get(), d.toLatin1());
@@ -332,7 +335,7 @@ private Q_SLOTS:
                 form->reject();
             }
         });
-        RunTest(kMen);
+        RunTest(*Main_DataModule->Repo().testee(kMen));
         QCOMPARE(seen, QStringLiteral("Серия 1 из 6:123456*78"));
     }
 
@@ -392,7 +395,7 @@ private Q_SLOTS:
         Platform::MessageRecorder messages;
         int tests = 0;
         answerModal<TTest_Form>("", &tests);
-        RunTest(kMen);
+        RunTest(*Main_DataModule->Repo().testee(kMen));
         QCOMPARE(tests, 1);
         QCOMPARE(messages.messages.size(), 1);
         QVERIFY(messages.messages[0].text.contains(QStringLiteral("Photo3.jpg")));

@@ -36,17 +36,16 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QWindow>
 #include <QFile>
 #include <QHash>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
-#include <QSqlQuery>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWindow>
 
 #include <cstdio>
 #include <functional>
@@ -75,7 +74,12 @@ QPixmap shot(QWidget* w) {
     if (!framed.isNull())
         return framed;
     std::fprintf(stderr, "make-screenshots: %s taken without its frame\n", w->metaObject()->className());
-    std::fprintf(stderr, "DBG fg %d %d %d %d g %d %d %d %d wh %d %d %d %d exp %d\n", w->frameGeometry().x(), w->frameGeometry().y(), w->frameGeometry().width(), w->frameGeometry().height(), w->geometry().x(), w->geometry().y(), w->width(), w->height(), w->windowHandle()->frameGeometry().x(), w->windowHandle()->frameGeometry().y(), w->windowHandle()->frameGeometry().width(), w->windowHandle()->frameGeometry().height(), w->windowHandle()->isExposed());
+    std::fprintf(stderr, "DBG fg %d %d %d %d g %d %d %d %d wh %d %d %d %d exp %d\n", w->frameGeometry().x(),
+                 w->frameGeometry().y(), w->frameGeometry().width(), w->frameGeometry().height(),
+                 w->geometry().x(), w->geometry().y(), w->width(), w->height(),
+                 w->windowHandle()->frameGeometry().x(), w->windowHandle()->frameGeometry().y(),
+                 w->windowHandle()->frameGeometry().width(), w->windowHandle()->frameGeometry().height(),
+                 w->windowHandle()->isExposed());
     return w->grab();
 }
 
@@ -156,13 +160,12 @@ void saveOtherDialogs(const QString& out, TMain_Form& main, int menId) {
                   std::move(then));
         open();
     };
-    int id = -1;
+    Data::Database db;
+    db.id = -1;
     QString text;
-    modal("TDBEdit_Form", "db-create", [&] { EditDBData(id, text); });
-    Main_DataModule->DB_Table->Open();
-    Main_DataModule->DB_Table->Locate(QStringLiteral("DB_ID"), Main_DataModule->Current_DB_ID);
-    id = Main_DataModule->Current_DB_ID;
-    modal("TDBEdit_Form", "db-edit", [&] { EditDBData(id, text); });
+    modal("TDBEdit_Form", "db-create", [&] { EditDBData(db); });
+    db = Main_DataModule->Repo().database(Main_DataModule->Current_DB_ID).value_or(Data::Database{});
+    modal("TDBEdit_Form", "db-edit", [&] { EditDBData(db); });
     modal("TInputPassword_Form", "password", [&] { AskPassword(QStringLiteral("Ввод пароля"), text, true); });
     modal("TInputPassword_Form", "password-db", [&] {
         AskPassword(QStringLiteral("Ввод пароля"), text, true,
@@ -177,7 +180,7 @@ void saveOtherDialogs(const QString& out, TMain_Form& main, int menId) {
     modal("TAbout_Form", "about", [&] { ShowAbout(&main); });
     modal("TInstr_Form", "instruction",
           [&] { ShowInstruction(QStringLiteral("/First_Instruct.rtf"), &main); });
-    Data::MakeBackup(Main_DataModule->Connection(), Main_DataModule->DataDir(), 2);
+    Data::MakeBackup(Main_DataModule->Main_Database(), Main_DataModule->DataDir(), 2);
     modal("TRestore_Form", "restore", [&] { ShowRestore(&main); });
     modal("TFileProblem_Form", "file-problem", [&] {
         AskFileProblem(QStringLiteral("Файл базы данных повреждён и не может быть открыт."), true, true);
@@ -191,7 +194,8 @@ void saveOtherDialogs(const QString& out, TMain_Form& main, int menId) {
           [&] { AskServerPassword(&main, server, QStringLiteral("Сервер требует пароль."), text); });
     // The pages of the results window after the first.
     modal(
-        "TResult_Form", "", [&] {
+        "TResult_Form", "",
+        [&] {
             const Data::Repository& repo = Main_DataModule->Repo();
             ShowResults(repo.testee(menId).value_or(Data::Testee{}), repo.testsOf(menId), &main);
         },
@@ -241,19 +245,25 @@ int main(int argc, char** argv) {
     if (!dm)
         return 1;
     Demo::CreateDemoDatabase(*dm);
-    QSqlQuery q(dm->Connection());
-    q.exec(QStringLiteral("select DB_ID, DB_Name from DB order by DB_ID"));
-    if (!q.next())
+    dm->DB_Table->Open();
+    if (dm->DB_Table->IsEmpty())
         return 1;
-    dm->Current_DB_ID = q.value(0).toInt();
-    const QString dbName = q.value(1).toString();
+    dm->Current_DB_ID = dm->DB_Table->FieldByName(QStringLiteral("DB_ID")).AsInteger();
+    const QString dbName = dm->DB_Table->FieldByName(QStringLiteral("DB_Name")).AsString();
+    dm->DB_Table->Close();
     // The testee with the most tests shows full tables, indices and charts.
-    q.prepare(QStringLiteral("select Men_ID, count(*) from TEST where DB_ID = ? group by Men_ID "
-                             "order by count(*) desc, Men_ID limit 1"));
-    q.addBindValue(dm->Current_DB_ID);
-    if (!q.exec() || !q.next())
+    dm->OpenMenQuery();
+    int menId = 0;
+    qsizetype most = 0;
+    for (int r = 0; r < dm->Men_Query->RecordCount(); ++r) {
+        const int id = dm->Men_Query->Value(r, 0).toInt();
+        if (const qsizetype tests = dm->Repo().testsOf(id).size(); tests > most) {
+            most = tests;
+            menId = id;
+        }
+    }
+    if (menId == 0)
         return 1;
-    const int menId = q.value(0).toInt();
 
     try {
         TMain_Form main;
@@ -282,16 +292,17 @@ int main(int argc, char** argv) {
         whenModal(out, "TDB_Form", QStringLiteral("databases.png"));
         ChooseDB(id, name);
 
-        int editId = menId;
+        main.LocateMen(menId);
+        Data::Testee testee = main.CurrentTestee();
         whenModal(out, "TAddTester_Form", QStringLiteral("testee.png"));
-        EditTester(editId, &main);
+        EditTester(testee, &main);
 
         whenModal(out, "TListTest_Form", QStringLiteral("testlist.png"), [out](QWidget* list) {
             whenModal(out, "TGraph_Form", QStringLiteral("charts.png"), {}, list);
             clickLater(list, "Graph_But");
             return true;
         });
-        ShowTestList(menId, &main);
+        ShowTestList(testee, &main);
 
         // The answer sheet of a stored test, opened from the test list (no picture of the list again).
         whenModal(out, "TListTest_Form", QString(), [out](QWidget* list) {
@@ -299,7 +310,7 @@ int main(int argc, char** argv) {
             clickLater(list, "EditBlank_But");
             return true;
         });
-        ShowTestList(menId, &main);
+        ShowTestList(testee, &main);
 
         whenModal(out, "TResult_Form", QStringLiteral("results.png"));
         ShowResults(*dm->Repo().testee(menId), dm->Repo().testsOf(menId), &main);
