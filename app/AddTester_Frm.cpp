@@ -22,8 +22,6 @@ namespace {
 
 constexpr int kMaxDigits = 9; // an age typed longer than this is not a number we bring to a bound
 
-QString field(const char* name) { return QString::fromLatin1(name); }
-
 } // namespace
 
 // ---- TAgeSpinBox ----
@@ -167,18 +165,9 @@ TAddTester_Form::TAddTester_Form(QWidget* parent) : QDialog(parent) {
 }
 
 void TAddTester_Form::FillGroups() {
-    Data::TTable* table = Main_DataModule->Group_Table;
-    table->Open();
-    struct CloseTable {
-        ~CloseTable() { Main_DataModule->Group_Table->Close(); }
-    } closeTable;
-    table->First();
     Group_ComboBox->clear();
-    const int idField = table->FieldIndex(field("Group_ID"));
-    const int nameField = table->FieldIndex(field("Group_Name"));
-    for (int r = 0; r < table->RecordCount(); ++r)
-        Group_ComboBox->addItem(table->Value(r, nameField).toString(),
-                                QString::number(table->Value(r, idField).toInt()));
+    for (const Data::Group& g : Main_DataModule->Repo().groups())
+        Group_ComboBox->addItem(g.name, QString::number(g.id));
     Group_ComboBox->setCurrentIndex(-1);
 }
 

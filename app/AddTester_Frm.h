@@ -56,7 +56,7 @@ public:
     // deleted meanwhile.
     Data::Testee Testee;
 
-    // Refills the group list from Group_Table (keys: Group_ID as decimal text).
+    // Refills the group list with the stored groups (keys: Group_ID as decimal text).
     void FillGroups();
     // Fills the boxes from the stored record of the testee Men_ID and notes its version; a testee deleted
     // meanwhile is shown as the caller had him.

@@ -108,6 +108,13 @@ void Repository::deleteDatabase(int id) {
 
 // ---- Groups.
 
+QVector<Group> Repository::groups() const {
+    QVector<Group> all;
+    for (const TRow& r : m_engine.Rows(kGroups))
+        all.append({r[0].toInt(), r[1].toString(), r[2].toLongLong()});
+    return all;
+}
+
 int Repository::insertGroup(const QString& name) {
     qint64 id = 0;
     writing("GROUP", false,

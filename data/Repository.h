@@ -29,6 +29,8 @@ public:
     void deleteDatabase(int id);
 
     // ---- Groups.
+    // Every group, in the order of its key.
+    QVector<Group> groups() const;
     int insertGroup(const QString& name);
     // Renames `group.id` over `group.version`.
     void renameGroup(const Group& group);

@@ -68,6 +68,8 @@ inline constexpr TSql kDbTable{"select * from DB order by DB_ID"};
 inline constexpr TSql kUserTable{"select * from USER order by Men_ID", "select * from \"user\" order by Men_ID"};
 inline constexpr TSql kGroupTable{"select * from \"GROUP\" order by Group_ID",
                                   "select * from \"group\" order by Group_ID"};
+inline constexpr TSql kGroups{"select Group_ID, Group_Name, Row_Version from \"GROUP\" order by Group_ID",
+                              "select Group_ID, Group_Name, Row_Version from \"group\" order by Group_ID"};
 inline constexpr TSql kSymbolsTable{"select * from Symbols order by ID_Rec"};
 inline constexpr TSql kDurMollTable{"select * from DurMoll order by ID_Rec"};
 inline constexpr TSql kSozTable{"select * from Soz order by ID_Rec"};
