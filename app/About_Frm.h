@@ -30,6 +30,7 @@ class TLinkLabel : public QLabel {
     Q_OBJECT
 public:
     TLinkLabel(const QString& text, QString url, QWidget* parent = nullptr);
+
 protected:
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;

@@ -159,7 +159,6 @@ const TNodeFontsPtr& TExprClass::ScriptFonts() const {
 
 const QFont& TExprClass::Font() const { return Fonts()->upright; }
 
-
 TExprClass::~TExprClass() {
     // Unlink the followers one by one so a long chain does not recurse through the destructors.
     TExprPtr next = std::move(m_Next);

@@ -15,5 +15,4 @@ QChar fromByte(unsigned char byte);
 QByteArray encode(const QString& text);
 QString decode(const QByteArray& bytes);
 
-
 } // namespace Cp1251

@@ -23,5 +23,4 @@ QString ForbiddenCharMessage(QStringView text, qsizetype index, const QString& f
 // True when the text holds a surrogate that is not part of a pair (no valid UTF-8 exists for it).
 bool HasLoneSurrogate(QStringView text);
 
-
 } // namespace Platform
