@@ -14,7 +14,6 @@ public:
     explicit TLogoAnimation(QWidget* parent = nullptr);
     void Play();
     bool Playing() const;
-    int CurrentPortrait() const { return m_portrait; }
     QSize sizeHint() const override;
 
 protected:
@@ -31,7 +30,6 @@ class TLinkLabel : public QLabel {
     Q_OBJECT
 public:
     TLinkLabel(const QString& text, QString url, QWidget* parent = nullptr);
-    const QString& Url() const { return m_url; }
 
 protected:
     void enterEvent(QEnterEvent* event) override;

@@ -252,17 +252,17 @@ TMain_DataModule::TMain_DataModule(const QString& dataDir, std::unique_ptr<Data:
       m_dataDir(dataDir) {
     using namespace Data;
     TEngine& e = *m_engine;
-    DB_Table = new TTable(e, QStringLiteral("DB"), kDbTable, this);
+    DB_Table = new TTable(e, kDbTable, this);
     Men_Query = new TQuery(e, this);
     Men_Query->SetSQL(kMenQuerySQL);
-    Temp_Table = new TTable(e, QStringLiteral("USER"), kUserTable, this);
+    Temp_Table = new TTable(e, kUserTable, this);
     Update_Query = new TQuery(e, this);
     ListTest_Query = new TQuery(e, this);
     ListTest_Query->SetSQL(kListTestQuerySQL);
-    Group_Table = new TTable(e, QStringLiteral("GROUP"), kGroupTable, this);
-    Symbols_Table = new TTable(e, QStringLiteral("Symbols"), kSymbolsTable, this);
-    DurMoll_Table = new TTable(e, QStringLiteral("DurMoll"), kDurMollTable, this);
-    Soz_Table = new TTable(e, QStringLiteral("Soz"), kSozTable, this);
+    Group_Table = new TTable(e, kGroupTable, this);
+    Symbols_Table = new TTable(e, kSymbolsTable, this);
+    DurMoll_Table = new TTable(e, kDurMollTable, this);
+    Soz_Table = new TTable(e, kSozTable, this);
     Tests_Query = new TQuery(e, this);
     Tests_Query->SetSQL(kTestsQuerySQL);
     Main_DataModule = this;

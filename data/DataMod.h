@@ -63,9 +63,6 @@ public:
     QString ReadOnlyNotice() const;
     // The same in a few words for the status bar.
     QString ReadOnlyStatus() const;
-    // True when committed changes in the table file's write-ahead log could not be read (the file is
-    // shown as it was before them).
-    bool RecentChangesHidden() const { return m_recentChangesHidden; }
     // Reference tables whose table or rows were restored at this start.
     const QStringList& RepairedTables() const { return m_repaired; }
     // The table file.

@@ -68,9 +68,6 @@ int TField::AsInteger() const {
         throw EDatabaseError(QStringLiteral("«%1» не является целым числом").arg(v.toString()));
     return n;
 }
-bool TField::IsNull() const { return Value().isNull(); }
-void TField::SetValue(const QVariant& value) const { m_dataset->setFieldValue(m_index, value); }
-const QString& TField::FieldName() const { return m_dataset->m_fields[m_index]; }
 
 // ---- TDataset ----
 
@@ -89,10 +86,8 @@ void TDataset::Open() {
     }
     m_rows.Trim();
     m_fields = std::move(fields);
-    m_state = State::Browse;
+    m_active = true;
     m_row = 0;
-    m_bof = true;
-    m_eof = m_rows.IsEmpty();
     notifyReset();
 }
 
@@ -100,10 +95,8 @@ void TDataset::Close() {
     if (!Active())
         return;
     m_rows.Reset(m_rows.ColumnCount());
-    m_buffer.clear();
-    m_state = State::Inactive;
+    m_active = false;
     m_row = 0;
-    m_bof = m_eof = true;
     notifyReset();
 }
 
@@ -113,8 +106,6 @@ void TDataset::checkActive() const {
 }
 
 void TDataset::setRow(int row) {
-    if (m_state == State::Edit || m_state == State::Insert)
-        Post();
     const int old = m_row;
     m_row = row;
     if (old != row)
@@ -124,56 +115,30 @@ void TDataset::setRow(int row) {
 void TDataset::First() {
     checkActive();
     setRow(0);
-    m_bof = true;
-    m_eof = m_rows.IsEmpty();
 }
 
 void TDataset::Last() {
     checkActive();
     setRow(m_rows.IsEmpty() ? 0 : m_rows.RowCount() - 1);
-    m_eof = true;
-    m_bof = m_rows.IsEmpty();
 }
 
 void TDataset::Next() {
     checkActive();
-    if (m_row + 1 < m_rows.RowCount()) {
+    if (m_row + 1 < m_rows.RowCount())
         setRow(m_row + 1);
-        m_bof = false;
-        m_eof = false;
-    } else {
-        if (m_state == State::Edit || m_state == State::Insert)
-            Post();
-        m_eof = true;
-    }
-}
-
-void TDataset::Prior() {
-    checkActive();
-    if (m_row > 0) {
-        setRow(m_row - 1);
-        m_eof = false;
-        m_bof = false;
-    } else {
-        m_bof = true;
-    }
 }
 
 void TDataset::SetRecNo(int recNo) {
     checkActive();
     if (m_rows.IsEmpty())
         return;
-    const int row = std::clamp(recNo - 1, 0, m_rows.RowCount() - 1);
-    setRow(row);
-    m_bof = m_eof = false;
+    setRow(std::clamp(recNo - 1, 0, m_rows.RowCount() - 1));
 }
 
 void TDataset::GotoBookmark(TBookmark bookmark) {
     checkActive();
-    if (bookmark >= 0 && bookmark < m_rows.RowCount()) {
+    if (bookmark >= 0 && bookmark < m_rows.RowCount())
         setRow(bookmark);
-        m_bof = m_eof = false;
-    }
 }
 
 int TDataset::FieldIndex(const QString& name) const {
@@ -193,17 +158,9 @@ TField TDataset::FieldByName(const QString& name) {
 
 QVariant TDataset::fieldValue(int index) const {
     checkActive();
-    if (m_state == State::Edit || m_state == State::Insert)
-        return m_buffer[index];
     if (m_rows.IsEmpty())
         return {};
     return m_rows.Value(m_row, index);
-}
-
-void TDataset::setFieldValue(int index, const QVariant& value) {
-    if (m_state != State::Edit && m_state != State::Insert)
-        throw EDatabaseError(QStringLiteral("Набор данных не находится в режиме редактирования"));
-    m_buffer[index] = value;
 }
 
 bool TDataset::Locate(const QString& fields, const QVariantList& values) {
@@ -225,79 +182,10 @@ bool TDataset::Locate(const QString& fields, const QVariantList& values) {
             match = keys[k].Matches(m_rows, r);
         if (match) {
             setRow(r);
-            m_bof = m_eof = false;
             return true;
         }
     }
     return false;
-}
-
-void TDataset::Edit() {
-    checkActive();
-    if (m_state == State::Edit || m_state == State::Insert)
-        return;
-    if (m_rows.IsEmpty())
-        throw EDatabaseError(QStringLiteral("Нет текущей записи для редактирования"));
-    m_buffer = m_rows.Row(m_row);
-    m_state = State::Edit;
-}
-
-void TDataset::Append() {
-    checkActive();
-    if (m_state == State::Edit || m_state == State::Insert)
-        Post();
-    m_buffer = QVector<QVariant>(m_fields.size());
-    m_state = State::Insert;
-}
-
-void TDataset::Post() {
-    if (m_state != State::Edit && m_state != State::Insert)
-        return;
-    const bool inserting = m_state == State::Insert;
-    try {
-        DoPost(m_buffer, inserting);
-    } catch (...) {
-        // A refused write leaves the dataset browsable, as before the edit: the caller still holds
-        // what was typed and may try again.
-        Cancel();
-        throw;
-    }
-    if (inserting) {
-        m_rows.AppendRow(m_buffer);
-        m_row = m_rows.RowCount() - 1;
-        m_state = State::Browse;
-        m_bof = m_eof = false;
-        notifyReset();
-    } else {
-        m_rows.SetRow(m_row, m_buffer);
-        m_state = State::Browse;
-        notifyRow(m_row);
-    }
-    m_buffer.clear();
-}
-
-void TDataset::Cancel() {
-    if (m_state == State::Edit || m_state == State::Insert) {
-        m_state = State::Browse;
-        m_buffer.clear();
-    }
-}
-
-void TDataset::Delete() {
-    checkActive();
-    Cancel();
-    if (m_rows.IsEmpty())
-        throw EDatabaseError(QStringLiteral("Нет текущей записи для удаления"));
-    DoDelete(m_rows.Row(m_row));
-    m_rows.RemoveRow(m_row);
-    if (m_row >= m_rows.RowCount())
-        m_row = std::max(0, m_rows.RowCount() - 1);
-    m_eof = m_rows.IsEmpty();
-    notifyReset();
-}
-
-void TQuery::refuseWrite() {
-    throw EDatabaseError(QStringLiteral("Выборка только для чтения: запись не сохранена."));
 }
 
 void TDataset::DisableControls() { ++m_disableCount; }
@@ -318,15 +206,6 @@ void TDataset::notifyReset() {
         return;
     }
     Q_EMIT DataReset();
-    Q_EMIT DataChange();
-}
-
-void TDataset::notifyRow(int row) {
-    if (m_disableCount > 0) {
-        m_pendingReset = true;
-        return;
-    }
-    Q_EMIT RowChanged(row);
     Q_EMIT DataChange();
 }
 

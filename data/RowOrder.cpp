@@ -311,8 +311,6 @@ void TRowStore::Permute(const std::vector<int>& order) {
 // The dataset's part of a re-sort, kept beside the sort it serves.
 void TDataset::Reorder(const std::vector<int>& order) {
     checkActive();
-    if (m_state != State::Browse)
-        throw EDatabaseError(QStringLiteral("Список нельзя упорядочить, пока запись редактируется"));
     const auto current = std::find(order.begin(), order.end(), m_row);
     m_rows.Permute(order);
     if (current != order.end())

@@ -272,8 +272,8 @@ quint64 TRowStore::storeBytes(TColumnData& column, QByteArrayView bytes) {
     return slot;
 }
 
-// The kind and slot a value gets; the conversions are those of binding a value to a statement, so an
-// edited row reads back as it would after a reopen.
+// The kind and slot a value gets; the conversions are those of binding a value to a statement, so a
+// value reads back as it would after a reopen.
 void TRowStore::encode(TColumnData& column, const QVariant& value, TCellKind& kind, quint64& slot) {
     kind = KindOf(value);
     switch (kind) {
@@ -386,28 +386,6 @@ QVector<QVariant> TRowStore::Row(int row) const {
 }
 
 // ---- editing ----
-
-void TRowStore::SetRow(int row, const QVector<QVariant>& values) {
-    checkSize(values.size(), ColumnCount());
-    Q_ASSERT(row >= 0 && row < m_rows && m_next == 0);
-    for (int c = 0; c < ColumnCount(); ++c) {
-        TColumnData& column = m_columns[static_cast<size_t>(c)];
-        TCellKind kind;
-        quint64 slot;
-        encode(column, values[c], kind, slot);
-        put(column, row, m_rows, kind, slot);
-    }
-}
-
-void TRowStore::RemoveRow(int row) {
-    Q_ASSERT(row >= 0 && row < m_rows && m_next == 0);
-    for (TColumnData& column : m_columns) {
-        if (!column.kinds.isEmpty())
-            column.kinds.remove(row, 1);
-        column.slotData.remove(static_cast<qsizetype>(row) * column.width, column.width);
-    }
-    --m_rows;
-}
 
 qint64 TRowStore::ByteSize() const {
     qint64 bytes = 0;

@@ -100,9 +100,6 @@ public:
     QVariant Value(int row, int column) const;
     QVector<QVariant> Row(int row) const;
 
-    // Editing: the row's cells are replaced (new texts go to the end of the arena).
-    void SetRow(int row, const QVector<QVariant>& values);
-    void RemoveRow(int row);
     // Puts the rows in a new order: order[i] is the row that goes to place i (a permutation).
     void Permute(const std::vector<int>& order);
 

@@ -337,20 +337,6 @@ const QList<TTableKey>& TableKeys() {
     return keys;
 }
 
-const QStringList& SchemaColumnNames() {
-    static const QStringList names = [] {
-        QStringList n;
-        for (const TTableDef& t : kDataTables)
-            n << t.columns;
-        for (const TReferenceDef& r : kReferenceTables)
-            n << r.table.columns;
-        n << kRowVersion;
-        n.removeDuplicates();
-        return n;
-    }();
-    return names;
-}
-
 TSchemaReport PrepareSchema(TFileEngine& db, bool readOnly) {
     TSchemaReport report;
     QSet<QString> tables;

@@ -29,8 +29,6 @@ struct TTableKey {
 };
 // Every table of the program with its key (DB, USER, GROUP, TEST, Symbols, DurMoll, Soz).
 const QList<TTableKey>& TableKeys();
-// Every column name of the program's tables, as the program spells them.
-const QStringList& SchemaColumnNames();
 
 struct TSchemaReport {
     bool created = false;    // the file had no tables of ours: the whole schema was created

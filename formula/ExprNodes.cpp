@@ -159,8 +159,6 @@ const TNodeFontsPtr& TExprClass::ScriptFonts() const {
 
 const QFont& TExprClass::Font() const { return Fonts()->upright; }
 
-const QFont& TExprClass::DrawFont() const { return Italic() ? Fonts()->italic() : Fonts()->upright; }
-
 TExprClass::~TExprClass() {
     // Unlink the followers one by one so a long chain does not recurse through the destructors.
     TExprPtr next = std::move(m_Next);
@@ -552,11 +550,6 @@ void TExprBigParent::SetSon2(TExprPtr son2) {
     Invalidate();
 }
 
-TExprPtr TExprBigParent::CutOffSon2() {
-    Invalidate();
-    return std::move(m_Son2);
-}
-
 void TExprBigParent::FontChanged() {
     TExprParent::FontChanged();
     Son2FontChanged();
@@ -586,11 +579,6 @@ void TExprTwinParent::SetScript(int slot, TExprPtr node) {
         GiveCanvas(place.get(), Canvas(), *this);
     }
     Invalidate();
-}
-
-TExprPtr TExprTwinParent::CutOffScript(int slot) {
-    Invalidate();
-    return std::move(slot == SlotSub ? m_Sub : m_Sup);
 }
 
 void TExprTwinParent::FontChanged() {

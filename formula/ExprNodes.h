@@ -98,7 +98,6 @@ public:
     int LineX() const { return m_LineX; }
     int LineY() const { return m_LineY; }
     double UnitX() const { return m_UnitX; }
-    double UnitY() const { return m_UnitY; }
 
     // Cached size queries, relative to the node's box with its top-left pixel at (0, 0).
     int Width();
@@ -145,8 +144,7 @@ protected:
 
     // Whether the node draws in the italic form of its font (TExprVar, TExprPlank).
     virtual bool Italic() const { return false; }
-    // The font the node draws with, and its metrics on the canvas.
-    const QFont& DrawFont() const;
+    // The node's font metrics on the canvas.
     QFontMetrics Metrics() const;
     int TextWidth(const QString& text) const;
     int TextHeight() const;
@@ -167,8 +165,6 @@ protected:
     // themselves when they are measured with it.
     const TNodeFontsPtr& SharedFonts() const { return m_Fonts; }
     const TNodeFontsPtr& ScriptFonts() const;
-    // Calls a protected operation of another node (for the containers).
-    static void PaintNode(TExprClass* node, int X, int Y) { node->Paint(X, Y); }
 
     quint32 m_Color = InheritColor;
     int m_LineX = 1;
@@ -216,7 +212,6 @@ public:
     TExprBigParent(TExprPtr son, TExprPtr son2);
     TExprClass* Son2() const { return m_Son2.get(); }
     void SetSon2(TExprPtr son2);
-    TExprPtr CutOffSon2();
 
 protected:
     void FontChanged() override;
@@ -238,7 +233,6 @@ public:
     TExprClass* Sub() const { return m_Sub.get(); }
     TExprClass* Sup() const { return m_Sup.get(); }
     void SetScript(int slot, TExprPtr node);
-    TExprPtr CutOffScript(int slot);
 
 protected:
     void FontChanged() override;

@@ -57,11 +57,4 @@ QString decode(const QByteArray& bytes) {
     return out;
 }
 
-bool representable(const QString& text) {
-    for (QChar ch : text)
-        if (ch.unicode() >= 0x80 && lookup(ch.unicode()) < 0)
-            return false;
-    return true;
-}
-
 } // namespace Cp1251

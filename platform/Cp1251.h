@@ -15,7 +15,4 @@ QChar fromByte(unsigned char byte);
 QByteArray encode(const QString& text);
 QString decode(const QByteArray& bytes);
 
-// True when every character of the text has a byte of its own in the code page.
-bool representable(const QString& text);
-
 } // namespace Cp1251

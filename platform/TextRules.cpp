@@ -1,4 +1,4 @@
-// Character counting and the characters refused in stored text and in XML.
+// Character counting and the characters refused in stored text.
 #include "platform/TextRules.h"
 
 namespace Platform {
@@ -28,12 +28,6 @@ bool forbidden(char32_t c, bool lone, TTextKind kind) {
     if (kind == TTextKind::MultiLine && (c == u'\t' || c == u'\n' || c == u'\r'))
         return false;
     return isControl(c);
-}
-
-bool xmlForbidden(char32_t c, bool lone) {
-    if (lone || c == 0xFFFE || c == 0xFFFF)
-        return true;
-    return c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r';
 }
 
 } // namespace
@@ -89,27 +83,6 @@ bool HasLoneSurrogate(QStringView text) {
         return !isLone;
     });
     return lone;
-}
-
-QString XmlSafe(const QString& text) {
-    bool clean = true;
-    forEachCodePoint(text, [&clean](qsizetype, char32_t c, bool lone) {
-        clean = !xmlForbidden(c, lone);
-        return clean;
-    });
-    if (clean)
-        return text;
-    QString out;
-    out.reserve(text.size());
-    forEachCodePoint(text, [&](qsizetype i, char32_t c, bool lone) {
-        if (!xmlForbidden(c, lone)) {
-            out.append(text[i]);
-            if (c > 0xFFFF)
-                out.append(text[i + 1]);
-        }
-        return true;
-    });
-    return out;
 }
 
 } // namespace Platform

@@ -23,8 +23,4 @@ QString ForbiddenCharMessage(QStringView text, qsizetype index, const QString& f
 // True when the text holds a surrogate that is not part of a pair (no valid UTF-8 exists for it).
 bool HasLoneSurrogate(QStringView text);
 
-// The text without what XML 1.0 cannot hold (control characters other than tab, LF and CR, lone
-// surrogates, U+FFFE and U+FFFF).
-QString XmlSafe(const QString& text);
-
 } // namespace Platform

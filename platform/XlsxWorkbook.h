@@ -36,7 +36,6 @@ public:
     // Worksheet `index` (from 1) in workbook order, or the one named `name` (null when there is none).
     TXlsxWorksheet& Worksheet(int index);
     TXlsxWorksheet* Sheet(const QString& name);
-    int SheetCount() const { return int(m_sheetNames.size()); }
 
     // The package as bytes, and saved to a file through a temporary one renamed at the end: the final
     // name holds a complete workbook or nothing new.

@@ -7,8 +7,6 @@ TDatasetModel::TDatasetModel(Data::TDataset* dataset, QList<TColumn> columns, QO
     : QAbstractTableModel(parent), m_dataset(dataset), m_columns(std::move(columns)) {
     resolveFields();
     connect(m_dataset, &Data::TDataset::DataReset, this, &TDatasetModel::reset);
-    connect(m_dataset, &Data::TDataset::RowChanged, this,
-            [this](int row) { Q_EMIT dataChanged(index(row, 0), index(row, columnCount() - 1)); });
 }
 
 void TDatasetModel::resolveFields() {

@@ -15,7 +15,7 @@ namespace Widgets {
 namespace {
 
 // The sort keys of a grid's rows, kept while the rows only move by its own sorts: any other change of
-// the dataset (a refresh, an edit, a deletion) drops them.
+// the dataset (a refresh) drops them.
 class TGridSortKeys : public QObject {
 public:
     explicit TGridSortKeys(TDBGrid& grid) : QObject(&grid) {
@@ -25,7 +25,6 @@ public:
                 Keys.Clear();
         };
         connect(grid.DataSet(), &Data::TDataset::DataReset, this, drop);
-        connect(grid.DataSet(), &Data::TDataset::RowChanged, this, drop);
     }
 
     static TGridSortKeys& Of(TDBGrid& grid) {

@@ -26,8 +26,6 @@ public:
 
     // "Обновить" with F5, added to the window; menus may show it too.
     QAction* RefreshAction() const { return m_action; }
-    // True while a change is waiting for the window to come on top.
-    bool Pending() const { return m_pending; }
     // The window read its list itself: a waiting change is taken in.
     void Refreshed() { m_pending = false; }
 

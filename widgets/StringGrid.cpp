@@ -98,21 +98,7 @@ void TStringGrid::SetColWidth(int col, int width) {
     viewport()->update();
 }
 
-void TStringGrid::SetRowHeight(int row, int height) {
-    if (row < 0 || row >= m_rows)
-        return;
-    m_rowHeights[row] = height;
-    updateScrollBars();
-    viewport()->update();
-}
-
 QString TStringGrid::Cell(int col, int row) const {
-    if (col < 0 || col >= m_cols || row < 0 || row >= m_rows)
-        return {};
-    return m_cells[index(col, row)];
-}
-
-QStringView TStringGrid::CellView(int col, int row) const {
     if (col < 0 || col >= m_cols || row < 0 || row >= m_rows)
         return {};
     return m_cells[index(col, row)];
@@ -125,11 +111,6 @@ void TStringGrid::SetCell(int col, int row, const QString& text) {
     // A hidden grid (a window filling its tables before it shows) paints everything when it shows.
     if (isVisible())
         viewport()->update();
-}
-
-void TStringGrid::ClearCells() {
-    m_cells.fill(QString());
-    viewport()->update();
 }
 
 void TStringGrid::Merge(int col1, int row1, int col2, int row2) {

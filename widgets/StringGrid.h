@@ -23,26 +23,19 @@ public:
     int RowCount() const { return m_rows; }
     void SetColCount(int cols);
     void SetRowCount(int rows);
-    int FixedCols() const { return m_fixedCols; }
     int FixedRows() const { return m_fixedRows; }
     void SetFixedCols(int n);
     void SetFixedRows(int n);
 
-    int DefaultColWidth() const { return m_defaultColWidth; }
-    int DefaultRowHeight() const { return m_defaultRowHeight; }
     void SetDefaultColWidth(int w);  // applies to every column
     void SetDefaultRowHeight(int h); // applies to every row
     int ColWidth(int col) const { return m_colWidths.value(col); }
     int RowHeight(int row) const { return m_rowHeights.value(row); }
     void SetColWidth(int col, int width);
-    void SetRowHeight(int row, int height);
 
     // Cells, addressed (column, row) as the grid's callers count them.
     QString Cell(int col, int row) const;
-    // The text of a cell without a copy, for walks over many cells; valid until the cell changes.
-    QStringView CellView(int col, int row) const;
     void SetCell(int col, int row, const QString& text);
-    void ClearCells();
 
     // Merged areas: column and row ranges inclusive.
     void Merge(int col1, int row1, int col2, int row2);

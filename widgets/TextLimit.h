@@ -20,7 +20,6 @@ public:
     TCharLimitValidator(int maxChars, QObject* parent) : QValidator(parent), m_max(maxChars) {}
     State validate(QString& input, int& pos) const override;
     void fixup(QString& input) const override;
-    int MaxChars() const { return m_max; }
 
 private:
     int m_max;

@@ -93,47 +93,6 @@ private Q_SLOTS:
         }
     }
 
-    void sharedShortTextsStayApartOnEdit() {
-        TRowStore s(1);
-        for (int r = 0; r < 4; ++r)
-            s.AppendText("М");
-        const qint64 size = s.ByteSize();
-        QVERIFY2(size < 4 * 4, "repeated short texts are stored once");
-        s.SetRow(1, {QStringLiteral("Ж")});
-        s.SetRow(2, {QVariant()});
-        QCOMPARE(s.Value(0, 0).toString(), QStringLiteral("М"));
-        QCOMPARE(s.Value(1, 0).toString(), QStringLiteral("Ж"));
-        QCOMPARE(s.Kind(2, 0), TCellKind::Null);
-        QCOMPARE(s.Value(3, 0).toString(), QStringLiteral("М"));
-    }
-
-    void removeRowKeepsTheOthers_data() {
-        QTest::addColumn<int>("row");
-        QTest::newRow("first") << 0;
-        QTest::newRow("middle") << 2;
-        QTest::newRow("last") << 4;
-    }
-    void removeRowKeepsTheOthers() {
-        QFETCH(int, row);
-        TRowStore s(3);
-        QList<QVector<QVariant>> rows;
-        for (int r = 0; r < 5; ++r) {
-            // Column 0 uniform, column 1 mixed, column 2 wide.
-            rows.append({QVariant(qlonglong(r)), r % 2 ? QVariant(QStringLiteral("т%1").arg(r)) : QVariant(),
-                         QVariant(qlonglong(r) << 40)});
-            s.AppendRow(rows.last());
-        }
-        s.RemoveRow(row);
-        rows.removeAt(row);
-        QCOMPARE(s.RowCount(), 4);
-        for (int r = 0; r < 4; ++r)
-            QCOMPARE(s.Row(r), rows[r]);
-        while (!s.IsEmpty())
-            s.RemoveRow(0);
-        s.AppendRow({QVariant(1.5), QVariant(2), QVariant(3)});
-        QCOMPARE(s.Kind(0, 0), TCellKind::Float);
-    }
-
     // A refill writes into the memory of the rows before it: nothing of them shows through, whatever
     // their kinds, widths and texts were.
     void refillKeepsNothingOfTheRowsBefore_data() {
@@ -201,7 +160,6 @@ private Q_SLOTS:
         TRowStore s(2);
         QVERIFY_THROWS_EXCEPTION(Platform::EError, s.AppendRow({QVariant(1)}));
         s.AppendRow({QVariant(1), QVariant(2)});
-        QVERIFY_THROWS_EXCEPTION(Platform::EError, s.SetRow(0, {QVariant(1), QVariant(2), QVariant(3)}));
         QCOMPARE(s.Row(0), (QVector<QVariant>{QVariant(qlonglong(1)), QVariant(qlonglong(2))}));
         TRowStore none(0);
         QVERIFY_THROWS_EXCEPTION(Platform::EError, none.AppendText("a"));
@@ -253,32 +211,6 @@ private Q_SLOTS:
         men->Last();
         QCOMPARE(men->Locate(fields, values), recNo != 0);
         QCOMPARE(men->RecNo(), recNo != 0 ? recNo : 5);
-    }
-
-    // Rows edited in a query stay in its copy and read back as values; a refused post keeps the row.
-    void editedRowsReadBack() {
-        auto groups = std::make_unique<Data::TValueSet>(
-            QStringList{QStringLiteral("Group_ID"), QStringLiteral("Group_Name")}, nullptr);
-        groups->SetRows({});
-        for (const QString& name : {QStringLiteral("Первая"), QStringLiteral("Вторая")}) {
-            groups->Append();
-            groups->FieldByName(QStringLiteral("Group_ID")).SetValue(groups->RecordCount() + 1);
-            groups->FieldByName(QStringLiteral("Group_Name")).SetValue(name);
-            groups->Post();
-        }
-        QCOMPARE(groups->RecordCount(), 2);
-        QCOMPARE(groups->FieldByName(QStringLiteral("Group_ID")).AsInteger(), 2);
-        groups->First();
-        groups->Edit();
-        groups->FieldByName(QStringLiteral("Group_Name")).SetValue(QString(200, u'д'));
-        groups->Post();
-        QCOMPARE(groups->FieldByName(QStringLiteral("Group_Name")).AsString(), QString(200, u'д'));
-        groups->Next();
-        QCOMPARE(groups->FieldByName(QStringLiteral("Group_Name")).AsString(), QStringLiteral("Вторая"));
-        groups->Delete();
-        QCOMPARE(groups->RecordCount(), 1);
-        QCOMPARE(groups->Value(0, groups->FieldIndex(QStringLiteral("Group_Name"))).toString(),
-                 QString(200, u'д'));
     }
 
     // The date format worked out once writes what QLocale writes with the same format, in locales
