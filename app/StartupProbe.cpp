@@ -4,13 +4,10 @@
 
 #include "app/DB_Frm.h"
 #include "app/MainFrm.h"
+#include "platform/FirstPaint.h"
 
 #include <QApplication>
 #include <QEvent>
-#include <QMetaObject>
-
-#include <chrono>
-#include <cstdio>
 
 namespace Startup {
 
@@ -29,18 +26,7 @@ protected:
             auto* widget = qobject_cast<QWidget*>(watched);
             if (widget && qobject_cast<TMain_Form*>(widget->window())) {
                 m_painted = true;
-                // After this paint and the others queued with it have reached the window.
-                QMetaObject::invokeMethod(
-                    this,
-                    [] {
-                        const auto now = std::chrono::steady_clock::now().time_since_epoch();
-                        std::printf("painted %lld\n",
-                                    static_cast<long long>(
-                                        std::chrono::duration_cast<std::chrono::microseconds>(now).count()));
-                        std::fflush(stdout);
-                        QApplication::quit();
-                    },
-                    Qt::QueuedConnection);
+                Platform::ReportFirstPaintAndQuit(this);
             }
         }
         return QObject::eventFilter(watched, event);

@@ -1,12 +1,11 @@
 // The baseline of the start-up benchmark: a minimal Qt Widgets program that opens one window with one
 // table of the main window's size, prints "painted <µs>" (std::chrono::steady_clock) after its first
 // paint and quits.
+#include "platform/FirstPaint.h"
+
 #include <QApplication>
 #include <QHeaderView>
 #include <QTableWidget>
-
-#include <chrono>
-#include <cstdio>
 
 namespace {
 
@@ -15,17 +14,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Paint && !m_painted) {
             m_painted = true;
-            QMetaObject::invokeMethod(
-                this,
-                [] {
-                    const auto now = std::chrono::steady_clock::now().time_since_epoch();
-                    std::printf("painted %lld\n",
-                                static_cast<long long>(
-                                    std::chrono::duration_cast<std::chrono::microseconds>(now).count()));
-                    std::fflush(stdout);
-                    QApplication::quit();
-                },
-                Qt::QueuedConnection);
+            Platform::ReportFirstPaintAndQuit(this);
         }
         return QObject::eventFilter(watched, event);
     }
