@@ -23,6 +23,7 @@
 #include "app/Startup.h"
 #include "data/Backup.h"
 #include "data/DataMod.h"
+#include "group/GroupTest_Frm.h"
 #include "platform/ErrorDisplay.h"
 #include "platform/ProgramDir.h"
 #include "results/Result_Frm.h"
@@ -176,6 +177,8 @@ void saveOtherDialogs(const QString& out, TMain_Form& main, int menId) {
                   QStringLiteral("Студенты"), text);
     });
     modal("TGroup_Form", "groups", [&] { ShowGroups(&main); });
+    modal("TGroupTest_Form", "group-testing",
+          [&] { ShowGroupTesting(Group::ListedTestees(*Main_DataModule->Men_Query), {}, menId, &main); });
     modal("TSearch_Form", "search", [&] { ShowSearch(&main); });
     modal("TAbout_Form", "about", [&] { ShowAbout(&main); });
     modal("TInstr_Form", "instruction",
