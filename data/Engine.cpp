@@ -76,4 +76,13 @@ void TTransaction::Commit() {
     m_done = true;
 }
 
+const QVariant* BoundValue(const QVariantMap& params, const QString& name, bool requireAll) {
+    const auto it = params.constFind(name);
+    if (it != params.cend())
+        return &*it;
+    if (requireAll)
+        throw EDatabaseError(QStringLiteral("Не задано значение параметра «%1»").arg(name));
+    return nullptr;
+}
+
 } // namespace Data

@@ -89,6 +89,10 @@ public:
 
 // A write transaction, or a savepoint inside one that is already open. Destruction without Commit()
 // rolls back.
+// The value of the statement parameter `name` in `params`; null when there is none, which `requireAll`
+// makes an error (a statement that writes binds every parameter).
+const QVariant* BoundValue(const QVariantMap& params, const QString& name, bool requireAll);
+
 class TTransaction {
 public:
     explicit TTransaction(TEngine& engine);

@@ -76,13 +76,10 @@ void bindParams(sqlite3_stmt* stmt, const QVariantMap& params, bool requireAll) 
         if (!rawName)
             throw EDatabaseError(QStringLiteral("Параметр запроса без имени"));
         const QString name = QString::fromUtf8(rawName + 1); // without the ':'
-        const auto it = params.constFind(name);
-        if (it == params.cend()) {
-            if (requireAll)
-                throw EDatabaseError(QStringLiteral("Не задано значение параметра «%1»").arg(name));
+        const QVariant* value = BoundValue(params, name, requireAll);
+        if (!value)
             continue;
-        }
-        const QVariant& v = *it;
+        const QVariant& v = *value;
         int rc = SQLITE_OK;
         switch (KindOf(v)) {
         case TCellKind::Null:
@@ -239,7 +236,8 @@ std::unique_ptr<TFileEngine> TFileEngine::Open(const QString& path, TAccess acce
         throw EDatabaseError(
             access == TAccess::Write
                 ? QStringLiteral("Не могу открыть базу данных «%1».").arg(shown(path))
-                : QStringLiteral("Не могу открыть базу данных «%1»: не удаётся прочитать файл.").arg(shown(path)),
+                : QStringLiteral("Не могу открыть базу данных «%1»: не удаётся прочитать файл.")
+                      .arg(shown(path)),
             QString::fromUtf8(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc)));
     sqlite3_busy_handler(raw, busyHandler, nullptr);
     sqlite3_create_collation_v2(raw, "RUSSIAN", SQLITE_UTF8, nullptr, russianCollation, nullptr);
@@ -317,7 +315,9 @@ int TFileEngine::Exec(const QString& text, const QVariantMap& params, qint64* la
     return sqlite3_changes(m_handle);
 }
 
-void TFileEngine::Run(const QByteArray& script, const QString& what) { execOn(m_handle, script.constData(), what); }
+void TFileEngine::Run(const QByteArray& script, const QString& what) {
+    execOn(m_handle, script.constData(), what);
+}
 
 bool TFileEngine::InTransaction() { return !sqlite3_get_autocommit(m_handle); }
 void TFileEngine::Begin() { execOn(m_handle, "begin immediate", QStringLiteral("Не удалось начать запись")); }
@@ -363,13 +363,11 @@ void TFileEngine::RestoreFrom(const QString& path) {
     copyPages(m_handle, source.get(), QStringLiteral("Не удалось восстановить данные из копии"));
 }
 
-int TFileEngine::PageSize() {
-    return Value(TSql{"pragma page_size"}).toInt();
-}
+int TFileEngine::PageSize() { return Value(TSql{"pragma page_size"}).toInt(); }
 
 void TFileEngine::SetJournalMode(bool networkFolder) {
-    sqlite3_exec(m_handle, networkFolder ? "pragma journal_mode = delete" : "pragma journal_mode = wal", nullptr,
-                 nullptr, nullptr);
+    sqlite3_exec(m_handle, networkFolder ? "pragma journal_mode = delete" : "pragma journal_mode = wal",
+                 nullptr, nullptr, nullptr);
     sqlite3_exec(m_handle, "pragma synchronous = normal", nullptr, nullptr, nullptr);
 }
 

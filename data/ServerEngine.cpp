@@ -385,7 +385,6 @@ bool reconnect(PGconn* conn, TWait& wait) {
     return true;
 }
 
-
 // Ends the session that ran a lost statement, when the server still has it, so that whatever it wrote is
 // stored or not by the time the write's key is looked up.
 void endOldSession(PGconn* conn, int pid, TWait& wait) {
@@ -497,9 +496,9 @@ TStatement numbered(const QString& sql) {
     static const QRegularExpression write(QStringLiteral(R"(^\s*(insert|update|delete)\b)"),
                                           QRegularExpression::CaseInsensitiveOption);
     st.write = write.match(out).hasMatch();
-    static const QRegularExpression keyed(QStringLiteral(R"(^\s*(insert|update|delete)\b.*\breturning\b.*\brow_id\s*$)"),
-                                          QRegularExpression::CaseInsensitiveOption |
-                                              QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression keyed(
+        QStringLiteral(R"(^\s*(insert|update|delete)\b.*\breturning\b.*\brow_id\s*$)"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
     if (keyed.match(out).hasMatch())
         st.keyedText = "with morvel_row as (" + st.text +
                        ") insert into morvel_write (write_key, changed, row_id) select $" +
@@ -532,13 +531,10 @@ TBound bind(const TStatement& st, const QVariantMap& params, bool requireAll) {
     b.formats.assign(count, 0);
     for (size_t i = 0; i < count; ++i) {
         const QString& name = st.params[static_cast<qsizetype>(i)];
-        const auto it = params.constFind(name);
-        if (it == params.cend()) {
-            if (requireAll)
-                throw EDatabaseError(QStringLiteral("Не задано значение параметра «%1»").arg(name));
+        const QVariant* value = BoundValue(params, name, requireAll);
+        if (!value)
             continue;
-        }
-        const QVariant& v = *it;
+        const QVariant& v = *value;
         if (v.isNull())
             continue;
         QByteArray& bytes = b.storage[i];
