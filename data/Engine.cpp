@@ -19,19 +19,28 @@ const QStringList& ChangeTables() {
     return tables;
 }
 
-QVector<QVector<QVariant>> TEngine::Rows(const QString& text, const QVariantMap& params) {
-    QStringList fields;
-    TRowStore store;
-    Select(text, params, fields, store);
+namespace {
+QVector<QVector<QVariant>> rowsOf(const TRowStore& store) {
     QVector<QVector<QVariant>> rows;
     rows.reserve(store.RowCount());
     for (int r = 0; r < store.RowCount(); ++r)
         rows.append(store.Row(r));
     return rows;
 }
+} // namespace
+
+QVector<QVector<QVariant>> TEngine::Rows(const QString& text, const QVariantMap& params) {
+    QStringList fields;
+    TRowStore store;
+    Select(text, params, fields, store);
+    return rowsOf(store);
+}
 
 QVector<QVector<QVariant>> TEngine::Rows(const TSql& sql, const QVariantMap& params) {
-    return Rows(Text(sql), params);
+    QStringList fields;
+    TRowStore store;
+    SelectStatement(sql, params, fields, store);
+    return rowsOf(store);
 }
 
 QVariant TEngine::Value(const TSql& sql, const QVariantMap& params) {

@@ -53,8 +53,14 @@ public:
     // the message of a failure.
     virtual void Run(const QByteArray& script, const QString& what) = 0;
 
-    void Select(const TSql& sql, const QVariantMap& params, QStringList& fields, TRowStore& rows) {
+    // Reads one of the program's own statements as Select does. The same few statements run again and
+    // again, so an engine may keep them prepared between calls.
+    virtual void SelectStatement(const TSql& sql, const QVariantMap& params, QStringList& fields,
+                                 TRowStore& rows) {
         Select(Text(sql), params, fields, rows);
+    }
+    void Select(const TSql& sql, const QVariantMap& params, QStringList& fields, TRowStore& rows) {
+        SelectStatement(sql, params, fields, rows);
     }
     int Exec(const TSql& sql, const QVariantMap& params = {}, qint64* lastId = nullptr) {
         return Exec(Text(sql), params, lastId);

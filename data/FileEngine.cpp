@@ -15,6 +15,7 @@
 #include <sqlite3.h>
 
 #include <cerrno>
+#include <cstring>
 #include <memory>
 
 namespace Data {
@@ -258,22 +259,28 @@ std::unique_ptr<TFileEngine> TFileEngine::Open(const QString& path, TAccess acce
     return engine;
 }
 
-TFileEngine::~TFileEngine() { sqlite3_close_v2(m_handle); }
+TFileEngine::~TFileEngine() {
+    for (const auto& [text, stmt] : m_kept)
+        sqlite3_finalize(stmt);
+    sqlite3_close_v2(m_handle);
+}
 
-void TFileEngine::Select(const QString& text, const QVariantMap& params, QStringList& fields,
-                         TRowStore& rows) {
-    // The hot path of every list refresh: the engine's values go straight into the row store.
-    const TStmt stmt = prepare(m_handle, text);
-    bindParams(stmt.get(), params, false);
-    const int n = sqlite3_column_count(stmt.get());
+namespace {
+
+// Reads every row of a prepared statement into the row store: the hot path of every list refresh, the
+// engine's values go straight into the store.
+void readRows(sqlite3* handle, sqlite3_stmt* stmt, const QVariantMap& params, QStringList& fields,
+              TRowStore& rows) {
+    bindParams(stmt, params, false);
+    const int n = sqlite3_column_count(stmt);
     for (int i = 0; i < n; ++i)
-        fields.append(QString::fromUtf8(sqlite3_column_name(stmt.get(), i)));
+        fields.append(QString::fromUtf8(sqlite3_column_name(stmt, i)));
     rows.Reset(n);
     int rc;
-    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
         for (int i = 0; i < n; ++i) {
             // One look-up of the column's value serves its type and its contents.
-            sqlite3_value* value = sqlite3_column_value(stmt.get(), i);
+            sqlite3_value* value = sqlite3_column_value(stmt, i);
             switch (sqlite3_value_type(value)) {
             case SQLITE_INTEGER:
                 rows.AppendInteger(sqlite3_value_int64(value));
@@ -299,7 +306,40 @@ void TFileEngine::Select(const QString& text, const QVariantMap& params, QString
         }
     }
     if (rc != SQLITE_DONE)
-        throw engineError(m_handle, QStringLiteral("Ошибка выполнения запроса"));
+        throw engineError(handle, QStringLiteral("Ошибка выполнения запроса"));
+}
+
+} // namespace
+
+void TFileEngine::Select(const QString& text, const QVariantMap& params, QStringList& fields,
+                         TRowStore& rows) {
+    const TStmt stmt = prepare(m_handle, text);
+    readRows(m_handle, stmt.get(), params, fields, rows);
+}
+
+void TFileEngine::SelectStatement(const TSql& sql, const QVariantMap& params, QStringList& fields,
+                                  TRowStore& rows) {
+    sqlite3_stmt*& kept = m_kept[sql.file];
+    // A statement made at run time may reuse the address of one that is gone.
+    if (kept && std::strcmp(sqlite3_sql(kept), sql.file) != 0) {
+        sqlite3_finalize(kept);
+        kept = nullptr;
+    }
+    if (!kept) {
+        if (sqlite3_prepare_v3(m_handle, sql.file, -1, SQLITE_PREPARE_PERSISTENT, &kept, nullptr) !=
+            SQLITE_OK) {
+            const EEngineError error = engineError(m_handle, QStringLiteral("Ошибка в запросе"));
+            sqlite3_finalize(kept);
+            kept = nullptr;
+            throw error;
+        }
+    }
+    // Reset on every way out: a kept statement holds no lock and no value between calls.
+    const std::unique_ptr<sqlite3_stmt, void (*)(sqlite3_stmt*)> reset(kept, [](sqlite3_stmt* stmt) {
+        sqlite3_reset(stmt);
+        sqlite3_clear_bindings(stmt);
+    });
+    readRows(m_handle, kept, params, fields, rows);
 }
 
 int TFileEngine::Exec(const QString& text, const QVariantMap& params, qint64* lastId) {

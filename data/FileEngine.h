@@ -4,7 +4,10 @@
 
 #include "data/Engine.h"
 
+#include <unordered_map>
+
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace Data {
 
@@ -23,6 +26,8 @@ public:
     bool IsServer() const override { return false; }
     void Select(const QString& text, const QVariantMap& params, QStringList& fields,
                 TRowStore& rows) override;
+    void SelectStatement(const TSql& sql, const QVariantMap& params, QStringList& fields,
+                         TRowStore& rows) override;
     int Exec(const QString& text, const QVariantMap& params = {}, qint64* lastId = nullptr) override;
     void Run(const QByteArray& script, const QString& what) override;
     using TEngine::Exec;
@@ -57,6 +62,9 @@ private:
 
     sqlite3* m_handle;
     QString m_path;
+    // The program's own statements, prepared on first use and kept until the connection closes; keyed by
+    // their text's address (each is one constant).
+    std::unordered_map<const char*, sqlite3_stmt*> m_kept;
 };
 
 // What went wrong in Russian, with what to do, for an engine result code (primary or extended) and the

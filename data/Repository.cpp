@@ -10,18 +10,31 @@ namespace {
 
 using TRow = QVector<QVariant>;
 
-QDate dateOf(const QVariant& v) {
-    return v.metaType().id() == QMetaType::QDate ? v.toDate() : Platform::IsoToDate(v.toString());
+// Cells of a row store read as the values above would convert them, without a value in between: a
+// testee's records are read whenever his results open.
+QString textAt(const TRowStore& s, int r, int c) {
+    const TCellKind kind = s.Kind(r, c);
+    return kind == TCellKind::Text   ? QString::fromUtf8(s.Bytes(r, c))
+           : kind == TCellKind::Null ? QString()
+                                     : s.Value(r, c).toString();
 }
 
-QTime timeOf(const QVariant& v) {
-    return v.metaType().id() == QMetaType::QTime ? v.toTime() : Platform::IsoToTime(v.toString());
+qint64 integerAt(const TRowStore& s, int r, int c) {
+    return s.Kind(r, c) == TCellKind::Integer ? s.Integer(r, c) : s.Value(r, c).toLongLong();
 }
 
-TestRecord testOf(const TRow& r) {
-    return {r[0].toInt(),      r[1].toInt(),      r[2].toInt(),      dateOf(r[3]),
-            timeOf(r[4]),      r[5].toString(),   r[6].toString(),   r[7].toString(),
-            r[8].toString(),   r[9].toString(),   r[10].toLongLong()};
+TestRecord testAt(const TRowStore& s, int r) {
+    return {int(integerAt(s, r, 0)),
+            int(integerAt(s, r, 1)),
+            int(integerAt(s, r, 2)),
+            Platform::IsoToDate(textAt(s, r, 3)),
+            Platform::IsoToTime(textAt(s, r, 4)),
+            textAt(s, r, 5),
+            textAt(s, r, 6),
+            textAt(s, r, 7),
+            textAt(s, r, 8),
+            textAt(s, r, 9),
+            integerAt(s, r, 10)};
 }
 
 QVariantMap testParams(const TestRecord& r) {
@@ -81,7 +94,8 @@ std::optional<Database> Repository::database(int id) const {
 int Repository::insertDatabase(const QString& name, const QByteArray& password) {
     qint64 id = 0;
     writing("DB", false, [&] {
-        return m_engine.Exec(kInsertDatabase, {{QStringLiteral("DB_Name"), name}, {QStringLiteral("Password"), password}},
+        return m_engine.Exec(kInsertDatabase,
+                             {{QStringLiteral("DB_Name"), name}, {QStringLiteral("Password"), password}},
                              &id);
     });
     return static_cast<int>(id);
@@ -117,8 +131,9 @@ QVector<Group> Repository::groups() const {
 
 int Repository::insertGroup(const QString& name) {
     qint64 id = 0;
-    writing("GROUP", false,
-            [&] { return m_engine.Exec(kInsertGroup, {{QStringLiteral("Group_Name"), name}}, &id); });
+    writing("GROUP", false, [&] {
+        return m_engine.Exec(kInsertGroup, {{QStringLiteral("Group_Name"), name}}, &id);
+    });
     return static_cast<int>(id);
 }
 
@@ -148,8 +163,8 @@ std::optional<Testee> Repository::testee(int id) const {
     if (rows.isEmpty())
         return std::nullopt;
     const TRow& r = rows[0];
-    return Testee{r[0].toInt(),    r[1].toInt(),    r[2].toString(), r[3].toString(),
-                  r[4].toInt(),    r[5].toInt(),    r[6].toString(), r[7].toLongLong()};
+    return Testee{r[0].toInt(), r[1].toInt(), r[2].toString(), r[3].toString(),
+                  r[4].toInt(), r[5].toInt(), r[6].toString(), r[7].toLongLong()};
 }
 
 QString Repository::testeeName(int id) const {
@@ -158,8 +173,11 @@ QString Repository::testeeName(int id) const {
 
 namespace {
 QVariantMap testeeParams(const Testee& t) {
-    return {{QStringLiteral("DB_ID"), t.dbId}, {QStringLiteral("FIO"), t.fio}, {QStringLiteral("Sex"), t.sex},
-            {QStringLiteral("Age"), t.age},    {QStringLiteral("Group_ID"), t.groupId}};
+    return {{QStringLiteral("DB_ID"), t.dbId},
+            {QStringLiteral("FIO"), t.fio},
+            {QStringLiteral("Sex"), t.sex},
+            {QStringLiteral("Age"), t.age},
+            {QStringLiteral("Group_ID"), t.groupId}};
 }
 } // namespace
 
@@ -184,15 +202,21 @@ void Repository::deleteTestee(int id) { m_engine.Exec(kDeleteTestee, {{QStringLi
 // ---- Test records.
 
 QVector<TestRecord> Repository::testsOf(int testeeId) const {
+    QStringList fields;
+    TRowStore store;
+    m_engine.Select(kTestsOf, {{QStringLiteral("Men_ID"), testeeId}}, fields, store);
     QVector<TestRecord> tests;
-    for (const TRow& r : m_engine.Rows(kTestsOf, {{QStringLiteral("Men_ID"), testeeId}}))
-        tests.append(testOf(r));
+    tests.reserve(store.RowCount());
+    for (int r = 0; r < store.RowCount(); ++r)
+        tests.append(testAt(store, r));
     return tests;
 }
 
 std::optional<TestRecord> Repository::test(int id) const {
-    const auto rows = m_engine.Rows(kTest, {{QStringLiteral("Test_ID"), id}});
-    return rows.isEmpty() ? std::nullopt : std::optional(testOf(rows[0]));
+    QStringList fields;
+    TRowStore store;
+    m_engine.Select(kTest, {{QStringLiteral("Test_ID"), id}}, fields, store);
+    return store.IsEmpty() ? std::nullopt : std::optional(testAt(store, 0));
 }
 
 int Repository::insertTest(const TestRecord& record) {

@@ -89,22 +89,16 @@ void setupFooter(TStringGrid* grid, int rows) {
 }
 
 // Cells and merged areas of a table (its header rows, then its data rows) or of a footer (no header rows):
-// the grid shows the model's texts, every cell of it.
+// the grid shows the model's texts, shared rather than copied.
 void fillGrid(TStringGrid* grid, const QVector<QStringList>& headers, const QVector<QStringList>& rows,
               const QVector<QRect>& merges) {
     grid->ClearMerges();
-    grid->SetRowCount(int(headers.size() + rows.size()));
+    QVector<QStringList> texts;
+    texts.reserve(headers.size() + rows.size());
+    texts << headers << rows;
+    grid->SetRows(std::move(texts));
     for (const QRect& m : merges)
         grid->Merge(m.left(), m.top(), m.right(), m.bottom());
-    for (int r = 0; r < grid->RowCount(); ++r) {
-        const QStringList& row = r < headers.size() ? headers[r] : rows[r - headers.size()];
-        // The model's texts are shared, not copied through a temporary.
-        const int given = std::min(grid->ColCount(), int(row.size()));
-        for (int c = 0; c < given; ++c)
-            grid->SetCell(c, r, row.at(c));
-        for (int c = given; c < grid->ColCount(); ++c)
-            grid->SetCell(c, r, QString());
-    }
 }
 
 } // namespace

@@ -25,7 +25,7 @@ TStringGrid::TStringGrid(QWidget* parent) : QAbstractScrollArea(parent) {
     setFocusPolicy(Qt::StrongFocus);
     m_colWidths.fill(m_defaultColWidth, m_cols);
     m_rowHeights.fill(m_defaultRowHeight, m_rows);
-    m_cells.resize(m_cols * m_rows);
+    m_texts.resize(m_rows);
     viewport()->setAutoFillBackground(false);
     updateScrollBars();
 }
@@ -34,11 +34,10 @@ void TStringGrid::SetColCount(int cols) {
     cols = std::max(cols, 1);
     if (cols == m_cols)
         return;
-    QVector<QString> cells(cols * m_rows);
-    for (int r = 0; r < m_rows; ++r)
-        for (int c = 0; c < std::min(cols, m_cols); ++c)
-            cells[r * cols + c] = m_cells[index(c, r)];
-    m_cells = std::move(cells);
+    if (cols < m_cols)
+        for (QStringList& row : m_texts)
+            if (row.size() > cols)
+                row.resize(cols);
     m_colWidths.resize(cols);
     for (int c = m_cols; c < cols; ++c)
         m_colWidths[c] = m_defaultColWidth;
@@ -52,7 +51,7 @@ void TStringGrid::SetRowCount(int rows) {
     rows = std::max(rows, 1);
     if (rows == m_rows)
         return;
-    m_cells.resize(rows * m_cols);
+    m_texts.resize(rows);
     m_rowHeights.resize(rows);
     for (int r = m_rows; r < rows; ++r)
         m_rowHeights[r] = m_defaultRowHeight;
@@ -101,13 +100,29 @@ void TStringGrid::SetColWidth(int col, int width) {
 QString TStringGrid::Cell(int col, int row) const {
     if (col < 0 || col >= m_cols || row < 0 || row >= m_rows)
         return {};
-    return m_cells[index(col, row)];
+    return m_texts[row].value(col);
+}
+
+void TStringGrid::SetRows(QVector<QStringList> rows) {
+    // Rows wider than the grid drop what falls outside, as SetColCount would.
+    for (QStringList& row : rows)
+        if (row.size() > m_cols)
+            row.resize(m_cols);
+    const int count = std::max(int(rows.size()), 1);
+    rows.resize(count);
+    SetRowCount(count);
+    m_texts = std::move(rows);
+    if (isVisible())
+        viewport()->update();
 }
 
 void TStringGrid::SetCell(int col, int row, const QString& text) {
     if (col < 0 || col >= m_cols || row < 0 || row >= m_rows)
         return;
-    m_cells[index(col, row)] = text;
+    QStringList& texts = m_texts[row];
+    if (texts.size() <= col)
+        texts.resize(col + 1);
+    texts[col] = text;
     // A hidden grid (a window filling its tables before it shows) paints everything when it shows.
     if (isVisible())
         viewport()->update();

@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QFont>
 #include <QRect>
+#include <QStringList>
 #include <QVector>
 
 #include <functional>
@@ -36,6 +37,9 @@ public:
     // Cells, addressed (column, row) as the grid's callers count them.
     QString Cell(int col, int row) const;
     void SetCell(int col, int row, const QString& text);
+    // Every row's texts at once, shared rather than copied (a short row reads as empty cells); the row
+    // count becomes theirs.
+    void SetRows(QVector<QStringList> rows);
 
     // Merged areas: column and row ranges inclusive.
     void Merge(int col1, int row1, int col2, int row2);
@@ -96,7 +100,6 @@ protected:
     bool viewportEvent(QEvent* event) override;
 
 private:
-    int index(int col, int row) const { return row * m_cols + col; }
     int colLeft(int col) const; // content coordinates
     int rowTop(int row) const;
     void cellAt(const QPoint& viewportPos, int& col, int& row) const;
@@ -117,7 +120,7 @@ private:
     int m_defaultRowHeight = 24;
     QVector<int> m_colWidths;
     QVector<int> m_rowHeights;
-    QVector<QString> m_cells;
+    QVector<QStringList> m_texts; // per row; cells past a row's end are empty
     bool m_scrollBarsStale = false;
     QVector<QRect> m_merges; // x = col, y = row, width/height in cells
     int m_col = 1;
