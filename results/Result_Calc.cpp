@@ -17,9 +17,6 @@ const QString kAmbivalent = Calc::ReactionSigns[1];
 const QString kPlus = Calc::ReactionSigns[2];
 const QString kMinus = Calc::ReactionSigns[3];
 
-// Marks of a factor cell: its length after the reaction character.
-int marksOf(QStringView cell) { return std::max(0, static_cast<int>(cell.size()) - 1); }
-
 // A count digit of the profile strings as a number.
 int countDigit(QChar ch) {
     if (!ch.isDigit() || ch.unicode() > '9')
@@ -40,16 +37,16 @@ int typeOf(QStringView cell) {
 // Classifies every vector pair of every row through a reference table; `addRow` adds one row's
 // contribution given the table value and the pair's marks.
 template <class AddRow>
-TBalance countBalance(const QVector<QStringList>& rows, const TBalanceTable& table, AddRow addRow) {
+TBalance countBalance(const QVector<TRowReactions>& rows, const TBalanceTable& table, AddRow addRow) {
     TBalance balance;
     for (int v = 0; v < int(balance.A.size()); ++v) {
-        for (const QStringList& row : rows) {
-            const QStringView first = row[2 * v + 2];
-            const QStringView second = row[2 * v + 3];
-            const int* value = table.Value(v, first, second);
+        for (const TRowReactions& row : rows) {
+            const TCellReaction first = row[std::size_t(2 * v)];
+            const TCellReaction second = row[std::size_t(2 * v + 1)];
+            const int* value = table.Value(v, first.Type, second.Type);
             if (!value)
                 return balance;
-            addRow(*value, marksOf(first) + marksOf(second), balance.A[v], balance.B[v]);
+            addRow(*value, first.Marks + second.Marks, balance.A[v], balance.B[v]);
         }
         balance.Vectors = v + 1;
     }
@@ -123,22 +120,20 @@ TBalanceTable::TBalanceTable(const QVector<Data::BalanceRow>& rows) {
     }
 }
 
-const int* TBalanceTable::Value(int vector, QStringView first, QStringView second) const {
-    const int a = typeOf(first);
-    const int b = typeOf(second);
-    if (vector < 0 || vector > 3 || a < 0 || b < 0)
+const int* TBalanceTable::Value(int vector, int a, int b) const {
+    if (vector < 0 || vector > 3 || a < 0 || a >= kTypes || b < 0 || b >= kTypes)
         return nullptr;
     const std::optional<int>& value = m_values[std::size_t((vector * kTypes + a) * kTypes + b)];
     return value ? &*value : nullptr;
 }
 
-TBalance CountDurMoll(const QVector<QStringList>& rows, const TBalanceTable& table) {
+TBalance CountDurMoll(const QVector<TRowReactions>& rows, const TBalanceTable& table) {
     return countBalance(rows, table, [](int value, int marks, int& dur, int& moll) {
         (value == 0 ? dur : moll) += marks + 1;
     });
 }
 
-TBalance CountSoz(const QVector<QStringList>& rows, const TBalanceTable& table) {
+TBalance CountSoz(const QVector<TRowReactions>& rows, const TBalanceTable& table) {
     return countBalance(rows, table, [](int value, int marks, int& plus, int& minus) {
         ++(value == 0 ? plus : minus);
         minus += marks;

@@ -107,14 +107,22 @@ struct TBalance {
     int TotalB() const;
 };
 
+// A factor cell as counted: its reaction type (place in Calc::ReactionSigns) and its marks (0 to 3); the
+// cells of one table row.
+struct TCellReaction {
+    quint8 Type = 0;
+    quint8 Marks = 0;
+};
+using TRowReactions = std::array<TCellReaction, Calc::kFactorCount>;
+
 // The rows of the DurMoll or Soz reference table by vector and pair: the first row of each, as a locate on
 // "Vector;Reaction" finds it. Rows of no vector 0 to 3 or no pair of two reaction types match no cell.
 class TBalanceTable {
 public:
     explicit TBalanceTable(const QVector<Data::BalanceRow>& rows);
-    // The value of the pair of the reaction types that start the cells `first` and `second` in vector
-    // `vector`; null when the table has no row for it.
-    const int* Value(int vector, QStringView first, QStringView second) const;
+    // The value of the pair of reaction types `first` and `second` in vector `vector`; null when the table
+    // has no row for it.
+    const int* Value(int vector, int first, int second) const;
 
 private:
     // Per vector, first and second type (places in Calc::ReactionSigns).
@@ -122,11 +130,10 @@ private:
     std::array<std::optional<int>, 4 * kTypes * kTypes> m_values{};
 };
 
-// Dur and Moll of the data rows `rows` (a table's cells as shown): a pair of class 0 adds its marks + 1 to
-// Dur, any other to Moll.
-TBalance CountDurMoll(const QVector<QStringList>& rows, const TBalanceTable& table);
+// Dur and Moll of a table's data rows: a pair of class 0 adds its marks + 1 to Dur, any other to Moll.
+TBalance CountDurMoll(const QVector<TRowReactions>& rows, const TBalanceTable& table);
 // Soz+ and Soz-: a pair adds 1 to its class (0: Soz+), and its marks always to Soz-.
-TBalance CountSoz(const QVector<QStringList>& rows, const TBalanceTable& table);
+TBalance CountSoz(const QVector<TRowReactions>& rows, const TBalanceTable& table);
 
 // The 32 count digits of a record: derived from Result_Test when it is not empty, else Result_Profil as
 // stored; empty when both are empty. Throws Calc::EConvertError for a malformed string.

@@ -151,8 +151,10 @@ std::array<TProfileTable, 3> ProfileTables(const QVector<Data::TestRecord>& test
     }();
     const Platform::TDateFormat dateFormat;
     std::array<TProfileTable, 3> tables;
-    for (TProfileTable& table : tables)
+    for (TProfileTable& table : tables) {
         table.Rows.reserve(tests.size());
+        table.Cells.resize(tests.size());
+    }
     for (int k = 0; k < tests.size(); ++k) {
         const Data::TestRecord& record = tests[k];
         const QString number = QString::number(k + 1);
@@ -165,6 +167,7 @@ std::array<TProfileTable, 3> ProfileTables(const QVector<Data::TestRecord>& test
         std::array<std::array<int, 2>, 3> sums{}; // zeros and ambivalents of each table
         const auto add = [&](int t, int f, int type, int marks) {
             rows[t] << factorCells.Of(type, marks);
+            tables[t].Cells[k][std::size_t(f)] = {quint8(type), quint8(marks)};
             tables[t].Counts.AddCell(f, type, marks);
             if (type < 2)
                 ++sums[t][type];
@@ -212,9 +215,9 @@ TResultsModel ComputeResults(const Data::Testee& testee, const QVector<Data::Tes
             return balance;
         };
         for (TProfile t : {kPpp, kEkp})
-            model.Tables[t].DurMoll = note(t, false, CountDurMoll(model.Tables[t].Rows, durMoll));
+            model.Tables[t].DurMoll = note(t, false, CountDurMoll(model.Tables[t].Cells, durMoll));
         for (TProfile t : {kPpp, kEkp, kTkp})
-            model.Tables[t].Soz = note(t, true, CountSoz(model.Tables[t].Rows, soz));
+            model.Tables[t].Soz = note(t, true, CountSoz(model.Tables[t].Cells, soz));
     }
     for (TProfile t : {kPpp, kEkp, kTkp})
         model.Tables[t].Footer = footerCells(model.Tables[t], t == kTkp);

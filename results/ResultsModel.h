@@ -23,6 +23,7 @@ enum TProfile { kPpp, kEkp, kTkp };
 // A profile table with its footer.
 struct TProfileTable {
     QVector<QStringList> Rows;       // per test, oldest first: the kTableCols cells as shown
+    QVector<TRowReactions> Cells;    // per test, its factor cells as counted
     TProfileCounts Counts;           // footer rows kZeroRow to kRvnRow
     std::optional<TBalance> DurMoll; // from kBalanceMinTests tests on; never for ТКП
     std::optional<TBalance> Soz;     // from kBalanceMinTests tests on

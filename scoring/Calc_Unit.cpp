@@ -1,6 +1,8 @@
 // Pure scoring operations: portrait key lookup, profile counting and statement filling.
 #include "scoring/Calc_Unit.h"
 
+#include <algorithm>
+#include <array>
 
 namespace Calc {
 
@@ -100,6 +102,27 @@ QString DeriveProfil(const QString& resultTest) {
         throw EConvertError(QStringLiteral("Строка выборов должна содержать %1 цифр, а содержит %2.")
                                 .arg(kResultTestLength)
                                 .arg(resultTest.size()));
+    // One walk over the choices, counting straight into the digits: the results window derives the
+    // profile of every test a testee has. Any fault is left to the step-by-step path below, which names it.
+    std::array<int, kResultProfilLength> counts{};
+    bool sound = true;
+    for (int k = 0; k < kResultTestLength && sound; ++k) {
+        const char16_t c = resultTest[k].unicode();
+        const int slot = k % kPassLength;
+        const int f = c >= u'1' && c <= u'8'
+                          ? factorIndex(PortraitKey[(c - u'1') * kSeriesCount + slot / kSlotsPerSeries])
+                          : -1;
+        sound = f >= 0;
+        if (sound)
+            ++counts[std::size_t((k / kPassLength) * kHalfProfilLength +
+                                 (isPlusSlot(slot) ? 0 : kFactorCount) + f)];
+    }
+    if (sound && std::all_of(counts.begin(), counts.end(), [](int n) { return n <= 9; })) {
+        QString result(kResultProfilLength, Qt::Uninitialized);
+        for (int i = 0; i < kResultProfilLength; ++i)
+            result[i] = QChar(u'0' + counts[std::size_t(i)]);
+        return result;
+    }
     return CountProfil(factorsOfPass(QStringView(resultTest).first(kPassLength), 0)) +
            CountProfil(factorsOfPass(QStringView(resultTest).sliced(kPassLength), kPassLength));
 }
