@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
+#include <vector>
 
 namespace Results {
 
@@ -14,6 +16,21 @@ namespace {
 
 // Place in ReactionSigns of the ТКП reaction of each ППП reaction: "0" <-> "±", "+" <-> "-".
 constexpr std::array<int, 4> kInverted = {1, 0, 3, 2};
+
+// Texts made once and kept for the life of the program, handed out as strings over their characters:
+// copies of such strings share no counted data, so the thousands of cells of a large table cost no
+// reference counting to copy, fill into grids and free.
+class TFixedTexts {
+public:
+    QString Add(const QString& text) {
+        m_chars.push_back(std::make_unique<QChar[]>(std::size_t(text.size())));
+        std::copy(text.begin(), text.end(), m_chars.back().get());
+        return QString::fromRawData(m_chars.back().get(), text.size());
+    }
+
+private:
+    std::vector<std::unique_ptr<QChar[]>> m_chars;
+};
 
 // The texts of the factor cells: a reaction type followed by the marks of its intensity, made once, so
 // that the cells of every row share them.
@@ -23,7 +40,7 @@ public:
         for (std::size_t t = 0; t < Calc::ReactionSigns.size(); ++t) {
             m_signs[t] = Calc::ReactionSigns[t].front();
             for (std::size_t m = 0; m < MarkStrings.size(); ++m)
-                m_cells[t][m] = Calc::ReactionSigns[t] + MarkStrings[m];
+                m_cells[t][m] = m_texts.Add(Calc::ReactionSigns[t] + MarkStrings[m]);
         }
     }
 
@@ -49,6 +66,7 @@ public:
 
 private:
     std::array<QChar, std::tuple_size_v<decltype(Calc::ReactionSigns)>> m_signs; // each sign is one character
+    TFixedTexts m_texts;
     std::array<std::array<QString, std::tuple_size_v<decltype(MarkStrings)>>,
                std::tuple_size_v<decltype(Calc::ReactionSigns)>>
         m_cells;
@@ -143,10 +161,11 @@ QVector<QRect> FooterMerges(int rows) {
 std::array<TProfileTable, 3> ProfileTables(const QVector<Data::TestRecord>& tests) {
     static const TFactorCells factorCells;
     // The texts of the sums of a half row (0 to 8 factors).
+    static TFixedTexts numberTexts;
     static const std::array<QString, Calc::kFactorCount + 1> numbers = [] {
         std::array<QString, Calc::kFactorCount + 1> texts;
         for (std::size_t n = 0; n < texts.size(); ++n)
-            texts[n] = QString::number(n);
+            texts[n] = numberTexts.Add(QString::number(n));
         return texts;
     }();
     const Platform::TDateFormat dateFormat;

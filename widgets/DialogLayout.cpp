@@ -26,8 +26,8 @@ const QString kSection = QStringLiteral("Windows");
 class TSizeKeeper : public QObject {
 public:
     TSizeKeeper(QWidget* window, QString key) : QObject(window), m_window(window), m_key(std::move(key)) {
+        // The minimum width is set when the window shows: its contents may still change before.
         window->installEventFilter(this);
-        fitTitle();
     }
 
 protected:
@@ -36,7 +36,8 @@ protected:
         // now, the window shows at the size they need.
         if (event->type() == QEvent::Show)
             QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-        if (event->type() == QEvent::WindowTitleChange || event->type() == QEvent::Show)
+        if ((event->type() == QEvent::WindowTitleChange && m_window->isVisible()) ||
+            event->type() == QEvent::Show)
             fitTitle();
         if (event->type() == QEvent::Show && !m_opened.isValid())
             fitContents();
