@@ -1,7 +1,7 @@
 // About box.
 #include "app/About_Frm.h"
 
-#include "platform/Shell.h"
+#include "app/Help_Frm.h"
 #include "widgets/DialogLayout.h"
 #include "widgets/Icons.h"
 
@@ -93,7 +93,7 @@ void TLinkLabel::leaveEvent(QEvent* event) {
 void TLinkLabel::mouseReleaseEvent(QMouseEvent* event) {
     QLabel::mouseReleaseEvent(event);
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
-        Platform::OpenAddress(window(), m_url);
+        OpenAddress(window(), m_url);
 }
 
 // ---- TAbout_Form ----

@@ -203,8 +203,11 @@ void TAddTester_Form::Ok_ButClick() {
         refuse(FIO_Edit, QStringLiteral("Введите фамилию, имя и отчество тестируемого."));
         return;
     }
-    if (!Widgets::CheckTypedText(this, FIO_Edit, fio, QStringLiteral("Фамилия, имя, отчество")))
+    if (const QString problem = Widgets::TypedTextProblem(fio, QStringLiteral("Фамилия, имя, отчество"));
+        !problem.isEmpty()) {
+        refuse(FIO_Edit, problem);
         return;
+    }
     if (Sex_ComboBox->currentIndex() < 0) {
         refuse(Sex_ComboBox, QStringLiteral("Укажите пол тестируемого."));
         return;

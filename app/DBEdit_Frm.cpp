@@ -72,8 +72,12 @@ void TDBEdit_Form::Ok_ButClick() {
         DB_Edit->setFocus();
         return;
     }
-    if (!Widgets::CheckTypedText(this, DB_Edit, name, QStringLiteral("Название базы данных")))
+    if (const QString problem = Widgets::TypedTextProblem(name, QStringLiteral("Название базы данных"));
+        !problem.isEmpty()) {
+        Platform::messageBox(this, problem, QStringLiteral("Информация"), Platform::MsgIcon::Information);
+        DB_Edit->setFocus();
         return;
+    }
     const bool none = NoPassword_CheckBox->isChecked();
     QString password = none ? QString() : Password_Edit->text();
     if (DB_ID != -1 && !none && password.isEmpty() && !m_hadPassword) {

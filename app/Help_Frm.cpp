@@ -175,7 +175,7 @@ void THelp_Form::createConnections() {
         if (url.isLocalFile() || url.scheme().isEmpty() || url.scheme() == QLatin1String("qrc"))
             Help_Browser->setSource(Help_Browser->source().resolved(url));
         else
-            Platform::OpenAddress(this, url.toString());
+            OpenAddress(this, url.toString());
     });
 }
 
@@ -350,3 +350,18 @@ THelp_Form* ShowHelp(const QString& page, QWidget* from) {
 }
 
 void InstallHelpKey(QApplication& app) { app.installEventFilter(new THelpKey(&app)); }
+
+bool OpenAddress(QWidget* owner, const QString& url) {
+    if (Platform::ShellOpen(url))
+        return true;
+    const QString mailto = QStringLiteral("mailto:");
+    const bool mail = url.startsWith(mailto, Qt::CaseInsensitive);
+    const QString address = mail ? url.mid(mailto.size()) : url;
+    const QString text = mail
+                             ? QStringLiteral("Не найдена почтовая программа. Адрес для письма:\n\n%1")
+                             : QStringLiteral("Не найдена программа для просмотра веб-страниц. Адрес:\n\n%1");
+    Platform::messageBox(owner, text.arg(address),
+                         mail ? QStringLiteral("Электронная почта") : QStringLiteral("Интернет"),
+                         Platform::MsgIcon::Information);
+    return false;
+}

@@ -61,5 +61,9 @@ QString HelpPageFor(const QWidget* window);
 // help window: an open one is reused and moves to `from`.
 THelp_Form* ShowHelp(const QString& page, QWidget* from);
 
+// Opens a web or mail address; when no application can take it, tells the user so and shows the
+// address (without "mailto:") for copying. Returns whether it was opened.
+bool OpenAddress(QWidget* owner, const QString& url);
+
 // Lets F1 open the help at the page of the window that has the focus, in every window of the program.
 void InstallHelpKey(QApplication& app);

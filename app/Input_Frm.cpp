@@ -1,6 +1,7 @@
 // Prompt dialog.
 #include "app/Input_Frm.h"
 
+#include "platform/Dialogs.h"
 #include "widgets/DialogLayout.h"
 #include "widgets/RestoreEdits.h"
 #include "widgets/TextLimit.h"
@@ -29,8 +30,13 @@ TInput_Form::TInput_Form(QWidget* parent) : QDialog(parent) {
     layout->addWidget(Widgets::ButtonRow(this, Ok_But, Cancel_But));
     Widgets::OpenAt(this, QSize(322, 138));
     connect(Ok_But, &QPushButton::clicked, this, [this] {
-        if (Widgets::CheckTypedText(this, Text_Edit, Text_Edit->text(), Promt_Label->text()))
-            accept();
+        if (const QString problem = Widgets::TypedTextProblem(Text_Edit->text(), Promt_Label->text());
+            !problem.isEmpty()) {
+            Platform::messageBox(this, problem, QStringLiteral("Информация"), Platform::MsgIcon::Information);
+            Text_Edit->setFocus();
+            return;
+        }
+        accept();
     });
     connect(Cancel_But, &QPushButton::clicked, this, &QDialog::reject);
 }

@@ -470,7 +470,7 @@ void TMain_Form::HelpExecute() { ShowHelp(HelpPageFor(this), this); }
 
 void TMain_Form::InternetHelpExecute() {
     const Platform::TIniFile ini(SettingsFilePath());
-    Platform::OpenAddress(this,
+    OpenAddress(this,
                           ini.ReadString(kInternetSection, QStringLiteral("HomePage"), kDefaultHomePage));
 }
 

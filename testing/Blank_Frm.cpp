@@ -435,8 +435,12 @@ void TBlank_Form::Ok_ButClick() {
     record.date = DateTest_Edit->date();
     record.time = TimeTest_Edit->time();
     record.note = NoteTest_Edit->toPlainText();
-    if (!Widgets::CheckTypedText(this, NoteTest_Edit, record.note, QStringLiteral("Примечание"), true))
+    if (const QString problem = Widgets::TypedTextProblem(record.note, QStringLiteral("Примечание"), true);
+        !problem.isEmpty()) {
+        Platform::messageBox(this, problem, QStringLiteral("Информация"), Platform::MsgIcon::Information);
+        NoteTest_Edit->setFocus();
         return;
+    }
     if (EditMode) {
         try {
             repo.updateTest(record);

@@ -43,16 +43,10 @@ void LimitChars(QPlainTextEdit* edit, int maxChars) {
     });
 }
 
-bool CheckTypedText(QWidget* dialog, QWidget* field, const QString& text, const QString& fieldName,
-                    bool multiLine) {
+QString TypedTextProblem(const QString& text, const QString& fieldName, bool multiLine) {
     const qsizetype bad = Platform::FirstForbiddenChar(text, multiLine ? Platform::TTextKind::MultiLine
                                                                        : Platform::TTextKind::SingleLine);
-    if (bad < 0)
-        return true;
-    Platform::messageBox(dialog, Platform::ForbiddenCharMessage(text, bad, fieldName),
-                         QStringLiteral("Информация"), Platform::MsgIcon::Information);
-    field->setFocus();
-    return false;
+    return bad < 0 ? QString() : Platform::ForbiddenCharMessage(text, bad, fieldName);
 }
 
 } // namespace Widgets

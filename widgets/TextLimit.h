@@ -30,10 +30,8 @@ void LimitChars(QLineEdit* edit, int maxChars);
 // Cuts a multi-line box to `maxChars` characters whenever its text grows beyond them, keeping the cursor.
 void LimitChars(QPlainTextEdit* edit, int maxChars);
 
-// Checks that a field's text holds no character a stored text may not hold (control characters in a
-// single-line field; lone surrogates, U+FFFE and U+FFFF anywhere). On a finding it shows a message
-// owned by `dialog`, puts the focus into the field and returns false.
-bool CheckTypedText(QWidget* dialog, QWidget* field, const QString& text, const QString& fieldName,
-                    bool multiLine = false);
+// What makes a field's text unfit to be stored (a control character in a single-line field; a lone
+// surrogate, U+FFFE or U+FFFF anywhere), as a message naming the field; empty when the text is fit.
+QString TypedTextProblem(const QString& text, const QString& fieldName, bool multiLine = false);
 
 } // namespace Widgets
