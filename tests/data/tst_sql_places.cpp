@@ -1,4 +1,5 @@
 // Statements live in data/ alone: the string literals of every other source folder hold no SQL statement.
+// Messages are shown by the windows: the folders below them open no message box.
 #include <QDirIterator>
 #include <QFile>
 #include <QRegularExpression>
@@ -47,6 +48,29 @@ private Q_SLOTS:
             }
         }
         QVERIFY(files > 0);
+    }
+
+    void noMessageBoxBelowTheWindows_data() {
+        QTest::addColumn<QString>("folder");
+        for (const char* folder : {"data", "scoring", "formula", "widgets", "platform"})
+            QTest::newRow(folder) << QString::fromLatin1(folder);
+    }
+
+    void noMessageBoxBelowTheWindows() {
+        QFETCH(QString, folder);
+        // The box itself and the application's display of an escaped error are where boxes are made.
+        static const QRegularExpression box(QStringLiteral("\\b(messageBox|QMessageBox)\\b"));
+        QDirIterator it(QStringLiteral(MORVEL_SOURCE_DIR "/") + folder, {QStringLiteral("*.cpp")},
+                        QDir::Files);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            if (path.endsWith(QLatin1String("platform/Dialogs.cpp")) ||
+                path.endsWith(QLatin1String("platform/ErrorDisplay.cpp")))
+                continue;
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QVERIFY2(!box.match(QString::fromUtf8(file.readAll())).hasMatch(), qPrintable(path));
+        }
     }
 };
 
