@@ -98,19 +98,23 @@ QString TDateFormat::Text(const QDate& date) const {
         return m_locale.toString(date, m_format);
     QString out;
     out.reserve(m_format.size() + 2);
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    date.getDate(&year, &month, &day);
     for (const TPart& part : m_parts) {
         switch (part.kind) {
         case TPart::Day:
-            appendNumber(out, date.day(), part.digits);
+            appendNumber(out, day, part.digits);
             break;
         case TPart::Month:
-            appendNumber(out, date.month(), part.digits);
+            appendNumber(out, month, part.digits);
             break;
         case TPart::Year:
-            appendNumber(out, part.digits == 2 ? date.year() % 100 : date.year(), part.digits);
+            appendNumber(out, part.digits == 2 ? year % 100 : year, part.digits);
             break;
         case TPart::MonthName:
-            out += m_monthNames[part.digits].at(date.month() - 1);
+            out += m_monthNames[part.digits].at(month - 1);
             break;
         case TPart::DayName:
             out += m_dayNames[part.digits].at(date.dayOfWeek() - 1);
@@ -141,7 +145,28 @@ QString FloatToStr(double value) {
 
 QString DateToIso(const QDate& date) { return date.toString(Qt::ISODate); }
 QString TimeToIso(const QTime& time) { return time.toString(QStringLiteral("HH:mm:ss")); }
-QDate IsoToDate(const QString& text) { return QDate::fromString(text.left(10), Qt::ISODate); }
+QDate IsoToDate(const QString& text) {
+    // "yyyy-MM-dd" as DateToIso writes it, read without the general parser: a testee's records are read
+    // whenever his results open.
+    const auto number = [&text](int from, int count) {
+        int value = 0;
+        for (int i = from; i < from + count; ++i) {
+            const int digit = text[i].unicode() - '0';
+            if (digit < 0 || digit > 9)
+                return -1;
+            value = 10 * value + digit;
+        }
+        return value;
+    };
+    if (text.size() == 10 && text[4] == u'-' && text[7] == u'-') {
+        const int year = number(0, 4);
+        const int month = number(5, 2);
+        const int day = number(8, 2);
+        if (year > 0 && month >= 0 && day >= 0 && QDate::isValid(year, month, day))
+            return QDate(year, month, day);
+    }
+    return QDate::fromString(text.left(10), Qt::ISODate);
+}
 QTime IsoToTime(const QString& text) {
     // "HH:mm:ss" as TimeToIso writes it, read without the general parser: a list reads hundreds.
     const auto digits = [&text](int i) {

@@ -254,6 +254,18 @@ private Q_SLOTS:
         QCOMPARE(worked.Text(date), locale.toString(date, worked.Format()));
     }
 
+    // Stored dates read as the general parser reads them, the common form and every odd one.
+    void isoDatesReadAsTheParserReadsThem_data() {
+        QTest::addColumn<QString>("text");
+        for (const char* text : {"2026-12-09", "2024-02-29", "2023-02-29", "2026-13-01", "2026-00-10",
+                                 "0000-01-01", "2026-1-09", "2026-12-09T10:00:00", "２０２６-12-09", ""})
+            QTest::newRow(text) << QString::fromUtf8(text);
+    }
+    void isoDatesReadAsTheParserReadsThem() {
+        QFETCH(QString, text);
+        QCOMPARE(Platform::IsoToDate(text), QDate::fromString(text.left(10), Qt::ISODate));
+    }
+
     void dateToStrFollowsTheDefaultLocale() {
         TestSupport::pinRussianLocale();
         QCOMPARE(Platform::DateToStr(QDate(2026, 12, 9)), QStringLiteral("09.12.2026"));
