@@ -26,6 +26,17 @@ int factorColumn(int f) { return f + 1; }
 
 TCellTexts::TCellTexts(int rowCount, TCellFunc cell) : m_rowCount(rowCount), m_cell(std::move(cell)) {}
 
+TCellTexts::TCellTexts(QVector<QStringList> head, QVector<QStringList> body)
+    : m_rowCount(int(head.size() + body.size())), m_head(std::move(head)), m_body(std::move(body)) {}
+
+QString TCellTexts::Cell(int col, int row) const {
+    if (m_cell)
+        return m_cell(col, row);
+    if (row < 0 || row >= m_rowCount)
+        return {};
+    return row < m_head.size() ? m_head[row].value(col) : m_body[row - m_head.size()].value(col);
+}
+
 int FooterInt(const TCellTexts& footer, int col, int row) {
     const QString text = footer.Cell(col, row);
     bool ok = false;

@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QList>
 #include <QString>
+#include <QStringList>
+#include <QVector>
 
 #include <functional>
 #include <memory>
@@ -15,19 +17,22 @@ class TExprChain;
 
 namespace Results {
 
-// A read-only view of the cell texts of a table or a footer, as a caller supplies them.
+// A read-only view of the cell texts of a table or a footer: rows of texts (the rows of `head`, then those
+// of `body`; cells past a row's end are empty), or texts a caller supplies cell by cell.
 class TCellTexts {
 public:
     using TCellFunc = std::function<QString(int col, int row)>;
 
     TCellTexts(int rowCount, TCellFunc cell);
+    TCellTexts(QVector<QStringList> head, QVector<QStringList> body);
 
-    QString Cell(int col, int row) const { return m_cell(col, row); }
+    QString Cell(int col, int row) const;
     int RowCount() const { return m_rowCount; }
 
 private:
     int m_rowCount;
     TCellFunc m_cell;
+    QVector<QStringList> m_head, m_body;
 };
 
 // Layout of the picture's lines: the left column, the font size in points, the top of the first line and

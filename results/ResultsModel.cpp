@@ -249,18 +249,8 @@ TResultsModel ComputeResults(const Data::Testee& testee, const QVector<Data::Tes
     return model;
 }
 
-TCellTexts TableTexts(const TProfileTable& table) {
-    return TCellTexts(kHeaderRows + int(table.Rows.size()), [rows = table.Rows](int col, int row) {
-        const QVector<QStringList>& texts = row < kHeaderRows ? TableHeaders() : rows;
-        row = row < kHeaderRows ? row : row - kHeaderRows;
-        return row >= 0 && row < texts.size() ? texts[row].value(col) : QString();
-    });
-}
+TCellTexts TableTexts(const TProfileTable& table) { return TCellTexts(TableHeaders(), table.Rows); }
 
-TCellTexts FooterTexts(const TProfileTable& table) {
-    return TCellTexts(int(table.Footer.size()), [footer = table.Footer](int col, int row) {
-        return row >= 0 && row < footer.size() ? footer[row].value(col) : QString();
-    });
-}
+TCellTexts FooterTexts(const TProfileTable& table) { return TCellTexts({}, table.Footer); }
 
 } // namespace Results
