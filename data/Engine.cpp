@@ -43,6 +43,34 @@ QVector<QVector<QVariant>> TEngine::Rows(const TSql& sql, const QVariantMap& par
     return rowsOf(store);
 }
 
+void TEngine::ReadEach(const TSql& sql, const QVariantMap& params,
+                       const std::function<void(const TRowView&)>& each) {
+    class TStoreRow final : public TRowView {
+    public:
+        TStoreRow(const TRowStore& store, int row) : m_store(store), m_row(row) {}
+        QString Text(int column) const override {
+            const TCellKind kind = m_store.Kind(m_row, column);
+            return kind == TCellKind::Text   ? QString::fromUtf8(m_store.Bytes(m_row, column))
+                   : kind == TCellKind::Null ? QString()
+                                             : m_store.Value(m_row, column).toString();
+        }
+        qint64 Integer(int column) const override {
+            return m_store.Kind(m_row, column) == TCellKind::Integer
+                       ? m_store.Integer(m_row, column)
+                       : m_store.Value(m_row, column).toLongLong();
+        }
+
+    private:
+        const TRowStore& m_store;
+        int m_row;
+    };
+    QStringList fields;
+    TRowStore store;
+    SelectStatement(sql, params, fields, store);
+    for (int r = 0; r < store.RowCount(); ++r)
+        each(TStoreRow(store, r));
+}
+
 QVariant TEngine::Value(const TSql& sql, const QVariantMap& params) {
     const auto rows = Rows(sql, params);
     return rows.isEmpty() || rows[0].isEmpty() ? QVariant() : rows[0][0];

@@ -29,6 +29,15 @@ using TNoticeHandler = std::function<void(const QStringList& tables)>;
 // The tables that change notices name.
 const QStringList& ChangeTables();
 
+// The current row of a read, valid during the call that hands it over. A value reads as a QVariant of
+// it would convert: NULL as empty or 0.
+class TRowView {
+public:
+    virtual ~TRowView() = default;
+    virtual QString Text(int column) const = 0;
+    virtual qint64 Integer(int column) const = 0;
+};
+
 class TEngine {
 public:
     virtual ~TEngine() = default;
@@ -62,6 +71,10 @@ public:
     void Select(const TSql& sql, const QVariantMap& params, QStringList& fields, TRowStore& rows) {
         SelectStatement(sql, params, fields, rows);
     }
+    // Hands each row of one of the program's own statements over in turn, keeping none: for reads turned
+    // at once into records.
+    virtual void ReadEach(const TSql& sql, const QVariantMap& params,
+                          const std::function<void(const TRowView&)>& each);
     int Exec(const TSql& sql, const QVariantMap& params = {}, qint64* lastId = nullptr) {
         return Exec(Text(sql), params, lastId);
     }

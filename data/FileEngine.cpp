@@ -317,29 +317,59 @@ void TFileEngine::Select(const QString& text, const QVariantMap& params, QString
     readRows(m_handle, stmt.get(), params, fields, rows);
 }
 
+sqlite3_stmt* TFileEngine::kept(const TSql& sql) {
+    sqlite3_stmt*& stmt = m_kept[sql.file];
+    // A statement made at run time may reuse the address of one that is gone.
+    if (stmt && std::strcmp(sqlite3_sql(stmt), sql.file) != 0) {
+        sqlite3_finalize(stmt);
+        stmt = nullptr;
+    }
+    if (!stmt &&
+        sqlite3_prepare_v3(m_handle, sql.file, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) != SQLITE_OK) {
+        const EEngineError error = engineError(m_handle, QStringLiteral("Ошибка в запросе"));
+        sqlite3_finalize(stmt);
+        stmt = nullptr;
+        throw error;
+    }
+    return stmt;
+}
+
+namespace {
+// Resets a kept statement on every way out: it holds no lock and no value between calls.
+using TResetOnExit = std::unique_ptr<sqlite3_stmt, decltype([](sqlite3_stmt* stmt) {
+                                         sqlite3_reset(stmt);
+                                         sqlite3_clear_bindings(stmt);
+                                     })>;
+} // namespace
+
 void TFileEngine::SelectStatement(const TSql& sql, const QVariantMap& params, QStringList& fields,
                                   TRowStore& rows) {
-    sqlite3_stmt*& kept = m_kept[sql.file];
-    // A statement made at run time may reuse the address of one that is gone.
-    if (kept && std::strcmp(sqlite3_sql(kept), sql.file) != 0) {
-        sqlite3_finalize(kept);
-        kept = nullptr;
-    }
-    if (!kept) {
-        if (sqlite3_prepare_v3(m_handle, sql.file, -1, SQLITE_PREPARE_PERSISTENT, &kept, nullptr) !=
-            SQLITE_OK) {
-            const EEngineError error = engineError(m_handle, QStringLiteral("Ошибка в запросе"));
-            sqlite3_finalize(kept);
-            kept = nullptr;
-            throw error;
+    const TResetOnExit stmt(kept(sql));
+    readRows(m_handle, stmt.get(), params, fields, rows);
+}
+
+void TFileEngine::ReadEach(const TSql& sql, const QVariantMap& params,
+                           const std::function<void(const TRowView&)>& each) {
+    class TStatementRow final : public TRowView {
+    public:
+        explicit TStatementRow(sqlite3_stmt* stmt) : m_stmt(stmt) {}
+        QString Text(int column) const override {
+            const auto* chars = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
+            return chars ? QString::fromUtf8(chars, sqlite3_column_bytes(m_stmt, column)) : QString();
         }
-    }
-    // Reset on every way out: a kept statement holds no lock and no value between calls.
-    const std::unique_ptr<sqlite3_stmt, void (*)(sqlite3_stmt*)> reset(kept, [](sqlite3_stmt* stmt) {
-        sqlite3_reset(stmt);
-        sqlite3_clear_bindings(stmt);
-    });
-    readRows(m_handle, kept, params, fields, rows);
+        qint64 Integer(int column) const override { return sqlite3_column_int64(m_stmt, column); }
+
+    private:
+        sqlite3_stmt* m_stmt;
+    };
+    const TResetOnExit stmt(kept(sql));
+    bindParams(stmt.get(), params, false);
+    const TStatementRow row(stmt.get());
+    int rc;
+    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW)
+        each(row);
+    if (rc != SQLITE_DONE)
+        throw engineError(m_handle, QStringLiteral("Ошибка выполнения запроса"));
 }
 
 int TFileEngine::Exec(const QString& text, const QVariantMap& params, qint64* lastId) {

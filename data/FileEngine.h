@@ -28,6 +28,8 @@ public:
                 TRowStore& rows) override;
     void SelectStatement(const TSql& sql, const QVariantMap& params, QStringList& fields,
                          TRowStore& rows) override;
+    void ReadEach(const TSql& sql, const QVariantMap& params,
+                  const std::function<void(const TRowView&)>& each) override;
     int Exec(const QString& text, const QVariantMap& params = {}, qint64* lastId = nullptr) override;
     void Run(const QByteArray& script, const QString& what) override;
     using TEngine::Exec;
@@ -59,6 +61,8 @@ public:
 private:
     TFileEngine(sqlite3* handle, QString path) : m_handle(handle), m_path(std::move(path)) {}
     qint64 dataVersion();
+    // The kept statement of `sql`, prepared on first use.
+    sqlite3_stmt* kept(const TSql& sql);
 
     sqlite3* m_handle;
     QString m_path;

@@ -10,31 +10,18 @@ namespace {
 
 using TRow = QVector<QVariant>;
 
-// Cells of a row store read as the values above would convert them, without a value in between: a
-// testee's records are read whenever his results open.
-QString textAt(const TRowStore& s, int r, int c) {
-    const TCellKind kind = s.Kind(r, c);
-    return kind == TCellKind::Text   ? QString::fromUtf8(s.Bytes(r, c))
-           : kind == TCellKind::Null ? QString()
-                                     : s.Value(r, c).toString();
-}
-
-qint64 integerAt(const TRowStore& s, int r, int c) {
-    return s.Kind(r, c) == TCellKind::Integer ? s.Integer(r, c) : s.Value(r, c).toLongLong();
-}
-
-TestRecord testAt(const TRowStore& s, int r) {
-    return {int(integerAt(s, r, 0)),
-            int(integerAt(s, r, 1)),
-            int(integerAt(s, r, 2)),
-            Platform::IsoToDate(textAt(s, r, 3)),
-            Platform::IsoToTime(textAt(s, r, 4)),
-            textAt(s, r, 5),
-            textAt(s, r, 6),
-            textAt(s, r, 7),
-            textAt(s, r, 8),
-            textAt(s, r, 9),
-            integerAt(s, r, 10)};
+TestRecord testOf(const TRowView& r) {
+    return {int(r.Integer(0)),
+            int(r.Integer(1)),
+            int(r.Integer(2)),
+            Platform::IsoToDate(r.Text(3)),
+            Platform::IsoToTime(r.Text(4)),
+            r.Text(5),
+            r.Text(6),
+            r.Text(7),
+            r.Text(8),
+            r.Text(9),
+            r.Integer(10)};
 }
 
 QVariantMap testParams(const TestRecord& r) {
@@ -202,21 +189,17 @@ void Repository::deleteTestee(int id) { m_engine.Exec(kDeleteTestee, {{QStringLi
 // ---- Test records.
 
 QVector<TestRecord> Repository::testsOf(int testeeId) const {
-    QStringList fields;
-    TRowStore store;
-    m_engine.Select(kTestsOf, {{QStringLiteral("Men_ID"), testeeId}}, fields, store);
     QVector<TestRecord> tests;
-    tests.reserve(store.RowCount());
-    for (int r = 0; r < store.RowCount(); ++r)
-        tests.append(testAt(store, r));
+    m_engine.ReadEach(kTestsOf, {{QStringLiteral("Men_ID"), testeeId}},
+                      [&tests](const TRowView& row) { tests.append(testOf(row)); });
     return tests;
 }
 
 std::optional<TestRecord> Repository::test(int id) const {
-    QStringList fields;
-    TRowStore store;
-    m_engine.Select(kTest, {{QStringLiteral("Test_ID"), id}}, fields, store);
-    return store.IsEmpty() ? std::nullopt : std::optional(testAt(store, 0));
+    std::optional<TestRecord> found;
+    m_engine.ReadEach(kTest, {{QStringLiteral("Test_ID"), id}},
+                      [&found](const TRowView& row) { found = testOf(row); });
+    return found;
 }
 
 int Repository::insertTest(const TestRecord& record) {
