@@ -1,5 +1,6 @@
-# Installation and the Debian package: the executable in bin/, the read-only program files in
-# share/morvel/, the menu entry, icon, AppStream metadata, manual page and package documents.
+# Installation and the Debian package: the executable in bin/, the module of the windows opened on demand
+# in lib/morvel/, the read-only program files in share/morvel/, the menu entry, icon, AppStream metadata,
+# manual page and package documents.
 # `cmake --install build` installs; `cmake --build build --target package` makes morvel_<version>_<arch>.deb.
 include(GNUInstallDirs)
 
@@ -8,6 +9,7 @@ set(MORVEL_DESKTOP_DIR ${CMAKE_SOURCE_DIR}/resources/desktop)
 set(MORVEL_PACKAGE_FILES ${CMAKE_BINARY_DIR}/package)
 
 install(TARGETS morvel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS morvel_ondemand LIBRARY DESTINATION ${MORVEL_MODULE_INSTALL_DIR})
 install(FILES
     ${CMAKE_SOURCE_DIR}/resources/First_Instruct.rtf
     ${CMAKE_SOURCE_DIR}/resources/Second_Instruct.rtf

@@ -91,6 +91,7 @@ private Q_SLOTS:
     void layout_data() {
         QTest::addColumn<QString>("path");
         QTest::newRow("executable") << "/bin/morvel";
+        QTest::newRow("module of the windows opened on demand") << "/lib/morvel/morvel_ondemand.so";
         QTest::newRow("first instruction") << "/share/morvel/First_Instruct.rtf";
         QTest::newRow("second instruction") << "/share/morvel/Second_Instruct.rtf";
         QTest::newRow("report template") << "/share/morvel/Templates/morvel.xlsx";
