@@ -81,15 +81,9 @@ bool SetupApplication(QApplication& app) {
 
 TOptions ParseCommandLine(int& argc, char** argv) {
     setNames();
-    // A console-only application: it needs no display, and Qt's own texts of the parser ("Использование:",
-    // "Параметры:") come in Russian through its translation.
-    const QCoreApplication core(argc, argv);
-    QTranslator translator;
-    if (translator.load(kQtTranslation, QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QCoreApplication::installTranslator(&translator);
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Тест Morvel: проведение и обработка портретного теста."));
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Показать эту справку и выйти."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
@@ -98,9 +92,31 @@ TOptions ParseCommandLine(int& argc, char** argv) {
         QStringLiteral("data-dir"),
         QStringLiteral("Хранить базы данных (папка DB) и настройки (morvel.ini) в папке <папка>."),
         QStringLiteral("папка"));
-    parser.addOptions({help, version, dataDir});
+    const auto parse = [&](QCommandLineParser& parser) {
+        parser.setApplicationDescription(
+            QStringLiteral("Тест Morvel: проведение и обработка портретного теста."));
+        parser.addOptions({help, version, dataDir});
+        return parser.parse(arguments);
+    };
     TOptions options;
-    if (!parser.parse(QCoreApplication::arguments())) {
+    {
+        // A plain start reads its options without an application: the one of the window system follows.
+        QCommandLineParser parser;
+        if (parse(parser) && parser.positionalArguments().isEmpty() && !parser.isSet(help) &&
+            !parser.isSet(version)) {
+            options.dataDir = parser.value(dataDir);
+            if (!parser.isSet(dataDir) || !options.dataDir.isEmpty())
+                return options;
+        }
+    }
+    // Something to print: a console-only application gives Qt's own texts of the parser ("Использование:",
+    // "Параметры:") and its errors in Russian through its translation.
+    const QCoreApplication core(argc, argv);
+    QTranslator translator;
+    if (translator.load(kQtTranslation, QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&translator);
+    QCommandLineParser parser;
+    if (!parse(parser)) {
         std::fprintf(stderr, "%s\n\n%s", qPrintable(parser.errorText()), qPrintable(parser.helpText()));
         options.exit = true;
         options.exitCode = 2;
@@ -122,12 +138,9 @@ TOptions ParseCommandLine(int& argc, char** argv) {
         options.exit = true;
         return options;
     }
-    options.dataDir = parser.value(dataDir);
-    if (parser.isSet(dataDir) && options.dataDir.isEmpty()) {
-        std::fprintf(stderr, "Не указана папка после --data-dir\n");
-        options.exit = true;
-        options.exitCode = 2;
-    }
+    std::fprintf(stderr, "Не указана папка после --data-dir\n");
+    options.exit = true;
+    options.exitCode = 2;
     return options;
 }
 
