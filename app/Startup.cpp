@@ -13,8 +13,12 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QIconEngine>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QPainter>
+#include <QProxyStyle>
+#include <QStyleOption>
 #include <QTranslator>
 
 #include <cstdio>
@@ -48,6 +52,60 @@ public:
 
 const QString kQtTranslation = QStringLiteral("qtbase_ru");
 
+// A standard icon of the style, read when it is first drawn or measured.
+class TDeferredIconEngine : public QIconEngine {
+public:
+    TDeferredIconEngine(const QStyle* style, QStyle::StandardPixmap kind, Qt::LayoutDirection direction)
+        : m_style(style), m_kind(kind), m_direction(direction) {}
+    QIconEngine* clone() const override { return new TDeferredIconEngine(m_style, m_kind, m_direction); }
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
+        icon().paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return icon().pixmap(size, mode, state);
+    }
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state, qreal scale) override {
+        return icon().pixmap(size, scale, mode, state);
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return icon().actualSize(size, mode, state);
+    }
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override {
+        return icon().availableSizes(mode, state);
+    }
+
+private:
+    const QIcon& icon() {
+        if (m_icon.isNull()) {
+            QStyleOption option;
+            option.direction = m_direction;
+            m_icon = m_style->standardIcon(m_kind, &option);
+        }
+        return m_icon;
+    }
+
+    const QStyle* m_style;
+    QStyle::StandardPixmap m_kind;
+    Qt::LayoutDirection m_direction;
+    QIcon m_icon;
+};
+
+// The platform's style, except that the icons of the extension buttons of menu bars and toolbars are
+// read when they are first drawn: reading one makes Qt load every image format plugin to find the reader
+// of a PNG file, which at start would be for a button that shows only when the bar is too narrow.
+class TAppStyle : public QProxyStyle {
+public:
+    QIcon standardIcon(StandardPixmap kind, const QStyleOption* option,
+                       const QWidget* widget) const override {
+        if (kind != SP_ToolBarHorizontalExtensionButton && kind != SP_ToolBarVerticalExtensionButton)
+            return QProxyStyle::standardIcon(kind, option, widget);
+        const Qt::LayoutDirection direction = option   ? option->direction
+                                              : widget ? widget->layoutDirection()
+                                                       : QGuiApplication::layoutDirection();
+        return QIcon(new TDeferredIconEngine(baseStyle(), kind, direction));
+    }
+};
+
 void setNames() {
     QCoreApplication::setApplicationName(QStringLiteral("morvel"));
     QCoreApplication::setApplicationVersion(QStringLiteral(MORVEL_VERSION));
@@ -63,6 +121,7 @@ bool SetupApplication(QApplication& app) {
     // windows to the menu entry and its icon.
     QApplication::setDesktopFileName(QStringLiteral("org.example.morvel"));
     QApplication::setWindowIcon(Icons::icon(Icons::Kind::App));
+    QApplication::setStyle(new TAppStyle);
     // Dates and numbers follow the user's locale; a system without one ("C") gets the Russian formats
     // that go with the Russian interface.
     if (QLocale::system().language() == QLocale::C)
