@@ -111,6 +111,23 @@ private Q_SLOTS:
         QVERIFY2(QFileInfo::exists(installed(path)), qPrintable(installed(path)));
     }
 
+    // The start loads nothing that only a server store or a window opened on demand needs.
+    void startLoadsNoLaterLibrary_data() {
+        QTest::addColumn<QString>("library");
+        for (const char* library : {"libpq.so", "libQt6Charts.so", "libQt6PrintSupport.so",
+                                    "libQt6Network.so", "libqrencode.so", "libquazip1-qt6.so"})
+            QTest::newRow(library) << QString::fromLatin1(library);
+    }
+    void startLoadsNoLaterLibrary() {
+        QFETCH(QString, library);
+        QProcess ldd;
+        ldd.start(QStringLiteral("ldd"), {installed(QStringLiteral("/bin/morvel"))});
+        QVERIFY(ldd.waitForFinished(20000) && ldd.exitCode() == 0);
+        const QString loaded = QString::fromUtf8(ldd.readAllStandardOutput());
+        QVERIFY2(loaded.contains(QStringLiteral("libQt6Widgets.so")), qPrintable(loaded));
+        QVERIFY2(!loaded.contains(library), qPrintable(loaded));
+    }
+
     // Per-user folders: the data directory with the table file and the portraits, the settings folder;
     // nothing is written into the program's share/ folder.
     void perUserData() {
