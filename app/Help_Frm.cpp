@@ -1,6 +1,7 @@
 // Help window and the F1 key.
 #include "app/Help_Frm.h"
 
+#include "app/OnDemand.h"
 #include "platform/Dialogs.h"
 #include "platform/ProgramDir.h"
 #include "platform/Shell.h"
@@ -14,8 +15,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSplitter>
@@ -265,14 +264,7 @@ bool THelp_Form::FindText(bool backward) {
 }
 
 void THelp_Form::PrintExecute() {
-    QPrinter printer(QPrinter::HighResolution);
-    QPrintDialog dialog(&printer, this);
-    dialog.setWindowTitle(QStringLiteral("Печать справки"));
-    if (Help_Browser->textCursor().hasSelection())
-        dialog.setOption(QAbstractPrintDialog::PrintSelection);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    Help_Browser->print(&printer);
+    OnDemand().PrintText(Help_Browser, QStringLiteral("Печать справки"), this);
 }
 
 void THelp_Form::MoveTo(QWidget* owner) {

@@ -7,20 +7,17 @@
 #include "app/DB_Frm.h"
 #include "app/Group_Frm.h"
 #include "app/Help_Frm.h"
+#include "app/OnDemand.h"
 #include "app/Option_Frm.h"
 #include "app/Restore_Frm.h"
 #include "app/Sour_Frm.h"
-#include "app/StatExport.h"
 #include "data/DataMod.h"
-#include "group/GroupTest_Frm.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorDisplay.h"
 #include "platform/IniFile.h"
 #include "platform/ProgramDir.h"
 #include "platform/Shell.h"
 #include "platform/SysColors.h"
-#include "results/Result_Frm.h"
-#include "testing/ListTest_Frm.h"
 #include "widgets/DBGrid.h"
 #include "widgets/GridSort.h"
 #include "widgets/Icons.h"
@@ -433,7 +430,7 @@ void TMain_Form::Input_TestExecute() {
     const Data::Testee testee = CurrentTestee();
     if (testee.id == 0)
         return;
-    ShowTestList(testee, this);
+    OnDemand().ShowTestList(testee, this);
     // A run or a deletion may change who has tests; the list comes back to the same testee.
     RefreshMenList();
     LocateMen(testee.id);
@@ -444,7 +441,7 @@ void TMain_Form::ResultTestExecute() {
     if (menId == 0)
         return;
     const Data::Repository& repo = Main_DataModule->Repo();
-    ShowResults(repo.testee(menId).value_or(Data::Testee{}), repo.testsOf(menId), this);
+    OnDemand().ShowResults(repo.testee(menId).value_or(Data::Testee{}), repo.testsOf(menId), this);
 }
 
 void TMain_Form::OptionExecute() {
@@ -486,7 +483,7 @@ void TMain_Form::StatExportExecute() {
         for (const QModelIndex& index : selected)
             menIds << men->Value(index.row(), field).toInt();
     }
-    ShowStatExport(menIds, this);
+    OnDemand().ShowStatExport(menIds, this);
 }
 
 void TMain_Form::GroupTestingExecute() {
@@ -495,7 +492,7 @@ void TMain_Form::GroupTestingExecute() {
     QList<int> selected;
     for (const QModelIndex& index : Data_Grid->selectionModel()->selectedRows())
         selected << men->Value(index.row(), field).toInt();
-    ShowGroupTesting(Group::ListedTestees(*men), selected, CurrentMenID(), this);
+    OnDemand().ShowGroupTesting(*men, selected, CurrentMenID(), this);
     // Finished runs change who has tests.
     RefreshKeepingPlace();
 }

@@ -2,6 +2,7 @@
 #include "app/Option_Frm.h"
 
 #include "app/MainFrm.h"
+#include "app/OnDemand.h"
 #include "app/ServerLogin.h"
 #include "data/DataMod.h"
 #include "data/ServerEngine.h"
@@ -54,7 +55,7 @@ TOptions_Form::TOptions_Form(QWidget* parent) : QDialog(parent) {
     auto* databasePage = new QWidget;
     Options_PageControl->addTab(databasePage, QStringLiteral("База данных"));
     createDatabasePage(databasePage);
-    Group_Page = new TGroupOptions_Page;
+    Group_Page = OnDemand().NewGroupOptionsPage();
     Options_PageControl->addTab(Group_Page, QStringLiteral("Сеть"));
 
     auto* layout = new QVBoxLayout(this);
@@ -256,7 +257,7 @@ void TOptions_Form::ReadSettings() {
     Tls_ComboBox->setCurrentIndex(static_cast<int>(store.Tls()));
     RootCert_Edit->setText(store.rootCert);
     updateStoreWidgets();
-    Group_Page->ReadSettings(SettingsFilePath());
+    OnDemand().ReadGroupOptions(Group_Page, SettingsFilePath());
     const Platform::TIniFile ini(SettingsFilePath());
     FirstColor_Edit->SetColorValue(ini.ReadInteger(kSection, kFirstColor, kDefaultFirstColor));
     SecondColor_Edit->SetColorValue(ini.ReadInteger(kSection, kSecondColor, kDefaultSecondColor));
@@ -276,7 +277,7 @@ void TOptions_Form::Ok_ButClick() {
     Platform::TIniFile ini(SettingsFilePath());
     ini.WriteInteger(kSection, kFirstColor, FirstColor_Edit->ColorValue());
     ini.WriteInteger(kSection, kSecondColor, SecondColor_Edit->ColorValue());
-    Group_Page->WriteSettings(SettingsFilePath());
+    OnDemand().WriteGroupOptions(Group_Page, SettingsFilePath());
     accept();
 }
 

@@ -31,7 +31,10 @@ TSplash_Form::TSplash_Form(QWidget* parent)
     f.setBold(true);
     f.setUnderline(true);
     title->setFont(f);
-    title->setStyleSheet(QStringLiteral("color: navy"));
+    // The text colour through the palette: a style sheet would bring in the style sheet machinery at start.
+    QPalette navy = title->palette();
+    navy.setColor(QPalette::WindowText, QColorConstants::Svg::navy);
+    title->setPalette(navy);
     title->setAlignment(Qt::AlignCenter);
 
     auto* line = new QFrame(outer);

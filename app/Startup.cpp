@@ -13,8 +13,12 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QIconEngine>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QPainter>
+#include <QProxyStyle>
+#include <QStyleOption>
 #include <QTranslator>
 
 #include <cstdio>
@@ -48,6 +52,60 @@ public:
 
 const QString kQtTranslation = QStringLiteral("qtbase_ru");
 
+// A standard icon of the style, read when it is first drawn or measured.
+class TDeferredIconEngine : public QIconEngine {
+public:
+    TDeferredIconEngine(const QStyle* style, QStyle::StandardPixmap kind, Qt::LayoutDirection direction)
+        : m_style(style), m_kind(kind), m_direction(direction) {}
+    QIconEngine* clone() const override { return new TDeferredIconEngine(m_style, m_kind, m_direction); }
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
+        icon().paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return icon().pixmap(size, mode, state);
+    }
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state, qreal scale) override {
+        return icon().pixmap(size, scale, mode, state);
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return icon().actualSize(size, mode, state);
+    }
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override {
+        return icon().availableSizes(mode, state);
+    }
+
+private:
+    const QIcon& icon() {
+        if (m_icon.isNull()) {
+            QStyleOption option;
+            option.direction = m_direction;
+            m_icon = m_style->standardIcon(m_kind, &option);
+        }
+        return m_icon;
+    }
+
+    const QStyle* m_style;
+    QStyle::StandardPixmap m_kind;
+    Qt::LayoutDirection m_direction;
+    QIcon m_icon;
+};
+
+// The platform's style, except that the icons of the extension buttons of menu bars and toolbars are
+// read when they are first drawn: reading one makes Qt load every image format plugin to find the reader
+// of a PNG file, which at start would be for a button that shows only when the bar is too narrow.
+class TAppStyle : public QProxyStyle {
+public:
+    QIcon standardIcon(StandardPixmap kind, const QStyleOption* option,
+                       const QWidget* widget) const override {
+        if (kind != SP_ToolBarHorizontalExtensionButton && kind != SP_ToolBarVerticalExtensionButton)
+            return QProxyStyle::standardIcon(kind, option, widget);
+        const Qt::LayoutDirection direction = option   ? option->direction
+                                              : widget ? widget->layoutDirection()
+                                                       : QGuiApplication::layoutDirection();
+        return QIcon(new TDeferredIconEngine(baseStyle(), kind, direction));
+    }
+};
+
 void setNames() {
     QCoreApplication::setApplicationName(QStringLiteral("morvel"));
     QCoreApplication::setApplicationVersion(QStringLiteral(MORVEL_VERSION));
@@ -63,6 +121,7 @@ bool SetupApplication(QApplication& app) {
     // windows to the menu entry and its icon.
     QApplication::setDesktopFileName(QStringLiteral("org.example.morvel"));
     QApplication::setWindowIcon(Icons::icon(Icons::Kind::App));
+    QApplication::setStyle(new TAppStyle);
     // Dates and numbers follow the user's locale; a system without one ("C") gets the Russian formats
     // that go with the Russian interface.
     if (QLocale::system().language() == QLocale::C)
@@ -81,15 +140,9 @@ bool SetupApplication(QApplication& app) {
 
 TOptions ParseCommandLine(int& argc, char** argv) {
     setNames();
-    // A console-only application: it needs no display, and Qt's own texts of the parser ("Использование:",
-    // "Параметры:") come in Russian through its translation.
-    const QCoreApplication core(argc, argv);
-    QTranslator translator;
-    if (translator.load(kQtTranslation, QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QCoreApplication::installTranslator(&translator);
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Тест Morvel: проведение и обработка портретного теста."));
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Показать эту справку и выйти."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
@@ -98,9 +151,31 @@ TOptions ParseCommandLine(int& argc, char** argv) {
         QStringLiteral("data-dir"),
         QStringLiteral("Хранить базы данных (папка DB) и настройки (morvel.ini) в папке <папка>."),
         QStringLiteral("папка"));
-    parser.addOptions({help, version, dataDir});
+    const auto parse = [&](QCommandLineParser& parser) {
+        parser.setApplicationDescription(
+            QStringLiteral("Тест Morvel: проведение и обработка портретного теста."));
+        parser.addOptions({help, version, dataDir});
+        return parser.parse(arguments);
+    };
     TOptions options;
-    if (!parser.parse(QCoreApplication::arguments())) {
+    {
+        // A plain start reads its options without an application: the one of the window system follows.
+        QCommandLineParser parser;
+        if (parse(parser) && parser.positionalArguments().isEmpty() && !parser.isSet(help) &&
+            !parser.isSet(version)) {
+            options.dataDir = parser.value(dataDir);
+            if (!parser.isSet(dataDir) || !options.dataDir.isEmpty())
+                return options;
+        }
+    }
+    // Something to print: a console-only application gives Qt's own texts of the parser ("Использование:",
+    // "Параметры:") and its errors in Russian through its translation.
+    const QCoreApplication core(argc, argv);
+    QTranslator translator;
+    if (translator.load(kQtTranslation, QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&translator);
+    QCommandLineParser parser;
+    if (!parse(parser)) {
         std::fprintf(stderr, "%s\n\n%s", qPrintable(parser.errorText()), qPrintable(parser.helpText()));
         options.exit = true;
         options.exitCode = 2;
@@ -122,12 +197,9 @@ TOptions ParseCommandLine(int& argc, char** argv) {
         options.exit = true;
         return options;
     }
-    options.dataDir = parser.value(dataDir);
-    if (parser.isSet(dataDir) && options.dataDir.isEmpty()) {
-        std::fprintf(stderr, "Не указана папка после --data-dir\n");
-        options.exit = true;
-        options.exitCode = 2;
-    }
+    std::fprintf(stderr, "Не указана папка после --data-dir\n");
+    options.exit = true;
+    options.exitCode = 2;
     return options;
 }
 

@@ -24,8 +24,8 @@ struct TOptions {
 };
 
 // Reads the options before any window system is needed (help and version work over ssh or on a text
-// console): a console-only application lives for the parsing alone. Prints help, version or an error to
-// the terminal, in Russian.
+// console); a console-only application lives only to print help, version or an error to the terminal,
+// in Russian.
 TOptions ParseCommandLine(int& argc, char** argv);
 
 // The message for a start without a screen to show windows on (no DISPLAY, no WAYLAND_DISPLAY and no

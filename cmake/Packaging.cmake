@@ -1,5 +1,6 @@
-# Installation and the Debian package: the executable in bin/, the read-only program files in
-# share/morvel/, the menu entry, icon, AppStream metadata, manual page and package documents.
+# Installation and the Debian package: the executable in bin/, the module of the windows opened on demand
+# in lib/morvel/, the read-only program files in share/morvel/, the menu entry, icon, AppStream metadata,
+# manual page and package documents.
 # `cmake --install build` installs; `cmake --build build --target package` makes morvel_<version>_<arch>.deb.
 include(GNUInstallDirs)
 
@@ -8,6 +9,7 @@ set(MORVEL_DESKTOP_DIR ${CMAKE_SOURCE_DIR}/resources/desktop)
 set(MORVEL_PACKAGE_FILES ${CMAKE_BINARY_DIR}/package)
 
 install(TARGETS morvel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS morvel_ondemand LIBRARY DESTINATION ${MORVEL_MODULE_INSTALL_DIR})
 install(FILES
     ${CMAKE_SOURCE_DIR}/resources/First_Instruct.rtf
     ${CMAKE_SOURCE_DIR}/resources/Second_Instruct.rtf
@@ -61,9 +63,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://www.example.org/morvel/)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # What the libraries do not tell: the SQLite and PostgreSQL drivers and the screen plugins of Qt (the
-# shared server store needs its driver like the local file needs its own), Qt's Russian texts, and the
-# fonts the formulas and the report are drawn with.
+# shared server store needs its driver like the local file needs its own), libpq (loaded when a server
+# store is first opened), Qt's Russian texts, and the fonts the formulas and the report are drawn with.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6sql6-sqlite, libqt6sql6-psql, qt6-qpa-plugins, qt6-translations-l10n, fonts-liberation2, fonts-dejavu-core")
+    "libqt6sql6-sqlite, libqt6sql6-psql, libpq5, qt6-qpa-plugins, qt6-translations-l10n, fonts-liberation2, fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

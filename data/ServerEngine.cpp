@@ -2,6 +2,7 @@
 // reconnection, the keys that make a write's outcome knowable, and the change notices.
 #include "data/ServerEngine.h"
 
+#include "data/LibPq.h"
 #include "platform/TextRules.h"
 
 #include <QCoreApplication>
@@ -16,7 +17,6 @@
 #include <QTimer>
 #include <QUuid>
 
-#include <libpq-fe.h>
 #include <poll.h>
 
 #include <cerrno>
@@ -140,13 +140,13 @@ private:
 // Asks the server to stop the statement running on the connection, from a thread of its own (the
 // request needs a connection of its own, which a dead link would keep waiting).
 void sendCancel(PGconn* conn) {
-    PGcancel* cancel = PQgetCancel(conn);
+    PGcancel* cancel = LibPq().PQgetCancel(conn);
     if (!cancel)
         return;
     std::thread([cancel] {
         char error[256];
-        PQcancel(cancel, error, sizeof error);
-        PQfreeCancel(cancel);
+        LibPq().PQcancel(cancel, error, sizeof error);
+        LibPq().PQfreeCancel(cancel);
     }).detach();
 }
 
@@ -155,15 +155,15 @@ enum class TEnd { Answer, Lost, Cancelled };
 // Waits until the connection hands over its next result without blocking.
 TEnd waitForResult(PGconn* conn, TWait& wait) {
     qint64 lastInput = wait.Elapsed();
-    while (PQisBusy(conn)) {
-        pollfd p{PQsocket(conn), POLLIN, 0};
+    while (LibPq().PQisBusy(conn)) {
+        pollfd p{LibPq().PQsocket(conn), POLLIN, 0};
         if (p.fd < 0)
             return TEnd::Lost;
         const int rc = ::poll(&p, 1, kSliceMs);
         if (rc < 0 && errno != EINTR)
             return TEnd::Lost;
         if (rc > 0) {
-            if (!PQconsumeInput(conn))
+            if (!LibPq().PQconsumeInput(conn))
                 return TEnd::Lost;
             lastInput = wait.Elapsed();
         }
@@ -196,7 +196,7 @@ struct TBound {
 
 struct TAnswer {
     TEnd end = TEnd::Lost;
-    TResult res{nullptr, PQclear};
+    TResult res{nullptr, LibPq().PQclear};
 };
 
 void deliverNotices(PGconn* conn);
@@ -211,10 +211,10 @@ TAnswer roundTrip(PGconn* conn, const QByteArray& text, const TBound* bound, TWa
         withLink(conn, [](TLinkState& s) { s.busy = false; });
         deliverNotices(conn);
     });
-    const int sent =
-        bound ? PQsendQueryParams(conn, text.constData(), static_cast<int>(bound->values.size()), nullptr,
-                                  bound->values.data(), bound->lengths.data(), bound->formats.data(), 0)
-              : PQsendQuery(conn, text.constData());
+    const int sent = bound ? LibPq().PQsendQueryParams(
+                                 conn, text.constData(), static_cast<int>(bound->values.size()), nullptr,
+                                 bound->values.data(), bound->lengths.data(), bound->formats.data(), 0)
+                           : LibPq().PQsendQuery(conn, text.constData());
     if (!sent)
         return a;
     for (;;) {
@@ -224,11 +224,11 @@ TAnswer roundTrip(PGconn* conn, const QByteArray& text, const TBound* bound, TWa
             a.res.reset();
             return a;
         }
-        PGresult* r = PQgetResult(conn);
+        PGresult* r = LibPq().PQgetResult(conn);
         if (!r)
             break;
-        if (a.res && PQresultStatus(a.res.get()) == PGRES_FATAL_ERROR)
-            PQclear(r);
+        if (a.res && LibPq().PQresultStatus(a.res.get()) == PGRES_FATAL_ERROR)
+            LibPq().PQclear(r);
         else
             a.res.reset(r);
     }
@@ -237,12 +237,12 @@ TAnswer roundTrip(PGconn* conn, const QByteArray& text, const TBound* bound, TWa
 }
 
 bool succeeded(const PGresult* res) {
-    const ExecStatusType status = PQresultStatus(res);
+    const ExecStatusType status = LibPq().PQresultStatus(res);
     return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
 }
 
 QByteArray stateOf(const PGresult* res) {
-    const char* state = res ? PQresultErrorField(res, PG_DIAG_SQLSTATE) : nullptr;
+    const char* state = res ? LibPq().PQresultErrorField(res, PG_DIAG_SQLSTATE) : nullptr;
     return state ? QByteArray(state) : QByteArray();
 }
 
@@ -254,15 +254,15 @@ bool answeredLost(PGconn* conn, const TAnswer& a) {
     if (succeeded(a.res.get()))
         return false;
     const QByteArray state = stateOf(a.res.get());
-    return PQstatus(conn) == CONNECTION_BAD || state.isEmpty() || state.startsWith("08") ||
+    return LibPq().PQstatus(conn) == CONNECTION_BAD || state.isEmpty() || state.startsWith("08") ||
            state == "57P01" || state == "57P02" || state == "57P03";
 }
 
 // The raw text of a server error, for the log.
 QString rawText(PGconn* conn, const PGresult* res) {
-    const char* primary = res ? PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
-    const char* detail = res ? PQresultErrorField(res, PG_DIAG_MESSAGE_DETAIL) : nullptr;
-    QString text = QString::fromUtf8(primary ? primary : PQerrorMessage(conn)).trimmed();
+    const char* primary = res ? LibPq().PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+    const char* detail = res ? LibPq().PQresultErrorField(res, PG_DIAG_MESSAGE_DETAIL) : nullptr;
+    QString text = QString::fromUtf8(primary ? primary : LibPq().PQerrorMessage(conn)).trimmed();
     if (detail)
         text += QStringLiteral(" (") + QString::fromUtf8(detail).trimmed() + QLatin1Char(')');
     const QByteArray state = stateOf(res);
@@ -302,7 +302,7 @@ QString stateMessage(const QByteArray& state) {
 
 // Messages that schema triggers raise start with this mark; the rest is for the user.
 [[noreturn]] void raiseAnswer(PGconn* conn, const PGresult* res, const QString& what) {
-    const char* primary = res ? PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+    const char* primary = res ? LibPq().PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
     const QString text = QString::fromUtf8(primary ? primary : "");
     const QString mark = QString::fromLatin1(kRefusalMark);
     if (text.startsWith(mark))
@@ -317,7 +317,7 @@ void plainOnce(PGconn* conn, const QByteArray& sql, TWait& wait, const QString& 
                TResult* last = nullptr) {
     TAnswer a = roundTrip(conn, sql, nullptr, wait);
     if (a.end != TEnd::Answer)
-        throw EConnectionLost(kNoLink, QString::fromUtf8(PQerrorMessage(conn)).trimmed());
+        throw EConnectionLost(kNoLink, QString::fromUtf8(LibPq().PQerrorMessage(conn)).trimmed());
     if (!succeeded(a.res.get())) {
         if (answeredLost(conn, a))
             throw EConnectionLost(kNoLink, rawText(conn, a.res.get()));
@@ -328,9 +328,9 @@ void plainOnce(PGconn* conn, const QByteArray& sql, TWait& wait, const QString& 
 }
 
 void prepareSession(PGconn* conn, TWait& wait) {
-    PQsetClientEncoding(conn, "UTF8");
+    LibPq().PQsetClientEncoding(conn, "UTF8");
     // Warnings (a session ended that was already gone) are not printed on the terminal.
-    PQsetNoticeProcessor(conn, quietNotices, nullptr);
+    LibPq().PQsetNoticeProcessor(conn, quietNotices, nullptr);
     // A row or table another workstation holds is waited for as long as the table file's lock retries
     // wait (15 times 100 ms), then reported; a statement is given up after kStatementTimeoutMs, a
     // session that left a transaction open after a minute; the server probes an idle link too.
@@ -345,9 +345,10 @@ void prepareSession(PGconn* conn, TWait& wait) {
         sql += "listen morvel_change; ";
     // Keys are written where the table is and the role may write it (one that may only read writes nothing).
     sql += "select coalesce(has_table_privilege(to_regclass('morvel_write'), 'INSERT'), false)";
-    TResult result(nullptr, PQclear);
+    TResult result(nullptr, LibPq().PQclear);
     plainOnce(conn, sql, wait, QStringLiteral("Не удалось подготовить соединение с сервером"), &result);
-    const bool keys = PQntuples(result.get()) == 1 && PQgetvalue(result.get(), 0, 0)[0] == 't';
+    const bool keys =
+        LibPq().PQntuples(result.get()) == 1 && LibPq().PQgetvalue(result.get(), 0, 0)[0] == 't';
     withLink(conn, [keys](TLinkState& s) { s.keys = keys; });
 }
 
@@ -357,21 +358,22 @@ bool reconnect(PGconn* conn, TWait& wait) {
     // Busy: nothing else may use the connection while the wait lets the program repaint.
     withLink(conn, [](TLinkState& s) { s.busy = true; });
     auto idle = qScopeGuard([conn] { withLink(conn, [](TLinkState& s) { s.busy = false; }); });
-    if (!PQresetStart(conn))
+    if (!LibPq().PQresetStart(conn))
         return false;
     const qint64 start = wait.Elapsed();
     PostgresPollingStatusType state = PGRES_POLLING_WRITING;
     while (state != PGRES_POLLING_OK) {
         if (state == PGRES_POLLING_FAILED)
             return false;
-        pollfd p{PQsocket(conn), static_cast<short>(state == PGRES_POLLING_READING ? POLLIN : POLLOUT), 0};
+        pollfd p{LibPq().PQsocket(conn),
+                 static_cast<short>(state == PGRES_POLLING_READING ? POLLIN : POLLOUT), 0};
         if (p.fd < 0)
             return false;
         ::poll(&p, 1, kSliceMs);
         wait.Tick();
         if (wait.cancelled || wait.Elapsed() - start > kReconnectLimitMs)
             return false;
-        state = PQresetPoll(conn);
+        state = LibPq().PQresetPoll(conn);
     }
     idle.dismiss();
     withLink(conn, [](TLinkState& s) { s.busy = false; });
@@ -388,7 +390,7 @@ bool reconnect(PGconn* conn, TWait& wait) {
 // Ends the session that ran a lost statement, when the server still has it, so that whatever it wrote is
 // stored or not by the time the write's key is looked up.
 void endOldSession(PGconn* conn, int pid, TWait& wait) {
-    if (pid <= 0 || pid == PQbackendPID(conn))
+    if (pid <= 0 || pid == LibPq().PQbackendPID(conn))
         return;
     TBound b;
     b.Append(QByteArray::number(pid));
@@ -409,10 +411,11 @@ struct TOutcome {
 TOutcome readOutcome(const PGresult* res) {
     TOutcome o;
     o.known = true;
-    o.found = PQntuples(res) > 0;
+    o.found = LibPq().PQntuples(res) > 0;
     if (o.found) {
-        o.changed = std::atoi(PQgetvalue(res, 0, 0));
-        o.rowId = PQgetisnull(res, 0, 1) ? 0 : std::strtoll(PQgetvalue(res, 0, 1), nullptr, 10);
+        o.changed = std::atoi(LibPq().PQgetvalue(res, 0, 0));
+        o.rowId =
+            LibPq().PQgetisnull(res, 0, 1) ? 0 : std::strtoll(LibPq().PQgetvalue(res, 0, 1), nullptr, 10);
     }
     return o;
 }
@@ -431,11 +434,11 @@ TOutcome lookUp(PGconn* conn, const QString& key, TWait& wait) {
 void deliverNotices(PGconn* conn) {
     const TNoticeHandler handler = withLink(conn, [](TLinkState& s) { return s.listener; });
     QStringList tables;
-    const int own = PQbackendPID(conn);
-    while (PGnotify* n = PQnotifies(conn)) {
+    const int own = LibPq().PQbackendPID(conn);
+    while (PGnotify* n = LibPq().PQnotifies(conn)) {
         if (n->be_pid != own)
             tables << QString::fromUtf8(n->extra);
-        PQfreemem(n);
+        LibPq().PQfreemem(n);
     }
     tables.removeDuplicates();
     if (handler && !tables.isEmpty())
@@ -603,12 +606,12 @@ qint64 parseInteger(const char* text) {
 }
 
 void appendCell(TRowStore& rows, const PGresult* res, int row, int column, TColumnRead read) {
-    if (PQgetisnull(res, row, column)) {
+    if (LibPq().PQgetisnull(res, row, column)) {
         rows.AppendNull();
         return;
     }
-    const char* text = PQgetvalue(res, row, column);
-    const int length = PQgetlength(res, row, column);
+    const char* text = LibPq().PQgetvalue(res, row, column);
+    const int length = LibPq().PQgetlength(res, row, column);
     switch (read) {
     case TColumnRead::Integer:
         rows.AppendInteger(parseInteger(text));
@@ -621,11 +624,11 @@ void appendCell(TRowStore& rows, const PGresult* res, int row, int column, TColu
         break;
     case TColumnRead::Bytea: {
         size_t size = 0;
-        unsigned char* raw = PQunescapeBytea(reinterpret_cast<const unsigned char*>(text), &size);
+        unsigned char* raw = LibPq().PQunescapeBytea(reinterpret_cast<const unsigned char*>(text), &size);
         if (!raw)
             throw EDatabaseError(QStringLiteral("Ошибка чтения двоичного значения с сервера"));
         rows.AppendBlob(QByteArrayView(reinterpret_cast<const char*>(raw), static_cast<qsizetype>(size)));
-        PQfreemem(raw);
+        LibPq().PQfreemem(raw);
         break;
     }
     case TColumnRead::Text:
@@ -653,14 +656,14 @@ TOutcome keyedWrite(PGconn* conn, const QString& sql, const TStatement& st, TBou
         key = QUuid::createUuid().toString(QUuid::WithoutBraces);
     b.Append(key.toLatin1());
     for (int attempt = 0;; ++attempt) {
-        const int pid = PQbackendPID(conn);
+        const int pid = LibPq().PQbackendPID(conn);
         const TAnswer a = roundTrip(conn, st.keyedText, &b, wait);
         if (!answeredLost(conn, a)) {
             setPending(signature, QString());
             if (succeeded(a.res.get()))
                 return readOutcome(a.res.get());
             const QByteArray state = stateOf(a.res.get());
-            const char* constraint = PQresultErrorField(a.res.get(), PG_DIAG_CONSTRAINT_NAME);
+            const char* constraint = LibPq().PQresultErrorField(a.res.get(), PG_DIAG_CONSTRAINT_NAME);
             if (state == "23505" && qstrcmp(constraint, "morvel_write_pkey") == 0) {
                 // An earlier attempt with this key was stored after all.
                 const TOutcome o = lookUp(conn, key, wait);
@@ -673,7 +676,7 @@ TOutcome keyedWrite(PGconn* conn, const QString& sql, const TStatement& st, TBou
         }
         if (!reconnect(conn, wait)) {
             setPending(signature, key);
-            throw EConnectionLost(kWriteUnknown, QString::fromUtf8(PQerrorMessage(conn)).trimmed());
+            throw EConnectionLost(kWriteUnknown, QString::fromUtf8(LibPq().PQerrorMessage(conn)).trimmed());
         }
         endOldSession(conn, pid, wait);
         const TOutcome o = lookUp(conn, key, wait);
@@ -697,12 +700,12 @@ TOutcome keyedWrite(PGconn* conn, const QString& sql, const TStatement& st, TBou
 void onLost(PGconn* conn, TWait& wait, bool inTransaction) {
     if (inTransaction) {
         // The transaction is gone with its connection; the next statement makes the connection anew.
-        PQresetStart(conn);
+        LibPq().PQresetStart(conn);
         throw EConnectionLost(kTransactionLost);
     }
     if (!reconnect(conn, wait))
         throw EConnectionLost(wait.cancelled ? kReadCancelled : kNoLink,
-                              QString::fromUtf8(PQerrorMessage(conn)).trimmed());
+                              QString::fromUtf8(LibPq().PQerrorMessage(conn)).trimmed());
     if (wait.cancelled)
         throw EWaitCancelled(kReadCancelled);
 }
@@ -721,7 +724,7 @@ TServerEngine::TServerEngine(PGconn* conn) : m_conn(conn) { PrepareSession(); }
 
 TServerEngine::~TServerEngine() {
     delete m_notifier;
-    PQfinish(m_conn);
+    LibPq().PQfinish(m_conn);
     const QMutexLocker lock(&g_linkMutex);
     g_links.remove(m_conn);
 }
@@ -733,12 +736,12 @@ void TServerEngine::PrepareSession() {
 }
 
 PGconn* TServerEngine::Handle() {
-    if (PQstatus(m_conn) != CONNECTION_OK) {
+    if (LibPq().PQstatus(m_conn) != CONNECTION_OK) {
         // The server went away (restart, network): one new attempt with the same parameters.
         TWait wait;
         if (!reconnect(m_conn, wait))
             throw EConnectionLost(wait.cancelled ? kReadCancelled : kNoLink,
-                                  QString::fromUtf8(PQerrorMessage(m_conn)).trimmed());
+                                  QString::fromUtf8(LibPq().PQerrorMessage(m_conn)).trimmed());
     }
     return m_conn;
 }
@@ -759,7 +762,7 @@ int TServerEngine::Exec(const QString& text, const QVariantMap& params, qint64* 
     const TAnswer a = roundTrip(conn, st.text, &b, wait);
     if (answeredLost(conn, a)) {
         if (inTransaction) {
-            PQresetStart(conn);
+            LibPq().PQresetStart(conn);
             throw EConnectionLost(kTransactionLost);
         }
         // Without keys the outcome of a write cannot be learnt; the connection is made anew for the
@@ -773,10 +776,10 @@ int TServerEngine::Exec(const QString& text, const QVariantMap& params, qint64* 
         raiseAnswer(conn, a.res.get(), QStringLiteral("Ошибка выполнения запроса"));
     }
     PGresult* res = a.res.get();
-    const int key = PQfnumber(res, "row_id");
-    if (lastId && key >= 0 && PQntuples(res) > 0)
-        *lastId = std::strtoll(PQgetvalue(res, PQntuples(res) - 1, key), nullptr, 10);
-    return QByteArray(PQcmdTuples(res)).toInt();
+    const int key = LibPq().PQfnumber(res, "row_id");
+    if (lastId && key >= 0 && LibPq().PQntuples(res) > 0)
+        *lastId = std::strtoll(LibPq().PQgetvalue(res, LibPq().PQntuples(res) - 1, key), nullptr, 10);
+    return QByteArray(LibPq().PQcmdTuples(res)).toInt();
 }
 
 void TServerEngine::Select(const QString& text, const QVariantMap& params, QStringList& fields,
@@ -792,7 +795,7 @@ void TServerEngine::Select(const QString& text, const QVariantMap& params, QStri
         onLost(conn, wait, inTransaction);
         a = roundTrip(conn, statement->text, &b, wait);
         if (answeredLost(conn, a))
-            throw EConnectionLost(kNoLink, QString::fromUtf8(PQerrorMessage(conn)).trimmed());
+            throw EConnectionLost(kNoLink, QString::fromUtf8(LibPq().PQerrorMessage(conn)).trimmed());
     }
     if (!succeeded(a.res.get())) {
         if (wait.cancelled && stateOf(a.res.get()) == "57014")
@@ -800,12 +803,12 @@ void TServerEngine::Select(const QString& text, const QVariantMap& params, QStri
         raiseAnswer(conn, a.res.get(), QStringLiteral("Ошибка выполнения запроса"));
     }
     const PGresult* r = a.res.get();
-    const int columns = PQnfields(r);
-    const int count = PQntuples(r);
+    const int columns = LibPq().PQnfields(r);
+    const int count = LibPq().PQntuples(r);
     std::vector<TColumnRead> reads(static_cast<size_t>(columns));
     for (int c = 0; c < columns; ++c) {
-        fields << QString::fromUtf8(PQfname(r, c));
-        reads[static_cast<size_t>(c)] = readOf(PQftype(r, c));
+        fields << QString::fromUtf8(LibPq().PQfname(r, c));
+        reads[static_cast<size_t>(c)] = readOf(LibPq().PQftype(r, c));
     }
     rows.Reset(columns);
     for (int row = 0; row < count; ++row)
@@ -822,7 +825,7 @@ void TServerEngine::Run(const QByteArray& script, const QString& what) {
         onLost(conn, wait, inTransaction);
         a = roundTrip(conn, script, nullptr, wait);
         if (answeredLost(conn, a))
-            throw EConnectionLost(kNoLink, QString::fromUtf8(PQerrorMessage(conn)).trimmed());
+            throw EConnectionLost(kNoLink, QString::fromUtf8(LibPq().PQerrorMessage(conn)).trimmed());
     }
     if (!succeeded(a.res.get())) {
         if (wait.cancelled && stateOf(a.res.get()) == "57014")
@@ -831,7 +834,7 @@ void TServerEngine::Run(const QByteArray& script, const QString& what) {
     }
 }
 
-bool TServerEngine::InTransaction() { return PQtransactionStatus(m_conn) != PQTRANS_IDLE; }
+bool TServerEngine::InTransaction() { return LibPq().PQtransactionStatus(m_conn) != PQTRANS_IDLE; }
 
 void TServerEngine::Begin() { Run("begin", QStringLiteral("Не удалось начать запись")); }
 
@@ -839,7 +842,7 @@ void TServerEngine::Rollback() { Run("rollback", QString()); }
 
 void TServerEngine::Commit() {
     // The server answers a commit of a failed transaction with a rollback, not an error.
-    if (PQtransactionStatus(m_conn) == PQTRANS_INERROR)
+    if (LibPq().PQtransactionStatus(m_conn) == PQTRANS_INERROR)
         throw EDatabaseError(QStringLiteral("Не удалось завершить запись: операция прервана ошибкой. "
                                             "Изменения не сохранены."));
     PGconn* conn = m_conn;
@@ -849,7 +852,7 @@ void TServerEngine::Commit() {
     const QByteArray sql =
         keys ? QByteArray("insert into morvel_write (write_key) values ('" + key.toLatin1() + "'); commit")
              : QByteArray("commit");
-    const int pid = PQbackendPID(conn);
+    const int pid = LibPq().PQbackendPID(conn);
     const TAnswer a = roundTrip(conn, sql, nullptr, wait);
     if (!answeredLost(conn, a)) {
         if (!succeeded(a.res.get()))
@@ -857,7 +860,7 @@ void TServerEngine::Commit() {
         return;
     }
     if (!reconnect(conn, wait))
-        throw EConnectionLost(kWriteUnknown, QString::fromUtf8(PQerrorMessage(conn)).trimmed());
+        throw EConnectionLost(kWriteUnknown, QString::fromUtf8(LibPq().PQerrorMessage(conn)).trimmed());
     endOldSession(conn, pid, wait);
     const TOutcome o = keys ? lookUp(conn, key, wait) : TOutcome();
     if (!o.found)
@@ -902,7 +905,7 @@ void TServerEngine::Watch(QObject* owner, TNoticeHandler changed, std::function<
 void TServerEngine::watchSocket() {
     delete m_notifier;
     m_notifier = nullptr;
-    const int socket = PQsocket(m_conn);
+    const int socket = LibPq().PQsocket(m_conn);
     if (socket < 0)
         return;
     m_notifier = new QSocketNotifier(socket, QSocketNotifier::Read);
@@ -910,8 +913,8 @@ void TServerEngine::watchSocket() {
         // A statement under way reads the socket itself and hands its notices over.
         if (Busy())
             return;
-        if (PQstatus(m_conn) != CONNECTION_OK || !PQconsumeInput(m_conn) ||
-            (deliverNotices(m_conn), PQstatus(m_conn) != CONNECTION_OK)) {
+        if (LibPq().PQstatus(m_conn) != CONNECTION_OK || !LibPq().PQconsumeInput(m_conn) ||
+            (deliverNotices(m_conn), LibPq().PQstatus(m_conn) != CONNECTION_OK)) {
             m_notifier->setEnabled(false);
             m_working(false);
         }
@@ -932,10 +935,10 @@ void TServerEngine::noticed(const QStringList& tables) {
         m_noticeTimer->start();
 }
 
-QString TServerEngine::DatabaseName() const { return QString::fromUtf8(PQdb(m_conn)); }
+QString TServerEngine::DatabaseName() const { return QString::fromUtf8(LibPq().PQdb(m_conn)); }
 
 QString TServerEngine::Version() const {
-    const int v = PQserverVersion(m_conn);
+    const int v = LibPq().PQserverVersion(m_conn);
     return QStringLiteral("%1.%2").arg(v / 10000).arg(v % 10000);
 }
 

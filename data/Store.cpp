@@ -1,13 +1,13 @@
 // Store settings, server connections and network folder detection.
 #include "data/Store.h"
 
+#include "data/LibPq.h"
 #include "data/ServerEngine.h"
 #include "platform/IniFile.h"
 #include "platform/Log.h"
 
 #include <QFile>
 
-#include <libpq-fe.h>
 #include <sys/vfs.h>
 
 #include <list>
@@ -121,22 +121,22 @@ private:
 
 // Why libpq refused the settings, from the failed connection.
 TConnectResult classify(const TStoreSettings& s, const TParams& params, PGconn* conn) {
-    const QString answer = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+    const QString answer = QString::fromUtf8(LibPq().PQerrorMessage(conn)).trimmed();
     if (const QString tls = tlsRefusal(s, answer); !tls.isEmpty()) {
         Platform::LogError(QStringLiteral("Соединение с сервером ") + s.Describe(), answer);
         return {TConnectFailure::Encryption, tls};
     }
     TConnectResult r;
-    if (PQpingParams(params.keys(), params.values(), 0) == PQPING_NO_RESPONSE) {
+    if (LibPq().PQpingParams(params.keys(), params.values(), 0) == PQPING_NO_RESPONSE) {
         r.failure = TConnectFailure::Unreachable;
         r.message = QStringLiteral("Сервер %1 не отвечает: проверьте адрес и порт и запущен ли сервер.")
                         .arg(s.Describe());
         return r;
     }
-    if (PQconnectionNeedsPassword(conn)) {
+    if (LibPq().PQconnectionNeedsPassword(conn)) {
         r.failure = TConnectFailure::PasswordNeeded;
         r.message = QStringLiteral("Сервер %1 требует пароль.").arg(s.Describe());
-    } else if (PQconnectionUsedPassword(conn)) {
+    } else if (LibPq().PQconnectionUsedPassword(conn)) {
         r.failure = TConnectFailure::PasswordWrong;
         r.message = QStringLiteral("Сервер %1 не принял имя пользователя или пароль.").arg(s.Describe());
     } else if (answer.contains(QLatin1Char('"') + s.database + QLatin1Char('"'))) {
@@ -214,11 +214,18 @@ std::unique_ptr<TServerEngine> ConnectServer(const TStoreSettings& s, const QStr
         result = {TConnectFailure::Other, QStringLiteral("Не указано имя базы данных на сервере.")};
         return nullptr;
     }
+    try {
+        LibPq();
+    } catch (const EDatabaseError& e) {
+        Platform::LogError(e.message(), e.detail());
+        result = {TConnectFailure::Other, e.message()};
+        return nullptr;
+    }
     const TParams params(s, password);
-    PGconn* conn = PQconnectdbParams(params.keys(), params.values(), 0);
-    if (PQstatus(conn) != CONNECTION_OK) {
+    PGconn* conn = LibPq().PQconnectdbParams(params.keys(), params.values(), 0);
+    if (LibPq().PQstatus(conn) != CONNECTION_OK) {
         result = classify(s, params, conn);
-        PQfinish(conn);
+        LibPq().PQfinish(conn);
         return nullptr;
     }
     try {
@@ -268,10 +275,10 @@ TLinkSecurity LinkSecurity(TEngine& engine) {
     }
     if (!conn)
         return link; // no link at the moment (or none at all): nothing is protected
-    link.encrypted = PQsslInUse(conn) == 1;
+    link.encrypted = LibPq().PQsslInUse(conn) == 1;
     if (link.encrypted) {
-        link.protocol = QString::fromUtf8(PQsslAttribute(conn, "protocol"));
-        link.cipher = QString::fromUtf8(PQsslAttribute(conn, "cipher"));
+        link.protocol = QString::fromUtf8(LibPq().PQsslAttribute(conn, "protocol"));
+        link.cipher = QString::fromUtf8(LibPq().PQsslAttribute(conn, "cipher"));
     }
     return link;
 }

@@ -3,12 +3,11 @@
 #include "data/Transfer.h"
 
 #include "data/FileEngine.h"
+#include "data/LibPq.h"
 #include "data/Schema.h"
 #include "data/ServerEngine.h"
 
 #include <QCryptographicHash>
-
-#include <libpq-fe.h>
 
 #include <memory>
 
@@ -65,8 +64,8 @@ template <class F> void walkFileTable(TEngine& source, const TTableKey& t, F&& r
                           .arg(t.columns.join(QStringLiteral(", ")), t.table, t.key),
                       {}, fields, rows);
     } catch (const EEngineError& e) {
-        throw EDatabaseError(QStringLiteral("Не удалось прочитать таблицу ") + t.table + QStringLiteral(": ") +
-                                 e.reason(),
+        throw EDatabaseError(QStringLiteral("Не удалось прочитать таблицу ") + t.table +
+                                 QStringLiteral(": ") + e.reason(),
                              e.detail());
     }
     const int n = static_cast<int>(t.columns.size());
@@ -142,27 +141,31 @@ TFileSum serverChecksum(TEngine& db, const TTableKey& t) {
                               : QStringLiteral("coalesce(%1::text, '\\N')"))
                       .arg(c.toLower());
     const auto rows = db.Rows(
-        QStringLiteral("select count(*), md5(coalesce(string_agg(concat_ws(E'\\t', %1), E'\\n' order by %2), '')) "
-                       "from %3")
-            .arg(values.join(QStringLiteral(", ")), t.key.toLower(), QString::fromLatin1(serverTable(t.table))));
+        QStringLiteral(
+            "select count(*), md5(coalesce(string_agg(concat_ws(E'\\t', %1), E'\\n' order by %2), '')) "
+            "from %3")
+            .arg(values.join(QStringLiteral(", ")), t.key.toLower(),
+                 QString::fromLatin1(serverTable(t.table))));
     return {rows[0][0].toLongLong(), rows[0][1].toString().toLatin1()};
 }
 
 void copyTable(TEngine& source, PGconn* target, const TTableKey& t) {
     const QByteArray sql = "copy " + serverTable(t.table) + " (" + serverColumns(t) + ") from stdin";
     {
-        const std::unique_ptr<PGresult, void (*)(PGresult*)> res(PQexec(target, sql.constData()), PQclear);
-        if (PQresultStatus(res.get()) != PGRES_COPY_IN)
+        const std::unique_ptr<PGresult, void (*)(PGresult*)> res(LibPq().PQexec(target, sql.constData()),
+                                                                 LibPq().PQclear);
+        if (LibPq().PQresultStatus(res.get()) != PGRES_COPY_IN)
             throw EDatabaseError(QStringLiteral("Сервер не принял данные таблицы %1; перенос отменён, на "
                                                 "сервере ничего не изменено.")
                                      .arg(t.table),
-                                 QString::fromUtf8(PQerrorMessage(target)).trimmed());
+                                 QString::fromUtf8(LibPq().PQerrorMessage(target)).trimmed());
     }
     QByteArray chunk;
     constexpr qsizetype kChunk = 1 << 20;
     bool failed = false;
     const auto flush = [&] {
-        if (!chunk.isEmpty() && PQputCopyData(target, chunk.constData(), static_cast<int>(chunk.size())) != 1)
+        if (!chunk.isEmpty() &&
+            LibPq().PQputCopyData(target, chunk.constData(), static_cast<int>(chunk.size())) != 1)
             failed = true;
         chunk.clear();
     };
@@ -173,23 +176,23 @@ void copyTable(TEngine& source, PGconn* target, const TTableKey& t) {
                 flush();
         });
     } catch (const EDatabaseError&) {
-        PQputCopyEnd(target, "reading the table file failed");
-        while (PGresult* r = PQgetResult(target))
-            PQclear(r);
+        LibPq().PQputCopyEnd(target, "reading the table file failed");
+        while (PGresult* r = LibPq().PQgetResult(target))
+            LibPq().PQclear(r);
         throw;
     }
     flush();
-    PQputCopyEnd(target, failed ? "sending failed" : nullptr);
+    LibPq().PQputCopyEnd(target, failed ? "sending failed" : nullptr);
     QString error;
-    while (PGresult* r = PQgetResult(target)) {
-        if (PQresultStatus(r) != PGRES_COMMAND_OK && error.isEmpty()) {
-            const char* primary = PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY);
-            const char* context = PQresultErrorField(r, PG_DIAG_CONTEXT);
-            error = QString::fromUtf8(primary ? primary : PQerrorMessage(target)).trimmed();
+    while (PGresult* r = LibPq().PQgetResult(target)) {
+        if (LibPq().PQresultStatus(r) != PGRES_COMMAND_OK && error.isEmpty()) {
+            const char* primary = LibPq().PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY);
+            const char* context = LibPq().PQresultErrorField(r, PG_DIAG_CONTEXT);
+            error = QString::fromUtf8(primary ? primary : LibPq().PQerrorMessage(target)).trimmed();
             if (context)
                 error += QStringLiteral(" (") + QString::fromUtf8(context).trimmed() + QLatin1Char(')');
         }
-        PQclear(r);
+        LibPq().PQclear(r);
     }
     if (!error.isEmpty())
         throw EDatabaseError(QStringLiteral("Сервер не принял данные таблицы %1; перенос отменён, на сервере "
@@ -202,8 +205,9 @@ void copyTable(TEngine& source, PGconn* target, const TTableKey& t) {
 // since; 0 when it keeps none.
 qint64 fileKeyCounter(TEngine& source, const QString& table) {
     try {
-        return source.Value(TSql{"select seq from sqlite_sequence where name = :name collate nocase"},
-                            {{QStringLiteral("name"), table}})
+        return source
+            .Value(TSql{"select seq from sqlite_sequence where name = :name collate nocase"},
+                   {{QStringLiteral("name"), table}})
             .toLongLong();
     } catch (const EDatabaseError&) {
         return 0; // a file that never handed out a key has no counter table
@@ -248,7 +252,9 @@ TTransferReport TransferToServer(TEngine& file, TEngine& target) {
     PrepareServerSchema(*serverEngine);
     QStringList filled;
     for (const char* name : {"DB", "GROUP", "USER", "TEST"}) {
-        if (target.Rows(QStringLiteral("select count(*) from ") + QString::fromLatin1(serverTable(QString::fromLatin1(name))))
+        if (target
+                .Rows(QStringLiteral("select count(*) from ") +
+                      QString::fromLatin1(serverTable(QString::fromLatin1(name))))
                 .value(0)
                 .value(0)
                 .toLongLong() > 0)
@@ -277,7 +283,7 @@ TTransferReport TransferToServer(TEngine& file, TEngine& target) {
         const QByteArray highest = "greatest(coalesce(max(" + key + "), 0), " +
                                    QByteArray::number(fileKeyCounter(file, t.table)) + ")";
         target.Run("select setval(pg_get_serial_sequence('" + table + "', '" + key + "'), greatest(" +
-                              highest + ", 1), " + highest + " > 0) from " + table,
+                       highest + ", 1), " + highest + " > 0) from " + table,
                    QStringLiteral("Не удалось перенести счётчик ключей"));
     }
     for (const char* table : {"\"user\"", "test"})

@@ -20,7 +20,6 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QScopeGuard>
-#include <QStandardPaths>
 #include <QThread>
 
 #include <exception>
@@ -70,13 +69,6 @@ QVector<QStringList> ekpChartTexts(QStringView counts) {
 } // namespace
 
 QString ReportTemplatePath() { return Platform::ProgramPath(QStringLiteral("/Templates/morvel.xlsx")); }
-
-QString ReportFolder() {
-    QString docs = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (docs.isEmpty())
-        docs = QDir::homePath();
-    return docs + QStringLiteral("/Отчёты Morvel");
-}
 
 QString FitFileName(const QString& text, qsizetype maxBytes) {
     qsizetype bytes = 0;

@@ -3,6 +3,7 @@
 
 #include "data/Collation.h"
 #include "data/DataMod.h"
+#include "data/LibPq.h"
 #include "data/Password.h"
 #include "data/RowOrder.h"
 #include "data/Schema.h"
@@ -92,6 +93,17 @@ private Q_SLOTS:
             QCOMPARE(e.message(), QStringLiteral("Не могу открыть базу данных! Не существует папки DB!"));
         }
         QVERIFY(recorder.messages.isEmpty());
+    }
+
+    // A system without libpq gets a message naming what to install; the loader's words are the detail.
+    void missingClientLibraryIsReported() {
+        try {
+            Data::LoadLibPq("libpq-missing.so.5");
+            QFAIL("no error");
+        } catch (const Data::EDatabaseError& e) {
+            QVERIFY(e.message().contains(QStringLiteral("libpq5")));
+            QVERIFY(e.detail().contains(QStringLiteral("libpq-missing.so.5")));
+        }
     }
 
     void newDataDirGetsSchemaAndReferenceRows() {

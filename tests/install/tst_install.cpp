@@ -91,6 +91,7 @@ private Q_SLOTS:
     void layout_data() {
         QTest::addColumn<QString>("path");
         QTest::newRow("executable") << "/bin/morvel";
+        QTest::newRow("module of the windows opened on demand") << "/lib/morvel/morvel_ondemand.so";
         QTest::newRow("first instruction") << "/share/morvel/First_Instruct.rtf";
         QTest::newRow("second instruction") << "/share/morvel/Second_Instruct.rtf";
         QTest::newRow("report template") << "/share/morvel/Templates/morvel.xlsx";
@@ -108,6 +109,23 @@ private Q_SLOTS:
     void layout() {
         QFETCH(QString, path);
         QVERIFY2(QFileInfo::exists(installed(path)), qPrintable(installed(path)));
+    }
+
+    // The start loads nothing that only a server store or a window opened on demand needs.
+    void startLoadsNoLaterLibrary_data() {
+        QTest::addColumn<QString>("library");
+        for (const char* library : {"libpq.so", "libQt6Charts.so", "libQt6PrintSupport.so",
+                                    "libQt6Network.so", "libqrencode.so", "libquazip1-qt6.so"})
+            QTest::newRow(library) << QString::fromLatin1(library);
+    }
+    void startLoadsNoLaterLibrary() {
+        QFETCH(QString, library);
+        QProcess ldd;
+        ldd.start(QStringLiteral("ldd"), {installed(QStringLiteral("/bin/morvel"))});
+        QVERIFY(ldd.waitForFinished(20000) && ldd.exitCode() == 0);
+        const QString loaded = QString::fromUtf8(ldd.readAllStandardOutput());
+        QVERIFY2(loaded.contains(QStringLiteral("libQt6Widgets.so")), qPrintable(loaded));
+        QVERIFY2(!loaded.contains(library), qPrintable(loaded));
     }
 
     // Per-user folders: the data directory with the table file and the portraits, the settings folder;
