@@ -10,8 +10,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <memory>
@@ -35,14 +35,31 @@ constexpr qint64 kLeftoverAgeSeconds = 10 * 60;
 // A write-ahead log of no more than its header holds no data.
 constexpr qint64 kWalHeaderSize = 32;
 
-// A copy's file name: the prefix, the moment it was made, the suffix.
-const QRegularExpression& namePattern() {
-    static const QRegularExpression re(QStringLiteral(R"(^morvel-(\d{4}-\d{2}-\d{2}-\d{6})(-\d+)?\.db$)"));
-    return re;
+// The moment in a copy's file name: the prefix, the moment it was made ("yyyy-MM-dd-HHmmss"), a number
+// ("-2") when the second was taken, the suffix; empty for any other name. Read by hand: every start lists
+// the copies.
+QString stampOf(const QString& name) {
+    if (!name.startsWith(kPrefix) || !name.endsWith(kSuffix))
+        return {};
+    const QStringView middle =
+        QStringView(name).sliced(kPrefix.size(), name.size() - kPrefix.size() - kSuffix.size());
+    const qsizetype stampLength = kStampFormat.size();
+    if (middle.size() < stampLength)
+        return {};
+    for (qsizetype i = 0; i < stampLength; ++i) {
+        const bool dash = i == 4 || i == 7 || i == 10;
+        if (dash ? middle[i] != u'-' : !(middle[i] >= u'0' && middle[i] <= u'9'))
+            return {};
+    }
+    const QStringView number = middle.sliced(stampLength);
+    if (!number.isEmpty() &&
+        (number.size() < 2 || number[0] != u'-' ||
+         !std::all_of(number.begin() + 1, number.end(), [](QChar c) { return c >= u'0' && c <= u'9'; })))
+        return {};
+    return middle.first(stampLength).toString();
 }
 
 QString shown(const QString& path) { return QDir::toNativeSeparators(path); }
-
 
 // A new file name in `dir`: prefix, the moment, suffix; numbered when the second is taken.
 QString newPath(const QString& dir, const QString& prefix, const QString& suffix,
@@ -286,10 +303,10 @@ QList<TBackupInfo> ListBackups(const QString& dataDir) {
     QList<TBackupInfo> list;
     const QDir dir(BackupDir(dataDir));
     for (const QFileInfo& file : dir.entryInfoList({kPrefix + QLatin1Char('*') + kSuffix}, QDir::Files)) {
-        const QRegularExpressionMatch m = namePattern().match(file.fileName());
-        if (!m.hasMatch())
+        const QString stamp = stampOf(file.fileName());
+        if (stamp.isEmpty())
             continue;
-        const QDateTime made = QDateTime::fromString(m.captured(1), kStampFormat);
+        const QDateTime made = QDateTime::fromString(stamp, kStampFormat);
         if (made.isValid())
             list << TBackupInfo{file.absoluteFilePath(), made, file.size()};
     }
@@ -303,20 +320,22 @@ QList<TBackupInfo> ListBackups(const QString& dataDir) {
 }
 
 void RemoveLeftovers(const QString& dataDir) {
-    static const QRegularExpression unfinished(QStringLiteral(R"(\.db\.part(-journal|-wal|-shm)?$)"));
-    static const QRegularExpression beside(QStringLiteral(R"(\.db-(wal|shm)$)"));
     const QDateTime before = QDateTime::currentDateTime().addSecs(-kLeftoverAgeSeconds);
     const QDir dir(BackupDir(dataDir));
     for (const QFileInfo& file : dir.entryInfoList(QDir::Files | QDir::Hidden)) {
         if (file.lastModified() > before)
             continue;
         const QString name = file.fileName();
-        const QRegularExpressionMatch engineFile = beside.match(name);
-        // The shared-memory file never holds data; a log beside a copy does when it has more than its
-        // header (a copy placed by hand with its log), and then it stays.
-        const bool remove = unfinished.match(name).hasMatch() ||
-                            (engineFile.hasMatch() && (engineFile.captured(1) == QLatin1String("shm") ||
-                                                       file.size() <= kWalHeaderSize));
+        // An unfinished copy goes with its engine files. The shared-memory file beside a copy never holds
+        // data; a log does when it has more than its header (a copy placed by hand with its log), and then
+        // it stays.
+        const bool unfinished =
+            name.endsWith(kSuffix + kPart) ||
+            std::any_of(kEngineSuffixes.begin(), kEngineSuffixes.end(),
+                        [&](const QString& s) { return name.endsWith(kSuffix + kPart + s); });
+        const bool shm = name.endsWith(kSuffix + QStringLiteral("-shm"));
+        const bool wal = name.endsWith(kSuffix + QStringLiteral("-wal"));
+        const bool remove = unfinished || shm || (wal && file.size() <= kWalHeaderSize);
         if (remove)
             QFile::remove(file.absoluteFilePath());
     }

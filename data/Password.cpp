@@ -4,6 +4,7 @@
 
 #include "data/Backup.h"
 #include "data/FileEngine.h"
+#include "data/Schema.h"
 #include "data/Statements.h"
 #include "platform/Cp1251.h"
 #include "platform/ErrorDisplay.h"
@@ -11,6 +12,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QtEndian>
 
 #include <sodium.h>
 
@@ -107,9 +109,27 @@ int HashShiftedPasswords(TEngine& db) {
     return int(shifted.size());
 }
 
+namespace {
+// The schema version in a table file's header (the engine keeps it at byte 60, big-endian); 0 when the
+// header cannot be read.
+int headerVersion(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray header = file.read(64);
+    if (header.size() < 64 || !header.startsWith("SQLite format 3"))
+        return 0;
+    return qFromBigEndian<qint32>(header.constData() + 60);
+}
+} // namespace
+
 void HashPasswordsOfCopies(const QString& dataDir) {
-    // Each copy in a transaction of its own: one that cannot be opened or written stays as it is.
+    // Each copy in a transaction of its own: one that cannot be opened or written stays as it is. A copy
+    // made from a file of the hashing schema holds hashes already and is not opened (every start comes
+    // here).
     for (const TBackupInfo& copy : ListBackups(dataDir)) {
+        if (headerVersion(copy.path) >= kHashedPasswordsVersion)
+            continue;
         try {
             const std::unique_ptr<TFileEngine> db = TFileEngine::Open(copy.path);
             TTransaction transaction(*db);

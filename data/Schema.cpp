@@ -436,7 +436,7 @@ TSchemaReport PrepareSchema(TFileEngine& db, bool readOnly) {
             report.needsSeed = empty;
         }
         // Version 6: passwords are kept as salted hashes instead of the shifted text.
-        if (version < 6)
+        if (version < kHashedPasswordsVersion)
             report.passwordsHashed = HashShiftedPasswords(db);
         exec(db, QStringLiteral("pragma user_version = %1").arg(kSchemaVersion));
     }

@@ -19,6 +19,7 @@ inline const QString kTableFileName = QStringLiteral("morvel.db");
 // file needs nothing for it), 5 group keys that are never handed out again, 6 the passwords as salted
 // hashes.
 constexpr int kSchemaVersion = 6;
+constexpr int kHashedPasswordsVersion = 6;
 
 // A table of the program, its key column and the columns the program reads and writes (with
 // Row_Version where rows carry one).

@@ -5,8 +5,8 @@
 
 #include "data/Backup.h"
 #include "data/DataMod.h"
-#include "data/FileEngine.h"
 #include "data/Engine.h"
+#include "data/FileEngine.h"
 #include "data/Password.h"
 #include "data/Schema.h"
 #include "platform/Cp1251.h"
@@ -83,9 +83,9 @@ void seed(TMain_DataModule& dm) {
     qint64 dbId = 0, menId = 0;
     db.Exec(QStringLiteral("insert into DB (DB_Name) values ('Демо')"), {}, &dbId);
     db.Exec(QStringLiteral("insert into USER (DB_ID, FIO, IsDel) values (:DB, 'Первый', '')"),
-                    {{QStringLiteral("DB"), dbId}}, &menId);
+            {{QStringLiteral("DB"), dbId}}, &menId);
     db.Exec(QStringLiteral("insert into TEST (DB_ID, Men_ID) values (:DB, :Men)"),
-                    {{QStringLiteral("DB"), dbId}, {QStringLiteral("Men"), menId}});
+            {{QStringLiteral("DB"), dbId}, {QStringLiteral("Men"), menId}});
 }
 
 // The live table file with its log, as a digest: what a refused restore must leave as it was.
@@ -243,8 +243,7 @@ private Q_SLOTS:
         rawExec(tableFile(), statements);
         auto dm = TMain_DataModule::Create(m_dir->path(), seed);
         qint64 id = 0;
-        dm->Main_Database().Exec(QStringLiteral("insert into \"GROUP\" (Group_Name) values ('В')"),
-                        {}, &id);
+        dm->Main_Database().Exec(QStringLiteral("insert into \"GROUP\" (Group_Name) values ('В')"), {}, &id);
         QCOMPARE(id, 6);
         QCOMPARE(scalar(*dm, QStringLiteral("select group_concat(Group_ID || Group_Name || X || Row_Version) "
                                             "from \"GROUP\" where Group_ID < 6"))
@@ -375,15 +374,16 @@ private Q_SLOTS:
     void valuesAreAlwaysBound() {
         auto dm = TMain_DataModule::Create(m_dir->path());
         ensureTestee(dm->Main_Database(), 1, 1);
-        QVERIFY_THROWS_EXCEPTION(Data::EDatabaseError,
-                                 dm->Main_Database().Exec(QStringLiteral("update USER set FIO = :FIO where Men_ID = 1")));
+        QVERIFY_THROWS_EXCEPTION(Data::EDatabaseError, dm->Main_Database().Exec(QStringLiteral(
+                                                           "update USER set FIO = :FIO where Men_ID = 1")));
         const QString lone = QStringLiteral("x") + QChar(0xD800) + QStringLiteral("' where 1=1 --");
-        QVERIFY_THROWS_EXCEPTION(Data::EDatabaseError,
-                                 dm->Main_Database().Exec(QStringLiteral("update USER set FIO = :FIO where Men_ID = 1"),
-                                             {{QStringLiteral("FIO"), lone}}));
+        QVERIFY_THROWS_EXCEPTION(
+            Data::EDatabaseError,
+            dm->Main_Database().Exec(QStringLiteral("update USER set FIO = :FIO where Men_ID = 1"),
+                                     {{QStringLiteral("FIO"), lone}}));
         const QString quote = QStringLiteral("x' where 1=1 --");
         QCOMPARE(dm->Main_Database().Exec(QStringLiteral("update USER set FIO = :FIO where Men_ID = 1"),
-                             {{QStringLiteral("FIO"), quote}}),
+                                          {{QStringLiteral("FIO"), quote}}),
                  1);
         QCOMPARE(scalar(*dm, QStringLiteral("select FIO from USER where Men_ID = 1")).toString(), quote);
     }
@@ -534,8 +534,8 @@ private Q_SLOTS:
         dm->Men_Query->SetParam(QStringLiteral("DB_ID"), 1);
         dm->Men_Query->Open();
         QCOMPARE(dm->Men_Query->FieldByName(QStringLiteral("FIO")).AsString(), QStringLiteral("Первый"));
-        QVERIFY_THROWS_EXCEPTION(Data::EDatabaseError,
-                                 dm->Main_Database().Exec(QStringLiteral("update USER set FIO = 'x' where Men_ID = 1")));
+        QVERIFY_THROWS_EXCEPTION(Data::EDatabaseError, dm->Main_Database().Exec(QStringLiteral(
+                                                           "update USER set FIO = 'x' where Men_ID = 1")));
     }
 
     // A table file damaged beyond the schema passes the start-up check; its copy of the day must not
@@ -664,6 +664,34 @@ private Q_SLOTS:
         QTest::newRow("log with data beside a copy")
             << "morvel-2026-01-01-100000.db-wal" << 4096 << 60 << false;
         QTest::newRow("copy being made now") << "morvel-2026-01-01-100000.db.part" << 8192 << 1 << false;
+        QTest::newRow("log of an unfinished copy")
+            << "morvel-2026-01-01-100000.db.part-wal" << 4096 << 60 << true;
+        QTest::newRow("empty log beside a copy") << "morvel-2026-01-01-100000.db-wal" << 0 << 60 << true;
+        QTest::newRow("a file of the user's") << "notes.db.txt" << 10 << 60 << false;
+    }
+
+    // Copies are known by their names alone: the moment made, a number when the second was taken.
+    void copyNamesAreRead_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("listed");
+        QTest::newRow("copy") << "morvel-2026-01-01-100000.db" << true;
+        QTest::newRow("second of a second") << "morvel-2026-01-01-100000-12.db" << true;
+        QTest::newRow("no number after the dash") << "morvel-2026-01-01-100000-.db" << false;
+        QTest::newRow("letter in the moment") << "morvel-2026-01-0a-100000.db" << false;
+        QTest::newRow("no such day") << "morvel-2026-02-30-100000.db" << false;
+        QTest::newRow("short moment") << "morvel-2026-01-01-1000.db" << false;
+        QTest::newRow("other prefix") << "copy-2026-01-01-100000.db" << false;
+    }
+    void copyNamesAreRead() {
+        QFETCH(QString, name);
+        QFETCH(bool, listed);
+        const QString dataDir = m_dir->path() + QStringLiteral("/DB/");
+        QVERIFY(QDir().mkpath(Data::BackupDir(dataDir)));
+        QFile file(Data::BackupDir(dataDir) + name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        const QList<Data::TBackupInfo> list = Data::ListBackups(dataDir);
+        QCOMPARE(list.size(), listed ? 1 : 0);
     }
     void leftoversAreRemovedAtStart() {
         QFETCH(QString, name);
@@ -714,8 +742,8 @@ private Q_SLOTS:
         QVERIFY(dm && dm->ReadOnly());
         QCOMPARE(scalar(*dm, QStringLiteral("select count(*) from USER")).toInt(), testees);
         QVERIFY2(dm->ReadOnlyNotice().contains(notice), qPrintable(dm->ReadOnlyNotice()));
-        QVERIFY_THROWS_EXCEPTION(Data::EDatabaseError,
-                                 dm->Main_Database().Exec(QStringLiteral("update USER set FIO = 'x' where Men_ID = 1")));
+        QVERIFY_THROWS_EXCEPTION(Data::EDatabaseError, dm->Main_Database().Exec(QStringLiteral(
+                                                           "update USER set FIO = 'x' where Men_ID = 1")));
     }
 
     // Engine and system errors reach the user in Russian with what to do; the engine's or the system's
@@ -751,7 +779,7 @@ private Q_SLOTS:
                 limit.emplace(1);
             if (failure == "locked" || failure == "full disk") {
                 dm->Main_Database().Exec(QStringLiteral("insert into \"GROUP\" (Group_Name) values (:n)"),
-                            {{QStringLiteral("n"), QString(100000, u'ж')}});
+                                         {{QStringLiteral("n"), QString(100000, u'ж')}});
             } else if (failure == "read-only") {
                 Data::TFileEngine::Open(tableFile(), Data::TFileEngine::TAccess::Read)
                     ->Exec(QStringLiteral("insert into DB (DB_Name) values ('x')"));
