@@ -62,10 +62,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://www.example.org/morvel/)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# What the libraries do not tell: the SQLite and PostgreSQL drivers and the screen plugins of Qt (the
-# shared server store needs its driver like the local file needs its own), libpq (loaded when a server
-# store is first opened), Qt's Russian texts, and the fonts the formulas and the report are drawn with.
+# What the libraries do not tell: libpq (loaded when a server store is first opened), the screen plugins
+# of Qt, Qt's Russian texts, and the fonts the formulas and the report are drawn with.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6sql6-sqlite, libqt6sql6-psql, libpq5, qt6-qpa-plugins, qt6-translations-l10n, fonts-liberation2, fonts-dejavu-core")
+    "libpq5, qt6-qpa-plugins, qt6-translations-l10n, fonts-liberation2, fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -5,9 +5,9 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-charts-dev libqt6opengl6-dev libqt6sql6-sqlite libgl-dev qt6-translations-l10n
+  qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev qt6-translations-l10n
   qt6-httpserver-dev qt6-websockets-dev libqrencode-dev
-  libsqlite3-dev libicu-dev libpq-dev libqt6sql6-psql postgresql libsodium-dev libjpeg62-turbo-dev libxlsxwriter-dev libquazip1-qt6-dev zlib1g-dev
+  libsqlite3-dev libicu-dev libpq-dev postgresql libsodium-dev libjpeg62-turbo-dev libxlsxwriter-dev libquazip1-qt6-dev zlib1g-dev
   fonts-liberation2 fonts-dejavu
   python3 poppler-utils dpkg-dev e2fsprogs openssl xvfb
   chromium chromium-driver python3-selenium
