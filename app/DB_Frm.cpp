@@ -11,10 +11,10 @@
 #include "data/Schema.h"
 #include "data/Transfer.h"
 #include "platform/Dialogs.h"
+#include "platform/ErrorDisplay.h"
 #include "widgets/DBGrid.h"
 #include "widgets/DialogLayout.h"
 #include "widgets/LiveList.h"
-#include "platform/ErrorDisplay.h"
 
 #include <QApplication>
 #include <QDir>

@@ -467,8 +467,7 @@ void TMain_Form::HelpExecute() { ShowHelp(HelpPageFor(this), this); }
 
 void TMain_Form::InternetHelpExecute() {
     const Platform::TIniFile ini(SettingsFilePath());
-    OpenAddress(this,
-                          ini.ReadString(kInternetSection, QStringLiteral("HomePage"), kDefaultHomePage));
+    OpenAddress(this, ini.ReadString(kInternetSection, QStringLiteral("HomePage"), kDefaultHomePage));
 }
 
 void TMain_Form::AboutExecute() { ShowAbout(this); }

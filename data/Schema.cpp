@@ -176,9 +176,10 @@ QString fileName(TEngine& db) { return static_cast<TFileEngine&>(db).Path(); }
 QSet<QString> columnsOf(TEngine& db, const QString& table) {
     QSet<QString> columns;
     if (db.IsServer()) {
-        for (const auto& row : db.Rows(QStringLiteral("select column_name from information_schema.columns "
-                                                      "where table_schema = current_schema() and table_name = :name"),
-                                       {{QStringLiteral("name"), table.toLower()}}))
+        for (const auto& row :
+             db.Rows(QStringLiteral("select column_name from information_schema.columns "
+                                    "where table_schema = current_schema() and table_name = :name"),
+                     {{QStringLiteral("name"), table.toLower()}}))
             columns.insert(row[0].toString().toLower());
         return columns;
     }
@@ -266,8 +267,8 @@ int restoreRows(TEngine& db, const TReferenceDef& def, bool newTable) {
             marks << QLatin1Char(':') + shipped.header[c];
         }
         db.Exec(QStringLiteral("insert into ") + table + QStringLiteral(" (") + names.join(u',') +
-                      QStringLiteral(") values (") + marks.join(u',') + QLatin1Char(')'),
-                  row);
+                    QStringLiteral(") values (") + marks.join(u',') + QLatin1Char(')'),
+                row);
         present.insert(keyText(key));
         ++written;
     }

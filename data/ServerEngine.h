@@ -59,7 +59,8 @@ public:
     ~TServerEngine() override;
 
     bool IsServer() const override { return true; }
-    void Select(const QString& text, const QVariantMap& params, QStringList& fields, TRowStore& rows) override;
+    void Select(const QString& text, const QVariantMap& params, QStringList& fields,
+                TRowStore& rows) override;
     int Exec(const QString& text, const QVariantMap& params = {}, qint64* lastId = nullptr) override;
     // Outside a transaction plain statements are session settings and "begin": run again after a
     // reconnect.

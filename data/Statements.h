@@ -65,7 +65,8 @@ inline constexpr TSql kStatExportSQL{
 // ---- Whole tables in key order (the data module's tables).
 
 inline constexpr TSql kDbTable{"select * from DB order by DB_ID"};
-inline constexpr TSql kUserTable{"select * from USER order by Men_ID", "select * from \"user\" order by Men_ID"};
+inline constexpr TSql kUserTable{"select * from USER order by Men_ID",
+                                 "select * from \"user\" order by Men_ID"};
 inline constexpr TSql kGroupTable{"select * from \"GROUP\" order by Group_ID",
                                   "select * from \"group\" order by Group_ID"};
 inline constexpr TSql kGroups{"select Group_ID, Group_Name, Row_Version from \"GROUP\" order by Group_ID",
@@ -88,8 +89,10 @@ inline constexpr TSql kInsertDatabase{"insert into DB (DB_Name, Password) values
                                       "insert into DB (DB_Name, Password) values (:DB_Name, :Password) "
                                       "returning DB_ID as row_id"};
 inline constexpr TSql kUpdateDatabase{
-    "update DB set DB_Name = :DB_Name, Password = :Password where DB_ID = :DB_ID and Row_Version = :Row_Version",
-    "update DB set DB_Name = :DB_Name, Password = :Password where DB_ID = :DB_ID and Row_Version = :Row_Version "
+    "update DB set DB_Name = :DB_Name, Password = :Password where DB_ID = :DB_ID "
+    "and Row_Version = :Row_Version",
+    "update DB set DB_Name = :DB_Name, Password = :Password where DB_ID = :DB_ID "
+    "and Row_Version = :Row_Version "
     "returning DB_ID as row_id"};
 // A database goes with its testees and their tests, in one transaction.
 inline constexpr TSql kDeleteTestsOfDatabase{"delete from TEST where DB_ID = :DB_ID"};
@@ -109,12 +112,15 @@ inline constexpr TSql kRenameGroup{
     "update \"group\" set Group_Name = :Group_Name where Group_ID = :Group_ID and Row_Version = :Row_Version "
     "returning Group_ID as row_id"};
 inline constexpr TSql kDeleteGroup{"delete from \"GROUP\" where Group_ID = :Group_ID",
-                                   "delete from \"group\" where Group_ID = :Group_ID returning Group_ID as row_id"};
+                                   "delete from \"group\" where Group_ID = :Group_ID "
+                                   "returning Group_ID as row_id"};
 inline constexpr TSql kGroupExists{"select Group_ID from \"GROUP\" where Group_ID = :Group_ID",
                                    "select Group_ID from \"group\" where Group_ID = :Group_ID"};
 // The live testees of every database in a group.
-inline constexpr TSql kGroupMemberCount{"select count(*) from USER where Group_ID = :Group_ID and IsDel <> 'D'",
-                                        "select count(*) from \"user\" where Group_ID = :Group_ID and IsDel <> 'D'"};
+inline constexpr TSql kGroupMemberCount{
+    "select count(*) from USER where Group_ID = :Group_ID and IsDel <> 'D'",
+    "select count(*) from \"user\" where Group_ID = :Group_ID "
+    "and IsDel <> 'D'"};
 
 // ---- Testees.
 
@@ -163,12 +169,15 @@ inline constexpr TSql kInsertTest{
     ":Calc_Profil, :Calc_ProfilNapr) returning Test_ID as row_id"};
 // DB_ID and Men_ID stay; a negative version writes over whatever version is stored.
 inline constexpr TSql kUpdateTest{
-    "update TEST set Date_Test = :Date_Test, Time_Test = :Time_Test, Note = :Note, Result_Test = :Result_Test, "
+    "update TEST set Date_Test = :Date_Test, Time_Test = :Time_Test, Note = :Note, "
+    "Result_Test = :Result_Test, "
     "Result_Profil = :Result_Profil, Calc_Profil = :Calc_Profil, Calc_ProfilNapr = :Calc_ProfilNapr "
     "where Test_ID = :Test_ID and (:Row_Version < 0 or Row_Version = :Row_Version)",
-    "update TEST set Date_Test = :Date_Test, Time_Test = :Time_Test, Note = :Note, Result_Test = :Result_Test, "
+    "update TEST set Date_Test = :Date_Test, Time_Test = :Time_Test, Note = :Note, "
+    "Result_Test = :Result_Test, "
     "Result_Profil = :Result_Profil, Calc_Profil = :Calc_Profil, Calc_ProfilNapr = :Calc_ProfilNapr "
-    "where Test_ID = :Test_ID and (:Row_Version < 0 or Row_Version = :Row_Version) returning Test_ID as row_id"};
+    "where Test_ID = :Test_ID and (:Row_Version < 0 or Row_Version = :Row_Version) "
+    "returning Test_ID as row_id"};
 inline constexpr TSql kDeleteTest{"delete from TEST where Test_ID = :Test_ID",
                                   "delete from TEST where Test_ID = :Test_ID returning Test_ID as row_id"};
 

@@ -35,7 +35,8 @@ void classifyHalves(TTestRecord& record, const TSymbols& symbols) {
 
 } // namespace
 
-void ClassifyProfil(const QString& halfProfil, const TSymbols& symbols, QString& types, QString& intensities) {
+void ClassifyProfil(const QString& halfProfil, const TSymbols& symbols, QString& types,
+                    QString& intensities) {
     classify(halfProfil, symbols, types, intensities);
 }
 

@@ -48,12 +48,11 @@ void workstation(const TestSupport::TStoreFixture& store, int number, const QVec
         try {
             for (int i = 0; i < kRecords; ++i) {
                 try {
-                    conn.Exec(
-                        QStringLiteral("insert into TEST (DB_ID, Men_ID, Date_Test, Time_Test, Note) "
-                                       "values (:db, :men, '2026-12-09', '10:00:00', :note)"),
-                        {{QStringLiteral("db"), db},
-                         {QStringLiteral("men"), shared[i % shared.size()]},
-                         {QStringLiteral("note"), QStringLiteral("w%1-%2").arg(number).arg(i)}});
+                    conn.Exec(QStringLiteral("insert into TEST (DB_ID, Men_ID, Date_Test, Time_Test, Note) "
+                                             "values (:db, :men, '2026-12-09', '10:00:00', :note)"),
+                              {{QStringLiteral("db"), db},
+                               {QStringLiteral("men"), shared[i % shared.size()]},
+                               {QStringLiteral("note"), QStringLiteral("w%1-%2").arg(number).arg(i)}});
                     ++result.added;
                 } catch (const Data::EDatabaseError& e) {
                     refusedAsBusy(e);
@@ -67,10 +66,10 @@ void workstation(const TestSupport::TStoreFixture& store, int number, const QVec
                     {{QStringLiteral("men"), men}});
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
                 try {
-                    const int changed = conn.Exec(
-                        QStringLiteral(
-                            "update \"user\" set Age = Age + 1 where Men_ID = :men and Row_Version = :version"),
-                        {{QStringLiteral("men"), men}, {QStringLiteral("version"), version}});
+                    const int changed =
+                        conn.Exec(QStringLiteral("update \"user\" set Age = Age + 1 where Men_ID = :men and "
+                                                 "Row_Version = :version"),
+                                  {{QStringLiteral("men"), men}, {QStringLiteral("version"), version}});
                     (changed == 1 ? result.applied : result.refused) += 1;
                 } catch (const Data::EDatabaseError& e) {
                     refusedAsBusy(e);

@@ -49,9 +49,7 @@ class TestDBChoice : public QObject {
     int addDB(const QString& name, const QString& password) {
         return m_dm->Repo().insertDatabase(name, Data::HashPassword(password));
     }
-    int count(const QString& sql) {
-        return TestSupport::selectValue(m_dm->Main_Database(), sql).toInt();
-    }
+    int count(const QString& sql) { return TestSupport::selectValue(m_dm->Main_Database(), sql).toInt(); }
 
 private Q_SLOTS:
     void init() {
@@ -258,7 +256,8 @@ private Q_SLOTS:
         const QString after = none ? QString() : typed.isEmpty() ? before : typed;
         const int id = addDB(QStringLiteral("База"), before);
         const auto stored = [&] {
-            const QVariant v = TestSupport::selectValue(m_dm->Main_Database(), QStringLiteral("select Password from DB"));
+            const QVariant v =
+                TestSupport::selectValue(m_dm->Main_Database(), QStringLiteral("select Password from DB"));
             return v.isValid() ? v.toByteArray() : QByteArray("no row");
         };
         const QByteArray old = stored();
@@ -295,10 +294,12 @@ private Q_SLOTS:
         const int keep = addDB(QStringLiteral("Остаётся"), QString());
         const int gone = addDB(QStringLiteral("Удаляется"), QString());
         Data::TEngine& q = m_dm->Main_Database();
-        TestSupport::execBound(q, QStringLiteral("insert into USER (DB_ID, FIO, IsDel) values (%1, 'a', ''), (%2, 'b', '')")
+        TestSupport::execBound(
+            q, QStringLiteral("insert into USER (DB_ID, FIO, IsDel) values (%1, 'a', ''), (%2, 'b', '')")
                    .arg(keep)
                    .arg(gone));
-        TestSupport::execBound(q, 
+        TestSupport::execBound(
+            q,
             QStringLiteral("insert into TEST (DB_ID, Men_ID) values (%1, 1), (%2, 2)").arg(keep).arg(gone));
         m_dm->Current_DB_ID = keep;
         m_dm->DB_Table->Open();

@@ -61,8 +61,8 @@ private Q_SLOTS:
         QVERIFY(dm);
         TestSupport::ensureTestee(dm->Main_Database(), 1, kMenId);
         TestSupport::insertTest(1, kMenId, QDate(2026, 3, 14), QTime(10, 0), QString(),
-                               TestSupport::compose(QStringLiteral("135724681538264713457812"
-                                                                  "264815372467381567285634")));
+                                TestSupport::compose(QStringLiteral("135724681538264713457812"
+                                                                    "264815372467381567285634")));
         TResult_Form form;
         form.show();
         form.LoadResults(TestSupport::resultsOf(kMenId));

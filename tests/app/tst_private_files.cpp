@@ -70,7 +70,8 @@ private Q_SLOTS:
         Results::SaveResultsPdf(form.Model(), reports + QStringLiteral("/r.pdf"));
         Platform::setShellHandler([](const QString&) { return true; });
         QVERIFY(!Results::ExportReport(form, reports).isEmpty());
-        Data::MakeBackup(dm->Main_Database(), dm->DataDir(), 9); // with the write-ahead log and its index open
+        Data::MakeBackup(dm->Main_Database(), dm->DataDir(),
+                         9); // with the write-ahead log and its index open
 
         QStringList found, open;
         for (const QString& root :

@@ -66,8 +66,8 @@ private Q_SLOTS:
         QVERIFY(TestSupport::execBound(
             dm->Main_Database(), QStringLiteral("insert into DB (DB_Name, Password) values ('Б', :p)"),
             {{QStringLiteral("p"), Data::EncipherPassword(QStringLiteral("Ёж-7"))}}));
-        QVERIFY(
-            TestSupport::execBound(dm->Main_Database(), QStringLiteral("update morvel_schema set version = 5")));
+        QVERIFY(TestSupport::execBound(dm->Main_Database(),
+                                       QStringLiteral("update morvel_schema set version = 5")));
         dm.reset();
         dm = TMain_DataModule::CreateServer(dir.path(), server.settings(), QString());
         const QVariant stored =

@@ -85,8 +85,9 @@ private Q_SLOTS:
         m_dm = m_dir->createDataModule();
         Data::TEngine& q = m_dm->Main_Database();
         QVERIFY(TestSupport::execBound(q, QStringLiteral("insert into DB (DB_Name) values ('Первая')")));
-        QVERIFY(TestSupport::execBound(q, QStringLiteral("insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) values "
-                                      "(1, 'Борисов', 'М', 40, 0, '')")));
+        QVERIFY(TestSupport::execBound(
+            q, QStringLiteral("insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) values "
+                              "(1, 'Борисов', 'М', 40, 0, '')")));
         m_dm->Current_DB_ID = 1;
     }
     void cleanup() {

@@ -41,14 +41,14 @@ QStringList listsOf(Data::TEngine& db) {
     for (const auto& base :
          TestSupport::selectRows(db, QStringLiteral("select DB_ID from DB order by DB_ID"))) {
         const QVariantMap key{{QStringLiteral("DB_ID"), base[0]}};
-        for (const auto& row :
-             TestSupport::selectRows(db, db.Text(Data::kMenQuerySQL) + QStringLiteral(" ORDER BY FIO, Men_ID"), key)) {
+        for (const auto& row : TestSupport::selectRows(
+                 db, db.Text(Data::kMenQuerySQL) + QStringLiteral(" ORDER BY FIO, Men_ID"), key)) {
             QStringList cells;
             for (const QVariant& v : row)
                 cells << v.toString();
             lines << cells.join(u'|');
-            for (const auto& test :
-                 TestSupport::selectRows(db, db.Text(Data::kListTestQuerySQL), {{QStringLiteral("Men_ID"), row[0]}})) {
+            for (const auto& test : TestSupport::selectRows(db, db.Text(Data::kListTestQuerySQL),
+                                                            {{QStringLiteral("Men_ID"), row[0]}})) {
                 QStringList fields;
                 for (const QVariant& v : test)
                     fields << v.toString();
@@ -113,9 +113,9 @@ class TestTransfer : public QObject {
             QCOMPARE(TestSupport::selectValue(target.db(), sql).toLongLong(),
                      TestSupport::selectValue(source, sql).toLongLong());
         }
-        QCOMPARE(
-            TestSupport::selectValue(target.db(), QStringLiteral("select count(*) from \"user\"")).toLongLong(),
-            testees);
+        QCOMPARE(TestSupport::selectValue(target.db(), QStringLiteral("select count(*) from \"user\""))
+                     .toLongLong(),
+                 testees);
         QCOMPARE(
             TestSupport::selectValue(target.db(), QStringLiteral("select count(*) from TEST")).toLongLong(),
             tests);
@@ -171,7 +171,8 @@ private Q_SLOTS:
         qint64 gone = 0;
         QVERIFY(TestSupport::execBound(
             db, QStringLiteral("insert into \"group\" (Group_Name) values ('Прежняя')"), {}, &gone));
-        QVERIFY(TestSupport::execBound(db, QStringLiteral("update \"user\" set Group_ID = :g where Men_ID = 900"),
+        QVERIFY(TestSupport::execBound(db,
+                                       QStringLiteral("update \"user\" set Group_ID = :g where Men_ID = 900"),
                                        {{QStringLiteral("g"), gone}}));
         QVERIFY(TestSupport::execBound(db, QStringLiteral("delete from \"group\" where Group_ID = :g"),
                                        {{QStringLiteral("g"), gone}}));
@@ -235,8 +236,8 @@ private Q_SLOTS:
                            "'21222111221023022122112102121132', '±-++±-0-+-+±00±-', '0000000000000000' "
                            "from n")));
         // Some testees deleted after their tests were written: their rows and tests go along.
-        QVERIFY(
-            TestSupport::execBound(db, QStringLiteral("update \"user\" set IsDel = 'D' where Men_ID % 97 = 0")));
+        QVERIFY(TestSupport::execBound(
+            db, QStringLiteral("update \"user\" set IsDel = 'D' where Men_ID % 97 = 0")));
         transferAndCompare(file, 10000, 50000);
     }
 };

@@ -52,7 +52,7 @@ void addRecords(int count) {
             marks += QChar(u'0' + (i * k + k) % 4);
         }
         TestSupport::insertTest(1, kMenId, QDate(2025, 1, 1).addDays(i), QTime(10, 0), QString(),
-                               Calc::TTestRecord{i % 2 ? kRun : QString(), QString(32, u'2'), types, marks});
+                                Calc::TTestRecord{i % 2 ? kRun : QString(), QString(32, u'2'), types, marks});
     }
 }
 

@@ -47,8 +47,8 @@ void addRecords(int count, bool longNotes = false) {
             marks += QChar(u'0' + (i * k + k) % 4);
         }
         TestSupport::insertTest(1, kMenId, QDate(2025, 1, 1).addDays(i), QTime(10, 0),
-                               longNotes ? longNote(i + 1) : QStringLiteral("заметка%1").arg(i + 1),
-                               Calc::TTestRecord{i % 2 ? kRun : QString(), QString(32, u'2'), types, marks});
+                                longNotes ? longNote(i + 1) : QStringLiteral("заметка%1").arg(i + 1),
+                                Calc::TTestRecord{i % 2 ? kRun : QString(), QString(32, u'2'), types, marks});
     }
 }
 

@@ -33,7 +33,7 @@ void addRecord(const QDate& date, const QString& types, const QString& intensiti
                const QString& resultTest = QString(), const QString& resultProfil = kNoCounts,
                const QString& note = QString()) {
     TestSupport::insertTest(1, kMenId, date, QTime(10, 0), note,
-                           Calc::TTestRecord{resultTest, resultProfil, types, intensities});
+                            Calc::TTestRecord{resultTest, resultProfil, types, intensities});
 }
 
 // "+" for a red cell, "-" for a blue one, "." otherwise, rows 2 to 13 of a chart column.
@@ -210,11 +210,11 @@ void TestResultForm::showResultsShowsTheTestee_data() {
 
 void TestResultForm::showResultsShowsTheTestee() {
     QFETCH(bool, broken);
-    QVERIFY(
-        TestSupport::execBound(m_dm->Main_Database(),
-                               QStringLiteral("update \"user\" set FIO = 'Смирнова Ольга', Sex = 'Ж', Age = 39 "
-                                              "where Men_ID = :men"),
-                               {{QStringLiteral("men"), kMenId}}));
+    QVERIFY(TestSupport::execBound(
+        m_dm->Main_Database(),
+        QStringLiteral("update \"user\" set FIO = 'Смирнова Ольга', Sex = 'Ж', Age = 39 "
+                       "where Men_ID = :men"),
+        {{QStringLiteral("men"), kMenId}}));
     for (int i = 0; i < 3; ++i)
         addRecord(QDate(2026, 1, 1).addDays(i), kAllZero, broken && i == 1 ? QStringLiteral("9") : kNoMarks);
     const Data::Testee testee = *m_dm->Repo().testee(kMenId);
