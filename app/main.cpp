@@ -48,8 +48,7 @@ int main(int argc, char** argv) {
 
         auto splash = std::make_unique<TSplash_Form>();
         splash->show();
-        splash->repaint();
-        QApplication::processEvents();
+        // The first step paints the splash before the store opens.
         splash->StepIt();
 
         // Until the main window closes for good: after the settings changed the store, everything is

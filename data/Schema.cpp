@@ -204,10 +204,19 @@ int rowCount(TEngine& db, const QString& table) {
     return count;
 }
 
-// The shipped rows of a reference table (header row, comma separated, no quoting), as bound values.
+// The shipped rows of a reference table (header row, comma separated, no quoting), as written.
 struct TShippedRows {
     QStringList header;
-    QList<QVariantMap> rows;
+    QList<QStringList> rows;
+
+    // The bound value of cell `c` of `row`: the key and the small-integer columns are numbers, the
+    // one-character codes text.
+    QVariant Value(const QStringList& row, qsizetype c) const {
+        const QString& name = header[c];
+        const bool numeric = c == 0 || name == QLatin1String("Vector") || name == QLatin1String("DurMoll") ||
+                             name == QLatin1String("Soz");
+        return numeric ? QVariant(row[c].toInt()) : QVariant(row[c]);
+    }
 };
 
 TShippedRows shippedRows(const TReferenceDef& def) {
@@ -220,18 +229,9 @@ TShippedRows shippedRows(const TReferenceDef& def) {
         return shipped;
     shipped.header = lines.first().trimmed().split(QLatin1Char(','));
     for (qsizetype l = 1; l < lines.size(); ++l) {
-        const QStringList cells = lines[l].trimmed().split(QLatin1Char(','));
-        if (cells.size() != shipped.header.size())
-            continue;
-        QVariantMap row;
-        for (qsizetype c = 0; c < cells.size(); ++c) {
-            const QString& name = shipped.header[c];
-            // The key and the small-integer columns are numbers; the one-character codes are text.
-            const bool numeric = c == 0 || name == QLatin1String("Vector") ||
-                                 name == QLatin1String("DurMoll") || name == QLatin1String("Soz");
-            row.insert(name, numeric ? QVariant(cells[c].toInt()) : QVariant(cells[c]));
-        }
-        shipped.rows << row;
+        QStringList cells = lines[l].trimmed().split(QLatin1Char(','));
+        if (cells.size() == shipped.header.size())
+            shipped.rows << std::move(cells);
     }
     return shipped;
 }
@@ -253,13 +253,20 @@ int restoreRows(TEngine& db, const TReferenceDef& def, bool newTable) {
     if (!newTable)
         select(db, QStringLiteral("select ") + def.keyColumns.join(u',') + QStringLiteral(" from ") + table,
                [&present](const QVector<QVariant>& v) { present.insert(keyText(v)); });
+    // The rows' values are made only for the rows that are written: every start comes here.
+    QList<qsizetype> keyCells;
+    for (const QString& k : def.keyColumns)
+        keyCells << shipped.header.indexOf(k);
     int written = 0;
-    for (const QVariantMap& row : shipped.rows) {
+    for (const QStringList& cells : shipped.rows) {
         QVariantList key;
-        for (const QString& k : def.keyColumns)
-            key << row.value(k);
+        for (const qsizetype c : keyCells)
+            key << (c < 0 ? QVariant() : shipped.Value(cells, c));
         if (present.contains(keyText(key)))
             continue;
+        QVariantMap row;
+        for (qsizetype c = 0; c < cells.size(); ++c)
+            row.insert(shipped.header[c], shipped.Value(cells, c));
         QStringList names;
         QStringList marks;
         for (qsizetype c = newTable ? 0 : 1; c < shipped.header.size(); ++c) {
@@ -657,7 +664,7 @@ TSchemaReport PrepareServerSchema(TServerEngine& db, bool readOnly) {
                 execServer(db, sql);
         }
         // Version 6: passwords are kept as salted hashes instead of the shifted text.
-        if (version < 6)
+        if (version < kHashedPasswordsVersion)
             report.passwordsHashed = HashShiftedPasswords(db);
         if (version < kSchemaVersion)
             execServer(db, "update morvel_schema set version = " + QByteArray::number(kSchemaVersion));
