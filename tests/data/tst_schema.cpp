@@ -464,7 +464,8 @@ private Q_SLOTS:
         // Copies are named to the second: two of one second are listed in the order they were made.
         const QDateTime now = QDateTime::currentDateTime();
         const QString first = Data::MakeBackup(dm->Main_Database(), dm->DataDir(), 3, now);
-        dm->Main_Database().Exec(QStringLiteral("insert into DB (DB_Name) values ('После копии')"));
+        const int after = dm->Repo().insertDatabase(QStringLiteral("После копии"), {});
+        QVERIFY(dm->Repo().database(after)); // a statement the engine keeps prepared
         const QString second = Data::MakeBackup(dm->Main_Database(), dm->DataDir(), 3, now);
         QVERIFY(!Data::DailyBackupDue(dm->DataDir()));
         const QList<Data::TBackupInfo> list = Data::ListBackups(dm->DataDir());
@@ -479,6 +480,7 @@ private Q_SLOTS:
         QCOMPARE(scalar(*dm, QStringLiteral("select count(*) from DB")).toInt(), 1);
         QCOMPARE(scalar(*dm, QStringLiteral("select count(*) from DB where DB_Name = 'После копии'")).toInt(),
                  0);
+        QVERIFY(!dm->Repo().database(after)); // the kept statement reads the restored file
         // The data before the restore is in the copy kept of it.
         Data::VerifyBackup(kept);
         sqlite3* copy = nullptr;
