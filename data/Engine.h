@@ -72,7 +72,7 @@ public:
         SelectStatement(sql, params, fields, rows);
     }
     // Hands each row of one of the program's own statements over in turn, keeping none: for reads turned
-    // at once into records.
+    // at once into records. `each` must not use the engine: the statement is still being read.
     virtual void ReadEach(const TSql& sql, const QVariantMap& params,
                           const std::function<void(const TRowView&)>& each);
     int Exec(const TSql& sql, const QVariantMap& params = {}, qint64* lastId = nullptr) {
