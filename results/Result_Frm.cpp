@@ -251,9 +251,11 @@ void TResult_Form::createWidgets() {
     bold.setBold(true);
     PageControl1->tabBar()->setFont(bold);
     InfoTest_Tab = createInfoTab();
-    Row_Tab = createTableTab(PPP_Grid, PPP_FooterGrid, kFooterRows);
-    Table_Tab = createTableTab(EKP_Grid, EKP_FooterGrid, kFooterRows);
-    TabSheet1 = createTableTab(TKP_Grid, TKP_FooterGrid, kTkpFooterRows);
+    // The table tabs get their grids when first shown: a window opened to look at the formulas or the
+    // charts never builds them.
+    Row_Tab = new QWidget;
+    Table_Tab = new QWidget;
+    TabSheet1 = new QWidget;
     TabSheet2 = new QWidget;
     Profil_PageControl = new TChartPageControl(TabSheet2);
     Profil_PageControl->setObjectName(QStringLiteral("Profil_PageControl"));
@@ -266,19 +268,21 @@ void TResult_Form::createWidgets() {
     PageControl1->addTab(Table_Tab, QStringLiteral("ЭКП"));
     PageControl1->addTab(TabSheet1, QStringLiteral("ТКП"));
     PageControl1->addTab(TabSheet2, QStringLiteral("Профили"));
+    connect(PageControl1, &QTabWidget::currentChanged, this, [this](int index) {
+        const QWidget* tab = PageControl1->widget(index);
+        if (tab == Row_Tab)
+            buildTableTab(kPpp);
+        else if (tab == Table_Tab)
+            buildTableTab(kEkp);
+        else if (tab == TabSheet1)
+            buildTableTab(kTkp);
+    });
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(toolBar);
     layout->addWidget(PageControl1);
-
-    PPP_Grid->setObjectName(QStringLiteral("PPP_Grid"));
-    EKP_Grid->setObjectName(QStringLiteral("EKP_Grid"));
-    TKP_Grid->setObjectName(QStringLiteral("TKP_Grid"));
-    PPP_FooterGrid->setObjectName(QStringLiteral("PPP_FooterGrid"));
-    EKP_FooterGrid->setObjectName(QStringLiteral("EKP_FooterGrid"));
-    TKP_FooterGrid->setObjectName(QStringLiteral("TKP_FooterGrid"));
 }
 
 QWidget* TResult_Form::createInfoTab() {
@@ -315,24 +319,61 @@ QWidget* TResult_Form::createInfoTab() {
     return tab;
 }
 
-QWidget* TResult_Form::createTableTab(TStringGrid*& table, TStringGrid*& footer, int footerRows) {
-    auto* tab = new QWidget;
-    table = new TStringGrid(tab);
-    footer = new TStringGrid(tab);
+void TResult_Form::buildTableTab(TProfile profile) {
+    struct TTableTab {
+        QWidget* tab;
+        TStringGrid*& table;
+        TStringGrid*& footer;
+        const char* tableName;
+        const char* footerName;
+    };
+    const std::array<TTableTab, 3> tabs = {
+        {{Row_Tab, PPP_Grid, PPP_FooterGrid, "PPP_Grid", "PPP_FooterGrid"},
+         {Table_Tab, EKP_Grid, EKP_FooterGrid, "EKP_Grid", "EKP_FooterGrid"},
+         {TabSheet1, TKP_Grid, TKP_FooterGrid, "TKP_Grid", "TKP_FooterGrid"}}};
+    const TTableTab& t = tabs[std::size_t(profile)];
+    if (t.table)
+        return;
+    auto* table = new TStringGrid(t.tab);
+    auto* footer = new TStringGrid(t.tab);
+    table->setObjectName(QString::fromLatin1(t.tableName));
+    footer->setObjectName(QString::fromLatin1(t.footerName));
     setupTable(table);
-    setupFooter(footer, footerRows);
+    setupFooter(footer, profile == kTkp ? kTkpFooterRows : kFooterRows);
     table->GetAlignment = [this](int c, int r) { return PPP_GridGetAlignment(c, r); };
     footer->GetAlignment = table->GetAlignment;
-    TStringGrid* grid = table;
-    table->GetHint = [grid](int c, int r) {
-        return c == kNoteCol && r >= kHeaderRows ? grid->Cell(c, r) : QString();
+    table->GetHint = [table](int c, int r) {
+        return c == kNoteCol && r >= kHeaderRows ? table->Cell(c, r) : QString();
     };
-    auto* layout = new QVBoxLayout(tab);
+    auto* layout = new QVBoxLayout(t.tab);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->setSpacing(0);
     layout->addWidget(table, 1);
     layout->addWidget(footer);
-    return tab;
+    t.table = table;
+    t.footer = footer;
+    fillTableTab(profile);
+    // A tab being shown shows its new grids now rather than at the event loop's next pass.
+    if (t.tab->isVisible()) {
+        table->show();
+        footer->show();
+    }
+}
+
+void TResult_Form::fillTableTab(TProfile profile) {
+    const std::array<TStringGrid*, 3> tables = {PPP_Grid, EKP_Grid, TKP_Grid};
+    const std::array<TStringGrid*, 3> footers = {PPP_FooterGrid, EKP_FooterGrid, TKP_FooterGrid};
+    const auto t = std::size_t(profile);
+    if (!tables[t])
+        return;
+    fillGrid(tables[t], TableHeaders(), m_model.Tables[t].Rows, TableMerges());
+    const QVector<QStringList>& footer = m_model.Tables[t].Footer;
+    fillGrid(footers[t], {}, footer, FooterMerges(int(footer.size())));
+}
+
+void TResult_Form::BuildTableTabs() {
+    for (TProfile profile : {kPpp, kEkp, kTkp})
+        buildTableTab(profile);
 }
 
 TStringGrid* TResult_Form::SetupChartGrid(QWidget* page) {
@@ -368,13 +409,8 @@ void TResult_Form::LoadResults(TResultsModel model) {
     const std::array<QLineEdit*, 4> edits = {FIO_Edit, Group_Edit, Sex_Edit, Age_Sex};
     for (std::size_t i = 0; i < edits.size(); ++i)
         edits[i]->setText(m_model.Particulars[i]);
-    const std::array<TStringGrid*, 3> tables = {PPP_Grid, EKP_Grid, TKP_Grid};
-    const std::array<TStringGrid*, 3> footers = {PPP_FooterGrid, EKP_FooterGrid, TKP_FooterGrid};
-    for (std::size_t t = 0; t < tables.size(); ++t) {
-        fillGrid(tables[t], TableHeaders(), m_model.Tables[t].Rows, TableMerges());
-        const QVector<QStringList>& footer = m_model.Tables[t].Footer;
-        fillGrid(footers[t], {}, footer, FooterMerges(int(footer.size())));
-    }
+    for (TProfile profile : {kPpp, kEkp, kTkp})
+        fillTableTab(profile);
     DrawFormulas();
     FillProfileCharts();
     for (qsizetype i = 0; i < m_model.Failures.size(); ++i)

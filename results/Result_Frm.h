@@ -67,6 +67,9 @@ public:
     void LoadResults(Results::TResultsModel model);
     // What the window shows, for the reports.
     const Results::TResultsModel& Model() const { return m_model; }
+    // The grids of the three table tabs are built and filled when their tab is first shown: until then
+    // PPP_Grid to TKP_FooterGrid are null. This builds them all now.
+    void BuildTableTabs();
 
     QToolButton* Excel_But;
     QToolButton* Print_But;
@@ -83,12 +86,12 @@ public:
     QLineEdit* Sex_Edit;
     QLineEdit* Age_Sex;
     QLabel* Image;
-    Widgets::TStringGrid* PPP_Grid;
-    Widgets::TStringGrid* EKP_Grid;
-    Widgets::TStringGrid* TKP_Grid;
-    Widgets::TStringGrid* PPP_FooterGrid;
-    Widgets::TStringGrid* EKP_FooterGrid;
-    Widgets::TStringGrid* TKP_FooterGrid;
+    Widgets::TStringGrid* PPP_Grid = nullptr;
+    Widgets::TStringGrid* EKP_Grid = nullptr;
+    Widgets::TStringGrid* TKP_Grid = nullptr;
+    Widgets::TStringGrid* PPP_FooterGrid = nullptr;
+    Widgets::TStringGrid* EKP_FooterGrid = nullptr;
+    Widgets::TStringGrid* TKP_FooterGrid = nullptr;
     TChartPageControl* Profil_PageControl;
     // The chart grids of the pages of Profil_PageControl, indexed like the pages; a page's entries are
     // null until the page is built. PPPChart and EKPChart build it when needed.
@@ -116,7 +119,9 @@ public Q_SLOTS:
 private:
     void createWidgets();
     QWidget* createInfoTab();
-    QWidget* createTableTab(Widgets::TStringGrid*& table, Widgets::TStringGrid*& footer, int footerRows);
+    // Builds the grids of table tab `profile` if they are not built yet, and fills them from the model.
+    void buildTableTab(Results::TProfile profile);
+    void fillTableTab(Results::TProfile profile);
     Widgets::TStringGrid* SetupChartGrid(QWidget* page);
 
     void DrawFormulas();

@@ -69,6 +69,7 @@ QStringList resultsOf(TMain_DataModule& dm) {
         TResult_Form form;
         form.LoadResults(
             Results::ComputeResults({}, dm.Repo().testsOf(men[0].toInt()), dm.Repo().references()));
+        form.BuildTableTabs();
         for (const Widgets::TStringGrid* grid :
              {form.PPP_Grid, form.EKP_Grid, form.TKP_Grid, form.PPP_FooterGrid, form.EKP_FooterGrid,
               form.TKP_FooterGrid})

@@ -241,6 +241,7 @@ void TestExport::positions() {
     form.LoadResults(
         TestSupport::resultsOf(kMenId, {QStringLiteral("Иванов Иван Иванович"), QStringLiteral("Группа 1"),
                                         QString(), QStringLiteral("33")}));
+    form.BuildTableTabs();
 
     Platform::MessageRecorder recorder;
     const QString path = ExportReport(form, m_docs->path() + QStringLiteral("/Отчёты Morvel"));

@@ -254,6 +254,7 @@ void TestReport::pdfShowsEverything() {
     addRecords(tests);
     TResult_Form form;
     form.LoadResults(TestSupport::resultsOf(kMenId, kParticulars));
+    form.BuildTableTabs();
     int count = 0;
     const QString pdf = savePdf(form, &count);
     const QStringList pages = pagesOf(pdf);
@@ -317,6 +318,7 @@ void TestReport::longTablesBreakBetweenWholeRows() {
     addRecords(9, true);
     TResult_Form form;
     form.LoadResults(TestSupport::resultsOf(kMenId, kParticulars));
+    form.BuildTableTabs();
     const QStringList pages = pagesOf(savePdf(form));
     const Widgets::TStringGrid* tables[] = {form.PPP_Grid, form.EKP_Grid, form.TKP_Grid};
     const QString titles[] = {QStringLiteral("Профиль ППП"), QStringLiteral("Профиль ЭКП"),

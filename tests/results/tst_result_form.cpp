@@ -91,6 +91,7 @@ void TestResultForm::oneTest() {
     addRecord(date, kAllZero, kNoMarks);
     TResult_Form form;
     form.LoadResults(TestSupport::resultsOf(kMenId));
+    form.BuildTableTabs();
     for (Widgets::TStringGrid* grid : {form.PPP_Grid, form.EKP_Grid, form.TKP_Grid}) {
         QCOMPARE(grid->RowCount(), 3);
         QCOMPARE(grid->Cell(0, 2), QStringLiteral("1"));
@@ -120,6 +121,7 @@ void TestResultForm::cellsAndTheoretical() {
               QString(), kNoCounts, QStringLiteral("повторно"));
     TResult_Form form;
     form.LoadResults(TestSupport::resultsOf(kMenId));
+    form.BuildTableTabs();
     // The newer record is row 3.
     QCOMPARE(form.PPP_Grid->Cell(0, 3), QStringLiteral("2"));
     QCOMPARE(form.PPP_Grid->Cell(2, 3), QStringLiteral("0!!"));
@@ -155,6 +157,7 @@ void TestResultForm::balanceRowsFromEightTests() {
     Platform::MessageRecorder recorder;
     TResult_Form form;
     form.LoadResults(TestSupport::resultsOf(kMenId));
+    form.BuildTableTabs();
     QVERIFY(recorder.messages.isEmpty());
     const bool filled = tests >= 8;
     for (int row : {4, 5, 6, 7}) {

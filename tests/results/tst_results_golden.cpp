@@ -21,6 +21,9 @@
 #include <QLineEdit>
 #include <QPdfWriter>
 #include <QProcess>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 
@@ -83,9 +86,13 @@ QString bars(const Widgets::TStringGrid& grid) {
     return rows.join(u' ');
 }
 
-// The window as it shows.
+// The window as it shows; the table tabs are clicked open, which builds their grids.
 QStringList dumpWindow(TResult_Form& form) {
     QStringList out;
+    QTabBar* tabs = form.PageControl1->tabBar();
+    for (int tab = 1; tab <= 3; ++tab)
+        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(tab).center());
+    form.PageControl1->setCurrentIndex(0);
     out << form.windowTitle();
     for (const QLineEdit* edit : {form.FIO_Edit, form.Group_Edit, form.Sex_Edit, form.Age_Sex})
         out << edit->objectName() + QLatin1Char('=') + edit->text();

@@ -425,6 +425,7 @@ void TestStatExport::indicesEqualTheResultsWindow() {
 
     TResult_Form form;
     form.LoadResults(TestSupport::resultsOf(1));
+    form.BuildTableTabs();
     const Widgets::TStringGrid* footers[] = {form.PPP_FooterGrid, form.EKP_FooterGrid, form.TKP_FooterGrid};
     for (int b = 0; b < 3; ++b) {
         const QStringList got = row.mid(kIndices + 6 * b, 6);
