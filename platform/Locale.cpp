@@ -2,6 +2,7 @@
 #include "platform/Locale.h"
 
 #include <QLocale>
+#include <QVarLengthArray>
 
 namespace Platform {
 
@@ -16,19 +17,19 @@ QString shortDateFormat(const QLocale& locale) {
     return format;
 }
 
-// A non-negative number with at least `digits` digits, written without a temporary string.
-void appendNumber(QString& out, int value, int digits) {
-    char reversed[12];
+// A non-negative number with at least `digits` digits, written into `out` at `n` without a temporary string.
+void appendNumber(QVarLengthArray<char16_t, 32>& out, int value, int digits) {
+    char16_t reversed[12];
     int n = 0;
     auto rest = static_cast<unsigned>(value);
     do {
-        reversed[n++] = char('0' + rest % 10);
+        reversed[n++] = char16_t(u'0' + rest % 10);
         rest /= 10;
     } while (rest != 0);
     for (int i = n; i < digits; ++i)
-        out += QLatin1Char('0');
+        out.append(u'0');
     while (n > 0)
-        out += QLatin1Char(reversed[--n]);
+        out.append(reversed[--n]);
 }
 
 } // namespace
@@ -94,14 +95,18 @@ TDateFormat::TDateFormat(const QLocale& locale, const QString& format) : m_local
 }
 
 QString TDateFormat::Text(const QDate& date) const {
-    if (m_parts.isEmpty() || !date.isValid() || date.year() < 1 || date.year() > 9999)
-        return m_locale.toString(date, m_format);
-    QString out;
-    out.reserve(m_format.size() + 2);
     int year = 0;
     int month = 0;
     int day = 0;
-    date.getDate(&year, &month, &day);
+    if (!m_parts.isEmpty() && date.isValid())
+        date.getDate(&year, &month, &day);
+    if (year < 1 || year > 9999)
+        return m_locale.toString(date, m_format);
+    // The characters are gathered on the stack and the text allocated once.
+    QVarLengthArray<char16_t, 32> out;
+    const auto appendText = [&out](const QString& text) {
+        out.append(reinterpret_cast<const char16_t*>(text.constData()), text.size());
+    };
     for (const TPart& part : m_parts) {
         switch (part.kind) {
         case TPart::Day:
@@ -114,17 +119,17 @@ QString TDateFormat::Text(const QDate& date) const {
             appendNumber(out, part.digits == 2 ? year % 100 : year, part.digits);
             break;
         case TPart::MonthName:
-            out += m_monthNames[part.digits].at(month - 1);
+            appendText(m_monthNames[part.digits].at(month - 1));
             break;
         case TPart::DayName:
-            out += m_dayNames[part.digits].at(date.dayOfWeek() - 1);
+            appendText(m_dayNames[part.digits].at(date.dayOfWeek() - 1));
             break;
         case TPart::Literal:
-            out += part.literal;
+            appendText(part.literal);
             break;
         }
     }
-    return out;
+    return QString(reinterpret_cast<const QChar*>(out.constData()), out.size());
 }
 
 QString DateToStr(const QDate& date) { return TDateFormat().Text(date); }

@@ -178,14 +178,10 @@ std::array<TProfileTable, 3> ProfileTables(const QVector<Data::TestRecord>& test
         const Data::TestRecord& record = tests[k];
         const QString number = QString::number(k + 1);
         const QString date = dateFormat.Text(record.date);
-        std::array<QStringList, 3> rows;
-        for (QStringList& row : rows) {
-            row.reserve(kTableCols);
-            row << number << date;
-        }
+        std::array<std::array<const QString*, Calc::kFactorCount>, 3> factors{};
         std::array<std::array<int, 2>, 3> sums{}; // zeros and ambivalents of each table
         const auto add = [&](int t, int f, int type, int marks) {
-            rows[t] << factorCells.Of(type, marks);
+            factors[t][std::size_t(f)] = &factorCells.Of(type, marks);
             tables[t].Cells[k][std::size_t(f)] = {quint8(type), quint8(marks)};
             tables[t].Counts.AddCell(f, type, marks);
             if (type < 2)
@@ -202,10 +198,13 @@ std::array<TProfileTable, 3> ProfileTables(const QVector<Data::TestRecord>& test
                     add(kTkp, f, kInverted[type], marks);
             }
         for (int t = 0; t < 3; ++t) {
-            rows[t] << numbers[sums[t][0]] << numbers[sums[t][1]] << numbers[sums[t][0] + sums[t][1]]
-                    << record.note;
+            const auto& c = factors[t];
+            const auto& sum = sums[t];
+            // The row is made at its full width at once.
+            tables[t].Rows.append(QStringList{number, date, *c[0], *c[1], *c[2], *c[3], *c[4], *c[5], *c[6],
+                                              *c[7], numbers[sum[0]], numbers[sum[1]],
+                                              numbers[sum[0] + sum[1]], record.note});
             tables[t].Counts.AddTest();
-            tables[t].Rows.append(std::move(rows[t]));
         }
     }
     return tables;

@@ -34,7 +34,7 @@ QString factorsOfPass(QStringView pass, int offset) {
 }
 
 // Index 0 to 7 of a factor code, -1 for any other character.
-int factorIndex(char16_t code) {
+constexpr int factorIndex(char16_t code) {
     switch (code) {
     case u'h':
         return 0;
@@ -58,7 +58,18 @@ int factorIndex(char16_t code) {
 }
 
 // The first two slots of every group of four are the sympathetic (plus) choices.
-bool isPlusSlot(int index) { return index % kSlotsPerSeries < 2; }
+constexpr bool isPlusSlot(int index) { return index % kSlotsPerSeries < 2; }
+
+// Per slot of a pass and portrait digit 1 to 8 (index 0 to 7), the place of its count in a half profile.
+constexpr auto kCountPlace = [] {
+    std::array<std::array<qint8, kPortraitsPerSeries>, kPassLength> places{};
+    for (int slot = 0; slot < kPassLength; ++slot)
+        for (int p = 0; p < kPortraitsPerSeries; ++p)
+            places[std::size_t(slot)][std::size_t(p)] =
+                qint8((isPlusSlot(slot) ? 0 : kFactorCount) +
+                      factorIndex(PortraitKey[p * kSeriesCount + slot / kSlotsPerSeries]));
+    return places;
+}();
 
 } // namespace
 
@@ -106,21 +117,19 @@ QString DeriveProfil(const QString& resultTest) {
     // profile of every test a testee has. Any fault is left to the step-by-step path below, which names it.
     std::array<int, kResultProfilLength> counts{};
     bool sound = true;
-    for (int k = 0; k < kResultTestLength && sound; ++k) {
-        const char16_t c = resultTest[k].unicode();
-        const int slot = k % kPassLength;
-        const int f = c >= u'1' && c <= u'8'
-                          ? factorIndex(PortraitKey[(c - u'1') * kSeriesCount + slot / kSlotsPerSeries])
-                          : -1;
-        sound = f >= 0;
-        if (sound)
-            ++counts[std::size_t((k / kPassLength) * kHalfProfilLength +
-                                 (isPlusSlot(slot) ? 0 : kFactorCount) + f)];
-    }
+    const char16_t* choice = reinterpret_cast<const char16_t*>(resultTest.constData());
+    for (int pass = 0; pass < 2 && sound; ++pass)
+        for (int slot = 0; slot < kPassLength && sound; ++slot, ++choice) {
+            const unsigned portrait = unsigned(*choice) - u'1';
+            sound = portrait < unsigned(kPortraitsPerSeries);
+            if (sound)
+                ++counts[std::size_t(pass * kHalfProfilLength + kCountPlace[std::size_t(slot)][portrait])];
+        }
     if (sound && std::all_of(counts.begin(), counts.end(), [](int n) { return n <= 9; })) {
         QString result(kResultProfilLength, Qt::Uninitialized);
+        QChar* digits = result.data();
         for (int i = 0; i < kResultProfilLength; ++i)
-            result[i] = QChar(u'0' + counts[std::size_t(i)]);
+            digits[i] = QChar(u'0' + counts[std::size_t(i)]);
         return result;
     }
     return CountProfil(factorsOfPass(QStringView(resultTest).first(kPassLength), 0)) +
