@@ -230,6 +230,9 @@ std::unique_ptr<TFileEngine> TFileEngine::Open(const QString& path, TAccess acce
         name = QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded).toUtf8() +
                (access == TAccess::Read ? "?mode=ro" : "?immutable=1");
     }
+    // A connection is used by one thread at a time, so SQLite need not lock it at every call (a row read
+    // makes several).
+    flags |= SQLITE_OPEN_NOMUTEX;
     sqlite3* raw = nullptr;
     const int rc = sqlite3_open_v2(name.constData(), &raw, flags, nullptr);
     std::unique_ptr<TFileEngine> engine(new TFileEngine(raw, path));
