@@ -22,6 +22,84 @@ const QString kLatencyJoin = QStringLiteral(" & Space(10) & ");
 // Table column of factor f (1 to 8).
 int factorColumn(int f) { return f + 1; }
 
+// The reactions and the most marks counted over the cells of one column.
+class TColumnReactions {
+public:
+    void Add(const QString& cell) {
+        for (size_t r = 0; r < Calc::ReactionSigns.size(); ++r) {
+            // Every reaction is one character.
+            if (!cell.isEmpty() && cell.front() == Calc::ReactionSigns[r].front()) {
+                ++m_counts[r];
+                break;
+            }
+        }
+        m_marks = std::max(m_marks, int(cell.size()) - 1);
+    }
+    QString Dominant() const {
+        // max_element returns the first of equal counts, which is the earlier reaction; all 0 gives "0".
+        const auto chosen = std::max_element(m_counts.begin(), m_counts.end()) - m_counts.begin();
+        // A cell never holds more than three marks; a longer one shows the most there is.
+        return Calc::ReactionSigns[chosen] + MarkStrings[std::min(m_marks, int(MarkStrings.size()) - 1)];
+    }
+
+private:
+    std::array<int, 4> m_counts{};
+    int m_marks = 0;
+};
+
+// The dominant reaction of every factor (index f - 1), from one walk over the table's rows.
+using TDominantReactions = std::array<QString, Calc::kFactorCount>;
+
+TDominantReactions dominantReactions(const TCellTexts& table) {
+    std::array<TColumnReactions, Calc::kFactorCount> columns;
+    for (int row = kHeaderRows; row < table.RowCount(); ++row) {
+        const QStringList cells = table.Row(row, factorColumn(Calc::kFactorCount) + 1);
+        for (int f = 1; f <= Calc::kFactorCount; ++f)
+            columns[f - 1].Add(cells.value(factorColumn(f)));
+    }
+    TDominantReactions dominant;
+    for (int f = 0; f < Calc::kFactorCount; ++f)
+        dominant[f] = columns[f].Dominant();
+    return dominant;
+}
+
+QString driveTerms(const TDominantReactions& dominant, const TCellTexts& footer, int low, int high) {
+    QStringList terms;
+    for (int number = high; number >= low; --number) {
+        const QString numberText = QString::number(number);
+        for (int f = 1; f <= Calc::kFactorCount; ++f) {
+            if (footer.Cell(f, kSntRow) != numberText)
+                continue;
+            terms << QStringLiteral("Pow(Ind(%1,%2), String(%3))")
+                         .arg(Calc::FactorNames[f - 1], numberText, dominant[f - 1]);
+        }
+    }
+    return terms.join(kDriveJoin);
+}
+
+QString latencyProportion(const TDominantReactions& dominant, const TCellTexts& footer) {
+    constexpr int kVectorCount = int(Calc::VectorNames.size());
+    std::array<int, kVectorCount> order{};
+    std::array<int, kVectorCount> difference{};
+    for (int v = 0; v < kVectorCount; ++v) {
+        order[v] = v;
+        difference[v] = FooterInt(footer, 2 * v + 1, kRvnRow);
+    }
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return difference[a] > difference[b]; });
+
+    QStringList terms;
+    for (const int v : order) {
+        const int c = 2 * v + 1; // footer column of the vector's first factor, which is factor c
+        const int first = FooterInt(footer, c, kSntRow);
+        const int second = FooterInt(footer, c + 1, kSntRow);
+        const int factor = second < first ? c + 1 : c;
+        const QString sign = dominant[factor - 1].left(1);
+        terms << QStringLiteral("String(%1 %2%3)/%4")
+                     .arg(Calc::VectorNames[v], Calc::FactorNames[factor - 1], sign, footer.Cell(c, kRvnRow));
+    }
+    return terms.join(kLatencyJoin);
+}
+
 } // namespace
 
 TCellTexts::TCellTexts(int rowCount, TCellFunc cell) : m_rowCount(rowCount), m_cell(std::move(cell)) {}
@@ -35,6 +113,18 @@ QString TCellTexts::Cell(int col, int row) const {
     if (row < 0 || row >= m_rowCount)
         return {};
     return row < m_head.size() ? m_head[row].value(col) : m_body[row - m_head.size()].value(col);
+}
+
+QStringList TCellTexts::Row(int row, int columns) const {
+    if (m_cell) {
+        QStringList cells;
+        for (int col = 0; col < columns; ++col)
+            cells << m_cell(col, row);
+        return cells;
+    }
+    if (row < 0 || row >= m_rowCount)
+        return {};
+    return row < m_head.size() ? m_head[row] : m_body[row - m_head.size()];
 }
 
 int FooterInt(const TCellTexts& footer, int col, int row) {
@@ -54,61 +144,18 @@ int MaxZeroSum(const TCellTexts& footer) {
 }
 
 QString DominantReaction(const TCellTexts& table, int column) {
-    std::array<int, 4> counts{};
-    int marks = 0;
-    for (int row = kHeaderRows; row < table.RowCount(); ++row) {
-        const QString cell = table.Cell(column, row);
-        for (size_t r = 0; r < Calc::ReactionSigns.size(); ++r) {
-            // Every reaction is one character.
-            if (!cell.isEmpty() && cell.front() == Calc::ReactionSigns[r].front()) {
-                ++counts[r];
-                break;
-            }
-        }
-        marks = std::max(marks, int(cell.size()) - 1);
-    }
-    // max_element returns the first of equal counts, which is the earlier reaction; all 0 gives "0".
-    const auto chosen = std::max_element(counts.begin(), counts.end()) - counts.begin();
-    // A cell never holds more than three marks; a longer one shows the most there is.
-    marks = std::min(marks, int(MarkStrings.size()) - 1);
-    return Calc::ReactionSigns[chosen] + MarkStrings[marks];
+    TColumnReactions reactions;
+    for (int row = kHeaderRows; row < table.RowCount(); ++row)
+        reactions.Add(table.Cell(column, row));
+    return reactions.Dominant();
 }
 
 QString BuildDriveTerms(const TCellTexts& table, const TCellTexts& footer, int low, int high) {
-    QStringList terms;
-    for (int number = high; number >= low; --number) {
-        const QString numberText = QString::number(number);
-        for (int f = 1; f <= Calc::kFactorCount; ++f) {
-            if (footer.Cell(f, kSntRow) != numberText)
-                continue;
-            terms << QStringLiteral("Pow(Ind(%1,%2), String(%3))")
-                         .arg(Calc::FactorNames[f - 1], numberText, DominantReaction(table, factorColumn(f)));
-        }
-    }
-    return terms.join(kDriveJoin);
+    return driveTerms(dominantReactions(table), footer, low, high);
 }
 
 QString BuildLatencyProportion(const TCellTexts& table, const TCellTexts& footer) {
-    constexpr int kVectorCount = int(Calc::VectorNames.size());
-    std::array<int, kVectorCount> order{};
-    std::array<int, kVectorCount> difference{};
-    for (int v = 0; v < kVectorCount; ++v) {
-        order[v] = v;
-        difference[v] = FooterInt(footer, 2 * v + 1, kRvnRow);
-    }
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return difference[a] > difference[b]; });
-
-    QStringList terms;
-    for (const int v : order) {
-        const int c = 2 * v + 1; // footer column of the vector's first factor, which is factor c
-        const int first = FooterInt(footer, c, kSntRow);
-        const int second = FooterInt(footer, c + 1, kSntRow);
-        const int factor = second < first ? c + 1 : c;
-        const QString sign = DominantReaction(table, factorColumn(factor)).left(1);
-        terms << QStringLiteral("String(%1 %2%3)/%4")
-                     .arg(Calc::VectorNames[v], Calc::FactorNames[factor - 1], sign, footer.Cell(c, kRvnRow));
-    }
-    return terms.join(kLatencyJoin);
+    return latencyProportion(dominantReactions(table), footer);
 }
 
 std::unique_ptr<TExprChain> BuildFormulaLine(QPainter& canvas, const QString& text) {
@@ -132,6 +179,7 @@ int DrawFormulaLine(QPainter& canvas, const QString& text, int y) {
 QList<TFormulaText> FormulaLineTexts(const TCellTexts& table, const TCellTexts& footer) {
     QList<TFormulaText> lines;
     const int maxZeroSum = MaxZeroSum(footer);
+    const TDominantReactions dominant = dominantReactions(table);
     lines.append({kDriveTitle, kFormulaTop});
     // Factors by СНТ: from kStrongZeroSum up to the largest, then the middle ones, then the rest. Only the
     // first of these lines stands further from the title; when it is empty the next one keeps its own gap.
@@ -142,12 +190,12 @@ QList<TFormulaText> FormulaLineTexts(const TCellTexts& table, const TCellTexts& 
                                                    {kMiddleZeroSum, kStrongZeroSum - 1, kTermsGap},
                                                    {0, kMiddleZeroSum - 1, kTermsGap}}};
     for (const TTermsLine& line : termsLines) {
-        const QString terms = BuildDriveTerms(table, footer, line.low, line.high);
+        const QString terms = driveTerms(dominant, footer, line.low, line.high);
         if (!terms.isEmpty())
             lines.append({terms, line.gap});
     }
     lines.append({kLatencyTitle, kSectionGap});
-    const QString proportion = BuildLatencyProportion(table, footer);
+    const QString proportion = latencyProportion(dominant, footer);
     if (!proportion.isEmpty())
         lines.append({proportion, kTermsGap});
     return lines;
