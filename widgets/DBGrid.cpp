@@ -102,12 +102,16 @@ TDBGrid::TDBGrid(Data::TDataset* dataset, QList<TColumn> columns, QWidget* paren
     m_model = new TDatasetModel(dataset, columns, this);
     m_header = new TTitleHeader(this);
     setHorizontalHeader(m_header);
+    // Hidden while the model comes: a hidden header is not measured, and a grid measures its
+    // visible header again when it is shown.
+    verticalHeader()->hide();
+    m_header->hide();
     setModel(m_model);
+    m_header->show();
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setWordWrap(false);
-    verticalHeader()->hide();
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     horizontalHeader()->setSectionsClickable(false);
