@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QHeaderView>
+#include <QLabel>
 #include <QtTest>
 
 using namespace TestSupport;
@@ -216,6 +217,14 @@ private Q_SLOTS:
         TMain_Form form;
         form.SetDBCaption(QStringLiteral("Первая"));
         QCOMPARE(form.windowTitle(), QStringLiteral("Тест Morvel - Первая"));
+    }
+
+    // The path of the data in the status bar becomes selectable once the window has painted.
+    void dataLocationIsSelectable() {
+        TMain_Form form;
+        form.show();
+        const auto* label = form.findChild<QLabel*>(QStringLiteral("DataLocation_Label"));
+        QTRY_VERIFY(label->textInteractionFlags().testFlag(Qt::TextSelectableByMouse));
     }
 
     // Home and End move through the list and Enter opens what a double click opens; the "Тестирование"
