@@ -147,11 +147,18 @@ void TDBGrid::SetScaleColumns(bool on) {
 }
 
 void TDBGrid::FitColumns() {
+    // A window fills and re-reads its lists before it shows them: measured once, when shown.
+    if (!isVisible()) {
+        m_fitPending = true;
+        return;
+    }
+    m_fitPending = false;
     const auto& columns = m_model->columns();
     const int count = static_cast<int>(columns.size());
     QList<int> minimum(count);
+    // Titles that are not shown are not cut.
     for (int c = 0; c < count; ++c)
-        minimum[c] = std::max(16, m_header->minimumTitleWidth(c));
+        minimum[c] = m_header->isHidden() ? 16 : std::max(16, m_header->minimumTitleWidth(c));
     if (!m_scale) {
         // Widths the user set stay unless they would cut a title.
         for (int c = 0; c < count; ++c)
@@ -201,6 +208,12 @@ void TDBGrid::FitColumns() {
 void TDBGrid::resizeEvent(QResizeEvent* event) {
     QTableView::resizeEvent(event);
     if (m_scale)
+        FitColumns();
+}
+
+void TDBGrid::showEvent(QShowEvent* event) {
+    QTableView::showEvent(event);
+    if (m_fitPending)
         FitColumns();
 }
 
