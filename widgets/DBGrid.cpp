@@ -283,7 +283,9 @@ void TDBGrid::syncFromDataset() {
         if (currentIndex().row() != row)
             selectionModel()->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect |
                                                        QItemSelectionModel::Rows);
-        scrollTo(idx);
+        // A hidden grid scrolls to its current row when shown; scrolling now would lay it out twice.
+        if (isVisible())
+            scrollTo(idx);
     }
     m_syncing = false;
 }
