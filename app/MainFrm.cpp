@@ -67,10 +67,10 @@ TMain_Form::TMain_Form(QWidget* parent) : QMainWindow(parent) {
     RefreshMenList();
     ReadColors();
     // Where the data live stays in sight: the same database name may exist in several places.
-    auto* location = new QLabel(QStringLiteral("Данные: ") + Main_DataModule->Location(), statusBar());
-    location->setObjectName(QStringLiteral("DataLocation_Label"));
-    location->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    statusBar()->addWidget(location, 1);
+    // Made selectable by mouse after the first paint (see paintEvent).
+    m_locationLabel = new QLabel(QStringLiteral("Данные: ") + Main_DataModule->Location(), statusBar());
+    m_locationLabel->setObjectName(QStringLiteral("DataLocation_Label"));
+    statusBar()->addWidget(m_locationLabel, 1);
     if (Main_DataModule->ReadOnly()) {
         // Said once at start; here the state stays in sight.
         auto* note = new QLabel(Main_DataModule->ReadOnlyStatus(), statusBar());
@@ -92,6 +92,22 @@ TMain_Form::TMain_Form(QWidget* parent) : QMainWindow(parent) {
                                         "«Настройка», страница «База данных», поле «Шифрование»."));
         statusBar()->addPermanentWidget(note);
     }
+}
+
+void TMain_Form::paintEvent(QPaintEvent* event) {
+    QMainWindow::paintEvent(event);
+    if (m_painted)
+        return;
+    m_painted = true;
+    // A selectable label lays its text out as a document: made so once the window is on the screen, the
+    // work does not delay the first picture of the list. It is painted again as a document.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_locationLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+            m_locationLabel->update();
+        },
+        Qt::QueuedConnection);
 }
 
 void TMain_Form::createActions() {

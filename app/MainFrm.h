@@ -92,6 +92,9 @@ public Q_SLOTS:
     void Data_GridTitleClick(int column, bool ctrl);
     void Data_GridDblClick();
 
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
 private:
     void createActions();
     void createMenus();
@@ -102,6 +105,8 @@ private:
     bool m_reconnect = false;
     Widgets::TLiveList* m_live = nullptr;
     QLabel* m_staleLabel = nullptr; // the server's change notices do not come: the list may be old
+    QLabel* m_locationLabel = nullptr;
+    bool m_painted = false;
 };
 
 // The settings file (beside the program, or in the user's folders), and the row colours' defaults.

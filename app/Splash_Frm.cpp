@@ -74,10 +74,18 @@ bool TSplash_Form::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
+void TSplash_Form::paintEvent(QPaintEvent* event) {
+    m_painted = true;
+    QWidget::paintEvent(event);
+}
+
 void TSplash_Form::StepIt() {
     if (m_stepAside)
         return;
+    // The bar repaints itself when its value changes; the whole window only when it has not been
+    // painted yet (a window system that exposes it later than show()).
     Splash_ProgressBar->setValue(Splash_ProgressBar->value() + 1);
-    repaint();
+    if (!m_painted)
+        repaint();
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }

@@ -19,7 +19,9 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     bool m_stepAside = false;
+    bool m_painted = false;
 };

@@ -140,6 +140,12 @@ bool SetupApplication(QApplication& app) {
 
 TOptions ParseCommandLine(int& argc, char** argv) {
     setNames();
+    // The usual starts, without options or with a data folder, need no parser.
+    TOptions usual;
+    if (argc == 3 && qstrcmp(argv[1], "--data-dir") == 0 && argv[2][0] != '\0' && argv[2][0] != '-')
+        usual.dataDir = QString::fromLocal8Bit(argv[2]);
+    if (argc == 1 || !usual.dataDir.isEmpty())
+        return usual;
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);

@@ -59,6 +59,9 @@ int main(int argc, char** argv) {
             if (!dataModule)
                 return 1;
             if (splash) {
+                // The splash closes right after its last step: a full bar painted now would never be
+                // seen.
+                splash->setUpdatesEnabled(false);
                 splash->StepIt();
                 splash.reset();
             }

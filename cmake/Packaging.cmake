@@ -62,9 +62,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://www.example.org/morvel/)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# What the libraries do not tell: libpq (loaded when a server store is first opened), the screen plugins
-# of Qt, Qt's Russian texts, and the fonts the formulas and the report are drawn with.
+# What the libraries do not tell: libpq (loaded when a server store is first opened) and libsodium
+# (loaded when a password is first hashed or checked), the screen plugins of Qt, Qt's Russian texts, and
+# the fonts the formulas and the report are drawn with.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libpq5, qt6-qpa-plugins, qt6-translations-l10n, fonts-liberation2, fonts-dejavu-core")
+    "libpq5, libsodium23, qt6-qpa-plugins, qt6-translations-l10n, fonts-liberation2, fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

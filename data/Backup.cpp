@@ -59,6 +59,24 @@ QString stampOf(const QString& name) {
     return middle.first(stampLength).toString();
 }
 
+// The local moment of a stamp that stampOf found well formed; invalid for an empty stamp or a date or
+// time that does not exist.
+QDateTime madeAt(QStringView stamp) {
+    if (stamp.isEmpty())
+        return {};
+    const auto number = [stamp](qsizetype from, qsizetype length) {
+        int value = 0;
+        for (const QChar c : stamp.sliced(from, length))
+            value = value * 10 + (c.unicode() - u'0');
+        return value;
+    };
+    const QDate date(number(0, 4), number(5, 2), number(8, 2));
+    const QTime time(number(11, 2), number(13, 2), number(15, 2));
+    if (!date.isValid() || !time.isValid())
+        return {};
+    return QDateTime(date, time);
+}
+
 QString shown(const QString& path) { return QDir::toNativeSeparators(path); }
 
 // A new file name in `dir`: prefix, the moment, suffix; numbered when the second is taken.
@@ -302,11 +320,9 @@ QString MakeBackup(TEngine& db, const QString& dataDir, int keep, const QDateTim
 QList<TBackupInfo> ListBackups(const QString& dataDir) {
     QList<TBackupInfo> list;
     const QDir dir(BackupDir(dataDir));
-    for (const QFileInfo& file : dir.entryInfoList({kPrefix + QLatin1Char('*') + kSuffix}, QDir::Files)) {
-        const QString stamp = stampOf(file.fileName());
-        if (stamp.isEmpty())
-            continue;
-        const QDateTime made = QDateTime::fromString(stamp, kStampFormat);
+    // No name filter: the directory's names are checked by stampOf, and a filter would compile a pattern.
+    for (const QFileInfo& file : dir.entryInfoList(QDir::Files)) {
+        const QDateTime made = madeAt(stampOf(file.fileName()));
         if (made.isValid())
             list << TBackupInfo{file.absoluteFilePath(), made, file.size()};
     }

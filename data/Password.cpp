@@ -16,8 +16,11 @@
 
 #include <sodium.h>
 
+#include <dlfcn.h>
+
 #include <algorithm>
 #include <memory>
+#include <type_traits>
 
 namespace Data {
 
@@ -29,9 +32,45 @@ QByteArray shift(QByteArray bytes, int by) {
     return bytes;
 }
 
-void initSodium() {
-    if (sodium_init() < 0)
+// The functions of libsodium used here. The library is loaded when a password is first hashed or checked
+// rather than with the program: most starts open databases without passwords.
+struct TSodium {
+    decltype(&::crypto_pwhash_str) pwhashStr = nullptr;
+    decltype(&::crypto_pwhash_str_needs_rehash) pwhashStrNeedsRehash = nullptr;
+    decltype(&::crypto_pwhash_str_verify) pwhashStrVerify = nullptr;
+};
+
+constexpr const char* kSodiumFile = "libsodium.so.23";
+
+TSodium loadSodium() {
+    // Kept loaded for good, as a linked library would be.
+    void* handle = dlopen(kSodiumFile, RTLD_NOW | RTLD_LOCAL);
+    const auto resolve = [handle](auto& function, const char* name) {
+        function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(handle, name));
+        return function != nullptr;
+    };
+    decltype(&::sodium_init) init = nullptr;
+    TSodium api;
+    if (!handle || !resolve(init, "sodium_init") || !resolve(api.pwhashStr, "crypto_pwhash_str") ||
+        !resolve(api.pwhashStrNeedsRehash, "crypto_pwhash_str_needs_rehash") ||
+        !resolve(api.pwhashStrVerify, "crypto_pwhash_str_verify")) {
+        const char* why = dlerror();
+        throw Platform::EError(
+            QStringLiteral("Не удалось загрузить библиотеку шифрования libsodium (%1), без "
+                           "которой нельзя работать с паролями баз данных. Установите "
+                           "пакет libsodium23.")
+                .arg(QString::fromLatin1(kSodiumFile)),
+            QString::fromLocal8Bit(why ? why : "dlsym"));
+    }
+    if (init() < 0)
         throw Platform::EError(QStringLiteral("Не удалось подготовить библиотеку шифрования libsodium."));
+    return api;
+}
+
+const TSodium& sodium() {
+    // An exception leaves the static uninitialised, so a later call tries again.
+    static const TSodium api = loadSodium();
+    return api;
 }
 
 // The bytes a password is hashed from: a letter typed as one composed character or as a base letter
@@ -50,11 +89,11 @@ struct TStoredPassword {
 QByteArray HashPassword(const QString& password) {
     if (password.isEmpty())
         return QByteArray(""); // empty, but not null: the field holds no NULLs
-    initSodium();
+    const TSodium& api = sodium();
     const QByteArray bytes = passwordBytes(password);
     char hash[crypto_pwhash_STRBYTES];
-    if (crypto_pwhash_str(hash, bytes.constData(), static_cast<unsigned long long>(bytes.size()),
-                          crypto_pwhash_OPSLIMIT_INTERACTIVE, crypto_pwhash_MEMLIMIT_INTERACTIVE) != 0)
+    if (api.pwhashStr(hash, bytes.constData(), static_cast<unsigned long long>(bytes.size()),
+                      crypto_pwhash_OPSLIMIT_INTERACTIVE, crypto_pwhash_MEMLIMIT_INTERACTIVE) != 0)
         throw Platform::EError(QStringLiteral(
             "Не хватает памяти, чтобы защитить пароль. Закройте другие программы и повторите."));
     return QByteArray(hash);
@@ -63,10 +102,9 @@ QByteArray HashPassword(const QString& password) {
 bool IsPasswordHash(const QByteArray& stored) {
     if (!stored.startsWith(crypto_pwhash_STRPREFIX))
         return false;
-    initSodium();
     // -1 for a text that is no valid hash of the algorithm.
-    return crypto_pwhash_str_needs_rehash(stored.constData(), crypto_pwhash_OPSLIMIT_INTERACTIVE,
-                                          crypto_pwhash_MEMLIMIT_INTERACTIVE) != -1;
+    return sodium().pwhashStrNeedsRehash(stored.constData(), crypto_pwhash_OPSLIMIT_INTERACTIVE,
+                                         crypto_pwhash_MEMLIMIT_INTERACTIVE) != -1;
 }
 
 bool PasswordMatches(const QByteArray& stored, const QString& typed) {
@@ -75,7 +113,7 @@ bool PasswordMatches(const QByteArray& stored, const QString& typed) {
     if (!IsPasswordHash(stored))
         return DecipherPassword(stored) == typed;
     const QByteArray bytes = passwordBytes(typed);
-    return crypto_pwhash_str_verify(stored.constData(), bytes.constData(),
+    return sodium().pwhashStrVerify(stored.constData(), bytes.constData(),
                                     static_cast<unsigned long long>(bytes.size())) == 0;
 }
 

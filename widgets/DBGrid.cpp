@@ -102,12 +102,16 @@ TDBGrid::TDBGrid(Data::TDataset* dataset, QList<TColumn> columns, QWidget* paren
     m_model = new TDatasetModel(dataset, columns, this);
     m_header = new TTitleHeader(this);
     setHorizontalHeader(m_header);
+    // Hidden while the model comes: a hidden header is not measured, and a grid measures its
+    // visible header again when it is shown.
+    verticalHeader()->hide();
+    m_header->hide();
     setModel(m_model);
+    m_header->show();
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setWordWrap(false);
-    verticalHeader()->hide();
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     horizontalHeader()->setSectionsClickable(false);
@@ -143,11 +147,18 @@ void TDBGrid::SetScaleColumns(bool on) {
 }
 
 void TDBGrid::FitColumns() {
+    // A window fills and re-reads its lists before it shows them: measured once, when shown.
+    if (!isVisible()) {
+        m_fitPending = true;
+        return;
+    }
+    m_fitPending = false;
     const auto& columns = m_model->columns();
     const int count = static_cast<int>(columns.size());
     QList<int> minimum(count);
+    // Titles that are not shown are not cut.
     for (int c = 0; c < count; ++c)
-        minimum[c] = std::max(16, m_header->minimumTitleWidth(c));
+        minimum[c] = m_header->isHidden() ? 16 : std::max(16, m_header->minimumTitleWidth(c));
     if (!m_scale) {
         // Widths the user set stay unless they would cut a title.
         for (int c = 0; c < count; ++c)
@@ -197,6 +208,12 @@ void TDBGrid::FitColumns() {
 void TDBGrid::resizeEvent(QResizeEvent* event) {
     QTableView::resizeEvent(event);
     if (m_scale)
+        FitColumns();
+}
+
+void TDBGrid::showEvent(QShowEvent* event) {
+    QTableView::showEvent(event);
+    if (m_fitPending)
         FitColumns();
 }
 
@@ -266,7 +283,9 @@ void TDBGrid::syncFromDataset() {
         if (currentIndex().row() != row)
             selectionModel()->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect |
                                                        QItemSelectionModel::Rows);
-        scrollTo(idx);
+        // A hidden grid scrolls to its current row when shown; scrolling now would lay it out twice.
+        if (isVisible())
+            scrollTo(idx);
     }
     m_syncing = false;
 }

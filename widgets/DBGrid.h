@@ -49,7 +49,7 @@ public:
     // Column widths scaled to fill the grid's width (the given widths are proportions).
     void SetScaleColumns(bool on);
     // Lays the columns out again: no title is cut by its sort marker. Runs on every re-open of the
-    // dataset; call it after changing the markers without one.
+    // dataset; call it after changing the markers without one. A hidden grid is laid out when shown.
     void FitColumns();
 
 Q_SIGNALS:
@@ -59,6 +59,7 @@ Q_SIGNALS:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     // Home and End go to the first and the last row when whole rows are selected.
@@ -76,6 +77,7 @@ private:
     TSortMarkers m_markers;
     bool m_scale = false;
     bool m_syncing = false;
+    bool m_fitPending = false; // FitColumns was asked for while the grid was hidden
 };
 
 } // namespace Widgets

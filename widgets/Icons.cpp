@@ -1,6 +1,7 @@
 // Icons and logo.
 #include "widgets/Icons.h"
 
+#include <QHash>
 #include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
@@ -276,17 +277,27 @@ public:
         drawIcon(*painter, m_kind);
         painter->restore();
     }
+    // Drawn once per size, mode and state: the window system asks for the program's icon in four sizes
+    // for every window it opens, and buttons ask again at every repaint.
     QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        const quint64 key = quint64(quint32(size.width())) << 32 | quint64(quint16(size.height())) << 16 |
+                            quint64(mode) << 4 | quint64(state);
+        if (const auto found = m_drawn.constFind(key); found != m_drawn.cend())
+            return *found;
         QPixmap pm(size);
         pm.fill(Qt::transparent);
-        QPainter p(&pm);
-        paint(&p, QRect(QPoint(0, 0), size), mode, state);
+        {
+            QPainter p(&pm);
+            paint(&p, QRect(QPoint(0, 0), size), mode, state);
+        }
+        m_drawn.insert(key, pm);
         return pm;
     }
 
 private:
     static constexpr qreal kUnits = 16.0;
     Kind m_kind;
+    QHash<quint64, QPixmap> m_drawn;
 };
 
 } // namespace

@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QHeaderView>
+#include <QLabel>
 #include <QtTest>
 
 using namespace TestSupport;
@@ -216,6 +217,29 @@ private Q_SLOTS:
         TMain_Form form;
         form.SetDBCaption(QStringLiteral("Первая"));
         QCOMPARE(form.windowTitle(), QStringLiteral("Тест Morvel - Первая"));
+    }
+
+    // A list made current far down before the window shows opens scrolled to that row.
+    void currentRowIsInSightWhenShown() {
+        for (int i = 0; i < 60; ++i)
+            sql(QStringLiteral("insert into USER (DB_ID, FIO, Sex, Age, Group_ID, IsDel) values "
+                               "(1, 'Я%1', 'М', 30, 1, '')")
+                    .arg(i, 2, 10, QLatin1Char('0')));
+        TMain_Form form;
+        QVERIFY(form.LocateMen(60));
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const QModelIndex current = form.Data_Grid->currentIndex();
+        QCOMPARE(current.row(), m_dm->Men_Query->CurrentRow());
+        QVERIFY(form.Data_Grid->viewport()->rect().contains(form.Data_Grid->visualRect(current)));
+    }
+
+    // The path of the data in the status bar becomes selectable once the window has painted.
+    void dataLocationIsSelectable() {
+        TMain_Form form;
+        form.show();
+        const auto* label = form.findChild<QLabel*>(QStringLiteral("DataLocation_Label"));
+        QTRY_VERIFY(label->textInteractionFlags().testFlag(Qt::TextSelectableByMouse));
     }
 
     // Home and End move through the list and Enter opens what a double click opens; the "Тестирование"

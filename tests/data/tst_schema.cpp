@@ -681,6 +681,8 @@ private Q_SLOTS:
         QTest::newRow("no number after the dash") << "morvel-2026-01-01-100000-.db" << false;
         QTest::newRow("letter in the moment") << "morvel-2026-01-0a-100000.db" << false;
         QTest::newRow("no such day") << "morvel-2026-02-30-100000.db" << false;
+        QTest::newRow("no such hour") << "morvel-2026-01-01-250000.db" << false;
+        QTest::newRow("leap day") << "morvel-2028-02-29-235959.db" << true;
         QTest::newRow("short moment") << "morvel-2026-01-01-1000.db" << false;
         QTest::newRow("other prefix") << "copy-2026-01-01-100000.db" << false;
     }

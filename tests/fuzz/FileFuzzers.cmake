@@ -1,6 +1,6 @@
 # The file-reader fuzzers (RTF, JPEG, report template): libFuzzer targets under ASan/UBSan when FUZZ=ON
 # (clang only), and in every build a test that replays their seed corpora.
-morvel_add_test(tst_file_corpus SOURCES tst_file_corpus.cpp FileFuzz.h FileFuzz.cpp LIBS platform results)
+morvel_add_test(tst_file_corpus SOURCES tst_file_corpus.cpp FileFuzz.h FileFuzz.cpp LIBS platform jpegloader results)
 target_link_libraries(tst_file_corpus PRIVATE QuaZip::QuaZip)
 add_dependencies(tst_file_corpus report_template)
 target_compile_definitions(tst_file_corpus PRIVATE MORVEL_FUZZ_DIR="${CMAKE_CURRENT_SOURCE_DIR}"
