@@ -12,7 +12,7 @@ namespace Platform {
 void TuneHeap() {
 #if defined(__GLIBC__)
     // Blocks up to 17 MiB (grids, pictures, query results of a window, the 16 MiB page buffers of the PDF
-    // writer) come from the heap and are reused; up to 32 MiB of free memory at its top is kept. Bigger
+    // writer) come from the heap and are reused; up to 64 MiB of free memory at its top is kept. Bigger
     // blocks are mapped and returned as before.
     constexpr int kMapAbove = 17 << 20;
     constexpr int kKeepFree = 64 << 20;

@@ -70,17 +70,14 @@ QString TheoreticalCell(const QString& cell) {
 }
 
 void TProfileCounts::AddCell(int f, int type, int marks) {
-    if (type == 0)
-        ++m_zeros[size_t(f)];
-    else if (type == 1)
-        ++m_ambivalents[size_t(f)];
+    ++m_types[size_t(type)][size_t(f)];
     m_marks += marks;
 }
 
-int TProfileCounts::TotalZeros() const { return std::accumulate(m_zeros.begin(), m_zeros.end(), 0); }
+int TProfileCounts::TotalZeros() const { return std::accumulate(m_types[0].begin(), m_types[0].end(), 0); }
 
 int TProfileCounts::TotalAmbivalents() const {
-    return std::accumulate(m_ambivalents.begin(), m_ambivalents.end(), 0);
+    return std::accumulate(m_types[1].begin(), m_types[1].end(), 0);
 }
 
 double TProfileCounts::TspQu() const {

@@ -75,8 +75,8 @@ public:
     void AddTest() { ++m_tests; }
 
     int Tests() const { return m_tests; }
-    int Zeros(int f) const { return m_zeros[size_t(f)]; }
-    int Ambivalents(int f) const { return m_ambivalents[size_t(f)]; }
+    int Zeros(int f) const { return m_types[0][size_t(f)]; }
+    int Ambivalents(int f) const { return m_types[1][size_t(f)]; }
     int Snt(int f) const { return Zeros(f) + Ambivalents(f); }
     int TotalZeros() const;
     int TotalAmbivalents() const;
@@ -89,8 +89,9 @@ public:
 
 private:
     static constexpr int kFactors = Calc::kFactorCount;
-    std::array<int, kFactors> m_zeros{};
-    std::array<int, kFactors> m_ambivalents{};
+    // Per reaction type (its place in Calc::ReactionSigns) and factor, the cells counted: counted without
+    // a branch on the type, which varies from cell to cell.
+    std::array<std::array<int, kFactors>, 4> m_types{};
     int m_marks = 0;
     int m_tests = 0;
 };

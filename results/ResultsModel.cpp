@@ -37,8 +37,9 @@ private:
 class TFactorCells {
 public:
     TFactorCells() {
+        m_typeOf.fill(-1);
         for (std::size_t t = 0; t < Calc::ReactionSigns.size(); ++t) {
-            m_signs[t] = Calc::ReactionSigns[t].front();
+            m_typeOf[Calc::ReactionSigns[t].front().unicode()] = qint8(t);
             for (std::size_t m = 0; m < MarkStrings.size(); ++m)
                 m_cells[t][m] = m_texts.Add(Calc::ReactionSigns[t] + MarkStrings[m]);
         }
@@ -46,26 +47,25 @@ public:
 
     // Reaction type `i` of Calc_Profil (its place in ReactionSigns) and intensity digit `i` of
     // Calc_ProfilNapr. A record whose strings do not hold a known type and a digit 0 to 3 there cannot be
-    // shown.
+    // shown. The type is looked up rather than searched for: it varies from cell to cell.
     void Parse(const Data::TestRecord& record, int i, const QString& date, int& type, int& marks) const {
-        const QStringView sign = QStringView(record.calcProfil).mid(i, 1);
-        type =
-            sign.isEmpty() ? -1 : int(std::find(m_signs.begin(), m_signs.end(), sign[0]) - m_signs.begin());
-        if (type < 0 || type >= int(m_signs.size()))
+        const char16_t sign = i < record.calcProfil.size() ? record.calcProfil[i].unicode() : u'\0';
+        type = sign < m_typeOf.size() ? m_typeOf[sign] : -1;
+        if (type < 0)
             throw Calc::EConvertError(QStringLiteral("Неверный тип реакции «%1» в записи тестирования от %2")
-                                          .arg(sign.toString(), date));
-        const QStringView digit = QStringView(record.calcProfilNapr).mid(i, 1);
-        marks = digit.isEmpty() ? -1 : digit[0].unicode() - '0';
-        if (marks < 0 || marks >= static_cast<int>(MarkStrings.size()))
+                                          .arg(QStringView(record.calcProfil).mid(i, 1).toString(), date));
+        const char16_t digit = i < record.calcProfilNapr.size() ? record.calcProfilNapr[i].unicode() : u'\0';
+        marks = int(digit) - '0';
+        if (unsigned(marks) >= MarkStrings.size())
             throw Calc::EConvertError(
                 QStringLiteral("Неверная интенсивность реакции «%1» в записи тестирования от %2")
-                    .arg(digit.toString(), date));
+                    .arg(QStringView(record.calcProfilNapr).mid(i, 1).toString(), date));
     }
     // The cell text of a type and intensity.
     const QString& Of(int type, int marks) const { return m_cells[std::size_t(type)][std::size_t(marks)]; }
 
 private:
-    std::array<QChar, std::tuple_size_v<decltype(Calc::ReactionSigns)>> m_signs; // each sign is one character
+    std::array<qint8, 256> m_typeOf; // per character below 256, its reaction type; -1 for none
     TFixedTexts m_texts;
     std::array<std::array<QString, std::tuple_size_v<decltype(MarkStrings)>>,
                std::tuple_size_v<decltype(Calc::ReactionSigns)>>
@@ -179,13 +179,12 @@ std::array<TProfileTable, 3> ProfileTables(const QVector<Data::TestRecord>& test
         const QString number = QString::number(k + 1);
         const QString date = dateFormat.Text(record.date);
         std::array<std::array<const QString*, Calc::kFactorCount>, 3> factors{};
-        std::array<std::array<int, 2>, 3> sums{}; // zeros and ambivalents of each table
+        std::array<std::array<int, 4>, 3> sums{}; // cells of each reaction type of each table
         const auto add = [&](int t, int f, int type, int marks) {
             factors[t][std::size_t(f)] = &factorCells.Of(type, marks);
             tables[t].Cells[k][std::size_t(f)] = {quint8(type), quint8(marks)};
             tables[t].Counts.AddCell(f, type, marks);
-            if (type < 2)
-                ++sums[t][type];
+            ++sums[t][std::size_t(type)];
         };
         for (int half = 0; half < 2; ++half)
             for (int f = 0; f < Calc::kFactorCount; ++f) {
