@@ -26,17 +26,8 @@ int factorColumn(int f) { return f + 1; }
 class TColumnReactions {
 public:
     void Add(const QString& cell) {
-        // Every reaction is one character; it is looked up rather than searched for, since it varies from
-        // cell to cell.
-        static const std::array<qint8, 256> typeOf = [] {
-            std::array<qint8, 256> types;
-            types.fill(-1);
-            for (std::size_t r = 0; r < Calc::ReactionSigns.size(); ++r)
-                types[Calc::ReactionSigns[r].front().unicode()] = qint8(r);
-            return types;
-        }();
-        const char16_t sign = cell.isEmpty() ? u'\0' : cell.front().unicode();
-        if (const int type = sign < typeOf.size() ? typeOf[sign] : -1; type >= 0)
+        // Every reaction is one character.
+        if (const int type = cell.isEmpty() ? -1 : ReactionType(cell.front()); type >= 0)
             ++m_counts[std::size_t(type)];
         m_marks = std::max(m_marks, int(cell.size()) - 1);
     }

@@ -25,14 +25,7 @@ int countDigit(QChar ch) {
 }
 
 // The place in ReactionSigns of the reaction that starts a cell; -1 for none.
-int typeOf(QStringView cell) {
-    // Every reaction is one character.
-    static const std::array<QChar, 4> signs = {Calc::ReactionSigns[0].front(), Calc::ReactionSigns[1].front(),
-                                               Calc::ReactionSigns[2].front(),
-                                               Calc::ReactionSigns[3].front()};
-    const auto found = cell.isEmpty() ? signs.end() : std::find(signs.begin(), signs.end(), cell.front());
-    return found == signs.end() ? -1 : int(found - signs.begin());
-}
+int typeOf(QStringView cell) { return cell.isEmpty() ? -1 : ReactionType(cell.front()); }
 
 // Classifies every vector pair of every row through a reference table; `addRow` adds one row's
 // contribution given the table value and the pair's marks.
@@ -54,6 +47,17 @@ TBalance countBalance(const QVector<TRowReactions>& rows, const TBalanceTable& t
 }
 
 } // namespace
+
+int ReactionType(QChar sign) {
+    static const std::array<qint8, 256> types = [] {
+        std::array<qint8, 256> table;
+        table.fill(-1);
+        for (std::size_t t = 0; t < Calc::ReactionSigns.size(); ++t)
+            table[Calc::ReactionSigns[t].front().unicode()] = qint8(t);
+        return table;
+    }();
+    return sign.unicode() < types.size() ? types[sign.unicode()] : -1;
+}
 
 QString TheoreticalCell(const QString& cell) {
     const QString sign = cell.left(1);

@@ -56,6 +56,10 @@ inline constexpr int kChartMaxBar = 6;
 inline const QString kPlusBar = QStringLiteral(" ");
 inline const QString kMinusBar = QStringLiteral("  ");
 
+// The place in Calc::ReactionSigns of a reaction sign, -1 for any other character. Looked up in a table
+// rather than searched for: the sign varies from cell to cell, and a search mispredicts on most cells.
+int ReactionType(QChar sign);
+
 // trunc(x / 10^-k + 0.5) * 10^-k for the non-negative values of the footers.
 double RoundHalfUp(double x, int k);
 // "0%" for a total of 0, else x * 100 / total rounded to one decimal, in the user's locale, with "%".

@@ -37,20 +37,16 @@ private:
 class TFactorCells {
 public:
     TFactorCells() {
-        m_typeOf.fill(-1);
-        for (std::size_t t = 0; t < Calc::ReactionSigns.size(); ++t) {
-            m_typeOf[Calc::ReactionSigns[t].front().unicode()] = qint8(t);
+        for (std::size_t t = 0; t < Calc::ReactionSigns.size(); ++t)
             for (std::size_t m = 0; m < MarkStrings.size(); ++m)
                 m_cells[t][m] = m_texts.Add(Calc::ReactionSigns[t] + MarkStrings[m]);
-        }
     }
 
     // Reaction type `i` of Calc_Profil (its place in ReactionSigns) and intensity digit `i` of
     // Calc_ProfilNapr. A record whose strings do not hold a known type and a digit 0 to 3 there cannot be
-    // shown. The type is looked up rather than searched for: it varies from cell to cell.
+    // shown.
     void Parse(const Data::TestRecord& record, int i, const QString& date, int& type, int& marks) const {
-        const char16_t sign = i < record.calcProfil.size() ? record.calcProfil[i].unicode() : u'\0';
-        type = sign < m_typeOf.size() ? m_typeOf[sign] : -1;
+        type = i < record.calcProfil.size() ? ReactionType(record.calcProfil[i]) : -1;
         if (type < 0)
             throw Calc::EConvertError(QStringLiteral("Неверный тип реакции «%1» в записи тестирования от %2")
                                           .arg(QStringView(record.calcProfil).mid(i, 1).toString(), date));
@@ -65,7 +61,6 @@ public:
     const QString& Of(int type, int marks) const { return m_cells[std::size_t(type)][std::size_t(marks)]; }
 
 private:
-    std::array<qint8, 256> m_typeOf; // per character below 256, its reaction type; -1 for none
     TFixedTexts m_texts;
     std::array<std::array<QString, std::tuple_size_v<decltype(MarkStrings)>>,
                std::tuple_size_v<decltype(Calc::ReactionSigns)>>
