@@ -38,6 +38,7 @@ using namespace Results;
 
 namespace {
 
+const QString kTitle = QStringLiteral("Результаты тестирования");
 const QSize kOpeningSize(705, 552);
 constexpr int kPictureWidth = 649;
 constexpr int kPictureHeight = 257;
@@ -47,6 +48,11 @@ constexpr int kFooterColWidths[kFooterCols] = {94, 40, 40, 40, 40, 40, 40, 40, 4
 // Chart pages: two grids side by side under their labels.
 constexpr int kChartColWidth = 40;
 constexpr int kChartRowHeight = 25;
+
+void centerOnScreen(QWidget& window) {
+    if (const QScreen* screen = QApplication::primaryScreen())
+        window.move(screen->availableGeometry().center() - window.rect().center());
+}
 
 QFont tahoma(bool bold) {
     QFont f(QStringLiteral("Tahoma"));
@@ -203,13 +209,12 @@ void TChartPageControl::showPage(int index) {
 
 TResult_Form::TResult_Form(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Result_Form"));
-    setWindowTitle(QStringLiteral("Результаты тестирования"));
+    setWindowTitle(kTitle);
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowMaximizeButtonHint |
                    Qt::WindowCloseButtonHint);
     createWidgets();
     Widgets::RememberSize(this, QStringLiteral("Results"), kOpeningSize);
-    if (const QScreen* screen = QApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    centerOnScreen(*this);
 }
 
 void TResult_Form::createWidgets() {
@@ -352,23 +357,14 @@ void TResult_Form::buildTableTab(TProfile profile) {
     layout->addWidget(footer);
     t.table = table;
     t.footer = footer;
-    fillTableTab(profile);
+    const TProfileTable& model = m_model.Tables[std::size_t(profile)];
+    fillGrid(table, TableHeaders(), model.Rows, TableMerges());
+    fillGrid(footer, {}, model.Footer, FooterMerges(int(model.Footer.size())));
     // A tab being shown shows its new grids now rather than at the event loop's next pass.
     if (t.tab->isVisible()) {
         table->show();
         footer->show();
     }
-}
-
-void TResult_Form::fillTableTab(TProfile profile) {
-    const std::array<TStringGrid*, 3> tables = {PPP_Grid, EKP_Grid, TKP_Grid};
-    const std::array<TStringGrid*, 3> footers = {PPP_FooterGrid, EKP_FooterGrid, TKP_FooterGrid};
-    const auto t = std::size_t(profile);
-    if (!tables[t])
-        return;
-    fillGrid(tables[t], TableHeaders(), m_model.Tables[t].Rows, TableMerges());
-    const QVector<QStringList>& footer = m_model.Tables[t].Footer;
-    fillGrid(footers[t], {}, footer, FooterMerges(int(footer.size())));
 }
 
 void TResult_Form::BuildTableTabs() {
@@ -405,18 +401,41 @@ TStringGrid* TResult_Form::SetupChartGrid(QWidget* page) {
 }
 
 void TResult_Form::LoadResults(TResultsModel model) {
+    ClearResults();
     m_model = std::move(model);
     const std::array<QLineEdit*, 4> edits = {FIO_Edit, Group_Edit, Sex_Edit, Age_Sex};
     for (std::size_t i = 0; i < edits.size(); ++i)
         edits[i]->setText(m_model.Particulars[i]);
-    for (TProfile profile : {kPpp, kEkp, kTkp})
-        fillTableTab(profile);
     DrawFormulas();
     FillProfileCharts();
     for (qsizetype i = 0; i < m_model.Failures.size(); ++i)
         Platform::messageBox(this, QStringLiteral("Неверный номер вектора или реакции!"),
                              QStringLiteral("Ошибка расчета мажорно-минорных реакций"),
                              Platform::MsgIcon::Error);
+}
+
+void TResult_Form::ClearResults() {
+    PageControl1->setCurrentIndex(0);
+    setWindowTitle(kTitle);
+    for (QLineEdit* edit : {FIO_Edit, Group_Edit, Sex_Edit, Age_Sex})
+        edit->clear();
+    Image->clear();
+    m_picture = QImage();
+    // The table tabs and the chart pages are built again when they are shown.
+    for (Widgets::TStringGrid** grid :
+         {&PPP_Grid, &PPP_FooterGrid, &EKP_Grid, &EKP_FooterGrid, &TKP_Grid, &TKP_FooterGrid}) {
+        delete *grid;
+        *grid = nullptr;
+    }
+    for (QWidget* tab : {Row_Tab, Table_Tab, TabSheet1})
+        delete tab->layout();
+    Profil_PageControl->Clear();
+    PPPCharts.clear();
+    EKPCharts.clear();
+    m_model = TResultsModel();
+    // The next opening starts where a new window starts, not in a widget of this one.
+    if (QWidget* focused = focusWidget())
+        focused->clearFocus();
 }
 
 void TResult_Form::DrawFormulas() {
@@ -436,7 +455,6 @@ void TResult_Form::DrawFormulas() {
 
 void TResult_Form::FillProfileCharts() {
     const int count = int(m_model.Charts.size());
-    Profil_PageControl->Clear();
     PPPCharts.fill(nullptr, count);
     EKPCharts.fill(nullptr, count);
     // The grids of a page are built when the page is first shown.
@@ -525,6 +543,18 @@ void TResult_Form::reject() {
         QDialog::reject();
 }
 
+void TResult_Form::done(int result) {
+    QDialog::done(result);
+    // A window kept for the next opening keeps nothing of this testee.
+    ClearResults();
+}
+
+TResult_Form& ResultsWindowOf(QWidget& parent) {
+    if (auto* form = parent.findChild<TResult_Form*>(QString(), Qt::FindDirectChildrenOnly))
+        return *form;
+    return *new TResult_Form(&parent); // the parent owns it
+}
+
 void ShowResults(const Data::Testee& testee, const QVector<Data::TestRecord>& tests, QWidget* parent) {
     // The command may have been offered while the testee had tests: another copy of the program can have
     // deleted them since. A window of no tests would show zero indices and formulas as results.
@@ -533,10 +563,15 @@ void ShowResults(const Data::Testee& testee, const QVector<Data::TestRecord>& te
                              QStringLiteral("Информация"), Platform::MsgIcon::Information);
         return;
     }
-    auto form = std::make_unique<TResult_Form>(parent);
+    TResultsModel model = ComputeResults(testee, tests, Main_DataModule->Repo().references());
+    // A window without a parent lives for this opening only.
+    std::unique_ptr<TResult_Form> own;
+    TResult_Form& form = parent ? ResultsWindowOf(*parent) : *(own = std::make_unique<TResult_Form>());
+    form.LoadResults(std::move(model));
     if (const QString name = testee.fio.simplified(); !name.isEmpty())
-        form->setWindowTitle(form->windowTitle() + QStringLiteral(" - ") + name);
-    form->LoadResults(ComputeResults(testee, tests, Main_DataModule->Repo().references()));
-    form->PageControl1->setCurrentIndex(0);
-    form->exec();
+        form.setWindowTitle(kTitle + QStringLiteral(" - ") + name);
+    // A kept window opens as a new one does: at its last normal size, in the middle of the screen.
+    form.setWindowState(Qt::WindowNoState);
+    centerOnScreen(form);
+    form.exec();
 }

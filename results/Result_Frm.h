@@ -62,9 +62,12 @@ class TResult_Form : public QDialog {
 public:
     explicit TResult_Form(QWidget* parent = nullptr);
 
-    // Fills the whole window from `model` and keeps it; a balance that a missing reference row stopped is
-    // shown as an error message.
+    // Fills the whole window from `model` and keeps it, in place of anything shown before; a balance that a
+    // missing reference row stopped is shown as an error message.
     void LoadResults(Results::TResultsModel model);
+    // Gives back the results shown: the window then holds no more than a newly built one, on its first tab.
+    // Closing the window does this.
+    void ClearResults();
     // What the window shows, for the reports.
     const Results::TResultsModel& Model() const { return m_model; }
     // The grids of the three table tabs are built and filled when their tab is first shown: until then
@@ -121,7 +124,6 @@ private:
     QWidget* createInfoTab();
     // Builds the grids of table tab `profile` if they are not built yet, and fills them from the model.
     void buildTableTab(Results::TProfile profile);
-    void fillTableTab(Results::TProfile profile);
     Widgets::TStringGrid* SetupChartGrid(QWidget* page);
 
     void DrawFormulas();
@@ -137,9 +139,14 @@ protected:
 
 public:
     void reject() override;
+    void done(int result) override;
 };
 
-// Opens the results window of `testee` with his `tests` (oldest first); without tests only a message
-// shows. A malformed record ends the call before the window shows (the error propagates to the caller).
+// The results window of `parent`: built at its first opening and kept, hidden and empty, for the next.
+TResult_Form& ResultsWindowOf(QWidget& parent);
+
+// Opens the results window of `testee` with his `tests` (oldest first), that of `parent` when there is one;
+// without tests only a message shows. A malformed record ends the call before the window shows (the error
+// propagates to the caller).
 void ShowResults(const Data::Testee& testee, const QVector<Data::TestRecord>& tests,
                  QWidget* parent = nullptr);

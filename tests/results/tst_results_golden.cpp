@@ -175,6 +175,9 @@ private slots:
 private:
     std::unique_ptr<TestSupport::ProgramDirFixture> m_dir;
     std::unique_ptr<TMain_DataModule> m_dm;
+    // Its results window is kept between the rows: every testee after the first is shown in the window
+    // that showed the one before, with all its tabs and chart pages built.
+    std::unique_ptr<QWidget> m_main;
     int m_dbId = 0;
 };
 
@@ -196,9 +199,11 @@ void TestResultsGolden::initTestCase() {
         m_dbId = test[2].toInt();
     }
     m_dm->Current_DB_ID = m_dbId;
+    m_main = std::make_unique<QWidget>();
 }
 
 void TestResultsGolden::cleanupTestCase() {
+    m_main.reset();
     m_dm.reset();
     m_dir.reset();
 }
@@ -218,7 +223,7 @@ void TestResultsGolden::demoTestee() {
     QTemporaryDir out;
     QStringList lines;
     bool shown = false;
-    // Through the opening function, as the main window opens it.
+    // Through the opening function, as the main window opens its window.
     QTimer::singleShot(0, [&] {
         auto* form = qobject_cast<TResult_Form*>(QApplication::activeModalWidget());
         if (!form)
@@ -231,8 +236,13 @@ void TestResultsGolden::demoTestee() {
         lines << dumpWorkbook(Results::ExportDataOf(form->Model()), out.path());
         form->ToolButton2->click();
     });
-    ShowResults(*m_dm->Repo().testee(menId), m_dm->Repo().testsOf(menId));
+    ShowResults(*m_dm->Repo().testee(menId), m_dm->Repo().testsOf(menId), m_main.get());
     QVERIFY(shown);
+    // Closed, the kept window holds nothing of the testee.
+    TResult_Form& kept = ResultsWindowOf(*m_main);
+    QVERIFY(kept.Model().Tests == 0 && kept.Picture().isNull() && kept.FIO_Edit->text().isEmpty());
+    QVERIFY(!kept.PPP_Grid && kept.Profil_PageControl->count() == 0);
+    QCOMPARE(kept.windowTitle(), QStringLiteral("Результаты тестирования"));
     compareGolden(QStringLiteral("testee%1.txt").arg(menId), (lines.join(u'\n') + u'\n').toUtf8());
 }
 
