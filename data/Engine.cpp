@@ -2,6 +2,8 @@
 // the table file has.
 #include "data/Engine.h"
 
+#include "platform/Locale.h"
+
 namespace Data {
 
 namespace {
@@ -42,6 +44,9 @@ QVector<QVector<QVariant>> TEngine::Rows(const TSql& sql, const QVariantMap& par
     SelectStatement(sql, params, fields, store);
     return rowsOf(store);
 }
+
+QDate TRowView::Date(int column) const { return Platform::IsoToDate(Text(column)); }
+QTime TRowView::Time(int column) const { return Platform::IsoToTime(Text(column)); }
 
 void TEngine::ReadEach(const TSql& sql, const QVariantMap& params,
                        const std::function<void(const TRowView&)>& each) {

@@ -7,7 +7,9 @@
 #include "data/Errors.h"
 #include "data/RowStore.h"
 
+#include <QDate>
 #include <QStringList>
+#include <QTime>
 #include <QVariantMap>
 
 #include <functional>
@@ -36,6 +38,9 @@ public:
     virtual ~TRowView() = default;
     virtual QString Text(int column) const = 0;
     virtual qint64 Integer(int column) const = 0;
+    // A date or a time stored as ISO text, read as Platform::IsoToDate and IsoToTime read it.
+    virtual QDate Date(int column) const;
+    virtual QTime Time(int column) const;
 };
 
 class TEngine {

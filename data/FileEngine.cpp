@@ -3,6 +3,7 @@
 #include "data/FileEngine.h"
 
 #include "data/Collation.h"
+#include "platform/Locale.h"
 #include "platform/SystemError.h"
 #include "platform/TextRules.h"
 
@@ -361,8 +362,15 @@ void TFileEngine::ReadEach(const TSql& sql, const QVariantMap& params,
             return chars ? QString::fromUtf8(chars, sqlite3_column_bytes(m_stmt, column)) : QString();
         }
         qint64 Integer(int column) const override { return sqlite3_column_int64(m_stmt, column); }
+        // Read from the stored bytes: no string is made for a value that ends as a date or a time.
+        QDate Date(int column) const override { return Platform::IsoToDate(utf8(column)); }
+        QTime Time(int column) const override { return Platform::IsoToTime(utf8(column)); }
 
     private:
+        QUtf8StringView utf8(int column) const {
+            const auto* chars = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
+            return chars ? QUtf8StringView(chars, sqlite3_column_bytes(m_stmt, column)) : QUtf8StringView();
+        }
         sqlite3_stmt* m_stmt;
     };
     const TResetOnExit stmt(kept(sql));

@@ -11,17 +11,8 @@ namespace {
 using TRow = QVector<QVariant>;
 
 TestRecord testOf(const TRowView& r) {
-    return {int(r.Integer(0)),
-            int(r.Integer(1)),
-            int(r.Integer(2)),
-            Platform::IsoToDate(r.Text(3)),
-            Platform::IsoToTime(r.Text(4)),
-            r.Text(5),
-            r.Text(6),
-            r.Text(7),
-            r.Text(8),
-            r.Text(9),
-            r.Integer(10)};
+    return {int(r.Integer(0)), int(r.Integer(1)), int(r.Integer(2)), r.Date(3), r.Time(4),    r.Text(5),
+            r.Text(6),         r.Text(7),         r.Text(8),         r.Text(9), r.Integer(10)};
 }
 
 QVariantMap testParams(const TestRecord& r) {

@@ -4,6 +4,8 @@
 #include <QLocale>
 #include <QVarLengthArray>
 
+#include <type_traits>
+
 namespace Platform {
 
 namespace {
@@ -150,41 +152,61 @@ QString FloatToStr(double value) {
 
 QString DateToIso(const QDate& date) { return date.toString(Qt::ISODate); }
 QString TimeToIso(const QTime& time) { return time.toString(QStringLiteral("HH:mm:ss")); }
-QDate IsoToDate(const QString& text) {
-    // "yyyy-MM-dd" as DateToIso writes it, read without the general parser: a testee's records are read
-    // whenever his results open.
-    const auto number = [&text](int from, int count) {
-        int value = 0;
-        for (int i = from; i < from + count; ++i) {
-            const int digit = text[i].unicode() - '0';
-            if (digit < 0 || digit > 9)
-                return -1;
-            value = 10 * value + digit;
-        }
-        return value;
-    };
-    if (text.size() == 10 && text[4] == u'-' && text[7] == u'-') {
-        const int year = number(0, 4);
-        const int month = number(5, 2);
-        const int day = number(8, 2);
-        if (year > 0 && month >= 0 && day >= 0 && QDate::isValid(year, month, day))
-            return QDate(year, month, day);
-    }
-    return QDate::fromString(text.left(10), Qt::ISODate);
+namespace {
+
+// The code of character `i` of a text in any of Qt's encodings; the ISO forms are ASCII.
+template <typename View> int codeAt(View text, qsizetype i) {
+    if constexpr (std::is_same_v<View, QUtf8StringView>)
+        return static_cast<unsigned char>(text[i]);
+    else
+        return text[i].unicode();
 }
-QTime IsoToTime(const QString& text) {
+
+// The number written by digits `from` to `from + count - 1` of `text`, or -1.
+template <typename View> int digitsAt(View text, qsizetype from, qsizetype count) {
+    int value = 0;
+    for (qsizetype i = from; i < from + count; ++i) {
+        const int digit = codeAt(text, i) - '0';
+        if (digit < 0 || digit > 9)
+            return -1;
+        value = 10 * value + digit;
+    }
+    return value;
+}
+
+} // namespace
+
+QDate IsoToDate(QAnyStringView text) {
+    // "yyyy-MM-dd" as DateToIso writes it, read without the general parser, and straight from the bytes
+    // of a stored value: a testee's records are read whenever his results open.
+    const QDate date = text.visit([](auto view) {
+        if (view.size() != 10 || codeAt(view, 4) != '-' || codeAt(view, 7) != '-')
+            return QDate();
+        const int year = digitsAt(view, 0, 4);
+        const int month = digitsAt(view, 5, 2);
+        const int day = digitsAt(view, 8, 2);
+        return year > 0 && month >= 0 && day >= 0 && QDate::isValid(year, month, day)
+                   ? QDate(year, month, day)
+                   : QDate();
+    });
+    return date.isValid() ? date : QDate::fromString(text.toString().left(10), Qt::ISODate);
+}
+QTime IsoToTime(QAnyStringView text) {
     // "HH:mm:ss" as TimeToIso writes it, read without the general parser: a list reads hundreds.
-    const auto digits = [&text](int i) {
-        const int high = text[i].unicode() - '0';
-        const int low = text[i + 1].unicode() - '0';
-        return high >= 0 && high <= 9 && low >= 0 && low <= 9 ? 10 * high + low : -1;
-    };
-    if (text.size() == 8 && text[2] == u':' && text[5] == u':' && digits(0) >= 0 && digits(3) >= 0 &&
-        digits(6) >= 0 && QTime::isValid(digits(0), digits(3), digits(6)))
-        return QTime(digits(0), digits(3), digits(6));
-    QTime t = QTime::fromString(text, QStringLiteral("HH:mm:ss"));
+    const QTime time = text.visit([](auto view) {
+        if (view.size() != 8 || codeAt(view, 2) != ':' || codeAt(view, 5) != ':')
+            return QTime();
+        const int h = digitsAt(view, 0, 2);
+        const int m = digitsAt(view, 3, 2);
+        const int s = digitsAt(view, 6, 2);
+        return h >= 0 && m >= 0 && s >= 0 && QTime::isValid(h, m, s) ? QTime(h, m, s) : QTime();
+    });
+    if (time.isValid())
+        return time;
+    const QString whole = text.toString();
+    QTime t = QTime::fromString(whole, QStringLiteral("HH:mm:ss"));
     if (!t.isValid())
-        t = QTime::fromString(text, QStringLiteral("HH:mm"));
+        t = QTime::fromString(whole, QStringLiteral("HH:mm"));
     return t;
 }
 

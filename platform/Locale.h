@@ -1,6 +1,7 @@
 // Dates, times and numbers as text in the user's locale (QLocale's default).
 #pragma once
 
+#include <QAnyStringView>
 #include <QDate>
 #include <QList>
 #include <QLocale>
@@ -49,7 +50,7 @@ const QString& RussianPlural(qint64 n, const QString& one, const QString& few, c
 // ISO texts as stored in the database.
 QString DateToIso(const QDate& date);
 QString TimeToIso(const QTime& time);
-QDate IsoToDate(const QString& text);
-QTime IsoToTime(const QString& text);
+QDate IsoToDate(QAnyStringView text);
+QTime IsoToTime(QAnyStringView text);
 
 } // namespace Platform

@@ -235,9 +235,12 @@ TResultsModel ComputeResults(const Data::Testee& testee, const QVector<Data::Tes
         model.Tables[t].Footer = footerCells(model.Tables[t], t == kTkp);
 
     // One chart page per test, the newest first, numbered as in the tables.
-    for (int j = model.Tests - 1; j >= 0; --j)
-        model.Charts.append({QString::number(j + 1) + QStringLiteral(" - ") + model.Tables[kPpp].Rows[j][1],
+    model.Charts.reserve(model.Tests);
+    for (int j = model.Tests - 1; j >= 0; --j) {
+        const QStringList& row = model.Tables[kPpp].Rows[j];
+        model.Charts.append({QString(row[0] + QStringLiteral(" - ") + row[1]),
                              ProfileCounts(tests[j].resultTest, tests[j].resultProfil)});
+    }
     model.Formulas = FormulaLineTexts(TableTexts(model.Tables[kPpp]), FooterTexts(model.Tables[kPpp]));
     return model;
 }

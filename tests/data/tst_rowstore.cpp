@@ -263,7 +263,27 @@ private Q_SLOTS:
     }
     void isoDatesReadAsTheParserReadsThem() {
         QFETCH(QString, text);
-        QCOMPARE(Platform::IsoToDate(text), QDate::fromString(text.left(10), Qt::ISODate));
+        const QDate parsed = QDate::fromString(text.left(10), Qt::ISODate);
+        QCOMPARE(Platform::IsoToDate(text), parsed);
+        // As the table file hands the value over: its UTF-8 bytes.
+        const QByteArray bytes = text.toUtf8();
+        QCOMPARE(Platform::IsoToDate(QUtf8StringView(bytes)), parsed);
+    }
+
+    void isoTimesReadAsTheParserReadsThem_data() {
+        QTest::addColumn<QString>("text");
+        for (const char* text :
+             {"10:05:09", "23:59:59", "24:00:00", "10:60:00", "10:05", "1:05:09", "", "１0:05:09"})
+            QTest::newRow(text) << QString::fromUtf8(text);
+    }
+    void isoTimesReadAsTheParserReadsThem() {
+        QFETCH(QString, text);
+        QTime parsed = QTime::fromString(text, QStringLiteral("HH:mm:ss"));
+        if (!parsed.isValid())
+            parsed = QTime::fromString(text, QStringLiteral("HH:mm"));
+        QCOMPARE(Platform::IsoToTime(text), parsed);
+        const QByteArray bytes = text.toUtf8();
+        QCOMPARE(Platform::IsoToTime(QUtf8StringView(bytes)), parsed);
     }
 
     void dateToStrFollowsTheDefaultLocale() {
