@@ -75,10 +75,6 @@ void firstLoad(int menId) {
     loadWindow(mainWindow, menId);
 }
 
-__attribute__((noinline)) void loopLoads(QWidget& w, int n) {
-    for (int i = 0; i < n; ++i)
-        loadWindow(w, 4);
-}
 } // namespace
 
 int main(int argc, char** argv) {
@@ -112,11 +108,6 @@ int main(int argc, char** argv) {
     double loads[std::size(kSizes)];
     double ratio = 0;
     QWidget mainWindow;
-    if (qEnvironmentVariableIsSet("LOOP")) {
-        loadWindow(mainWindow, 1);
-        loopLoads(mainWindow, qEnvironmentVariableIntValue("LOOP"));
-        return 0;
-    }
     loadWindow(mainWindow, 1); // fonts and styles are loaded once per process
     std::vector<double> firstLoads;
     for (int n = 0; n < int(std::size(kSizes)); ++n) {

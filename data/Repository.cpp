@@ -11,8 +11,17 @@ namespace {
 using TRow = QVector<QVariant>;
 
 TestRecord testOf(const TRowView& r) {
-    return {int(r.Integer(0)), int(r.Integer(1)), int(r.Integer(2)), r.Date(3), r.Time(4),    r.Text(5),
-            r.Text(6),         r.Text(7),         r.Text(8),         r.Text(9), r.Integer(10)};
+    return {.id = int(r.Integer(0)),
+            .dbId = int(r.Integer(1)),
+            .testeeId = int(r.Integer(2)),
+            .date = r.Date(3),
+            .time = r.Time(4),
+            .note = r.Text(5),
+            .resultTest = r.Text(6),
+            .resultProfil = r.Text(7),
+            .calcProfil = r.Text(8),
+            .calcProfilNapr = r.Text(9),
+            .version = r.Integer(10)};
 }
 
 QVariantMap testParams(const TestRecord& r) {
