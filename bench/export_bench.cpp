@@ -80,17 +80,19 @@ std::vector<Cell> reportCells(const Results::TResultsModel& model) {
     put(5, 2, model.Particulars[0]);
     for (int b = 0; b < 3; ++b) {
         const int s = Results::BlockStart(b, n);
+        const QVector<QStringList> rows = Results::TableRows(model, Results::TProfile(b));
         for (int k = 0; k < n; ++k)
             for (int i = 0; i < 13; ++i)
-                put(s + k, i < 2 ? i + 2 : (i >= 10 ? 2 * i - 6 : i + 4), model.Tables[b].Rows[k].value(i));
+                put(s + k, i < 2 ? i + 2 : (i >= 10 ? 2 * i - 6 : i + 4), rows[k].value(i));
         for (int r = 0; r < (b == 2 ? 6 : 8); ++r)
             for (int f = 1; f <= 9; ++f)
                 put(s + n + r, f + 5, model.Tables[b].Footer.value(r).value(f));
     }
     int p = Results::ChartSectionRow(n);
-    for (int j = 0; j < model.Charts.size(); ++j, p += Results::kChartPageRows) {
-        put(p, 2, model.Charts[j].Caption);
-        const QString& counts = model.Charts[j].Counts;
+    const QVector<Results::TChartPage> charts = Results::ChartPages(model);
+    for (int j = 0; j < charts.size(); ++j, p += Results::kChartPageRows) {
+        put(p, 2, charts[j].Caption);
+        const QString& counts = charts[j].Counts;
         const auto ppp = Results::ChartBarTexts(QStringView(counts).mid(0, 8), QStringView(counts).mid(8, 8));
         const auto ekp =
             Results::ChartBarTexts(QStringView(counts).mid(16, 8), QStringView(counts).mid(24, 8));

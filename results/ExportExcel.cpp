@@ -144,10 +144,12 @@ void FillReport(const TExportData& data, Platform::TXlsxWorkbook& book) {
     }
 
     // Data rows, oldest test first.
+    const std::array<QVector<QStringList>, 3> tableRows = {TableRows(model, kPpp), TableRows(model, kEkp),
+                                                           TableRows(model, kTkp)};
     for (int k = 0; k < n; ++k)
         for (int i = 0; i < kExportedTableCols; ++i)
             for (int b = 0; b < 3; ++b)
-                ws.SetTyped(BlockStart(b, n) + k, sheetColumn(i), model.Tables[b].Rows[k][i], point);
+                ws.SetTyped(BlockStart(b, n) + k, sheetColumn(i), tableRows[b][k][i], point);
 
     // The counting rows of the factor columns, as one block each.
     for (int b = 0; b < 3; ++b) {
@@ -188,14 +190,15 @@ void FillReport(const TExportData& data, Platform::TXlsxWorkbook& book) {
     // start with the section's title and then hold three chart pages each, so no chart is cut in two.
     int p = ChartSectionRow(n);
     const int rows = kChartRows - kHeaderRows;
-    for (int j = 0; j < model.Charts.size(); ++j, p += kChartPageRows) {
+    const QVector<TChartPage> charts = ChartPages(model);
+    for (int j = 0; j < charts.size(); ++j, p += kChartPageRows) {
         if (j % kChartPagesPerSheet == 0)
             ws.AddPageBreak(j == 0 ? p - kChartTitleAbove : p);
-        ws.SetTyped(p, kColB, model.Charts[j].Caption, point);
+        ws.SetTyped(p, kColB, charts[j].Caption, point);
         ws.SetBold(p, kColB, p, kColB);
         CreateProfileTables(book, ws, p, kColB, QStringLiteral("ППП"));
         CreateProfileTables(book, ws, p, kColK, QStringLiteral("ЭКП"));
-        const QString& counts = model.Charts[j].Counts;
+        const QString& counts = charts[j].Counts;
         ws.SetRange(p + kChartGridOffset, kColB, chartTexts(counts), rows, kFactorCount);
         ws.SetRange(p + kChartGridOffset, kColK, ekpChartTexts(counts), rows, kFactorCount);
     }

@@ -48,11 +48,9 @@ using TDominantReactions = std::array<QString, Calc::kFactorCount>;
 
 TDominantReactions dominantReactions(const TCellTexts& table) {
     std::array<TColumnReactions, Calc::kFactorCount> columns;
-    for (int row = kHeaderRows; row < table.RowCount(); ++row) {
-        const QStringList cells = table.Row(row, factorColumn(Calc::kFactorCount) + 1);
+    for (int row = kHeaderRows; row < table.RowCount(); ++row)
         for (int f = 1; f <= Calc::kFactorCount; ++f)
-            columns[f - 1].Add(cells.value(factorColumn(f)));
-    }
+            columns[f - 1].Add(table.Cell(factorColumn(f), row));
     TDominantReactions dominant;
     for (int f = 0; f < Calc::kFactorCount; ++f)
         dominant[f] = columns[f].Dominant();
@@ -109,18 +107,6 @@ QString TCellTexts::Cell(int col, int row) const {
     if (row < 0 || row >= m_rowCount)
         return {};
     return row < m_head.size() ? m_head[row].value(col) : m_body[row - m_head.size()].value(col);
-}
-
-QStringList TCellTexts::Row(int row, int columns) const {
-    if (m_cell) {
-        QStringList cells;
-        for (int col = 0; col < columns; ++col)
-            cells << m_cell(col, row);
-        return cells;
-    }
-    if (row < 0 || row >= m_rowCount)
-        return {};
-    return row < m_head.size() ? m_head[row] : m_body[row - m_head.size()];
 }
 
 int FooterInt(const TCellTexts& footer, int col, int row) {

@@ -27,8 +27,6 @@ public:
     TCellTexts(QVector<QStringList> head, QVector<QStringList> body);
 
     QString Cell(int col, int row) const;
-    // Row `row` (cells past its end may be missing), or its first `columns` cells from the caller's texts.
-    QStringList Row(int row, int columns) const;
     int RowCount() const { return m_rowCount; }
 
 private:

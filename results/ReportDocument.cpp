@@ -598,14 +598,14 @@ TReportData ReportDataOf(const TResultsModel& model) {
     for (int t = 0; t < 3; ++t) {
         TReportTable& table = data.Tables[t];
         table.Title = kTableTitles[t];
-        table.Table =
-            TReportGrid{kTableWidths, TableHeaders() + model.Tables[t].Rows, TableMerges(), kHeaderRows};
+        table.Table = TReportGrid{kTableWidths, TableHeaders() + TableRows(model, TProfile(t)), TableMerges(),
+                                  kHeaderRows};
         table.Table.WrapColumn = kNoteCol;
         const QVector<QStringList>& footer = model.Tables[t].Footer;
         table.Footer = TReportGrid{kFooterWidths, footer, FooterMerges(int(footer.size()))};
         table.Footer.Bold = true;
     }
-    data.Charts = model.Charts;
+    data.Charts = ChartPages(model);
     return data;
 }
 

@@ -123,13 +123,19 @@ TChartPageControl::TChartPageControl(QWidget* parent) : QWidget(parent) {
     connect(m_tabs, &QTabBar::currentChanged, this, &TChartPageControl::tabChanged);
 }
 
-void TChartPageControl::AddPage(const QString& caption) {
-    m_captions.append(caption);
-    m_pages.append(nullptr);
+void TChartPageControl::SetPages(int count, std::function<QStringList()> captions) {
+    Clear();
+    m_makeCaptions = std::move(captions);
+    m_pages.fill(nullptr, count);
+    setCurrentIndex(0);
     if (isVisible())
         syncTabs();
-    if (m_current < 0)
-        setCurrentIndex(0);
+}
+
+const QStringList& TChartPageControl::captions() const {
+    if (m_captions.size() != m_pages.size() && m_makeCaptions)
+        m_captions = m_makeCaptions();
+    return m_captions;
 }
 
 void TChartPageControl::Clear() {
@@ -142,11 +148,12 @@ void TChartPageControl::Clear() {
     qDeleteAll(m_pages);
     m_pages.clear();
     m_captions.clear();
+    m_makeCaptions = nullptr;
     m_current = -1;
 }
 
-int TChartPageControl::count() const { return static_cast<int>(m_captions.size()); }
-QString TChartPageControl::tabText(int index) const { return m_captions.value(index); }
+int TChartPageControl::count() const { return static_cast<int>(m_pages.size()); }
+QString TChartPageControl::tabText(int index) const { return captions().value(index); }
 int TChartPageControl::currentIndex() const { return m_current; }
 
 void TChartPageControl::setCurrentIndex(int index) {
@@ -191,8 +198,9 @@ void TChartPageControl::syncTabs() {
     // Adding a tab lays out the whole bar again; with the bar hidden that happens once, when it shows.
     const QSignalBlocker blocker(m_tabs);
     m_tabs->hide();
+    const QStringList& texts = captions();
     for (int i = m_tabs->count(); i < count(); ++i)
-        m_tabs->addTab(m_captions[i]);
+        m_tabs->addTab(texts.value(i));
     m_tabs->setCurrentIndex(m_current);
     m_tabs->show();
 }
@@ -357,9 +365,9 @@ void TResult_Form::buildTableTab(TProfile profile) {
     layout->addWidget(footer);
     t.table = table;
     t.footer = footer;
-    const TProfileTable& model = m_model.Tables[std::size_t(profile)];
-    fillGrid(table, TableHeaders(), model.Rows, TableMerges());
-    fillGrid(footer, {}, model.Footer, FooterMerges(int(model.Footer.size())));
+    const QVector<QStringList>& footerRows = m_model.Tables[std::size_t(profile)].Footer;
+    fillGrid(table, TableHeaders(), TableRows(m_model, profile), TableMerges());
+    fillGrid(footer, {}, footerRows, FooterMerges(int(footerRows.size())));
     // A tab being shown shows its new grids now rather than at the event loop's next pass.
     if (t.tab->isVisible()) {
         table->show();
@@ -454,12 +462,11 @@ void TResult_Form::DrawFormulas() {
 }
 
 void TResult_Form::FillProfileCharts() {
-    const int count = int(m_model.Charts.size());
+    const int count = int(m_model.ChartCounts.size());
     PPPCharts.fill(nullptr, count);
     EKPCharts.fill(nullptr, count);
-    // The grids of a page are built when the page is first shown.
-    for (const TChartPage& page : m_model.Charts)
-        Profil_PageControl->AddPage(page.Caption);
+    // The grids of a page are built when the page is first shown, the captions when the tabs are.
+    Profil_PageControl->SetPages(count, [this] { return ChartCaptions(m_model); });
 }
 
 void TResult_Form::BuildChartPage(int index, QWidget* page) {
@@ -476,7 +483,7 @@ void TResult_Form::BuildChartPage(int index, QWidget* page) {
     PPPCharts[index] = ppp;
     EKPCharts[index] = ekp;
     // A record with neither choices nor counts keeps empty charts.
-    const QStringView digits(m_model.Charts[index].Counts);
+    const QStringView digits(m_model.ChartCounts[index]);
     if (digits.isEmpty())
         return;
     for (TStringGrid* grid : {ppp, ekp}) {

@@ -24,14 +24,15 @@ class TStringGrid;
 }
 
 // A page control whose pages are built when first shown: a testee may have hundreds of tests, and only
-// the pages looked at (or asked for) need their widgets. Captions and the current page are known before
-// the tab bar carries them.
+// the pages looked at (or asked for) need their widgets. The current page is known before the tab bar
+// carries the pages, and their captions are made when first asked for.
 class TChartPageControl : public QWidget {
     Q_OBJECT
 public:
     explicit TChartPageControl(QWidget* parent = nullptr);
 
-    void AddPage(const QString& caption);
+    // `count` pages in place of those there were, the first one current; `captions` gives their captions.
+    void SetPages(int count, std::function<QStringList()> captions);
     void Clear();
     int count() const;
     QString tabText(int index) const;
@@ -50,9 +51,11 @@ private:
     void syncTabs();
     void tabChanged(int index);
     void showPage(int index);
+    const QStringList& captions() const;
     QTabBar* m_tabs;
     QStackedWidget* m_stack;
-    QStringList m_captions;
+    std::function<QStringList()> m_makeCaptions;
+    mutable QStringList m_captions; // made on first use
     QVector<QWidget*> m_pages;
     int m_current = -1;
 };

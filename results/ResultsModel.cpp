@@ -45,20 +45,22 @@ public:
     // Reaction type `i` of Calc_Profil (its place in ReactionSigns) and intensity digit `i` of
     // Calc_ProfilNapr. A record whose strings do not hold a known type and a digit 0 to 3 there cannot be
     // shown.
-    void Parse(const Data::TestRecord& record, int i, const QString& date, int& type, int& marks) const {
+    void Parse(const Data::TestRecord& record, int i, int& type, int& marks) const {
         type = i < record.calcProfil.size() ? ReactionType(record.calcProfil[i]) : -1;
         if (type < 0)
             throw Calc::EConvertError(QStringLiteral("Неверный тип реакции «%1» в записи тестирования от %2")
-                                          .arg(QStringView(record.calcProfil).mid(i, 1).toString(), date));
+                                          .arg(QStringView(record.calcProfil).mid(i, 1).toString(),
+                                               Platform::DateToStr(record.date)));
         const char16_t digit = i < record.calcProfilNapr.size() ? record.calcProfilNapr[i].unicode() : u'\0';
         marks = int(digit) - '0';
         if (unsigned(marks) >= MarkStrings.size())
             throw Calc::EConvertError(
                 QStringLiteral("Неверная интенсивность реакции «%1» в записи тестирования от %2")
-                    .arg(QStringView(record.calcProfilNapr).mid(i, 1).toString(), date));
+                    .arg(QStringView(record.calcProfilNapr).mid(i, 1).toString(),
+                         Platform::DateToStr(record.date)));
     }
     // The cell text of a type and intensity.
-    const QString& Of(int type, int marks) const { return m_cells[std::size_t(type)][std::size_t(marks)]; }
+    const QString& Of(TCellReaction cell) const { return m_cells[cell.Type][cell.Marks]; }
 
 private:
     TFixedTexts m_texts;
@@ -66,6 +68,39 @@ private:
                std::tuple_size_v<decltype(Calc::ReactionSigns)>>
         m_cells;
 };
+
+const TFactorCells& factorCells() {
+    static const TFactorCells cells;
+    return cells;
+}
+
+// The texts of the sums of a half row (0 to 8 factors).
+const QString& sumText(int n) {
+    static TFixedTexts texts;
+    static const std::array<QString, Calc::kFactorCount + 1> numbers = [] {
+        std::array<QString, Calc::kFactorCount + 1> made;
+        for (std::size_t i = 0; i < made.size(); ++i)
+            made[i] = texts.Add(QString::number(i));
+        return made;
+    }();
+    return numbers[std::size_t(n)];
+}
+
+// Row k of a table as shown: the number and date of its test, its factor cells, their sums and the note.
+QStringList rowTexts(const TRowReactions& cells, const Data::TestRecord& record, int k,
+                     const Platform::TDateFormat& dateFormat) {
+    const TFactorCells& texts = factorCells();
+    std::array<int, 4> sum{}; // cells of each reaction type
+    for (const TCellReaction cell : cells)
+        ++sum[cell.Type];
+    return {QString::number(k + 1),   dateFormat.Text(record.date),
+            texts.Of(cells[0]),       texts.Of(cells[1]),
+            texts.Of(cells[2]),       texts.Of(cells[3]),
+            texts.Of(cells[4]),       texts.Of(cells[5]),
+            texts.Of(cells[6]),       texts.Of(cells[7]),
+            sumText(sum[0]),          sumText(sum[1]),
+            sumText(sum[0] + sum[1]), record.note};
+}
 
 // The footer's cells: labels, counting rows, and the balance rows that were counted.
 QVector<QStringList> footerCells(const TProfileTable& table, bool theoretical) {
@@ -154,54 +189,59 @@ QVector<QRect> FooterMerges(int rows) {
 }
 
 std::array<TProfileTable, 3> ProfileTables(const QVector<Data::TestRecord>& tests) {
-    static const TFactorCells factorCells;
-    // The texts of the sums of a half row (0 to 8 factors).
-    static TFixedTexts numberTexts;
-    static const std::array<QString, Calc::kFactorCount + 1> numbers = [] {
-        std::array<QString, Calc::kFactorCount + 1> texts;
-        for (std::size_t n = 0; n < texts.size(); ++n)
-            texts[n] = numberTexts.Add(QString::number(n));
-        return texts;
-    }();
-    const Platform::TDateFormat dateFormat;
+    const TFactorCells& parser = factorCells();
     std::array<TProfileTable, 3> tables;
-    for (TProfileTable& table : tables) {
-        table.Rows.reserve(tests.size());
+    for (TProfileTable& table : tables)
         table.Cells.resize(tests.size());
-    }
     for (int k = 0; k < tests.size(); ++k) {
         const Data::TestRecord& record = tests[k];
-        const QString number = QString::number(k + 1);
-        const QString date = dateFormat.Text(record.date);
-        std::array<std::array<const QString*, Calc::kFactorCount>, 3> factors{};
-        std::array<std::array<int, 4>, 3> sums{}; // cells of each reaction type of each table
         const auto add = [&](int t, int f, int type, int marks) {
-            factors[t][std::size_t(f)] = &factorCells.Of(type, marks);
             tables[t].Cells[k][std::size_t(f)] = {quint8(type), quint8(marks)};
             tables[t].Counts.AddCell(f, type, marks);
-            ++sums[t][std::size_t(type)];
         };
         for (int half = 0; half < 2; ++half)
             for (int f = 0; f < Calc::kFactorCount; ++f) {
                 int type = 0;
                 int marks = 0;
-                factorCells.Parse(record, half * Calc::kFactorCount + f, date, type, marks);
+                parser.Parse(record, half * Calc::kFactorCount + f, type, marks);
                 add(half, f, type, marks);
                 // ТКП inverts every reaction of ППП and keeps its marks.
                 if (half == 0)
                     add(kTkp, f, kInverted[type], marks);
             }
-        for (int t = 0; t < 3; ++t) {
-            const auto& c = factors[t];
-            const auto& sum = sums[t];
-            // The row is made at its full width at once.
-            tables[t].Rows.append(QStringList{number, date, *c[0], *c[1], *c[2], *c[3], *c[4], *c[5], *c[6],
-                                              *c[7], numbers[sum[0]], numbers[sum[1]],
-                                              numbers[sum[0] + sum[1]], record.note});
-            tables[t].Counts.AddTest();
-        }
+        for (TProfileTable& table : tables)
+            table.Counts.AddTest();
     }
     return tables;
+}
+
+QVector<QStringList> TableRows(const TResultsModel& model, TProfile t) {
+    const QVector<TRowReactions>& cells = model.Tables[t].Cells;
+    const Platform::TDateFormat dateFormat;
+    QVector<QStringList> rows;
+    rows.reserve(cells.size());
+    for (int k = 0; k < cells.size(); ++k)
+        rows.append(rowTexts(cells[k], model.Records[k], k, dateFormat));
+    return rows;
+}
+
+QStringList ChartCaptions(const TResultsModel& model) {
+    const Platform::TDateFormat dateFormat;
+    QStringList captions;
+    captions.reserve(model.Tests);
+    for (int k = model.Tests - 1; k >= 0; --k)
+        captions.append(QString::number(k + 1) + QStringLiteral(" - ") +
+                        dateFormat.Text(model.Records[k].date));
+    return captions;
+}
+
+QVector<TChartPage> ChartPages(const TResultsModel& model) {
+    const QStringList captions = ChartCaptions(model);
+    QVector<TChartPage> pages;
+    pages.reserve(captions.size());
+    for (qsizetype j = 0; j < captions.size(); ++j)
+        pages.append({captions[j], model.ChartCounts.value(j)});
+    return pages;
 }
 
 TResultsModel ComputeResults(const Data::Testee& testee, const QVector<Data::TestRecord>& tests,
@@ -214,6 +254,7 @@ TResultsModel ComputeResults(const Data::Testee& testee, const QVector<Data::Tes
     model.Particulars = {testee.fio, testee.groupName, sex,
                          testee.age > 0 ? QString::number(testee.age) : QString()};
     model.Tests = int(tests.size());
+    model.Records = tests;
     model.Tables = ProfileTables(tests);
 
     // The balances in the order ППП Dur/Moll, ЭКП Dur/Moll, ППП Soz, ЭКП Soz, ТКП Soz; a missing reference
@@ -235,17 +276,27 @@ TResultsModel ComputeResults(const Data::Testee& testee, const QVector<Data::Tes
         model.Tables[t].Footer = footerCells(model.Tables[t], t == kTkp);
 
     // One chart page per test, the newest first, numbered as in the tables.
-    model.Charts.reserve(model.Tests);
-    for (int j = model.Tests - 1; j >= 0; --j) {
-        const QStringList& row = model.Tables[kPpp].Rows[j];
-        model.Charts.append({QString(row[0] + QStringLiteral(" - ") + row[1]),
-                             ProfileCounts(tests[j].resultTest, tests[j].resultProfil)});
-    }
-    model.Formulas = FormulaLineTexts(TableTexts(model.Tables[kPpp]), FooterTexts(model.Tables[kPpp]));
+    model.ChartCounts.reserve(model.Tests);
+    for (int j = model.Tests - 1; j >= 0; --j)
+        model.ChartCounts.append(ProfileCounts(tests[j].resultTest, tests[j].resultProfil));
+    model.Formulas = FormulaLineTexts(TableTexts(model, kPpp), FooterTexts(model.Tables[kPpp]));
     return model;
 }
 
-TCellTexts TableTexts(const TProfileTable& table) { return TCellTexts(TableHeaders(), table.Rows); }
+TCellTexts TableTexts(const TResultsModel& model, TProfile t) {
+    // Each cell made when asked for: the formula texts read only the factor cells.
+    return TCellTexts(kHeaderRows + model.Tests,
+                      [cells = model.Tables[t].Cells, records = model.Records](int col, int row) -> QString {
+                          if (row < kHeaderRows)
+                              return TableHeaders().value(row).value(col);
+                          const int k = row - kHeaderRows;
+                          if (row >= kHeaderRows + cells.size() || col < 0)
+                              return {};
+                          if (col >= 2 && col < 2 + Calc::kFactorCount)
+                              return factorCells().Of(cells[k][std::size_t(col - 2)]);
+                          return rowTexts(cells[k], records[k], k, Platform::TDateFormat()).value(col);
+                      });
+}
 
 TCellTexts FooterTexts(const TProfileTable& table) { return TCellTexts({}, table.Footer); }
 

@@ -2,6 +2,8 @@
 // profile tables with their footers, the chart pages and the formula texts. The results window, the chart
 // pages, the spreadsheet report, the PDF and the statistics export show what it holds. It holds no widget,
 // reads no database and shows nothing: a balance stopped by a missing reference row is a value in it.
+// The texts of the table rows and the chart captions are made from it when they are shown or written:
+// a window opened to read the formulas needs none of the thousands of them.
 #pragma once
 
 #include "data/Records.h"
@@ -22,8 +24,7 @@ enum TProfile { kPpp, kEkp, kTkp };
 
 // A profile table with its footer.
 struct TProfileTable {
-    QVector<QStringList> Rows;       // per test, oldest first: the kTableCols cells as shown
-    QVector<TRowReactions> Cells;    // per test, its factor cells as counted
+    QVector<TRowReactions> Cells;    // per test, oldest first: its factor cells as counted
     TProfileCounts Counts;           // footer rows kZeroRow to kRvnRow
     std::optional<TBalance> DurMoll; // from kBalanceMinTests tests on; never for ТКП
     std::optional<TBalance> Soz;     // from kBalanceMinTests tests on
@@ -45,8 +46,9 @@ struct TChartPage {
 struct TResultsModel {
     std::array<QString, 4> Particulars; // name, group, sex ("Мужской", "Женский" or empty), age
     int Tests = 0;
+    QVector<Data::TestRecord> Records; // the tests, oldest first
     std::array<TProfileTable, 3> Tables;
-    QVector<TChartPage> Charts;        // newest test first
+    QStringList ChartCounts;           // per chart page, newest test first, its count digits (empty: no bars)
     QList<TFormulaText> Formulas;      // the lines of the formula picture, top down
     QVector<TBalanceFailure> Failures; // in the order the balances are counted
 };
@@ -66,8 +68,13 @@ std::array<TProfileTable, 3> ProfileTables(const QVector<Data::TestRecord>& test
 TResultsModel ComputeResults(const Data::Testee& testee, const QVector<Data::TestRecord>& tests,
                              const Data::ReferenceTables& references);
 
-// The texts of a table (its header rows included) and of its footer, for the formula texts.
-TCellTexts TableTexts(const TProfileTable& table);
+// The rows of table `t` as shown: per test, oldest first, its kTableCols cells.
+QVector<QStringList> TableRows(const TResultsModel& model, TProfile t);
+// The chart pages, newest test first, and their captions alone.
+QVector<TChartPage> ChartPages(const TResultsModel& model);
+QStringList ChartCaptions(const TResultsModel& model);
+// The texts of table `t` (its header rows included) and of its footer, for the formula texts.
+TCellTexts TableTexts(const TResultsModel& model, TProfile t);
 TCellTexts FooterTexts(const TProfileTable& table);
 
 } // namespace Results

@@ -148,12 +148,12 @@ void TestResultCalc::deriveTheoretical() {
     r.date = QDate(2026, 12, 9);
     r.note = QStringLiteral("заметка");
     const TResultsModel m = ComputeResults({}, {r}, {});
-    const QStringList tkp = m.Tables[kTkp].Rows.value(0);
+    const QStringList tkp = TableRows(m, kTkp).value(0);
     QCOMPARE(tkp.mid(2, 8), cells("±!! 0 -! + ± ± ± 0!!!"));
     QCOMPARE(tkp.value(0), QStringLiteral("1"));
     QCOMPARE(tkp.value(1), QStringLiteral("09.12.2026"));
     QCOMPARE(tkp.mid(kSumZeroCol), (QStringList{"2", "4", "6", "заметка"}));
-    QCOMPARE(m.Tables[kPpp].Rows.value(0).mid(kSumZeroCol, 3), (QStringList{"4", "2", "6"}));
+    QCOMPARE(TableRows(m, kPpp).value(0).mid(kSumZeroCol, 3), (QStringList{"4", "2", "6"}));
     // A cell that starts with no reaction has no ТКП cell.
     QCOMPARE(TheoreticalCell(QStringLiteral("?")), QString());
     QCOMPARE(TheoreticalCell(QStringLiteral("0!")), QStringLiteral("±!"));
