@@ -1,10 +1,12 @@
 // Application set-up and command line.
 #include "app/Startup.h"
 
+#include "app/MainFrm.h"
 #include "app/Restore_Frm.h"
 #include "app/StoreStart.h"
 #include "data/Backup.h"
 #include "data/Engine.h"
+#include "data/Store.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorDisplay.h"
 #include "platform/Log.h"
@@ -19,6 +21,7 @@
 #include <QPainter>
 #include <QProxyStyle>
 #include <QStyleOption>
+#include <QThread>
 #include <QTranslator>
 
 #include <cstdio>
@@ -220,10 +223,16 @@ QString MissingDisplayMessage() {
 }
 
 std::unique_ptr<TMain_DataModule> OpenStoreAtStart(const QString& programDir,
-                                                   const TMain_DataModule::TSeed& seed) {
+                                                   const TMain_DataModule::TSeed& seed,
+                                                   std::future<std::unique_ptr<TMain_DataModule>> opening) {
     for (;;) {
         QString reason;
         try {
+            if (opening.valid()) {
+                std::unique_ptr<TMain_DataModule> dm = opening.get();
+                dm->WatchChanges();
+                return dm;
+            }
             return OpenStore(programDir, seed);
         } catch (const Data::ENoDataDir& e) {
             Platform::messageBox(nullptr, e.message(), QStringLiteral("Error"), Platform::MsgIcon::Error);
@@ -253,6 +262,18 @@ std::unique_ptr<TMain_DataModule> OpenStoreAtStart(const QString& programDir,
             return nullptr;
         }
     }
+}
+
+std::future<std::unique_ptr<TMain_DataModule>> OpenFileStoreMeanwhile(const QString& programDir,
+                                                                      const TMain_DataModule::TSeed& seed) {
+    if (Data::ReadStoreSettings(SettingsFilePath()).IsServer())
+        return {};
+    QThread* const home = QThread::currentThread();
+    return std::async(std::launch::async, [programDir, seed, home] {
+        std::unique_ptr<TMain_DataModule> dm = TMain_DataModule::Create(programDir, seed);
+        dm->moveToThread(home);
+        return dm;
+    });
 }
 
 } // namespace Startup

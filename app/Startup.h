@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include <future>
 #include <memory>
 
 class QApplication;
@@ -36,7 +37,15 @@ QString MissingDisplayMessage();
 // not the program's, without its tables) is not a dead end: the reason is shown with the restore window
 // to choose a copy from and, where the file can still be read, "Открыть только для просмотра". Null
 // when the user gives up, or after the message that the data directory is missing.
-std::unique_ptr<TMain_DataModule> OpenStoreAtStart(const QString& programDir,
-                                                   const TMain_DataModule::TSeed& seed);
+// The first attempt takes the module of `opening` when it is valid.
+std::unique_ptr<TMain_DataModule>
+OpenStoreAtStart(const QString& programDir, const TMain_DataModule::TSeed& seed,
+                 std::future<std::unique_ptr<TMain_DataModule>> opening = {});
+
+// Opens the table file on a second thread, as OpenStore would, while this one goes on with the splash;
+// the module is handed over to this thread, and a failure is thrown where the result is taken. Nothing
+// is started (an invalid future) for a server store, whose password may have to be asked.
+std::future<std::unique_ptr<TMain_DataModule>> OpenFileStoreMeanwhile(const QString& programDir,
+                                                                      const TMain_DataModule::TSeed& seed);
 
 } // namespace Startup

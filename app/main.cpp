@@ -45,6 +45,8 @@ int main(int argc, char** argv) {
             return 1;
         }
         InstallHelpKey(app);
+        // The table file opens on a second thread while this one shows the splash.
+        auto opening = Startup::OpenFileStoreMeanwhile(Platform::DataRoot(), Demo::CreateDemoDatabase);
 
         auto splash = std::make_unique<TSplash_Form>();
         splash->show();
@@ -55,7 +57,7 @@ int main(int argc, char** argv) {
         // closed and the new store is opened as at start.
         for (;;) {
             std::unique_ptr<TMain_DataModule> dataModule =
-                Startup::OpenStoreAtStart(Platform::DataRoot(), Demo::CreateDemoDatabase);
+                Startup::OpenStoreAtStart(Platform::DataRoot(), Demo::CreateDemoDatabase, std::move(opening));
             if (!dataModule)
                 return 1;
             if (splash) {

@@ -131,7 +131,7 @@ TMain_DataModule::Create(const QString& programDir, const TSeed& seed,
         if (report.passwordsHashed > 0)
             engine.Checkpoint();
         Data::HashPasswordsOfCopies(dataDir);
-        dm->watchChanges();
+        dm->WatchChanges();
     } catch (const Data::EEngineError& e) {
         dm.reset();
         // A file that was there and cannot be written now (a full disk) is still worth reading.
@@ -164,7 +164,7 @@ std::unique_ptr<TMain_DataModule> TMain_DataModule::openReadOnly(const QString& 
     dm->m_snapshot = std::move(snapshot);
     Data::PrepareSchema(engine, true);
     // Another workstation that writes the file shows here too (a snapshot never changes).
-    dm->watchChanges();
+    dm->WatchChanges();
     return dm;
 }
 
@@ -243,7 +243,7 @@ std::unique_ptr<TMain_DataModule> TMain_DataModule::CreateServer(const QString& 
     transaction.Commit();
     // The session learns that the database keeps write keys now (a new one got them just now).
     engine.PrepareSession();
-    dm->watchChanges();
+    dm->WatchChanges();
     return dm;
 }
 
@@ -299,10 +299,11 @@ QString TMain_DataModule::Location() const {
 
 bool TMain_DataModule::Busy() const { return m_engine->Busy(); }
 
-void TMain_DataModule::watchChanges() {
+void TMain_DataModule::WatchChanges() {
     const QCoreApplication* app = QCoreApplication::instance();
-    if (!app || QThread::currentThread() != app->thread())
+    if (m_watching || !app || QThread::currentThread() != app->thread())
         return;
+    m_watching = true;
     m_engine->Watch(
         this, [this](const QStringList& tables) { Q_EMIT StoreChanged(tables); },
         [this](bool working) { setWatchWorking(working); });

@@ -110,6 +110,10 @@ public:
     bool Busy() const;
     // False while changes of other workstations cannot be noticed (the server's link broke).
     bool ChangeWatchWorking() const { return m_watchWorking; }
+    // Starts noticing other workstations' changes (the server's notices, or the table file's change
+    // counter), once, on the application's thread with its event loop: a module made on another thread
+    // starts when it has been handed over to that one.
+    void WatchChanges();
 
 Q_SIGNALS:
     // Another workstation (or another connection) changed these tables (of ChangeTables()).
@@ -120,9 +124,6 @@ Q_SIGNALS:
 private:
     // Why a table file is only viewed.
     enum class TViewReason { Folder, WriteFailed, Chosen };
-    // Starts noticing other workstations' changes, when there is an event loop to hand them over: the
-    // server's notices, or the table file's change counter.
-    void watchChanges();
     void setWatchWorking(bool working);
 
     TMain_DataModule(const QString& dataDir, std::unique_ptr<Data::TEngine> engine);
@@ -141,6 +142,7 @@ private:
     Data::TStoreSettings m_store;
     QStringList m_repaired;
     bool m_watchWorking = true;
+    bool m_watching = false;
 };
 
 // The one data module of the program (set while one exists).

@@ -423,12 +423,29 @@ private Q_SLOTS:
             whenModal<TRestore_Form>([](TRestore_Form* copies) { copies->Restore_But->click(); });
             form->Restore_But->click();
         });
-        f->dm = Startup::OpenStoreAtStart(f->dir.path(), {});
+        // As the program starts: the file opened on a second thread, its failure met where it is taken.
+        f->dm =
+            Startup::OpenStoreAtStart(f->dir.path(), {}, Startup::OpenFileStoreMeanwhile(f->dir.path(), {}));
         QVERIFY(f->dm);
         QCOMPARE(f->dm->ReadOnly(), !restore);
         QCOMPARE(f->scalar(QStringLiteral("select FIO from \"user\"")).toString(),
                  QStringLiteral("Из копии"));
         QCOMPARE(QDir(backups).entryList({QStringLiteral("damaged-*.db")}).size(), restore ? 1 : 0);
+    }
+
+    // A table file opened on a second thread at start is then this thread's, with all it holds, and
+    // notices another program's changes.
+    void storeOpenedMeanwhileIsHandedOver() {
+        f->dm.reset();
+        f->dm =
+            Startup::OpenStoreAtStart(f->dir.path(), {}, Startup::OpenFileStoreMeanwhile(f->dir.path(), {}));
+        QVERIFY(f->dm);
+        QCOMPARE(f->dm->thread(), QThread::currentThread());
+        for (const QObject* child : f->dm->children())
+            QCOMPARE(child->thread(), QThread::currentThread());
+        QSignalSpy changed(f->dm.get(), &TMain_DataModule::StoreChanged);
+        otherInstance(tableFile(), QStringLiteral("insert into DB (DB_Name) values ('Другая')"));
+        QVERIFY(changed.wait(5000));
     }
 
     void deletingADatabaseKeepsACopyFirst() {
