@@ -4,6 +4,9 @@
 #include <QLocale>
 #include <QVarLengthArray>
 
+#include <array>
+#include <optional>
+#include <string_view>
 #include <type_traits>
 
 namespace Platform {
@@ -154,24 +157,36 @@ QString DateToIso(const QDate& date) { return date.toString(Qt::ISODate); }
 QString TimeToIso(const QTime& time) { return time.toString(QStringLiteral("HH:mm:ss")); }
 namespace {
 
-// The code of character `i` of a text in any of Qt's encodings; the ISO forms are ASCII.
-template <typename View> int codeAt(View text, qsizetype i) {
-    if constexpr (std::is_same_v<View, QUtf8StringView>)
-        return static_cast<unsigned char>(text[i]);
-    else
-        return text[i].unicode();
-}
-
-// The number written by digits `from` to `from + count - 1` of `text`, or -1.
-template <typename View> int digitsAt(View text, qsizetype from, qsizetype count) {
-    int value = 0;
-    for (qsizetype i = from; i < from + count; ++i) {
-        const int digit = codeAt(text, i) - '0';
-        if (digit < 0 || digit > 9)
-            return -1;
-        value = 10 * value + digit;
-    }
-    return value;
+// The three numbers of `text` laid out as `pattern` ('9' a digit, any other character itself, e.g.
+// "9999-99-99"), read from the text in any of Qt's encodings; none when the text has another layout.
+std::optional<std::array<int, 3>> isoNumbers(QAnyStringView text, std::string_view pattern) {
+    return text.visit([pattern](auto view) -> std::optional<std::array<int, 3>> {
+        if (std::size_t(view.size()) != pattern.size())
+            return std::nullopt;
+        std::array<int, 3> numbers{};
+        std::size_t n = 0;
+        bool inNumber = false;
+        for (std::size_t i = 0; i < pattern.size(); ++i) {
+            int code = 0;
+            if constexpr (std::is_same_v<decltype(view), QUtf8StringView>)
+                code = static_cast<unsigned char>(view[qsizetype(i)]);
+            else
+                code = view[qsizetype(i)].unicode();
+            if (pattern[i] != '9') {
+                if (code != pattern[i])
+                    return std::nullopt;
+                inNumber = false;
+                continue;
+            }
+            if (code < '0' || code > '9')
+                return std::nullopt;
+            if (!inNumber && n < numbers.size())
+                ++n;
+            inNumber = true;
+            numbers[n - 1] = 10 * numbers[n - 1] + (code - '0');
+        }
+        return numbers;
+    });
 }
 
 } // namespace
@@ -179,30 +194,15 @@ template <typename View> int digitsAt(View text, qsizetype from, qsizetype count
 QDate IsoToDate(QAnyStringView text) {
     // "yyyy-MM-dd" as DateToIso writes it, read without the general parser, and straight from the bytes
     // of a stored value: a testee's records are read whenever his results open.
-    const QDate date = text.visit([](auto view) {
-        if (view.size() != 10 || codeAt(view, 4) != '-' || codeAt(view, 7) != '-')
-            return QDate();
-        const int year = digitsAt(view, 0, 4);
-        const int month = digitsAt(view, 5, 2);
-        const int day = digitsAt(view, 8, 2);
-        return year > 0 && month >= 0 && day >= 0 && QDate::isValid(year, month, day)
-                   ? QDate(year, month, day)
-                   : QDate();
-    });
-    return date.isValid() ? date : QDate::fromString(text.toString().left(10), Qt::ISODate);
+    if (const auto n = isoNumbers(text, "9999-99-99");
+        n && (*n)[0] > 0 && QDate::isValid((*n)[0], (*n)[1], (*n)[2]))
+        return QDate((*n)[0], (*n)[1], (*n)[2]);
+    return QDate::fromString(text.toString().left(10), Qt::ISODate);
 }
 QTime IsoToTime(QAnyStringView text) {
     // "HH:mm:ss" as TimeToIso writes it, read without the general parser: a list reads hundreds.
-    const QTime time = text.visit([](auto view) {
-        if (view.size() != 8 || codeAt(view, 2) != ':' || codeAt(view, 5) != ':')
-            return QTime();
-        const int h = digitsAt(view, 0, 2);
-        const int m = digitsAt(view, 3, 2);
-        const int s = digitsAt(view, 6, 2);
-        return h >= 0 && m >= 0 && s >= 0 && QTime::isValid(h, m, s) ? QTime(h, m, s) : QTime();
-    });
-    if (time.isValid())
-        return time;
+    if (const auto n = isoNumbers(text, "99:99:99"); n && QTime::isValid((*n)[0], (*n)[1], (*n)[2]))
+        return QTime((*n)[0], (*n)[1], (*n)[2]);
     const QString whole = text.toString();
     QTime t = QTime::fromString(whole, QStringLiteral("HH:mm:ss"));
     if (!t.isValid())
