@@ -77,13 +77,19 @@ TMain_Form::TMain_Form(QWidget* parent) : QMainWindow(parent) {
         note->setObjectName(QStringLiteral("ReadOnly_Label"));
         statusBar()->addPermanentWidget(note);
     }
-    m_staleLabel = new QLabel(
-        QStringLiteral("Нет связи с сервером: список может быть устаревшим (F5 — обновить)"), statusBar());
-    m_staleLabel->setObjectName(QStringLiteral("Stale_Label"));
-    m_staleLabel->setVisible(false);
-    statusBar()->addWidget(m_staleLabel);
-    connect(Main_DataModule, &TMain_DataModule::ChangeWatch, m_staleLabel,
-            [this](bool working) { m_staleLabel->setVisible(!working); });
+    // Made when the server's change notices first stop coming (a table file's never do).
+    connect(Main_DataModule, &TMain_DataModule::ChangeWatch, this, [this](bool working) {
+        if (!m_staleLabel && working)
+            return;
+        if (!m_staleLabel) {
+            m_staleLabel = new QLabel(
+                QStringLiteral("Нет связи с сервером: список может быть устаревшим (F5 — обновить)"),
+                statusBar());
+            m_staleLabel->setObjectName(QStringLiteral("Stale_Label"));
+            statusBar()->addWidget(m_staleLabel);
+        }
+        m_staleLabel->setVisible(!working);
+    });
     if (Main_DataModule->IsServer() && !Main_DataModule->Store().IsLocalHost() &&
         !Data::LinkSecurity(Main_DataModule->Main_Database()).encrypted) {
         auto* note = new QLabel(QStringLiteral("Соединение с сервером не зашифровано"), statusBar());

@@ -242,6 +242,19 @@ private Q_SLOTS:
         QTRY_VERIFY(label->textInteractionFlags().testFlag(Qt::TextSelectableByMouse));
     }
 
+    // While the store's change notices do not come, the status bar says the list may be old.
+    void staleListIsSaid() {
+        TMain_Form form;
+        form.show();
+        const auto stale = [&form] { return form.findChild<QLabel*>(QStringLiteral("Stale_Label")); };
+        Q_EMIT m_dm->ChangeWatch(true);
+        QVERIFY(!stale());
+        for (const bool working : {false, true, false}) {
+            Q_EMIT m_dm->ChangeWatch(working);
+            QCOMPARE(stale()->isVisible(), !working);
+        }
+    }
+
     // Home and End move through the list and Enter opens what a double click opens; the "Тестирование"
     // menu items have access keys.
     void keyboard() {
