@@ -552,8 +552,11 @@ void TResult_Form::reject() {
 
 void TResult_Form::done(int result) {
     QDialog::done(result);
-    // A window kept for the next opening keeps nothing of this testee.
+    // A window kept for the next opening keeps nothing of this testee, and opens as a new one does: at its
+    // last normal size, in the middle of the screen.
     ClearResults();
+    setWindowState(Qt::WindowNoState);
+    centerOnScreen(*this);
 }
 
 TResult_Form& ResultsWindowOf(QWidget& parent) {
@@ -577,8 +580,5 @@ void ShowResults(const Data::Testee& testee, const QVector<Data::TestRecord>& te
     form.LoadResults(std::move(model));
     if (const QString name = testee.fio.simplified(); !name.isEmpty())
         form.setWindowTitle(kTitle + QStringLiteral(" - ") + name);
-    // A kept window opens as a new one does: at its last normal size, in the middle of the screen.
-    form.setWindowState(Qt::WindowNoState);
-    centerOnScreen(form);
     form.exec();
 }
