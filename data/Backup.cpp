@@ -3,6 +3,7 @@
 
 #include "data/FileEngine.h"
 #include "data/Schema.h"
+#include "platform/Locale.h"
 #include "platform/SaveFile.h"
 #include "platform/SystemError.h"
 
@@ -26,7 +27,8 @@ namespace {
 const QString kPrefix = QStringLiteral("morvel-");
 const QString kSuffix = QStringLiteral(".db");
 const QString kPart = QStringLiteral(".part");
-const QString kStampFormat = QStringLiteral("yyyy-MM-dd-HHmmss");
+constexpr char kStampLayout[] = "yyyy-MM-dd-HHmmss";
+const QString kStampFormat = QString::fromLatin1(kStampLayout);
 // The engine's files beside a database file.
 const QStringList kEngineSuffixes = {QStringLiteral("-journal"), QStringLiteral("-wal"),
                                      QStringLiteral("-shm")};
@@ -62,16 +64,11 @@ QString stampOf(const QString& name) {
 // The local moment of a stamp that stampOf found well formed; invalid for an empty stamp or a date or
 // time that does not exist.
 QDateTime madeAt(QStringView stamp) {
-    if (stamp.isEmpty())
+    const auto n = Platform::ReadFixedNumbers(stamp, kStampLayout);
+    if (!n)
         return {};
-    const auto number = [stamp](qsizetype from, qsizetype length) {
-        int value = 0;
-        for (const QChar c : stamp.sliced(from, length))
-            value = value * 10 + (c.unicode() - u'0');
-        return value;
-    };
-    const QDate date(number(0, 4), number(5, 2), number(8, 2));
-    const QTime time(number(11, 2), number(13, 2), number(15, 2));
+    const QDate date((*n)[0], (*n)[1], (*n)[2]);
+    const QTime time((*n)[3], (*n)[4], (*n)[5]);
     if (!date.isValid() || !time.isValid())
         return {};
     return QDateTime(date, time);

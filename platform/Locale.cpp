@@ -4,9 +4,6 @@
 #include <QLocale>
 #include <QVarLengthArray>
 
-#include <array>
-#include <optional>
-#include <string_view>
 #include <type_traits>
 
 namespace Platform {
@@ -155,53 +152,47 @@ QString FloatToStr(double value) {
 
 QString DateToIso(const QDate& date) { return date.toString(Qt::ISODate); }
 QString TimeToIso(const QTime& time) { return time.toString(QStringLiteral("HH:mm:ss")); }
-namespace {
-
-// The three numbers of `text` laid out as `pattern` ('9' a digit, any other character itself, e.g.
-// "9999-99-99"), read from the text in any of Qt's encodings; none when the text has another layout.
-std::optional<std::array<int, 3>> isoNumbers(QAnyStringView text, std::string_view pattern) {
-    return text.visit([pattern](auto view) -> std::optional<std::array<int, 3>> {
-        if (std::size_t(view.size()) != pattern.size())
+std::optional<TFixedNumbers> ReadFixedNumbers(QAnyStringView text, std::string_view layout) {
+    return text.visit([layout](auto view) -> std::optional<TFixedNumbers> {
+        if (std::size_t(view.size()) != layout.size())
             return std::nullopt;
-        std::array<int, 3> numbers{};
+        TFixedNumbers numbers{};
         std::size_t n = 0;
-        bool inNumber = false;
-        for (std::size_t i = 0; i < pattern.size(); ++i) {
+        for (std::size_t i = 0; i < layout.size(); ++i) {
             int code = 0;
             if constexpr (std::is_same_v<decltype(view), QUtf8StringView>)
                 code = static_cast<unsigned char>(view[qsizetype(i)]);
             else
                 code = view[qsizetype(i)].unicode();
-            if (pattern[i] != '9') {
-                if (code != pattern[i])
+            const char field = layout[i];
+            const bool letter = (field >= 'a' && field <= 'z') || (field >= 'A' && field <= 'Z');
+            if (!letter) {
+                if (code != field)
                     return std::nullopt;
-                inNumber = false;
                 continue;
             }
             if (code < '0' || code > '9')
                 return std::nullopt;
-            if (!inNumber && n < numbers.size())
-                ++n;
-            inNumber = true;
+            // A new number begins where the letter changes.
+            if ((i == 0 || layout[i - 1] != field) && n++ == numbers.size())
+                return std::nullopt;
             numbers[n - 1] = 10 * numbers[n - 1] + (code - '0');
         }
         return numbers;
     });
 }
 
-} // namespace
-
 QDate IsoToDate(QAnyStringView text) {
     // "yyyy-MM-dd" as DateToIso writes it, read without the general parser, and straight from the bytes
     // of a stored value: a testee's records are read whenever his results open.
-    if (const auto n = isoNumbers(text, "9999-99-99");
+    if (const auto n = ReadFixedNumbers(text, "yyyy-MM-dd");
         n && (*n)[0] > 0 && QDate::isValid((*n)[0], (*n)[1], (*n)[2]))
         return QDate((*n)[0], (*n)[1], (*n)[2]);
     return QDate::fromString(text.toString().left(10), Qt::ISODate);
 }
 QTime IsoToTime(QAnyStringView text) {
     // "HH:mm:ss" as TimeToIso writes it, read without the general parser: a list reads hundreds.
-    if (const auto n = isoNumbers(text, "99:99:99"); n && QTime::isValid((*n)[0], (*n)[1], (*n)[2]))
+    if (const auto n = ReadFixedNumbers(text, "HH:mm:ss"); n && QTime::isValid((*n)[0], (*n)[1], (*n)[2]))
         return QTime((*n)[0], (*n)[1], (*n)[2]);
     const QString whole = text.toString();
     QTime t = QTime::fromString(whole, QStringLiteral("HH:mm:ss"));

@@ -8,6 +8,10 @@
 #include <QString>
 #include <QTime>
 
+#include <array>
+#include <optional>
+#include <string_view>
+
 namespace Platform {
 
 // The system short date format ("09.12.2026" under a Russian locale).
@@ -46,6 +50,12 @@ QString FloatToStr(double value);
 // The Russian form of a noun after the number n: `one` after 1, 21, 101 ("тестируемый"), `few` after
 // 2 to 4, 22 to 24, ... ("тестируемых"), `many` after 0, 5 to 20, 25 to 30, ... ("тестируемых").
 const QString& RussianPlural(qint64 n, const QString& one, const QString& few, const QString& many);
+
+// The numbers of `text`, in any of Qt's encodings, laid out as `layout`: a run of one letter is a number
+// of as many digits ("yyyy-MM-dd-HHmmss" holds six), any other character stands for itself. None when the
+// text has another layout or more than six numbers.
+using TFixedNumbers = std::array<int, 6>;
+std::optional<TFixedNumbers> ReadFixedNumbers(QAnyStringView text, std::string_view layout);
 
 // ISO texts as stored in the database.
 QString DateToIso(const QDate& date);
